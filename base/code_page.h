@@ -1,0 +1,21 @@
+#pragma once
+// Conversions between the system code page (GB18030, a superset of code page
+// 936) and UTF-8, and between any two charsets iconv knows.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pw {
+
+// Strict conversion: nullopt when a charset is unknown or the input holds a
+// sequence that is invalid in `from`.
+[[nodiscard]] std::optional<std::string> transcode(std::string_view bytes, const char* from, const char* to);
+
+// True when iconv can convert from `charset` to GB18030.
+[[nodiscard]] bool charset_known(const char* charset);
+
+// Lenient forms for display and storage: invalid input bytes become '?'.
+[[nodiscard]] std::string gb_to_utf8(std::string_view gb18030);
+[[nodiscard]] std::string utf8_to_gb(std::string_view utf8);
+
+}  // namespace pw

@@ -1,0 +1,97 @@
+#include "base/file_io.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+namespace pw {
+namespace {
+
+bool write_all(int fd, std::string_view data) {
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void sync_directory(const std::filesystem::path& dir) {
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::optional<std::string> read_file(const std::filesystem::path& path, size_t max_bytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > max_bytes) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string out;
+  out.reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    if (out.size() + static_cast<size_t>(n) > max_bytes) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return out;
+}
+
+bool write_file_atomic(const std::filesystem::path& path, std::string_view data) {
+  static std::atomic<unsigned> counter{0};
+  std::filesystem::path tmp = path;
+  tmp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, data) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) {
+    // rename() refuses to replace a directory with a file, so a directory
+    // standing where the store should be makes the save fail, not vanish.
+    ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+  }
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  sync_directory(path.parent_path());
+  return true;
+}
+
+bool append_file(const std::filesystem::path& path, std::string_view data, bool sync) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, data);
+  if (ok && sync) ok = ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  return ok;
+}
+
+}  // namespace pw

@@ -1,0 +1,80 @@
+// Code page conversion, safe file names and time formats.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "base/code_page.h"
+#include "base/local_time.h"
+#include "base/safe_name.h"
+
+namespace pw {
+namespace {
+
+TEST(CodePage, chineseTextRoundTripsAndIsGbkBytes) {
+  std::string gb = utf8_to_gb("所有邮箱");
+  EXPECT_EQ(gb.size(), 8u);
+  EXPECT_EQ(gb, "\xcb\xf9\xd3\xd0\xd3\xca\xcf\xe4");
+  EXPECT_EQ(gb_to_utf8(gb), "所有邮箱");
+}
+
+TEST(CodePage, emojiSurvivesTheSystemCodePage) {
+  std::string gb = utf8_to_gb("会议😀");
+  EXPECT_EQ(gb_to_utf8(gb), "会议😀");
+}
+
+TEST(CodePage, invalidInputIsMarkedNotDropped) {
+  EXPECT_EQ(gb_to_utf8("a\xff" "b"), "a?b");
+  EXPECT_FALSE(transcode("a\xff", "UTF-8", "GB18030"));
+  EXPECT_FALSE(transcode("abc", "NO-SUCH-CHARSET", "GB18030"));
+  EXPECT_TRUE(charset_known("ISO-8859-1"));
+  EXPECT_FALSE(charset_known("NO-SUCH-CHARSET"));
+}
+
+struct NameCase {
+  const char* input;
+  const char* expected;
+};
+
+class SanitiseName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(SanitiseName, neverLeavesItsDirectory) {
+  EXPECT_EQ(sanitise_file_name(GetParam().input, "fallback"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileNames, SanitiseName,
+                         ::testing::Values(NameCase{"../../.bashrc", ".bashrc"}, NameCase{"/etc/passwd", "passwd"},
+                                           NameCase{"C:\\x\\..\\y", "y"}, NameCase{"..", "fallback"},
+                                           NameCase{".", "fallback"}, NameCase{"", "fallback"},
+                                           NameCase{"a\x01\tb", "ab"}, NameCase{"a<b>:c|?*\"", "abc"},
+                                           NameCase{"report.doc", "report.doc"}));
+
+TEST(SafeName, longNamesAreCutOnCharacterBoundaries) {
+  std::string name(150, '\xb0');  // 75 two-byte characters "啊"
+  name[1] = '\xa1';
+  std::string cut = sanitise_file_name(name + name, "x", 201);
+  EXPECT_LE(cut.size(), 201u);
+  EXPECT_EQ(cut.size() % 2, 0u);
+}
+
+TEST(SafeName, isSafeRejectsSeparatorsDotsAndControls) {
+  EXPECT_TRUE(is_safe_file_name("alice@example.com"));
+  for (const char* bad : {"", ".", "..", "a/b", "a\\b", "a\nb"}) EXPECT_FALSE(is_safe_file_name(bad)) << bad;
+}
+
+TEST(LocalTime, stampAndMonthFormats) {
+  LocalTime t{2003, 5, 7, 9, 4, 3, 3};
+  EXPECT_EQ(format_stamp(t), "2003/05/07 09:04:03");
+  EXPECT_EQ(format_month(2003, 5), "2003-05");
+}
+
+TEST(LocalTime, mailDateCarriesTheRealZoneOffset) {
+  setenv("TZ", "Asia/Shanghai", 1);
+  tzset();
+  EXPECT_EQ(format_mail_date(1057795200), "Thu, 10 Jul 2003 08:00:00 +0800");
+  setenv("TZ", "UTC", 1);
+  tzset();
+  EXPECT_EQ(format_mail_date(1057795200), "Thu, 10 Jul 2003 00:00:00 +0000");
+}
+
+}  // namespace
+}  // namespace pw
