@@ -1,0 +1,101 @@
+#include "net/line_socket.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace pw {
+
+LineSocket::~LineSocket() { close(); }
+
+void LineSocket::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+int LineSocket::wait(short events, std::chrono::steady_clock::time_point deadline) const {
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() < 0) left = std::chrono::milliseconds(0);
+    pollfd p{fd_, events, 0};
+    int r = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (r > 0) return 1;
+    if (r == 0) return 0;
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool LineSocket::connect_one(const addrinfo* ai) {
+  fd_ = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
+  if (fd_ < 0) return false;
+  int r = ::connect(fd_, ai->ai_addr, ai->ai_addrlen);
+  if (r != 0 && errno != EINPROGRESS) {
+    close();
+    return false;
+  }
+  if (r != 0) {
+    if (wait(POLLOUT, std::chrono::steady_clock::now() + timeout_) != 1) {
+      close();
+      return false;
+    }
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
+      close();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool LineSocket::connect(const std::string& host, int port) {
+  close();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  std::string service = std::to_string(port);
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return false;
+  bool ok = false;
+  for (addrinfo* ai = list; ai && !ok; ai = ai->ai_next) ok = connect_one(ai);
+  ::freeaddrinfo(list);
+  return ok;
+}
+
+int LineSocket::send(std::string_view data) {
+  if (fd_ < 0) return kError;
+  size_t sent = 0;
+  while (sent < data.size()) {
+    int w = wait(POLLOUT, std::chrono::steady_clock::now() + timeout_);
+    if (w == 0) return kTimeout;
+    if (w < 0) return kError;
+    ssize_t n = ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+      return kError;
+    }
+    sent += static_cast<size_t>(n);
+  }
+  return static_cast<int>(sent);
+}
+
+int LineSocket::receive(char* buffer, size_t capacity) {
+  if (fd_ < 0) return kError;
+  auto deadline = std::chrono::steady_clock::now() + timeout_;
+  for (;;) {
+    int w = wait(POLLIN, deadline);
+    if (w == 0) return kTimeout;
+    if (w < 0) return kError;
+    ssize_t n = ::recv(fd_, buffer, capacity, 0);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return kError;
+  }
+}
+
+}  // namespace pw

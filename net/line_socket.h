@@ -1,0 +1,39 @@
+#pragma once
+// The TCP transport: a blocking stream connection with a bounded wait before
+// every connect, send and receive.
+#include <chrono>
+
+struct addrinfo;
+
+#include "net/byte_stream.h"
+
+namespace pw {
+
+class LineSocket final : public ByteStream {
+ public:
+  static constexpr std::chrono::milliseconds kDefaultTimeout{20000};
+
+  explicit LineSocket(std::chrono::milliseconds timeout = kDefaultTimeout) : timeout_(timeout) {}
+  ~LineSocket() override;
+  LineSocket(const LineSocket&) = delete;
+  LineSocket& operator=(const LineSocket&) = delete;
+
+  // Closes any open connection, resolves `host` and tries each of its
+  // addresses in turn, each attempt bounded by the time-out.
+  [[nodiscard]] bool connect(const std::string& host, int port) override;
+  int send(std::string_view data) override;
+  [[nodiscard]] int receive(char* buffer, size_t capacity) override;
+
+  void close();
+  [[nodiscard]] bool is_open() const { return fd_ >= 0; }
+
+ private:
+  // Waits for `events` on the socket until `deadline`; 1 ready, 0 timed out, -1 error.
+  int wait(short events, std::chrono::steady_clock::time_point deadline) const;
+  bool connect_one(const ::addrinfo* ai);
+
+  std::chrono::milliseconds timeout_;
+  int fd_ = -1;
+};
+
+}  // namespace pw
