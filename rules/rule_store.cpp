@@ -96,14 +96,14 @@ void RuleStore::replace(Rule& stored, Rule edited) {
   stored = std::move(edited);
 }
 
-Rule* RuleStore::find_by_name(std::string_view name, const Rule* except) const {
+const Rule* RuleStore::find_by_name(std::string_view name, const Rule* except) const {
   for (const auto& r : rules_) {
     if (r.get() != except && gb_equal_ignoring_case(r->name, name)) return r.get();
   }
   return nullptr;
 }
 
-Rule* RuleStore::find_by_id(int32_t id) const {
+const Rule* RuleStore::find_by_id(int32_t id) const {
   for (const auto& r : rules_) {
     if (r->id == id) return r.get();
   }
