@@ -110,6 +110,13 @@ const Rule* RuleStore::find_by_id(int32_t id) const {
   return nullptr;
 }
 
+bool RuleStore::change_use_count(int32_t id, int delta) {
+  Rule* rule = find_by_id(id);
+  if (!rule) return false;
+  rule->use_count = std::max(0, rule->use_count + delta);
+  return true;
+}
+
 int32_t RuleStore::take_next_id(uint32_t& next_rule_id) const {
   for (;;) {
     auto id = static_cast<int32_t>(next_rule_id++);

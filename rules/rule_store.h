@@ -86,6 +86,10 @@ class RuleStore {
   [[nodiscard]] const Rule* find_by_id(int32_t id) const;
   [[nodiscard]] Rule* find_by_id(int32_t id) { return const_cast<Rule*>(std::as_const(*this).find_by_id(id)); }
 
+  // Moves the use count of rule `id` by `delta` as the mailbox bindings
+  // change, never below 0; false when no rule has the id.
+  bool change_use_count(int32_t id, int delta);
+
   // The id for a new rule: `next_rule_id`, advanced by one. An id already
   // held by a stored rule (a settings file lost or older than "Ruler") is
   // passed over, so two rules never share an id.

@@ -244,6 +244,16 @@ TEST_F(RuleStoreTest, replaceKeepsIdAndUseCount) {
   EXPECT_EQ(stored.reply_attachments, std::vector<std::string>{"/z"});
 }
 
+TEST_F(RuleStoreTest, useCountFollowsBindingsAndNeverGoesNegative) {
+  Rule& a = store.add(named("a", -2));
+  EXPECT_TRUE(store.change_use_count(-2, +1));
+  EXPECT_TRUE(store.change_use_count(-2, +1));
+  EXPECT_EQ(a.use_count, 2);
+  EXPECT_TRUE(store.change_use_count(-2, -3));
+  EXPECT_EQ(a.use_count, 0);
+  EXPECT_FALSE(store.change_use_count(5, +1));
+}
+
 TEST_F(RuleStoreTest, nextIdAdvancesAndPassesOverIdsInUse) {
   store.add(named("a", 0));
   store.add(named("b", 1));
