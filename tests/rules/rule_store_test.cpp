@@ -156,7 +156,7 @@ struct DamagedCase {
 
 // "Intact" rules are those whose record and all attachment slots lie inside
 // the file before the first one that the end of the file cuts short.
-TEST_F(RuleStoreTest, damagedFileLoadsOnlyTheIntactRulesBeforeTheDamage) {
+TEST_F(RuleStoreTest, damagedFileKeepsEveryRuleWithCompleteRecordAndSlotsBeforeTheFirstCutShortOne) {
   const std::string good = record("01 00 00 00", "good", "01 00 00 00") + slot("/g");
   const DamagedCase cases[] = {
       {"empty file", "", 0, false},
@@ -363,7 +363,7 @@ TEST_F(RuleStoreTest, importOfAnUnreadableFileAddsNothing) {
   EXPECT_EQ(store.count(), 0u);
 }
 
-TEST_F(RuleStoreTest, importOfADamagedFileAddsTheIntactRules) {
+TEST_F(RuleStoreTest, importOfADamagedFileAddsTheCompleteRulesBeforeTheCut) {
   tmp.write("in.rul", record("01 00 00 00", "good") + record("02 00 00 00", "cut").substr(0, 20));
   uint32_t next = 1;
   RuleImportResult r = store.import_from(tmp / "in.rul", next);
