@@ -113,8 +113,7 @@ bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& acco
   for (const std::string& exchanger : lookup_mx(domain).exchangers) {
     // Bracketed, so that nothing in an exchanger name can pick another port.
     std::string server = "[" + exchanger + "]:" + std::to_string(kDirectPort);
-    if (send_one(options, server, account.address, recipient, message))
-      return true;
+    if (send_one(options, server, account.address, recipient, message)) return true;
   }
   return false;
 }

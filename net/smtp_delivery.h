@@ -17,11 +17,11 @@ namespace pw {
 // SMTP log-in (from the password prompt) back into it; the caller copies it
 // into its stored account.
 struct SmtpAccount {
-  std::string address;      // the account's e-mail address, sent as MAIL FROM
-  std::string server;       // its SMTP server field, optionally "host:port"; empty: none
-  bool auth = false;        // log in with AUTH LOGIN
-  std::string login;        // SMTP user name
-  std::string password;     // SMTP password
+  std::string address;   // the account's e-mail address, sent as MAIL FROM
+  std::string server;    // its SMTP server field, optionally "host:port"; empty: none
+  bool auth = false;     // log in with AUTH LOGIN
+  std::string login;     // SMTP user name
+  std::string password;  // SMTP password
 };
 
 struct SmtpDeliveryOptions {

@@ -85,8 +85,8 @@ class SmtpSession {
     std::string trace;  // the line as traced
   };
   struct Reply {
-    int code = 0;       // the number formed by the first three characters
-    std::string text;   // every line, CR LF included
+    int code = 0;      // the number formed by the first three characters
+    std::string text;  // every line, CR LF included
   };
 
   // Sends `command` and reads its reply into `reply`; false (error text set)
@@ -109,9 +109,9 @@ class SmtpSession {
   std::string error_;
   std::string user_;
   std::string password_;
-  std::string pending_;         // received bytes not yet used by a reply
-  std::string data_tail_;       // the last two data bytes sent
-  size_t data_bytes_ = 0;       // data bytes sent since data(), for the trace
+  std::string pending_;    // received bytes not yet used by a reply
+  std::string data_tail_;  // the last two data bytes sent
+  size_t data_bytes_ = 0;  // data bytes sent since data(), for the trace
 };
 
 }  // namespace pw
