@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "stores/ascii_case.h"
 #include "support/temp_dir.h"
 
@@ -222,6 +224,50 @@ TEST_F(SeenUidListTest, manyEntriesAreAllFoundAfterLoad) {
   EXPECT_EQ(dir.read("a@b.cn.uid"), text);
 }
 
+// Random adds, removes and lookups against a plain model of the list: the
+// first live entry of each folded identifier.
+TEST_F(SeenUidListTest, agreesWithAPlainModelThroughGrowthAndRemovals) {
+  SeenUidList list;
+  std::vector<std::pair<std::string, bool>> model;  // identifier, live
+  auto lower = [](std::string s) {
+    for (char& c : s) c = ascii_lower(c);
+    return s;
+  };
+  std::mt19937 rng(7);
+  for (int step = 0; step < 10000; ++step) {
+    std::string uid = "Id" + std::to_string(rng() % 1500);
+    if (rng() % 2) uid = lower(uid);
+    switch (rng() % 4) {
+      case 0:
+      case 1:
+        ASSERT_EQ(list.add(uid), model.size());
+        model.emplace_back(uid, true);
+        break;
+      case 2: {
+        size_t expected = 0;
+        for (auto& [id, live] : model) {
+          if (live && lower(id) == lower(uid)) {
+            live = false;
+            ++expected;
+          }
+        }
+        ASSERT_EQ(list.remove(uid), expected) << step;
+        break;
+      }
+      default: {
+        std::optional<size_t> expected;
+        for (size_t i = 0; i < model.size() && !expected; ++i) {
+          if (model[i].second && lower(model[i].first) == lower(uid)) expected = i;
+        }
+        ASSERT_EQ(list.find(uid), expected) << step;
+      }
+    }
+  }
+  size_t live = 0;
+  for (const auto& entry : model) live += entry.second;
+  EXPECT_EQ(list.size(), live);
+}
+
 TEST(AsciiCase, foldsOnlyLettersOfSingleByteCharacters) {
   EXPECT_TRUE(ascii_iequal("Zhang@Example.CN", "zhang@example.cn"));
   EXPECT_FALSE(ascii_iequal("abc", "abd"));
@@ -231,8 +277,12 @@ TEST(AsciiCase, foldsOnlyLettersOfSingleByteCharacters) {
   EXPECT_TRUE(ascii_iequal("\x81\x41" "A", "\x81\x41" "a"));
   // A four-byte GB18030 character keeps all its bytes.
   EXPECT_FALSE(ascii_iequal("\x81\x30\x81\x41", "\x81\x30\x81\x61"));
-  AsciiCaseHash hash;
-  EXPECT_EQ(hash("MixedCase"), hash("mixedcase"));
+  EXPECT_TRUE(ascii_iequal("abcdefghijklmnopqrstuvwxyz@[`{", "ABCDEFGHIJKLMNOPQRSTUVWXYZ@[`{"));
+  EXPECT_FALSE(ascii_iequal("@", "`"));  // neighbours of the letters do not fold
+  EXPECT_FALSE(ascii_iequal("[", "{"));
+  EXPECT_EQ(ascii_case_hash("MixedCase-Identifier-0123"), ascii_case_hash("mixedcase-IDENTIFIER-0123"));
+  EXPECT_EQ(ascii_case_hash("\xd5\xc5Li"), ascii_case_hash("\xd5\xc5lI"));
+  EXPECT_NE(ascii_case_hash("uid-1"), ascii_case_hash("uid-2"));
 }
 
 }  // namespace
