@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "net/line_socket.h"
+#include "net/login_prompt.h"
+#include "net/protocol_trace.h"
 #include "net/smtp_session.h"
 
 namespace pw {
@@ -28,8 +30,8 @@ struct SmtpDeliveryOptions {
   std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout;
   // The name given in HELO and EHLO.
   std::string local_host = local_host_name();
-  SmtpSession::PasswordPrompt password_prompt;  // empty: a refused password fails the send
-  SmtpSession::TraceSink trace;                 // empty: no protocol trace
+  LoginPrompt login_prompt;  // empty: a refused password fails the send
+  ProtocolTrace trace;       // empty: no protocol trace
   // Shows the notice box (title, message) when sending through the account's
   // server failed; empty: no notice.
   std::function<void(const std::string& title, const std::string& message)> notice;
@@ -40,8 +42,9 @@ struct SmtpDeliveryOptions {
 
 // Sends `message` (a complete mail with CR LF line ends) from `from` to
 // `recipient` through `server`. With `login`, logs in with AUTH LOGIN first
-// and leaves a corrected user name or password in it. QUIT is sent whenever
-// the greeting came. True when the server took the mail.
+// (its login and password) and leaves a corrected user name or password in
+// it. Ends with QUIT once the server greeted. True when the server took the
+// mail.
 [[nodiscard]] bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
                             std::string_view recipient, std::string_view message, SmtpAccount* login = nullptr);
 

@@ -100,11 +100,10 @@ TEST(SmtpDelivery, passwordCorrectedByTheUserIsUsedAndKept) {
   SmtpAccount account = account_for(server, true, "wrong");
   SmtpDeliveryOptions options = quick_options();
   int asked = 0;
-  options.password_prompt = [&](std::string& user, std::string& password) {
+  options.login_prompt = [&](const LoginData& refused, std::string_view) {
     ++asked;
-    EXPECT_EQ(user, "bob");
-    password = "secret";
-    return true;
+    EXPECT_EQ(refused.user, "bob");
+    return std::optional<LoginData>({"bob", "secret"});
   };
   ASSERT_TRUE(send_through_account_with_notice(options, account, "you@example.test", kMessage));
   EXPECT_EQ(asked, 1);

@@ -144,6 +144,32 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"bareLineFeeds", {"501-no\n501 never\n"}, false, "501-no\n501 never\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// After a lost reply the conversation's state is unknown: nothing more is
+// sent (no QUIT waiting out another time-out) until the next connect.
+TEST(SmtpSession, lostReplyEndsTheConversationUntilTheNextConnect) {
+  Conversation c;
+  c.peer.client("MAIL FROM:<a@x.test>\r\n").silent();
+  ASSERT_TRUE(c.connect());
+  EXPECT_EQ(c.session.mail_from("a@x.test"), 0);
+  EXPECT_EQ(c.session.rcpt_to("b@x.test"), 0);
+  EXPECT_LT(c.session.send_data("text"), 0);
+  EXPECT_EQ(c.session.quit(), 0);
+  EXPECT_EQ(c.session.error_text(), res::text(61250));
+  EXPECT_EQ(c.peer.written(), "MAIL FROM:<a@x.test>\r\n");
+  c.peer.server("220 again\r\n").client("QUIT\r\n").server("221 bye\r\n");
+  ASSERT_TRUE(c.connect());
+  EXPECT_EQ(c.session.quit(), 1);
+}
+
+TEST(SmtpSession, refusalKeepsTheConversationGoing) {
+  Conversation c;
+  c.peer.client("MAIL FROM:<a@x.test>\r\n").server("451 4.3.0 try later\r\n").client("QUIT\r\n").server("221 bye\r\n");
+  ASSERT_TRUE(c.connect());
+  EXPECT_EQ(c.session.mail_from("a@x.test"), 0);
+  EXPECT_EQ(c.session.error_text(), "451 4.3.0 try later\r\n");
+  EXPECT_EQ(c.session.quit(), 1);
+}
+
 TEST(SmtpSession, endlessReplyLineIsBounded) {
   Conversation c;
   c.peer.client("HELO pc\r\n").server("250 " + std::string(SmtpSession::kMaxReply + 10, 'x'));
@@ -290,11 +316,10 @@ TEST(SmtpSession, refusedPasswordIsCorrectedInANewAuthExchange) {
       .client("c2VjcmV0\r\n")
       .server("235 OK\r\n");
   std::vector<std::pair<std::string, std::string>> asked;
-  c.session.set_password_prompt([&](std::string& user, std::string& password) {
-    asked.emplace_back(user, password);
-    user = "alice";
-    password = "secret";
-    return true;
+  c.session.set_login_prompt([&](const LoginData& refused, std::string_view refusal) {
+    asked.emplace_back(refused.user, refused.password);
+    EXPECT_EQ(refusal, "535 5.7.8 Authentication credentials invalid\r\n");
+    return std::optional<LoginData>({"alice", "secret"});
   });
   ASSERT_TRUE(c.connect());
   ASSERT_EQ(c.session.auth_user("bob"), 1);
@@ -310,7 +335,10 @@ TEST(SmtpSession, cancelledCorrectionEmptiesTheLogin) {
   Conversation c;
   c.peer.client("Ym9i\r\n").server("334 x\r\n").client("d3Jvbmc=\r\n").server("535 5.7.8 invalid\r\n");
   int asked = 0;
-  c.session.set_password_prompt([&](std::string&, std::string&) { return ++asked, false; });
+  c.session.set_login_prompt([&](const LoginData&, std::string_view) {
+    ++asked;
+    return std::optional<LoginData>();
+  });
   ASSERT_TRUE(c.connect());
   ASSERT_EQ(c.session.auth_user("bob"), 1);
   EXPECT_EQ(c.session.auth_password("wrong"), 0);
@@ -324,7 +352,10 @@ TEST(SmtpSession, lostReplyToThePasswordDoesNotAsk) {
   Conversation c;
   c.peer.client("cHc=\r\n").close();
   bool asked = false;
-  c.session.set_password_prompt([&](std::string&, std::string&) { return asked = true; });
+  c.session.set_login_prompt([&](const LoginData&, std::string_view) {
+    asked = true;
+    return std::optional<LoginData>();
+  });
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.session.auth_password("pw"), 0);
   EXPECT_FALSE(asked);
