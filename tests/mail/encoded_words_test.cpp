@@ -44,6 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"unclosedIsText", "=?gb2312?B?1tDOxA==", "=?gb2312?B?1tDOxA=="},
         WordCase{"unclosedAfterGoodWord", "=?gb2312?B?1tA=?= =?gb2312?B?zsQ=", "\xd6\xd0 =?gb2312?B?zsQ="},
         WordCase{"loneOpener", "=?", "=?"},
+        WordCase{"failedOpenerBeforeWord", "=?ab=?gb2312?B?1tA=?=", "=?ab\xd6\xd0"},
         WordCase{"emptyCharset", "=??B?1tA=?=", "\xd6\xd0"},
         WordCase{"emptyText", "=?gb2312?B?\?=x", "x"},
         WordCase{"base64JunkSkipped", "=?gb2312?B?1t D*O!xA?=", kZhongWenGb},
