@@ -29,7 +29,6 @@ class MimeMessage {
 
   struct Attachment {
     std::string name;  // a single file-name component, or empty when the mail gives none
-    std::string transfer_encoding;
     const Part* part = nullptr;
   };
 
