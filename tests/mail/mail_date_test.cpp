@@ -17,6 +17,7 @@ class MailDate : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(MailDate, showsTheFixedForm) { EXPECT_EQ(mail_date_display(GetParam().value), GetParam().expected); }
 
+// The placeholder spelled out: other modules and the log show these bytes.
 constexpr const char* kBad = "???? ??:??:??";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,7 +52,6 @@ INSTANTIATE_TEST_SUITE_P(Unreadable, MailDate,
                                            DateCase{"7 +0800", kBad}, DateCase{",", kBad},
                                            DateCase{"Tue, 7", kBad}));
 
-TEST(MailDate, placeholderIsTheOneConstant) { EXPECT_EQ(kUnreadableMailDate, kBad); }
 
 }  // namespace
 }  // namespace pw
