@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "mail/address_list.h"
 #include "net/mx_lookup.h"
 #include "res/string_table.h"
 
@@ -78,10 +79,8 @@ bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std:
   bool ok = open_transaction(session, options, account.address, login);
   if (ok) {
     int accepted = 0;
-    size_t start = 0;
-    for (size_t end; (end = recipient_list.find(';', start)) != std::string_view::npos; start = end + 1) {
-      if (session.rcpt_to(recipient_list.substr(start, end - start)) == 1) ++accepted;
-    }
+    for (const std::string& recipient : split_stored_list(recipient_list))
+      if (session.rcpt_to(recipient) == 1) ++accepted;
     ok = accepted > 0 && transfer(session, message);
   }
   (void)session.quit();
@@ -98,17 +97,13 @@ bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAc
   return false;
 }
 
-std::string recipient_domain(std::string_view recipient) {
-  std::string address = SmtpSession::bare_address(recipient);
-  size_t at = address.find('@');
-  return at == std::string::npos ? std::string() : address.substr(at + 1);
-}
-
 bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account, std::string_view recipient,
                      std::string_view message) {
-  std::string domain = recipient_domain(recipient);
-  if (domain.empty()) return false;
-  for (const std::string& exchanger : lookup_mx(domain).exchangers) {
+  // The domain of the bare address, so blanks around a typed address do not
+  // end up in the query.
+  std::optional<std::string> domain = mail_domain(sender_address(recipient));
+  if (!domain || domain->empty()) return false;
+  for (const std::string& exchanger : lookup_mx(*domain).exchangers) {
     // Bracketed, so that nothing in an exchanger name can pick another port.
     std::string server = "[" + exchanger + "]:" + std::to_string(kDirectPort);
     if (send_one(options, server, account.address, recipient, message)) return true;

@@ -67,8 +67,4 @@ struct SmtpDeliveryOptions {
 [[nodiscard]] bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account,
                                    std::string_view recipient, std::string_view message);
 
-// The domain direct delivery looks up for a recipient ("Bob <bob@x.org>" ->
-// "x.org"); empty when the recipient has no '@'.
-[[nodiscard]] std::string recipient_domain(std::string_view recipient);
-
 }  // namespace pw

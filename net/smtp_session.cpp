@@ -1,6 +1,7 @@
 #include "net/smtp_session.h"
 
 #include "base/code_page.h"
+#include "mail/address_list.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
 #include "res/string_table.h"
@@ -44,15 +45,6 @@ SmtpSession::SmtpSession(std::chrono::milliseconds timeout)
 SmtpSession::SmtpSession(ByteStream& stream) : stream_(stream), reader_(stream_, kMaxReply) {}
 
 SmtpSession::~SmtpSession() = default;
-
-std::string SmtpSession::bare_address(std::string_view value) {
-  size_t lt = value.find('<');
-  if (lt != std::string_view::npos) value.remove_prefix(lt + 1);
-  std::string out;
-  for (char c : value)
-    if (c != ' ' && c != '\t' && c != '"' && c != '<' && c != '>') out += c;
-  return out;
-}
 
 void SmtpSession::trace(std::string_view prefix, std::string_view text) const {
   if (!trace_) return;
@@ -180,7 +172,7 @@ int SmtpSession::mail_from(std::string_view address) { return expect(SmtpCommand
 
 int SmtpSession::rcpt_to(std::string_view address) {
   Reply reply;
-  if (!exchange(SmtpCommand::rcpt_to(bare_address(address)), reply)) return 0;
+  if (!exchange(SmtpCommand::rcpt_to(sender_address(address)), reply)) return 0;
   // 251: not local, the server forwards it (RFC 5321 3.4) -- accepted as well.
   if (reply.code == 250 || reply.code == 251) return 1;
   error_ = reply.text;

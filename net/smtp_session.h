@@ -66,8 +66,8 @@ class SmtpSession {
   // refused, the remembered user name and password are emptied.
   [[nodiscard]] int auth_password(std::string_view password);
   [[nodiscard]] int mail_from(std::string_view address);
-  // RCPT TO with the bare address of `address` (a display name and angle
-  // brackets are dropped). 1 accepted (250 or 251), kRefused (the reply
+  // RCPT TO with the bare address of `address` (sender_address: a display
+  // name and angle brackets are dropped). 1 accepted (250 or 251), kRefused (the reply
   // becomes the error text), 0 no reply or an address that cannot be sent.
   [[nodiscard]] int rcpt_to(std::string_view address);
   // DATA; 354 expected.
@@ -81,11 +81,6 @@ class SmtpSession {
   [[nodiscard]] int end_data();
   // QUIT; 221 expected.
   [[nodiscard]] int quit();
-
-  // The bare address of a recipient value: from the first '<' on when there
-  // is one, without blanks, quotes and angle brackets ("Bob <bob@x.org>" ->
-  // "bob@x.org"; a bare address stays as it is).
-  [[nodiscard]] static std::string bare_address(std::string_view value);
 
   [[nodiscard]] const std::string& error_text() const { return error_; }
   // The log-in data last sent (corrections included); both empty after the

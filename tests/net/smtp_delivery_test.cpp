@@ -174,23 +174,6 @@ TEST(SmtpDelivery, silentRecipientReplyIsNoReply) {
   EXPECT_EQ(session.rcpt_to("you@example.test"), 0);
 }
 
-struct DomainCase {
-  const char* recipient;
-  const char* domain;
-};
-
-class RecipientDomain : public ::testing::TestWithParam<DomainCase> {};
-
-TEST_P(RecipientDomain, isTakenFromTheBareAddress) {
-  EXPECT_EQ(recipient_domain(GetParam().recipient), GetParam().domain);
-}
-
-INSTANTIATE_TEST_SUITE_P(Recipients, RecipientDomain,
-                         ::testing::Values(DomainCase{"bob@example.test", "example.test"},
-                                           DomainCase{"Bob <bob@example.test>", "example.test"},
-                                           DomainCase{"<bob@example.test> ", "example.test"},
-                                           DomainCase{"no address", ""}, DomainCase{"", ""}));
-
 // Direct delivery: the first exchanger (preferred) has no server, the second
 // takes the mail on port 25.
 TEST(SmtpDirectDelivery, triesTheExchangersInTurn) {
