@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "net/byte_stream.h"
+#include "net/line_socket.h"
 #include "net/login_prompt.h"
 #include "net/protocol_trace.h"
 #include "net/reply_reader.h"
@@ -41,7 +42,7 @@ class SmtpSession {
   static constexpr size_t kDataPiece = 2048;
 
   // Talks over a LineSocket of its own with the given bounded wait.
-  explicit SmtpSession(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  explicit SmtpSession(std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout);
   // Talks over `stream`, which must outlive the session.
   explicit SmtpSession(ByteStream& stream);
   ~SmtpSession();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/code_page.h"
 #include "res/string_table.h"
 #include "support/dns_server.h"
 #include "support/smtp_server.h"
@@ -89,7 +90,7 @@ TEST(SmtpDelivery, wrongPasswordFailsWithANoticeAndDeliversNothing) {
   EXPECT_FALSE(send_through_account_with_notice(options, account, "you@example.test", kMessage));
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].first, res::text(61215));
-  EXPECT_EQ(notices[0].second, res::text(61437));
+  EXPECT_EQ(gb_to_utf8(notices[0].second), "通过你的smtp服务器发送邮件失败\r\n尝试使用特快专递发送");
   EXPECT_TRUE(server.mails().empty());
   EXPECT_EQ(account.password, "wrong");  // nothing corrected, nothing lost
 }
