@@ -57,12 +57,16 @@ std::string decode_encoded_words(std::string_view value) {
   out.reserve(value.size());
   size_t copied = 0;  // input before this is in `out`
   size_t search = 0;
+  // The first "?=" at or after the last opener; kept while it lies ahead, so
+  // many openers without a closer do not rescan the value each time.
+  size_t first_close = 0;
   for (;;) {
     size_t open = value.find("=?", search);
     if (open == npos) break;
     size_t a = open + 2;
-    size_t close = value.find("?=", a);
-    if (close == npos) break;
+    if (first_close < a) first_close = value.find("?=", a);
+    if (first_close == npos) break;
+    size_t close = first_close;
     size_t q1 = value.find('?', a);  // ends the charset name
     if (q1 == close) {               // no encoding letter
       search = a;

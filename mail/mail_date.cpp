@@ -40,9 +40,7 @@ std::string month_number(std::string_view word) {
   if (word.size() < 3) return {};
   for (size_t m = 0; m < kMonths.size(); ++m) {
     if (fold(word[0]) == kMonths[m][0] && fold(word[1]) == kMonths[m][1] && fold(word[2]) == kMonths[m][2]) {
-      char out[3];
-      std::snprintf(out, sizeof out, "%02zu", m + 1);
-      return out;
+      return {static_cast<char>('0' + (m + 1) / 10), static_cast<char>('0' + (m + 1) % 10)};
     }
   }
   return {};

