@@ -49,9 +49,9 @@ TEST(MatchSenderProbe, recipientReplyDecides) {
     if (!c.reply.empty()) {
       peer.server(c.reply).client("QUIT\r\n").server("221 bye\r\n");
     } else if (c.closes) {
-      peer.close().client("QUIT\r\n");
+      peer.close();  // a lost reply: nothing more is sent
     } else {
-      peer.silent().client("QUIT\r\n").silent();
+      peer.silent();
     }
     EXPECT_EQ(run_probe(peer), c.expected) << c.name;
     EXPECT_TRUE(peer.done()) << c.name;
@@ -129,12 +129,10 @@ class MatchSenderProbeOnNetwork : public ::testing::Test {
             {"accept.test", "mx.accept.test", 10},
             {"reject.test", "mx.accept.test", 10},
             {"silent.test", "mx.silent.test", 10},
-            // dnsmasq answers a domain's records in the reverse order of
-            // its options; the tests check the order they rely on.
-            {"backup.test", "mx.accept.test", 20},
             {"backup.test", "dead.backup.test", 10},
-            {"dead.test", "gone.dead.test", 20},
+            {"backup.test", "mx.accept.test", 20},
             {"dead.test", "dead.backup.test", 10},
+            {"dead.test", "gone.dead.test", 20},
         },
         std::vector<test::DnsServer::Host>{
             {"mx.accept.test", "127.0.0.2"},
