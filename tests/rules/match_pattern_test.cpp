@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "rules/body_pattern.h"
 #include "rules/capture_list.h"
+#include "rules/find_segment.h"
 #include "rules/match_pattern.h"
 #include "rules/rule.h"
 
@@ -121,6 +125,77 @@ TEST(MatchPattern, escapedStarKeepsOpenCapture) {
   // The escape keeps wildcard 1 open, so the text up to "b" is captured once more.
   ASSERT_EQ(again.records().size(), 2u);
   EXPECT_EQ(again.records()[1].text, "Z");
+}
+
+// The walk step by step as plainly as it can be written: a fresh search for
+// every occurrence, no state kept between searches.
+bool reference_match(std::string_view pattern, std::string_view text, std::vector<std::string>& captures) {
+  constexpr size_t npos = std::string_view::npos;
+  size_t t = 0, p = 0, min = 0;
+  std::optional<size_t> max;
+  std::optional<uint32_t> k;
+  auto place = [&](std::string_view segment, size_t& m) {
+    for (;;) {
+      m = find_segment(text, segment, t);
+      if (m == npos || (max && m - t > *max)) return false;
+      if (m - t >= min) break;
+      t = m + 1;
+    }
+    if (k) captures.push_back(std::to_string(*k) + "=" + std::string(text.substr(t, m - t)));
+    return true;
+  };
+  for (size_t star; (star = pattern.find('*', p)) != npos;) {
+    const std::string_view segment = pattern.substr(p, star - p);
+    size_t m;
+    if (!place(segment, m)) return false;
+    t = m + segment.size();
+    const char next = star + 1 < pattern.size() ? pattern[star + 1] : 0;
+    if ((next == '*' || next == '?') && t < text.size() && text[t] == next) {
+      ++t;
+      p = star + 2;
+    } else if (next == '<') {
+      const size_t close = pattern.find('>', star);
+      if (close == npos) return false;
+      const auto options = parse_wildcard_options(pattern.substr(star + 2, close - star - 2));
+      min = options ? options->min : 0;
+      max = options && options->max ? std::optional<size_t>(*options->max) : std::nullopt;
+      k = options ? options->capture : std::nullopt;
+      p = close + 1;
+    } else {
+      min = 0;
+      max.reset();
+      k.reset();
+      p = star + 1;
+    }
+  }
+  const std::string_view last = pattern.substr(p);
+  if (last.empty()) {
+    const size_t m = text.size();
+    if ((max && m - t > *max) || m - t < min) return false;
+    if (k) captures.push_back(std::to_string(*k) + "=" + std::string(text.substr(t, m - t)));
+    return true;
+  }
+  size_t m;
+  return place(last, m) && m + last.size() == text.size();
+}
+
+TEST(MatchPattern, agreesWithPlainWalkOnRandomInputs) {
+  std::mt19937 rng(2024);
+  const char* pieces[] = {"a", "b", "ab", "?", "*", "**", "*?", "*<min=2>", "*<max=1 #1>", "*<#2 min=1 max=3>",
+                          "*<#3>", "*<min=9>", "aa"};
+  Rule rule;
+  for (int round = 0; round < 20000; ++round) {
+    std::string pattern, text;
+    for (size_t i = rng() % 7; i > 0; --i) pattern += pieces[rng() % std::size(pieces)];
+    for (size_t i = rng() % 24; i > 0; --i) text += "ab*?"[rng() % (round % 2 ? 2 : 4)];
+    std::vector<std::string> expected;
+    const bool want = reference_match(pattern, text, expected);
+    CaptureList captures;
+    ASSERT_EQ(match_pattern(pattern, text, captures, &rule), want) << pattern << " / " << text;
+    std::vector<std::string> got;
+    for (const auto& c : captures.records()) got.push_back(std::to_string(c.number) + "=" + c.text);
+    ASSERT_EQ(got, expected) << pattern << " / " << text;
+  }
 }
 
 TEST(MatchPattern, manyWildcardsOnRepeatedBytesFinish) {
