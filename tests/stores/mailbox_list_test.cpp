@@ -323,17 +323,20 @@ TEST_F(MailboxListTest, recordEditsKeepTheAddress) {
 TEST_F(MailboxListTest, workerReadingAccountsWhileTheUserEditsThem) {
   MailboxList shared(ProgramDir(dir.path()));
   for (int i = 0; i < 8; ++i) shared.create(record_for("u" + std::to_string(i) + "@x.cn"), false);
+  std::atomic<bool> started{false};
   std::atomic<bool> stop{false};
   std::thread worker([&] {
     size_t seen = 0;
-    while (!stop) {
+    do {
       for (const auto& account : shared.accounts()) {
         seen += account->record().login_name.size() + account->bound_rules().size() + account->paused();
         account->set_pop_login("corrected", "pw");
       }
-    }
+      started = true;
+    } while (!stop);
     EXPECT_GT(seen, 0u);
   });
+  while (!started) std::this_thread::yield();
   for (int round = 0; round < 200; ++round) {
     auto account = shared.at(static_cast<size_t>(round) % shared.count());
     shared.bind(*account, uint32_t(round));
