@@ -8,6 +8,7 @@
 
 #include "base/file_io.h"
 #include "base/safe_name.h"
+#include "stores/ascii_case.h"
 
 namespace pw {
 namespace {

@@ -23,8 +23,6 @@
 #include <string_view>
 #include <vector>
 
-#include "stores/ascii_case.h"
-
 namespace pw {
 
 class SeenUidList {
@@ -53,7 +51,7 @@ class SeenUidList {
   size_t load();
 
   // The index of the first live entry equal to `uid` ignoring case. Indexes
-  // stay valid until clear() or load().
+  // stay valid until clear().
   [[nodiscard]] std::optional<size_t> find(std::string_view uid) const;
   [[nodiscard]] bool contains(std::string_view uid) const { return find(uid).has_value(); }
   void mark_seen(size_t index);
