@@ -12,6 +12,7 @@
 #include "base/code_page.h"
 #include "base/safe_name.h"
 #include "mail/base64.h"
+#include "mail/encoded_words.h"
 #include "mail/quoted_printable.h"
 
 namespace pw {
@@ -142,45 +143,6 @@ BlankLine find_blank_line(std::string_view text, size_t from) {
 std::string_view header_value(std::string_view headers, std::string_view key) {
   Match m = find_key(headers, key);
   return m ? trim(rest_of_line(headers, m.end)) : std::string_view{};
-}
-
-// RFC 2047 encoded words replaced by their decoded bytes; the charset is not
-// used. Unreadable sequences are copied as they stand.
-std::string decode_encoded_words(std::string_view in) {
-  size_t lead = in.find_first_not_of(" \t\r\n");
-  in = lead == npos ? std::string_view{} : in.substr(lead);
-  std::string out;
-  size_t copied = 0;
-  size_t search = 0;
-  for (;;) {
-    size_t start = in.find("=?", search);
-    if (start == npos) break;
-    size_t a = start + 2;
-    size_t end = in.find("?=", a);
-    if (end == npos) break;
-    size_t q = in.find('?', a);
-    if (q == end) {
-      search = a;
-      continue;
-    }
-    if (end == q + 2) {
-      end = in.find("?=", end + 1);
-      if (end == npos) break;
-    }
-    if (q + 2 >= in.size() || in[q + 2] != '?') {
-      search = a;
-      continue;
-    }
-    size_t text_start = q + 3;
-    std::string_view encoded = text_start <= end ? in.substr(text_start, end - text_start) : std::string_view{};
-    char letter = in[q + 1];
-    out.append(in.substr(copied, start - copied));
-    if (letter == 'B' || letter == 'b') out += base64_decode(encoded);
-    else if (letter == 'Q' || letter == 'q') out += quoted_printable_decode_word(encoded);
-    copied = search = end + 2;
-  }
-  out.append(in.substr(copied));
-  return out;
 }
 
 std::string decode_body(const Part& part) {

@@ -208,8 +208,7 @@ TEST(MimeMessage, attachmentsAreNamedFromTheirDisposition) {
   ASSERT_EQ(m.attachment_count(), 4);
   EXPECT_EQ(m.attachment_name(0), gb_name);
   EXPECT_EQ(m.attachment_data(0), "abc");
-  // Encoded-word bytes are taken as they are, whatever their charset.
-  EXPECT_EQ(m.attachment_name(1), "\xe5\x8f\x91\xe7\xa5\xa8.pdf");
+  EXPECT_EQ(m.attachment_name(1), utf8_to_gb("发票.pdf"));
   EXPECT_EQ(m.attachment_data(1), "%PDF=");
   EXPECT_EQ(m.attachment_name(2), "");
   EXPECT_EQ(m.attachment_data(2), "raw bytes");
