@@ -1,0 +1,114 @@
+#include "net/smtp_delivery.h"
+
+#include <unistd.h>
+
+#include "mail/address_list.h"
+#include "net/mx_lookup.h"
+#include "res/string_table.h"
+
+namespace pw {
+namespace {
+
+constexpr int kTextErrorTitle = 61215;
+constexpr int kTextSendFailedTryDirect = 61437;
+constexpr size_t kMaxLocalHost = 79;
+constexpr int kDirectPort = 25;
+
+void configure(SmtpSession& session, const SmtpDeliveryOptions& options) {
+  session.set_login_prompt(options.login_prompt);
+  session.set_trace(options.trace);
+}
+
+// Opens the transaction: log-in (with `login`) or HELO, then MAIL FROM.
+bool open_transaction(SmtpSession& session, const SmtpDeliveryOptions& options, std::string_view from,
+                      const SmtpAccount* login) {
+  if (login) {
+    if (!session.ehlo_and_auth(options.local_host) || !session.auth_user(login->login) ||
+        !session.auth_password(login->password))
+      return false;
+  } else if (!session.helo(options.local_host)) {
+    return false;
+  }
+  return session.mail_from(from) == 1;
+}
+
+// DATA, the message in pieces, the end-of-data line.
+bool transfer(SmtpSession& session, std::string_view message) {
+  if (!session.data()) return false;
+  for (size_t at = 0; at < message.size(); at += SmtpSession::kDataPiece) {
+    if (session.send_data(message.substr(at, SmtpSession::kDataPiece)) < 0) return false;
+  }
+  return session.end_data() == 1;
+}
+
+// A log-in the user corrected in the password prompt goes back to the account.
+void keep_corrected_login(const SmtpSession& session, SmtpAccount* login) {
+  if (!login) return;
+  if (!session.user_name().empty() && session.user_name() != login->login) login->login = session.user_name();
+  if (!session.password().empty() && session.password() != login->password) login->password = session.password();
+}
+
+}  // namespace
+
+std::string SmtpDeliveryOptions::local_host_name() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+  std::string host(name);
+  if (host.size() > kMaxLocalHost) host.resize(kMaxLocalHost);
+  return host;
+}
+
+bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
+              std::string_view recipient, std::string_view message, SmtpAccount* login) {
+  SmtpSession session(options.timeout);
+  configure(session, options);
+  if (!session.connect(server)) return false;
+  bool ok =
+      open_transaction(session, options, from, login) && session.rcpt_to(recipient) == 1 && transfer(session, message);
+  (void)session.quit();
+  keep_corrected_login(session, login);
+  return ok;
+}
+
+bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std::string_view recipient_list,
+                  std::string_view message) {
+  SmtpSession session(options.timeout);
+  configure(session, options);
+  if (!session.connect(account.server)) return false;
+  SmtpAccount* login = account.auth ? &account : nullptr;
+  bool ok = open_transaction(session, options, account.address, login);
+  if (ok) {
+    int accepted = 0;
+    for (const std::string& recipient : split_stored_list(recipient_list))
+      if (session.rcpt_to(recipient) == 1) ++accepted;
+    ok = accepted > 0 && transfer(session, message);
+  }
+  (void)session.quit();
+  keep_corrected_login(session, login);
+  return ok;
+}
+
+bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
+                                      std::string_view recipient, std::string_view message) {
+  if (account.server.empty()) return false;
+  if (send_one(options, account.server, account.address, recipient, message, account.auth ? &account : nullptr))
+    return true;
+  if (options.notice) options.notice(res::text(kTextErrorTitle), res::text(kTextSendFailedTryDirect));
+  return false;
+}
+
+bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account, std::string_view recipient,
+                     std::string_view message) {
+  // The domain of the bare address, so blanks around a typed address do not
+  // end up in the query.
+  std::optional<std::string> domain = mail_domain(sender_address(recipient));
+  if (!domain || domain->empty()) return false;
+  for (const std::string& exchanger : lookup_mx(*domain).exchangers) {
+    // Bracketed, so that nothing in an exchanger name can pick another port.
+    std::string server = "[" + exchanger + "]:" + std::to_string(kDirectPort);
+    if (send_one(options, server, account.address, recipient, message)) return true;
+  }
+  return false;
+}
+
+}  // namespace pw

@@ -1,0 +1,217 @@
+#include "net/smtp_session.h"
+
+#include "base/code_page.h"
+#include "mail/address_list.h"
+#include "net/line_socket.h"
+#include "net/server_address.h"
+#include "res/string_table.h"
+
+namespace pw {
+namespace {
+
+constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
+constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+
+// Reasons of our own for the bounds and for input the protocol cannot carry.
+constexpr const char* kReplyTooLong = "服务器的回应超过长度上限";
+constexpr const char* kBadArgument = "地址或登录数据过长或含有非法字符";
+
+std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool has_code(std::string_view line) {
+  return line.size() >= 3 && is_digit(line[0]) && is_digit(line[1]) && is_digit(line[2]);
+}
+
+// "250-..." announces another line of the same reply (RFC 5321 4.2.1).
+bool is_continuation(std::string_view line) { return has_code(line) && line.size() >= 4 && line[3] == '-'; }
+
+int code_of(std::string_view line) {
+  return has_code(line) ? (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0') : 0;
+}
+
+std::string_view without_line_end(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
+}  // namespace
+
+SmtpSession::SmtpSession(std::chrono::milliseconds timeout)
+    : own_stream_(std::make_unique<LineSocket>(timeout)), stream_(*own_stream_), reader_(stream_, kMaxReply) {}
+
+SmtpSession::SmtpSession(ByteStream& stream) : stream_(stream), reader_(stream_, kMaxReply) {}
+
+SmtpSession::~SmtpSession() = default;
+
+void SmtpSession::trace(std::string_view prefix, std::string_view text) const {
+  if (!trace_) return;
+  std::string line(prefix);
+  line += text;
+  trace_(line);
+}
+
+void SmtpSession::break_off(std::string text) {
+  error_ = std::move(text);
+  broken_ = true;
+}
+
+bool SmtpSession::read_reply(Reply& reply) {
+  reply = {};
+  std::string line;
+  for (;;) {
+    switch (reader_.read_line(line)) {
+      case ReplyReader::Status::Line:
+        break;
+      case ReplyReader::Status::TooLong:
+        break_off(own_text(kReplyTooLong));
+        return false;
+      default:
+        break_off(res::text(kInterrupted));
+        return false;
+    }
+    trace("S: ", without_line_end(line));
+    reply.text += line;
+    if (!is_continuation(line)) {
+      reply.code = code_of(line);
+      return true;
+    }
+    if (reply.text.size() > kMaxReply) {
+      break_off(own_text(kReplyTooLong));
+      return false;
+    }
+  }
+}
+
+bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply) {
+  if (broken_) return false;
+  if (!command.valid) {
+    error_ = own_text(kBadArgument);
+    return false;
+  }
+  trace("C: ", command.trace);
+  if (stream_.send(command.wire) != static_cast<int>(command.wire.size())) {
+    break_off(res::text(kInterrupted));
+    return false;
+  }
+  return read_reply(reply);
+}
+
+int SmtpSession::expect(const SmtpCommand& command, int expected) {
+  Reply reply;
+  if (!exchange(command, reply)) return 0;
+  if (reply.code != expected) {
+    error_ = reply.text;
+    return 0;
+  }
+  return 1;
+}
+
+int SmtpSession::connect(std::string_view server) {
+  ServerAddress address = parse_server_address(server, kDefaultPort);
+  reader_.clear();
+  broken_ = false;
+  trace("-- connect ", address.host + ":" + std::to_string(address.port));
+  if (!stream_.connect(address.host, address.port)) {
+    break_off(res::text(kCannotConnect));
+    return 0;
+  }
+  Reply greeting;
+  if (!read_reply(greeting)) return 0;
+  if (greeting.code != 220) {
+    error_ = greeting.text;
+    return 0;
+  }
+  return 1;
+}
+
+int SmtpSession::helo(std::string_view host) { return expect(SmtpCommand::helo(host), 250); }
+
+int SmtpSession::ehlo_and_auth(std::string_view host) {
+  Reply reply;
+  if (!exchange(SmtpCommand::ehlo(host), reply)) return 0;
+  return expect(SmtpCommand::auth_login(), 334);
+}
+
+int SmtpSession::auth_user(std::string_view name) {
+  user_ = name;
+  return expect(SmtpCommand::auth_user(name), 334);
+}
+
+int SmtpSession::auth_password(std::string_view password) {
+  password_ = password;
+  Reply reply;
+  if (!exchange(SmtpCommand::auth_password(password), reply)) return 0;
+  if (reply.code == 235) return 1;
+  error_ = reply.text;
+  return correct_login();
+}
+
+// A refusal ends the server's AUTH exchange, so corrected data go out in a
+// new AUTH LOGIN.
+int SmtpSession::correct_login() {
+  for (;;) {
+    std::optional<LoginData> fixed;
+    if (prompt_) fixed = prompt_(LoginData{user_, password_}, error_);
+    if (!fixed || !expect(SmtpCommand::auth_login(), 334) || !auth_user(fixed->user)) {
+      user_.clear();
+      password_.clear();
+      return 0;
+    }
+    password_ = fixed->password;
+    Reply reply;
+    if (!exchange(SmtpCommand::auth_password(password_), reply)) return 0;
+    if (reply.code == 235) return 1;
+    error_ = reply.text;
+  }
+}
+
+int SmtpSession::mail_from(std::string_view address) { return expect(SmtpCommand::mail_from(address), 250); }
+
+int SmtpSession::rcpt_to(std::string_view address) {
+  Reply reply;
+  if (!exchange(SmtpCommand::rcpt_to(sender_address(address)), reply)) return 0;
+  // 251: not local, the server forwards it (RFC 5321 3.4) -- accepted as well.
+  if (reply.code == 250 || reply.code == 251) return 1;
+  error_ = reply.text;
+  return kRefused;
+}
+
+int SmtpSession::data() {
+  data_tail_.clear();
+  data_bytes_ = 0;
+  return expect(SmtpCommand::data(), 354);
+}
+
+int SmtpSession::send_data(std::string_view bytes) {
+  if (broken_) return ByteStream::kError;
+  if (bytes.empty()) return 0;
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 64 + 1);
+  bool line_start = data_tail_.empty() || data_tail_.back() == '\n';
+  for (char c : bytes) {
+    if (line_start && c == '.') out += '.';
+    out += c;
+    line_start = c == '\n';
+  }
+  data_tail_ += std::string_view(out).substr(out.size() > 2 ? out.size() - 2 : 0);
+  if (data_tail_.size() > 2) data_tail_.erase(0, data_tail_.size() - 2);
+  data_bytes_ += bytes.size();
+  int sent = stream_.send(out);
+  if (sent != static_cast<int>(out.size())) {
+    break_off(res::text(kInterrupted));
+    return sent < 0 ? sent : ByteStream::kError;
+  }
+  return sent;
+}
+
+int SmtpSession::end_data() {
+  if (!broken_) trace("C: ", "[" + std::to_string(data_bytes_) + " bytes of message data]");
+  return expect(SmtpCommand::end_data(data_tail_.empty() || data_tail_ == "\r\n"), 250);
+}
+
+int SmtpSession::quit() { return expect(SmtpCommand::quit(), 221); }
+
+}  // namespace pw

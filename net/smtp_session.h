@@ -1,0 +1,121 @@
+#pragma once
+// The client side of SMTP (RFC 5321) with AUTH LOGIN (RFC 4954) over one byte
+// stream. Blocking, for a worker thread: every command sends one line and
+// reads one whole reply. Multi-line replies ("250-..." up to "250 ...") are
+// gathered into one, and bytes that arrive after a reply are kept for the
+// next one. Results are 1 for success and 0 for a failure, whose reason is
+// then in error_text(): the refusing reply as received, 61249 when the
+// connection could not be made, 61250 when no reply came.
+//
+//   SmtpSession smtp;                     // its own LineSocket, 20 s waits
+//   if (smtp.connect("smtp.example.com") && smtp.helo(host) && smtp.mail_from(from) &&
+//       smtp.rcpt_to(to) == 1 && smtp.data()) { smtp.send_data(text); ok = smtp.end_data(); }
+//   (void)smtp.quit();
+//
+// After a failure that leaves the conversation in an unknown state (no reply,
+// a closed connection, a send that failed, a reply over the bound) the
+// session sends nothing more: later commands, QUIT included, fail at once
+// and keep the first reason, until connect starts afresh.
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "net/byte_stream.h"
+#include "net/line_socket.h"
+#include "net/login_prompt.h"
+#include "net/protocol_trace.h"
+#include "net/reply_reader.h"
+#include "net/smtp_command.h"
+
+namespace pw {
+
+class SmtpSession {
+ public:
+  static constexpr int kDefaultPort = 25;
+  // Result of rcpt_to when the server refused the recipient.
+  static constexpr int kRefused = -2;
+  // Longest reply, all its lines together, the session gathers.
+  static constexpr size_t kMaxReply = size_t{1} << 20;
+  // Size of the pieces the sending procedures write a message in.
+  static constexpr size_t kDataPiece = 2048;
+
+  // Talks over a LineSocket of its own with the given bounded wait.
+  explicit SmtpSession(std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout);
+  // Talks over `stream`, which must outlive the session.
+  explicit SmtpSession(ByteStream& stream);
+  ~SmtpSession();
+  SmtpSession(const SmtpSession&) = delete;
+  SmtpSession& operator=(const SmtpSession&) = delete;
+
+  // Asked when the server refuses the password; without one a refusal fails.
+  void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
+  void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
+
+  // Connects to a server field ("host" or "host:port", port 25 by default)
+  // and reads the greeting; 220 expected.
+  [[nodiscard]] int connect(std::string_view server);
+  [[nodiscard]] int helo(std::string_view host);
+  // EHLO (any reply is accepted), then AUTH LOGIN, which must get 334.
+  [[nodiscard]] int ehlo_and_auth(std::string_view host);
+  // The user name; 334 expected. Remembers the name.
+  [[nodiscard]] int auth_user(std::string_view name);
+  // The password; 235 expected. On a refusal the login prompt is asked and
+  // the log-in repeated with its answer in a new AUTH LOGIN, for as long as
+  // the user corrects; when the user gives up, or the corrected name is
+  // refused, the remembered user name and password are emptied.
+  [[nodiscard]] int auth_password(std::string_view password);
+  [[nodiscard]] int mail_from(std::string_view address);
+  // RCPT TO with the bare address of `address` (sender_address: a display
+  // name and angle brackets are dropped). 1 accepted (250 or 251), kRefused (the reply
+  // becomes the error text), 0 no reply or an address that cannot be sent.
+  [[nodiscard]] int rcpt_to(std::string_view address);
+  // DATA; 354 expected.
+  [[nodiscard]] int data();
+  // Message bytes after data(), in as many calls as the caller likes; lines
+  // that begin with '.' go out with a second '.' (RFC 5321 4.5.2). Returns
+  // the count of bytes written or a negative stream result.
+  int send_data(std::string_view bytes);
+  // "." on a line of its own, with CR LF before it only when the data did not
+  // end with one, so the receiver gets the text byte for byte; 250 expected.
+  [[nodiscard]] int end_data();
+  // QUIT; 221 expected.
+  [[nodiscard]] int quit();
+
+  [[nodiscard]] const std::string& error_text() const { return error_; }
+  // The log-in data last sent (corrections included); both empty after the
+  // user gave up a correction.
+  [[nodiscard]] const std::string& user_name() const { return user_; }
+  [[nodiscard]] const std::string& password() const { return password_; }
+
+ private:
+  struct Reply {
+    int code = 0;      // the number formed by the first three characters
+    std::string text;  // every line, line ends included
+  };
+
+  // Sends `command` and reads its whole reply; false (error text set) when it
+  // could not be sent or no whole reply came.
+  bool exchange(const SmtpCommand& command, Reply& reply);
+  bool read_reply(Reply& reply);
+  // exchange() and require `expected`; another code becomes the error text.
+  int expect(const SmtpCommand& command, int expected);
+  int correct_login();
+  void break_off(std::string text);
+  void trace(std::string_view prefix, std::string_view text) const;
+
+  std::unique_ptr<ByteStream> own_stream_;
+  ByteStream& stream_;
+  ReplyReader reader_;
+  LoginPrompt prompt_;
+  ProtocolTrace trace_;
+  std::string error_;
+  std::string user_;
+  std::string password_;
+  bool broken_ = false;
+  std::string data_tail_;  // the last two data bytes sent since data()
+  size_t data_bytes_ = 0;  // data bytes given since data(), for the trace
+};
+
+}  // namespace pw
