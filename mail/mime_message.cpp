@@ -475,20 +475,16 @@ size_t find_reference(std::string_view html, std::string_view ref, size_t from) 
   }
 }
 
-size_t replace_references(std::string& html, std::string_view ref, std::string_view name) {
-  size_t count = 0;
+void replace_references(std::string& html, std::string_view ref, std::string_view name) {
   std::string out;
   size_t copied = 0;
   for (size_t p = find_reference(html, ref, 0); p != npos; p = find_reference(html, ref, p + ref.size())) {
     out.append(html, copied, p - copied);
     out.append(name);
     copied = p + ref.size();
-    ++count;
   }
-  if (count == 0) return 0;
   out.append(html, copied);
   html = std::move(out);
-  return count;
 }
 
 void remove_base_tag(std::string& html) {
