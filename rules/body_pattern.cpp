@@ -1,0 +1,121 @@
+#include "rules/body_pattern.h"
+
+#include <algorithm>
+
+namespace pw {
+namespace {
+
+constexpr uint32_t kNumberLimit = 0x7fffffffu;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// Reads the digits at `i` up to a blank or the end; false when there are none,
+// when something else follows them, or when the number is too large.
+bool read_number(std::string_view spec, size_t& i, uint32_t& value) {
+  size_t start = i;
+  uint64_t v = 0;
+  while (i < spec.size() && is_digit(spec[i])) {
+    v = v * 10 + static_cast<uint64_t>(spec[i] - '0');
+    if (v > kNumberLimit) return false;
+    ++i;
+  }
+  if (i == start || (i < spec.size() && !is_blank(spec[i]))) return false;
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+
+// Calls `visit(star, gt)` for each "*<" at `star` with its closing '>' at `gt`
+// (npos when missing, which ends the walk); stops when `visit` returns false.
+template <class Visit>
+void for_each_spec_wildcard(std::string_view pattern, Visit visit) {
+  size_t i = 0;
+  while ((i = pattern.find("*<", i)) != std::string_view::npos) {
+    size_t gt = pattern.find('>', i + 2);
+    if (!visit(i, gt) || gt == std::string_view::npos) return;
+    i = gt + 1;
+  }
+}
+
+}  // namespace
+
+std::optional<WildcardSpec> parse_wildcard_spec(std::string_view spec) {
+  WildcardSpec out;
+  bool seen_min = false;
+  bool seen_max = false;
+  size_t i = 0;
+  for (;;) {
+    while (i < spec.size() && is_blank(spec[i])) ++i;
+    if (i == spec.size()) break;
+    uint32_t value = 0;
+    if (starts_with_ignoring_case(spec.substr(i), "min=")) {
+      i += 4;
+      if (seen_min || !read_number(spec, i, value)) return std::nullopt;
+      out.min = value;
+      seen_min = true;
+    } else if (starts_with_ignoring_case(spec.substr(i), "max=")) {
+      i += 4;
+      if (seen_max || !read_number(spec, i, value)) return std::nullopt;
+      out.max = value;
+      seen_max = true;
+    } else if (spec[i] == '#') {
+      i += 1;
+      if (out.capture || !read_number(spec, i, value)) return std::nullopt;
+      out.capture = value;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (out.max && *out.max < out.min) return std::nullopt;
+  return out;
+}
+
+PatternCheck validate_pattern(std::string_view pattern) {
+  PatternCheck check;
+  std::vector<uint32_t> captures;
+  for_each_spec_wildcard(pattern, [&](size_t star, size_t gt) {
+    if (gt == std::string_view::npos) {
+      check = {false, star, star + 2};
+      return false;
+    }
+    auto spec = parse_wildcard_spec(pattern.substr(star + 2, gt - star - 2));
+    bool repeated = spec && spec->capture && *spec->capture > 0 &&
+                    std::find(captures.begin(), captures.end(), *spec->capture) != captures.end();
+    if (!spec || repeated) {
+      check = {false, star, gt + 1};
+      return false;
+    }
+    if (spec->capture) captures.push_back(*spec->capture);
+    return true;
+  });
+  return check;
+}
+
+std::vector<uint32_t> pattern_captures(std::string_view pattern) {
+  std::vector<uint32_t> out;
+  for_each_spec_wildcard(pattern, [&](size_t star, size_t gt) {
+    if (gt == std::string_view::npos) return false;
+    std::string_view spec = pattern.substr(star + 2, gt - star - 2);
+    for (size_t i = 0; i < spec.size(); ++i) {
+      bool item_start = spec[i] == '#' && (i == 0 || is_blank(spec[i - 1]));
+      if (!item_start) continue;
+      size_t j = i + 1;
+      uint32_t k = 0;
+      if (read_number(spec, j, k)) out.push_back(k);
+    }
+    return true;
+  });
+  return out;
+}
+
+}  // namespace pw
