@@ -60,6 +60,8 @@ struct Rule {
   int32_t use_count = 0;        // mailboxes bound to the rule
   std::vector<std::string> reply_attachments;
 
+  friend bool operator==(const Rule&, const Rule&) = default;
+
   [[nodiscard]] bool has(ConditionKind k) const { return (condition_mask & bit(k)) != 0; }
   [[nodiscard]] bool has(ActionKind k) const { return (action_mask & bit(k)) != 0; }
   [[nodiscard]] bool sense(ConditionKind k) const { return (sense_mask & bit(k)) != 0; }
