@@ -154,7 +154,7 @@ int SmtpSession::auth_user(std::string_view name) {
 int SmtpSession::auth_password(std::string_view password) {
   password_ = password;
   Reply reply;
-  if (!exchange(build(base64_encode(password), {}, {}, true), reply)) return 0;
+  if (!exchange(build({}, base64_encode(password), {}, true), reply)) return 0;
   if (reply.code == 235) return 1;
   error_ = reply.text;
   return authenticate_again();
@@ -173,7 +173,7 @@ int SmtpSession::authenticate_again() {
     }
     password_ = password;
     Reply reply;
-    if (!exchange(build(base64_encode(password), {}, {}, true), reply)) return 0;
+    if (!exchange(build({}, base64_encode(password), {}, true), reply)) return 0;
     if (reply.code == 235) return 1;
     error_ = reply.text;
   }
