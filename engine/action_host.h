@@ -5,8 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "res/string_table.h"
-
 namespace pw {
 
 // What to download: the account's POP server field (may carry ":PORT"),
@@ -49,17 +47,5 @@ class ActionHost {
   // Downloads one whole mail (the download dialog), waiting for its end.
   virtual DownloadResult download_mail(const DownloadRequest& request) = 0;
 };
-
-// The notice that follows the log record of a failed operation: the account,
-// "进行下列操作时发生错误" and the operation text in double quotes.
-inline void report_failed_operation(ActionHost& host, std::string_view address, std::string_view description) {
-  std::string message(address);
-  message += "\r\n";
-  message += res::text(61435);
-  message += "\r\n\"";
-  message += description;
-  message += '"';
-  host.notice(res::text(61215), message);
-}
 
 }  // namespace pw

@@ -19,8 +19,17 @@ constexpr std::string_view kTransferEnd = "\r\n.\r\n";
 
 }  // namespace
 
-MailProcessor::MailProcessor(MailSummary mail, MailboxAccount& account)
-    : account_(account), reader_(std::move(mail)) {}
+namespace {
+
+MailSummary prepared(MailSummary mail, MailProcessor::TextForm form) {
+  if (form == MailProcessor::TextForm::transferred) mail.mail_text = MailProcessor::untransfer(std::move(mail.mail_text));
+  return mail;
+}
+
+}  // namespace
+
+MailProcessor::MailProcessor(MailSummary mail, MailboxAccount& account, TextForm form)
+    : account_(account), reader_(prepared(std::move(mail), form)) {}
 
 void MailProcessor::add_rule(const Rule& rule) {
   rules_.push_back(&rule);
@@ -65,19 +74,11 @@ bool MailProcessor::ensure_whole_mail(ActionHost& host) {
   return false;
 }
 
-std::string MailProcessor::content() const {
-  const std::string& text = summary().mail_text;
+std::string MailProcessor::untransfer(std::string text) {
   std::string_view body = text;
-  // A text as the POP server sent it ends with "." on a line of its own and
-  // has every line that began with '.' doubled; a text read from a file has
-  // neither.
-  if (body.ends_with(kTransferEnd)) {
-    body.remove_suffix(3);
-  } else if (body == ".\r\n") {
-    return {};
-  } else {
-    return text;
-  }
+  if (body == ".\r\n") return {};
+  if (!body.ends_with(kTransferEnd)) return text;
+  body.remove_suffix(3);
   std::string out;
   out.reserve(body.size());
   size_t line = 0;
@@ -114,8 +115,8 @@ void MailProcessor::run_actions(const ActionServices& services) {
 
 void MailProcessor::log_operation(const ActionServices& services, std::string_view description, bool success) {
   const std::string& address = account_.address();
-  services.log.write(address, sender(), recipient(), subject(), description, success);
-  if (!success) report_failed_operation(services.host, address, description);
+  const LogRecord record = services.log.write(address, sender(), recipient(), subject(), description, success);
+  if (!success) services.host.notice(res::text(61215), OperationLog::failure_notice(record));
 }
 
 }  // namespace pw
