@@ -1,6 +1,7 @@
 #include "engine/reply_action.h"
 
 #include "base/file_io.h"
+#include "base/local_time.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_sender.h"
 #include "engine/template_expander.h"

@@ -75,6 +75,13 @@ class ActionFixture : public ::testing::Test {
     return std::make_unique<MailProcessor>(std::move(s), on ? *on : account);
   }
 
+  static SmtpDeliveryOptions delivery_options() {
+    SmtpDeliveryOptions o;
+    o.timeout = std::chrono::seconds(5);
+    o.local_host = "pc.home.test";
+    return o;
+  }
+
   std::vector<LogRecord> log_records() const { return log.records(); }
 
   TempDir dir;
@@ -84,7 +91,7 @@ class ActionFixture : public ::testing::Test {
   LocalMailIndex local_mail{program, clock};
   PendingDeletionQueue deletions;
   ScriptedActionHost host;
-  MailSender sender{SmtpDeliveryOptions{.timeout = std::chrono::seconds(5), .local_host = "pc.home.test"}};
+  MailSender sender{delivery_options()};
   ActionServices services{host, log, local_mail, sender, clock, deletions};
   MailboxAccount account{account_record(), false, {}};
 };
