@@ -4,6 +4,8 @@
 // make processors for mails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
 #include "support/scripted_action_host.h"
+#include "support/smtp_server.h"
 #include "support/temp_dir.h"
 
 namespace pw::test {
@@ -47,6 +50,26 @@ inline const std::string kPlainMail =
     "Hello Bob,\r\n"
     ".a line that starts with a dot\r\n"
     "bye\r\n";
+
+// Every regular file below `dir`, relative to it, sorted.
+inline std::vector<std::string> files_under(const std::filesystem::path& dir) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_regular_file()) out.push_back(std::filesystem::relative(it->path(), dir).string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// A mail exchanger: no log-in, port 25 of `address`.
+inline SmtpServerOptions exchanger(std::string address) {
+  SmtpServerOptions o;
+  o.address = std::move(address);
+  o.port = 25;
+  return o;
+}
 
 class ActionFixture : public ::testing::Test {
  protected:
