@@ -1,0 +1,55 @@
+#pragma once
+// Address lists: the normal form of header values, the parts of a sender
+// value, the check of one typed address, and stored recipient lists (every
+// entry followed by ';', at most 1023 bytes, in a 1024-byte field).
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw {
+
+inline constexpr size_t kStoredListLimit = 1023;
+
+// Brings a header value to the normal form: leading ',', ' ' and ';' are
+// removed; every ',' or ';' becomes ';' and the blanks and tabs after it are
+// dropped. Display names and trailing separators stay.
+void normalise_address_list(std::string& value);
+
+// The bare address of a sender value: what follows the first '<' (the whole
+// value without one), without blanks, tabs, '"', '<' and '>'.
+[[nodiscard]] std::string sender_address(std::string_view sender);
+
+// The display name of a sender value: the text before the first '<' (or, with
+// none, before the first '@'; with neither, ""), without blanks, tabs and '"'.
+[[nodiscard]] std::string sender_name(std::string_view sender);
+
+// True when `address` has an '@' and its last '.' comes after the first '@'.
+[[nodiscard]] bool is_acceptable_address(std::string_view address);
+
+enum class StoredListAdd {
+  added,
+  nothing_to_add,   // empty input
+  has_separator,    // the input holds ';'
+  bad_address,      // fails is_acceptable_address
+  already_present,  // the input is already a whole entry of the list
+  full,             // the list would pass kStoredListLimit
+};
+
+// Appends `entry` and a ';' to the stored list `list` when it is acceptable.
+// The list is changed only when the result is `added`.
+[[nodiscard]] StoredListAdd add_to_stored_list(std::string& list, std::string_view entry);
+
+// The text a dialog shows for a refused addition (GB18030); "" for `added`
+// and `nothing_to_add`.
+[[nodiscard]] std::string stored_list_refusal_text(StoredListAdd result);
+
+// The entries of a stored list in order; text after the last ';' is not an
+// entry.
+[[nodiscard]] std::vector<std::string> split_stored_list(std::string_view list);
+
+// The domain used to deliver directly to `recipient`: everything after its
+// first '@' without '<' and '>'; nullopt when it has no '@'.
+[[nodiscard]] std::optional<std::string> mail_domain(std::string_view recipient);
+
+}  // namespace pw

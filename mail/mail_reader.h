@@ -1,0 +1,59 @@
+#pragma once
+// The field getters of one mail. Each value is worked out from the mail text
+// at most once and cached in the MailSummary (its cache flags say which), so
+// rule conditions, log lines and templates that ask again cost nothing. The
+// body getters parse the mail with MimeMessage once, on first need.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "mail/mail_summary.h"
+#include "mail/mime_message.h"
+
+namespace pw {
+
+class MailReader {
+ public:
+  // Takes over `mail` with its cache flags cleared.
+  explicit MailReader(MailSummary mail);
+
+  [[nodiscard]] const MailSummary& summary() const { return mail_; }
+
+  // The from, to and cc values, decoded and in address-list normal form.
+  [[nodiscard]] const std::string& sender();
+  [[nodiscard]] const std::string& recipient();
+  [[nodiscard]] const std::string& copy();
+  // recipient() immediately followed by copy(), no separator between.
+  [[nodiscard]] std::string recipient_and_copy();
+  [[nodiscard]] const std::string& subject();
+  // "YYYY/MM/DD hh:mm:ss", kUnreadableMailDate, or "" without a Date: line.
+  [[nodiscard]] const std::string& date();
+
+  [[nodiscard]] const std::string& text_body();
+  // The HTML body with its embedded pictures written into `resource_dir`
+  // (the MailTemp directory) on the first call.
+  [[nodiscard]] const std::string& html_body(const std::filesystem::path& resource_dir);
+  [[nodiscard]] bool has_attachment();
+
+  // The size LIST reported, 0 when it was not asked for.
+  [[nodiscard]] std::uint32_t size() const { return mail_.size; }
+
+  // The parsed mail (attachments and the like); parsed on first need.
+  [[nodiscard]] const MimeMessage& message();
+
+  // Replaces the header text with the whole mail once it has been
+  // downloaded. Values already cached and an already parsed message stay.
+  void set_whole_mail(std::string text);
+
+ private:
+  // The cached value behind `bit`, computed by `compute` when not yet filled.
+  template <typename Compute>
+  const std::string& cached(std::string& slot, std::uint32_t bit, Compute compute);
+  const std::string& address_field(std::string& slot, std::uint32_t bit, const char* key);
+
+  MailSummary mail_;
+  std::unique_ptr<MimeMessage> message_;
+};
+
+}  // namespace pw

@@ -1,0 +1,599 @@
+#include "mail/mime_message.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "base/code_page.h"
+#include "base/safe_name.h"
+#include "mail/base64.h"
+#include "mail/quoted_printable.h"
+
+namespace pw {
+namespace {
+
+using Part = MimeMessage::Part;
+constexpr size_t npos = std::string_view::npos;
+
+// Longest boundary accepted; RFC 2046 allows 70 characters. Anything far
+// longer is no boundary, and searching for it would cost time quadratic in
+// the mail size.
+constexpr size_t kMaxBoundary = 256;
+// Longest Content-ID or Content-Location value looked for in the HTML.
+constexpr size_t kMaxReference = 1000;
+// Tries for a free resource file name before the resource is skipped.
+constexpr int kMaxNameTries = 9999;
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+struct Match {
+  size_t pos = npos;  // where the match starts
+  size_t end = npos;  // just after its last character
+  explicit operator bool() const { return pos != npos; }
+};
+
+// Finds `key` at or after `start`: ASCII letters compared case-insensitively,
+// spaces (0x20 only) skipped on both sides, no line-start test.
+Match find_key(std::string_view text, std::string_view key, size_t start = 0) {
+  size_t k0 = key.find_first_not_of(' ');
+  if (k0 == npos) return {};
+  const char first = fold(key[k0]);
+  const bool letter = first >= 'a' && first <= 'z';
+  const char* base = text.data();
+  for (size_t i = start; i < text.size(); ++i) {
+    if (!letter) {
+      const void* hit = std::memchr(base + i, first, text.size() - i);
+      if (!hit) return {};
+      i = static_cast<size_t>(static_cast<const char*>(hit) - base);
+    } else if (fold(text[i]) != first) {
+      continue;
+    }
+    size_t t = i + 1;
+    size_t k = k0 + 1;
+    for (;;) {
+      while (k < key.size() && key[k] == ' ') ++k;
+      if (k == key.size()) return {i, t};
+      while (t < text.size() && text[t] == ' ') ++t;
+      if (t == text.size() || fold(text[t]) != fold(key[k])) break;
+      ++t;
+      ++k;
+    }
+  }
+  return {};
+}
+
+bool contains_key(std::string_view text, std::string_view key) { return static_cast<bool>(find_key(text, key)); }
+
+bool equals_ci(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+bool contains_ci(std::string_view text, std::string_view word) {
+  if (word.size() > text.size()) return false;
+  for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+    if (equals_ci(text.substr(i, word.size()), word)) return true;
+  }
+  return false;
+}
+
+// End of the line that holds `pos`: the LF, or the CR before it, or the end.
+size_t line_end(std::string_view text, size_t pos) {
+  size_t lf = text.find('\n', pos);
+  if (lf == npos) return text.size();
+  return (lf > pos && text[lf - 1] == '\r') ? lf - 1 : lf;
+}
+
+// Just after the LF that ends the line holding `pos`, or the end.
+size_t after_line(std::string_view text, size_t pos) {
+  size_t lf = text.find('\n', pos);
+  return lf == npos ? text.size() : lf + 1;
+}
+
+std::string_view rest_of_line(std::string_view text, size_t pos) {
+  if (pos >= text.size()) return {};
+  return text.substr(pos, line_end(text, pos) - pos);
+}
+
+std::string without(std::string_view text, std::string_view drop) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (drop.find(c) == npos) out.push_back(c);
+  }
+  return out;
+}
+
+std::string_view trim(std::string_view s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == npos) return {};
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+std::string_view trim_trailing_line_ends(std::string_view s) {
+  while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+  return s;
+}
+
+// The blank line that ends a header block: the first "\r\n\r\n", failing that
+// the first "\n\n", searched from `from`.
+struct BlankLine {
+  size_t pos = npos;
+  size_t len = 0;
+};
+BlankLine find_blank_line(std::string_view text, size_t from) {
+  size_t p = text.find("\r\n\r\n", from);
+  if (p != npos) return {p, 4};
+  p = text.find("\n\n", from);
+  if (p != npos) return {p, 2};
+  return {};
+}
+
+// The value after `key` in `headers`, to the end of its line, trimmed.
+std::string_view header_value(std::string_view headers, std::string_view key) {
+  Match m = find_key(headers, key);
+  return m ? trim(rest_of_line(headers, m.end)) : std::string_view{};
+}
+
+// RFC 2047 encoded words replaced by their decoded bytes; the charset is not
+// used. Unreadable sequences are copied as they stand.
+std::string decode_encoded_words(std::string_view in) {
+  size_t lead = in.find_first_not_of(" \t\r\n");
+  in = lead == npos ? std::string_view{} : in.substr(lead);
+  std::string out;
+  size_t copied = 0;
+  size_t search = 0;
+  for (;;) {
+    size_t start = in.find("=?", search);
+    if (start == npos) break;
+    size_t a = start + 2;
+    size_t end = in.find("?=", a);
+    if (end == npos) break;
+    size_t q = in.find('?', a);
+    if (q == end) {
+      search = a;
+      continue;
+    }
+    if (end == q + 2) {
+      end = in.find("?=", end + 1);
+      if (end == npos) break;
+    }
+    if (q + 2 >= in.size() || in[q + 2] != '?') {
+      search = a;
+      continue;
+    }
+    size_t text_start = q + 3;
+    std::string_view encoded = text_start <= end ? in.substr(text_start, end - text_start) : std::string_view{};
+    char letter = in[q + 1];
+    out.append(in.substr(copied, start - copied));
+    if (letter == 'B' || letter == 'b') out += base64_decode(encoded);
+    else if (letter == 'Q' || letter == 'q') out += quoted_printable_decode_word(encoded);
+    copied = search = end + 2;
+  }
+  out.append(in.substr(copied));
+  return out;
+}
+
+std::string decode_body(const Part& part) {
+  if (equals_ci(part.transfer_encoding, "base64")) return base64_decode(part.body);
+  if (equals_ci(part.transfer_encoding, "quoted-printable")) return quoted_printable_decode(part.body);
+  return std::string(part.body);
+}
+
+// Text in a charset outside the GB family (and its ASCII subset) is
+// converted to GB18030 when iconv knows it and the bytes are valid in it;
+// otherwise the bytes stay as they are.
+std::string to_system_charset(std::string text, const Part& part) {
+  Match m = find_key(part.parameters, "charset=");
+  if (!m) return text;
+  std::string charset = without(rest_of_line(part.parameters, m.end), "\"'\t");
+  charset = charset.substr(0, charset.find(';'));
+  for (std::string_view same : {"gb2312", "gbk", "gb18030", "us-ascii", "ascii", ""}) {
+    if (equals_ci(charset, same)) return text;
+  }
+  if (!charset_known(charset.c_str())) return text;
+  auto converted = transcode(text, charset.c_str(), "GB18030");
+  return converted ? std::move(*converted) : text;
+}
+
+bool is_type(const Part& p, std::string_view type, std::string_view subtype) {
+  return equals_ci(p.type, type) && equals_ci(p.subtype, subtype);
+}
+
+// The first part of the given type on the walk that goes from a multipart to
+// its first child and from any other part to its next sibling, never back up.
+const Part* first_of_type(const Part* root, std::string_view type, std::string_view subtype) {
+  if (!root) return nullptr;
+  std::span<const Part> level(root, 1);
+  size_t i = 0;
+  while (i < level.size()) {
+    const Part& p = level[i];
+    if (equals_ci(p.type, "multipart")) {
+      level = p.children;
+      i = 0;
+    } else if (is_type(p, type, subtype)) {
+      return &p;
+    } else {
+      ++i;
+    }
+  }
+  return nullptr;
+}
+
+// The multipart whose children hold the HTML's embedded resources: on the
+// same walk, the last multipart met before the HTML part that is not an
+// alternative, else the last multipart met.
+const Part* resource_container(const Part* root) {
+  if (!root) return nullptr;
+  const Part* any = nullptr;
+  const Part* preferred = nullptr;
+  std::span<const Part> level(root, 1);
+  size_t i = 0;
+  while (i < level.size()) {
+    const Part& p = level[i];
+    if (equals_ci(p.type, "multipart")) {
+      any = &p;
+      if (p.subtype != "alternative") preferred = &p;
+      level = p.children;
+      i = 0;
+    } else if (is_type(p, "text", "html")) {
+      break;
+    } else {
+      ++i;
+    }
+  }
+  return preferred ? preferred : any;
+}
+
+// ---- parsing ---------------------------------------------------------------
+
+class Parser {
+ public:
+  Parser(bool& has_html, bool& has_attachment) : has_html_(has_html), has_attachment_(has_attachment) {}
+
+  // One entity; nullopt when it cannot be read at all.
+  std::optional<Part> entity(std::string_view text, bool is_root, int depth) {
+    Match ct = find_key(text, "Content-Type:");
+    if (!ct) {
+      Part p;
+      if (!is_root) return p;
+      p.type = "text";
+      p.subtype = "plain";
+      p.transfer_encoding = "7bit";
+      BlankLine blank = find_blank_line(text, 0);
+      if (blank.pos != npos) p.body = trim_trailing_line_ends(text.substr(blank.pos + blank.len));
+      return p;
+    }
+    size_t type_start = text.find_first_not_of(' ', ct.end);
+    if (type_start == npos) return std::nullopt;
+    size_t slash = text.find('/', type_start);
+    if (slash == npos) return std::nullopt;
+    if (depth < MimeMessage::kMaxDepth && contains_ci(text.substr(type_start, slash - type_start), "multipart")) {
+      return multipart(text, slash, depth);
+    }
+    return single(text);
+  }
+
+ private:
+  std::optional<Part> multipart(std::string_view text, size_t slash, int depth) {
+    Part node;
+    node.type = "multipart";
+    node.transfer_encoding = "7bit";
+    size_t eol = line_end(text, slash);
+    size_t semi = text.find(';', slash);
+    size_t sub_end = std::min(semi, eol);
+    node.subtype = without(text.substr(slash + 1, sub_end - slash - 1), " ");
+
+    Match b = find_key(text, "boundary", sub_end);
+    if (!b) return std::nullopt;
+    size_t eq = text.find('=', b.end);
+    if (eq == npos) return std::nullopt;
+    std::string value = without(rest_of_line(text, eq + 1), "\" ");
+    value = value.substr(0, value.find(';'));
+    if (value.empty() || value.size() > kMaxBoundary) return std::nullopt;
+    const std::string delimiter = "--" + value;
+
+    size_t cursor;
+    Match first = find_delimiter(text, delimiter, after_line(text, eq + 1));
+    if (first) {
+      cursor = first.end;
+    } else {
+      BlankLine blank = find_blank_line(text, 0);
+      if (blank.pos == npos) return std::nullopt;
+      cursor = blank.pos + blank.len;
+    }
+    size_t found = first ? 1 : 0;
+    bool closed = false;
+    while (parts_ < MimeMessage::kMaxParts) {
+      Match next = find_delimiter(text, delimiter, cursor);
+      if (!next) break;
+      add_child(node, text.substr(cursor, next.pos - cursor), depth);
+      ++found;
+      cursor = next.end;
+      closed = text.substr(cursor, 2) == "--";
+    }
+    // After the closing delimiter comes the epilogue, which is dropped; a
+    // mail cut off before its closing delimiter keeps its last part.
+    if (found <= 1 || !closed) add_child(node, text.substr(cursor), depth);
+    return node;
+  }
+
+  // A delimiter counts when a line end, a blank, a '-' or the end of the text
+  // follows it.
+  static Match find_delimiter(std::string_view text, std::string_view delimiter, size_t from) {
+    for (;;) {
+      Match m = find_key(text, delimiter, from);
+      if (!m || m.end == text.size()) return m;
+      char c = text[m.end];
+      if (c == '\n' || c == '\r' || c == ' ' || c == '-') return m;
+      from = m.pos + 1;
+    }
+  }
+
+  void add_child(Part& node, std::string_view text, int depth) {
+    if (parts_ >= MimeMessage::kMaxParts) return;
+    ++parts_;
+    if (auto child = entity(text, false, depth + 1)) node.children.push_back(std::move(*child));
+  }
+
+  Part single(std::string_view text) {
+    size_t lead = text.find_first_not_of("\r\n");
+    text.remove_prefix(lead == npos ? text.size() : lead);
+    Part p;
+    Match ct = find_key(text, "Content-Type:");
+    if (!ct) return p;  // cannot happen: only line ends were skipped
+    size_t slash = text.find('/', ct.end);
+    if (slash == npos) return p;
+    p.type = without(text.substr(ct.end, slash - ct.end), " \r\n\t");
+    size_t eol = line_end(text, slash);
+    size_t semi = text.find(';', slash);
+    size_t sub_end = std::min(semi, eol);
+    p.subtype = without(text.substr(slash + 1, sub_end - slash - 1), " ");
+    if (contains_ci(p.subtype, "html")) has_html_ = true;
+
+    // The header block ends at the first blank line after Content-Type.
+    BlankLine blank = find_blank_line(text, ct.pos);
+    size_t header_end = blank.pos == npos ? text.size() : blank.pos + blank.len / 2;
+    std::string_view header = text.substr(0, header_end);
+
+    // Parameters run on over continuation lines, and past every line holding
+    // a ',' (a list of values), but never beyond the header block.
+    size_t ct_end = after_line(text, slash);
+    if (semi != npos && semi == sub_end) {
+      size_t line_start = semi + 1;
+      size_t lf = semi + 3 < text.size() ? text.find('\n', semi + 3) : npos;
+      while (lf != npos && text.substr(line_start, lf - line_start).find(',') != npos) {
+        line_start = lf + 1;
+        lf = text.find('\n', line_start);
+      }
+      ct_end = std::min(lf == npos ? text.size() : lf + 1, header_end);
+      if (ct_end > semi) p.parameters = without(text.substr(semi + 1, ct_end - semi - 1), " ");
+    }
+    ct_end = std::min(ct_end, header_end);
+
+    // Only the part's own header names its transfer encoding: a forwarded
+    // mail in the body has encodings of its own.
+    Match cte = find_key(header, "Content-Transfer-Encoding:");
+    size_t cte_end = 0;
+    if (cte) {
+      p.transfer_encoding = trim(rest_of_line(header, cte.end));
+      cte_end = after_line(header, cte.end);
+    } else {
+      p.transfer_encoding = "7bit";
+    }
+
+    p.other_headers.reserve(header.size());
+    for (size_t i = 0; i < header.size(); ++i) {
+      bool in_ct = i >= ct.pos && i < ct_end;
+      bool in_cte = cte && i >= cte.pos && i < cte_end;
+      if (!in_ct && !in_cte) p.other_headers.push_back(header[i]);
+    }
+    if (blank.pos != npos) p.body = trim_trailing_line_ends(text.substr(blank.pos + blank.len));
+
+    if (!contains_key(p.other_headers, "Content-ID:") &&
+        (contains_key(p.other_headers, "Content-Disposition: attachment;") ||
+         contains_key(p.other_headers, "Content-Disposition: inline;") || equals_ci(p.type, "message"))) {
+      has_attachment_ = true;
+    }
+    return p;
+  }
+
+  bool& has_html_;
+  bool& has_attachment_;
+  size_t parts_ = 0;
+};
+
+// ---- attachments and resources ----------------------------------------------
+
+// The cleaned value after `key` and the next '=' in `text`: to the end of
+// the line, with blanks, quotes and semicolons removed.
+std::string parameter_after(std::string_view text, std::string_view key, size_t from) {
+  Match m = find_key(text, key, from);
+  if (!m) return {};
+  size_t eq = text.find('=', m.end);
+  if (eq == npos) return {};
+  return without(rest_of_line(text, eq + 1), " \";");
+}
+
+std::optional<MimeMessage::Attachment> as_attachment(const Part& child) {
+  std::string name;
+  Match disposition = find_key(child.other_headers, "Content-Disposition: attachment");
+  if (!disposition) disposition = find_key(child.other_headers, "Content-Disposition: inline;");
+  std::string fallback;
+  if (disposition) {
+    name = parameter_after(child.other_headers, "filename", disposition.end);
+  } else if (equals_ci(child.type, "message")) {
+    name = parameter_after(child.parameters, "name", 0);
+    fallback = "AttachEmail.eml";
+  } else {
+    return std::nullopt;
+  }
+  size_t backslash = name.rfind('\\');
+  if (backslash != npos) name.erase(0, backslash + 1);
+  name = sanitise_file_name(decode_encoded_words(name), fallback);
+  return MimeMessage::Attachment{std::move(name), &child};
+}
+
+// The file name a resource is written under, before making it unique.
+std::string resource_name(const Part& child) {
+  std::string value;
+  size_t eq = child.parameters.find('=');
+  if (eq != npos) value = rest_of_line(child.parameters, eq + 1);
+  if (value.empty()) {
+    Match m = find_key(child.other_headers, "filename=");
+    if (m) value = rest_of_line(child.other_headers, m.end);
+  }
+  // ';' is forbidden in saved names; '#', '%' and '\'' would break the
+  // reference in the HTML.
+  return sanitise_file_name(without(decode_encoded_words(value), ";#%'"), "Unknow");
+}
+
+bool path_taken(const std::filesystem::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// `name`, or stem + "001" + extension and so on, whichever is free in `dir`.
+std::optional<std::string> free_name(const std::filesystem::path& dir, const std::string& name) {
+  if (!path_taken(dir / name)) return name;
+  size_t dot = name.find('.');
+  std::string stem = name.substr(0, dot);
+  std::string ext = dot == npos ? std::string() : name.substr(dot);
+  for (int n = 1; n <= kMaxNameTries; ++n) {
+    char counter[16];
+    std::snprintf(counter, sizeof counter, "%03d", n);
+    std::string candidate = stem + counter + ext;
+    if (!path_taken(dir / candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+// Characters that can continue a cid or URL: a match followed by one of
+// them is a longer reference, not this one.
+bool continues_reference(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         std::string_view("@._-+$%~").find(c) != npos;
+}
+
+size_t find_reference(std::string_view html, std::string_view ref, size_t from) {
+  for (;;) {
+    size_t p = html.find(ref, from);
+    if (p == npos || p + ref.size() == html.size() || !continues_reference(html[p + ref.size()])) return p;
+    from = p + 1;
+  }
+}
+
+size_t replace_references(std::string& html, std::string_view ref, std::string_view name) {
+  size_t count = 0;
+  std::string out;
+  size_t copied = 0;
+  for (size_t p = find_reference(html, ref, 0); p != npos; p = find_reference(html, ref, p + ref.size())) {
+    out.append(html, copied, p - copied);
+    out.append(name);
+    copied = p + ref.size();
+    ++count;
+  }
+  if (count == 0) return 0;
+  out.append(html, copied);
+  html = std::move(out);
+  return count;
+}
+
+void remove_base_tag(std::string& html) {
+  Match start = find_key(html, "<base");
+  if (!start) return;
+  size_t close = html.find('>', start.end);
+  html.erase(start.pos, close == npos ? npos : close + 1 - start.pos);
+}
+
+// Creates `path` (never replacing or following anything there) and writes
+// `data`; failures are silent, the HTML then shows a missing picture.
+void write_new_file(const std::filesystem::path& path, std::string_view data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+void MimeMessage::parse(std::string mail_text) {
+  root_.reset();
+  attachments_.clear();
+  has_html_ = false;
+  has_attachment_ = false;
+  text_ = std::make_unique<std::string>(std::move(mail_text));
+  Parser parser(has_html_, has_attachment_);
+  if (auto root = parser.entity(*text_, true, 0)) root_ = std::make_unique<Part>(std::move(*root));
+  if (!root_) return;
+  for (const Part& child : root_->children) {
+    if (auto a = as_attachment(child)) attachments_.push_back(std::move(*a));
+  }
+}
+
+std::string MimeMessage::text_body() const {
+  const Part* p = first_of_type(root_.get(), "text", "plain");
+  if (!p || p->body.empty()) return {};
+  return to_system_charset(decode_body(*p), *p);
+}
+
+std::string MimeMessage::html_body() const {
+  const Part* p = first_of_type(root_.get(), "text", "html");
+  if (!p || p->body.empty()) return {};
+  return to_system_charset(decode_body(*p), *p);
+}
+
+std::string MimeMessage::html_body(const std::filesystem::path& resource_dir) const {
+  std::string html = html_body();
+  const Part* container = resource_container(root_.get());
+  if (!container || html.empty()) return html;
+  for (const Part& child : container->children) {
+    std::string location = without(header_value(child.other_headers, "Content-Location:"), " <>");
+    std::string cid = without(header_value(child.other_headers, "Content-ID:"), " <>");
+    if (!cid.empty()) cid.insert(0, "cid:");
+    if (cid.size() > kMaxReference) cid.clear();
+    if (location.size() > kMaxReference) location.clear();
+    // An empty reference would match everywhere: treat it as absent.
+    std::string_view ref;
+    if (!cid.empty() && find_reference(html, cid, 0) != npos) ref = cid;
+    else if (!location.empty() && find_reference(html, location, 0) != npos) ref = location;
+    if (ref.empty()) continue;
+    auto name = free_name(resource_dir, resource_name(child));
+    if (!name) continue;
+    replace_references(html, ref, *name);
+    remove_base_tag(html);
+    write_new_file(resource_dir / *name, decode_body(child));
+  }
+  return html;
+}
+
+int MimeMessage::attachment_count() const { return has_attachment_ ? static_cast<int>(attachments_.size()) : 0; }
+
+std::string MimeMessage::attachment_name(int index) const {
+  if (index < 0 || index >= attachment_count()) return {};
+  return attachments_[static_cast<size_t>(index)].name;
+}
+
+std::optional<std::string> MimeMessage::attachment_data(int index) const {
+  if (index < 0 || index >= attachment_count()) return std::nullopt;
+  return decode_body(*attachments_[static_cast<size_t>(index)].part);
+}
+
+}  // namespace pw

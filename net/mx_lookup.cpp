@@ -1,0 +1,60 @@
+#include "net/mx_lookup.h"
+
+#include <arpa/nameser.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <resolv.h>
+
+#include <memory>
+
+namespace pw {
+
+MxLookup parse_mx_answer(const unsigned char* answer, size_t length) {
+  MxLookup result;
+  ns_msg message;
+  if (ns_initparse(answer, static_cast<int>(length), &message) != 0) {
+    result.resolver_error = MxLookup::kMalformed;
+    return result;
+  }
+  int count = ns_msg_count(message, ns_s_an);
+  for (int i = 0; i < count; ++i) {
+    ns_rr record;
+    if (ns_parserr(&message, ns_s_an, i, &record) != 0) {
+      result.resolver_error = MxLookup::kMalformed;
+      break;
+    }
+    if (ns_rr_type(record) != ns_t_mx || ns_rr_class(record) != ns_c_in) continue;
+    // MX data: a 16-bit preference, then the (possibly compressed) exchanger name.
+    if (ns_rr_rdlen(record) < 3) continue;
+    char name[NS_MAXDNAME];
+    if (dn_expand(ns_msg_base(message), ns_msg_end(message), ns_rr_rdata(record) + 2, name, sizeof name) < 0) continue;
+    std::string exchanger(name);
+    if (exchanger.size() > MxLookup::kMaxNameLength) exchanger.resize(MxLookup::kMaxNameLength);
+    result.exchangers.push_back(std::move(exchanger));
+  }
+  return result;
+}
+
+MxLookup lookup_mx(std::string_view domain) {
+  MxLookup result;
+  // A private resolver state: safe on any worker thread, and it reads the
+  // current resolver configuration.
+  struct __res_state state {};
+  if (res_ninit(&state) != 0) {
+    result.resolver_error = NO_RECOVERY;
+    return result;
+  }
+  auto answer = std::make_unique<unsigned char[]>(NS_MAXMSG);
+  std::string name(domain);
+  int length = res_nquery(&state, name.c_str(), ns_c_in, ns_t_mx, answer.get(), NS_MAXMSG);
+  if (length < 0) {
+    result.resolver_error = state.res_h_errno;
+    if (result.resolver_error == 0) result.resolver_error = NO_RECOVERY;
+  } else {
+    result = parse_mx_answer(answer.get(), static_cast<size_t>(std::min(length, NS_MAXMSG)));
+  }
+  res_nclose(&state);
+  return result;
+}
+
+}  // namespace pw

@@ -1,0 +1,71 @@
+#pragma once
+// The ways the program sends a mail: through a given server to one recipient,
+// through an account's own SMTP server (to a list, or to one recipient with a
+// notice when it fails), and directly to the mail exchangers of the
+// recipient's domain.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "net/line_socket.h"
+#include "net/smtp_session.h"
+
+namespace pw {
+
+// What sending needs of a mailbox account. The procedures write a corrected
+// SMTP log-in (from the password prompt) back into it; the caller copies it
+// into its stored account.
+struct SmtpAccount {
+  std::string address;      // the account's e-mail address, sent as MAIL FROM
+  std::string server;       // its SMTP server field, optionally "host:port"; empty: none
+  bool auth = false;        // log in with AUTH LOGIN
+  std::string login;        // SMTP user name
+  std::string password;     // SMTP password
+};
+
+struct SmtpDeliveryOptions {
+  std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout;
+  // The name given in HELO and EHLO.
+  std::string local_host = local_host_name();
+  SmtpSession::PasswordPrompt password_prompt;  // empty: a refused password fails the send
+  SmtpSession::TraceSink trace;                 // empty: no protocol trace
+  // Shows the notice box (title, message) when sending through the account's
+  // server failed; empty: no notice.
+  std::function<void(const std::string& title, const std::string& message)> notice;
+
+  // This machine's host name, at most 79 bytes ("localhost" when unknown).
+  [[nodiscard]] static std::string local_host_name();
+};
+
+// Sends `message` (a complete mail with CR LF line ends) from `from` to
+// `recipient` through `server`. With `login`, logs in with AUTH LOGIN first
+// and leaves a corrected user name or password in it. QUIT is sent whenever
+// the greeting came. True when the server took the mail.
+[[nodiscard]] bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
+                            std::string_view recipient, std::string_view message, SmtpAccount* login = nullptr);
+
+// One transaction through the account's server to every entry of a stored
+// recipient list ("a;b;": each entry ends with ';', text after the last ';' is
+// not an entry). True when at least one recipient was accepted and the server
+// took the mail.
+[[nodiscard]] bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account,
+                                std::string_view recipient_list, std::string_view message);
+
+// send_one through the account's server (logging in when the account says
+// so). On failure shows the notice 61437 titled 61215 and returns false, after
+// which the caller tries direct_delivery. False at once without a server.
+[[nodiscard]] bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
+                                                    std::string_view recipient, std::string_view message);
+
+// Sends to the exchangers of the recipient's domain (port 25) in the
+// resolver's order until one takes the mail, from the account's address and
+// without logging in.
+[[nodiscard]] bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account,
+                                   std::string_view recipient, std::string_view message);
+
+// The domain direct delivery looks up for a recipient ("Bob <bob@x.org>" ->
+// "x.org"); empty when the recipient has no '@'.
+[[nodiscard]] std::string recipient_domain(std::string_view recipient);
+
+}  // namespace pw

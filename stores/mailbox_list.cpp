@@ -1,0 +1,276 @@
+#include "stores/mailbox_list.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/file_io.h"
+#include "base/fixed_field.h"
+#include "stores/ascii_case.h"
+
+namespace pw {
+namespace {
+
+constexpr size_t kIdWidth = 8;
+
+std::optional<uint32_t> parse_rule_id(std::string_view hex) {
+  uint32_t id = 0;
+  for (char c : hex) {
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else return std::nullopt;
+    id = id << 4 | uint32_t(v);
+  }
+  return id;
+}
+
+}  // namespace
+
+MailboxList::MailboxList(ProgramDir dir, RuleUseCounter* rules) : dir_(std::move(dir)), rules_(rules) {}
+
+MailboxLoadReport MailboxList::load(const std::function<bool(uint32_t)>& rule_exists) {
+  MailboxLoadReport report;
+  std::optional<std::string> data = read_file(file());
+  if (!data) return report;
+  std::string_view rest(*data);
+  while (!rest.empty()) {
+    if (rest.size() < MailboxRecord::kSize) {
+      report.damaged = true;
+      break;
+    }
+    bool paused = true;
+    MailboxRecord record = MailboxRecord::decode(rest.data(), &paused);
+    rest.remove_prefix(MailboxRecord::kSize);
+
+    uint32_t n = 0;
+    if (rest.size() >= 4) {
+      n = read_le32(rest.data());
+      rest.remove_prefix(4);
+    } else {
+      report.damaged = true;
+      rest = {};
+    }
+    size_t complete = rest.size() / kIdWidth;
+    size_t take = std::min<size_t>(n, complete);
+    std::string_view ids = rest.substr(0, take * kIdWidth);
+    if (n > complete) {
+      report.damaged = true;
+      rest = {};
+    } else {
+      rest.remove_prefix(take * kIdWidth);
+    }
+
+    if (find(record.address)) {
+      ++report.duplicate_accounts;
+      continue;
+    }
+    AccountPtr account = create(std::move(record), paused);
+    account->seen().load();
+    ++report.accounts;
+    for (size_t i = 0; i < take; ++i) {
+      std::optional<uint32_t> id = parse_rule_id(ids.substr(i * kIdWidth, kIdWidth));
+      if (!id || !rule_exists || !rule_exists(*id)) {
+        ++report.dropped_rule_ids;
+        continue;
+      }
+      bind(*account, *id);
+    }
+  }
+  return report;
+}
+
+StoreResult MailboxList::save() const {
+  std::vector<AccountPtr> list = accounts();
+  std::string data;
+  data.reserve(list.size() * (MailboxRecord::kSize + 4));
+  for (const AccountPtr& account : list) {
+    data += account->record().encode(account->paused());
+    std::vector<uint32_t> ids = account->bound_rules();
+    append_le32(data, static_cast<uint32_t>(ids.size()));
+    for (uint32_t id : ids) {
+      char hex[kIdWidth + 1];
+      std::snprintf(hex, sizeof hex, "%08x", id);
+      data.append(hex, kIdWidth);
+    }
+  }
+  if (!write_file_atomic(file(), data)) return {false, kSaveFailedText};
+  for (const AccountPtr& account : list) {
+    // A .uid file that cannot be written keeps its old content, silently.
+    (void)account->seen().save(account->uid_list_complete());
+  }
+  return {};
+}
+
+void MailboxList::release() {
+  std::vector<uint32_t> unbound;
+  {
+    std::lock_guard lock(mutex_);
+    for (const AccountPtr& account : accounts_) {
+      std::vector<uint32_t> ids = account->take_rules();
+      unbound.insert(unbound.end(), ids.begin(), ids.end());
+    }
+    accounts_.clear();
+    watched_ = 0;
+    bindings_ = 0;
+  }
+  notify_unbound(unbound);
+}
+
+size_t MailboxList::count() const {
+  std::lock_guard lock(mutex_);
+  return accounts_.size();
+}
+
+std::shared_ptr<MailboxAccount> MailboxList::at(size_t index) const {
+  std::lock_guard lock(mutex_);
+  return index < accounts_.size() ? accounts_[index] : nullptr;
+}
+
+std::shared_ptr<MailboxAccount> MailboxList::find(std::string_view address) const {
+  std::lock_guard lock(mutex_);
+  for (const AccountPtr& account : accounts_) {
+    if (ascii_iequal(account->address(), address)) return account;
+  }
+  return nullptr;
+}
+
+std::vector<std::shared_ptr<MailboxAccount>> MailboxList::accounts() const {
+  std::lock_guard lock(mutex_);
+  return accounts_;
+}
+
+std::shared_ptr<MailboxAccount> MailboxList::create(MailboxRecord record, bool paused) {
+  std::filesystem::path uid_file = SeenUidList::file_for(uid_dir(), record.address).value_or("");
+  auto account = std::make_shared<MailboxAccount>(std::move(record), paused, std::move(uid_file));
+  std::lock_guard lock(mutex_);
+  accounts_.push_back(account);
+  if (!paused) ++watched_;
+  return account;
+}
+
+bool MailboxList::remove(const MailboxAccount& account) {
+  AccountPtr removed;
+  std::vector<uint32_t> unbound;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = std::find_if(accounts_.begin(), accounts_.end(),
+                           [&](const AccountPtr& a) { return a.get() == &account; });
+    if (it == accounts_.end()) return false;
+    removed = *it;
+    accounts_.erase(it);
+    unbound = removed->take_rules();
+    bindings_ -= unbound.size();
+    if (!removed->paused()) --watched_;
+  }
+  removed->seen().delete_file();
+  notify_unbound(unbound);
+  return true;
+}
+
+bool MailboxList::bind(MailboxAccount& account, uint32_t rule_id) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!contains_locked(account) || !account.add_rule(rule_id)) return false;
+    ++bindings_;
+  }
+  notify_bound({rule_id});
+  return true;
+}
+
+bool MailboxList::unbind(MailboxAccount& account, uint32_t rule_id) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!contains_locked(account) || !account.drop_rule(rule_id)) return false;
+    --bindings_;
+  }
+  notify_unbound({rule_id});
+  return true;
+}
+
+size_t MailboxList::unbind_all(MailboxAccount& account) {
+  std::vector<uint32_t> unbound;
+  {
+    std::lock_guard lock(mutex_);
+    if (!contains_locked(account)) return 0;
+    unbound = account.take_rules();
+    bindings_ -= unbound.size();
+  }
+  notify_unbound(unbound);
+  return unbound.size();
+}
+
+size_t MailboxList::unbind_everywhere(uint32_t rule_id) {
+  size_t lost = 0;
+  {
+    std::lock_guard lock(mutex_);
+    for (const AccountPtr& account : accounts_) {
+      if (account->drop_rule(rule_id)) ++lost;
+    }
+    bindings_ -= lost;
+    for (const AccountPtr& account : accounts_) {
+      if (account->bound_count() == 0 && !account->paused()) {
+        account->paused_ = true;
+        --watched_;
+      }
+    }
+  }
+  notify_unbound(std::vector<uint32_t>(lost, rule_id));
+  return lost;
+}
+
+void MailboxList::pause(MailboxAccount& account) {
+  std::lock_guard lock(mutex_);
+  if (!contains_locked(account) || account.paused()) return;
+  account.paused_ = true;
+  --watched_;
+}
+
+void MailboxList::resume(MailboxAccount& account) {
+  std::lock_guard lock(mutex_);
+  if (!contains_locked(account) || !account.paused()) return;
+  account.paused_ = false;
+  ++watched_;
+}
+
+void MailboxList::pause_all() {
+  std::lock_guard lock(mutex_);
+  for (const AccountPtr& account : accounts_) account->paused_ = true;
+  watched_ = 0;
+}
+
+void MailboxList::resume_all() {
+  std::lock_guard lock(mutex_);
+  for (const AccountPtr& account : accounts_) {
+    if (account->paused() && account->bound_count() > 0) {
+      account->paused_ = false;
+      ++watched_;
+    }
+  }
+}
+
+size_t MailboxList::watched_count() const {
+  std::lock_guard lock(mutex_);
+  return watched_;
+}
+
+size_t MailboxList::binding_count() const {
+  std::lock_guard lock(mutex_);
+  return bindings_;
+}
+
+bool MailboxList::contains_locked(const MailboxAccount& account) const {
+  return std::any_of(accounts_.begin(), accounts_.end(), [&](const AccountPtr& a) { return a.get() == &account; });
+}
+
+void MailboxList::notify_bound(const std::vector<uint32_t>& ids) const {
+  if (!rules_) return;
+  for (uint32_t id : ids) rules_->rule_bound(id);
+}
+
+void MailboxList::notify_unbound(const std::vector<uint32_t>& ids) const {
+  if (!rules_) return;
+  for (uint32_t id : ids) rules_->rule_unbound(id);
+}
+
+}  // namespace pw

@@ -1,0 +1,101 @@
+#include "stores/mailbox_text.h"
+
+#include <string>
+#include <string_view>
+
+#include "base/file_io.h"
+#include "base/fixed_field.h"
+
+namespace pw {
+namespace {
+
+constexpr int kExportDoneText = 61199;
+constexpr int kExportFailedText = 61198;
+constexpr int kImportDoneText = 61196;
+constexpr int kImportFailedText = 61195;
+
+void add_line(std::string& out, std::string_view line) {
+  out += line;
+  out += "\r\n";
+}
+
+// The fields of a block in order, each cut to its stored width.
+MailboxRecord record_from_block(const std::vector<std::string_view>& lines) {
+  MailboxRecord r;
+  std::string* fields[] = {&r.address,     &r.login_name,      &r.password,     &r.pop_server,
+                           &r.smtp_server, &r.smtp_login_name, &r.smtp_password};
+  static constexpr size_t widths[] = {128, 128, 32, 64, 64, 128, 32};
+  for (size_t i = 0; i < lines.size() && i < 7; ++i) *fields[i] = fit_field(lines[i], widths[i]);
+  r.smtp_auth = lines.size() >= 6 ? 1 : 0;
+  return r;
+}
+
+}  // namespace
+
+std::string mailbox_export_text(const MailboxList& list) {
+  std::string out;
+  for (const auto& account : list.accounts()) {
+    MailboxRecord r = account->record();
+    add_line(out, r.address);
+    add_line(out, r.login_name);
+    add_line(out, r.password);
+    add_line(out, r.pop_server);
+    add_line(out, r.smtp_server);
+    if (r.smtp_auth != 0) {
+      add_line(out, r.smtp_login_name);
+      add_line(out, r.smtp_password);
+    }
+    add_line(out, "");
+  }
+  return out;
+}
+
+MailboxExportResult export_mailboxes(const MailboxList& list, std::filesystem::path file) {
+  MailboxExportResult result;
+  std::string name = file.string();
+  if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0) file += ".txt";
+  result.file = file;
+  result.accounts = list.count();
+  result.text_id = write_file_atomic(file, mailbox_export_text(list)) ? kExportDoneText : kExportFailedText;
+  return result;
+}
+
+MailboxImportResult import_mailboxes(MailboxList& list, const std::filesystem::path& file) {
+  MailboxImportResult result;
+  std::optional<std::string> text = read_file(file);
+  if (!text) {
+    result.text_id = kImportFailedText;
+    return result;
+  }
+  std::vector<std::string_view> block;
+  auto finish_block = [&] {
+    if (block.empty()) return;
+    MailboxRecord record = record_from_block(block);
+    block.clear();
+    if (list.find(record.address)) {
+      ++result.duplicates;
+    } else if (!SeenUidList::file_for(list.uid_dir(), record.address)) {
+      ++result.unsafe;
+    } else {
+      result.accounts.push_back(list.create(std::move(record), true));
+      ++result.added;
+    }
+  };
+  std::string_view rest(*text);
+  while (!rest.empty()) {
+    size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) {
+      finish_block();
+    } else {
+      block.push_back(line);
+    }
+  }
+  finish_block();
+  result.text_id = kImportDoneText;
+  return result;
+}
+
+}  // namespace pw

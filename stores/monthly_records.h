@@ -1,0 +1,165 @@
+#pragma once
+// A store of fixed-size records, one file per calendar month ("%04d-%02d",
+// records concatenated oldest first, no header) in one directory, with the
+// records of one month (the shown month) held in memory.
+//
+// Appends come from worker threads while the UI thread changes the shown
+// month: one mutex serialises appends, month changes and removals, and the
+// listener hears of each record of the shown month in append order.
+//
+// Record needs: static constexpr size_t kSize; std::string encode() const
+// (kSize bytes); static Record decode(const char* image).
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/file_io.h"
+#include "base/local_time.h"
+#include "stores/record_added_listener.h"
+
+namespace pw {
+
+template <class Record>
+class MonthlyRecords {
+ public:
+  explicit MonthlyRecords(std::filesystem::path dir) : dir_(std::move(dir)) {}
+  MonthlyRecords(const MonthlyRecords&) = delete;
+  MonthlyRecords& operator=(const MonthlyRecords&) = delete;
+
+  [[nodiscard]] const std::filesystem::path& directory() const { return dir_; }
+  [[nodiscard]] std::filesystem::path month_file(int year, int month) const {
+    return dir_ / format_month(year, month);
+  }
+
+  // Set it before appends start and clear it only when none can run.
+  void set_listener(RecordAddedListener<Record>* listener) { listener_ = listener; }
+
+  // Appends the record to the file of (year, month), never truncating it, and
+  // to memory when that month is shown. True when it reached the file; a
+  // failure is otherwise silent and the record then lives only in memory.
+  bool append(const Record& record, int year, int month) {
+    std::string image = record.encode();
+    Record stored = Record::decode(image.data());
+    bool on_disk = false;
+    bool shown = false;
+    size_t index = 0;
+    uint64_t generation = 0;
+    uint64_t ticket = 0;
+    {
+      std::lock_guard lock(mutex_);
+      on_disk = append_file(month_file(year, month), image);
+      if (year == year_ && month == month_) {
+        entries_.push_back(Entry{stored, image});
+        index = entries_.size() - 1;
+        shown = true;
+      }
+      generation = generation_.load();
+      ticket = next_ticket_++;
+    }
+    // Take turns by ticket so the listener hears records in file order.
+    std::unique_lock turn(turn_mutex_);
+    turn_cv_.wait(turn, [&] { return serving_ == ticket; });
+    RecordAddedListener<Record>* listener = listener_.load();
+    // After a month change the new month was read from the files, which
+    // already hold this record: telling the listener again would show it twice.
+    if (shown && listener && generation == generation_.load()) listener->record_added(stored, index);
+    ++serving_;
+    turn.unlock();
+    turn_cv_.notify_all();
+    return on_disk;
+  }
+
+  // Makes (year, month) the shown month and reads its file; a missing file is
+  // an empty month, and a last record cut short is left out.
+  void load_month(int year, int month) {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    year_ = year;
+    month_ = month;
+    entries_.clear();
+    // Read under the lock, so no append falls between reading and showing.
+    std::optional<std::string> data = read_file(month_file(year, month));
+    if (!data) return;
+    entries_.reserve(data->size() / Record::kSize);
+    for (size_t at = 0; at + Record::kSize <= data->size(); at += Record::kSize) {
+      const char* image = data->data() + at;
+      entries_.push_back(Entry{Record::decode(image), std::string(image, Record::kSize)});
+    }
+  }
+
+  [[nodiscard]] std::pair<int, int> shown_month() const {
+    std::lock_guard lock(mutex_);
+    return {year_, month_};
+  }
+  [[nodiscard]] size_t count() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+  }
+  [[nodiscard]] std::optional<Record> at(size_t index) const {
+    std::lock_guard lock(mutex_);
+    if (index >= entries_.size()) return std::nullopt;
+    return entries_[index].record;
+  }
+  [[nodiscard]] std::vector<Record> records() const {
+    std::lock_guard lock(mutex_);
+    std::vector<Record> out;
+    out.reserve(entries_.size());
+    for (const Entry& e : entries_) out.push_back(e.record);
+    return out;
+  }
+
+  // Removes the record at `index` of the shown month from memory and the
+  // first record of the month file whose stored bytes equal it. True when
+  // the file was rewritten without it.
+  bool remove_at(size_t index) {
+    std::lock_guard lock(mutex_);
+    if (index >= entries_.size()) return false;
+    std::string image = std::move(entries_[index].image);
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    std::filesystem::path file = month_file(year_, month_);
+    std::optional<std::string> data = read_file(file);
+    if (!data) return false;
+    for (size_t at = 0; at + Record::kSize <= data->size(); at += Record::kSize) {
+      if (std::memcmp(data->data() + at, image.data(), Record::kSize) == 0) {
+        data->erase(at, Record::kSize);
+        return write_file_atomic(file, *data);
+      }
+    }
+    return false;
+  }
+
+  // Releases the records in memory (exit); the files are complete already.
+  void clear() {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    entries_.clear();
+  }
+
+ private:
+  struct Entry {
+    Record record;
+    std::string image;  // the bytes as stored, for removal by equality
+  };
+
+  const std::filesystem::path dir_;
+  mutable std::mutex mutex_;
+  int year_ = 0;
+  int month_ = 0;
+  std::vector<Entry> entries_;
+  std::atomic<uint64_t> generation_{0};
+  uint64_t next_ticket_ = 0;  // under mutex_
+
+  std::mutex turn_mutex_;
+  std::condition_variable turn_cv_;
+  uint64_t serving_ = 0;  // under turn_mutex_
+  std::atomic<RecordAddedListener<Record>*> listener_{nullptr};
+};
+
+}  // namespace pw

@@ -1,0 +1,117 @@
+#pragma once
+// The identifiers (POP3 UIDL) of the mails one account has already seen, kept
+// in "MailUID/<address>.uid": one identifier per line, each ended by CR LF.
+//
+// Entries keep their order and a mark: 1 ("unseen") for an entry read from
+// the file and not yet found in a complete server listing of this run, 0 for
+// one found there or added in this run. Lookups ignore ASCII letter case and
+// take constant time: a hash on the folded identifier leads to the first
+// entry with that identifier.
+//
+// Threads: the entries belong to one thread at a time (the check worker while
+// a check runs, the UI thread otherwise). The file operations are safe from
+// any thread, so removing an account can detach the file while a worker that
+// still holds the account appends to it.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "stores/ascii_case.h"
+
+namespace pw {
+
+class SeenUidList {
+ public:
+  static constexpr size_t kMaxLength = 63;  // longer identifiers are cut
+
+  // A list without a file: load, save and append do nothing.
+  SeenUidList() = default;
+  explicit SeenUidList(std::filesystem::path file) : file_(std::move(file)) {}
+  SeenUidList(const SeenUidList&) = delete;
+  SeenUidList& operator=(const SeenUidList&) = delete;
+
+  // "MailUID/<address>.uid" under `mail_uid_dir`, or nullopt when the address
+  // cannot be a file name in that directory ('/', '\\', control characters,
+  // "", "." or "..").
+  [[nodiscard]] static std::optional<std::filesystem::path> file_for(const std::filesystem::path& mail_uid_dir,
+                                                                     std::string_view address);
+
+  [[nodiscard]] bool has_file() const;
+  [[nodiscard]] std::filesystem::path file() const;
+
+  // Appends every line of the file as an entry with mark 1 and returns how
+  // many were read. A missing file is an empty list. A last line without its
+  // line end is a write cut short and is not taken: a cut identifier could
+  // equal another mail's and hide it.
+  size_t load();
+
+  // The index of the first live entry equal to `uid` ignoring case. Indexes
+  // stay valid until clear() or load().
+  [[nodiscard]] std::optional<size_t> find(std::string_view uid) const;
+  [[nodiscard]] bool contains(std::string_view uid) const { return find(uid).has_value(); }
+  void mark_seen(size_t index);
+
+  // Appends the first 63 bytes of `uid` with mark 0 and returns its index;
+  // with `only_if_absent` an existing entry is returned instead.
+  size_t add(std::string_view uid, bool only_if_absent = false);
+
+  // Removes every entry equal to `uid` ignoring case; returns how many.
+  size_t remove(std::string_view uid);
+
+  [[nodiscard]] size_t size() const { return live_; }
+  [[nodiscard]] std::string_view identifier(size_t index) const { return entries_.at(index).uid; }
+  [[nodiscard]] bool unseen(size_t index) const { return entries_.at(index).unseen; }
+  // The live identifiers in list order.
+  [[nodiscard]] std::vector<std::string> identifiers() const;
+
+  // The file content: every live entry in order, except, after a complete
+  // listing, those still marked unseen (mails gone from the server).
+  [[nodiscard]] std::string file_text(bool listing_complete) const;
+
+  // Replaces the file atomically with file_text(); the entries stay. False
+  // when there is no file or it cannot be written (the old file then stays).
+  [[nodiscard]] bool save(bool listing_complete) const;
+
+  // Appends `uid` (first 63 bytes) and CR LF to the file and flushes it to
+  // disk, so a mail whose actions are done stays seen after a crash. Does not
+  // touch the entries: add() does that. Refuses identifiers that are empty or
+  // hold a line break.
+  [[nodiscard]] bool append_seen(std::string_view uid);
+
+  // Deletes the file and detaches the list from it, so later saves and
+  // appends by anyone still holding the account write nothing.
+  bool delete_file();
+
+  void clear();
+
+ private:
+  struct Entry {
+    std::string uid;
+    int64_t next_same = -1;  // the next entry with an equal identifier
+    bool unseen = false;
+    bool removed = false;
+  };
+  struct Chain {
+    size_t head;
+    size_t tail;
+  };
+
+  size_t push(std::string_view uid, bool unseen);
+
+  // A deque never moves its elements, so the keys can view the entries' text.
+  std::deque<Entry> entries_;
+  std::unordered_map<std::string_view, Chain, AsciiCaseHash, AsciiCaseEqual> index_;
+  size_t live_ = 0;
+
+  mutable std::mutex file_mutex_;
+  std::filesystem::path file_;
+};
+
+}  // namespace pw

@@ -1,0 +1,150 @@
+// The processor around the actions: the mail it holds, the download of the
+// whole mail, the masks and the order of the dispatcher.
+#include "engine/mail_processor.h"
+
+#include "action_fixture.h"
+#include "res/string_table.h"
+
+namespace pw::test {
+namespace {
+
+using Outcome = DownloadResult::Outcome;
+
+class MailProcessorTest : public ActionFixture {};
+
+TEST_F(MailProcessorTest, transferredTextBecomesTheMailItself) {
+  struct Case {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"A: 1\r\n\r\n..x\r\n...\r\n.\r\n", "A: 1\r\n\r\n.x\r\n..\r\n"},
+      {".\r\n", ""},
+      {"no terminator\r\n..x\r\n", "no terminator\r\n..x\r\n"},  // not in transfer form: unchanged
+  };
+  for (const Case& c : cases) EXPECT_EQ(MailProcessor::untransfer(c.in), c.out) << c.in;
+
+  MailSummary s;
+  s.mail_text = "X: 1\r\n\r\n..x\r\n.\r\n";
+  MailProcessor stored(s, account, MailProcessor::TextForm::stored);
+  EXPECT_EQ(stored.content(), s.mail_text);
+}
+
+TEST_F(MailProcessorTest, downloadOutcomes) {
+  struct Case {
+    Outcome outcome;
+    bool held;
+    int warning;  // 0: none
+  } cases[] = {
+      {Outcome::downloaded, true, 0},
+      {Outcome::not_on_server, false, 61397},
+      {Outcome::error, false, 61396},
+      {Outcome::cancelled, false, 0},  // a cancel is not the whole mail
+  };
+  for (const Case& c : cases) {
+    ScriptedActionHost h;
+    h.downloads.push_back({c.outcome, as_transferred(kPlainMail)});
+    auto mail = processor("From: a@b.test\r\n\r\n", false);
+    EXPECT_EQ(mail->ensure_whole_mail(h), c.held);
+    ASSERT_EQ(h.download_requests.size(), 1u);
+    EXPECT_EQ(h.download_requests[0].pop_server, "pop.home.test:11110");
+    EXPECT_EQ(h.download_requests[0].login, "me");
+    EXPECT_EQ(h.download_requests[0].password, "pop-secret");
+    EXPECT_EQ(h.download_requests[0].uid, "UID-1");
+    EXPECT_EQ(mail->summary().full_text, c.held);
+    EXPECT_EQ(mail->content(), c.held ? kPlainMail : "From: a@b.test\r\n\r\n");
+    if (c.warning) {
+      EXPECT_EQ(h.warnings, std::vector<std::string>{res::text(c.warning)});
+    } else {
+      EXPECT_TRUE(h.warnings.empty());
+    }
+  }
+  // A mail held whole is never downloaded again (the host fails the test on
+  // an unscripted download).
+  auto whole = processor();
+  EXPECT_TRUE(whole->ensure_whole_mail(host));
+}
+
+TEST_F(MailProcessorTest, actionRunsOnlyWhenChosenInTheRuleAndStillEnabled) {
+  Rule asks, plain;
+  asks.action_mask = bit(ActionKind::confirm) | bit(ActionKind::forward) | bit(ActionKind::delete_on_server);
+  plain.action_mask = bit(ActionKind::backup);
+  auto mail = processor();
+  mail->add_rule(plain);
+  EXPECT_FALSE(mail->needs_confirmation());
+  mail->add_rule(asks);
+  EXPECT_TRUE(mail->needs_confirmation());
+  EXPECT_TRUE(mail->runs(1, bit(ActionKind::delete_on_server)));
+  EXPECT_FALSE(mail->runs(0, bit(ActionKind::forward)));
+  mail->set_action_mask(1, ~bit(ActionKind::delete_on_server));
+  EXPECT_FALSE(mail->runs(1, bit(ActionKind::delete_on_server)));
+  EXPECT_TRUE(mail->runs(1, bit(ActionKind::forward)));
+}
+
+TEST_F(MailProcessorTest, extraOperationsThatNeedTheWholeMail) {
+  auto header_only = processor("From: a@b.test\r\n\r\n", false);
+  header_only->extra().operations = ExtraOperations::kDelete;
+  EXPECT_FALSE(header_only->needs_download_for_extra());
+  EXPECT_FALSE(header_only->has_extra_operations());
+  header_only->extra().operations = ExtraOperations::kReply;
+  EXPECT_FALSE(header_only->needs_download_for_extra());
+  EXPECT_TRUE(header_only->has_extra_operations());
+  header_only->extra().operations = ExtraOperations::kBackup;
+  EXPECT_TRUE(header_only->needs_download_for_extra());
+  header_only->set_whole_mail(as_transferred(kPlainMail));
+  EXPECT_FALSE(header_only->needs_download_for_extra());
+}
+
+TEST_F(MailProcessorTest, dispatcherShowsEachStepInOrder) {
+  auto mail = processor();
+  mail->run_actions(services);
+  std::vector<std::pair<int, std::string>> expected;
+  for (int id : {61401, 61403, 61402, 61404, 61405}) expected.emplace_back(1, res::text(id));
+  EXPECT_EQ(host.statuses, expected);
+  EXPECT_TRUE(log_records().empty());
+  EXPECT_TRUE(deletions.empty());
+}
+
+// A cancelled or failed download fails forward and backup (logged as
+// failures) and nothing partial is saved; the next step tries again.
+TEST_F(MailProcessorTest, failedDownloadFailsTheStepAndTheNextStepTriesAgain) {
+  TempDir backup_dir;
+  Rule rule;
+  rule.action_mask = bit(ActionKind::forward) | bit(ActionKind::backup);
+  rule.forward_to = "carol@example.test;";
+  rule.backup_dir = backup_dir.path().string();
+  host.downloads.push_back({Outcome::cancelled, {}});
+  host.downloads.push_back({Outcome::cancelled, {}});
+  auto mail = processor("From: a@b.test\r\nSubject: s\r\n\r\n", false);
+  mail->add_rule(rule);
+  mail->run_actions(services);
+
+  EXPECT_EQ(host.download_requests.size(), 2u);
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_FALSE(records[0].success);
+  EXPECT_FALSE(records[1].success);
+  EXPECT_EQ(host.notices.size(), 2u);
+  EXPECT_TRUE(files_under(backup_dir.path()).empty());
+  EXPECT_EQ(local_mail.count(), 0u);
+}
+
+TEST_F(MailProcessorTest, failedOperationIsLoggedAndShownInTheNotice) {
+  auto mail = processor();
+  mail->log_operation(services, "转发给x", false);
+  mail->log_operation(services, "ok", true);
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].account, "me@home.test");
+  EXPECT_EQ(records[0].sender, "\"Alice Liddell\" <alice@example.test>");
+  EXPECT_EQ(records[0].recipients, "bob@example.test");
+  EXPECT_EQ(records[0].subject, "Order 42");
+  EXPECT_EQ(records[0].operation, "转发给x");
+  EXPECT_FALSE(records[0].success);
+  EXPECT_TRUE(records[1].success);
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_EQ(host.notices[0].title, res::text(61215));
+  EXPECT_EQ(host.notices[0].message, "me@home.test\r\n" + res::text(61435) + "\r\n\"转发给x\"");
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,88 @@
+#!/usr/bin/python3
+"""A throwaway SMTP server for the tests (aiosmtpd).
+
+Listens on HOST:PORT (port 0: a free one) and prints "READY <port>" once it
+accepts connections. Every message is saved in SPOOL as NNNN.data (the DATA
+bytes, dots unstuffed, the final "." line removed) and then NNNN.env (line 1
+the MAIL FROM address, then one RCPT TO address per line), written last by a
+rename so that a reader sees whole messages only.
+
+Options: --auth USER:PASSWORD offers and requires AUTH LOGIN; --refuse ADDR
+answers RCPT TO for ADDR with 550 (repeatable); --silent-after-mail-from
+answers MAIL FROM and then never replies again.
+"""
+import argparse
+import asyncio
+import os
+import signal
+import socket
+import sys
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+
+class Handler:
+    def __init__(self, spool, refused, silent):
+        self.spool = spool
+        self.refused = set(refused)
+        self.silent = silent
+        self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.silent:
+            await asyncio.Event().wait()
+        if address in self.refused:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        base = os.path.join(self.spool, "%04d" % self.count)
+        with open(base + ".data", "wb") as f:
+            f.write(envelope.original_content)
+        with open(base + ".tmp", "w") as f:
+            f.write(envelope.mail_from + "\n")
+            for rcpt in envelope.rcpt_tos:
+                f.write(rcpt + "\n")
+        os.rename(base + ".tmp", base + ".env")
+        return "250 2.0.0 OK"
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--host", default="127.0.0.1")
+    p.add_argument("--port", type=int, default=0)
+    p.add_argument("--spool", required=True)
+    p.add_argument("--auth")
+    p.add_argument("--refuse", action="append", default=[])
+    p.add_argument("--silent-after-mail-from", action="store_true")
+    a = p.parse_args()
+
+    kwargs = {}
+    if a.auth:
+        user, password = a.auth.split(":", 1)
+
+        def authenticator(server, session, envelope, mechanism, auth_data):
+            ok = auth_data.login == user.encode() and auth_data.password == password.encode()
+            return AuthResult(success=ok, handled=False)
+
+        kwargs = dict(authenticator=authenticator, auth_required=True, auth_require_tls=False)
+
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind((a.host, a.port))
+    sock.listen(16)
+    handler = Handler(a.spool, a.refuse, a.silent_after_mail_from)
+    server = loop.run_until_complete(loop.create_server(
+        lambda: SMTP(handler, decode_data=False, hostname="fixture.test", **kwargs), sock=sock))
+    loop.add_signal_handler(signal.SIGTERM, loop.stop)
+    print("READY %d" % sock.getsockname()[1], flush=True)
+    loop.run_forever()
+    server.close()
+
+
+if __name__ == "__main__":
+    main()
