@@ -64,36 +64,6 @@ TEST_F(MailProcessorTest, downloadOutcomes) {
   EXPECT_TRUE(whole->ensure_whole_mail(host));
 }
 
-TEST_F(MailProcessorTest, actionRunsOnlyWhenChosenInTheRuleAndStillEnabled) {
-  Rule asks, plain;
-  asks.action_mask = bit(ActionKind::confirm) | bit(ActionKind::forward) | bit(ActionKind::delete_on_server);
-  plain.action_mask = bit(ActionKind::backup);
-  auto mail = processor();
-  mail->add_rule(plain);
-  EXPECT_FALSE(mail->needs_confirmation());
-  mail->add_rule(asks);
-  EXPECT_TRUE(mail->needs_confirmation());
-  EXPECT_TRUE(mail->runs(1, bit(ActionKind::delete_on_server)));
-  EXPECT_FALSE(mail->runs(0, bit(ActionKind::forward)));
-  mail->set_action_mask(1, ~bit(ActionKind::delete_on_server));
-  EXPECT_FALSE(mail->runs(1, bit(ActionKind::delete_on_server)));
-  EXPECT_TRUE(mail->runs(1, bit(ActionKind::forward)));
-}
-
-TEST_F(MailProcessorTest, extraOperationsThatNeedTheWholeMail) {
-  auto header_only = processor("From: a@b.test\r\n\r\n", false);
-  header_only->extra().operations = ExtraOperations::kDelete;
-  EXPECT_FALSE(header_only->needs_download_for_extra());
-  EXPECT_FALSE(header_only->has_extra_operations());
-  header_only->extra().operations = ExtraOperations::kReply;
-  EXPECT_FALSE(header_only->needs_download_for_extra());
-  EXPECT_TRUE(header_only->has_extra_operations());
-  header_only->extra().operations = ExtraOperations::kBackup;
-  EXPECT_TRUE(header_only->needs_download_for_extra());
-  header_only->set_whole_mail(as_transferred(kPlainMail));
-  EXPECT_FALSE(header_only->needs_download_for_extra());
-}
-
 TEST_F(MailProcessorTest, dispatcherShowsEachStepInOrder) {
   auto mail = processor();
   mail->run_actions(services);
