@@ -32,13 +32,12 @@ MailProcessor::MailProcessor(MailSummary mail, MailboxAccount& account, TextForm
     : account_(account), reader_(prepared(std::move(mail), form)) {}
 
 void MailProcessor::add_rule(const Rule& rule) {
-  rules_.push_back(&rule);
-  masks_.push_back(0xffffffffu);
+  matched_.push_back({&rule, MatchedRule::kAllActions});
   if (rule.has(ActionKind::confirm)) needs_confirmation_ = true;
 }
 
 bool MailProcessor::runs(size_t i, uint32_t bit) const {
-  return (rules_[i]->action_mask & bit) != 0 && (masks_[i] & bit) != 0;
+  return (matched_[i].rule->action_mask & bit) != 0 && (matched_[i].action_mask & bit) != 0;
 }
 
 bool MailProcessor::needs_download_for_extra() const {
@@ -99,7 +98,7 @@ uint32_t MailProcessor::mail_size() const {
 }
 
 void MailProcessor::run_actions(const ActionServices& services) {
-  std::vector<uint8_t> success(rules_.size(), 1);
+  std::vector<uint8_t> success(matched_.size(), 1);
   services.host.status_text(1, res::text(61401));
   ForwardAction(*this, services).run_step(success);
   services.host.status_text(1, res::text(61403));

@@ -13,6 +13,8 @@
 #include "engine/extra_operations.h"
 #include "mail/mail_reader.h"
 #include "rules/capture_list.h"
+#include "rules/match_phase.h"
+#include "rules/matched_rule.h"
 
 namespace pw {
 
@@ -66,16 +68,20 @@ class MailProcessor {
   // Appends a matched rule with every action enabled; a rule that asks
   // first marks the mail for the confirmation window.
   void add_rule(const Rule& rule);
-  [[nodiscard]] size_t rule_count() const { return rules_.size(); }
-  [[nodiscard]] const Rule& rule(size_t i) const { return *rules_[i]; }
+  [[nodiscard]] size_t rule_count() const { return matched_.size(); }
+  [[nodiscard]] const Rule& rule(size_t i) const { return *matched_[i].rule; }
   // The actions of rule `i` still to run for this mail (ActionKind bits;
   // the confirmation window clears bits).
-  [[nodiscard]] uint32_t action_mask(size_t i) const { return masks_[i]; }
-  void set_action_mask(size_t i, uint32_t mask) { masks_[i] = mask; }
+  [[nodiscard]] uint32_t action_mask(size_t i) const { return matched_[i].action_mask; }
+  void set_action_mask(size_t i, uint32_t mask) { matched_[i].action_mask = mask; }
   // True when action `bit` of rule `i` is chosen in the rule and still
   // enabled for this mail.
   [[nodiscard]] bool runs(size_t i, uint32_t bit) const;
   [[nodiscard]] bool needs_confirmation() const { return needs_confirmation_; }
+
+  // What the matching phase fills in for this mail: its matched rules, its
+  // captures and whether it is to be confirmed.
+  [[nodiscard]] MatchItem match_item() { return {reader_, captures_, matched_, needs_confirmation_}; }
 
   [[nodiscard]] ExtraOperations& extra() { return extra_; }
   [[nodiscard]] const ExtraOperations& extra() const { return extra_; }
@@ -118,8 +124,7 @@ class MailProcessor {
  private:
   MailboxAccount& account_;
   MailReader reader_;
-  std::vector<const Rule*> rules_;
-  std::vector<uint32_t> masks_;
+  std::vector<MatchedRule> matched_;
   bool needs_confirmation_ = false;
   ExtraOperations extra_;
   CaptureList captures_;
