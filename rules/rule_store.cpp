@@ -96,18 +96,25 @@ void RuleStore::replace(Rule& stored, Rule edited) {
   stored = std::move(edited);
 }
 
-Rule* RuleStore::find_by_name(std::string_view name, const Rule* except) const {
+const Rule* RuleStore::find_by_name(std::string_view name, const Rule* except) const {
   for (const auto& r : rules_) {
     if (r.get() != except && gb_equal_ignoring_case(r->name, name)) return r.get();
   }
   return nullptr;
 }
 
-Rule* RuleStore::find_by_id(int32_t id) const {
+const Rule* RuleStore::find_by_id(int32_t id) const {
   for (const auto& r : rules_) {
     if (r->id == id) return r.get();
   }
   return nullptr;
+}
+
+bool RuleStore::change_use_count(int32_t id, int delta) {
+  Rule* rule = find_by_id(id);
+  if (!rule) return false;
+  rule->use_count = std::max(0, rule->use_count + delta);
+  return true;
 }
 
 int32_t RuleStore::take_next_id(uint32_t& next_rule_id) const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/program_dir.h"
@@ -78,8 +79,16 @@ class RuleStore {
 
   // The first rule whose name equals `name` without regard to ASCII letter
   // case, skipping `except` (the rule being modified), or nullptr.
-  [[nodiscard]] Rule* find_by_name(std::string_view name, const Rule* except = nullptr) const;
-  [[nodiscard]] Rule* find_by_id(int32_t id) const;
+  [[nodiscard]] const Rule* find_by_name(std::string_view name, const Rule* except = nullptr) const;
+  [[nodiscard]] Rule* find_by_name(std::string_view name, const Rule* except = nullptr) {
+    return const_cast<Rule*>(std::as_const(*this).find_by_name(name, except));
+  }
+  [[nodiscard]] const Rule* find_by_id(int32_t id) const;
+  [[nodiscard]] Rule* find_by_id(int32_t id) { return const_cast<Rule*>(std::as_const(*this).find_by_id(id)); }
+
+  // Moves the use count of rule `id` by `delta` as the mailbox bindings
+  // change, never below 0; false when no rule has the id.
+  bool change_use_count(int32_t id, int delta);
 
   // The id for a new rule: `next_rule_id`, advanced by one. An id already
   // held by a stored rule (a settings file lost or older than "Ruler") is

@@ -7,23 +7,23 @@
 namespace pw {
 namespace {
 
-struct SpecCase {
-  const char* spec;
-  std::optional<WildcardSpec> parsed;
+struct OptionsCase {
+  const char* options;
+  std::optional<WildcardOptions> parsed;
 };
 
-TEST(WildcardSpecParse, itemsInAnyOrderCaseAndBlanks) {
-  const SpecCase cases[] = {
-      {"", WildcardSpec{}},
-      {"   \t", WildcardSpec{}},
-      {"min=2", WildcardSpec{2, {}, {}}},
-      {"max=3", WildcardSpec{0, 3, {}}},
-      {"#1", WildcardSpec{0, {}, 1}},
-      {"MIN=2 Max=9\t#4", WildcardSpec{2, 9, 4}},
-      {" #4 max=9 min=2 ", WildcardSpec{2, 9, 4}},
-      {"min=3 max=3", WildcardSpec{3, 3, {}}},
-      {"min=007", WildcardSpec{7, {}, {}}},
-      {"#2147483647", WildcardSpec{0, {}, 2147483647u}},
+TEST(WildcardOptionsParse, itemsInAnyOrderCaseAndBlanks) {
+  const OptionsCase cases[] = {
+      {"", WildcardOptions{}},
+      {"   \t", WildcardOptions{}},
+      {"min=2", WildcardOptions{2, {}, {}}},
+      {"max=3", WildcardOptions{0, 3, {}}},
+      {"#1", WildcardOptions{0, {}, 1}},
+      {"MIN=2 Max=9\t#4", WildcardOptions{2, 9, 4}},
+      {" #4 max=9 min=2 ", WildcardOptions{2, 9, 4}},
+      {"min=3 max=3", WildcardOptions{3, 3, {}}},
+      {"min=007", WildcardOptions{7, {}, {}}},
+      {"#2147483647", WildcardOptions{0, {}, 2147483647u}},
       {"min=5 max=3", std::nullopt},
       {"min=2x", std::nullopt},
       {"min= 2", std::nullopt},
@@ -39,7 +39,7 @@ TEST(WildcardSpecParse, itemsInAnyOrderCaseAndBlanks) {
       {"#2147483648", std::nullopt},
       {"min=99999999999999999999", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(parse_wildcard_spec(c.spec), c.parsed) << '"' << c.spec << '"';
+  for (const auto& c : cases) EXPECT_EQ(parse_wildcard_options(c.options), c.parsed) << '"' << c.options << '"';
 }
 
 struct PatternCase {
@@ -64,7 +64,7 @@ TEST(ValidatePattern, reportsTheBadWildcardsBytes) {
       {"*<#1>x*<min=1", false, 6, 8},
       {"*<#1>*<#2>*<#1>", false, 10, 15},
       {"*<bad>*<also bad", false, 0, 6},
-      {"*<min=1>>", true, 0, 0},  // the first '>' closes the spec
+      {"*<min=1>>", true, 0, 0},  // the first '>' closes the options
   };
   for (const auto& c : cases) {
     PatternCheck check = validate_pattern(c.pattern);
@@ -76,7 +76,7 @@ TEST(ValidatePattern, reportsTheBadWildcardsBytes) {
   }
 }
 
-TEST(PatternCaptures, wellFormedCaptureItemsInsideSpecsOnly) {
+TEST(PatternCaptures, wellFormedCaptureItemsInsideOptionsOnly) {
   EXPECT_EQ(pattern_captures("*<#3>a*<min=2 #05>#7"), (std::vector<uint32_t>{3, 5}));
   EXPECT_EQ(pattern_captures("#1 *<min=1>"), std::vector<uint32_t>{});
   EXPECT_EQ(pattern_captures("*<#1"), std::vector<uint32_t>{});

@@ -156,7 +156,7 @@ struct DamagedCase {
 
 // "Intact" rules are those whose record and all attachment slots lie inside
 // the file before the first one that the end of the file cuts short.
-TEST_F(RuleStoreTest, damagedFileLoadsOnlyTheIntactRulesBeforeTheDamage) {
+TEST_F(RuleStoreTest, damagedFileKeepsEveryRuleWithCompleteRecordAndSlotsBeforeTheFirstCutShortOne) {
   const std::string good = record("01 00 00 00", "good", "01 00 00 00") + slot("/g");
   const DamagedCase cases[] = {
       {"empty file", "", 0, false},
@@ -242,6 +242,16 @@ TEST_F(RuleStoreTest, replaceKeepsIdAndUseCount) {
   EXPECT_EQ(stored.id, 4);
   EXPECT_EQ(stored.use_count, 2);
   EXPECT_EQ(stored.reply_attachments, std::vector<std::string>{"/z"});
+}
+
+TEST_F(RuleStoreTest, useCountFollowsBindingsAndNeverGoesNegative) {
+  Rule& a = store.add(named("a", -2));
+  EXPECT_TRUE(store.change_use_count(-2, +1));
+  EXPECT_TRUE(store.change_use_count(-2, +1));
+  EXPECT_EQ(a.use_count, 2);
+  EXPECT_TRUE(store.change_use_count(-2, -3));
+  EXPECT_EQ(a.use_count, 0);
+  EXPECT_FALSE(store.change_use_count(5, +1));
 }
 
 TEST_F(RuleStoreTest, nextIdAdvancesAndPassesOverIdsInUse) {
@@ -353,7 +363,7 @@ TEST_F(RuleStoreTest, importOfAnUnreadableFileAddsNothing) {
   EXPECT_EQ(store.count(), 0u);
 }
 
-TEST_F(RuleStoreTest, importOfADamagedFileAddsTheIntactRules) {
+TEST_F(RuleStoreTest, importOfADamagedFileAddsTheCompleteRulesBeforeTheCut) {
   tmp.write("in.rul", record("01 00 00 00", "good") + record("02 00 00 00", "cut").substr(0, 20));
   uint32_t next = 1;
   RuleImportResult r = store.import_from(tmp / "in.rul", next);

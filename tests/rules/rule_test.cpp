@@ -147,17 +147,6 @@ TEST(RuleRecord, nonZeroFlagBytesReadAsSet) {
   EXPECT_FALSE(r->reply_from_file);
 }
 
-TEST(RuleAccessors, wordListBelongsToItsConditionOnly) {
-  Rule r = every_field_set();
-  EXPECT_EQ(r.word_list(ConditionKind::sender_words), "a;");
-  EXPECT_EQ(r.word_list(ConditionKind::body_words), "f;");
-  EXPECT_EQ(r.word_list(ConditionKind::size), "");
-  EXPECT_TRUE(r.has(ConditionKind::body_pattern));
-  EXPECT_FALSE(r.has(ConditionKind::recipient_words));
-  EXPECT_FALSE(r.sense(ConditionKind::sender_words));
-  EXPECT_TRUE(r.all_words(ConditionKind::body_words));
-}
-
 TEST(ConditionKinds, labelsAndWordListsFollowTheBitOrder) {
   EXPECT_EQ(label_id(ConditionKind::sender_words), 61252);
   EXPECT_EQ(label_id(ConditionKind::body_pattern), 61266);
