@@ -17,12 +17,9 @@ namespace {
 
 constexpr std::string_view kTransferEnd = "\r\n.\r\n";
 
-}  // namespace
-
-namespace {
-
 MailSummary prepared(MailSummary mail, MailProcessor::TextForm form) {
-  if (form == MailProcessor::TextForm::transferred) mail.mail_text = MailProcessor::untransfer(std::move(mail.mail_text));
+  if (form == MailProcessor::TextForm::transferred)
+    mail.mail_text = MailProcessor::untransfer(std::move(mail.mail_text));
   return mail;
 }
 
