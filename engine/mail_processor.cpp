@@ -13,21 +13,6 @@
 
 namespace pw {
 
-namespace {
-
-constexpr std::string_view kTransferEnd = "\r\n.\r\n";
-
-MailSummary prepared(MailSummary mail, MailProcessor::TextForm form) {
-  if (form == MailProcessor::TextForm::transferred)
-    mail.mail_text = MailProcessor::untransfer(std::move(mail.mail_text));
-  return mail;
-}
-
-}  // namespace
-
-MailProcessor::MailProcessor(MailSummary mail, MailboxAccount& account, TextForm form)
-    : account_(account), reader_(prepared(std::move(mail), form)) {}
-
 void MailProcessor::add_rule(const Rule& rule) {
   matched_.push_back({&rule, MatchedRule::kAllActions});
   if (rule.has(ActionKind::confirm)) needs_confirmation_ = true;
@@ -68,25 +53,6 @@ bool MailProcessor::ensure_whole_mail(ActionHost& host) {
       return false;
   }
   return false;
-}
-
-std::string MailProcessor::untransfer(std::string text) {
-  std::string_view body = text;
-  if (body == ".\r\n") return {};
-  if (!body.ends_with(kTransferEnd)) return text;
-  body.remove_suffix(3);
-  std::string out;
-  out.reserve(body.size());
-  size_t line = 0;
-  while (line < body.size()) {
-    size_t end = body.find('\n', line);
-    end = end == std::string_view::npos ? body.size() : end + 1;
-    std::string_view l = body.substr(line, end - line);
-    if (l.starts_with("..")) l.remove_prefix(1);
-    out.append(l);
-    line = end;
-  }
-  return out;
 }
 
 uint32_t MailProcessor::mail_size() const {

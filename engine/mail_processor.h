@@ -38,16 +38,10 @@ struct ActionServices {
 
 class MailProcessor {
  public:
-  // How the mail text handed in is written.
-  enum class TextForm {
-    transferred,  // as the POP server sent it: final "." line, leading dots doubled
-    stored,       // the mail itself, as read from a file
-  };
-
-  // Takes over `mail` (its cache flags cleared). A transferred text is
-  // turned into the mail itself, so that every action and getter sees the
-  // mail as its sender wrote it. `account` must outlive the processor.
-  MailProcessor(MailSummary mail, MailboxAccount& account, TextForm form = TextForm::transferred);
+  // Takes over `mail` (its cache flags cleared); its text is the mail itself
+  // (as a POP3 session keeps it: unstuffed, without the final "." line) or
+  // the header block of it. `account` must outlive the processor.
+  MailProcessor(MailSummary mail, MailboxAccount& account) : account_(account), reader_(std::move(mail)) {}
   MailProcessor(const MailProcessor&) = delete;
   MailProcessor& operator=(const MailProcessor&) = delete;
 
@@ -99,19 +93,14 @@ class MailProcessor {
   // the warning box for a failure): nothing partial is acted on as the whole
   // mail.
   [[nodiscard]] bool ensure_whole_mail(ActionHost& host);
-  // Stores a downloaded whole mail (as transferred); cached fields and a
-  // parsed message stay.
-  void set_whole_mail(std::string text) { reader_.set_whole_mail(untransfer(std::move(text))); }
+  // Stores a downloaded whole mail; cached fields and a parsed message stay.
+  void set_whole_mail(std::string text) { reader_.set_whole_mail(std::move(text)); }
 
   // The mail as held (the header, or the whole mail): what is backed up and
   // forwarded.
   [[nodiscard]] const std::string& content() const { return summary().mail_text; }
   // The mail's size in bytes: as the server listed it, else the text's.
   [[nodiscard]] uint32_t mail_size() const;
-
-  // A text as a POP server sends it without its final "." line and with
-  // the doubled leading dots undone; any other text unchanged.
-  [[nodiscard]] static std::string untransfer(std::string text);
 
   // Runs every enabled action of the matched rules and the extra operations
   // in order and queues at most one deletion request.

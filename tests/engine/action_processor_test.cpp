@@ -12,23 +12,6 @@ using Outcome = DownloadResult::Outcome;
 
 class MailProcessorTest : public ActionFixture {};
 
-TEST_F(MailProcessorTest, transferredTextBecomesTheMailItself) {
-  struct Case {
-    std::string in;
-    std::string out;
-  } cases[] = {
-      {"A: 1\r\n\r\n..x\r\n...\r\n.\r\n", "A: 1\r\n\r\n.x\r\n..\r\n"},
-      {".\r\n", ""},
-      {"no terminator\r\n..x\r\n", "no terminator\r\n..x\r\n"},  // not in transfer form: unchanged
-  };
-  for (const Case& c : cases) EXPECT_EQ(MailProcessor::untransfer(c.in), c.out) << c.in;
-
-  MailSummary s;
-  s.mail_text = "X: 1\r\n\r\n..x\r\n.\r\n";
-  MailProcessor stored(s, account, MailProcessor::TextForm::stored);
-  EXPECT_EQ(stored.content(), s.mail_text);
-}
-
 TEST_F(MailProcessorTest, downloadOutcomes) {
   struct Case {
     Outcome outcome;
@@ -42,7 +25,7 @@ TEST_F(MailProcessorTest, downloadOutcomes) {
   };
   for (const Case& c : cases) {
     ScriptedActionHost h;
-    h.downloads.push_back({c.outcome, as_transferred(kPlainMail)});
+    h.downloads.push_back({c.outcome, kPlainMail});
     auto mail = processor("From: a@b.test\r\n\r\n", false);
     EXPECT_EQ(mail->ensure_whole_mail(h), c.held);
     ASSERT_EQ(h.download_requests.size(), 1u);
