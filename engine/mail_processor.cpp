@@ -13,32 +13,13 @@
 
 namespace pw {
 
-namespace {
-
-constexpr std::string_view kTransferEnd = "\r\n.\r\n";
-
-}  // namespace
-
-namespace {
-
-MailSummary prepared(MailSummary mail, MailProcessor::TextForm form) {
-  if (form == MailProcessor::TextForm::transferred) mail.mail_text = MailProcessor::untransfer(std::move(mail.mail_text));
-  return mail;
-}
-
-}  // namespace
-
-MailProcessor::MailProcessor(MailSummary mail, MailboxAccount& account, TextForm form)
-    : account_(account), reader_(prepared(std::move(mail), form)) {}
-
 void MailProcessor::add_rule(const Rule& rule) {
-  rules_.push_back(&rule);
-  masks_.push_back(0xffffffffu);
+  matched_.push_back({&rule, MatchedRule::kAllActions});
   if (rule.has(ActionKind::confirm)) needs_confirmation_ = true;
 }
 
 bool MailProcessor::runs(size_t i, uint32_t bit) const {
-  return (rules_[i]->action_mask & bit) != 0 && (masks_[i] & bit) != 0;
+  return (matched_[i].rule->action_mask & bit) != 0 && (matched_[i].action_mask & bit) != 0;
 }
 
 bool MailProcessor::needs_download_for_extra() const {
@@ -74,32 +55,13 @@ bool MailProcessor::ensure_whole_mail(ActionHost& host) {
   return false;
 }
 
-std::string MailProcessor::untransfer(std::string text) {
-  std::string_view body = text;
-  if (body == ".\r\n") return {};
-  if (!body.ends_with(kTransferEnd)) return text;
-  body.remove_suffix(3);
-  std::string out;
-  out.reserve(body.size());
-  size_t line = 0;
-  while (line < body.size()) {
-    size_t end = body.find('\n', line);
-    end = end == std::string_view::npos ? body.size() : end + 1;
-    std::string_view l = body.substr(line, end - line);
-    if (l.starts_with("..")) l.remove_prefix(1);
-    out.append(l);
-    line = end;
-  }
-  return out;
-}
-
 uint32_t MailProcessor::mail_size() const {
   if (summary().size != 0) return summary().size;
   return static_cast<uint32_t>(content().size());
 }
 
 void MailProcessor::run_actions(const ActionServices& services) {
-  std::vector<uint8_t> success(rules_.size(), 1);
+  std::vector<uint8_t> success(matched_.size(), 1);
   services.host.status_text(1, res::text(61401));
   ForwardAction(*this, services).run_step(success);
   services.host.status_text(1, res::text(61403));

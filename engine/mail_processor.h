@@ -13,6 +13,8 @@
 #include "engine/extra_operations.h"
 #include "mail/mail_reader.h"
 #include "rules/capture_list.h"
+#include "rules/match_phase.h"
+#include "rules/matched_rule.h"
 
 namespace pw {
 
@@ -36,16 +38,10 @@ struct ActionServices {
 
 class MailProcessor {
  public:
-  // How the mail text handed in is written.
-  enum class TextForm {
-    transferred,  // as the POP server sent it: final "." line, leading dots doubled
-    stored,       // the mail itself, as read from a file
-  };
-
-  // Takes over `mail` (its cache flags cleared). A transferred text is
-  // turned into the mail itself, so that every action and getter sees the
-  // mail as its sender wrote it. `account` must outlive the processor.
-  MailProcessor(MailSummary mail, MailboxAccount& account, TextForm form = TextForm::transferred);
+  // Takes over `mail` (its cache flags cleared); its text is the mail itself
+  // (as a POP3 session keeps it: unstuffed, without the final "." line) or
+  // the header block of it. `account` must outlive the processor.
+  MailProcessor(MailSummary mail, MailboxAccount& account) : account_(account), reader_(std::move(mail)) {}
   MailProcessor(const MailProcessor&) = delete;
   MailProcessor& operator=(const MailProcessor&) = delete;
 
@@ -66,16 +62,20 @@ class MailProcessor {
   // Appends a matched rule with every action enabled; a rule that asks
   // first marks the mail for the confirmation window.
   void add_rule(const Rule& rule);
-  [[nodiscard]] size_t rule_count() const { return rules_.size(); }
-  [[nodiscard]] const Rule& rule(size_t i) const { return *rules_[i]; }
+  [[nodiscard]] size_t rule_count() const { return matched_.size(); }
+  [[nodiscard]] const Rule& rule(size_t i) const { return *matched_[i].rule; }
   // The actions of rule `i` still to run for this mail (ActionKind bits;
   // the confirmation window clears bits).
-  [[nodiscard]] uint32_t action_mask(size_t i) const { return masks_[i]; }
-  void set_action_mask(size_t i, uint32_t mask) { masks_[i] = mask; }
+  [[nodiscard]] uint32_t action_mask(size_t i) const { return matched_[i].action_mask; }
+  void set_action_mask(size_t i, uint32_t mask) { matched_[i].action_mask = mask; }
   // True when action `bit` of rule `i` is chosen in the rule and still
   // enabled for this mail.
   [[nodiscard]] bool runs(size_t i, uint32_t bit) const;
   [[nodiscard]] bool needs_confirmation() const { return needs_confirmation_; }
+
+  // What the matching phase fills in for this mail: its matched rules, its
+  // captures and whether it is to be confirmed.
+  [[nodiscard]] MatchItem match_item() { return {reader_, captures_, matched_, needs_confirmation_}; }
 
   [[nodiscard]] ExtraOperations& extra() { return extra_; }
   [[nodiscard]] const ExtraOperations& extra() const { return extra_; }
@@ -93,19 +93,14 @@ class MailProcessor {
   // the warning box for a failure): nothing partial is acted on as the whole
   // mail.
   [[nodiscard]] bool ensure_whole_mail(ActionHost& host);
-  // Stores a downloaded whole mail (as transferred); cached fields and a
-  // parsed message stay.
-  void set_whole_mail(std::string text) { reader_.set_whole_mail(untransfer(std::move(text))); }
+  // Stores a downloaded whole mail; cached fields and a parsed message stay.
+  void set_whole_mail(std::string text) { reader_.set_whole_mail(std::move(text)); }
 
   // The mail as held (the header, or the whole mail): what is backed up and
   // forwarded.
   [[nodiscard]] const std::string& content() const { return summary().mail_text; }
   // The mail's size in bytes: as the server listed it, else the text's.
   [[nodiscard]] uint32_t mail_size() const;
-
-  // A text as a POP server sends it without its final "." line and with
-  // the doubled leading dots undone; any other text unchanged.
-  [[nodiscard]] static std::string untransfer(std::string text);
 
   // Runs every enabled action of the matched rules and the extra operations
   // in order and queues at most one deletion request.
@@ -118,8 +113,7 @@ class MailProcessor {
  private:
   MailboxAccount& account_;
   MailReader reader_;
-  std::vector<const Rule*> rules_;
-  std::vector<uint32_t> masks_;
+  std::vector<MatchedRule> matched_;
   bool needs_confirmation_ = false;
   ExtraOperations extra_;
   CaptureList captures_;

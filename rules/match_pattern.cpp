@@ -62,7 +62,7 @@ bool match_pattern(std::string_view pattern, std::string_view text, CaptureList&
       if (close == npos) return false;
       // A spec that fails the checks (say, from an imported rule file that
       // was never validated) leaves a plain wildcard.
-      const auto spec = parse_wildcard_spec(pattern.substr(star + 2, close - star - 2));
+      const auto spec = parse_wildcard_options(pattern.substr(star + 2, close - star - 2));
       bounds = {};
       if (spec) {
         bounds.min = spec->min;

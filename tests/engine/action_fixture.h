@@ -25,21 +25,6 @@
 
 namespace pw::test {
 
-// The mail text as a POP server hands it over: CR LF line ends, lines that
-// begin with '.' doubled, and the final "." line.
-inline std::string as_transferred(std::string_view mail) {
-  std::string out;
-  size_t line = 0;
-  while (line < mail.size()) {
-    size_t end = mail.find('\n', line);
-    end = end == std::string_view::npos ? mail.size() : end + 1;
-    if (mail[line] == '.') out += '.';
-    out.append(mail.substr(line, end - line));
-    line = end;
-  }
-  return out + ".\r\n";
-}
-
 inline const std::string kPlainMail =
     "Received: from relay.example.test\r\n"
     "From: \"Alice Liddell\" <alice@example.test>\r\n"
@@ -93,7 +78,7 @@ class ActionFixture : public ::testing::Test {
                                            MailboxAccount* on = nullptr) {
     MailSummary s;
     s.uid = "UID-1";
-    s.mail_text = as_transferred(mail);
+    s.mail_text = std::string(mail);
     s.full_text = whole;
     return std::make_unique<MailProcessor>(std::move(s), on ? *on : account);
   }

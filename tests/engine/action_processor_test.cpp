@@ -12,23 +12,6 @@ using Outcome = DownloadResult::Outcome;
 
 class MailProcessorTest : public ActionFixture {};
 
-TEST_F(MailProcessorTest, transferredTextBecomesTheMailItself) {
-  struct Case {
-    std::string in;
-    std::string out;
-  } cases[] = {
-      {"A: 1\r\n\r\n..x\r\n...\r\n.\r\n", "A: 1\r\n\r\n.x\r\n..\r\n"},
-      {".\r\n", ""},
-      {"no terminator\r\n..x\r\n", "no terminator\r\n..x\r\n"},  // not in transfer form: unchanged
-  };
-  for (const Case& c : cases) EXPECT_EQ(MailProcessor::untransfer(c.in), c.out) << c.in;
-
-  MailSummary s;
-  s.mail_text = "X: 1\r\n\r\n..x\r\n.\r\n";
-  MailProcessor stored(s, account, MailProcessor::TextForm::stored);
-  EXPECT_EQ(stored.content(), s.mail_text);
-}
-
 TEST_F(MailProcessorTest, downloadOutcomes) {
   struct Case {
     Outcome outcome;
@@ -42,7 +25,7 @@ TEST_F(MailProcessorTest, downloadOutcomes) {
   };
   for (const Case& c : cases) {
     ScriptedActionHost h;
-    h.downloads.push_back({c.outcome, as_transferred(kPlainMail)});
+    h.downloads.push_back({c.outcome, kPlainMail});
     auto mail = processor("From: a@b.test\r\n\r\n", false);
     EXPECT_EQ(mail->ensure_whole_mail(h), c.held);
     ASSERT_EQ(h.download_requests.size(), 1u);
@@ -62,36 +45,6 @@ TEST_F(MailProcessorTest, downloadOutcomes) {
   // an unscripted download).
   auto whole = processor();
   EXPECT_TRUE(whole->ensure_whole_mail(host));
-}
-
-TEST_F(MailProcessorTest, actionRunsOnlyWhenChosenInTheRuleAndStillEnabled) {
-  Rule asks, plain;
-  asks.action_mask = bit(ActionKind::confirm) | bit(ActionKind::forward) | bit(ActionKind::delete_on_server);
-  plain.action_mask = bit(ActionKind::backup);
-  auto mail = processor();
-  mail->add_rule(plain);
-  EXPECT_FALSE(mail->needs_confirmation());
-  mail->add_rule(asks);
-  EXPECT_TRUE(mail->needs_confirmation());
-  EXPECT_TRUE(mail->runs(1, bit(ActionKind::delete_on_server)));
-  EXPECT_FALSE(mail->runs(0, bit(ActionKind::forward)));
-  mail->set_action_mask(1, ~bit(ActionKind::delete_on_server));
-  EXPECT_FALSE(mail->runs(1, bit(ActionKind::delete_on_server)));
-  EXPECT_TRUE(mail->runs(1, bit(ActionKind::forward)));
-}
-
-TEST_F(MailProcessorTest, extraOperationsThatNeedTheWholeMail) {
-  auto header_only = processor("From: a@b.test\r\n\r\n", false);
-  header_only->extra().operations = ExtraOperations::kDelete;
-  EXPECT_FALSE(header_only->needs_download_for_extra());
-  EXPECT_FALSE(header_only->has_extra_operations());
-  header_only->extra().operations = ExtraOperations::kReply;
-  EXPECT_FALSE(header_only->needs_download_for_extra());
-  EXPECT_TRUE(header_only->has_extra_operations());
-  header_only->extra().operations = ExtraOperations::kBackup;
-  EXPECT_TRUE(header_only->needs_download_for_extra());
-  header_only->set_whole_mail(as_transferred(kPlainMail));
-  EXPECT_FALSE(header_only->needs_download_for_extra());
 }
 
 TEST_F(MailProcessorTest, dispatcherShowsEachStepInOrder) {

@@ -4,7 +4,9 @@
 
 #include "action_fixture.h"
 #include "base/code_page.h"
+#include "net/pop3_session.h"
 #include "res/string_table.h"
+#include "support/dovecot_server.h"
 
 namespace pw::test {
 namespace {
@@ -53,6 +55,27 @@ TEST_F(BackupActionTest, backupsAreTheMailByteForByteAndIndexed) {
   ASSERT_EQ(log_records().size(), 2u);
   EXPECT_TRUE(log_records()[0].success);
   EXPECT_EQ(log_records()[0].operation, utf8_to_gb("把邮件备份到") + target.path().string());
+}
+
+// A mail as a real server hands it over (dot lines included) is saved as the
+// server stores it.
+TEST_F(BackupActionTest, mailRetrievedFromARealServerIsSavedAsStored) {
+  DovecotServer pop;
+  ASSERT_TRUE(pop.start({{"alice", "secret"}})) << pop.error();
+  const std::string stored = "From: bob@example.test\nSubject: dots\n\n.\n..two\nend\n";
+  pop.deliver("alice", stored);
+  Pop3Session session;
+  ASSERT_TRUE(session.log_in(pop.server_field(), "alice", "secret")) << session.error_text();
+  int r = session.retr(1);
+  while (r == Pop3Session::kMore) r = session.receive_more();
+  ASSERT_EQ(r, Pop3Session::kComplete) << session.error_text();
+  const std::string text = session.take_data_text();
+  (void)session.quit();
+
+  ASSERT_TRUE(run(text, target.path().string()));
+  const std::vector<std::string> files = files_under(target.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(target.read(files[0]), DovecotServer::wire_form(stored));
 }
 
 TEST_F(BackupActionTest, namesFromMailsAndAccountsStayInsideTheDirectory) {

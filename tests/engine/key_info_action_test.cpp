@@ -2,6 +2,9 @@
 #include "engine/key_info_action.h"
 
 #include "action_fixture.h"
+#include "rules/match_phase.h"
+#include "rules/match_rule.h"
+#include "rules/sender_verifier.h"
 
 namespace pw::test {
 namespace {
@@ -44,6 +47,29 @@ TEST_F(KeyInfoActionTest, fileThatCannotBeOpenedFailsTheRule) {
   EXPECT_FALSE(run(""));
   ASSERT_EQ(log_records().size(), 3u);
   EXPECT_FALSE(log_records()[2].success);
+}
+
+struct NoProbe : SenderVerifier {
+  bool verify(std::string_view, std::string_view) override { return true; }
+};
+
+// The captures the matching phase records for a rule are the ones its
+// template reads, through the processor.
+TEST_F(KeyInfoActionTest, capturesOfTheMatchReachTheTemplate) {
+  Rule rule;
+  rule.condition_mask = bit(ConditionKind::body_pattern);
+  rule.body_pattern = "*order *<#1> ships*";
+  rule.action_mask = bit(ActionKind::key_info);
+  rule.key_info_file = (dir / "orders.txt").string();
+  rule.key_info_template = "#1#";
+  auto p = processor("From: shop@example.test\r\n\r\nYour order A-77 ships today\r\n");
+  const MatchItem items[] = {p->match_item()};
+  const Rule* rules[] = {&rule};
+  NoProbe probe;
+  (void)run_match_phase(items, rules, MatchContext{"me@home.test", probe, clock});
+  ASSERT_EQ(p->rule_count(), 1u);
+  p->run_actions(services);
+  EXPECT_EQ(dir.read("orders.txt"), KeyInfoAction::record(clock.now(), "A-77"));
 }
 
 }  // namespace
