@@ -1,0 +1,33 @@
+#pragma once
+// `pelliwick --check-once [--data-dir DIR]`: one check of every watched
+// account without a display, for cron or a systemd timer. Loads the stores of
+// the program directory, runs the check through the headless host, saves the
+// accounts with their seen lists and returns the exit code: 0 when every
+// account was checked without error, 1 otherwise.
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/program_dir.h"
+#include "net/byte_stream.h"
+
+namespace pw {
+
+class DialUp;
+
+struct CheckOnceOptions {
+  std::FILE* out = stderr;  // progress and notices
+  DialUp* dial_up = nullptr;  // nullptr: no dialler (always online)
+  // Tests: the POP3 connections and the SMTP wait; empty/0: the real ones.
+  std::function<std::unique_ptr<ByteStream>()> pop3_stream;
+  std::chrono::milliseconds smtp_timeout{0};
+};
+
+// True when `argv` asks for the check-once mode.
+[[nodiscard]] bool wants_check_once(int argc, char** argv);
+
+[[nodiscard]] int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options = {});
+
+}  // namespace pw
