@@ -44,13 +44,14 @@ std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) +
 uint32_t whole_mail_chunk_size(uint32_t size) {
   if (size / 1024 < 10) return 1024;
   uint32_t chunk = 2048;
-  while (size / chunk + 1 > 10) chunk *= 2;
+  // In 64 bits: size / 1 + 1 would wrap for the largest sizes.
+  while (uint64_t{size} / chunk + 1 > 10) chunk *= 2;
   return chunk;
 }
 
 uint32_t progress_scale(uint32_t size) {
   uint32_t scale = 1;
-  while (size / scale + 1 > 100) scale *= 10;
+  while (uint64_t{size} / scale + 1 > 100) scale *= 10;
   return scale;
 }
 
