@@ -1,6 +1,7 @@
 #include "engine/save_folder.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,8 +42,12 @@ std::string SaveFolder::clean_name(std::string_view name, std::string_view fallb
   return sanitise_file_name(kept, fallback);
 }
 
+// The data goes into a hidden temporary file first and is moved under its
+// name only once complete, so a crash mid-write never leaves a cut file that
+// looks like a backup.
 int SaveFolder::write_exclusive(const std::filesystem::path& path, std::string_view data) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const std::filesystem::path part = path.parent_path() / ("." + path.filename().string() + ".part");
+  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return errno == EEXIST ? 0 : -1;
   size_t done = 0;
   while (done < data.size()) {
@@ -51,13 +56,16 @@ int SaveFolder::write_exclusive(const std::filesystem::path& path, std::string_v
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  const bool ok = ::close(fd) == 0 && done == data.size();
-  if (!ok) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    return -1;
+  int result = ::close(fd) == 0 && done == data.size() ? 1 : -1;
+  if (result == 1 && ::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+    // Without the no-replace rename (some file systems), a hard link keeps
+    // an existing file just as well.
+    const bool unsupported = errno == EINVAL || errno == ENOSYS;
+    if (!unsupported || ::link(part.c_str(), path.c_str()) != 0) result = errno == EEXIST ? 0 : -1;
   }
-  return 1;
+  std::error_code ec;
+  std::filesystem::remove(part, ec);
+  return result;
 }
 
 }  // namespace pw
