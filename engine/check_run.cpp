@@ -353,7 +353,10 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
       std::lock_guard lock(seen_mutex_);
       account.seen().add(uid, true);
     }
-    (void)account.seen().append_seen(uid);
+    // A mail no rule took had nothing done to it: should a crash forget it,
+    // it is only looked at again, so it waits for the save at exit instead
+    // of costing a flush to disk (the first check of a large mailbox).
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) (void)account.seen().append_seen(uid);
   }
 
   const bool journalled = !deletions.empty();

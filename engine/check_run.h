@@ -18,14 +18,13 @@
 //  - operation log and local-mail index: serialised inside the stores.
 //
 // Crash safety: a mail's identifier reaches the seen list, in memory and
-// flushed to its .uid file, as soon as its actions have run, and the
-// deletion it queued is journalled just before (DeletionJournal) until the
-// deletion phase has seen it through. A crash therefore repeats at most the
+// (when a rule took the mail) flushed to its .uid file, as soon as its
+// actions have run, and the deletion it queued is journalled just before
+// (DeletionJournal) until the deletion phase has seen it through. A crash therefore repeats at most the
 // actions of the one mail in flight and loses no deletion. A mail collected
 // by a scan that failed later stays in the account's new-mail list and is
 // skipped (not fetched again) by the next scan, which then acts on it.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>

@@ -148,7 +148,10 @@ TEST_F(CheckOnceEndToEnd, forwardsThroughAServerWithoutAuthentication) {
 TEST_F(CheckOnceEndToEnd, refusedSmtpLogInFallsBackToTheRecipientsExchanger) {
   DnsServer dns({{"example.test", "mx1.example.test", 10}}, {{"mx1.example.test", "127.0.0.2"}});
   ASSERT_TRUE(dns.running()) << dns.log();
-  SmtpServer mx(SmtpServerOptions{.address = "127.0.0.2", .port = 25});
+  SmtpServerOptions exchanger;
+  exchanger.address = "127.0.0.2";
+  exchanger.port = 25;
+  SmtpServer mx(exchanger);
   ASSERT_TRUE(mx.running()) << mx.log();
   MailboxRecord account = alice();
   account.smtp_password = "wrong";  // nobody corrects it in a headless check

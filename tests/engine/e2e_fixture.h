@@ -110,6 +110,13 @@ inline std::string e2e_mail(int k, size_t size = 600) {
 
 class EndToEndFixture : public ::testing::Test {
  protected:
+  static SmtpServerOptions authenticating() {
+    SmtpServerOptions o;
+    o.user = "me";
+    o.password = "smtp-secret";
+    return o;
+  }
+
   void SetUp() override {
     ASSERT_TRUE(pop.start({{"alice", "secret"}})) << pop.error();
     ASSERT_TRUE(smtp.running()) << smtp.log();
@@ -194,7 +201,7 @@ class EndToEndFixture : public ::testing::Test {
   std::string stderr_text() const { return read_file(dir.path() / "stderr.txt").value_or(""); }
 
   DovecotServer pop;
-  SmtpServer smtp{{.user = "me", .password = "smtp-secret"}};
+  SmtpServer smtp{authenticating()};
   TempDir dir;
   TempDir backups;
   ProgramDir program{dir.path()};
