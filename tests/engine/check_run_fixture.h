@@ -180,7 +180,7 @@ class CheckRunFixture : public ::testing::Test {
 
   RunSettings settings() const {
     RunSettings s;
-    s.rules = rules;
+    s.rules.assign(rules.begin(), rules.end());
     return s;
   }
 
@@ -208,7 +208,7 @@ class CheckRunFixture : public ::testing::Test {
   LocalMailIndex local_mail{program, clock};
   MailboxList mailboxes{program};
   std::shared_ptr<MailboxAccount> account;
-  std::vector<Rule> rules;
+  std::deque<Rule> rules;  // a deque, so references from add_rule stay valid
   ScriptedEngineHost host;
   NoVerifier verifier;
   ScriptedDialUp dial_up;

@@ -307,3 +307,29 @@ TEST_F(CheckRunScan, pausedAccountAndAccountWithoutRulesAreSkippedSilently) {
 
 }  // namespace
 }  // namespace pw::test
+
+namespace pw::test {
+namespace {
+
+TEST_F(CheckRunScan, mailNoRuleTookIsSeenInMemoryAndReachesTheFileAtTheSave) {
+  Rule& r = add_rule(kFetchHeader);
+  r.condition_mask = bit(ConditionKind::subject_words);
+  r.word_lists[4] = "urgent;";
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"plain", "hot"});
+  pop_top(p, 1, "Subject: hello\r\n\r\n");
+  pop_top(p, 2, "Subject: urgent matter\r\n\r\n");
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_TRUE(account->seen().contains("plain"));
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"hot"});  // flushed: a rule acted on it
+  ASSERT_TRUE(mailboxes.save().ok);
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"plain", "hot"}));
+}
+
+}  // namespace
+}  // namespace pw::test
