@@ -10,6 +10,7 @@
 #include "engine/check_run.h"
 #include "engine/dial_up.h"
 #include "engine/headless_host.h"
+#include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "rules/smtp_sender_verifier.h"
 #include "stores/local_mail_index.h"
@@ -65,12 +66,12 @@ bool wants_check_once(int argc, char** argv) {
 
 int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   if (!dir.create_directories()) {
-    say(options.out, "pelliwick: the data directory cannot be prepared");
+    say(options.out, "pelliwick: 无法建立数据目录");
     return 1;
   }
   DirectoryLock lock(dir.file("CheckOnce.lock"));
   if (!lock.locked()) {
-    say(options.out, "pelliwick: another check of this data directory is running");
+    say(options.out, "pelliwick: 这个数据目录的另一次检查正在进行");
     return 1;
   }
 
@@ -106,7 +107,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   // Only the accounts change in a check (corrected log-in data, seen lists);
   // the log records are on disk already.
   const bool saved = mailboxes.save().ok;
-  if (!saved) say(options.out, "pelliwick: the mailbox file cannot be written");
+  if (!saved) say(options.out, std::string(res::text_utf8(MailboxList::kSaveFailedText)).c_str());
   mailboxes.release();
   return outcome.ok() && host.errors() == 0 && saved ? 0 : 1;
 }

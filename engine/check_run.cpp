@@ -143,6 +143,7 @@ CheckRun::AccountState& CheckRun::state_for(const std::shared_ptr<MailboxAccount
 // Expects running_ set; clears it at the end.
 RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
   RunOutcome outcome;
+  outcome.ran = true;
   EngineHost& host = services_.host;
   bool online = true;
   if (settings.auto_dial) {

@@ -98,11 +98,12 @@ struct CheckServices {
 };
 
 struct RunOutcome {
+  bool ran = false;  // false when another run was going on
   bool dial_failed = false;
   size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
   size_t scans_failed = 0;
   size_t deletions_failed = 0;  // deletion records logged with success 0
-  [[nodiscard]] bool ok() const { return !dial_failed && scans_failed == 0 && deletions_failed == 0; }
+  [[nodiscard]] bool ok() const { return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0; }
 };
 
 class CheckRun {
@@ -116,8 +117,8 @@ class CheckRun {
   // it is null, unless a run is going on or its worker has not ended. True
   // when a worker was started.
   bool start(std::shared_ptr<MailboxAccount> account, RunSettings settings);
-  // The same run on the calling thread; nothing happens (an empty outcome)
-  // when a run is going on.
+  // The same run on the calling thread; nothing happens (an outcome that did
+  // not run) when a run is going on.
   RunOutcome run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   // Waits until the worker started last has ended.
   void wait();
@@ -134,7 +135,7 @@ class CheckRun {
   [[nodiscard]] std::mutex& seen_lists_mutex() { return seen_mutex_; }
 
   // The mails a failed scan of `account` collected, waiting for its next
-  // successful scan (tests, and the UI's display of the account).
+  // successful scan. Only while no run is going on.
   [[nodiscard]] size_t waiting_mails(const MailboxAccount& account) const;
 
  private:
@@ -167,7 +168,6 @@ class CheckRun {
 
   // Per account, the worker's own: the mails collected and not yet acted on.
   std::map<const MailboxAccount*, std::unique_ptr<AccountState>> states_;
-  mutable std::mutex states_mutex_;  // only for waiting_mails() from another thread
 };
 
 }  // namespace pw

@@ -5,10 +5,13 @@
 #include "base/code_page.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
+#include "res/string_table.h"
 #include "stores/operation_log.h"
 
 namespace pw {
 namespace {
+
+constexpr int kTryingDirectDelivery = 61437;
 
 // One line for the error stream: UTF-8, CR LF turned into a blank.
 std::string printable(std::string_view gb_text) {
@@ -79,7 +82,9 @@ void HeadlessHost::report(const StatusReport& r) {
 }
 
 void HeadlessHost::notice(std::string_view title, std::string_view message) {
-  ++errors_;
+  // The account's SMTP server failed and direct delivery is tried next: an
+  // error only if that fails too, which the log record then says.
+  if (message != res::text(kTryingDirectDelivery)) ++errors_;
   line(std::string(title) + ": " + std::string(message));
 }
 
@@ -115,8 +120,7 @@ DownloadResult HeadlessHost::download_mail(const DownloadRequest& request) {
 
 std::optional<LoginData> HeadlessHost::correct_login(LoginService service, const LoginData& refused,
                                                      std::string_view refusal) {
-  (void)refused;
-  line(std::string(service == LoginService::pop3 ? "POP3" : "SMTP") + ": " + std::string(refusal));
+  line(std::string(service == LoginService::pop3 ? "POP3 " : "SMTP ") + refused.user + ": " + std::string(refusal));
   return std::nullopt;
 }
 

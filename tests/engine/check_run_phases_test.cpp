@@ -270,7 +270,7 @@ TEST_F(CheckRunPhases, workerRunsOneCheckAtATimeAndClearsItsFlags) {
   }
   EXPECT_TRUE(run.check_running());
   EXPECT_FALSE(run.start(nullptr, settings()));  // a run is going on
-  EXPECT_TRUE(run.run(nullptr, settings()).accounts_checked == 0);
+  EXPECT_FALSE(run.run(nullptr, settings()).ran);
   {
     std::lock_guard lock(m);
     release = true;

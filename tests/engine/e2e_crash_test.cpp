@@ -96,7 +96,8 @@ TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
   RecordProperty("repeats", repeats);
   std::map<int, int> backed_up;
   for (const std::string& content : backup_contents()) {
-    ASSERT_TRUE(wire.contains(content)) << "a backup differs from every delivered mail";
+    ASSERT_TRUE(wire.contains(content)) << "a backup differs from every delivered mail: " << content.size()
+                                        << " bytes";
     ++backed_up[wire[content]];
   }
   EXPECT_EQ(backed_up.size(), size_t(kMails));

@@ -191,11 +191,13 @@ class EndToEndFixture : public ::testing::Test {
     index.load_current_month();
     return index.records();
   }
-  // The content of every backed-up file.
+  // The content of every backed-up file (not the hidden one a backup is
+  // written into before it takes its name, which a kill may leave).
   std::multiset<std::string> backup_contents() const {
     std::multiset<std::string> out;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(backups.path()))
-      if (entry.is_regular_file()) out.insert(read_file(entry.path()).value_or(""));
+      if (entry.is_regular_file() && !entry.path().filename().string().starts_with("."))
+        out.insert(read_file(entry.path()).value_or(""));
     return out;
   }
   std::string stderr_text() const { return read_file(dir.path() / "stderr.txt").value_or(""); }
