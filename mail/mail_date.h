@@ -5,9 +5,9 @@
 
 namespace pw {
 
-// What an unreadable date shows. Every reader of the display form tells it
-// apart from a real date by its '?'.
-inline constexpr std::string_view kUnreadableMailDate = "???? ??:??:??";
+// What an unreadable date shows, byte for byte (with its backslash). Readers
+// of the display form tell it apart from a real date by its '?'.
+inline constexpr std::string_view kUnreadableMailDate = "??\\?? ??:??:??";
 
 // The display form "YYYY/MM/DD hh:mm:ss" of an RFC 5322 date value such as
 // "Tue, 7 Dec 2004 09:05:03 +0800": the weekday is dropped, and so is the

@@ -18,7 +18,7 @@ class MailDate : public ::testing::TestWithParam<DateCase> {};
 TEST_P(MailDate, showsTheFixedForm) { EXPECT_EQ(mail_date_display(GetParam().value), GetParam().expected); }
 
 // The placeholder spelled out: other modules and the log show these bytes.
-constexpr const char* kBad = "???? ??:??:??";
+constexpr const char* kBad = "??\\?? ??:??:??";
 
 INSTANTIATE_TEST_SUITE_P(
     Readable, MailDate,
