@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "base/file_io.h"
 #include "base/safe_name.h"
 
@@ -67,24 +69,66 @@ size_t SeenUidList::load() {
   return loaded;
 }
 
+size_t SeenUidList::find_slot(std::string_view uid, uint64_t hash) const {
+  if (slots_.empty()) return kNone;
+  const size_t mask = slots_.size() - 1;
+  const auto tag = static_cast<uint32_t>(hash >> 32);
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.head == kEmpty) return kNone;
+    if (slot.head != kGone && slot.tag == tag && ascii_iequal(text_of(entries_[slot.head - 1]), uid)) return i;
+  }
+}
+
+void SeenUidList::insert_slot(uint64_t hash, uint32_t index) {
+  if ((used_slots_ + 1) * 2 > slots_.size()) grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i].head != kEmpty && slots_[i].head != kGone) i = (i + 1) & mask;
+  if (slots_[i].head == kEmpty) ++used_slots_;
+  slots_[i] = Slot{static_cast<uint32_t>(hash >> 32), index + 1, index};
+  ++keys_;
+}
+
+void SeenUidList::grow() {
+  size_t capacity = 16;
+  while (capacity < (keys_ + 1) * 4) capacity *= 2;
+  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(capacity, Slot{0, kEmpty, 0}));
+  const size_t mask = capacity - 1;
+  for (const Slot& slot : old) {
+    if (slot.head == kEmpty || slot.head == kGone) continue;
+    size_t i = ascii_case_hash(text_of(entries_[slot.head - 1])) & mask;
+    while (slots_[i].head != kEmpty) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
+  used_slots_ = keys_;  // the removed marks are gone
+}
+
 size_t SeenUidList::push(std::string_view uid, bool unseen) {
-  size_t index = entries_.size();
-  entries_.push_back(Entry{std::string(cut(uid)), -1, unseen, false});
+  uid = cut(uid);
+  const auto index = static_cast<uint32_t>(entries_.size());
+  entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint8_t>(uid.size()), unseen, false, -1});
+  text_.append(uid);
   ++live_;
-  auto [it, inserted] = index_.try_emplace(std::string_view(entries_.back().uid), Chain{index, index});
-  if (!inserted) {
-    entries_[it->second.tail].next_same = static_cast<int64_t>(index);
-    it->second.tail = index;
+  const uint64_t hash = ascii_case_hash(uid);
+  size_t at = find_slot(uid, hash);
+  if (at == kNone) {
+    insert_slot(hash, index);
+  } else {
+    entries_[slots_[at].tail].next_same = static_cast<int32_t>(index);
+    slots_[at].tail = index;
   }
   return index;
 }
 
 std::optional<size_t> SeenUidList::find(std::string_view uid) const {
   // A stored identifier is at most 63 bytes, so a longer one never matches.
-  auto it = index_.find(uid);
-  if (it == index_.end()) return std::nullopt;
-  return it->second.head;
+  size_t at = find_slot(uid, ascii_case_hash(uid));
+  if (at == kNone) return std::nullopt;
+  return slots_[at].head - 1;
 }
+
+std::string_view SeenUidList::identifier(size_t index) const { return text_of(entries_.at(index)); }
 
 void SeenUidList::mark_seen(size_t index) {
   if (index < entries_.size()) entries_[index].unseen = false;
@@ -98,14 +142,15 @@ size_t SeenUidList::add(std::string_view uid, bool only_if_absent) {
 }
 
 size_t SeenUidList::remove(std::string_view uid) {
-  auto it = index_.find(uid);
-  if (it == index_.end()) return 0;
+  size_t at = find_slot(uid, ascii_case_hash(uid));
+  if (at == kNone) return 0;
   size_t removed = 0;
-  for (int64_t i = static_cast<int64_t>(it->second.head); i >= 0; i = entries_[size_t(i)].next_same) {
+  for (int64_t i = slots_[at].head - 1; i >= 0; i = entries_[size_t(i)].next_same) {
     entries_[size_t(i)].removed = true;
     ++removed;
   }
-  index_.erase(it);
+  slots_[at].head = kGone;
+  --keys_;
   live_ -= removed;
   return removed;
 }
@@ -114,18 +159,20 @@ std::vector<std::string> SeenUidList::identifiers() const {
   std::vector<std::string> out;
   out.reserve(live_);
   for (const Entry& e : entries_) {
-    if (!e.removed) out.push_back(e.uid);
+    if (!e.removed) out.emplace_back(text_of(e));
   }
   return out;
 }
 
 std::string SeenUidList::file_text(bool listing_complete) const {
   std::string text;
+  text.reserve(text_.size() + 2 * entries_.size());
   for (const Entry& e : entries_) {
-    if (e.removed || e.uid.empty() || (listing_complete && e.unseen)) continue;
+    if (e.removed || e.length == 0 || (listing_complete && e.unseen)) continue;
+    std::string_view uid = text_of(e);
     // A line break inside an identifier would split it into two in the file.
-    if (e.uid.find_first_of("\r\n") != std::string::npos) continue;
-    text += e.uid;
+    if (uid.find_first_of("\r\n") != std::string_view::npos) continue;
+    text += uid;
     text += "\r\n";
   }
   return text;
@@ -162,8 +209,11 @@ bool SeenUidList::delete_file() {
 }
 
 void SeenUidList::clear() {
-  index_.clear();
+  text_.clear();
   entries_.clear();
+  slots_.clear();
+  used_slots_ = 0;
+  keys_ = 0;
   live_ = 0;
 }
 

@@ -1,0 +1,322 @@
+// The account list, its file "Mailbox", bindings and counters.
+#include "stores/mailbox_list.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "record_bytes.h"
+
+namespace pw {
+namespace {
+
+class CountingRules : public RuleUseCounter {
+ public:
+  void rule_bound(uint32_t id) override { ++use[id]; }
+  void rule_unbound(uint32_t id) override { --use[id]; }
+  std::map<uint32_t, int> use;
+};
+
+MailboxRecord record_for(std::string address) {
+  MailboxRecord r;
+  r.address = std::move(address);
+  r.login_name = "user";
+  r.password = "pw";
+  r.pop_server = "pop.example.cn";
+  r.smtp_server = "smtp.example.cn";
+  return r;
+}
+
+class MailboxListTest : public ::testing::Test {
+ protected:
+  MailboxListTest() { std::filesystem::create_directories(dir / "MailUID"); }
+
+  std::function<bool(uint32_t)> rules_exist(std::set<uint32_t> ids) {
+    return [ids](uint32_t id) { return ids.count(id) > 0; };
+  }
+
+  test::TempDir dir;
+  CountingRules rules;
+  MailboxList list{ProgramDir(dir.path()), &rules};
+};
+
+TEST_F(MailboxListTest, savedEntryIsTheRecordThenCountThenHexRuleIds) {
+  auto account = list.create(record_for("a@b.cn"), false);
+  ASSERT_TRUE(list.bind(*account, 1));
+  ASSERT_TRUE(list.bind(*account, 26));
+  ASSERT_TRUE(list.save().ok);
+  std::string expected = account->record().encode(false) + test::hex_bytes("02 00 00 00") + "000000010000001a";
+  EXPECT_EQ(dir.read("Mailbox"), expected);
+  EXPECT_EQ(dir.read("Mailbox").substr(0, 6), "a@b.cn");
+}
+
+TEST_F(MailboxListTest, saveAndLoadRoundTripAccountsBindingsAndPausedFlags) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  auto b = list.create(record_for("c@d.cn"), true);
+  auto c = list.create(record_for("e@f.cn"), false);  // no rules: stays unpaused
+  list.bind(*a, 7);
+  list.bind(*a, 0xdeadbeef);
+  list.bind(*b, 7);
+  ASSERT_TRUE(list.save().ok);
+  std::string first = dir.read("Mailbox");
+  list.release();
+  EXPECT_EQ(rules.use[7], 0);
+  EXPECT_EQ(rules.use[0xdeadbeef], 0);
+
+  MailboxList loaded(ProgramDir(dir.path()), &rules);
+  MailboxLoadReport report = loaded.load(rules_exist({7, 0xdeadbeef}));
+  EXPECT_EQ(report.accounts, 3u);
+  EXPECT_FALSE(report.damaged);
+  ASSERT_EQ(loaded.count(), 3u);
+  EXPECT_EQ(loaded.at(0)->record(), a->record());
+  EXPECT_EQ(loaded.at(0)->bound_rules(), (std::vector<uint32_t>{7, 0xdeadbeef}));
+  EXPECT_TRUE(loaded.at(1)->paused());
+  EXPECT_FALSE(loaded.at(2)->paused());
+  EXPECT_EQ(loaded.at(2)->bound_count(), 0u);
+  EXPECT_EQ(loaded.watched_count(), 2u);
+  EXPECT_EQ(loaded.binding_count(), 3u);
+  EXPECT_EQ(rules.use[7], 2);
+  EXPECT_EQ(rules.use[0xdeadbeef], 1);
+  EXPECT_EQ(loaded.at(3), nullptr);
+  ASSERT_TRUE(loaded.save().ok);
+  EXPECT_EQ(dir.read("Mailbox"), first);
+}
+
+TEST_F(MailboxListTest, passwordHoldingItsKeyLettersSurvivesSaveAndLoad) {
+  MailboxRecord r = record_for("a@b.cn");
+  r.password = "pemvu-pass";
+  r.smtp_password = "p";
+  list.create(r, false);
+  ASSERT_TRUE(list.save().ok);
+  MailboxList loaded(ProgramDir(dir.path()));
+  loaded.load(nullptr);
+  EXPECT_EQ(loaded.at(0)->record().password, "pemvu-pass");
+  EXPECT_EQ(loaded.at(0)->record().smtp_password, "p");
+}
+
+TEST_F(MailboxListTest, ruleIdsWithoutARuleOrNotHexAreDropped) {
+  std::string data = record_for("a@b.cn").encode(false) + test::hex_bytes("03 00 00 00") +
+                     "00000001" "0000zz02" "00000003";
+  dir.write("Mailbox", data);
+  MailboxLoadReport report = list.load(rules_exist({1, 2}));
+  EXPECT_EQ(report.dropped_rule_ids, 2u);
+  EXPECT_EQ(list.at(0)->bound_rules(), (std::vector<uint32_t>{1}));
+  EXPECT_EQ(list.binding_count(), 1u);
+}
+
+TEST_F(MailboxListTest, uppercaseHexAndRepeatedIdsLoadAsOneBinding) {
+  dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("02 00 00 00") + "0000001A0000001a");
+  list.load(rules_exist({26}));
+  EXPECT_EQ(list.at(0)->bound_rules(), (std::vector<uint32_t>{26}));
+  EXPECT_EQ(rules.use[26], 1);
+}
+
+TEST_F(MailboxListTest, missingEmptyOrDirectoryFileGivesAnEmptyList) {
+  EXPECT_EQ(list.load(nullptr).accounts, 0u);
+  dir.write("Mailbox", "");
+  EXPECT_EQ(list.load(nullptr).accounts, 0u);
+  std::filesystem::remove(dir / "Mailbox");
+  std::filesystem::create_directories(dir / "Mailbox");
+  MailboxLoadReport report = list.load(nullptr);
+  EXPECT_EQ(report.accounts, 0u);
+  EXPECT_FALSE(report.damaged);
+  EXPECT_EQ(list.count(), 0u);
+}
+
+TEST_F(MailboxListTest, damagedLastRecordIsDropped) {
+  std::string good = record_for("a@b.cn").encode(false) + test::hex_bytes("00 00 00 00");
+  std::string cut = record_for("c@d.cn").encode(false).substr(0, 583);
+  dir.write("Mailbox", good + cut);
+  MailboxLoadReport report = list.load(nullptr);
+  EXPECT_TRUE(report.damaged);
+  ASSERT_EQ(list.count(), 1u);
+  EXPECT_EQ(list.at(0)->address(), "a@b.cn");
+}
+
+TEST_F(MailboxListTest, completeRecordWithoutItsCountIsKeptWithoutRules) {
+  dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("01 00"));
+  MailboxLoadReport report = list.load(rules_exist({1}));
+  EXPECT_TRUE(report.damaged);
+  ASSERT_EQ(list.count(), 1u);
+  EXPECT_EQ(list.at(0)->bound_count(), 0u);
+}
+
+TEST_F(MailboxListTest, countRunningPastTheEndKeepsTheCompleteIds) {
+  dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("ff ff ff ff") + "00000001000000");
+  MailboxLoadReport report = list.load(rules_exist({1}));
+  EXPECT_TRUE(report.damaged);
+  ASSERT_EQ(list.count(), 1u);
+  EXPECT_EQ(list.at(0)->bound_rules(), (std::vector<uint32_t>{1}));
+}
+
+TEST_F(MailboxListTest, laterEntryRepeatingAnAddressIsSkipped) {
+  std::string none = test::hex_bytes("00 00 00 00");
+  MailboxRecord second = record_for("A@B.CN");
+  second.login_name = "other";
+  dir.write("Mailbox", record_for("a@b.cn").encode(false) + none + second.encode(false) + test::hex_bytes("01 00 00 00") +
+                           "00000001" + record_for("c@d.cn").encode(false) + none);
+  MailboxLoadReport report = list.load(rules_exist({1}));
+  EXPECT_EQ(report.duplicate_accounts, 1u);
+  ASSERT_EQ(list.count(), 2u);
+  EXPECT_EQ(list.at(0)->record().login_name, "user");
+  EXPECT_EQ(list.at(1)->address(), "c@d.cn");
+  EXPECT_EQ(list.binding_count(), 0u);
+}
+
+TEST_F(MailboxListTest, loadReadsTheSeenListsAndSaveWritesThem) {
+  dir.write("MailUID/a@b.cn.uid", "u1\r\nu2\r\n");
+  dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("00 00 00 00"));
+  list.load(nullptr);
+  auto account = list.at(0);
+  EXPECT_EQ(account->seen().identifiers(), (std::vector<std::string>{"u1", "u2"}));
+  auto found = account->seen().find("U2");
+  ASSERT_TRUE(found);
+  account->seen().mark_seen(*found);
+  account->seen().add("u3");
+  account->set_uid_list_complete();
+  ASSERT_TRUE(list.save().ok);
+  EXPECT_EQ(dir.read("MailUID/a@b.cn.uid"), "u2\r\nu3\r\n");
+  EXPECT_EQ(list.count(), 1u) << "a save keeps the accounts in memory";
+  EXPECT_EQ(account->seen().size(), 3u);
+}
+
+TEST_F(MailboxListTest, failedSaveReportsItsTextAndWritesNoSeenList) {
+  auto account = list.create(record_for("a@b.cn"), false);
+  account->seen().add("u1");
+  std::filesystem::create_directories(dir / "Mailbox" / "inner");
+  StoreResult result = list.save();
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.text_id, 61248);
+  EXPECT_FALSE(std::filesystem::exists(dir / "MailUID" / "a@b.cn.uid"));
+  EXPECT_EQ(list.count(), 1u);
+}
+
+TEST_F(MailboxListTest, addressThatCannotNameAFileGetsNoSeenListFile) {
+  dir.write("evil.uid", "keep\r\n");
+  dir.write("Mailbox", record_for("../evil").encode(false) + test::hex_bytes("00 00 00 00"));
+  list.load(nullptr);
+  ASSERT_EQ(list.count(), 1u);
+  auto account = list.at(0);
+  EXPECT_FALSE(account->seen().has_file());
+  EXPECT_EQ(account->seen().size(), 0u);
+  account->seen().add("x");
+  EXPECT_FALSE(account->seen().append_seen("x"));
+  ASSERT_TRUE(list.save().ok);
+  EXPECT_EQ(dir.read("evil.uid"), "keep\r\n");
+  // Normal addresses keep their exact name, letter case included.
+  auto normal = list.create(record_for("Zhang.San@Example.CN"));
+  EXPECT_EQ(normal->seen().file(), dir / "MailUID" / "Zhang.San@Example.CN.uid");
+}
+
+TEST_F(MailboxListTest, findIgnoresCaseAndReturnsTheFirst) {
+  list.create(record_for("Li@Example.cn"));
+  EXPECT_EQ(list.find("li@example.CN")->address(), "Li@Example.cn");
+  EXPECT_EQ(list.find("li@example.com"), nullptr);
+}
+
+TEST_F(MailboxListTest, watchedCountFollowsCreatePauseResumeAndRemove) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  auto b = list.create(record_for("c@d.cn"));  // new accounts start paused
+  EXPECT_TRUE(b->paused());
+  EXPECT_EQ(list.watched_count(), 1u);
+  list.resume(*b);
+  list.resume(*b);
+  EXPECT_EQ(list.watched_count(), 2u);
+  list.pause(*a);
+  list.pause(*a);
+  EXPECT_EQ(list.watched_count(), 1u);
+  EXPECT_TRUE(list.remove(*b));
+  EXPECT_EQ(list.watched_count(), 0u);
+  EXPECT_FALSE(list.remove(*b));
+}
+
+TEST_F(MailboxListTest, bindingCountAndUseCountsMoveTogether) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  auto b = list.create(record_for("c@d.cn"), false);
+  EXPECT_TRUE(list.bind(*a, 1));
+  EXPECT_FALSE(list.bind(*a, 1)) << "already bound";
+  list.bind(*a, 2);
+  list.bind(*b, 1);
+  EXPECT_EQ(list.binding_count(), 3u);
+  EXPECT_EQ(rules.use[1], 2);
+  EXPECT_TRUE(a->is_bound(2));
+  EXPECT_TRUE(list.unbind(*a, 2));
+  EXPECT_FALSE(list.unbind(*a, 2));
+  EXPECT_EQ(rules.use[2], 0);
+  EXPECT_EQ(list.unbind_all(*a), 1u);
+  EXPECT_EQ(list.binding_count(), 1u);
+  EXPECT_EQ(rules.use[1], 1);
+  list.remove(*b);
+  EXPECT_EQ(list.binding_count(), 0u);
+  EXPECT_EQ(rules.use[1], 0);
+}
+
+TEST_F(MailboxListTest, accountOfAnotherListIsNotBound) {
+  MailboxList other(ProgramDir(dir.path()));
+  auto stranger = other.create(record_for("x@y.cn"), false);
+  EXPECT_FALSE(list.bind(*stranger, 1));
+  EXPECT_EQ(stranger->bound_count(), 0u);
+  EXPECT_EQ(rules.use[1], 0);
+}
+
+TEST_F(MailboxListTest, unbindingADeletedRuleEverywherePausesAccountsLeftWithoutRules) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  auto b = list.create(record_for("c@d.cn"), false);
+  auto c = list.create(record_for("e@f.cn"), false);
+  list.bind(*a, 5);
+  list.bind(*b, 5);
+  list.bind(*b, 6);
+  EXPECT_EQ(list.unbind_everywhere(5), 2u);
+  EXPECT_EQ(rules.use[5], 0);
+  EXPECT_TRUE(a->paused());
+  EXPECT_FALSE(b->paused());
+  EXPECT_TRUE(c->paused()) << "every account without a rule is paused";
+  EXPECT_EQ(list.watched_count(), 1u);
+  EXPECT_EQ(list.binding_count(), 1u);
+}
+
+TEST_F(MailboxListTest, resumeAllResumesOnlyAccountsWithRules) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  auto b = list.create(record_for("c@d.cn"), false);
+  list.bind(*a, 1);
+  list.pause_all();
+  EXPECT_EQ(list.watched_count(), 0u);
+  EXPECT_TRUE(b->paused());
+  list.resume_all();
+  EXPECT_FALSE(a->paused());
+  EXPECT_TRUE(b->paused());
+  EXPECT_EQ(list.watched_count(), 1u);
+}
+
+TEST_F(MailboxListTest, removedAccountDeletesItsFileAndStaysUsableForItsHolder) {
+  dir.write("MailUID/a@b.cn.uid", "u1\r\n");
+  dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("00 00 00 00"));
+  list.load(nullptr);
+  std::shared_ptr<MailboxAccount> held = list.at(0);
+  ASSERT_TRUE(list.remove(*held));
+  EXPECT_FALSE(std::filesystem::exists(dir / "MailUID" / "a@b.cn.uid"));
+  // A worker still holding the account reads it and cannot recreate the file.
+  EXPECT_EQ(held->address(), "a@b.cn");
+  EXPECT_TRUE(held->seen().contains("u1"));
+  EXPECT_FALSE(held->seen().append_seen("u2"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "MailUID" / "a@b.cn.uid"));
+}
+
+TEST_F(MailboxListTest, recordEditsKeepTheAddress) {
+  auto a = list.create(record_for("a@b.cn"));
+  MailboxRecord edited = record_for("other@b.cn");
+  edited.login_name = "new";
+  a->set_record(edited);
+  a->set_pop_login("corrected", "secret");
+  a->set_smtp_login("smtp-user", "smtp-secret");
+  MailboxRecord r = a->record();
+  EXPECT_EQ(r.address, "a@b.cn");
+  EXPECT_EQ(r.login_name, "corrected");
+  EXPECT_EQ(r.password, "secret");
+  EXPECT_EQ(r.smtp_login_name, "smtp-user");
+  EXPECT_EQ(r.smtp_password, "smtp-secret");
+}
+
+}  // namespace
+}  // namespace pw
