@@ -4,6 +4,7 @@
 
 #include "action_fixture.h"
 #include "res/string_table.h"
+#include "rules/rule_description.h"
 
 namespace pw::test {
 namespace {
@@ -79,6 +80,45 @@ TEST_F(MailProcessorTest, failedDownloadFailsTheStepAndTheNextStepTriesAgain) {
   EXPECT_EQ(host.notices.size(), 2u);
   EXPECT_TRUE(files_under(backup_dir.path()).empty());
   EXPECT_EQ(local_mail.count(), 0u);
+}
+
+// Every action of one rule against real peers: logged in the fixed order
+// with the rule's action texts, and the deletion queued after them.
+TEST_F(MailProcessorTest, everyActionOfARuleRunsAndIsLoggedInOrder) {
+  SmtpServer server;
+  ASSERT_TRUE(server.running()) << server.log();
+  MailboxRecord r = account.record();
+  r.smtp_server = server.field();
+  account.set_record(r);
+  TempDir target;
+  Rule rule;
+  rule.action_mask = 0x7e;
+  rule.forward_to = "carol@example.test;";
+  rule.backup_dir = target.path().string();
+  rule.reply_subject = "Re: #S#";
+  rule.reply_text = "thanks";
+  rule.key_info_file = (target / "keys.txt").string();
+  rule.key_info_template = "#S#";
+  rule.attachment_dir = target.path().string();
+  auto mail = processor();
+  mail->add_rule(rule);
+  mail->run_actions(services);
+
+  ASSERT_TRUE(server.wait_for_mails(2));
+  EXPECT_EQ(server.mails()[0].recipients, std::vector<std::string>{"carol@example.test"});
+  EXPECT_EQ(server.mails()[1].recipients, std::vector<std::string>{"alice@example.test"});
+  std::vector<std::string> operations;
+  for (const LogRecord& record : log_records()) {
+    EXPECT_TRUE(record.success) << record.operation;
+    operations.push_back(record.operation);
+  }
+  std::vector<std::string> expected;
+  for (ActionKind k : {ActionKind::forward, ActionKind::backup, ActionKind::reply, ActionKind::key_info,
+                       ActionKind::attachments})
+    expected.push_back(action_piece(rule, k).text);
+  EXPECT_EQ(operations, expected);
+  EXPECT_EQ(deletions.size(), 1u);
+  EXPECT_TRUE(host.notices.empty());
 }
 
 TEST_F(MailProcessorTest, failedOperationIsLoggedAndShownInTheNotice) {
