@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "mail/address_list.h"
 #include "net/mx_lookup.h"
 #include "res/string_table.h"
 
@@ -13,14 +14,10 @@ constexpr int kTextSendFailedTryDirect = 61437;
 constexpr size_t kMaxLocalHost = 79;
 constexpr int kDirectPort = 25;
 
-struct Connection {
-  explicit Connection(const SmtpDeliveryOptions& options) : socket(options.timeout), session(socket) {
-    session.set_password_prompt(options.password_prompt);
-    session.set_trace(options.trace);
-  }
-  LineSocket socket;
-  SmtpSession session;
-};
+void configure(SmtpSession& session, const SmtpDeliveryOptions& options) {
+  session.set_login_prompt(options.login_prompt);
+  session.set_trace(options.trace);
+}
 
 // Opens the transaction: log-in (with `login`) or HELO, then MAIL FROM.
 bool open_transaction(SmtpSession& session, const SmtpDeliveryOptions& options, std::string_view from,
@@ -63,31 +60,31 @@ std::string SmtpDeliveryOptions::local_host_name() {
 
 bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
               std::string_view recipient, std::string_view message, SmtpAccount* login) {
-  Connection c(options);
-  if (!c.session.connect(server)) return false;
-  bool ok = open_transaction(c.session, options, from, login) && c.session.rcpt_to(recipient) == 1 &&
-            transfer(c.session, message);
-  (void)c.session.quit();
-  keep_corrected_login(c.session, login);
+  SmtpSession session(options.timeout);
+  configure(session, options);
+  if (!session.connect(server)) return false;
+  bool ok =
+      open_transaction(session, options, from, login) && session.rcpt_to(recipient) == 1 && transfer(session, message);
+  (void)session.quit();
+  keep_corrected_login(session, login);
   return ok;
 }
 
 bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std::string_view recipient_list,
                   std::string_view message) {
-  Connection c(options);
-  if (!c.session.connect(account.server)) return false;
+  SmtpSession session(options.timeout);
+  configure(session, options);
+  if (!session.connect(account.server)) return false;
   SmtpAccount* login = account.auth ? &account : nullptr;
-  bool ok = open_transaction(c.session, options, account.address, login);
+  bool ok = open_transaction(session, options, account.address, login);
   if (ok) {
     int accepted = 0;
-    size_t start = 0;
-    for (size_t end; (end = recipient_list.find(';', start)) != std::string_view::npos; start = end + 1) {
-      if (c.session.rcpt_to(recipient_list.substr(start, end - start)) == 1) ++accepted;
-    }
-    ok = accepted > 0 && transfer(c.session, message);
+    for (const std::string& recipient : split_stored_list(recipient_list))
+      if (session.rcpt_to(recipient) == 1) ++accepted;
+    ok = accepted > 0 && transfer(session, message);
   }
-  (void)c.session.quit();
-  keep_corrected_login(c.session, login);
+  (void)session.quit();
+  keep_corrected_login(session, login);
   return ok;
 }
 
@@ -100,21 +97,16 @@ bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAc
   return false;
 }
 
-std::string recipient_domain(std::string_view recipient) {
-  std::string address = SmtpSession::bare_address(recipient);
-  size_t at = address.find('@');
-  return at == std::string::npos ? std::string() : address.substr(at + 1);
-}
-
 bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account, std::string_view recipient,
                      std::string_view message) {
-  std::string domain = recipient_domain(recipient);
-  if (domain.empty()) return false;
-  for (const std::string& exchanger : lookup_mx(domain).exchangers) {
+  // The domain of the bare address, so blanks around a typed address do not
+  // end up in the query.
+  std::optional<std::string> domain = mail_domain(sender_address(recipient));
+  if (!domain || domain->empty()) return false;
+  for (const std::string& exchanger : lookup_mx(*domain).exchangers) {
     // Bracketed, so that nothing in an exchanger name can pick another port.
     std::string server = "[" + exchanger + "]:" + std::to_string(kDirectPort);
-    if (send_one(options, server, account.address, recipient, message))
-      return true;
+    if (send_one(options, server, account.address, recipient, message)) return true;
   }
   return false;
 }

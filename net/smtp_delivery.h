@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "net/line_socket.h"
+#include "net/login_prompt.h"
+#include "net/protocol_trace.h"
 #include "net/smtp_session.h"
 
 namespace pw {
@@ -17,19 +19,19 @@ namespace pw {
 // SMTP log-in (from the password prompt) back into it; the caller copies it
 // into its stored account.
 struct SmtpAccount {
-  std::string address;      // the account's e-mail address, sent as MAIL FROM
-  std::string server;       // its SMTP server field, optionally "host:port"; empty: none
-  bool auth = false;        // log in with AUTH LOGIN
-  std::string login;        // SMTP user name
-  std::string password;     // SMTP password
+  std::string address;   // the account's e-mail address, sent as MAIL FROM
+  std::string server;    // its SMTP server field, optionally "host:port"; empty: none
+  bool auth = false;     // log in with AUTH LOGIN
+  std::string login;     // SMTP user name
+  std::string password;  // SMTP password
 };
 
 struct SmtpDeliveryOptions {
   std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout;
   // The name given in HELO and EHLO.
   std::string local_host = local_host_name();
-  SmtpSession::PasswordPrompt password_prompt;  // empty: a refused password fails the send
-  SmtpSession::TraceSink trace;                 // empty: no protocol trace
+  LoginPrompt login_prompt;  // empty: a refused password fails the send
+  ProtocolTrace trace;       // empty: no protocol trace
   // Shows the notice box (title, message) when sending through the account's
   // server failed; empty: no notice.
   std::function<void(const std::string& title, const std::string& message)> notice;
@@ -40,8 +42,9 @@ struct SmtpDeliveryOptions {
 
 // Sends `message` (a complete mail with CR LF line ends) from `from` to
 // `recipient` through `server`. With `login`, logs in with AUTH LOGIN first
-// and leaves a corrected user name or password in it. QUIT is sent whenever
-// the greeting came. True when the server took the mail.
+// (its login and password) and leaves a corrected user name or password in
+// it. Ends with QUIT once the server greeted. True when the server took the
+// mail.
 [[nodiscard]] bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
                             std::string_view recipient, std::string_view message, SmtpAccount* login = nullptr);
 
@@ -63,9 +66,5 @@ struct SmtpDeliveryOptions {
 // without logging in.
 [[nodiscard]] bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account,
                                    std::string_view recipient, std::string_view message);
-
-// The domain direct delivery looks up for a recipient ("Bob <bob@x.org>" ->
-// "x.org"); empty when the recipient has no '@'.
-[[nodiscard]] std::string recipient_domain(std::string_view recipient);
 
 }  // namespace pw

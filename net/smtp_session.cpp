@@ -1,15 +1,22 @@
 #include "net/smtp_session.h"
 
 #include "base/code_page.h"
-#include "mail/base64.h"
+#include "mail/address_list.h"
+#include "net/line_socket.h"
 #include "net/server_address.h"
 #include "res/string_table.h"
 
 namespace pw {
 namespace {
 
-constexpr int kTextCannotConnect = 61249;
-constexpr int kTextConnectionLost = 61250;
+constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
+constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+
+// Reasons of our own for the bounds and for input the protocol cannot carry.
+constexpr const char* kReplyTooLong = "服务器的回应超过长度上限";
+constexpr const char* kBadArgument = "地址或登录数据过长或含有非法字符";
+
+std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -25,93 +32,74 @@ int code_of(std::string_view line) {
 }
 
 std::string_view without_line_end(std::string_view line) {
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
-}
-
-const std::string& unsendable_text() {
-  static const std::string text = utf8_to_gb("命令参数过长或含有换行符，未发送");
-  return text;
-}
-
-const std::string& reply_too_long_text() {
-  static const std::string text = utf8_to_gb("服务器应答超过 1 MiB，已放弃");
-  return text;
 }
 
 }  // namespace
 
-std::string SmtpSession::bare_address(std::string_view value) {
-  size_t lt = value.find('<');
-  if (lt != std::string_view::npos) value.remove_prefix(lt + 1);
-  std::string out;
-  for (char c : value)
-    if (c != ' ' && c != '\t' && c != '"' && c != '<' && c != '>') out += c;
-  return out;
-}
+SmtpSession::SmtpSession(std::chrono::milliseconds timeout)
+    : own_stream_(std::make_unique<LineSocket>(timeout)), stream_(*own_stream_), reader_(stream_, kMaxReply) {}
 
-SmtpSession::Command SmtpSession::build(std::string_view head, std::string_view argument, std::string_view tail,
-                                        bool secret) {
-  Command c;
-  c.trace.append(head).append(secret ? std::string_view("********") : argument).append(tail);
-  if (argument.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return c;
-  if (head.size() + argument.size() + tail.size() + 2 > kMaxCommandLine) return c;
-  c.wire.append(head).append(argument).append(tail).append("\r\n");
-  return c;
-}
+SmtpSession::SmtpSession(ByteStream& stream) : stream_(stream), reader_(stream_, kMaxReply) {}
 
-void SmtpSession::trace(std::string_view direction, std::string_view text) const {
+SmtpSession::~SmtpSession() = default;
+
+void SmtpSession::trace(std::string_view prefix, std::string_view text) const {
   if (!trace_) return;
-  std::string line(direction);
-  line.append(text);
+  std::string line(prefix);
+  line += text;
   trace_(line);
+}
+
+void SmtpSession::break_off(std::string text) {
+  error_ = std::move(text);
+  broken_ = true;
 }
 
 bool SmtpSession::read_reply(Reply& reply) {
   reply = {};
-  size_t scanned = 0;
+  std::string line;
   for (;;) {
-    size_t nl;
-    while ((nl = pending_.find('\n', scanned)) != std::string::npos) {
-      std::string_view line(pending_.data(), nl + 1);
-      trace("S: ", without_line_end(line));
-      reply.text.append(line);
-      bool more = is_continuation(line);
-      if (!more) reply.code = code_of(line);
-      pending_.erase(0, nl + 1);
-      scanned = 0;
-      if (!more) return true;
+    switch (reader_.read_line(line)) {
+      case ReplyReader::Status::Line:
+        break;
+      case ReplyReader::Status::TooLong:
+        break_off(own_text(kReplyTooLong));
+        return false;
+      default:
+        break_off(res::text(kInterrupted));
+        return false;
     }
-    scanned = pending_.size();
-    if (reply.text.size() + pending_.size() > kMaxReply) {
-      error_ = reply_too_long_text();
-      pending_.clear();
+    trace("S: ", without_line_end(line));
+    reply.text += line;
+    if (!is_continuation(line)) {
+      reply.code = code_of(line);
+      return true;
+    }
+    if (reply.text.size() > kMaxReply) {
+      break_off(own_text(kReplyTooLong));
       return false;
     }
-    char buffer[4096];
-    int n = stream_.receive(buffer, sizeof buffer);
-    if (n <= 0) {
-      error_ = res::text(kTextConnectionLost);
-      return false;
-    }
-    pending_.append(buffer, static_cast<size_t>(n));
   }
 }
 
-bool SmtpSession::exchange(const Command& command, Reply& reply) {
-  if (command.wire.empty()) {
-    error_ = unsendable_text();
+bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply) {
+  if (broken_) return false;
+  if (!command.valid) {
+    error_ = own_text(kBadArgument);
     return false;
   }
   trace("C: ", command.trace);
-  if (stream_.send(command.wire) < 0) {
-    error_ = res::text(kTextConnectionLost);
+  if (stream_.send(command.wire) != static_cast<int>(command.wire.size())) {
+    break_off(res::text(kInterrupted));
     return false;
   }
   return read_reply(reply);
 }
 
-int SmtpSession::expect(const Command& command, int expected) {
+int SmtpSession::expect(const SmtpCommand& command, int expected) {
   Reply reply;
   if (!exchange(command, reply)) return 0;
   if (reply.code != expected) {
@@ -122,11 +110,12 @@ int SmtpSession::expect(const Command& command, int expected) {
 }
 
 int SmtpSession::connect(std::string_view server) {
-  pending_.clear();
   ServerAddress address = parse_server_address(server, kDefaultPort);
+  reader_.clear();
+  broken_ = false;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    error_ = res::text(kTextCannotConnect);
+    break_off(res::text(kCannotConnect));
     return 0;
   }
   Reply greeting;
@@ -138,52 +127,52 @@ int SmtpSession::connect(std::string_view server) {
   return 1;
 }
 
-int SmtpSession::helo(std::string_view host) { return expect(build("HELO ", host), 250); }
+int SmtpSession::helo(std::string_view host) { return expect(SmtpCommand::helo(host), 250); }
 
 int SmtpSession::ehlo_and_auth(std::string_view host) {
   Reply reply;
-  if (!exchange(build("EHLO ", host), reply)) return 0;
-  return expect(build("AUTH LOGIN"), 334);
+  if (!exchange(SmtpCommand::ehlo(host), reply)) return 0;
+  return expect(SmtpCommand::auth_login(), 334);
 }
 
 int SmtpSession::auth_user(std::string_view name) {
   user_ = name;
-  return expect(build(base64_encode(name)), 334);
+  return expect(SmtpCommand::auth_user(name), 334);
 }
 
 int SmtpSession::auth_password(std::string_view password) {
   password_ = password;
   Reply reply;
-  if (!exchange(build({}, base64_encode(password), {}, true), reply)) return 0;
+  if (!exchange(SmtpCommand::auth_password(password), reply)) return 0;
   if (reply.code == 235) return 1;
   error_ = reply.text;
-  return authenticate_again();
+  return correct_login();
 }
 
-// After a refused password the server has ended the AUTH exchange, so the
-// corrected data go out in a new AUTH LOGIN.
-int SmtpSession::authenticate_again() {
+// A refusal ends the server's AUTH exchange, so corrected data go out in a
+// new AUTH LOGIN.
+int SmtpSession::correct_login() {
   for (;;) {
-    std::string user = user_;
-    std::string password = password_;
-    if (!prompt_ || !prompt_(user, password) || !expect(build("AUTH LOGIN"), 334) || !auth_user(user)) {
+    std::optional<LoginData> fixed;
+    if (prompt_) fixed = prompt_(LoginData{user_, password_}, error_);
+    if (!fixed || !expect(SmtpCommand::auth_login(), 334) || !auth_user(fixed->user)) {
       user_.clear();
       password_.clear();
       return 0;
     }
-    password_ = password;
+    password_ = fixed->password;
     Reply reply;
-    if (!exchange(build({}, base64_encode(password), {}, true), reply)) return 0;
+    if (!exchange(SmtpCommand::auth_password(password_), reply)) return 0;
     if (reply.code == 235) return 1;
     error_ = reply.text;
   }
 }
 
-int SmtpSession::mail_from(std::string_view address) { return expect(build("MAIL FROM:<", address, ">"), 250); }
+int SmtpSession::mail_from(std::string_view address) { return expect(SmtpCommand::mail_from(address), 250); }
 
 int SmtpSession::rcpt_to(std::string_view address) {
   Reply reply;
-  if (!exchange(build("RCPT TO:<", bare_address(address), ">"), reply)) return 0;
+  if (!exchange(SmtpCommand::rcpt_to(sender_address(address)), reply)) return 0;
   // 251: not local, the server forwards it (RFC 5321 3.4) -- accepted as well.
   if (reply.code == 250 || reply.code == 251) return 1;
   error_ = reply.text;
@@ -193,12 +182,11 @@ int SmtpSession::rcpt_to(std::string_view address) {
 int SmtpSession::data() {
   data_tail_.clear();
   data_bytes_ = 0;
-  return expect(build("DATA"), 354);
+  return expect(SmtpCommand::data(), 354);
 }
 
-// Dot-stuffing (RFC 5321 4.5.2): a line that begins with '.' gets another
-// one, so the receiver restores the text byte for byte.
 int SmtpSession::send_data(std::string_view bytes) {
+  if (broken_) return ByteStream::kError;
   if (bytes.empty()) return 0;
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 64 + 1);
@@ -211,16 +199,19 @@ int SmtpSession::send_data(std::string_view bytes) {
   data_tail_ += std::string_view(out).substr(out.size() > 2 ? out.size() - 2 : 0);
   if (data_tail_.size() > 2) data_tail_.erase(0, data_tail_.size() - 2);
   data_bytes_ += bytes.size();
-  return stream_.send(out);
+  int sent = stream_.send(out);
+  if (sent != static_cast<int>(out.size())) {
+    break_off(res::text(kInterrupted));
+    return sent < 0 ? sent : ByteStream::kError;
+  }
+  return sent;
 }
 
 int SmtpSession::end_data() {
-  trace("C: ", "[" + std::to_string(data_bytes_) + " bytes of message data]");
-  Command end = build(".");
-  if (!data_tail_.empty() && data_tail_ != "\r\n") end.wire.insert(0, "\r\n");
-  return expect(end, 250);
+  if (!broken_) trace("C: ", "[" + std::to_string(data_bytes_) + " bytes of message data]");
+  return expect(SmtpCommand::end_data(data_tail_.empty() || data_tail_ == "\r\n"), 250);
 }
 
-int SmtpSession::quit() { return expect(build("QUIT"), 221); }
+int SmtpSession::quit() { return expect(SmtpCommand::quit(), 221); }
 
 }  // namespace pw

@@ -28,15 +28,24 @@ struct Conversation {
 
 TEST(SmtpSession, wholeAuthenticatedSendHasTheExactWireBytes) {
   Conversation c;
-  c.peer.client("EHLO pc\r\n").server(kEhloReply)
-      .client("AUTH LOGIN\r\n").server("334 VXNlcm5hbWU6\r\n")
-      .client("Ym9i\r\n").server("334 UGFzc3dvcmQ6\r\n")
-      .client("c2VjcmV0\r\n").server("235 2.7.0 Authentication successful\r\n")
-      .client("MAIL FROM:<me@example.test>\r\n").server("250 OK\r\n")
-      .client("RCPT TO:<you@example.test>\r\n").server("250 OK\r\n")
-      .client("DATA\r\n").server("354 End data with <CR><LF>.<CR><LF>\r\n")
-      .client("Subject: hi\r\n\r\n..\r\n..dot\r\nend\r\n.\r\n").server("250 queued\r\n")
-      .client("QUIT\r\n").server("221 bye\r\n");
+  c.peer.client("EHLO pc\r\n")
+      .server(kEhloReply)
+      .client("AUTH LOGIN\r\n")
+      .server("334 VXNlcm5hbWU6\r\n")
+      .client("Ym9i\r\n")
+      .server("334 UGFzc3dvcmQ6\r\n")
+      .client("c2VjcmV0\r\n")
+      .server("235 2.7.0 Authentication successful\r\n")
+      .client("MAIL FROM:<me@example.test>\r\n")
+      .server("250 OK\r\n")
+      .client("RCPT TO:<you@example.test>\r\n")
+      .server("250 OK\r\n")
+      .client("DATA\r\n")
+      .server("354 End data with <CR><LF>.<CR><LF>\r\n")
+      .client("Subject: hi\r\n\r\n..\r\n..dot\r\nend\r\n.\r\n")
+      .server("250 queued\r\n")
+      .client("QUIT\r\n")
+      .server("221 bye\r\n");
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.peer.connected_host(), "mail.example.test");
   EXPECT_EQ(c.peer.connected_port(), 25);
@@ -59,8 +68,11 @@ TEST(SmtpSession, wholeAuthenticatedSendHasTheExactWireBytes) {
 TEST(SmtpSession, multiLineReplyCutAtAnyByteIsOneReply) {
   for (size_t cut = 1; cut < kEhloReply.size(); ++cut) {
     Conversation c;
-    c.peer.client("EHLO pc\r\n").server(kEhloReply.substr(0, cut)).server(kEhloReply.substr(cut))
-        .client("AUTH LOGIN\r\n").server("334 VXNlcm5hbWU6\r\n");
+    c.peer.client("EHLO pc\r\n")
+        .server(kEhloReply.substr(0, cut))
+        .server(kEhloReply.substr(cut))
+        .client("AUTH LOGIN\r\n")
+        .server("334 VXNlcm5hbWU6\r\n");
     ASSERT_TRUE(c.connect());
     EXPECT_EQ(c.session.ehlo_and_auth("pc"), 1) << "cut at " << cut;
     EXPECT_TRUE(c.peer.done());
@@ -70,8 +82,10 @@ TEST(SmtpSession, multiLineReplyCutAtAnyByteIsOneReply) {
 TEST(SmtpSession, everyReplyArrivingByteByByteIsRead) {
   ScriptedPeer peer;
   peer.server("220-first\r\n220 second\r\n", 1)
-      .client("HELO pc\r\n").server("250 hi\r\n", 1)
-      .client("MAIL FROM:<a@b.test>\r\n").server("250 OK\r\n", 1);
+      .client("HELO pc\r\n")
+      .server("250 hi\r\n", 1)
+      .client("MAIL FROM:<a@b.test>\r\n")
+      .server("250 OK\r\n", 1);
   SmtpSession session(peer);
   ASSERT_EQ(session.connect("h"), 1);
   EXPECT_EQ(session.helo("pc"), 1);
@@ -82,8 +96,10 @@ TEST(SmtpSession, everyReplyArrivingByteByByteIsRead) {
 TEST(SmtpSession, bytesAfterAReplyAreKeptForTheNextOne) {
   // Greeting and the HELO reply in one receive, then MAIL FROM and RCPT replies together.
   ScriptedPeer peer;
-  peer.server("220 hi\r\n250 hello\r\n").client("HELO pc\r\n")
-      .client("MAIL FROM:<a@b.test>\r\n").server("250 OK\r\n550 no such user\r\n")
+  peer.server("220 hi\r\n250 hello\r\n")
+      .client("HELO pc\r\n")
+      .client("MAIL FROM:<a@b.test>\r\n")
+      .server("250 OK\r\n550 no such user\r\n")
       .client("RCPT TO:<x@b.test>\r\n");
   SmtpSession session(peer);
   ASSERT_EQ(session.connect("h"), 1);
@@ -121,13 +137,38 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"closeBeforeAnyByte", {}, false, res::text(61250)},
                       FaultCase{"closeMidLine", {"250 hel"}, false, res::text(61250)},
                       FaultCase{"closeBetweenLinesOfOneReply", {"250-first\r\n"}, false, res::text(61250)},
-                      FaultCase{"silentBetweenLinesOfOneReply", {"250-first\r\n", "250-sec"}, true,
-                                res::text(61250)},
+                      FaultCase{"silentBetweenLinesOfOneReply", {"250-first\r\n", "250-sec"}, true, res::text(61250)},
                       FaultCase{"garbage", {"hello there\r\n"}, false, "hello there\r\n"},
                       FaultCase{"shortCode", {"25\r\n"}, false, "25\r\n"},
                       FaultCase{"otherCode", {"502 5.5.1 Unrecognized\r\n"}, false, "502 5.5.1 Unrecognized\r\n"},
                       FaultCase{"bareLineFeeds", {"501-no\n501 never\n"}, false, "501-no\n501 never\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// After a lost reply the conversation's state is unknown: nothing more is
+// sent (no QUIT waiting out another time-out) until the next connect.
+TEST(SmtpSession, lostReplyEndsTheConversationUntilTheNextConnect) {
+  Conversation c;
+  c.peer.client("MAIL FROM:<a@x.test>\r\n").silent();
+  ASSERT_TRUE(c.connect());
+  EXPECT_EQ(c.session.mail_from("a@x.test"), 0);
+  EXPECT_EQ(c.session.rcpt_to("b@x.test"), 0);
+  EXPECT_LT(c.session.send_data("text"), 0);
+  EXPECT_EQ(c.session.quit(), 0);
+  EXPECT_EQ(c.session.error_text(), res::text(61250));
+  EXPECT_EQ(c.peer.written(), "MAIL FROM:<a@x.test>\r\n");
+  c.peer.server("220 again\r\n").client("QUIT\r\n").server("221 bye\r\n");
+  ASSERT_TRUE(c.connect());
+  EXPECT_EQ(c.session.quit(), 1);
+}
+
+TEST(SmtpSession, refusalKeepsTheConversationGoing) {
+  Conversation c;
+  c.peer.client("MAIL FROM:<a@x.test>\r\n").server("451 4.3.0 try later\r\n").client("QUIT\r\n").server("221 bye\r\n");
+  ASSERT_TRUE(c.connect());
+  EXPECT_EQ(c.session.mail_from("a@x.test"), 0);
+  EXPECT_EQ(c.session.error_text(), "451 4.3.0 try later\r\n");
+  EXPECT_EQ(c.session.quit(), 1);
+}
 
 TEST(SmtpSession, endlessReplyLineIsBounded) {
   Conversation c;
@@ -188,9 +229,12 @@ INSTANTIATE_TEST_SUITE_P(Recipients, SmtpRcptTo,
 
 TEST(SmtpSession, recipientRepliesGiveThreeResults) {
   Conversation c;
-  c.peer.client("RCPT TO:<a@x.test>\r\n").server("251 will forward\r\n")
-      .client("RCPT TO:<b@x.test>\r\n").server("550 5.1.1 unknown\r\n")
-      .client("RCPT TO:<c@x.test>\r\n").close();
+  c.peer.client("RCPT TO:<a@x.test>\r\n")
+      .server("251 will forward\r\n")
+      .client("RCPT TO:<b@x.test>\r\n")
+      .server("550 5.1.1 unknown\r\n")
+      .client("RCPT TO:<c@x.test>\r\n")
+      .close();
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.session.rcpt_to("a@x.test"), 1);
   EXPECT_EQ(c.session.rcpt_to("b@x.test"), SmtpSession::kRefused);
@@ -231,26 +275,28 @@ TEST_P(SmtpData, isDotStuffedAndEndedWithoutAddingABlankLine) {
   EXPECT_TRUE(c.peer.done());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SmtpData,
-    ::testing::Values(DataCase{"endsWithCrLf", {"a\r\nb\r\n"}, "a\r\nb\r\n.\r\n"},
-                      DataCase{"noFinalLineEnd", {"a\r\nb"}, "a\r\nb\r\n.\r\n"},
-                      DataCase{"empty", {}, ".\r\n"},
-                      DataCase{"firstLineIsADot", {".\r\nx\r\n"}, "..\r\nx\r\n.\r\n"},
-                      DataCase{"lineOfDots", {"a\r\n...\r\n"}, "a\r\n....\r\n.\r\n"},
-                      DataCase{"dotInsideALine", {"a.b\r\n. \r\n"}, "a.b\r\n.. \r\n.\r\n"},
-                      DataCase{"dotAfterAPieceEnd", {"a\r\n", ".b\r\n"}, "a\r\n..b\r\n.\r\n"},
-                      DataCase{"lineEndSplitAcrossPieces", {"a\r", "\n"}, "a\r\n.\r\n"},
-                      DataCase{"onlyLineFeedAtEnd", {"a\n"}, "a\n\r\n.\r\n"},
-                      DataCase{"dotAfterBareLineFeed", {"a\n.b"}, "a\n..b\r\n.\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, SmtpData,
+                         ::testing::Values(DataCase{"endsWithCrLf", {"a\r\nb\r\n"}, "a\r\nb\r\n.\r\n"},
+                                           DataCase{"noFinalLineEnd", {"a\r\nb"}, "a\r\nb\r\n.\r\n"},
+                                           DataCase{"empty", {}, ".\r\n"},
+                                           DataCase{"firstLineIsADot", {".\r\nx\r\n"}, "..\r\nx\r\n.\r\n"},
+                                           DataCase{"lineOfDots", {"a\r\n...\r\n"}, "a\r\n....\r\n.\r\n"},
+                                           DataCase{"dotInsideALine", {"a.b\r\n. \r\n"}, "a.b\r\n.. \r\n.\r\n"},
+                                           DataCase{"dotAfterAPieceEnd", {"a\r\n", ".b\r\n"}, "a\r\n..b\r\n.\r\n"},
+                                           DataCase{"lineEndSplitAcrossPieces", {"a\r", "\n"}, "a\r\n.\r\n"},
+                                           DataCase{"onlyLineFeedAtEnd", {"a\n"}, "a\n\r\n.\r\n"},
+                                           DataCase{"dotAfterBareLineFeed", {"a\n.b"}, "a\n..b\r\n.\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SmtpSession, authUsesPaddedBase64) {
   // 3 bytes -> 4 characters; 4 bytes -> 8 with "=="; 5 bytes -> 8 with "=".
   Conversation c;
-  c.peer.client("Ym9i\r\n").server("334 x\r\n")
-      .client("Ym9iYg==\r\n").server("334 x\r\n")
-      .client("Ym9iYnk=\r\n").server("334 x\r\n");
+  c.peer.client("Ym9i\r\n")
+      .server("334 x\r\n")
+      .client("Ym9iYg==\r\n")
+      .server("334 x\r\n")
+      .client("Ym9iYnk=\r\n")
+      .server("334 x\r\n");
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.session.auth_user("bob"), 1);
   EXPECT_EQ(c.session.auth_user("bobb"), 1);
@@ -259,17 +305,21 @@ TEST(SmtpSession, authUsesPaddedBase64) {
 
 TEST(SmtpSession, refusedPasswordIsCorrectedInANewAuthExchange) {
   Conversation c;
-  c.peer.client("Ym9i\r\n").server("334 UGFzc3dvcmQ6\r\n")
-      .client("d3Jvbmc=\r\n").server("535 5.7.8 Authentication credentials invalid\r\n")
-      .client("AUTH LOGIN\r\n").server("334 VXNlcm5hbWU6\r\n")
-      .client("YWxpY2U=\r\n").server("334 UGFzc3dvcmQ6\r\n")
-      .client("c2VjcmV0\r\n").server("235 OK\r\n");
+  c.peer.client("Ym9i\r\n")
+      .server("334 UGFzc3dvcmQ6\r\n")
+      .client("d3Jvbmc=\r\n")
+      .server("535 5.7.8 Authentication credentials invalid\r\n")
+      .client("AUTH LOGIN\r\n")
+      .server("334 VXNlcm5hbWU6\r\n")
+      .client("YWxpY2U=\r\n")
+      .server("334 UGFzc3dvcmQ6\r\n")
+      .client("c2VjcmV0\r\n")
+      .server("235 OK\r\n");
   std::vector<std::pair<std::string, std::string>> asked;
-  c.session.set_password_prompt([&](std::string& user, std::string& password) {
-    asked.emplace_back(user, password);
-    user = "alice";
-    password = "secret";
-    return true;
+  c.session.set_login_prompt([&](const LoginData& refused, std::string_view refusal) {
+    asked.emplace_back(refused.user, refused.password);
+    EXPECT_EQ(refusal, "535 5.7.8 Authentication credentials invalid\r\n");
+    return std::optional<LoginData>({"alice", "secret"});
   });
   ASSERT_TRUE(c.connect());
   ASSERT_EQ(c.session.auth_user("bob"), 1);
@@ -285,7 +335,10 @@ TEST(SmtpSession, cancelledCorrectionEmptiesTheLogin) {
   Conversation c;
   c.peer.client("Ym9i\r\n").server("334 x\r\n").client("d3Jvbmc=\r\n").server("535 5.7.8 invalid\r\n");
   int asked = 0;
-  c.session.set_password_prompt([&](std::string&, std::string&) { return ++asked, false; });
+  c.session.set_login_prompt([&](const LoginData&, std::string_view) {
+    ++asked;
+    return std::optional<LoginData>();
+  });
   ASSERT_TRUE(c.connect());
   ASSERT_EQ(c.session.auth_user("bob"), 1);
   EXPECT_EQ(c.session.auth_password("wrong"), 0);
@@ -299,7 +352,10 @@ TEST(SmtpSession, lostReplyToThePasswordDoesNotAsk) {
   Conversation c;
   c.peer.client("cHc=\r\n").close();
   bool asked = false;
-  c.session.set_password_prompt([&](std::string&, std::string&) { return asked = true; });
+  c.session.set_login_prompt([&](const LoginData&, std::string_view) {
+    asked = true;
+    return std::optional<LoginData>();
+  });
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.session.auth_password("pw"), 0);
   EXPECT_FALSE(asked);

@@ -42,12 +42,23 @@ bool answers(std::chrono::milliseconds limit) {
 }  // namespace
 
 DnsServer::DnsServer(const std::vector<Mx>& mx, const std::vector<Host>& hosts) {
-  std::vector<std::string> argv = {"/usr/sbin/dnsmasq", "--keep-in-foreground", "--conf-file=/dev/null",
-                                   "--port=53", "--listen-address=127.0.0.1", "--bind-interfaces",
-                                   "--no-resolv", "--no-hosts", "--no-poll", "--no-negcache",
-                                   "--log-facility=-", "--pid-file=" + (dir_ / "dnsmasq.pid").string()};
+  std::vector<std::string> argv = {"/usr/sbin/dnsmasq",
+                                   "--keep-in-foreground",
+                                   "--conf-file=/dev/null",
+                                   "--port=53",
+                                   "--listen-address=127.0.0.1",
+                                   "--bind-interfaces",
+                                   "--no-resolv",
+                                   "--no-hosts",
+                                   "--no-poll",
+                                   "--no-negcache",
+                                   "--log-facility=-",
+                                   "--pid-file=" + (dir_ / "dnsmasq.pid").string()};
   std::set<std::string> local = {"test", "invalid"};
-  for (const Mx& m : mx) {
+  // dnsmasq answers a domain's MX records in the reverse of their order on its
+  // command line: hand them over reversed so answers come in the order given.
+  for (auto it = mx.rbegin(); it != mx.rend(); ++it) {
+    const Mx& m = *it;
     local.insert(m.domain);
     argv.push_back("--mx-host=" + m.domain + "," + m.exchanger + "," + std::to_string(m.preference));
   }

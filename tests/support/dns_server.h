@@ -4,7 +4,9 @@
 // destructor. Inside the tests' network namespace /etc/resolv.conf points at
 // 127.0.0.1, so the system resolver (res_query, getaddrinfo) asks it. Names
 // under .test and .invalid, and every name given, are answered only from the
-// records (anything else there is "no such domain"). Port 53 is fixed: tests
+// records (anything else there is "no such domain"). A domain's MX records
+// are answered in the order given, whatever their preference values, so a
+// test can put a less preferred exchanger first. Port 53 is fixed: tests
 // that use it hold the ctest resource lock of the network tests.
 //
 //   test::DnsServer dns({{"example.test", "mx1.example.test", 10}},

@@ -11,8 +11,9 @@ namespace pw::test {
 SmtpServer::SmtpServer(SmtpServerOptions options) : options_(std::move(options)) {
   std::filesystem::create_directories(dir_ / "spool");
   std::vector<std::string> argv = {"/usr/bin/python3", PW_SOURCE_DIR "/tests/support/smtp_server.py",
-                                   "--host", options_.address, "--port", std::to_string(options_.port),
-                                   "--spool", (dir_ / "spool").string()};
+                                   "--host",           options_.address,
+                                   "--port",           std::to_string(options_.port),
+                                   "--spool",          (dir_ / "spool").string()};
   if (!options_.user.empty()) {
     argv.push_back("--auth");
     argv.push_back(options_.user + ":" + options_.password);

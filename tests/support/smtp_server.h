@@ -3,7 +3,7 @@
 // address, started by the constructor and stopped by the destructor. It saves
 // every message it accepts, so a test compares byte for byte what was sent.
 //
-//   test::SmtpServer server({.user = "bob", .password = "secret"});
+//   test::SmtpServer server(test::SmtpServerOptions().with_login("bob", "secret"));
 //   ASSERT_TRUE(server.running()) << server.log();
 //   ... send to server.field() ...
 //   ASSERT_TRUE(server.wait_for_mails(1));
@@ -22,8 +22,15 @@ struct SmtpServerOptions {
   int port = 0;                       // 0: a free port; 25 for a mail exchanger
   std::string user;                   // non-empty: AUTH LOGIN offered and required
   std::string password;
-  std::vector<std::string> refused;   // recipients answered with 550
+  std::vector<std::string> refused;     // recipients answered with 550
   bool silent_after_mail_from = false;  // answers MAIL FROM, then never again
+
+  SmtpServerOptions& on(std::string a, int p) { return address = std::move(a), port = p, *this; }
+  SmtpServerOptions& with_login(std::string u, std::string p) {
+    return user = std::move(u), password = std::move(p), *this;
+  }
+  SmtpServerOptions& refusing(std::string recipient) { return refused.push_back(std::move(recipient)), *this; }
+  SmtpServerOptions& silent_after_mail() { return silent_after_mail_from = true, *this; }
 };
 
 struct ReceivedMail {

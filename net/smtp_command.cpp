@@ -1,0 +1,40 @@
+#include "net/smtp_command.h"
+
+#include "mail/base64.h"
+
+namespace pw {
+namespace {
+
+// `head` `argument` `tail` CR LF. An argument holding CR, LF or NUL would end
+// the command early and let the rest through as a command of its own.
+SmtpCommand make(std::string_view head, std::string_view argument = {}, std::string_view tail = {},
+                 std::string_view traced = {}) {
+  SmtpCommand c;
+  c.wire.append(head).append(argument).append(tail).append("\r\n");
+  c.trace.append(head).append(traced.empty() ? argument : traced).append(tail);
+  c.valid = argument.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos &&
+            c.wire.size() <= SmtpCommand::kMaxLine;
+  return c;
+}
+
+}  // namespace
+
+SmtpCommand SmtpCommand::helo(std::string_view host) { return make("HELO ", host); }
+SmtpCommand SmtpCommand::ehlo(std::string_view host) { return make("EHLO ", host); }
+SmtpCommand SmtpCommand::auth_login() { return make("AUTH LOGIN"); }
+SmtpCommand SmtpCommand::auth_user(std::string_view name) { return make("", base64_encode(name)); }
+SmtpCommand SmtpCommand::auth_password(std::string_view password) {
+  return make("", base64_encode(password), {}, "********");
+}
+SmtpCommand SmtpCommand::mail_from(std::string_view address) { return make("MAIL FROM:<", address, ">"); }
+SmtpCommand SmtpCommand::rcpt_to(std::string_view address) { return make("RCPT TO:<", address, ">"); }
+SmtpCommand SmtpCommand::data() { return make("DATA"); }
+SmtpCommand SmtpCommand::quit() { return make("QUIT"); }
+
+SmtpCommand SmtpCommand::end_data(bool after_line_end) {
+  SmtpCommand c = make(".");
+  if (!after_line_end) c.wire.insert(0, "\r\n");
+  return c;
+}
+
+}  // namespace pw

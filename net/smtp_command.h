@@ -1,0 +1,34 @@
+#pragma once
+// The SMTP commands the client sends (RFC 5321, AUTH LOGIN of RFC 4954),
+// each built here with its wire text and the text for the protocol trace, in
+// which a password is masked.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace pw {
+
+struct SmtpCommand {
+  // Longest command line, CR LF included; a longer one is not sent.
+  static constexpr size_t kMaxLine = 255;
+
+  std::string wire;   // the bytes sent, CR LF included
+  std::string trace;  // the line for the trace, without CR LF
+  bool valid = true;  // false when an argument holds CR, LF or NUL or the line is too long
+
+  [[nodiscard]] static SmtpCommand helo(std::string_view host);
+  [[nodiscard]] static SmtpCommand ehlo(std::string_view host);
+  [[nodiscard]] static SmtpCommand auth_login();
+  // The user name and the password in standard padded Base64.
+  [[nodiscard]] static SmtpCommand auth_user(std::string_view name);
+  [[nodiscard]] static SmtpCommand auth_password(std::string_view password);
+  [[nodiscard]] static SmtpCommand mail_from(std::string_view address);
+  [[nodiscard]] static SmtpCommand rcpt_to(std::string_view address);
+  [[nodiscard]] static SmtpCommand data();
+  // "." on a line of its own; `after_line_end` false puts CR LF before it to
+  // end the last data line.
+  [[nodiscard]] static SmtpCommand end_data(bool after_line_end);
+  [[nodiscard]] static SmtpCommand quit();
+};
+
+}  // namespace pw
