@@ -60,14 +60,14 @@ bool match_pattern(std::string_view pattern, std::string_view text, CaptureList&
     } else if (next == '<') {
       const size_t close = pattern.find('>', star + 2);
       if (close == npos) return false;
-      // A spec that fails the checks (say, from an imported rule file that
-      // was never validated) leaves a plain wildcard.
-      const auto spec = parse_wildcard_options(pattern.substr(star + 2, close - star - 2));
+      // Options that fail the checks (say, from an imported rule file that
+      // was never validated) leave a plain wildcard.
+      const auto options = parse_wildcard_options(pattern.substr(star + 2, close - star - 2));
       bounds = {};
-      if (spec) {
-        bounds.min = spec->min;
-        if (spec->max) bounds.max = *spec->max;
-        bounds.capture = spec->capture;
+      if (options) {
+        bounds.min = options->min;
+        if (options->max) bounds.max = *options->max;
+        bounds.capture = options->capture;
       }
       p = close + 1;
     } else {

@@ -1,19 +1,10 @@
 #include "rules/smtp_sender_verifier.h"
 
 #include "net/mx_lookup.h"
+#include "net/smtp_command.h"
 #include "net/smtp_delivery.h"
 
 namespace pw {
-namespace {
-
-// "RCPT TO:<" address ">" CR LF must fit the session's command line.
-bool fits_command_line(std::string_view address) {
-  constexpr size_t kFrame = std::string_view("RCPT TO:<>\r\n").size();
-  return address.size() + kFrame <= SmtpSession::kMaxCommandLine &&
-         address.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
-}  // namespace
 
 SmtpSenderVerifier::SmtpSenderVerifier() : SmtpSenderVerifier(Options{}) {}
 
@@ -24,7 +15,7 @@ SmtpSenderVerifier::SmtpSenderVerifier(Options options) : options_(std::move(opt
 SmtpSenderVerifier::Probe SmtpSenderVerifier::probe(ByteStream& stream, const std::string& exchanger,
                                                     std::string_view local_host, std::string_view mailbox_address,
                                                     std::string_view sender_address,
-                                                    const SmtpSession::TraceSink& trace) {
+                                                    const ProtocolTrace& trace) {
   SmtpSession session(stream);
   if (trace) session.set_trace(trace);
   if (!session.connect(exchanger)) return Probe::unreachable;
@@ -43,7 +34,7 @@ bool SmtpSenderVerifier::verify(std::string_view mailbox_address, std::string_vi
   if (at == std::string_view::npos || at + 1 == sender_address.size()) return false;
   // An address that cannot be sent cannot be verified; giving it to the
   // session would read as "no reply", which counts as accepted.
-  if (!fits_command_line(sender_address)) return false;
+  if (!SmtpCommand::rcpt_to(sender_address).valid) return false;
   const std::string_view domain = sender_address.substr(at + 1);
 
   const std::vector<std::string> exchangers = options_.lookup ? options_.lookup(domain) : lookup_mx(domain).exchangers;

@@ -11,6 +11,7 @@
 
 #include "net/byte_stream.h"
 #include "net/line_socket.h"
+#include "net/protocol_trace.h"
 #include "net/smtp_session.h"
 #include "rules/sender_verifier.h"
 
@@ -27,7 +28,7 @@ class SmtpSenderVerifier final : public SenderVerifier {
   struct Options {
     std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout;
     std::string local_host;  // the name given in HELO; empty: this machine's host name
-    SmtpSession::TraceSink trace;
+    ProtocolTrace trace;
     // The exchangers of a domain; empty: the system resolver's MX answer.
     std::function<std::vector<std::string>(std::string_view domain)> lookup;
   };
@@ -40,11 +41,12 @@ class SmtpSenderVerifier final : public SenderVerifier {
   // exchanger or none could be reached.
   [[nodiscard]] bool verify(std::string_view mailbox_address, std::string_view sender_address) override;
 
-  // One exchanger's answer over `stream`. QUIT is sent whenever the greeting
-  // was 220, whatever followed.
+  // One exchanger's answer over `stream`. Once the greeting was 220, QUIT
+  // ends the conversation whatever followed, unless a reply was lost: then
+  // the session sends nothing more and the connection is just closed.
   [[nodiscard]] static Probe probe(ByteStream& stream, const std::string& exchanger, std::string_view local_host,
                                    std::string_view mailbox_address, std::string_view sender_address,
-                                   const SmtpSession::TraceSink& trace = {});
+                                   const ProtocolTrace& trace = {});
 
  private:
   Options options_;

@@ -54,7 +54,7 @@ TEST(MatchPattern, matchesAsTheWalkDefines) {
       {"x*<min=2>", "x12", true},
       {"x*<max=1>", "x12", false},
       {"x*<min=1", "x1", false},      // no closing '>'
-      {"*<>z", "az", true},           // an empty spec is a plain wildcard
+      {"*<>z", "az", true},           // no options: a plain wildcard
       {"x*<min=5 max=1>y", "xy", true},  // so is one that fails the checks
   };
   for (const auto& c : cases) {
