@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -354,12 +355,16 @@ class Parser {
       p.transfer_encoding = "7bit";
     }
 
-    p.other_headers.reserve(header.size());
-    for (size_t i = 0; i < header.size(); ++i) {
-      bool in_ct = i >= ct.pos && i < ct_end;
-      bool in_cte = cte && i >= cte.pos && i < cte_end;
-      if (!in_ct && !in_cte) p.other_headers.push_back(header[i]);
+    // The header without those two headers; their ranges may overlap when
+    // the parameters ran on into the next header.
+    size_t cut1 = ct.pos, end1 = ct_end, cut2 = cte ? cte.pos : header.size(), end2 = cte ? cte_end : header.size();
+    if (cut2 < cut1) {
+      std::swap(cut1, cut2);
+      std::swap(end1, end2);
     }
+    p.other_headers.append(header.substr(0, cut1));
+    if (end1 < cut2) p.other_headers.append(header.substr(end1, cut2 - end1));
+    p.other_headers.append(header.substr(std::max(end1, end2)));
     if (blank.pos != npos) p.body = trim_trailing_line_ends(text.substr(blank.pos + blank.len));
 
     if (!contains_key(p.other_headers, "Content-ID:") &&
@@ -470,20 +475,16 @@ size_t find_reference(std::string_view html, std::string_view ref, size_t from) 
   }
 }
 
-size_t replace_references(std::string& html, std::string_view ref, std::string_view name) {
-  size_t count = 0;
+void replace_references(std::string& html, std::string_view ref, std::string_view name) {
   std::string out;
   size_t copied = 0;
   for (size_t p = find_reference(html, ref, 0); p != npos; p = find_reference(html, ref, p + ref.size())) {
     out.append(html, copied, p - copied);
     out.append(name);
     copied = p + ref.size();
-    ++count;
   }
-  if (count == 0) return 0;
   out.append(html, copied);
   html = std::move(out);
-  return count;
 }
 
 void remove_base_tag(std::string& html) {

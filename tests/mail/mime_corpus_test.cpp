@@ -78,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusCase{"attachment_qp.eml", "Figures attached.", false, {"figures.csv"}},
         CorpusCase{"attachment_hostile_names.eml", "See attachments.", false,
                    {".bashrc", "passwd", "y", "", "escape.txt"}},
+        CorpusCase{"attachment_long_name.eml", "Long name attached.", false,
+                   {"report_" + std::string(189, 'x') + ".txt"}},
         CorpusCase{"related_content_location.eml", "", true, {}},
         CorpusCase{"missing_closing_delimiter.eml", "The last part has no closing line.", false, {"data.bin"}},
         CorpusCase{"header_only.eml", "", false, {}},
