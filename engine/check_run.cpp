@@ -21,6 +21,13 @@
 namespace pw {
 namespace {
 
+struct CaseHash {
+  size_t operator()(std::string_view s) const { return static_cast<size_t>(ascii_case_hash(s)); }
+};
+struct CaseEqual {
+  bool operator()(std::string_view a, std::string_view b) const { return ascii_iequal(a, b); }
+};
+
 constexpr int kTitle = 57345;          // "Pelliwick邮箱管家 v1.20"
 constexpr int kCheckingAccount = 61337;
 constexpr int kConnecting = 61338;
@@ -92,7 +99,7 @@ struct CheckRun::AccountState {
   std::shared_ptr<MailboxAccount> account;
   // The new-mail list, in server order, and its identifiers.
   std::vector<std::unique_ptr<MailProcessor>> mails;
-  std::unordered_set<std::string, AsciiCaseHash, AsciiCaseEqual> collected;
+  std::unordered_set<std::string, CaseHash, CaseEqual> collected;
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
@@ -330,12 +337,8 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
   SmtpDeliveryOptions smtp = services_.smtp;
-  smtp.password_prompt = [&host](std::string& user, std::string& password) {
-    std::optional<LoginData> fixed = host.correct_login(LoginService::smtp, {user, password}, {});
-    if (!fixed) return false;
-    user = fixed->user;
-    password = fixed->password;
-    return true;
+  smtp.login_prompt = [&host](const LoginData& refused, std::string_view refusal) {
+    return host.correct_login(LoginService::smtp, refused, refusal);
   };
   MailSender sender(std::move(smtp));
   PendingDeletionQueue queued;
