@@ -58,11 +58,12 @@ struct Peers {
     }
     for (int k = 0; k < kWholeMails; ++k) pop.deliver("alice", bench_mail(k, kMailSize));
     for (size_t k = 0; k < bulk_mails(); ++k) pop.deliver("bulk", bench_mail(k, 200));
-    // Dovecot indexes a mailbox at its first session: not part of any run.
-    for (const char* user : {"alice", "bulk"}) {
+    // Dovecot indexes a mailbox and moves its new mails at the first
+    // sessions: not part of any run.
+    for (const char* user : {"alice", "bulk", "alice", "bulk"}) {
       Pop3Session s;
       ok = ok && s.log_in(pop.server_field(), user, "secret") && s.uidl_all();
-      if (std::string(user) == "bulk")
+      if (std::string(user) == "bulk" && bulk_uids.empty())
         for (int i = 1; i <= s.message_count(); ++i) bulk_uids += s.unique_id(i) + "\r\n";
       (void)s.quit();
     }

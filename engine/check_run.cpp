@@ -244,25 +244,26 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   }
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kListing)));
   bool ok = pop->uidl_all() == Pop3Session::kSuccess;
+  // The seen list is held while walking the listing and let go only while a
+  // new mail is fetched.
+  std::unique_lock seen_lock(seen_mutex_);
   for (int i = 1; ok && i <= pop->message_count(); ++i) {
     const std::string& uid = pop->unique_id(i);
-    {
-      std::lock_guard lock(seen_mutex_);
-      if (std::optional<size_t> entry = account.seen().find(uid)) {
-        account.seen().mark_seen(*entry);
-        continue;
-      }
+    if (std::optional<size_t> entry = account.seen().find(uid)) {
+      account.seen().mark_seen(*entry);
+      continue;
     }
     if (state.collected.contains(uid)) continue;  // collected by an earlier, failed scan
     MailSummary mail;
     mail.uid = uid;
-    if (!fetch(*pop, i, pop->message_number(i), need, mail)) {
-      ok = false;
-      break;
-    }
+    seen_lock.unlock();
+    ok = fetch(*pop, i, pop->message_number(i), need, mail);
+    seen_lock.lock();
+    if (!ok) break;
     state.collected.insert(uid);
     state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
   }
+  seen_lock.unlock();
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
   (void)pop->quit();
