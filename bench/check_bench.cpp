@@ -58,14 +58,22 @@ struct Peers {
     }
     for (int k = 0; k < kWholeMails; ++k) pop.deliver("alice", bench_mail(k, kMailSize));
     for (size_t k = 0; k < bulk_mails(); ++k) pop.deliver("bulk", bench_mail(k, 200));
-    // Dovecot indexes a mailbox and moves its new mails at the first
-    // sessions: not part of any run.
-    for (const char* user : {"alice", "bulk", "alice", "bulk"}) {
-      Pop3Session s;
-      ok = ok && s.log_in(pop.server_field(), user, "secret") && s.uidl_all();
-      if (std::string(user) == "bulk" && bulk_uids.empty())
-        for (int i = 1; i <= s.message_count(); ++i) bulk_uids += s.unique_id(i) + "\r\n";
-      (void)s.quit();
+    // Dovecot indexes a mailbox and moves its new mails in the first
+    // sessions, which may still change the identifiers: list until two
+    // listings agree. Not part of any run.
+    std::string last;
+    for (int session = 0; ok && session < 6; ++session) {
+      for (const char* user : {"alice", "bulk"}) {
+        Pop3Session s;
+        ok = ok && s.log_in(pop.server_field(), user, "secret") && s.uidl_all();
+        if (std::string(user) == "bulk") {
+          bulk_uids.clear();
+          for (int i = 1; i <= s.message_count(); ++i) bulk_uids += s.unique_id(i) + "\r\n";
+        }
+        (void)s.quit();
+      }
+      if (bulk_uids == last) break;
+      last = bulk_uids;
     }
   }
   test::DovecotServer pop;
@@ -102,11 +110,11 @@ struct Program {
     r.login_name = user;
     r.password = "secret";
     r.pop_server = peers().pop.server_field();
-    if (!seen_file_text.empty())
-      (void)write_file_atomic(program.file("MailUID") / (r.address + ".uid"), seen_file_text);
     MailboxList loader(program);
     (void)loader.create(r, false);
     (void)loader.save();
+    if (!seen_file_text.empty())
+      (void)write_file_atomic(program.file("MailUID") / (r.address + ".uid"), seen_file_text);
     (void)mailboxes.load([](uint32_t) { return true; });
     account = mailboxes.at(0);
     rule.id = 1;
@@ -202,7 +210,8 @@ void BM_NothingNewCheck(benchmark::State& state) {
   for (auto _ : state) {
     RunOutcome outcome;
     g_seconds["BM_NothingNewCheck"].push_back(timed([&] { outcome = p.check(); }));
-    if (!outcome.ok() || p.local.count() != 0) state.SkipWithError("the check found something new");
+    // Every new mail would have logged a failed backup.
+    if (!outcome.ok() || p.log.count() != 0) state.SkipWithError("the check found something new");
   }
 }
 
@@ -219,8 +228,8 @@ void BM_RawUidl(benchmark::State& state) {
 
 BENCHMARK(BM_CheckWholeMailsWithBackup)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchmailToMaildir)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_NothingNewCheck)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawUidl)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NothingNewCheck)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double median_of(const char* prefix) {
   for (const auto& [name, seconds] : g_seconds)

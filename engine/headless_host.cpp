@@ -53,8 +53,9 @@ void HeadlessHost::report(const StatusReport& r) {
         step_text_ = r.text;
       }
       if (!terminal_) {
-        // A log file gets each step once, without the progress steps.
-        if (!r.text.empty()) line(r.text);
+        // A log (cron mail, say) gets the accounts as they are checked, not
+        // every step of every mail.
+        if (r.pane == StatusReport::kMessagePane && !r.text.empty()) line(r.text);
         return;
       }
       break;

@@ -1,7 +1,8 @@
 #pragma once
 // The host of a check run without a display (`--check-once`): status reports
-// become a progress display on a terminal (plain lines otherwise), notices go
-// to the error stream, and the run's own errors also to the operation log.
+// become a progress display on a terminal (otherwise one line per account),
+// notices go to the error stream, and the run's own errors also to the
+// operation log.
 // Nobody is there to answer: the confirmation window executes at once, as
 // when its countdown ends; a refused password is not corrected; the yes/no
 // question (continue a reply without an attachment that cannot be read)
