@@ -105,8 +105,9 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   host.finish();
 
   // Only the accounts change in a check (corrected log-in data, seen lists);
-  // the log records are on disk already.
-  const bool saved = mailboxes.save().ok;
+  // the log records are on disk already. Without accounts there is nothing
+  // to write (and no "Mailbox" appears in a directory that had none).
+  const bool saved = mailboxes.count() == 0 || mailboxes.save().ok;
   if (!saved) say(options.out, std::string(res::text_utf8(MailboxList::kSaveFailedText)).c_str());
   mailboxes.release();
   return outcome.ok() && host.errors() == 0 && saved ? 0 : 1;
