@@ -94,7 +94,6 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   SmtpSenderVerifier verifier;
   CheckServices services{mailboxes, log, local_mail, verifier, clock, options.dial_up ? *options.dial_up : no_dial_up,
                          host};
-  if (options.smtp_timeout.count() > 0) services.smtp.timeout = options.smtp_timeout;
   services.pop3_stream = options.pop3_stream;
 
   RunOutcome outcome;

@@ -4,7 +4,6 @@
 // the program directory, runs the check through the headless host, saves the
 // accounts with their seen lists and returns the exit code: 0 when every
 // account was checked without error, 1 otherwise.
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -18,11 +17,10 @@ namespace pw {
 class DialUp;
 
 struct CheckOnceOptions {
-  std::FILE* out = stderr;  // progress and notices
+  std::FILE* out = stderr;    // progress and notices
   DialUp* dial_up = nullptr;  // nullptr: no dialler (always online)
-  // Tests: the POP3 connections and the SMTP wait; empty/0: the real ones.
+  // The POP3 connections; empty: LineSockets. Tests give scripted peers.
   std::function<std::unique_ptr<ByteStream>()> pop3_stream;
-  std::chrono::milliseconds smtp_timeout{0};
 };
 
 // True when `argv` asks for the check-once mode.

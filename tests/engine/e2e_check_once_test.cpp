@@ -8,6 +8,7 @@
 
 #include "check_run_fixture.h"
 #include "e2e_fixture.h"
+#include "engine/check_once.h"
 #include "engine/check_run.h"
 #include "res/string_table.h"
 #include "rules/rule_description.h"
@@ -222,6 +223,78 @@ TEST_F(CheckEngineEndToEnd, wrongPasswordCorrectedByTheHostIsKeptInTheAccount) {
   (void)reread.load([](uint32_t) { return true; });
   EXPECT_EQ(reread.at(0)->record().password, "secret");
   EXPECT_EQ(reread.at(0)->seen().size(), 1u);
+}
+
+}  // namespace
+}  // namespace pw::test
+
+namespace pw::test {
+namespace {
+
+// run_check_once in this process, its POP3 server scripted: a server that
+// fails LIST for message 3 of 5. Each call stands for one process, so the
+// two mails collected before the failure are not kept: they were not acted
+// on, so they are new again and nothing is lost or done twice.
+TEST(CheckOnceScripted, failedListOfThirdOfFiveLosesNoMailAcrossRuns) {
+  TempDir dir;
+  TempDir backups;
+  ProgramDir program(dir.path());
+  ASSERT_TRUE(program.create_directories());
+  Rule r;
+  r.id = 1;
+  r.name = "backup";
+  r.action_mask = 0x08;
+  r.backup_dir = backups.path().string();
+  r.fetch_need = compute_fetch_need(r);
+  {
+    RuleStore rules;
+    rules.add(r);
+    ASSERT_TRUE(rules.save(program).ok);
+    MailboxList list(program);
+    MailboxRecord account;
+    account.address = "me@home.test";
+    account.login_name = "me";
+    account.password = "pop-secret";
+    account.pop_server = "pop.home.test";
+    ASSERT_TRUE(list.bind(*list.create(account, false), 1));
+    ASSERT_TRUE(list.save().ok);
+  }
+  const std::vector<std::string> uids = {"u1", "u2", "u3", "u4", "u5"};
+  std::vector<std::unique_ptr<ScriptedPeer>> peers;
+  std::vector<size_t> sizes;
+  CheckOnceOptions options;
+  options.out = nullptr;
+  options.pop3_stream = [&] { return std::make_unique<PeerStream>(*peers.back(), sizes); };
+
+  peers.push_back(std::make_unique<ScriptedPeer>());
+  ScriptedPeer& first = *peers.back();
+  pop_login(first);
+  pop_uidl(first, uids);
+  for (int n = 1; n <= 2; ++n) {
+    pop_list(first, n, small_mail(n).size());
+    pop_retr(first, n, small_mail(n));
+  }
+  first.client("LIST 3\r\n").server("-ERR no such message\r\n");
+  pop_quit(first);
+  EXPECT_EQ(run_check_once(program, options), 1);
+  EXPECT_TRUE(first.done());
+  EXPECT_EQ(read_file(program.file("MailUID") / "me@home.test.uid").value_or("?"), "");
+
+  peers.push_back(std::make_unique<ScriptedPeer>());
+  ScriptedPeer& second = *peers.back();
+  pop_login(second);
+  pop_uidl(second, uids);
+  for (int n = 1; n <= 5; ++n) {
+    pop_list(second, n, small_mail(n).size());
+    pop_retr(second, n, small_mail(n));
+  }
+  pop_quit(second);
+  EXPECT_EQ(run_check_once(program, options), 0);
+  EXPECT_TRUE(second.done());
+  EXPECT_EQ(read_file(program.file("MailUID") / "me@home.test.uid"), std::string("u1\r\nu2\r\nu3\r\nu4\r\nu5\r\n"));
+  size_t backed_up = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(backups.path())) backed_up += e.is_regular_file();
+  EXPECT_EQ(backed_up, 5u);
 }
 
 }  // namespace
