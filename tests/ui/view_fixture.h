@@ -103,24 +103,33 @@ struct Stores {
   }
 };
 
-// Calls `work` with the next modal dialog of type D once its exec() has
-// opened it. The work ends the dialog (accept, reject or close). Gives up
-// after about 5 s.
+// While it lives, calls `work` with the next modal dialog of type D once
+// its exec() has opened it (once only). The work ends the dialog (accept,
+// reject or close). Declare it before the command that opens the dialog.
 template <class D = QDialog>
-void on_modal(std::function<void(D*)> work) {
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  auto tries = std::make_shared<int>(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, work, tries] {
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (dialog || ++*tries > 500) {
-      timer->stop();
-      timer->deleteLater();
-    }
-    if (dialog) work(dialog);
-  });
-  timer->start();
-}
+class OnModal {
+ public:
+  explicit OnModal(std::function<void(D*)> work) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this, work] {
+      if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
+        timer_.stop();
+        ++seen_;
+        work(dialog);
+      }
+    });
+    timer_.start();
+  }
+  OnModal(const OnModal&) = delete;
+  OnModal& operator=(const OnModal&) = delete;
+
+  // How many times the dialog was opened (0 or 1).
+  [[nodiscard]] int seen() const { return seen_; }
+
+ private:
+  QTimer timer_;
+  int seen_ = 0;
+};
 
 // The texts of a menu's entries, "-" for a separator.
 inline QStringList menu_texts(const QMenu* menu) {
