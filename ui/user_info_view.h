@@ -15,6 +15,7 @@
 #include <string>
 
 #include "stores/local_mail_record.h"
+#include "stores/mailbox_account.h"  // complete for the slot's argument type
 #include "stores/log_record.h"
 #include "stores/record_added_listener.h"
 
@@ -27,7 +28,6 @@ class QTreeWidgetItem;
 
 namespace pw {
 class LocalMailIndex;
-class MailboxAccount;
 class OperationLog;
 }  // namespace pw
 

@@ -10,10 +10,12 @@
 
 #include <memory>
 
+// Complete, as the signals carry accounts.
+#include "stores/mailbox_account.h"
+
 class QMenu;
 
 namespace pw {
-class MailboxAccount;
 class MailboxList;
 class RuleStore;
 }  // namespace pw
