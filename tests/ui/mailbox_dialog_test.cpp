@@ -210,17 +210,6 @@ class MailboxDialogTest : public QObject {
     edit->setText(typed);
     QCOMPARE(edit->text(), typed.left(kept));
   }
-
-  void cancelStoresNothing() {
-    Stores s;
-    CMailboxDialog dialog(s.mailboxes, s.boxes, nullptr);
-    dialog.show();
-    enter(dialog, complete());
-    dialog.findChild<QPushButton*>("cancel")->click();
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QVERIFY(dialog.record().address.empty());
-    QVERIFY(s.boxes.shown.empty());
-  }
 };
 
 QTEST_MAIN(MailboxDialogTest)

@@ -146,15 +146,6 @@ class RulerListViewTest : public QObject {
     QCOMPARE(read_le32(settings_file(s).data() + 252), 3u);
   }
 
-  void importOfAMissingFileSaysNothing() {
-    Stores s;
-    CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
-    s.files.open_name = QString::fromStdString((s.temp / "missing.rul").string());
-    QVERIFY(list.run_command(cmd::kImportRules));
-    QVERIFY(s.boxes.shown.empty());
-    QCOMPARE(list.topLevelItemCount(), 0);
-  }
-
   void exportThatCannotWriteIsAFailure() {
     Stores s;
     s.add_rule("r");
@@ -242,16 +233,6 @@ class RulerListViewTest : public QObject {
     QCOMPARE(image(list.topLevelItem(2)), 1);
     QCOMPARE(marks.count(), 1);
     QCOMPARE(read_file(s.mailboxes.file())->size(), 2 * (MailboxRecord::kSize + 4) + 8);
-  }
-
-  void configureRulesNeedsAMailboxAndARule() {
-    Stores s;
-    CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
-    QVERIFY(!list.command_enabled(cmd::kConfigureRules));
-    s.add_rule("r");
-    QVERIFY(!list.command_enabled(cmd::kConfigureRules));
-    s.add_account("a@example.com");
-    QVERIFY(list.command_enabled(cmd::kConfigureRules));
   }
 
   void chooserBindsTickedRulesInRowOrderAndCancelBindsNothing() {

@@ -288,20 +288,6 @@ class UserTreeViewTest : public QObject {
     QCOMPARE(read_file(s.mailboxes.file())->at(580), '\0');
   }
 
-  void refreshIconsFollowsPauseAll() {
-    Stores s;
-    s.add_rule("r");
-    for (const char* a : {"a@example.com", "b@example.com"}) s.mailboxes.bind(*s.add_account(a), 0);
-    CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
-    s.mailboxes.resume_all();
-    tree.refresh_icons();
-    QCOMPARE(image(tree.root()->child(0)), 1);
-    QCOMPARE(image(tree.root()->child(1)), 1);
-    s.mailboxes.pause_all();
-    tree.refresh_icons();
-    QCOMPARE(image(tree.root()->child(1)), 2);
-  }
-
   void exportThenImportRecreatesTheAccountsPaused() {
     Stores s;
     auto a = s.add_account("a@example.com");
