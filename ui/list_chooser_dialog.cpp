@@ -40,8 +40,9 @@ CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, int caption_id, i
 
 CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, const Rule& rule, QWidget* parent)
     : CListChooserDialog(mailboxes, kMailboxesForRuleCaption, kMailboxColumn, parent) {
-  for (const auto& account : mailboxes.accounts()) {
-    rows_.emplace_back(account, rule.id);
+  accounts_ = mailboxes.accounts();
+  for (const auto& account : accounts_) {
+    rows_.emplace_back(account.get(), rule.id);
     add_check_row(list_, from_gb(account->address()));
   }
 }
@@ -49,18 +50,16 @@ CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, const Rule& rule,
 CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, const RuleStore& rules, MailboxAccount& account,
                                        QWidget* parent)
     : CListChooserDialog(mailboxes, kRulesForMailboxCaption, kRuleColumn, parent) {
-  std::shared_ptr<MailboxAccount> shared = mailboxes.find(account.address());
   for (size_t i = 0; i < rules.count(); ++i) {
-    rows_.emplace_back(shared, rules.at(i)->id);
+    rows_.emplace_back(&account, rules.at(i)->id);
     add_check_row(list_, from_gb(rules.at(i)->name));
   }
 }
 
-
 void CListChooserDialog::accept() {
   for (size_t i = 0; i < rows_.size(); ++i) {
-    auto& [account, rule_id] = rows_[i];
-    if (account && row_ticked(list_, static_cast<int>(i))) mailboxes_.bind(*account, static_cast<uint32_t>(rule_id));
+    auto [account, rule_id] = rows_[i];
+    if (row_ticked(list_, static_cast<int>(i))) mailboxes_.bind(*account, static_cast<uint32_t>(rule_id));
   }
   QDialog::accept();
 }

@@ -5,7 +5,9 @@
 // nothing.
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QTreeWidget;
@@ -36,8 +38,10 @@ class CListChooserDialog : public QDialog {
 
   MailboxList& mailboxes_;
   QTreeWidget* list_;
-  // One binding per row: (account, rule id).
-  std::vector<std::pair<std::shared_ptr<MailboxAccount>, int32_t>> rows_;
+  // One binding per row: (account, rule id). The listed accounts are held
+  // so that a row never names a released one.
+  std::vector<std::pair<MailboxAccount*, int32_t>> rows_;
+  std::vector<std::shared_ptr<MailboxAccount>> accounts_;
 };
 
 }  // namespace pw::ui

@@ -310,7 +310,8 @@ void CUserInfoView::delete_selected_mails() {
 // The row's position in the store, checked against its record; searched
 // for when the two went apart.
 std::optional<size_t> CUserInfoView::store_index(const LocalMailItem& item) const {
-  if (std::optional<LocalMailRecord> stored = local_.at(item.index); stored && *stored == item.record) return item.index;
+  std::optional<LocalMailRecord> stored = local_.at(item.index);
+  if (stored && *stored == item.record) return item.index;
   std::vector<LocalMailRecord> records = local_.records();
   for (size_t i = 0; i < records.size(); ++i) {
     if (records[i] == item.record) return i;
