@@ -148,11 +148,12 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
 
   lay_out(kMinLayoutWidth, 300);
   month_label_->setText(month_text());
-  connect(tabs_, &QTabBar::currentChanged, this, &CUserInfoView::select_tab);
-  select_tab(kLocalMailTab);
-
+  // Listen before the first fill: a record appended in between is then
+  // caught up with instead of missed.
   log_.set_listener(log_relay_.get());
   local_.set_listener(local_relay_.get());
+  connect(tabs_, &QTabBar::currentChanged, this, &CUserInfoView::select_tab);
+  select_tab(kLocalMailTab);
 }
 
 CUserInfoView::~CUserInfoView() {
