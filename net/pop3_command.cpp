@@ -1,0 +1,44 @@
+#include "net/pop3_command.h"
+
+namespace pw {
+namespace {
+
+Pop3Command make(std::string line, std::string trace) {
+  Pop3Command c;
+  c.wire = line + "\r\n";
+  c.trace = std::move(trace);
+  return c;
+}
+
+// A user name or password holding CR, LF or NUL would end the command early
+// and let the rest of it through as a command of its own.
+bool safe_argument(std::string_view arg) { return arg.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+
+Pop3Command with_argument(std::string_view verb, std::string_view arg, bool secret) {
+  std::string line = std::string(verb) + " " + std::string(arg);
+  Pop3Command c = make(line, secret ? std::string(verb) + " ****" : line);
+  c.valid = safe_argument(arg);
+  return c;
+}
+
+Pop3Command numbered(const char* verb, int n) {
+  std::string line = std::string(verb) + " " + std::to_string(n);
+  return make(line, line);
+}
+
+}  // namespace
+
+Pop3Command Pop3Command::user(std::string_view name) { return with_argument("USER", name, false); }
+Pop3Command Pop3Command::pass(std::string_view password) { return with_argument("PASS", password, true); }
+Pop3Command Pop3Command::list(int n) { return numbered("LIST", n); }
+Pop3Command Pop3Command::uidl() { return make("UIDL", "UIDL"); }
+Pop3Command Pop3Command::retr(int n) { return numbered("RETR", n); }
+Pop3Command Pop3Command::dele(int n) { return numbered("DELE", n); }
+Pop3Command Pop3Command::quit() { return make("QUIT", "QUIT"); }
+
+Pop3Command Pop3Command::top(int n, int lines) {
+  std::string line = "TOP " + std::to_string(n) + " " + std::to_string(lines);
+  return make(line, line);
+}
+
+}  // namespace pw

@@ -1,0 +1,25 @@
+#pragma once
+// The POP3 commands the client sends (RFC 1939), each built here with its
+// wire text and the text that goes to the protocol trace, where a password is
+// masked.
+#include <string>
+#include <string_view>
+
+namespace pw {
+
+struct Pop3Command {
+  std::string wire;   // the bytes sent, CR LF included
+  std::string trace;  // the line for the trace, without CR LF
+  bool valid = true;  // false when an argument would break the command line
+
+  [[nodiscard]] static Pop3Command user(std::string_view name);
+  [[nodiscard]] static Pop3Command pass(std::string_view password);
+  [[nodiscard]] static Pop3Command list(int n);
+  [[nodiscard]] static Pop3Command uidl();
+  [[nodiscard]] static Pop3Command top(int n, int lines);
+  [[nodiscard]] static Pop3Command retr(int n);
+  [[nodiscard]] static Pop3Command dele(int n);
+  [[nodiscard]] static Pop3Command quit();
+};
+
+}  // namespace pw

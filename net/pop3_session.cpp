@@ -1,0 +1,341 @@
+#include "net/pop3_session.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "base/code_page.h"
+#include "net/line_socket.h"
+#include "net/server_address.h"
+#include "res/string_table.h"
+
+namespace pw {
+namespace {
+
+constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
+constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+
+// Reasons of our own for the limits and for input the protocol cannot carry.
+constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
+constexpr const char* kMailTooLarge = "邮件超过长度上限";
+constexpr const char* kListingTooLarge = "邮件标识列表超过长度上限";
+constexpr const char* kBadArgument = "登录名或密码中含有非法字符";
+constexpr const char* kNoTransfer = "没有正在接收的邮件";
+
+std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+
+bool starts_with_ci(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+      return false;
+  return true;
+}
+
+std::string_view without_line_end(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The decimal number at `pos`, saturating; `pos` is moved past its digits.
+std::uint32_t read_number(std::string_view s, size_t& pos) {
+  std::uint64_t v = 0;
+  for (; pos < s.size() && is_digit(s[pos]); ++pos) {
+    v = v * 10 + static_cast<unsigned>(s[pos] - '0');
+    if (v > UINT32_MAX) v = UINT32_MAX;
+  }
+  return static_cast<std::uint32_t>(v);
+}
+
+// The size in a LIST reply "+OK n size": the number after the message number.
+std::uint32_t listed_size(std::string_view status) {
+  size_t pos = 3;  // past "+OK"
+  while (pos < status.size() && is_blank(status[pos])) ++pos;
+  while (pos < status.size() && is_digit(status[pos])) ++pos;
+  if (pos >= status.size() || !is_blank(status[pos])) return 0;
+  while (pos < status.size() && is_blank(status[pos])) ++pos;
+  return read_number(status, pos);
+}
+
+bool is_end_line(std::string_view line) { return line == ".\r\n" || line == ".\n"; }
+
+}  // namespace
+
+Pop3Session::Pop3Session() : own_stream_(std::make_unique<LineSocket>()), stream_(*own_stream_), reader_(stream_) {}
+
+Pop3Session::Pop3Session(ByteStream& stream) : stream_(stream), reader_(stream_) {}
+
+Pop3Session::~Pop3Session() = default;
+
+void Pop3Session::set_limits(const Limits& limits) {
+  limits_ = limits;
+  reader_.set_max_line(limits.max_line);
+}
+
+void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
+  if (!trace_) return;
+  std::string line(prefix);
+  line += text;
+  trace_(line);
+}
+
+void Pop3Session::fail(std::string text) { error_ = std::move(text); }
+
+void Pop3Session::break_off(std::string text) {
+  error_ = std::move(text);
+  broken_ = true;
+  in_transfer_ = false;
+}
+
+bool Pop3Session::send_command(const Pop3Command& c) {
+  if (broken_) return false;
+  // A command in the middle of a transfer would read mail lines as its reply:
+  // finish the transfer first.
+  while (in_transfer_)
+    if (receive_more() == kFailure) return false;
+  if (!c.valid) {
+    fail(own_text(kBadArgument));
+    return false;
+  }
+  trace("C: ", c.trace);
+  if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
+    break_off(res::text(kInterrupted));
+    return false;
+  }
+  return true;
+}
+
+Pop3Session::Reply Pop3Session::read_status() {
+  switch (reader_.read_line(status_)) {
+    case ReplyReader::Status::Line:
+      break;
+    case ReplyReader::Status::TooLong:
+      break_off(own_text(kLineTooLong));
+      return Reply::Failed;
+    default:
+      break_off(res::text(kInterrupted));
+      return Reply::Failed;
+  }
+  trace("S: ", without_line_end(status_));
+  if (starts_with_ci(status_, "-ERR")) {
+    fail(status_);
+    return Reply::Refused;
+  }
+  if (starts_with_ci(status_, "+OK")) return Reply::Accepted;
+  // Neither status indicator: whatever this is, the conversation is lost.
+  break_off(status_);
+  return Reply::Failed;
+}
+
+Pop3Session::Reply Pop3Session::command(const Pop3Command& c) {
+  if (!send_command(c)) return Reply::Failed;
+  return read_status();
+}
+
+int Pop3Session::connect(std::string_view server) {
+  ServerAddress address = parse_server_address(server, kDefaultPort);
+  reader_.clear();
+  broken_ = false;
+  in_transfer_ = false;
+  trace("-- connect ", address.host + ":" + std::to_string(address.port));
+  if (!stream_.connect(address.host, address.port)) {
+    break_off(res::text(kCannotConnect));
+    return kFailure;
+  }
+  return read_status() == Reply::Accepted ? kSuccess : kFailure;
+}
+
+int Pop3Session::user(std::string_view name) {
+  user_ = name;
+  return command(Pop3Command::user(name)) == Reply::Accepted ? kSuccess : kFailure;
+}
+
+int Pop3Session::pass(std::string_view password) {
+  password_ = password;
+  switch (command(Pop3Command::pass(password))) {
+    case Reply::Accepted:
+      return kSuccess;
+    case Reply::Failed:
+      return kFailure;
+    case Reply::Refused:
+      break;
+  }
+  return correct_login();
+}
+
+int Pop3Session::correct_login() {
+  for (;;) {
+    std::string refusal = error_;
+    std::optional<LoginData> fixed;
+    if (prompt_) fixed = prompt_(LoginData{user_, password_}, refusal);
+    if (!fixed || user(fixed->user) != kSuccess) {
+      user_.clear();
+      password_.clear();
+      return kFailure;
+    }
+    password_ = fixed->password;
+    switch (command(Pop3Command::pass(password_))) {
+      case Reply::Accepted:
+        return kSuccess;
+      case Reply::Failed:
+        return kFailure;
+      case Reply::Refused:
+        break;
+    }
+  }
+}
+
+int Pop3Session::log_in(std::string_view server, std::string_view name, std::string_view password) {
+  if (connect(server) != kSuccess) return kFailure;
+  if (user(name) != kSuccess) return kFailure;
+  return pass(password);
+}
+
+int Pop3Session::list_one(int n) {
+  if (command(Pop3Command::list(n)) != Reply::Accepted) return kFailure;
+  sizes_.assign(1, listed_size(without_line_end(status_)));
+  return kSuccess;
+}
+
+int Pop3Session::uidl_all() {
+  if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
+  uids_.clear();
+  numbers_.clear();
+  size_t total = 0;
+  std::string line;
+  for (;;) {
+    ReplyReader::Status s = reader_.read_line(line);
+    if (s != ReplyReader::Status::Line) {
+      uids_.clear();
+      numbers_.clear();
+      break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
+      return kFailure;
+    }
+    if (is_end_line(line)) break;
+    total += line.size();
+    if (total > limits_.max_listing) {
+      uids_.clear();
+      numbers_.clear();
+      break_off(own_text(kListingTooLarge));
+      return kFailure;
+    }
+    // "n uid": the identifier is everything after the first blank.
+    std::string_view entry = without_line_end(line);
+    size_t blank = entry.find(' ');
+    if (blank == std::string_view::npos) continue;
+    size_t pos = 0;
+    std::uint32_t number = read_number(entry, pos);
+    uids_.emplace_back(entry.substr(blank + 1));
+    numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number)
+                                                                         : static_cast<int>(uids_.size()));
+  }
+  trace("S: ", "[" + std::to_string(uids_.size()) + " identifiers]");
+  return kSuccess;
+}
+
+int Pop3Session::start_transfer(const Pop3Command& c) {
+  if (command(c) != Reply::Accepted) return kFailure;
+  data_.clear();
+  data_length_ = 0;
+  in_transfer_ = true;
+  at_line_start_ = true;
+  return absorb();
+}
+
+int Pop3Session::top(int n, int lines) { return start_transfer(Pop3Command::top(n, lines)); }
+
+int Pop3Session::retr(int n) { return start_transfer(Pop3Command::retr(n)); }
+
+int Pop3Session::receive_more() {
+  if (!in_transfer_) {
+    fail(own_text(kNoTransfer));
+    return kFailure;
+  }
+  int r = reader_.fill(chunk_size_);
+  if (r <= 0) {
+    break_off(res::text(kInterrupted));
+    return kFailure;
+  }
+  return absorb();
+}
+
+// Moves the buffered mail bytes into the data text, a line at a time as far
+// as they go: a leading "." of a line is dropped (RFC 1939 byte-stuffing) and
+// a line holding only "." ends the mail. A partial "." line that cannot be
+// told apart yet stays buffered for the next receive.
+int Pop3Session::absorb() {
+  std::string_view in = reader_.buffered();
+  size_t pos = 0;
+  bool ended = false;
+  while (pos < in.size()) {
+    if (at_line_start_ && in[pos] == '.') {
+      std::string_view rest = in.substr(pos);
+      if (rest.size() >= 2 && rest[1] == '\n') {
+        pos += 2;
+        ended = true;
+        break;
+      }
+      if (rest.size() >= 3 && rest[1] == '\r' && rest[2] == '\n') {
+        pos += 3;
+        ended = true;
+        break;
+      }
+      if (rest.size() < 3 && (rest.size() < 2 || rest[1] == '\r')) break;  // undecided yet
+      ++pos;  // the stuffed dot
+    }
+    const void* lf = std::memchr(in.data() + pos, '\n', in.size() - pos);
+    size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - in.data()) + 1 : in.size();
+    data_.append(in.data() + pos, end - pos);
+    at_line_start_ = lf != nullptr;
+    pos = end;
+  }
+  reader_.consume(pos);
+  if (data_.size() > limits_.max_mail) {
+    data_.clear();
+    data_.shrink_to_fit();
+    data_length_ = 0;
+    break_off(own_text(kMailTooLarge));
+    return kFailure;
+  }
+  data_length_ = static_cast<std::uint32_t>(data_.size());
+  if (!ended) return kMore;
+  in_transfer_ = false;
+  trace("S: ", "[" + std::to_string(data_.size()) + " bytes of mail]");
+  return kComplete;
+}
+
+int Pop3Session::dele(int n) { return command(Pop3Command::dele(n)) == Reply::Accepted ? kSuccess : kFailure; }
+
+int Pop3Session::quit() { return command(Pop3Command::quit()) == Reply::Accepted ? kSuccess : kFailure; }
+
+const std::string& Pop3Session::unique_id(int i) const {
+  static const std::string none;
+  return i >= 1 && i <= message_count() ? uids_[static_cast<size_t>(i - 1)] : none;
+}
+
+int Pop3Session::message_number(int i) const {
+  return i >= 1 && i <= message_count() ? numbers_[static_cast<size_t>(i - 1)] : 0;
+}
+
+int Pop3Session::find_message(std::string_view uid) const {
+  for (size_t k = 0; k < uids_.size(); ++k)
+    if (uids_[k] == uid) return numbers_[k];
+  return 0;
+}
+
+std::uint32_t Pop3Session::size(int i) const {
+  if (sizes_.empty()) return 0;
+  if (i >= 1 && static_cast<size_t>(i) <= sizes_.size()) return sizes_[static_cast<size_t>(i - 1)];
+  return sizes_.front();
+}
+
+std::string Pop3Session::take_data_text() {
+  std::string out = std::move(data_);
+  data_.clear();
+  return out;
+}
+
+}  // namespace pw

@@ -1,0 +1,160 @@
+#pragma once
+// The client side of POP3 (RFC 1939: USER, PASS, LIST, UIDL, TOP, RETR, DELE,
+// QUIT) over one byte stream. Blocking, for a worker thread: every command is
+// one call that sends the command and reads its reply. Results are 0 for a
+// failure (the reason is then in error_text()), 1 for success; the mail
+// transfers of top, retr and receive_more give 1 while more data follows and
+// 2 when the mail is complete.
+//
+// A session lives for one use: log in, a few commands, quit.
+//
+//   Pop3Session pop;                      // its own LineSocket, 20 s waits
+//   pop.set_login_prompt(ask_user);       // optional password correction
+//   if (!pop.log_in("pop.example.com", name, password)) report(pop.error_text());
+//   if (pop.uidl_all()) for (int i = 1; i <= pop.message_count(); ++i) ...
+//   int r = pop.retr(n);
+//   while (r == Pop3Session::kMore) r = pop.receive_more();   // progress: data_length()
+//   (void)pop.quit();
+//
+// The mail text kept after TOP and RETR is the message itself: dot-stuffed
+// lines are unstuffed and the final "." line is not part of it.
+//
+// After a failure that leaves the conversation in an unknown state (no
+// reply, a closed connection, a reply that is no status line, a limit
+// exceeded) the session sends nothing more: every later command fails at once
+// and keeps the reason of the first failure, until connect starts afresh.
+// Deletions are therefore never confirmed by a QUIT the server might
+// misread.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/byte_stream.h"
+#include "net/login_prompt.h"
+#include "net/pop3_command.h"
+#include "net/protocol_trace.h"
+#include "net/reply_reader.h"
+
+namespace pw {
+
+class Pop3Session {
+ public:
+  static constexpr int kFailure = 0;
+  static constexpr int kSuccess = 1;
+  static constexpr int kMore = 1;      // transfer: more data follows
+  static constexpr int kComplete = 2;  // transfer: the whole mail is in
+  static constexpr int kDefaultPort = 110;
+  static constexpr std::uint32_t kDefaultChunkSize = 2048;
+
+  // Bounds on what a server can make the session hold; reaching one ends the
+  // command as a failure.
+  struct Limits {
+    size_t max_line = size_t{1} << 20;     // one status or listing line
+    size_t max_mail = size_t{64} << 20;    // the text of one TOP or RETR
+    size_t max_listing = size_t{64} << 20; // the bytes of one UIDL listing
+  };
+
+  // Talks over a LineSocket of its own with the program's 20-second wait.
+  Pop3Session();
+  // Talks over `stream`, which must outlive the session (tests, other waits).
+  explicit Pop3Session(ByteStream& stream);
+  ~Pop3Session();
+  Pop3Session(const Pop3Session&) = delete;
+  Pop3Session& operator=(const Pop3Session&) = delete;
+
+  // Asked when the server refuses the password; without one a refusal fails.
+  void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
+  void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
+  void set_limits(const Limits& limits);
+  // The most bytes one receive asks for during a transfer (at least 1).
+  void set_chunk_size(std::uint32_t bytes) { chunk_size_ = bytes ? bytes : 1; }
+
+  // Connects to `server` ("host" or "host:port", port 110 by default) and
+  // reads the greeting.
+  [[nodiscard]] int connect(std::string_view server);
+  [[nodiscard]] int user(std::string_view name);
+  // On a refusal asks the login prompt for corrected data and tries again
+  // (USER, then PASS) for as long as the user corrects; when the user gives
+  // up, or the corrected USER is refused, the remembered user name and
+  // password are emptied.
+  [[nodiscard]] int pass(std::string_view password);
+  // connect, user and pass, stopping at the first failure.
+  [[nodiscard]] int log_in(std::string_view server, std::string_view name, std::string_view password);
+  // LIST n: the size of message n becomes the only entry of the sizes.
+  [[nodiscard]] int list_one(int n);
+  // UIDL: the identifiers of all messages, in the server's order.
+  [[nodiscard]] int uidl_all();
+  // TOP n lines / RETR n: start a transfer; kComplete, kMore or kFailure.
+  [[nodiscard]] int top(int n, int lines);
+  [[nodiscard]] int retr(int n);
+  // Continues the transfer with one receive of at most the chunk size.
+  [[nodiscard]] int receive_more();
+  [[nodiscard]] int dele(int n);
+  [[nodiscard]] int quit();
+
+  // Entries of the last UIDL listing.
+  [[nodiscard]] int message_count() const { return static_cast<int>(uids_.size()); }
+  // The identifier of entry i (1-based), empty outside 1..message_count().
+  [[nodiscard]] const std::string& unique_id(int i) const;
+  // The message number the server gave entry i; 0 outside the listing.
+  [[nodiscard]] int message_number(int i) const;
+  // The message number listed with identifier `uid` (first match, exact
+  // bytes), 0 when it is not listed.
+  [[nodiscard]] int find_message(std::string_view uid) const;
+
+  // Size from the last LIST: entry i for 1 <= i <= the count of sizes, the
+  // first entry for any other i, 0 when there is none.
+  [[nodiscard]] std::uint32_t size(int i) const;
+
+  // The mail text of the current or last transfer and its length in bytes.
+  [[nodiscard]] const std::string& data_text() const { return data_; }
+  [[nodiscard]] std::string take_data_text();
+  [[nodiscard]] std::uint32_t data_length() const { return data_length_; }
+
+  [[nodiscard]] const std::string& error_text() const { return error_; }
+  // The user name and password last sent (corrections included); both empty
+  // after the user gave up a correction.
+  [[nodiscard]] const std::string& user_name() const { return user_; }
+  [[nodiscard]] const std::string& password() const { return password_; }
+
+ private:
+  enum class Reply { Accepted, Refused, Failed };
+
+  bool send_command(const Pop3Command& command);
+  Reply read_status();
+  Reply command(const Pop3Command& c);
+  int start_transfer(const Pop3Command& c);
+  int absorb();
+  int correct_login();
+  void fail(std::string text);
+  void break_off(std::string text);
+  void trace(std::string_view prefix, std::string_view text) const;
+
+  std::unique_ptr<ByteStream> own_stream_;
+  ByteStream& stream_;
+  ReplyReader reader_;
+  Limits limits_;
+  LoginPrompt prompt_;
+  ProtocolTrace trace_;
+
+  std::string user_;
+  std::string password_;
+  std::string error_;
+  std::string status_;  // the last status line, line end included
+  bool broken_ = false;
+
+  std::string data_;
+  std::uint32_t data_length_ = 0;
+  std::uint32_t chunk_size_ = kDefaultChunkSize;
+  bool in_transfer_ = false;
+  bool at_line_start_ = true;
+
+  std::vector<std::string> uids_;
+  std::vector<int> numbers_;
+  std::vector<std::uint32_t> sizes_;
+};
+
+}  // namespace pw

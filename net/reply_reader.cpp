@@ -1,0 +1,50 @@
+#include "net/reply_reader.h"
+
+#include <cstring>
+
+namespace pw {
+
+ReplyReader::Status receive_status(int r) {
+  if (r == 0) return ReplyReader::Status::Closed;
+  if (r == ByteStream::kTimeout) return ReplyReader::Status::Timeout;
+  return ReplyReader::Status::Error;
+}
+
+int ReplyReader::fill(size_t capacity) {
+  // Move the unconsumed rest to the front, so the buffer holds at most one
+  // partial line plus one receive.
+  if (begin_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (buf_.size() < end_ + capacity) buf_.resize(end_ + capacity);
+  int r = stream_.receive(buf_.data() + end_, capacity);
+  if (r > 0) end_ += static_cast<size_t>(r);
+  return r;
+}
+
+ReplyReader::Status ReplyReader::read_line(std::string& line) {
+  size_t searched = 0;  // bytes of buffered() already known to hold no LF
+  for (;;) {
+    std::string_view rest = buffered();
+    const void* lf = rest.size() > searched ? std::memchr(rest.data() + searched, '\n', rest.size() - searched)
+                                            : nullptr;
+    if (lf) {
+      size_t n = static_cast<size_t>(static_cast<const char*>(lf) - rest.data()) + 1;
+      begin_ += n;
+      if (n > max_line_) return Status::TooLong;
+      line.assign(rest.data(), n);
+      return Status::Line;
+    }
+    searched = rest.size();
+    if (searched >= max_line_) {
+      clear();
+      return Status::TooLong;
+    }
+    int r = fill(kLineReceiveSize);
+    if (r <= 0) return receive_status(r);
+  }
+}
+
+}  // namespace pw
