@@ -32,7 +32,6 @@ class StoreSaver {
   // The frame tells the saver when a check starts and ends; at the end the
   // account save that waited is made.
   void set_check_running(bool running);
-  [[nodiscard]] bool check_running() const { return check_running_; }
   [[nodiscard]] bool mailboxes_pending() const { return mailboxes_pending_; }
 
  private:
