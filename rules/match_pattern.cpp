@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "rules/body_pattern.h"
 #include "rules/capture_list.h"
 #include "rules/segment_searcher.h"
-#include "rules/body_pattern.h"
 
 namespace pw {
 namespace {
