@@ -1,0 +1,135 @@
+// The user interface keeps running during a check: a real check of new mails
+// on a local Dovecot runs through CheckRun on its worker with the Qt host,
+// its reports applied to a real status bar, while a probe timer on the UI
+// thread records the worst gap between its ticks.
+#include <QApplication>
+#include <QMainWindow>
+#include <QStatusBar>
+#include <QTest>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/local_time.h"
+#include "base/program_dir.h"
+#include "engine/check_run.h"
+#include "rules/sender_verifier.h"
+#include "stores/local_mail_index.h"
+#include "stores/mailbox_list.h"
+#include "stores/operation_log.h"
+#include "support/dovecot_server.h"
+#include "support/temp_dir.h"
+#include "ui/host_dialogs.h"
+#include "ui/qt_engine_host.h"
+#include "ui/status_bar_sink.h"
+#include "view_fixture.h"
+
+using namespace pw;
+using namespace pw::ui;
+
+namespace {
+
+// The mails of the check; PW_STALL_MAILS sets another count (2000 for the
+// full measure).
+int mail_count() {
+  const char* v = std::getenv("PW_STALL_MAILS");
+  return v ? std::atoi(v) : 300;
+}
+
+class AllowAll final : public SenderVerifier {
+ public:
+  bool verify(std::string_view, std::string_view) override { return true; }
+};
+
+// Any dialog is a failure of the run here.
+class NoDialogs final : public HostDialogs {
+ public:
+  void notice(QWidget*, const QString& title, const QString& message) override {
+    shown += title + " " + message + "\n";
+  }
+  std::optional<LoginData> correct_login(QWidget*, const LoginData&) override {
+    shown += "login\n";
+    return std::nullopt;
+  }
+  QString shown;
+};
+
+}  // namespace
+
+class UiStallTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void uiNeverStallsDuringACheck() {
+    test::DovecotServer pop;
+    if (!pop.start({{"alice", "secret"}})) QSKIP(qPrintable(QString::fromStdString(pop.error())));
+    const int mails = mail_count();
+    for (int k = 0; k < mails; ++k) {
+      std::string m = "From: s" + std::to_string(k) + "@example.test\nSubject: mail " + std::to_string(k) + "\n\n";
+      while (m.size() < 4000) m += "a line of the body of mail " + std::to_string(k) + "\n";
+      pop.deliver("alice", m);
+    }
+    test::TempDir dir, backups;
+    ProgramDir program{dir.path()};
+    QVERIFY(program.create_directories());
+    SystemClock clock;
+    MailboxList mailboxes{program};
+    MailboxRecord r;
+    r.address = "alice@home.test";
+    r.login_name = "alice";
+    r.password = "secret";
+    r.pop_server = pop.server_field();
+    auto account = mailboxes.create(r, false);
+    Rule rule;
+    rule.id = 1;
+    rule.action_mask = 0x08;  // back up: whole mails, with the progress bar
+    rule.backup_dir = backups.path().string();
+    rule.fetch_need = compute_fetch_need(rule);
+    QVERIFY(mailboxes.bind(*account, 1));
+    RunSettings settings;
+    settings.rules = {rule};
+    OperationLog log{program, clock};
+    LocalMailIndex local{program, clock};
+    log.load_current_month();
+    local.load_current_month();
+
+    QMainWindow window;
+    StatusBarSink sink(window.statusBar());
+    window.show();
+    testing::RecordingBoxes boxes;
+    NoDialogs dialogs;
+    QtEngineHost host(&window, sink, boxes, dialogs);
+    AllowAll verifier;
+    NoDialUp dial_up;
+    CheckRun run(CheckServices{mailboxes, log, local, verifier, clock, dial_up, host});
+
+    using Clock = std::chrono::steady_clock;
+    Clock::duration worst{};
+    Clock::time_point last = Clock::now();
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      const Clock::time_point now = Clock::now();
+      worst = std::max(worst, now - last);
+      last = now;
+    });
+    probe.start(5);
+    last = Clock::now();
+    const Clock::time_point start = last;
+    QVERIFY(run.start(nullptr, settings));
+    QTRY_VERIFY_WITH_TIMEOUT(!run.check_running(), 300000);
+    run.wait();
+    probe.stop();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double worst_ms = std::chrono::duration<double, std::milli>(worst).count();
+    std::printf("check of %d mails in %.1f s, worst UI gap %.1f ms\n", mails, seconds, worst_ms);
+    QVERIFY2(dialogs.shown.isEmpty(), qPrintable(dialogs.shown));
+    QVERIFY(run.last_outcome().ok());
+    QCOMPARE(local.count(), size_t(mails));
+    QVERIFY2(worst_ms < 50, qPrintable(QString::number(worst_ms)));
+  }
+};
+
+QTEST_MAIN(UiStallTest)
+#include "ui_stall_test.moc"
