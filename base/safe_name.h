@@ -13,8 +13,8 @@ namespace pw {
 // Makes a single path component of `name`: drops everything up to the last
 // '/' or '\\', removes control characters and the characters Windows forbids
 // in names (<>:"/\|?*), cuts it to `max_bytes` without splitting a GB18030
-// character, and returns `fallback` when nothing usable ("", ".", "..") is
-// left.
+// character and keeping an extension of up to 15 characters, and returns
+// `fallback` when nothing usable ("", ".", "..") is left.
 [[nodiscard]] std::string sanitise_file_name(std::string_view name, std::string_view fallback,
                                              size_t max_bytes = 200);
 

@@ -98,8 +98,10 @@ class LookupReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       std::string name = run.benchmark_name();
       if (name.rfind("BM_Lookup/", 0) != 0 || run.iterations == 0) continue;
-      // Real time per iteration in ns, over kLookups lookups.
-      double per_lookup = run.GetAdjustedRealTime() * 1e6 / double(kLookups);
+      // With repetitions, the median stands for the size.
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      // CPU time per iteration (other work on the machine inflates real time), over kLookups lookups.
+      double per_lookup = run.GetAdjustedCPUTime() * 1e6 / double(kLookups);
       ns_per_lookup_[std::stoul(name.substr(10))] = per_lookup;
     }
   }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "base/code_page.h"
 #include "base/safe_name.h"
 #include "mail/base64.h"
+#include "mail/encoded_words.h"
 #include "mail/quoted_printable.h"
 
 namespace pw {
@@ -144,45 +146,6 @@ std::string_view header_value(std::string_view headers, std::string_view key) {
   return m ? trim(rest_of_line(headers, m.end)) : std::string_view{};
 }
 
-// RFC 2047 encoded words replaced by their decoded bytes; the charset is not
-// used. Unreadable sequences are copied as they stand.
-std::string decode_encoded_words(std::string_view in) {
-  size_t lead = in.find_first_not_of(" \t\r\n");
-  in = lead == npos ? std::string_view{} : in.substr(lead);
-  std::string out;
-  size_t copied = 0;
-  size_t search = 0;
-  for (;;) {
-    size_t start = in.find("=?", search);
-    if (start == npos) break;
-    size_t a = start + 2;
-    size_t end = in.find("?=", a);
-    if (end == npos) break;
-    size_t q = in.find('?', a);
-    if (q == end) {
-      search = a;
-      continue;
-    }
-    if (end == q + 2) {
-      end = in.find("?=", end + 1);
-      if (end == npos) break;
-    }
-    if (q + 2 >= in.size() || in[q + 2] != '?') {
-      search = a;
-      continue;
-    }
-    size_t text_start = q + 3;
-    std::string_view encoded = text_start <= end ? in.substr(text_start, end - text_start) : std::string_view{};
-    char letter = in[q + 1];
-    out.append(in.substr(copied, start - copied));
-    if (letter == 'B' || letter == 'b') out += base64_decode(encoded);
-    else if (letter == 'Q' || letter == 'q') out += quoted_printable_decode_word(encoded);
-    copied = search = end + 2;
-  }
-  out.append(in.substr(copied));
-  return out;
-}
-
 std::string decode_body(const Part& part) {
   if (equals_ci(part.transfer_encoding, "base64")) return base64_decode(part.body);
   if (equals_ci(part.transfer_encoding, "quoted-printable")) return quoted_printable_decode(part.body);
@@ -200,7 +163,8 @@ std::string to_system_charset(std::string text, const Part& part) {
   for (std::string_view same : {"gb2312", "gbk", "gb18030", "us-ascii", "ascii", ""}) {
     if (equals_ci(charset, same)) return text;
   }
-  if (!charset_known(charset.c_str())) return text;
+  // A '/' would let the mail pass options to iconv ("//IGNORE").
+  if (charset.size() > 40 || charset.find('/') != npos || !charset_known(charset.c_str())) return text;
   auto converted = transcode(text, charset.c_str(), "GB18030");
   return converted ? std::move(*converted) : text;
 }
@@ -391,12 +355,16 @@ class Parser {
       p.transfer_encoding = "7bit";
     }
 
-    p.other_headers.reserve(header.size());
-    for (size_t i = 0; i < header.size(); ++i) {
-      bool in_ct = i >= ct.pos && i < ct_end;
-      bool in_cte = cte && i >= cte.pos && i < cte_end;
-      if (!in_ct && !in_cte) p.other_headers.push_back(header[i]);
+    // The header without those two headers; their ranges may overlap when
+    // the parameters ran on into the next header.
+    size_t cut1 = ct.pos, end1 = ct_end, cut2 = cte ? cte.pos : header.size(), end2 = cte ? cte_end : header.size();
+    if (cut2 < cut1) {
+      std::swap(cut1, cut2);
+      std::swap(end1, end2);
     }
+    p.other_headers.append(header.substr(0, cut1));
+    if (end1 < cut2) p.other_headers.append(header.substr(end1, cut2 - end1));
+    p.other_headers.append(header.substr(std::max(end1, end2)));
     if (blank.pos != npos) p.body = trim_trailing_line_ends(text.substr(blank.pos + blank.len));
 
     if (!contains_key(p.other_headers, "Content-ID:") &&
@@ -414,14 +382,29 @@ class Parser {
 
 // ---- attachments and resources ----------------------------------------------
 
-// The cleaned value after `key` and the next '=' in `text`: to the end of
-// the line, with blanks, quotes and semicolons removed.
+// A parameter value from `pos` on: a quoted string up to its closing quote,
+// else up to the next ';' or the line end. Outlook writes more parameters
+// after the file name on the same line ("; size=700").
+std::string_view parameter_value(std::string_view text, size_t pos) {
+  std::string_view line = rest_of_line(text, pos);
+  size_t start = line.find_first_not_of(" \t");
+  if (start == npos) return {};
+  line.remove_prefix(start);
+  if (line.front() == '"') {
+    size_t close = line.find('"', 1);
+    return line.substr(1, close == npos ? npos : close - 1);
+  }
+  return line.substr(0, line.find(';'));
+}
+
+// The cleaned value after `key` and the next '=' in `text`, with blanks,
+// quotes and semicolons removed.
 std::string parameter_after(std::string_view text, std::string_view key, size_t from) {
   Match m = find_key(text, key, from);
   if (!m) return {};
   size_t eq = text.find('=', m.end);
   if (eq == npos) return {};
-  return without(rest_of_line(text, eq + 1), " \";");
+  return without(parameter_value(text, eq + 1), " \";");
 }
 
 std::optional<MimeMessage::Attachment> as_attachment(const Part& child) {
@@ -447,10 +430,10 @@ std::optional<MimeMessage::Attachment> as_attachment(const Part& child) {
 std::string resource_name(const Part& child) {
   std::string value;
   size_t eq = child.parameters.find('=');
-  if (eq != npos) value = rest_of_line(child.parameters, eq + 1);
+  if (eq != npos) value = parameter_value(child.parameters, eq + 1);
   if (value.empty()) {
     Match m = find_key(child.other_headers, "filename=");
-    if (m) value = rest_of_line(child.other_headers, m.end);
+    if (m) value = parameter_value(child.other_headers, m.end);
   }
   // ';' is forbidden in saved names; '#', '%' and '\'' would break the
   // reference in the HTML.
@@ -492,20 +475,16 @@ size_t find_reference(std::string_view html, std::string_view ref, size_t from) 
   }
 }
 
-size_t replace_references(std::string& html, std::string_view ref, std::string_view name) {
-  size_t count = 0;
+void replace_references(std::string& html, std::string_view ref, std::string_view name) {
   std::string out;
   size_t copied = 0;
   for (size_t p = find_reference(html, ref, 0); p != npos; p = find_reference(html, ref, p + ref.size())) {
     out.append(html, copied, p - copied);
     out.append(name);
     copied = p + ref.size();
-    ++count;
   }
-  if (count == 0) return 0;
   out.append(html, copied);
   html = std::move(out);
-  return count;
 }
 
 void remove_base_tag(std::string& html) {

@@ -8,6 +8,7 @@
 
 #include "base/file_io.h"
 #include "base/safe_name.h"
+#include "stores/ascii_case.h"
 
 namespace pw {
 namespace {
@@ -24,6 +25,11 @@ bool ends_inside_line(const std::filesystem::path& file) {
   }
   ::close(fd);
   return last != '\n';
+}
+
+// The length fits the low 6 bits: identifiers are at most 63 bytes.
+uint32_t slot_tag(uint64_t hash, size_t length) {
+  return (static_cast<uint32_t>(hash >> 32) & ~uint32_t(63)) | static_cast<uint32_t>(length);
 }
 
 }  // namespace
@@ -70,34 +76,38 @@ size_t SeenUidList::load() {
 }
 
 size_t SeenUidList::find_slot(std::string_view uid, uint64_t hash) const {
-  if (slots_.empty()) return kNone;
+  if (slots_.empty() || uid.size() > kMaxLength) return kNone;
   const size_t mask = slots_.size() - 1;
-  const auto tag = static_cast<uint32_t>(hash >> 32);
+  const uint32_t tag = slot_tag(hash, uid.size());
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.head == kEmpty) return kNone;
-    if (slot.head != kGone && slot.tag == tag && ascii_iequal(text_of(entries_[slot.head - 1]), uid)) return i;
+    if (slot.head != kGone && slot.tag == tag &&
+        ascii_iequal(std::string_view(text_.data() + slot.offset, uid.size()), uid)) {
+      return i;
+    }
   }
 }
 
-void SeenUidList::insert_slot(uint64_t hash, uint32_t index) {
+void SeenUidList::insert_slot(uint64_t hash, uint32_t index, uint32_t offset, size_t length) {
   if ((used_slots_ + 1) * 2 > slots_.size()) grow();
   const size_t mask = slots_.size() - 1;
   size_t i = hash & mask;
   while (slots_[i].head != kEmpty && slots_[i].head != kGone) i = (i + 1) & mask;
   if (slots_[i].head == kEmpty) ++used_slots_;
-  slots_[i] = Slot{static_cast<uint32_t>(hash >> 32), index + 1, index};
+  slots_[i] = Slot{slot_tag(hash, length), index + 1, index, offset};
   ++keys_;
 }
 
 void SeenUidList::grow() {
   size_t capacity = 16;
-  while (capacity < (keys_ + 1) * 4) capacity *= 2;
-  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(capacity, Slot{0, kEmpty, 0}));
+  while (capacity < (keys_ + 1) * 3) capacity *= 2;
+  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(capacity, Slot{0, kEmpty, 0, 0}));
   const size_t mask = capacity - 1;
   for (const Slot& slot : old) {
     if (slot.head == kEmpty || slot.head == kGone) continue;
-    size_t i = ascii_case_hash(text_of(entries_[slot.head - 1])) & mask;
+    std::string_view text(text_.data() + slot.offset, slot.tag & 63);
+    size_t i = ascii_case_hash(text) & mask;
     while (slots_[i].head != kEmpty) i = (i + 1) & mask;
     slots_[i] = slot;
   }
@@ -107,13 +117,14 @@ void SeenUidList::grow() {
 size_t SeenUidList::push(std::string_view uid, bool unseen) {
   uid = cut(uid);
   const auto index = static_cast<uint32_t>(entries_.size());
-  entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint8_t>(uid.size()), unseen, false, -1});
+  const auto offset = static_cast<uint32_t>(text_.size());
+  entries_.push_back(Entry{offset, static_cast<uint8_t>(uid.size()), unseen, false, -1});
   text_.append(uid);
   ++live_;
   const uint64_t hash = ascii_case_hash(uid);
   size_t at = find_slot(uid, hash);
   if (at == kNone) {
-    insert_slot(hash, index);
+    insert_slot(hash, index, offset, uid.size());
   } else {
     entries_[slots_[at].tail].next_same = static_cast<int32_t>(index);
     slots_[at].tail = index;

@@ -23,8 +23,6 @@
 #include <string_view>
 #include <vector>
 
-#include "stores/ascii_case.h"
-
 namespace pw {
 
 class SeenUidList {
@@ -53,7 +51,7 @@ class SeenUidList {
   size_t load();
 
   // The index of the first live entry equal to `uid` ignoring case. Indexes
-  // stay valid until clear() or load().
+  // stay valid until clear().
   [[nodiscard]] std::optional<size_t> find(std::string_view uid) const;
   [[nodiscard]] bool contains(std::string_view uid) const { return find(uid).has_value(); }
   void mark_seen(size_t index);
@@ -100,10 +98,14 @@ class SeenUidList {
     bool removed;
     int32_t next_same;  // the next entry with an equal identifier, or -1
   };
+  // The first entry of a chain never changes (removal takes the whole
+  // chain), so a slot carries its text's place and a lookup reads the slot
+  // and the text, not the entry.
   struct Slot {
-    uint32_t tag;   // the hash's high half, checked before the text
-    uint32_t head;  // first entry + 1; kEmpty or kGone
-    uint32_t tail;  // last entry of the chain
+    uint32_t tag;     // high hash bits, and the text's length in the low 6
+    uint32_t head;    // first entry + 1; kEmpty or kGone
+    uint32_t tail;    // last entry of the chain
+    uint32_t offset;  // of the first entry's text in text_
   };
   static constexpr uint32_t kEmpty = 0;
   static constexpr uint32_t kGone = UINT32_MAX;  // removed: probing goes on past it
@@ -112,7 +114,7 @@ class SeenUidList {
   [[nodiscard]] std::string_view text_of(const Entry& e) const { return {text_.data() + e.offset, e.length}; }
   // The slot whose chain holds `uid`, or kNone.
   [[nodiscard]] size_t find_slot(std::string_view uid, uint64_t hash) const;
-  void insert_slot(uint64_t hash, uint32_t index);
+  void insert_slot(uint64_t hash, uint32_t index, uint32_t offset, size_t length);
   void grow();
   size_t push(std::string_view uid, bool unseen);
 

@@ -54,6 +54,10 @@ TEST(SafeName, longNamesAreCutOnCharacterBoundaries) {
   std::string cut = sanitise_file_name(name + name, "x", 201);
   EXPECT_LE(cut.size(), 201u);
   EXPECT_EQ(cut.size() % 2, 0u);
+  std::string with_ext = sanitise_file_name(name + name + ".pdf", "x", 201);
+  EXPECT_LE(with_ext.size(), 201u);
+  EXPECT_TRUE(with_ext.ends_with(".pdf"));
+  EXPECT_EQ(with_ext.size() % 2, 0u);
 }
 
 TEST(SafeName, isSafeRejectsSeparatorsDotsAndControls) {

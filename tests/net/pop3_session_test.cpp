@@ -229,17 +229,6 @@ TEST_F(Pop3Script, garbageReplyToDeleIsNotTakenForSuccess) {
   EXPECT_EQ(written_after_login(), "DELE 1\r\n");  // no QUIT that would commit anything
 }
 
-TEST_F(Pop3Script, reconnectStartsAfreshAfterAFailure) {
-  peer.server("+OK\r\n").client("USER a\r\n").close();
-  ASSERT_EQ(pop.connect("h"), 1);
-  EXPECT_EQ(pop.user("a"), 0);
-  EXPECT_EQ(pop.error_text(), kInterrupted);
-  test::ScriptedPeer fresh;
-  Pop3Session again(fresh);
-  fresh.server("+OK\r\n");
-  EXPECT_EQ(again.connect("h"), 1);
-}
-
 TEST_F(Pop3Script, serverClosingMidMailFailsTheTransfer) {
   logged_in();
   peer.client("RETR 1\r\n").server("+OK 5000 octets\r\nSubject: x\r\n\r\nfirst part").close();
@@ -451,14 +440,6 @@ TEST_F(Pop3Script, receiveMoreWithoutATransferFails) {
   EXPECT_FALSE(pop.error_text().empty());
   peer.client("QUIT\r\n").server("+OK\r\n");
   EXPECT_EQ(pop.quit(), 1);
-}
-
-TEST_F(Pop3Script, takingTheMailTextLeavesItEmpty) {
-  logged_in();
-  peer.client("RETR 1\r\n").server("+OK\r\nx\r\n.\r\n");
-  ASSERT_EQ(pop.retr(1), 2);
-  EXPECT_EQ(pop.take_data_text(), "x\r\n");
-  EXPECT_EQ(pop.data_text(), "");
 }
 
 }  // namespace

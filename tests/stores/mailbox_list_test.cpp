@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "record_bytes.h"
 
@@ -316,6 +318,44 @@ TEST_F(MailboxListTest, recordEditsKeepTheAddress) {
   EXPECT_EQ(r.password, "secret");
   EXPECT_EQ(r.smtp_login_name, "smtp-user");
   EXPECT_EQ(r.smtp_password, "smtp-secret");
+}
+
+TEST_F(MailboxListTest, workerReadingAccountsWhileTheUserEditsThem) {
+  MailboxList shared(ProgramDir(dir.path()));
+  for (int i = 0; i < 8; ++i) shared.create(record_for("u" + std::to_string(i) + "@x.cn"), false);
+  std::atomic<bool> started{false};
+  std::atomic<bool> stop{false};
+  std::thread worker([&] {
+    size_t seen = 0;
+    do {
+      for (const auto& account : shared.accounts()) {
+        seen += account->record().login_name.size() + account->bound_rules().size() + account->paused();
+        account->set_pop_login("corrected", "pw");
+      }
+      started = true;
+    } while (!stop);
+    EXPECT_GT(seen, 0u);
+  });
+  while (!started) std::this_thread::yield();
+  for (int round = 0; round < 200; ++round) {
+    auto account = shared.at(static_cast<size_t>(round) % shared.count());
+    shared.bind(*account, uint32_t(round));
+    shared.pause(*account);
+    MailboxRecord edited = account->record();
+    edited.pop_server = "pop" + std::to_string(round) + ".x.cn";
+    account->set_record(edited);
+    shared.resume(*account);
+    if (round % 20 == 0) {
+      shared.remove(*account);
+      shared.create(record_for("n" + std::to_string(round) + "@x.cn"), false);
+    }
+  }
+  stop = true;
+  worker.join();
+  size_t bindings = 0;
+  for (const auto& account : shared.accounts()) bindings += account->bound_count();
+  EXPECT_EQ(shared.binding_count(), bindings);
+  EXPECT_EQ(shared.watched_count(), shared.count());
 }
 
 }  // namespace

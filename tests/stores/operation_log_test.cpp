@@ -116,6 +116,18 @@ TEST_F(OperationLogTest, damagedLastRecordIsDroppedAndMissingMonthIsEmpty) {
   EXPECT_EQ(log.count(), 0u);
 }
 
+TEST_F(OperationLogTest, recordWithoutNulsLoadsWithEveryFieldCutToItsWidth) {
+  dir.write("Log/2003-05", std::string(LogRecord::kSize, 'x'));
+  log.load_month(2003, 5);
+  ASSERT_EQ(log.count(), 1u);
+  LogRecord r = *log.at(0);
+  EXPECT_EQ(r.account, std::string(127, 'x'));
+  EXPECT_EQ(r.time, std::string(31, 'x'));
+  EXPECT_EQ(r.recipients, std::string(1023, 'x'));
+  EXPECT_EQ(r.operation, std::string(1023, 'x'));
+  EXPECT_TRUE(r.success);
+}
+
 TEST_F(OperationLogTest, unwritableMonthKeepsTheRecordInMemoryOnly) {
   log.load_current_month();
   std::filesystem::create_directories(dir / "Log" / "2003-05");

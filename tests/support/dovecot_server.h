@@ -35,7 +35,7 @@ class DovecotServer {
     std::string password;
   };
 
-  DovecotServer() = default;
+  DovecotServer();
   ~DovecotServer();
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;

@@ -1,0 +1,61 @@
+#include "engine/backup_action.h"
+
+#include <cstdio>
+
+#include "base/local_time.h"
+#include "engine/mail_processor.h"
+#include "engine/save_folder.h"
+#include "mail/address_list.h"
+#include "res/string_table.h"
+#include "rules/rule.h"
+#include "rules/rule_description.h"
+#include "stores/local_mail_index.h"
+#include "stores/mailbox_account.h"
+
+namespace pw {
+
+std::string BackupAction::file_stem(std::time_t now, std::string_view sender_address) {
+  const LocalTime t = to_local(now);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "date(%04d-%02d-%02d) time(%02d.%02d.%02d) from(", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  std::string name = stamp;
+  name.append(sender_address);
+  name += ')';
+  return SaveFolder::clean_name(name, "mail");
+}
+
+bool BackupAction::whole_mail() {
+  if (!whole_) whole_ = mail_.ensure_whole_mail(services_.host);
+  return *whole_;
+}
+
+bool BackupAction::back_up(std::string_view dir) {
+  MailboxAccount& account = mail_.account();
+  const std::optional<SaveFolder> folder = SaveFolder::open(std::string(dir), account.address(), "BackupMail");
+  if (!folder) return false;
+  const std::string stem = file_stem(services_.clock.now(), sender_address(mail_.sender()));
+  const std::optional<std::filesystem::path> path = folder->write_new(
+      [&](int n) { return n == 0 ? stem + ".eml" : stem + "(" + std::to_string(n) + ").eml"; }, mail_.content());
+  if (!path) return false;
+  services_.local_mail.add(mail_.has_attachment(), account.address(), mail_.sender(), mail_.subject(), mail_.date(),
+                           mail_.mail_size(), path->string());
+  return true;
+}
+
+void BackupAction::run_step(std::vector<uint8_t>& success) {
+  for (size_t i = 0; i < mail_.rule_count(); ++i) {
+    if (!mail_.runs(i, bit(ActionKind::backup))) continue;
+    const Rule& rule = mail_.rule(i);
+    const bool ok = whole_mail() && back_up(rule.backup_dir);
+    if (!ok) success[i] = 0;
+    mail_.log_operation(services_, action_piece(rule, ActionKind::backup).text, ok);
+  }
+  const ExtraOperations& extra = mail_.extra();
+  if (extra.has(ExtraOperations::kBackup)) {
+    const bool ok = whole_mail() && back_up(extra.backup_dir);
+    mail_.log_operation(services_, res::text(61407) + extra.backup_dir, ok);
+  }
+}
+
+}  // namespace pw

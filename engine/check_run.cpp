@@ -1,0 +1,434 @@
+#include "engine/check_run.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "engine/deletion_journal.h"
+#include "engine/mail_processor.h"
+#include "engine/mail_sender.h"
+#include "net/line_socket.h"
+#include "net/pop3_session.h"
+#include "res/string_table.h"
+#include "rules/match_phase.h"
+#include "rules/match_rule.h"
+#include "rules/rule_store.h"
+#include "stores/ascii_case.h"
+#include "stores/local_mail_index.h"
+#include "stores/mailbox_list.h"
+#include "stores/operation_log.h"
+#include "stores/system_settings.h"
+
+namespace pw {
+namespace {
+
+struct CaseHash {
+  size_t operator()(std::string_view s) const { return static_cast<size_t>(ascii_case_hash(s)); }
+};
+struct CaseEqual {
+  bool operator()(std::string_view a, std::string_view b) const { return ascii_iequal(a, b); }
+};
+
+constexpr int kTitle = 57345;          // "Pelliwick邮箱管家 v1.20"
+constexpr int kCheckingAccount = 61337;
+constexpr int kConnecting = 61338;
+constexpr int kListing = 61339;
+constexpr int kDisconnecting = 61340;
+constexpr int kFetchingNumber = 61341;  // "正在获取第" i ...
+constexpr int kFetchingHeader = 61342;
+constexpr int kFetchingMail = 61343;
+constexpr int kFetchingSize = 61344;
+constexpr int kMatching = 61345;
+constexpr int kActing = 61346;
+constexpr int kDeleting = 61355;
+constexpr int kDialFailed = 61360;
+constexpr int kErrorTitle = 61215;
+constexpr int kScanError = 61431;
+
+std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
+
+}  // namespace
+
+uint32_t whole_mail_chunk_size(uint32_t size) {
+  if (size / 1024 < 10) return 1024;
+  uint32_t chunk = 2048;
+  // In 64 bits: size / 1 + 1 would wrap for the largest sizes.
+  while (uint64_t{size} / chunk + 1 > 10) chunk *= 2;
+  return chunk;
+}
+
+uint32_t progress_scale(uint32_t size) {
+  uint32_t scale = 1;
+  while (uint64_t{size} / scale + 1 > 100) scale *= 10;
+  return scale;
+}
+
+uint32_t combined_fetch_need(std::span<const Rule* const> rules) {
+  uint32_t need = 0;
+  for (const Rule* rule : rules) {
+    need |= rule->fetch_need;
+    if (need >= 6) {
+      need = 6;
+      break;
+    }
+  }
+  if (need & kFetchWhole) need &= ~kFetchHeader;
+  return need;
+}
+
+bool top_holds_body(std::string_view text) {
+  constexpr size_t kFinalLine = 3;  // ".\r\n", which the session does not keep
+  size_t blank = text.find("\r\n\r\n");
+  if (blank == std::string_view::npos) blank = text.find("\n\n");
+  return blank != std::string_view::npos && text.size() - blank + kFinalLine >= 20;
+}
+
+RunSettings RunSettings::from(const RuleStore& rules, const SystemSettings& settings) {
+  RunSettings out;
+  out.rules.reserve(rules.count());
+  for (size_t i = 0; i < rules.count(); ++i) out.rules.push_back(*rules.at(i));
+  out.auto_dial = settings.option(SystemSettings::kAutoDial);
+  out.hang_up = out.auto_dial && settings.option(SystemSettings::kHangUp);
+  out.dial = {settings.dial_entry, settings.phone_number, settings.dial_user, settings.dial_password};
+  return out;
+}
+
+struct CheckRun::AccountState {
+  explicit AccountState(std::shared_ptr<MailboxAccount> a)
+      : account(std::move(a)), journal(DeletionJournal::file_for(account->seen().file())) {}
+
+  std::shared_ptr<MailboxAccount> account;
+  // The new-mail list, in server order, and its identifiers.
+  std::vector<std::unique_ptr<MailProcessor>> mails;
+  std::unordered_set<std::string, CaseHash, CaseEqual> collected;
+  DeletionJournal journal;
+  // Journalled deletions of earlier runs that the last replay could not see
+  // through; they stay in the journal beside this run's.
+  std::vector<PendingDeletion> journal_left;
+};
+
+CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
+
+CheckRun::~CheckRun() { wait(); }
+
+bool CheckRun::start(std::shared_ptr<MailboxAccount> account, RunSettings settings) {
+  if (!worker_done_.load()) return false;
+  if (running_.exchange(true)) return false;
+  if (worker_.joinable()) worker_.join();
+  worker_done_ = false;
+  worker_ = std::thread([this, account = std::move(account), settings = std::move(settings)] {
+    perform(account, settings);
+    worker_done_ = true;
+  });
+  return true;
+}
+
+RunOutcome CheckRun::run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
+  if (running_.exchange(true)) return {};
+  return perform(account, settings);
+}
+
+void CheckRun::wait() {
+  if (worker_.joinable()) worker_.join();
+}
+
+RunOutcome CheckRun::last_outcome() const {
+  std::lock_guard lock(outcome_mutex_);
+  return last_outcome_;
+}
+
+size_t CheckRun::waiting_mails(const MailboxAccount& account) const {
+  auto it = states_.find(&account);
+  return it == states_.end() ? 0 : it->second->mails.size();
+}
+
+CheckRun::AccountState& CheckRun::state_for(const std::shared_ptr<MailboxAccount>& account) {
+  auto& slot = states_[account.get()];
+  if (!slot) slot = std::make_unique<AccountState>(account);
+  return *slot;
+}
+
+// Expects running_ set; clears it at the end.
+RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
+  RunOutcome outcome;
+  outcome.ran = true;
+  EngineHost& host = services_.host;
+  bool online = true;
+  if (settings.auto_dial) {
+    DialResult dialled = services_.dial_up.dial(settings.dial);
+    if (!dialled.ok()) {
+      host.dial_up_failed(res::text(kDialFailed) + dialled.reason);
+      outcome.dial_failed = true;
+      online = false;
+    }
+  }
+  if (online) {
+    if (account) {
+      single_ = true;
+      check_account(state_for(account), settings, outcome);
+    } else {
+      std::vector<std::shared_ptr<MailboxAccount>> accounts = services_.mailboxes.accounts();
+      // Forget the waiting mails of accounts the user removed.
+      std::erase_if(states_, [&](const auto& entry) {
+        return std::none_of(accounts.begin(), accounts.end(), [&](const auto& a) { return a.get() == entry.first; });
+      });
+      for (const auto& a : accounts) check_account(state_for(a), settings, outcome);
+    }
+    host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kTitle)));
+    if (settings.hang_up) services_.dial_up.hang_up();
+  }
+  {
+    std::lock_guard lock(outcome_mutex_);
+    last_outcome_ = outcome;
+  }
+  single_ = false;
+  running_ = false;
+  return outcome;
+}
+
+void CheckRun::check_account(AccountState& state, const RunSettings& settings, RunOutcome& outcome) {
+  MailboxAccount& account = *state.account;
+  if (account.paused()) return;
+  std::vector<const Rule*> rules;
+  for (uint32_t id : account.bound_rules()) {
+    auto it = std::find_if(settings.rules.begin(), settings.rules.end(),
+                           [id](const Rule& r) { return static_cast<uint32_t>(r.id) == id; });
+    if (it != settings.rules.end()) rules.push_back(&*it);
+  }
+  if (rules.empty()) return;
+
+  EngineHost& host = services_.host;
+  host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
+  const uint32_t need = combined_fetch_need(rules);
+  replay_journal(state, outcome);
+
+  std::string reason;
+  if (scan(state, need, reason)) {
+    ++outcome.accounts_checked;
+    act(state, rules, outcome);
+  } else {
+    ++outcome.scans_failed;
+    std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
+    host.run_error(account.address(), res::text(kErrorTitle), message);
+  }
+  host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
+}
+
+std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream) {
+  stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
+  auto pop = std::make_unique<Pop3Session>(*stream);
+  pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
+    return services_.host.correct_login(LoginService::pop3, refused, refusal);
+  });
+  return pop;
+}
+
+void CheckRun::keep_login_correction(const Pop3Session& pop, MailboxAccount& account) {
+  const MailboxRecord record = account.record();
+  const std::string& login = pop.user_name().empty() ? record.login_name : pop.user_name();
+  const std::string& password = pop.password().empty() ? record.password : pop.password();
+  if (login != record.login_name || password != record.password) account.set_pop_login(login, password);
+}
+
+bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
+  MailboxAccount& account = *state.account;
+  EngineHost& host = services_.host;
+  const MailboxRecord record = account.record();
+  std::unique_ptr<ByteStream> stream;
+  std::unique_ptr<Pop3Session> pop = new_session(stream);
+
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
+  if (!pop->log_in(record.pop_server, record.login_name, record.password)) {
+    keep_login_correction(*pop, account);
+    reason = pop->error_text();
+    return false;
+  }
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kListing)));
+  bool ok = pop->uidl_all() == Pop3Session::kSuccess;
+  // The seen list is held while walking the listing and let go only while a
+  // new mail is fetched.
+  std::unique_lock seen_lock(seen_mutex_);
+  for (int i = 1; ok && i <= pop->message_count(); ++i) {
+    const std::string& uid = pop->unique_id(i);
+    if (std::optional<size_t> entry = account.seen().find(uid)) {
+      account.seen().mark_seen(*entry);
+      continue;
+    }
+    if (state.collected.contains(uid)) continue;  // collected by an earlier, failed scan
+    MailSummary mail;
+    mail.uid = uid;
+    seen_lock.unlock();
+    ok = fetch(*pop, i, pop->message_number(i), need, mail);
+    seen_lock.lock();
+    if (!ok) break;
+    state.collected.insert(uid);
+    state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
+  }
+  seen_lock.unlock();
+  if (ok) account.set_uid_list_complete();
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
+  (void)pop->quit();
+  keep_login_correction(*pop, account);
+  if (!ok) reason = pop->error_text();
+  return ok;
+}
+
+bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
+  EngineHost& host = services_.host;
+  if (need & (kFetchWhole | kFetchSize)) {
+    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
+    if (pop.list_one(number) != Pop3Session::kSuccess) return false;
+    mail.size = pop.size(0);
+  }
+  if (need & kFetchWhole) {
+    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingMail)));
+    pop.set_chunk_size(whole_mail_chunk_size(mail.size));
+    const uint32_t scale = progress_scale(mail.size);
+    const int top = static_cast<int>(mail.size / scale + 1);
+    host.report(StatusReport::progress_range(0, top));
+    int r = pop.retr(number);
+    while (r == Pop3Session::kMore) {
+      r = pop.receive_more();
+      host.report(StatusReport::progress_position(std::min(top, static_cast<int>(pop.data_length() / scale))));
+    }
+    if (r == Pop3Session::kComplete) {
+      host.report(StatusReport::progress_position(top));
+      mail.mail_text = pop.take_data_text();
+      mail.full_text = true;
+    }
+    host.report(StatusReport::hide_progress());
+    return r == Pop3Session::kComplete;
+  }
+  if (need & kFetchHeader) {
+    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingHeader)));
+    pop.set_chunk_size(Pop3Session::kDefaultChunkSize);
+    int r = pop.top(number, 0);
+    while (r == Pop3Session::kMore) r = pop.receive_more();
+    if (r != Pop3Session::kComplete) return false;
+    mail.mail_text = pop.take_data_text();
+    mail.full_text = top_holds_body(mail.mail_text);
+  }
+  return true;
+}
+
+void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
+  MailboxAccount& account = *state.account;
+  EngineHost& host = services_.host;
+
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
+  struct Slot {
+    std::vector<MatchedRule> matched;
+    bool to_confirm = false;
+  };
+  std::vector<Slot> slots(state.mails.size());
+  std::vector<MatchItem> items;
+  items.reserve(state.mails.size());
+  for (size_t k = 0; k < state.mails.size(); ++k)
+    items.push_back({state.mails[k]->reader(), state.mails[k]->captures(), slots[k].matched, slots[k].to_confirm});
+  const MatchContext context{account.address(), services_.verifier, services_.clock};
+  const MatchPhaseResult matched = run_match_phase(items, rules, context);
+  for (size_t k = 0; k < state.mails.size(); ++k)
+    for (const MatchedRule& m : slots[k].matched) state.mails[k]->add_rule(*m.rule);
+
+  if (matched.confirmation_wanted) {
+    host.bring_to_front();
+    std::vector<MailProcessor*> list;
+    for (auto& mail : state.mails) list.push_back(mail.get());
+    host.confirm(account.address(), list, matched.countdown);
+  }
+
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
+  SmtpDeliveryOptions smtp = services_.smtp;
+  smtp.login_prompt = [&host](const LoginData& refused, std::string_view refusal) {
+    return host.correct_login(LoginService::smtp, refused, refusal);
+  };
+  MailSender sender(std::move(smtp));
+  PendingDeletionQueue queued;
+  const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
+  std::vector<PendingDeletion> deletions;
+  for (auto& mail : state.mails) {
+    mail->run_actions(services);
+    // Journal the deletion before the mail counts as seen: a crash in
+    // between leaves the mail new again rather than its deletion lost.
+    for (PendingDeletion& d : queued.take_all()) {
+      (void)state.journal.append(d);
+      deletions.push_back(std::move(d));
+    }
+    const std::string& uid = mail->summary().uid;
+    {
+      std::lock_guard lock(seen_mutex_);
+      account.seen().add(uid, true);
+    }
+    // A mail no rule took had nothing done to it: should a crash forget it,
+    // it is only looked at again, so it waits for the save at exit instead
+    // of costing a flush to disk (the first check of a large mailbox).
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) (void)account.seen().append_seen(uid);
+  }
+
+  const bool journalled = !deletions.empty();
+  std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome);
+  if (journalled) {
+    kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
+    (void)state.journal.replace(kept);
+  }
+  state.journal_left.clear();
+  state.mails.clear();
+  state.collected.clear();
+}
+
+void CheckRun::replay_journal(AccountState& state, RunOutcome& outcome) {
+  std::vector<PendingDeletion> left = state.journal.load();
+  if (!left.empty()) {
+    left = delete_on_server(*state.account, std::move(left), outcome);
+    (void)state.journal.replace(left);
+  }
+  state.journal_left = std::move(left);
+}
+
+std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
+                                                        RunOutcome& outcome) {
+  EngineHost& host = services_.host;
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
+  if (requests.empty()) return {};
+
+  const MailboxRecord record = account.record();
+  std::unique_ptr<ByteStream> stream;
+  std::unique_ptr<Pop3Session> pop = new_session(stream);
+  const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
+  const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
+  std::vector<bool> gone(requests.size(), false);
+  if (listed) {
+    for (size_t k = 0; k < requests.size(); ++k) {
+      int n = pop->find_message(requests[k].uid);
+      if (n == 0) {
+        gone[k] = true;
+        continue;
+      }
+      requests[k].deleted = pop->dele(n) == Pop3Session::kSuccess;
+    }
+  }
+  // The server removes mails only at QUIT: without its answer nothing is
+  // confirmed.
+  const bool confirmed = logged_in && pop->quit() == Pop3Session::kSuccess && listed;
+  keep_login_correction(*pop, account);
+
+  std::vector<PendingDeletion> kept;
+  for (size_t k = 0; k < requests.size(); ++k) {
+    PendingDeletion& d = requests[k];
+    const bool success = confirmed && d.deleted;
+    const LogRecord logged = services_.log.write(account.address(), d.sender, d.recipient, d.subject, d.description,
+                                                 success);
+    if (!success) {
+      ++outcome.deletions_failed;
+      host.notice(res::text(kErrorTitle), OperationLog::failure_notice(logged));
+    }
+    // A mail no longer listed is gone; a refusal in a sound session is the
+    // server's last word. Anything else is tried again at the next check.
+    if (!confirmed && !gone[k]) {
+      d.deleted = false;
+      kept.push_back(std::move(d));
+    }
+  }
+  return kept;
+}
+
+}  // namespace pw

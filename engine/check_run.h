@@ -1,0 +1,173 @@
+#pragma once
+// The check run: goes through the watched accounts (or one), finds the mails
+// not seen before by their UIDL identifiers, fetches as much of each as the
+// account's rules need, matches them against the rules, asks the user first
+// when a rule says so, carries out the actions and deletes on the server what
+// the actions queued for deletion. One run at a time, on a worker thread of
+// its own (start) or on the caller's thread (run).
+//
+// Shared state and who may touch it:
+//  - rules and settings: the UI thread owns them; start() copies what the
+//    run needs (RunSettings) on the UI thread, so the worker never reads the
+//    stores the editors change.
+//  - MailboxList and account records: guarded by their own mutexes.
+//  - each account's SeenUidList: touched by the worker only while holding
+//    seen_lists_mutex(); anyone else (remote management) takes it too. The
+//    exit-time save runs when no check does (exit is refused meanwhile).
+//  - the new-mail lists and journals: the worker's alone.
+//  - operation log and local-mail index: serialised inside the stores.
+//
+// Crash safety: a mail's identifier reaches the seen list, in memory and
+// (when a rule took the mail) flushed to its .uid file, as soon as its
+// actions have run, and the deletion it queued is journalled just before
+// (DeletionJournal) until the deletion phase has seen it through. A crash therefore repeats at most the
+// actions of the one mail in flight and loses no deletion. A mail collected
+// by a scan that failed later stays in the account's new-mail list and is
+// skipped (not fetched again) by the next scan, which then acts on it.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/dial_up.h"
+#include "engine/engine_host.h"
+#include "engine/pending_deletion.h"
+#include "net/byte_stream.h"
+#include "net/smtp_delivery.h"
+#include "rules/rule.h"
+
+namespace pw {
+
+class Clock;
+class LocalMailIndex;
+class MailboxAccount;
+class MailboxList;
+class MailProcessor;
+class OperationLog;
+class Pop3Session;
+class RuleStore;
+class SenderVerifier;
+struct SystemSettings;
+struct MailSummary;
+
+// The receive size for a whole mail of `size` bytes, so that it comes in
+// about ten receives: 1024 below 10 KB, else the first of 2048, 4096, ...
+// with size / chunk + 1 <= 10.
+[[nodiscard]] uint32_t whole_mail_chunk_size(uint32_t size);
+// The progress scale: the first of 1, 10, 100, ... with size / scale + 1 <=
+// 100, so the bar has at most 100 steps.
+[[nodiscard]] uint32_t progress_scale(uint32_t size);
+// OR of the rules' fetch needs in binding order (stopping at 6 or more);
+// whole mail wins over header.
+[[nodiscard]] uint32_t combined_fetch_need(std::span<const Rule* const> rules);
+// Whether a TOP n 0 answer holds more than the header: an empty line with at
+// least 20 bytes from its start on, counting the final "." line the server
+// sent (the session keeps the mail without it).
+[[nodiscard]] bool top_holds_body(std::string_view text);
+
+// What the run needs of the stores the UI thread owns, copied on that thread.
+struct RunSettings {
+  std::vector<Rule> rules;  // every rule; the accounts' bindings name them by id
+  bool auto_dial = false;
+  bool hang_up = false;
+  DialRequest dial;
+
+  [[nodiscard]] static RunSettings from(const RuleStore& rules, const SystemSettings& settings);
+};
+
+// The stores and services of a run. All outlive the CheckRun.
+struct CheckServices {
+  MailboxList& mailboxes;
+  OperationLog& log;
+  LocalMailIndex& local_mail;
+  SenderVerifier& verifier;
+  const Clock& clock;
+  DialUp& dial_up;
+  EngineHost& host;
+  // SMTP options of the actions' sending (the password prompt is the host's).
+  SmtpDeliveryOptions smtp = {};
+  // The connection of each POP3 session; empty: a LineSocket with the
+  // program's 20-second wait. Tests give scripted peers.
+  std::function<std::unique_ptr<ByteStream>()> pop3_stream = {};
+};
+
+struct RunOutcome {
+  bool ran = false;  // false when another run was going on
+  bool dial_failed = false;
+  size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
+  size_t scans_failed = 0;
+  size_t deletions_failed = 0;  // deletion records logged with success 0
+  [[nodiscard]] bool ok() const { return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0; }
+};
+
+class CheckRun {
+ public:
+  explicit CheckRun(CheckServices services);
+  ~CheckRun();  // waits for a running worker
+  CheckRun(const CheckRun&) = delete;
+  CheckRun& operator=(const CheckRun&) = delete;
+
+  // On the UI thread: starts a worker for `account`, or for all accounts when
+  // it is null, unless a run is going on or its worker has not ended. True
+  // when a worker was started.
+  bool start(std::shared_ptr<MailboxAccount> account, RunSettings settings);
+  // The same run on the calling thread; nothing happens (an outcome that did
+  // not run) when a run is going on.
+  RunOutcome run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
+  // Waits until the worker started last has ended.
+  void wait();
+
+  // Set for the whole run: the UI pauses its countdown, disables the check
+  // commands and refuses to exit.
+  [[nodiscard]] bool check_running() const { return running_.load(); }
+  // Set while a run for one account goes on.
+  [[nodiscard]] bool single_check() const { return single_.load(); }
+  // The outcome of the last run that ended.
+  [[nodiscard]] RunOutcome last_outcome() const;
+
+  // Held by the worker around every use of a seen list (see above).
+  [[nodiscard]] std::mutex& seen_lists_mutex() { return seen_mutex_; }
+
+  // The mails a failed scan of `account` collected, waiting for its next
+  // successful scan. Only while no run is going on.
+  [[nodiscard]] size_t waiting_mails(const MailboxAccount& account) const;
+
+ private:
+  struct AccountState;
+
+  RunOutcome perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
+  void check_account(AccountState& state, const RunSettings& settings, RunOutcome& outcome);
+  bool scan(AccountState& state, uint32_t fetch_need, std::string& reason);
+  bool fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
+  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
+  // Deletes `requests` on the server and logs each; returns those to keep in
+  // the journal (not seen through because the session failed).
+  std::vector<PendingDeletion> delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
+                                                RunOutcome& outcome);
+  void replay_journal(AccountState& state, RunOutcome& outcome);
+  std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream);
+  static void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
+  AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
+
+  CheckServices services_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> single_{false};
+  std::mutex seen_mutex_;
+
+  mutable std::mutex outcome_mutex_;
+  RunOutcome last_outcome_;
+
+  std::thread worker_;
+  std::atomic<bool> worker_done_{true};
+
+  // Per account, the worker's own: the mails collected and not yet acted on.
+  std::map<const MailboxAccount*, std::unique_ptr<AccountState>> states_;
+};
+
+}  // namespace pw

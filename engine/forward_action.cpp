@@ -1,0 +1,136 @@
+#include "engine/forward_action.h"
+
+#include "base/local_time.h"
+#include "engine/mail_processor.h"
+#include "engine/mail_sender.h"
+#include "mail/address_list.h"
+#include "mail/header_field.h"
+#include "res/string_table.h"
+#include "rules/rule.h"
+#include "rules/rule_description.h"
+
+namespace pw {
+
+namespace {
+
+// A header value on one line: a line break would start a header of its own.
+std::string one_line(std::string_view value) {
+  std::string out(value);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
+}
+
+// The end of the header line whose leading line feed is at `lf`, with the
+// following lines while a line ends in ',' or ';' (address lists): the
+// position of its CR, or of its LF when it has no CR; the text's end when
+// the line is the last.
+size_t header_line_end(std::string_view text, size_t lf) {
+  size_t pos = lf + 1;
+  for (;;) {
+    const size_t next = text.find('\n', pos);
+    if (next == std::string_view::npos) return text.size();
+    size_t end = next;
+    if (end > 0 && text[end - 1] == '\r') --end;
+    if (end == 0 || (text[end - 1] != ',' && text[end - 1] != ';')) return end;
+    pos = next + 1;
+  }
+}
+
+// Where the header block of `text` ends: just after the line feed of its
+// last header line, or the text's end when it has no blank line.
+size_t header_block_end(std::string_view text) {
+  const size_t crlf = text.find("\r\n\r\n");
+  const size_t lf = text.find("\n\n");
+  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) return crlf + 2;
+  if (lf != std::string_view::npos) return lf + 1;
+  return text.size();
+}
+
+// The line feed before the first header line named `key` at or after
+// `start` within `header`, or npos.
+size_t find_line(std::string_view header, std::string_view key, size_t start) {
+  const std::ptrdiff_t at = find_header_key(header, key, static_cast<std::ptrdiff_t>(start));
+  return at < 0 ? std::string_view::npos : static_cast<size_t>(at);
+}
+
+}  // namespace
+
+std::string ForwardAction::changed_header_form(std::string_view from, std::string_view to, std::string_view subject,
+                                               std::string_view date, std::string_view mail) {
+  std::string out = "From: " + one_line(from) + "\r\nTo: " + one_line(to) + "\r\nSubject: " + one_line(subject) +
+                    "\r\nDate: " + one_line(date);
+
+  // A line feed in front lets the first line be found like the others. Only
+  // the header block is searched: a body line such as "to: all staff" is
+  // not a header.
+  const std::string framed = "\n" + std::string(mail);
+  const std::string_view text = framed;
+  const std::string_view header = text.substr(0, header_block_end(text));
+  size_t last = std::string_view::npos;
+  for (std::string_view key : {"\nfrom:", "\nto:", "\nsubject:", "\ncc:"}) {
+    const size_t lf = find_line(header, key, 0);
+    if (lf != std::string_view::npos && (last == std::string_view::npos || lf > last)) last = lf;
+  }
+
+  // The copied text starts with the line end of a header line. Without any
+  // of the four lines, that is a new line end and the mail from its start.
+  size_t from_pos = 0;
+  if (last == std::string_view::npos) {
+    out += "\r";
+  } else {
+    from_pos = header_line_end(text, last);
+  }
+  const size_t date_lf = find_line(header, "\ndate:", from_pos);
+  if (date_lf == std::string_view::npos) {
+    // The Date line stands before the others or is missing: everything after
+    // the last of the four stays.
+    out.append(text.substr(from_pos));
+    return out;
+  }
+  out.append(text.substr(from_pos, date_lf + 1 - from_pos));
+  const size_t date_end = text.find('\n', date_lf + 1);
+  if (date_end != std::string_view::npos) out.append(text.substr(date_end + 1));
+  return out;
+}
+
+bool ForwardAction::whole_mail() {
+  if (!whole_) whole_ = mail_.ensure_whole_mail(services_.host);
+  return *whole_;
+}
+
+bool ForwardAction::forward(std::string_view list, bool change_headers, std::string_view from, std::string_view to,
+                            std::string_view subject) {
+  const std::string message =
+      change_headers
+          ? changed_header_form(from, to, subject, format_mail_date(services_.clock.now()), mail_.content())
+          : mail_.content();
+  MailboxAccount& account = mail_.account();
+  if (services_.sender.send_to_list(account, list, message)) return true;
+  const std::vector<std::string> entries = split_stored_list(list);
+  bool ok = !entries.empty();
+  for (const std::string& entry : entries) {
+    if (!services_.sender.direct_delivery(account, entry, message)) ok = false;
+  }
+  return ok;
+}
+
+void ForwardAction::run_step(std::vector<uint8_t>& success) {
+  for (size_t i = 0; i < mail_.rule_count(); ++i) {
+    if (!mail_.runs(i, bit(ActionKind::forward))) continue;
+    const Rule& rule = mail_.rule(i);
+    const bool ok = whole_mail() && forward(rule.forward_to, rule.forward_change_headers, rule.forward_shown_from,
+                                            rule.forward_shown_to, rule.forward_shown_subject);
+    if (!ok) success[i] = 0;
+    mail_.log_operation(services_, action_piece(rule, ActionKind::forward).text, ok);
+  }
+  const ExtraOperations& extra = mail_.extra();
+  if (extra.has(ExtraOperations::kForward)) {
+    const bool ok = whole_mail() && forward(extra.forward_to, extra.change_headers, extra.shown_from,
+                                            extra.shown_to, extra.shown_subject);
+    mail_.log_operation(services_, res::text(61406) + extra.forward_to, ok);
+  }
+}
+
+}  // namespace pw

@@ -1,0 +1,46 @@
+#pragma once
+// Forward: sends the matched mail on to a stored recipient list, unchanged or
+// with new From, To, Subject and Date lines.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw {
+
+class MailProcessor;
+struct ActionServices;
+
+class ForwardAction {
+ public:
+  ForwardAction(MailProcessor& mail, const ActionServices& services) : mail_(mail), services_(services) {}
+
+  // Every matched rule whose forward is enabled, then the extra forward; each
+  // is logged, and a failing rule's success flag is cleared. The whole mail
+  // is downloaded at most once for the step.
+  void run_step(std::vector<uint8_t>& success);
+
+  // Sends the mail to `list` in one transaction through the account; when
+  // that fails, directly to each entry. True only when every entry was
+  // reached one way or the other (an empty list reaches nobody).
+  [[nodiscard]] bool forward(std::string_view list, bool change_headers, std::string_view from,
+                             std::string_view to, std::string_view subject);
+
+  // The mail with new From, To, Subject and Date lines in place of the ones
+  // it had. The header lines up to the last of its own From, To, Subject and
+  // Cc lines give way to the new ones, its Date line is dropped, the rest of
+  // its headers and its body follow.
+  [[nodiscard]] static std::string changed_header_form(std::string_view from, std::string_view to,
+                                                       std::string_view subject, std::string_view date,
+                                                       std::string_view mail);
+
+ private:
+  bool whole_mail();
+
+  MailProcessor& mail_;
+  const ActionServices& services_;
+  std::optional<bool> whole_;  // the download outcome of this step
+};
+
+}  // namespace pw

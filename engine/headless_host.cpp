@@ -1,0 +1,144 @@
+#include "engine/headless_host.h"
+
+#include <unistd.h>
+
+#include "base/code_page.h"
+#include "net/line_socket.h"
+#include "net/pop3_session.h"
+#include "res/string_table.h"
+#include "stores/operation_log.h"
+
+namespace pw {
+namespace {
+
+constexpr int kTryingDirectDelivery = 61437;
+
+// One line for the error stream: UTF-8, CR LF turned into a blank.
+std::string printable(std::string_view gb_text) {
+  std::string text = gb_to_utf8(gb_text);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') continue;
+    out += text[i] == '\n' ? ' ' : text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+HeadlessHost::HeadlessHost(std::FILE* out, OperationLog& log)
+    : out_(out), log_(log), terminal_(out && ::isatty(::fileno(out)) == 1) {}
+
+void HeadlessHost::clear_progress_line() {
+  if (!line_open_) return;
+  std::fputs("\r\033[K", out_);
+  line_open_ = false;
+}
+
+void HeadlessHost::line(std::string_view gb_text) {
+  if (!out_) return;
+  clear_progress_line();
+  std::fprintf(out_, "%s\n", printable(gb_text).c_str());
+  std::fflush(out_);
+}
+
+void HeadlessHost::report(const StatusReport& r) {
+  if (!out_) return;
+  switch (r.kind) {
+    case StatusReport::Kind::text:
+      if (r.pane == StatusReport::kMessagePane) {
+        account_text_ = r.text;
+      } else if (r.pane == StatusReport::kStepPane) {
+        step_text_ = r.text;
+      }
+      if (!terminal_) {
+        // A log (cron mail, say) gets the accounts as they are checked, not
+        // every step of every mail.
+        if (r.pane == StatusReport::kMessagePane && !r.text.empty()) line(r.text);
+        return;
+      }
+      break;
+    case StatusReport::Kind::progress_range:
+      range_high_ = r.range_high;
+      position_ = r.position;
+      progress_shown_ = true;
+      break;
+    case StatusReport::Kind::progress_position:
+      position_ = r.position;
+      if (!terminal_ || range_high_ <= 0) return;
+      break;
+    case StatusReport::Kind::hide_progress:
+      progress_shown_ = false;
+      break;
+  }
+  if (!terminal_) return;
+  // A terminal shows one line that each report rewrites.
+  std::string text = printable(account_text_);
+  if (!step_text_.empty()) text += "  " + printable(step_text_);
+  if (progress_shown_ && range_high_ > 0) text += "  " + std::to_string(position_ * 100 / range_high_) + "%";
+  std::fprintf(out_, "\r\033[K%s", text.c_str());
+  std::fflush(out_);
+  line_open_ = true;
+}
+
+void HeadlessHost::notice(std::string_view title, std::string_view message) {
+  // The account's SMTP server failed and direct delivery is tried next: an
+  // error only if that fails too, which the log record then says.
+  if (message != res::text(kTryingDirectDelivery)) ++errors_;
+  line(std::string(title) + ": " + std::string(message));
+}
+
+bool HeadlessHost::ask_yes_no(std::string_view message) {
+  ++errors_;
+  line(std::string(message) + " -> No");
+  return false;
+}
+
+void HeadlessHost::warning(std::string_view message) {
+  ++errors_;
+  line(message);
+}
+
+DownloadResult HeadlessHost::download_mail(const DownloadRequest& request) {
+  std::unique_ptr<ByteStream> stream = pop3_stream_ ? pop3_stream_() : std::make_unique<LineSocket>();
+  Pop3Session pop(*stream);
+  DownloadResult result;
+  if (!pop.log_in(request.pop_server, request.login, request.password) || !pop.uidl_all()) return result;
+  if (int n = pop.find_message(request.uid); n == 0) {
+    result.outcome = DownloadResult::Outcome::not_on_server;
+  } else {
+    int r = pop.retr(n);
+    while (r == Pop3Session::kMore) r = pop.receive_more();
+    if (r == Pop3Session::kComplete) {
+      result.outcome = DownloadResult::Outcome::downloaded;
+      result.text = pop.take_data_text();
+    }
+  }
+  (void)pop.quit();
+  return result;
+}
+
+std::optional<LoginData> HeadlessHost::correct_login(LoginService service, const LoginData& refused,
+                                                     std::string_view refusal) {
+  line(std::string(service == LoginService::pop3 ? "POP3 " : "SMTP ") + refused.user + ": " + std::string(refusal));
+  return std::nullopt;
+}
+
+void HeadlessHost::confirm(std::string_view, std::span<MailProcessor* const>, int) {}
+
+void HeadlessHost::dial_up_failed(std::string_view message) {
+  ++errors_;
+  line(message);
+}
+
+void HeadlessHost::run_error(std::string_view account, std::string_view title, std::string_view message) {
+  notice(title, message);
+  // The log record names the account in its own field.
+  std::string_view operation = message;
+  if (operation.starts_with(account) && operation.substr(account.size()).starts_with("\r\n"))
+    operation.remove_prefix(account.size() + 2);
+  (void)log_.write(account, "", "", "", operation, false);
+}
+
+}  // namespace pw

@@ -1,0 +1,66 @@
+#pragma once
+// The host of a check run without a display (`--check-once`): status reports
+// become a progress display on a terminal (otherwise one line per account),
+// notices go to the error stream, and the run's own errors also to the
+// operation log.
+// Nobody is there to answer: the confirmation window executes at once, as
+// when its countdown ends; a refused password is not corrected; the yes/no
+// question (continue a reply without an attachment that cannot be read)
+// gets No, so nothing incomplete is sent unseen. A whole mail is downloaded
+// directly, without a dialog.
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/engine_host.h"
+#include "net/byte_stream.h"
+
+namespace pw {
+
+class OperationLog;
+
+class HeadlessHost final : public EngineHost {
+ public:
+  // Writes to `out` (stderr normally). `log` receives the run's errors.
+  HeadlessHost(std::FILE* out, OperationLog& log);
+
+  // The connection of a download; empty: a LineSocket.
+  void set_pop3_stream(std::function<std::unique_ptr<ByteStream>()> factory) { pop3_stream_ = std::move(factory); }
+
+  void report(const StatusReport& report) override;
+  void notice(std::string_view title, std::string_view message) override;
+  bool ask_yes_no(std::string_view message) override;
+  void warning(std::string_view message) override;
+  DownloadResult download_mail(const DownloadRequest& request) override;
+  std::optional<LoginData> correct_login(LoginService service, const LoginData& refused,
+                                         std::string_view refusal) override;
+  void bring_to_front() override {}
+  void confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown_seconds) override;
+  void dial_up_failed(std::string_view message) override;
+  void run_error(std::string_view account, std::string_view title, std::string_view message) override;
+
+  // Ends a progress line left on the terminal.
+  void finish() { clear_progress_line(); }
+
+  // Notices, warnings and failures shown so far: each is an error of the run.
+  [[nodiscard]] size_t errors() const { return errors_; }
+
+ private:
+  void line(std::string_view gb_text);
+  void clear_progress_line();
+
+  std::FILE* out_;
+  OperationLog& log_;
+  std::function<std::unique_ptr<ByteStream>()> pop3_stream_;
+  const bool terminal_;
+  std::string account_text_;  // pane 0
+  std::string step_text_;     // pane 1
+  int range_high_ = 0;
+  int position_ = 0;
+  bool progress_shown_ = false;
+  bool line_open_ = false;  // a progress line without its line end is on the terminal
+  size_t errors_ = 0;
+};
+
+}  // namespace pw

@@ -1,0 +1,42 @@
+#include "engine/key_info_action.h"
+
+#include <cstdio>
+
+#include "base/file_io.h"
+#include "base/local_time.h"
+#include "engine/mail_processor.h"
+#include "engine/template_expander.h"
+#include "rules/rule.h"
+#include "rules/rule_description.h"
+
+namespace pw {
+
+std::string KeyInfoAction::record(std::time_t now, std::string_view text) {
+  const LocalTime t = to_local(now);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d %02d/%02d/%04d\r\n", t.hour, t.minute, t.second, t.month,
+                t.day, t.year);
+  std::string out = stamp;
+  out.append(text);
+  out += "\r\n";
+  out.append(50, '=');
+  out += "\r\n\r\n";
+  return out;
+}
+
+void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
+  for (size_t i = 0; i < mail_.rule_count(); ++i) {
+    if (!mail_.runs(i, bit(ActionKind::key_info))) continue;
+    const Rule& rule = mail_.rule(i);
+    bool ok = !rule.key_info_file.empty();
+    if (ok) {
+      const std::string text = TemplateExpander(mail_, &rule).expand(rule.key_info_template);
+      // One append per record, so records of concurrent writers never interleave.
+      ok = append_file(rule.key_info_file, record(services_.clock.now(), text));
+    }
+    if (!ok) success[i] = 0;
+    mail_.log_operation(services_, action_piece(rule, ActionKind::key_info).text, ok);
+  }
+}
+
+}  // namespace pw

@@ -1,0 +1,84 @@
+#include "engine/mail_processor.h"
+
+#include "engine/attachment_action.h"
+#include "engine/backup_action.h"
+#include "engine/delete_action.h"
+#include "engine/forward_action.h"
+#include "engine/key_info_action.h"
+#include "engine/reply_action.h"
+#include "res/string_table.h"
+#include "rules/rule.h"
+#include "stores/mailbox_account.h"
+#include "stores/operation_log.h"
+
+namespace pw {
+
+void MailProcessor::add_rule(const Rule& rule) {
+  matched_.push_back({&rule, MatchedRule::kAllActions});
+  if (rule.has(ActionKind::confirm)) needs_confirmation_ = true;
+}
+
+bool MailProcessor::runs(size_t i, uint32_t bit) const {
+  return (matched_[i].rule->action_mask & bit) != 0 && (matched_[i].action_mask & bit) != 0;
+}
+
+bool MailProcessor::needs_download_for_extra() const {
+  return (extra_.operations & (ExtraOperations::kForward | ExtraOperations::kBackup)) != 0 && !summary().full_text;
+}
+
+bool MailProcessor::has_extra_operations() const {
+  return (extra_.operations & (ExtraOperations::kForward | ExtraOperations::kReply | ExtraOperations::kBackup)) != 0;
+}
+
+std::string MailProcessor::capture(const Rule& rule, int32_t k) const {
+  return std::string(captures_.lookup(&rule, k));
+}
+
+bool MailProcessor::ensure_whole_mail(ActionHost& host) {
+  if (summary().full_text) return true;
+  const MailboxRecord record = account_.record();
+  DownloadResult result =
+      host.download_mail({record.pop_server, record.login_name, record.password, summary().uid});
+  switch (result.outcome) {
+    case DownloadResult::Outcome::downloaded:
+      set_whole_mail(std::move(result.text));
+      return true;
+    case DownloadResult::Outcome::not_on_server:
+      host.warning(res::text(61397));
+      return false;
+    case DownloadResult::Outcome::error:
+      host.warning(res::text(61396));
+      return false;
+    case DownloadResult::Outcome::cancelled:
+      return false;
+  }
+  return false;
+}
+
+uint32_t MailProcessor::mail_size() const {
+  if (summary().size != 0) return summary().size;
+  return static_cast<uint32_t>(content().size());
+}
+
+void MailProcessor::run_actions(const ActionServices& services) {
+  std::vector<uint8_t> success(matched_.size(), 1);
+  services.host.status_text(1, res::text(61401));
+  ForwardAction(*this, services).run_step(success);
+  services.host.status_text(1, res::text(61403));
+  BackupAction(*this, services).run_step(success);
+  services.host.status_text(1, res::text(61402));
+  ReplyAction(*this, services).run_step(success);
+  services.host.status_text(1, res::text(61404));
+  KeyInfoAction(*this, services).run_step(success);
+  services.host.status_text(1, res::text(61405));
+  AttachmentAction(*this, services).run_step(success);
+  DeleteAction(*this, services).run_step(success);
+}
+
+void MailProcessor::log_operation(const ActionServices& services, std::string_view description, bool success) {
+  const std::string& address = account_.address();
+  const LogRecord record = services.log.write(address, sender(), recipient(), subject(), description, success);
+  if (!success) services.host.notice(res::text(61215), OperationLog::failure_notice(record));
+}
+
+}  // namespace pw

@@ -1,0 +1,43 @@
+#include "engine/mail_sender.h"
+
+#include "engine/action_host.h"
+#include "stores/mailbox_account.h"
+
+namespace pw {
+
+SmtpAccount MailSender::smtp_account(const MailboxAccount& account) {
+  const MailboxRecord record = account.record();
+  return {account.address(), record.smtp_server, record.smtp_auth == 1, record.smtp_login_name,
+          record.smtp_password};
+}
+
+void MailSender::keep_correction(const SmtpAccount& smtp, MailboxAccount& account) {
+  const MailboxRecord record = account.record();
+  if (smtp.login != record.smtp_login_name || smtp.password != record.smtp_password)
+    account.set_smtp_login(smtp.login, smtp.password);
+}
+
+bool MailSender::send_to_list(MailboxAccount& account, std::string_view list, std::string_view message) const {
+  SmtpAccount smtp = smtp_account(account);
+  if (smtp.server.empty()) return false;
+  const bool ok = pw::send_to_list(options_, smtp, list, message);
+  keep_correction(smtp, account);
+  return ok;
+}
+
+bool MailSender::send_through_account(MailboxAccount& account, std::string_view recipient,
+                                      std::string_view message, ActionHost& host) const {
+  SmtpAccount smtp = smtp_account(account);
+  SmtpDeliveryOptions options = options_;
+  options.notice = [&host](const std::string& title, const std::string& text) { host.notice(title, text); };
+  const bool ok = send_through_account_with_notice(options, smtp, recipient, message);
+  keep_correction(smtp, account);
+  return ok;
+}
+
+bool MailSender::direct_delivery(const MailboxAccount& account, std::string_view recipient,
+                                 std::string_view message) const {
+  return pw::direct_delivery(options_, smtp_account(account), recipient, message);
+}
+
+}  // namespace pw

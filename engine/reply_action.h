@@ -1,0 +1,46 @@
+#pragma once
+// Reply: sends a message back to the mail's sender, either a prepared mail
+// file as it stands or a composed message with a subject, a text and
+// attachments.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw {
+
+class MailProcessor;
+struct ActionServices;
+
+class ReplyAction {
+ public:
+  ReplyAction(MailProcessor& mail, const ActionServices& services) : mail_(mail), services_(services) {}
+
+  // Every matched rule whose reply is enabled (subject and text expanded as
+  // templates), then the extra reply (used as typed). Nothing is downloaded.
+  void run_step(std::vector<uint8_t>& success);
+
+  struct Reply {
+    bool from_file = false;
+    std::string file;
+    std::string subject;
+    std::string text;
+    std::vector<std::string> attachments;
+  };
+
+  // Builds and sends one reply to the sender's bare address: through the
+  // account, else directly. False when the message cannot be built (an
+  // unreadable or empty file, a refused continuation after a missing
+  // attachment), when the mail names no sender, or when both routes fail.
+  [[nodiscard]] bool reply(const Reply& reply);
+
+ private:
+  // The message to send, or nullopt when the action fails before sending.
+  std::optional<std::string> build(const Reply& reply);
+
+  MailProcessor& mail_;
+  const ActionServices& services_;
+};
+
+}  // namespace pw

@@ -1,0 +1,73 @@
+// Save attachments: decoded bytes, the n_ prefixes for taken names, and names
+// from mails that must stay inside the directory.
+#include "engine/attachment_action.h"
+
+#include "action_fixture.h"
+
+namespace pw::test {
+namespace {
+
+// A multipart mail with one attachment per (name, Base64 data) pair.
+std::string mail_with(const std::vector<std::pair<std::string, std::string>>& attachments) {
+  std::string m =
+      "From: alice@example.test\r\nSubject: files\r\nContent-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
+      "--XX\r\nContent-Type: text/plain\r\n\r\nsee attached\r\n";
+  for (const auto& [name, data] : attachments) {
+    m += "--XX\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+         "Content-Disposition: attachment; filename=\"" +
+         name + "\"\r\n\r\n" + data + "\r\n";
+  }
+  return m + "--XX--\r\n";
+}
+
+class AttachmentActionTest : public ActionFixture {
+ protected:
+  bool run(std::string_view mail, std::string dir) {
+    auto p = processor(mail);
+    Rule rule;
+    rule.action_mask = bit(ActionKind::attachments);
+    rule.attachment_dir = std::move(dir);
+    p->add_rule(rule);
+    std::vector<uint8_t> success(1, 1);
+    AttachmentAction(*p, services).run_step(success);
+    return success[0] == 1;
+  }
+  TempDir target;
+};
+
+TEST_F(AttachmentActionTest, takenNamesGetNumberPrefixes) {
+  const std::string mail = mail_with({{"report.doc", "b25l"}, {"report.doc", "dHdv"}, {"report.doc", "dGhyZWU="}});
+  ASSERT_TRUE(run(mail, target.path().string()));
+  const std::string folder = "me@home.test/Attachment/";
+  EXPECT_EQ(files_under(target.path()),
+            (std::vector<std::string>{folder + "1_report.doc", folder + "2_report.doc", folder + "report.doc"}));
+  EXPECT_EQ(target.read(folder + "report.doc"), "one");
+  EXPECT_EQ(target.read(folder + "1_report.doc"), "two");
+  EXPECT_EQ(target.read(folder + "2_report.doc"), "three");
+  ASSERT_EQ(log_records().size(), 1u);  // one record for the rule
+  EXPECT_TRUE(log_records()[0].success);
+}
+
+TEST_F(AttachmentActionTest, namesFromTheMailStayInsideTheDirectory) {
+  ASSERT_TRUE(run(mail_with({{"..", "b25l"}, {"", "dHdv"}, {"a<b>:c|d?.txt", "dGhyZWU="}}),
+                  target.path().string()));
+  const std::string folder = "me@home.test/Attachment/";
+  EXPECT_EQ(files_under(target.path()),
+            (std::vector<std::string>{folder + "1_Unknow", folder + "Unknow", folder + "abcd.txt"}));
+}
+
+TEST_F(AttachmentActionTest, mailWithoutAttachmentsWritesNothing) {
+  EXPECT_TRUE(run(kPlainMail, target.path().string()));
+  EXPECT_TRUE(std::filesystem::is_empty(target.path()));
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_TRUE(log_records()[0].success);
+}
+
+TEST_F(AttachmentActionTest, missingDirectoryFails) {
+  EXPECT_FALSE(run(mail_with({{"a.txt", "b25l"}}), (target / "gone").string()));
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_FALSE(log_records()[0].success);
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,111 @@
+// Backup: .eml files named after the time and the sender, the local-mail
+// index record, and names from mails that must stay inside the directory.
+#include "engine/backup_action.h"
+
+#include "action_fixture.h"
+#include "base/code_page.h"
+#include "net/pop3_session.h"
+#include "res/string_table.h"
+#include "support/dovecot_server.h"
+
+namespace pw::test {
+namespace {
+
+class BackupActionTest : public ActionFixture {
+ protected:
+  bool run(std::string_view mail, std::string dir) {
+    auto p = processor(mail, true, current);
+    Rule rule;
+    rule.action_mask = bit(ActionKind::backup);
+    rule.backup_dir = std::move(dir);
+    p->add_rule(rule);
+    std::vector<uint8_t> success(1, 1);
+    BackupAction(*p, services).run_step(success);
+    return success[0] == 1;
+  }
+  std::string stem() const {
+    const LocalTime t = to_local(clock.now());
+    char s[80];
+    std::snprintf(s, sizeof s, "date(%04d-%02d-%02d) time(%02d.%02d.%02d) from(", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return s;
+  }
+
+  TempDir target;
+  MailboxAccount* current = nullptr;
+};
+
+TEST_F(BackupActionTest, backupsAreTheMailByteForByteAndIndexed) {
+  ASSERT_TRUE(run(kPlainMail, target.path().string()));
+  ASSERT_TRUE(run(kPlainMail, target.path().string()));  // within the same second
+  const std::string name = stem() + "alice@example.test)";
+  const std::string folder = "me@home.test/BackupMail/";
+  EXPECT_EQ(files_under(target.path()), (std::vector<std::string>{folder + name + "(1).eml", folder + name + ".eml"}));
+  EXPECT_EQ(target.read(folder + name + ".eml"), kPlainMail);
+
+  ASSERT_EQ(local_mail.count(), 2u);
+  const LocalMailRecord r = *local_mail.at(0);
+  EXPECT_EQ(r.account, "me@home.test");
+  EXPECT_FALSE(r.has_attachment);
+  EXPECT_EQ(r.sender, "\"Alice Liddell\" <alice@example.test>");
+  EXPECT_EQ(r.subject, "Order 42");
+  EXPECT_EQ(r.mail_date, "2004/12/07 09:05:03");
+  EXPECT_EQ(r.size, kPlainMail.size());
+  EXPECT_EQ(r.path, (target.path() / (folder + name + ".eml")).string());
+  ASSERT_EQ(log_records().size(), 2u);
+  EXPECT_TRUE(log_records()[0].success);
+  EXPECT_EQ(log_records()[0].operation, utf8_to_gb("把邮件备份到") + target.path().string());
+}
+
+// A mail as a real server hands it over (dot lines included) is saved as the
+// server stores it.
+TEST_F(BackupActionTest, mailRetrievedFromARealServerIsSavedAsStored) {
+  DovecotServer pop;
+  ASSERT_TRUE(pop.start({{"alice", "secret"}})) << pop.error();
+  const std::string stored = "From: bob@example.test\nSubject: dots\n\n.\n..two\nend\n";
+  pop.deliver("alice", stored);
+  Pop3Session session;
+  ASSERT_TRUE(session.log_in(pop.server_field(), "alice", "secret")) << session.error_text();
+  int r = session.retr(1);
+  while (r == Pop3Session::kMore) r = session.receive_more();
+  ASSERT_EQ(r, Pop3Session::kComplete) << session.error_text();
+  const std::string text = session.take_data_text();
+  (void)session.quit();
+
+  ASSERT_TRUE(run(text, target.path().string()));
+  const std::vector<std::string> files = files_under(target.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(target.read(files[0]), DovecotServer::wire_form(stored));
+}
+
+TEST_F(BackupActionTest, namesFromMailsAndAccountsStayInsideTheDirectory) {
+  MailboxAccount odd(account_record("../../x\\y"), false, {});
+  current = &odd;
+  ASSERT_TRUE(run("From: \"a:b\" <../..//etc/pass*wd?|;@x>\r\n\r\nbody\r\n", target.path().string()));
+  const std::vector<std::string> files = files_under(target.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0], "....xy/BackupMail/" + stem() + "....etcpasswd@x).eml");
+}
+
+TEST_F(BackupActionTest, missingDirectoryFailsAndIndexesNothing) {
+  EXPECT_FALSE(run(kPlainMail, (target / "not-there").string()));
+  EXPECT_FALSE(run(kPlainMail, ""));
+  EXPECT_EQ(local_mail.count(), 0u);
+  ASSERT_EQ(log_records().size(), 2u);
+  EXPECT_FALSE(log_records()[0].success);
+}
+
+TEST_F(BackupActionTest, extraBackupIsLoggedWithItsOwnText) {
+  auto p = processor();
+  p->extra().operations = ExtraOperations::kBackup;
+  p->extra().backup_dir = target.path().string();
+  std::vector<uint8_t> none;
+  BackupAction(*p, services).run_step(none);
+  EXPECT_EQ(files_under(target.path()).size(), 1u);
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_EQ(log_records()[0].operation, res::text(61407) + target.path().string());
+  EXPECT_TRUE(log_records()[0].success);
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,82 @@
+// The command-line host: what reaches the error stream and the log, and how
+// it answers in place of a user.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "base/code_page.h"
+#include "base/local_time.h"
+#include "base/program_dir.h"
+#include "engine/headless_host.h"
+#include "res/string_table.h"
+#include "stores/operation_log.h"
+#include "support/temp_dir.h"
+
+namespace pw::test {
+namespace {
+
+class HeadlessHostTest : public ::testing::Test {
+ protected:
+  HeadlessHostTest() {
+    EXPECT_TRUE(program.create_directories());
+    log.load_current_month();
+  }
+  ~HeadlessHostTest() override {
+    if (out) std::fclose(out);
+  }
+  std::string written() {
+    std::fflush(out);
+    std::rewind(out);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;) text += char(c);
+    return text;
+  }
+
+  TempDir dir;
+  ProgramDir program{dir.path()};
+  FixedClock clock{1101179103};
+  OperationLog log{program, clock};
+  std::FILE* out = std::tmpfile();
+  HeadlessHost host{out, log};
+};
+
+TEST_F(HeadlessHostTest, aLogGetsTheAccountsAndTheNoticesInUtf8) {
+  host.report(StatusReport::show_text(0, res::text(61337) + "me@home.test"));
+  host.report(StatusReport::show_text(1, res::text(61338)));
+  host.report(StatusReport::progress_range(0, 26));
+  host.report(StatusReport::progress_position(13));
+  host.notice(res::text(61215), "line one\r\nline two");
+
+  EXPECT_EQ(written(), std::string(res::text_utf8(61337)) + "me@home.test\n" + std::string(res::text_utf8(61215)) +
+                           ": line one line two\n");
+  EXPECT_EQ(host.errors(), 1u);
+}
+
+TEST_F(HeadlessHostTest, runErrorGoesToTheLogWithoutRepeatingTheAccount) {
+  const std::string operation = res::text(61431) + "\r\n\"-ERR denied\r\n\"";
+  host.run_error("me@home.test", res::text(61215), "me@home.test\r\n" + operation);
+
+  ASSERT_EQ(log.count(), 1u);
+  EXPECT_EQ(log.records()[0].account, "me@home.test");
+  EXPECT_EQ(log.records()[0].operation, operation);
+  EXPECT_FALSE(log.records()[0].success);
+  EXPECT_EQ(host.errors(), 1u);
+}
+
+TEST_F(HeadlessHostTest, nobodyAnswersSoCorrectionsAreRefusedAndQuestionsSayNo) {
+  EXPECT_FALSE(host.correct_login(LoginService::pop3, {"me", "pw"}, "-ERR wrong\r\n").has_value());
+  EXPECT_FALSE(host.ask_yes_no("continue?"));
+  host.confirm("me@home.test", {}, 0);  // returns at once, as when its countdown ends
+  EXPECT_EQ(host.errors(), 1u);          // the unanswered question
+  EXPECT_EQ(written().find("pw"), std::string::npos) << "a password reached the output";
+}
+
+TEST_F(HeadlessHostTest, directDeliveryNoticeIsNoErrorOfItsOwn) {
+  host.notice(res::text(61215), res::text(61437));
+  EXPECT_EQ(host.errors(), 0u);
+  host.dial_up_failed(res::text(61360) + "busy");
+  EXPECT_EQ(host.errors(), 1u);
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,335 @@
+// The scan of a check: what is fetched for which fetch needs, in what receive
+// sizes, with which progress, and what a failure leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "check_run_fixture.h"
+#include "res/string_table.h"
+
+namespace pw::test {
+namespace {
+
+TEST(CheckRunSizes, chunkSizeAndProgressScaleFollowTheMailSize) {
+  struct Case {
+    uint32_t size;
+    uint32_t chunk;
+    uint32_t scale;
+  };
+  for (const Case& c : {Case{0, 1024, 1}, Case{99, 1024, 1}, Case{100, 1024, 10}, Case{10239, 1024, 1000},
+                        Case{10240, 2048, 1000}, Case{20479, 2048, 1000}, Case{20480, 4096, 1000},
+                        Case{250000, 32768, 10000}, Case{0xffffffffu, 0x20000000u, 100000000}}) {
+    EXPECT_EQ(whole_mail_chunk_size(c.size), c.chunk) << c.size;
+    EXPECT_EQ(progress_scale(c.size), c.scale) << c.size;
+    EXPECT_LE(c.size / c.scale + 1, 100u) << c.size;
+  }
+}
+
+TEST(CheckRunSizes, fetchNeedsCombineWithTheWholeMailWinningOverTheHeader) {
+  struct Case {
+    std::vector<uint32_t> needs;
+    uint32_t combined;
+  };
+  for (const Case& c : {Case{{}, 0}, Case{{0, 0}, 0}, Case{{1, 4}, 5}, Case{{2, 1}, 2}, Case{{3}, 2},
+                        Case{{4, 2, 1}, 6}, Case{{7}, 6}, Case{{1, 1}, 1}}) {
+    std::vector<Rule> rules(c.needs.size());
+    std::vector<const Rule*> bound;
+    for (size_t k = 0; k < rules.size(); ++k) {
+      rules[k].fetch_need = c.needs[k];
+      bound.push_back(&rules[k]);
+    }
+    EXPECT_EQ(combined_fetch_need(bound), c.combined);
+  }
+}
+
+TEST(CheckRunSizes, topAnswerCountsAsWholeOnlyWithBodyBytes) {
+  struct Case {
+    const char* text;
+    bool whole;
+  };
+  for (const Case& c : {Case{"Subject: a\r\n\r\n", false}, Case{"Subject: a\r\n", false},
+                        Case{"Subject: a\r\n\r\n0123456789abc", true},  // 4 + 13 + the final ".\r\n" = 20
+                        Case{"Subject: a\r\n\r\n0123456789ab", false}, Case{"Subject: a\n\n0123456789abcdefg", true},
+                        Case{"", false}}) {
+    EXPECT_EQ(top_holds_body(c.text), c.whole) << c.text;
+  }
+}
+
+class CheckRunScan : public CheckRunFixture {};
+
+TEST_F(CheckRunScan, headerAndSizeNeedsGetListAndTopForEachNewMailOnly) {
+  add_rule(kFetchHeader);
+  add_rule(kFetchSize);
+  account->seen().add("OLD");
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"old", "new1"});  // letter case does not make a mail new
+  pop_list(p, 2, 1234);
+  pop_top(p, 2, "Subject: hello\r\n\r\n");
+  pop_quit(p);
+
+  RunOutcome outcome = check();
+
+  expect_sessions_done();
+  EXPECT_TRUE(outcome.ok());
+  EXPECT_EQ(outcome.accounts_checked, 1u);
+  EXPECT_TRUE(account->uid_list_complete());
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"new1"});
+  std::vector<std::string> steps = host.texts(1);
+  const std::vector<std::string> expected = {res::text(61338),
+                                             res::text(61339),
+                                             res::text(61341) + "2" + res::text(61344),
+                                             res::text(61341) + "2" + res::text(61342),
+                                             res::text(61340),
+                                             res::text(61345),
+                                             res::text(61346),
+                                             res::text(61401),
+                                             res::text(61403),
+                                             res::text(61402),
+                                             res::text(61404),
+                                             res::text(61405),
+                                             res::text(61355),
+                                             ""};
+  EXPECT_EQ(steps, expected);
+  EXPECT_EQ(host.texts(0), (std::vector<std::string>{res::text(61337) + "me@home.test", res::text(57345)}));
+  EXPECT_TRUE(host.notices.empty());
+}
+
+TEST_F(CheckRunScan, wholeMailNeedGetsListAndRetrInAboutTenReceivesWithAtMostHundredSteps) {
+  add_rule(kFetchWhole);
+  add_rule(kFetchHeader);
+  std::string mail = "Subject: big\r\n\r\n";
+  while (mail.size() < 250000) mail += std::string(98, 'x') + "\r\n";
+  mail.resize(250000 - 2);
+  mail += "\r\n";
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"big"});
+  pop_list(p, 1, mail.size());
+  pop_retr(p, 1, mail);
+  pop_quit(p);
+  std::string held;
+  add_rule(0, bit(ActionKind::confirm), 5);
+  host.on_confirm = [&](std::span<MailProcessor* const> mails) {
+    ASSERT_EQ(mails.size(), 1u);
+    held = mails[0]->content();
+    EXPECT_TRUE(mails[0]->summary().full_text);
+    EXPECT_EQ(mails[0]->summary().size, 250000u);
+  };
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_EQ(held, mail);
+  std::vector<StatusReport> progress;
+  for (const StatusReport& r : host.reports)
+    if (r.kind != StatusReport::Kind::text) progress.push_back(r);
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_EQ(progress.front(), StatusReport::progress_range(0, 26));
+  EXPECT_EQ(progress[progress.size() - 2], StatusReport::progress_position(26));
+  EXPECT_EQ(progress.back(), StatusReport::hide_progress());
+  for (size_t k = 2; k + 1 < progress.size(); ++k) EXPECT_GE(progress[k].position, progress[k - 1].position);
+  EXPECT_EQ(*std::max_element(receive_sizes.begin(), receive_sizes.end()), 32768u);
+  EXPECT_LE(std::count(receive_sizes.begin(), receive_sizes.end(), 32768u), 10);
+}
+
+TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {
+  add_rule(0, bit(ActionKind::delete_on_server)).delete_always = false;
+  rules.back().action_mask = 0;
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"a", "b"});
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(CheckRunScan, failedListOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
+  add_rule(kFetchSize);
+  const std::vector<std::string> uids = {"u1", "u2", "u3", "u4", "u5"};
+  ScriptedPeer& first = next_session();
+  pop_login(first);
+  pop_uidl(first, uids);
+  pop_list(first, 1, 100);
+  pop_list(first, 2, 200);
+  first.client("LIST 3\r\n").server("-ERR no such message\r\n");
+  pop_quit(first);
+
+  RunOutcome failed = check();
+
+  expect_sessions_done();
+  EXPECT_FALSE(failed.ok());
+  EXPECT_EQ(failed.scans_failed, 1u);
+  EXPECT_EQ(run.waiting_mails(*account), 2u);
+  EXPECT_FALSE(account->uid_list_complete());
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(61431) +
+                                 "\r\n\"-ERR no such message\r\n\"");
+  // Nothing was acted on yet, so nothing is recorded as seen.
+  EXPECT_TRUE(seen_file_lines().empty());
+
+  ScriptedPeer& second = next_session();
+  pop_login(second);
+  pop_uidl(second, uids);
+  pop_list(second, 3, 300);  // 1 and 2 are not fetched again
+  pop_list(second, 4, 400);
+  pop_list(second, 5, 500);
+  pop_quit(second);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_EQ(run.waiting_mails(*account), 0u);
+  EXPECT_TRUE(account->uid_list_complete());
+  EXPECT_EQ(seen_file_lines(), uids);
+}
+
+TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) {
+  add_rule(kFetchHeader);
+  ASSERT_TRUE(write_file_atomic(account->seen().file(), "A\r\nB\r\n"));
+  ASSERT_EQ(account->seen().load(), 2u);
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {});
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+  ASSERT_TRUE(mailboxes.save().ok);
+
+  EXPECT_TRUE(account->uid_list_complete());
+  EXPECT_EQ(read_file(account->seen().file()), std::string());
+}
+
+TEST_F(CheckRunScan, listingOfBAndCAgainstStoredAAndBKeepsBAndC) {
+  add_rule(kFetchHeader);
+  ASSERT_TRUE(write_file_atomic(account->seen().file(), "A\r\nB\r\n"));
+  ASSERT_EQ(account->seen().load(), 2u);
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"B", "C"});
+  pop_top(p, 2, "Subject: c\r\n\r\n");
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"A", "B", "C"}));  // appended as acted on
+  ASSERT_TRUE(mailboxes.save().ok);
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"B", "C"}));
+}
+
+TEST_F(CheckRunScan, refusedLogInFailsTheScanWithoutQuit) {
+  add_rule(kFetchHeader);
+  ScriptedPeer& p = next_session();
+  p.server("+OK ready\r\n").client("USER me\r\n").server("-ERR unknown user\r\n");
+
+  RunOutcome outcome = check();
+
+  expect_sessions_done();
+  EXPECT_EQ(outcome.scans_failed, 1u);
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_NE(host.notices[0].find("\"-ERR unknown user\r\n\""), std::string::npos);
+  EXPECT_EQ(host.texts(1).back(), "");
+}
+
+TEST_F(CheckRunScan, unreachableServerIsReportedWithTheConnectText) {
+  add_rule(kFetchHeader);
+  next_session().refuse_connect();
+
+  EXPECT_FALSE(check().ok());
+
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_NE(host.notices[0].find("\"" + res::text(61249) + "\""), std::string::npos);
+}
+
+TEST_F(CheckRunScan, correctedPasswordIsCopiedIntoTheAccount) {
+  add_rule(kFetchHeader);
+  host.logins.push_back(LoginData{"me2", "right"});
+  ScriptedPeer& p = next_session();
+  p.server("+OK ready\r\n").client("USER me\r\n").server("+OK\r\n").client("PASS pop-secret\r\n");
+  p.server("-ERR [AUTH] wrong\r\n").client("USER me2\r\n").server("+OK\r\n").client("PASS right\r\n").server("+OK\r\n");
+  pop_uidl(p, {});
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  ASSERT_EQ(host.login_requests.size(), 1u);
+  EXPECT_EQ(host.login_requests[0].service, LoginService::pop3);
+  EXPECT_EQ(host.login_requests[0].refused.user, "me");
+  EXPECT_EQ(account->record().login_name, "me2");
+  EXPECT_EQ(account->record().password, "right");
+}
+
+TEST_F(CheckRunScan, cancelledCorrectionKeepsTheStoredLogIn) {
+  add_rule(kFetchHeader);
+  ScriptedPeer& p = next_session();
+  p.server("+OK ready\r\n").client("USER me\r\n").server("+OK\r\n").client("PASS pop-secret\r\n");
+  p.server("-ERR [AUTH] wrong\r\n");
+
+  EXPECT_FALSE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_EQ(account->record().login_name, "me");
+  EXPECT_EQ(account->record().password, "pop-secret");
+}
+
+TEST_F(CheckRunScan, brokenTransferFailsTheScanAndTheMailIsNewAgain) {
+  add_rule(kFetchWhole);
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"a", "b"});
+  pop_list(p, 1, 40);
+  pop_retr(p, 1, small_mail(1));
+  pop_list(p, 2, 40);
+  p.client("RETR 2\r\n").server("+OK\r\nFrom: x\r\n").close();
+
+  EXPECT_EQ(check().scans_failed, 1u);
+  EXPECT_EQ(run.waiting_mails(*account), 1u);
+  EXPECT_EQ(host.reports.back(), StatusReport::show_text(0, res::text(57345)));
+  EXPECT_NE(std::find(host.reports.begin(), host.reports.end(), StatusReport::hide_progress()), host.reports.end());
+}
+
+TEST_F(CheckRunScan, pausedAccountAndAccountWithoutRulesAreSkippedSilently) {
+  add_rule(kFetchHeader);
+  MailboxRecord r = account->record();
+  r.address = "other@home.test";
+  std::shared_ptr<MailboxAccount> unbound = mailboxes.create(r, false);
+  (void)unbound;
+  mailboxes.pause(*account);
+
+  EXPECT_TRUE(check().ok());
+
+  EXPECT_EQ(opened, 0u);
+  EXPECT_EQ(host.texts(0), std::vector<std::string>{res::text(57345)});
+}
+
+}  // namespace
+}  // namespace pw::test
+
+namespace pw::test {
+namespace {
+
+TEST_F(CheckRunScan, mailNoRuleTookIsSeenInMemoryAndReachesTheFileAtTheSave) {
+  Rule& r = add_rule(kFetchHeader);
+  r.condition_mask = bit(ConditionKind::subject_words);
+  r.word_lists[4] = "urgent;";
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"plain", "hot"});
+  pop_top(p, 1, "Subject: hello\r\n\r\n");
+  pop_top(p, 2, "Subject: urgent matter\r\n\r\n");
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_TRUE(account->seen().contains("plain"));
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"hot"});  // flushed: a rule acted on it
+  ASSERT_TRUE(mailboxes.save().ok);
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"plain", "hot"}));
+}
+
+}  // namespace
+}  // namespace pw::test

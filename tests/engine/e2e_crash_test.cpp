@@ -1,0 +1,109 @@
+// A check killed at many points and started again: no mail is acted on twice
+// beyond the one whose actions were under way at each kill, none is skipped,
+// and no queued deletion is lost.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "e2e_fixture.h"
+#include "engine/deletion_journal.h"
+
+namespace pw::test {
+namespace {
+
+constexpr uint32_t kForward = 0x02;
+constexpr uint32_t kBackup = 0x08;
+constexpr uint32_t kDelete = 0x40;
+constexpr int kMails = 30;
+
+class CheckCrash : public EndToEndFixture {
+ protected:
+  void SetUp() override {
+    if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
+    EndToEndFixture::SetUp();
+  }
+
+  // Times each mail was forwarded, by its number.
+  std::map<int, int> forwards() const {
+    std::map<int, int> out;
+    for (const ReceivedMail& m : smtp.mails()) {
+      size_t at = m.data.find("Message-ID: <m");
+      if (at == std::string::npos) continue;
+      ++out[std::stoi(m.data.substr(at + 14))];
+    }
+    return out;
+  }
+};
+
+TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
+  write_data(alice(), {rule(kForward | kBackup | kDelete)});
+  std::map<std::string, int> wire;  // the mail as served -> its number
+  for (int k = 1; k <= kMails; ++k) {
+    pop.deliver("alice", e2e_mail(k, 3000));
+    wire[DovecotServer::wire_form(e2e_mail(k, 3000))] = k;
+  }
+  const std::filesystem::path exe = pelliwick_program();
+  const std::vector<std::string> args = {"--check-once", "--data-dir", dir.path().string()};
+  const std::filesystem::path journal = DeletionJournal::file_for(uid_file());
+
+  int kills = 0;
+  for (int round = 0; round < 15 && pop.message_count("alice") > 0; ++round) {
+    const size_t sent_before = smtp.mails().size();
+    const size_t on_server = pop.message_count("alice");
+    ProgramRun run(exe, args, dir.path() / "stderr.txt");
+    // Kill points, in turn: just after a forward reached the server (the
+    // mail's other actions under way), once every mail left was forwarded
+    // (the deletion phase), and at a moment that moves through the run.
+    const auto started = std::chrono::steady_clock::now();
+    bool killed = false;
+    while (!run.ended()) {
+      const size_t sent = smtp.mails().size() - sent_before;
+      const auto elapsed = std::chrono::steady_clock::now() - started;
+      bool now = false;
+      switch (round % 3) {
+        case 0: now = sent >= 1 + size_t(round / 3); break;
+        case 1: now = sent >= on_server || std::filesystem::exists(journal); break;
+        case 2: now = elapsed >= std::chrono::milliseconds(5 + 12 * round); break;
+      }
+      if (now) {
+        run.kill();
+        killed = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // polling the servers' state
+    }
+    kills += killed ? 1 : 0;
+    (void)run.wait();
+  }
+  // Then checks run to their end until nothing is left to do.
+  int code = -1;
+  for (int round = 0; round < 3 && code != 0; ++round) code = ProgramRun(exe, args, dir.path() / "stderr.txt").wait();
+  EXPECT_EQ(code, 0) << stderr_text();
+  EXPECT_GT(kills, 5);
+  RecordProperty("kills", kills);
+
+  EXPECT_EQ(pop.message_count("alice"), 0u) << "a queued deletion was lost";
+  EXPECT_FALSE(std::filesystem::exists(journal));
+  std::map<int, int> forwarded = forwards();
+  int repeats = 0;
+  for (int k = 1; k <= kMails; ++k) {
+    EXPECT_GE(forwarded[k], 1) << "mail " << k << " was skipped";
+    repeats += std::max(0, forwarded[k] - 1);
+  }
+  EXPECT_LE(repeats, kills) << "more repeats than mails in flight at the kills";
+  RecordProperty("repeats", repeats);
+  std::map<int, int> backed_up;
+  for (const std::string& content : backup_contents()) {
+    ASSERT_TRUE(wire.contains(content)) << "a backup differs from every delivered mail: " << content.size()
+                                        << " bytes";
+    ++backed_up[wire[content]];
+  }
+  EXPECT_EQ(backed_up.size(), size_t(kMails));
+  // Every line of the seen file is a whole identifier.
+  for (const std::string& line : uid_lines()) EXPECT_EQ(line.size(), 16u) << line;
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,160 @@
+// Forward: the changed-header form, and forwarding through a real SMTP server
+// with the fall-back to direct delivery through a real DNS server.
+#include "engine/forward_action.h"
+
+#include "action_fixture.h"
+#include "base/code_page.h"
+#include "res/string_table.h"
+#include "support/dns_server.h"
+#include "support/smtp_server.h"
+
+namespace pw::test {
+namespace {
+
+constexpr std::string_view kNew = "From: S\r\nTo: R\r\nSubject: J\r\nDate: NOW";
+
+TEST(ChangedHeaderForm, replacesTheLeadingHeadersAndDropsTheOldDate) {
+  struct Case {
+    const char* name;
+    std::string mail;
+    std::string after_new;  // what follows the four new lines
+  } cases[] = {
+      {"plain order", "From: a\r\nTo: b\r\nSubject: c\r\nDate: d\r\nMIME-Version: 1.0\r\n\r\nbody\r\n",
+       "\r\nMIME-Version: 1.0\r\n\r\nbody\r\n"},
+      {"received lines go, cc goes, x-mailer stays",
+       "Received: r\r\nFrom: a\r\nTo: b\r\nSubject: c\r\nCc: e\r\nX-Mailer: m\r\nDate: d\r\nX-After: 1\r\n\r\nbody",
+       "\r\nX-Mailer: m\r\nX-After: 1\r\n\r\nbody"},
+      {"address list over two lines", "From: a\r\nTo: b,\r\n  c\r\nX-1: 1\r\nDate: d\r\n\r\nbody",
+       "\r\nX-1: 1\r\n\r\nbody"},
+      {"lf line ends", "From: a\nSubject: c\nX-1: 1\nDate: d\nX-2: 2\n\nbody", "\nX-1: 1\nX-2: 2\n\nbody"},
+      // The mail's Date line before the others, or none: its headers after
+      // the last of the four and its body are kept, not dropped.
+      {"date first", "Date: d\r\nFrom: a\r\nSubject: c\r\nX-1: 1\r\n\r\nbody", "\r\nX-1: 1\r\n\r\nbody"},
+      {"no date", "From: a\r\nTo: b\r\nX-1: 1\r\n\r\nbody", "\r\nX-1: 1\r\n\r\nbody"},
+      {"none of the four", "X-1: 1\r\nDate: d\r\nX-2: 2\r\n\r\nbody", "\r\nX-1: 1\r\nX-2: 2\r\n\r\nbody"},
+      // Lines of the body are not headers.
+      {"header words in the body", "From: a\r\nSubject: c\r\nX-1: 1\r\nDate: d\r\n\r\nto: all\r\ndate: never\r\n",
+       "\r\nX-1: 1\r\n\r\nto: all\r\ndate: never\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ForwardAction::changed_header_form("S", "R", "J", "NOW", c.mail), std::string(kNew) + c.after_new)
+        << c.name;
+  }
+}
+
+TEST(ChangedHeaderForm, newValuesCannotAddHeaderLines) {
+  const std::string out = ForwardAction::changed_header_form("S\r\nBcc: x", "R", "J", "NOW", "From: a\r\n\r\nb");
+  EXPECT_EQ(out.find("\r\nBcc:"), std::string::npos);
+}
+
+class ForwardActionTest : public ActionFixture {
+ protected:
+  // Forwards `mail` with `rule` and returns whether the rule's flag stayed set.
+  bool run(const Rule& rule, std::string_view mail = kPlainMail) {
+    auto p = processor(mail);
+    p->add_rule(rule);
+    std::vector<uint8_t> success(1, 1);
+    ForwardAction(*p, services).run_step(success);
+    return success[0] == 1;
+  }
+  void use_server(const SmtpServer& server) {
+    MailboxRecord r = account.record();
+    r.smtp_server = server.field();
+    account.set_record(r);
+  }
+  static Rule forward_rule(std::string list) {
+    Rule r;
+    r.action_mask = bit(ActionKind::forward);
+    r.forward_to = std::move(list);
+    return r;
+  }
+};
+
+TEST_F(ForwardActionTest, unchangedForwardIsByteIdentical) {
+  SmtpServer server;
+  ASSERT_TRUE(server.running()) << server.log();
+  use_server(server);
+  EXPECT_TRUE(run(forward_rule("carol@example.test;dave@example.test;")));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  const ReceivedMail m = server.mails()[0];
+  EXPECT_EQ(m.data, kPlainMail);
+  EXPECT_EQ(m.mail_from, "me@home.test");
+  EXPECT_EQ(m.recipients, (std::vector<std::string>{"carol@example.test", "dave@example.test"}));
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_TRUE(records[0].success);
+  EXPECT_EQ(records[0].operation, utf8_to_gb("转发给carol@example.test和dave@example.test"));
+  EXPECT_TRUE(host.notices.empty());
+}
+
+TEST_F(ForwardActionTest, changedHeadersAndARefusedRecipient) {
+  SmtpServerOptions refusing;
+  refusing.refused = {"dave@example.test"};
+  SmtpServer server(refusing);
+  ASSERT_TRUE(server.running()) << server.log();
+  use_server(server);
+  Rule rule = forward_rule("carol@example.test;dave@example.test;");
+  rule.forward_change_headers = true;
+  rule.forward_shown_from = "boss@home.test";
+  rule.forward_shown_to = "team@home.test";
+  rule.forward_shown_subject = "FYI";
+  EXPECT_TRUE(run(rule));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  const ReceivedMail m = server.mails()[0];
+  EXPECT_EQ(m.recipients, std::vector<std::string>{"carol@example.test"});
+  EXPECT_EQ(m.data, "From: boss@home.test\r\nTo: team@home.test\r\nSubject: FYI\r\nDate: " +
+                        format_mail_date(clock.now()) + "\r\n\r\nHello Bob,\r\n.a line that starts with a dot\r\nbye\r\n");
+}
+
+TEST_F(ForwardActionTest, accountServerDownFallsBackToTheExchangers) {
+  DnsServer dns({{"example.test", "mx1.example.test", 10}}, {{"mx1.example.test", "127.0.0.2"}});
+  ASSERT_TRUE(dns.running()) << dns.log();
+  SmtpServer mx(exchanger("127.0.0.2"));
+  ASSERT_TRUE(mx.running()) << mx.log();
+  EXPECT_TRUE(run(forward_rule("carol@example.test;dave@example.test;")));
+  ASSERT_TRUE(mx.wait_for_mails(2));
+  const std::vector<ReceivedMail> mails = mx.mails();
+  EXPECT_EQ(mails[0].recipients, std::vector<std::string>{"carol@example.test"});
+  EXPECT_EQ(mails[1].recipients, std::vector<std::string>{"dave@example.test"});
+  EXPECT_EQ(mails[0].data, kPlainMail);
+  EXPECT_EQ(mails[0].mail_from, "me@home.test");
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_TRUE(log_records()[0].success);
+}
+
+// Every entry must be reached: one entry that no route reaches fails the rule.
+TEST_F(ForwardActionTest, anUnreachedEntryFailsTheForward) {
+  DnsServer dns({{"example.test", "mx1.example.test", 10}}, {{"mx1.example.test", "127.0.0.2"}});
+  ASSERT_TRUE(dns.running()) << dns.log();
+  SmtpServer mx(exchanger("127.0.0.2"));
+  ASSERT_TRUE(mx.running()) << mx.log();
+  EXPECT_FALSE(run(forward_rule("carol@example.test;x@nowhere.invalid;dave@example.test;")));
+  ASSERT_TRUE(mx.wait_for_mails(2));
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_FALSE(log_records()[0].success);
+  EXPECT_EQ(host.notices.size(), 1u);
+}
+
+TEST_F(ForwardActionTest, emptyListIsAFailure) {
+  EXPECT_FALSE(run(forward_rule("")));
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_FALSE(log_records()[0].success);
+}
+
+TEST_F(ForwardActionTest, extraForwardIsLoggedWithItsOwnText) {
+  SmtpServer server;
+  ASSERT_TRUE(server.running()) << server.log();
+  use_server(server);
+  auto p = processor();
+  p->extra().operations = ExtraOperations::kForward;
+  p->extra().forward_to = "carol@example.test;";
+  std::vector<uint8_t> success;
+  ForwardAction(*p, services).run_step(success);
+  ASSERT_TRUE(server.wait_for_mails(1));
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_EQ(log_records()[0].operation, res::text(61406) + "carol@example.test;");
+  EXPECT_TRUE(log_records()[0].success);
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,76 @@
+// Save key information: the appended record and its failures.
+#include "engine/key_info_action.h"
+
+#include "action_fixture.h"
+#include "rules/match_phase.h"
+#include "rules/match_rule.h"
+#include "rules/sender_verifier.h"
+
+namespace pw::test {
+namespace {
+
+class KeyInfoActionTest : public ActionFixture {
+ protected:
+  bool run(std::string file) {
+    auto p = processor();
+    Rule rule;
+    rule.action_mask = bit(ActionKind::key_info);
+    rule.key_info_file = std::move(file);
+    rule.key_info_template = "#S# from #F#, ref #2#";
+    p->add_rule(rule);
+    p->add_capture(rule, 2, "Z9");
+    std::vector<uint8_t> success(1, 1);
+    KeyInfoAction(*p, services).run_step(success);
+    return success[0] == 1;
+  }
+};
+
+TEST_F(KeyInfoActionTest, eachRunAppendsOneRecord) {
+  const LocalTime t = to_local(clock.now());
+  char stamp[40];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d %02d/%02d/%04d\r\n", t.hour, t.minute, t.second, t.month, t.day,
+                t.year);
+  const std::string record = std::string(stamp) + "Order 42 from alice@example.test, ref Z9\r\n" +
+                             std::string(50, '=') + "\r\n\r\n";
+  EXPECT_EQ(KeyInfoAction::record(clock.now(), "Order 42 from alice@example.test, ref Z9"), record);
+
+  ASSERT_TRUE(run((dir / "keys.txt").string()));
+  ASSERT_TRUE(run((dir / "keys.txt").string()));
+  EXPECT_EQ(dir.read("keys.txt"), record + record);
+  ASSERT_EQ(log_records().size(), 2u);
+  EXPECT_TRUE(log_records()[1].success);
+}
+
+TEST_F(KeyInfoActionTest, fileThatCannotBeOpenedFailsTheRule) {
+  EXPECT_FALSE(run(dir.path().string()));  // a directory
+  EXPECT_FALSE(run((dir / "no-such-dir" / "keys.txt").string()));
+  EXPECT_FALSE(run(""));
+  ASSERT_EQ(log_records().size(), 3u);
+  EXPECT_FALSE(log_records()[2].success);
+}
+
+struct NoProbe : SenderVerifier {
+  bool verify(std::string_view, std::string_view) override { return true; }
+};
+
+// The captures the matching phase records for a rule are the ones its
+// template reads, through the processor.
+TEST_F(KeyInfoActionTest, capturesOfTheMatchReachTheTemplate) {
+  Rule rule;
+  rule.condition_mask = bit(ConditionKind::body_pattern);
+  rule.body_pattern = "*order *<#1> ships*";
+  rule.action_mask = bit(ActionKind::key_info);
+  rule.key_info_file = (dir / "orders.txt").string();
+  rule.key_info_template = "#1#";
+  auto p = processor("From: shop@example.test\r\n\r\nYour order A-77 ships today\r\n");
+  const MatchItem items[] = {p->match_item()};
+  const Rule* rules[] = {&rule};
+  NoProbe probe;
+  (void)run_match_phase(items, rules, MatchContext{"me@home.test", probe, clock});
+  ASSERT_EQ(p->rule_count(), 1u);
+  p->run_actions(services);
+  EXPECT_EQ(dir.read("orders.txt"), KeyInfoAction::record(clock.now(), "A-77"));
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,157 @@
+// Reply: composed from the rule's templates or taken from a file, sent to the
+// sender through the account's server or directly to the sender's exchangers.
+#include "engine/reply_action.h"
+
+#include "action_fixture.h"
+#include "base/code_page.h"
+#include "mail/base64.h"
+#include "res/string_table.h"
+#include "support/dns_server.h"
+
+namespace pw::test {
+namespace {
+
+class ReplyActionTest : public ActionFixture {
+ protected:
+  ReplyActionTest() {
+    if (server.running()) {
+      MailboxRecord r = account.record();
+      r.smtp_server = server.field();
+      account.set_record(r);
+    }
+  }
+  // Replies with `rule` and returns whether the rule's flag stayed set.
+  bool run(const Rule& rule) {
+    auto p = processor();
+    p->add_rule(rule);
+    p->add_capture(rule, 1, "A-77");
+    std::vector<uint8_t> success(1, 1);
+    ReplyAction(*p, services).run_step(success);
+    return success[0] == 1;
+  }
+  static Rule reply_rule() {
+    Rule r;
+    r.action_mask = bit(ActionKind::reply);
+    r.reply_subject = "Re: #S#";
+    r.reply_text = "Dear #N#, your order #1# ships today.";
+    return r;
+  }
+  void expect_logged(bool success) {
+    const std::vector<LogRecord> records = log_records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].success, success);
+  }
+
+  SmtpServer server;
+};
+
+TEST_F(ReplyActionTest, composedReplyCarriesTheFullSenderButGoesToTheBareAddress) {
+  ASSERT_TRUE(server.running()) << server.log();
+  EXPECT_TRUE(run(reply_rule()));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  const ReceivedMail m = server.mails()[0];
+  EXPECT_EQ(m.mail_from, "me@home.test");
+  EXPECT_EQ(m.recipients, std::vector<std::string>{"alice@example.test"});
+  EXPECT_TRUE(m.data.starts_with("From: me@home.test\r\nTo: \"Alice Liddell\" <alice@example.test>\r\n"
+                                 "Subject: Re: Order 42\r\n"))
+      << m.data;
+  EXPECT_NE(m.data.find(base64_encode_lines("Dear AliceLiddell, your order A-77 ships today.")), std::string::npos);
+  expect_logged(true);
+  EXPECT_EQ(log_records()[0].operation, utf8_to_gb("自动回复邮件主题为\"Re: #S#\""));
+}
+
+TEST_F(ReplyActionTest, replyFromFileIsSentAsItStands) {
+  ASSERT_TRUE(server.running()) << server.log();
+  const std::string file = "From: me@home.test\r\nSubject: away\r\n\r\n.I am away\r\n";
+  dir.write("away.eml", file);
+  Rule rule = reply_rule();
+  rule.reply_from_file = true;
+  rule.reply_file = (dir / "away.eml").string();
+  EXPECT_TRUE(run(rule));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  EXPECT_EQ(server.mails()[0].data, file);
+}
+
+TEST_F(ReplyActionTest, unreadableReplyFileFailsWithoutSending) {
+  ASSERT_TRUE(server.running()) << server.log();
+  for (std::string path : {(dir / "missing.eml").string(), dir.path().string()}) {
+    Rule rule = reply_rule();
+    rule.reply_from_file = true;
+    rule.reply_file = path;
+    EXPECT_FALSE(run(rule)) << path;
+  }
+  EXPECT_TRUE(server.mails().empty());
+  EXPECT_EQ(log_records().size(), 2u);
+  EXPECT_FALSE(log_records()[0].success);
+}
+
+TEST_F(ReplyActionTest, missingAttachmentAsksWhetherToGoOn) {
+  ASSERT_TRUE(server.running()) << server.log();
+  dir.write("price list.txt", "prices");
+  Rule rule = reply_rule();
+  const std::string missing = (dir / "gone.pdf").string();
+  rule.reply_attachments = {missing, (dir / "price list.txt").string()};
+
+  host.answers = {false};
+  EXPECT_FALSE(run(rule));
+  EXPECT_TRUE(server.mails().empty());
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0], missing + "\r\n" + res::text(61434));
+
+  host.answers = {true};
+  EXPECT_TRUE(run(rule));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  const std::string data = server.mails()[0].data;
+  EXPECT_NE(data.find("filename=\"price list.txt\""), std::string::npos);
+  EXPECT_EQ(data.find("gone.pdf"), std::string::npos);
+  EXPECT_NE(data.find(base64_encode_lines("prices")), std::string::npos);
+  ASSERT_EQ(log_records().size(), 2u);
+  EXPECT_FALSE(log_records()[0].success);
+  EXPECT_TRUE(log_records()[1].success);
+}
+
+// Through the exchangers when the account's server fails (after the notice)
+// or when the account has none (without it).
+TEST_F(ReplyActionTest, directDeliveryWhenTheAccountCannotSend) {
+  DnsServer dns({{"example.test", "mx1.example.test", 10}}, {{"mx1.example.test", "127.0.0.2"}});
+  ASSERT_TRUE(dns.running()) << dns.log();
+  SmtpServer mx(exchanger("127.0.0.2"));
+  ASSERT_TRUE(mx.running()) << mx.log();
+  struct Case {
+    std::string smtp_server;
+    bool notice;
+  } cases[] = {{"127.0.0.1:1", true}, {"", false}};
+  size_t sent = 0;
+  for (const Case& c : cases) {
+    host.notices.clear();
+    MailboxRecord r = account.record();
+    r.smtp_server = c.smtp_server;
+    account.set_record(r);
+    EXPECT_TRUE(run(reply_rule()));
+    ASSERT_TRUE(mx.wait_for_mails(++sent));
+    EXPECT_EQ(mx.mails().back().recipients, std::vector<std::string>{"alice@example.test"});
+    if (c.notice) {
+      ASSERT_EQ(host.notices.size(), 1u);
+      EXPECT_EQ(host.notices[0].message, res::text(61437));
+    } else {
+      EXPECT_TRUE(host.notices.empty());
+    }
+  }
+}
+
+TEST_F(ReplyActionTest, extraReplyIsUsedAsTyped) {
+  ASSERT_TRUE(server.running()) << server.log();
+  auto p = processor();
+  p->extra().operations = ExtraOperations::kReply;
+  p->extra().reply_subject = "About #S#";
+  p->extra().reply_text = "typed";
+  std::vector<uint8_t> none;
+  ReplyAction(*p, services).run_step(none);
+  ASSERT_TRUE(server.wait_for_mails(1));
+  EXPECT_NE(server.mails()[0].data.find("Subject: About #S#\r\n"), std::string::npos);
+  expect_logged(true);
+  EXPECT_EQ(log_records()[0].operation, res::text(61408));
+}
+
+}  // namespace
+}  // namespace pw::test

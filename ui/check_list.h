@@ -1,0 +1,12 @@
+#pragma once
+// The check-box list of the binding dialogs: an unnamed 20-pixel column for
+// the box and one named 400-pixel column, full-row selection.
+#include <QTreeWidget>
+
+namespace pw::ui {
+
+[[nodiscard]] QTreeWidget* make_check_list(QWidget* parent, const QString& column, const char* object_name);
+QTreeWidgetItem* add_check_row(QTreeWidget* list, const QString& text, bool ticked = false);
+[[nodiscard]] bool row_ticked(const QTreeWidget* list, int row);
+
+}  // namespace pw::ui

@@ -1,0 +1,36 @@
+#include "ui/message_boxes.h"
+
+#include <QMessageBox>
+
+#include "ui/ui_text.h"
+
+namespace pw::ui {
+namespace {
+
+constexpr int kErrorCaption = 61215;
+constexpr int kQuestionCaption = 61220;
+constexpr int kNoticeCaption = 61367;
+
+}  // namespace
+
+bool MessageBoxes::show(QWidget* parent, MessageKind kind, int text_id) { return show(parent, kind, text(text_id)); }
+
+bool QtMessageBoxes::show(QWidget* parent, MessageKind kind, const QString& message) {
+  switch (kind) {
+    case MessageKind::input_error:
+      QMessageBox::warning(parent, text(kErrorCaption), message);
+      return false;
+    case MessageKind::failure:
+      QMessageBox::critical(parent, text(kErrorCaption), message);
+      return false;
+    case MessageKind::question:
+      return QMessageBox::question(parent, text(kQuestionCaption), message, QMessageBox::Yes | QMessageBox::No,
+                                   QMessageBox::No) == QMessageBox::Yes;
+    case MessageKind::notice:
+      QMessageBox::information(parent, text(kNoticeCaption), message);
+      return false;
+  }
+  return false;
+}
+
+}  // namespace pw::ui

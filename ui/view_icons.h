@@ -1,0 +1,21 @@
+#pragma once
+// The small pictures of the views, drawn here rather than loaded from
+// bitmaps. Each list numbers its pictures as the views' image indexes do.
+#include <QIcon>
+
+namespace pw::ui {
+
+// Mailbox tree: 0 the root, 1 a watched account, 2 a paused account.
+[[nodiscard]] QIcon mailbox_icon(int image);
+// Rule list: 0 a rule bound to no mailbox, 1 a rule in use.
+[[nodiscard]] QIcon rule_icon(int image);
+// Information view tabs: 0 local mails, 1 operation log.
+[[nodiscard]] QIcon info_tab_icon(int image);
+// Local-mail rows: 0 without attachment, 1 with attachment.
+[[nodiscard]] QIcon local_mail_icon(int image);
+
+// The data role under which rows and items keep their image index, so that
+// the state a picture shows can be read back.
+inline constexpr int kImageRole = Qt::UserRole + 1;
+
+}  // namespace pw::ui
