@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "base/code_page.h"
+#include "engine/direct_download.h"
 #include "net/line_socket.h"
-#include "net/pop3_session.h"
 #include "res/string_table.h"
 #include "stores/operation_log.h"
 
@@ -102,21 +102,7 @@ void HeadlessHost::warning(std::string_view message) {
 
 DownloadResult HeadlessHost::download_mail(const DownloadRequest& request) {
   std::unique_ptr<ByteStream> stream = pop3_stream_ ? pop3_stream_() : std::make_unique<LineSocket>();
-  Pop3Session pop(*stream);
-  DownloadResult result;
-  if (!pop.log_in(request.pop_server, request.login, request.password) || !pop.uidl_all()) return result;
-  if (int n = pop.find_message(request.uid); n == 0) {
-    result.outcome = DownloadResult::Outcome::not_on_server;
-  } else {
-    int r = pop.retr(n);
-    while (r == Pop3Session::kMore) r = pop.receive_more();
-    if (r == Pop3Session::kComplete) {
-      result.outcome = DownloadResult::Outcome::downloaded;
-      result.text = pop.take_data_text();
-    }
-  }
-  (void)pop.quit();
-  return result;
+  return download_directly(request, *stream);
 }
 
 std::optional<LoginData> HeadlessHost::correct_login(LoginService service, const LoginData& refused,

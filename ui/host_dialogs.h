@@ -1,0 +1,31 @@
+#pragma once
+// The dialogs the engine host opens for the check run: the notice box and
+// the password dialog. The host shows them through this interface so that
+// tests answer them without a modal loop.
+#include <QString>
+
+#include <optional>
+
+#include "net/login_prompt.h"
+
+class QWidget;
+
+namespace pw::ui {
+
+class HostDialogs {
+ public:
+  virtual ~HostDialogs() = default;
+  // The notice box; returns once it closed (at the latest after ten seconds).
+  virtual void notice(QWidget* parent, const QString& title, const QString& message) = 0;
+  // The password dialog filled with `refused` (GB18030): the corrected data,
+  // or nullopt when the user gives up.
+  [[nodiscard]] virtual std::optional<LoginData> correct_login(QWidget* parent, const LoginData& refused) = 0;
+};
+
+class QtHostDialogs final : public HostDialogs {
+ public:
+  void notice(QWidget* parent, const QString& title, const QString& message) override;
+  [[nodiscard]] std::optional<LoginData> correct_login(QWidget* parent, const LoginData& refused) override;
+};
+
+}  // namespace pw::ui
