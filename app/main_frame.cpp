@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
@@ -23,9 +24,9 @@
 #include "stores/mailbox_list.h"
 #include "stores/system_settings.h"
 #include "ui/command_ids.h"
-#include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
 #include "ui/ruler_list_view.h"
+#include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
 #include "ui/user_info_view.h"
@@ -40,8 +41,6 @@ namespace cmd = ui::cmd;
 constexpr int kTitleText = 61204;
 constexpr int kCountdownText = 61329;
 constexpr int kSecondsText = 61237;
-constexpr int kCountdownPaneText = 61336;
-constexpr int kProgressPaneText = 61328;
 constexpr int kCheckingRefusal = 61384;
 constexpr int kTreeRowHeight = 250;
 
@@ -215,28 +214,15 @@ void CMainFrame::build_tool_bar() {
 }
 
 void CMainFrame::build_status_bar() {
-  QStatusBar* bar = statusBar();
-  bar->setObjectName(QStringLiteral("MainStatusBar"));
-  for (int i = 0; i < 3; ++i) {
-    panes_[i] = new QLabel(bar);
-    panes_[i]->setObjectName(QStringLiteral("StatusPane%1").arg(i));
-  }
-  const QFontMetrics metrics(panes_[1]->font());
-  panes_[1]->setFixedWidth(metrics.horizontalAdvance(ui::text(kCountdownPaneText)));
-  panes_[2]->setFixedWidth(metrics.horizontalAdvance(ui::text(kProgressPaneText)));
-  // Menu prompts replace pane 0 only; the countdown and the progress stay.
-  bar->addWidget(panes_[0], 1);
-  bar->addPermanentWidget(panes_[1]);
-  bar->addPermanentWidget(panes_[2]);
-  progress_ = new QProgressBar(bar);
-  progress_->setObjectName(QStringLiteral("CheckProgress"));
-  progress_->setTextVisible(false);
-  progress_->hide();
+  statusBar()->setObjectName(QStringLiteral("MainStatusBar"));
+  status_ = std::make_unique<ui::StatusBarSink>(statusBar());
 }
 
-QWidget* CMainFrame::pane(int index) const { return index >= 0 && index < 3 ? panes_[index] : nullptr; }
+QProgressBar* CMainFrame::progress_bar() const { return status_->progress_bar(); }
 
-QString CMainFrame::pane_text(int index) const { return pane(index) ? panes_[index]->text() : QString(); }
+QString CMainFrame::pane_text(int index) const {
+  return index >= 0 && index < ui::StatusBarSink::kPanes ? status_->pane(index)->text() : QString();
+}
 
 QWidget* CMainFrame::view_for(int id) const {
   if (id == cmd::kAddMailbox) return tree_;
@@ -357,7 +343,7 @@ void CMainFrame::tick_countdown() {
   if (s_.checks.single_check()) return;
   if (s_.mailboxes.watched_count() == 0 || s_.mailboxes.binding_count() == 0) {
     countdown_ = 1;
-    panes_[1]->clear();
+    status_->pane(StatusReport::kStepPane)->clear();
     return;
   }
   if (countdown_ == 0) {
@@ -368,7 +354,7 @@ void CMainFrame::tick_countdown() {
   if (s_.checks.check_running()) return;
   const unsigned d = interval_seconds();
   const unsigned left = d >= countdown_ ? d - countdown_ + 1 : 0;
-  panes_[1]->setText(ui::text(kCountdownText) + QString::number(left) + ui::text(kSecondsText));
+  status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText) + QString::number(left) + ui::text(kSecondsText));
   ++countdown_;
   if (countdown_ > d) countdown_ = 0;
 }
@@ -381,22 +367,7 @@ void CMainFrame::tick_shutdown() {
   QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
-void CMainFrame::apply_report(const StatusReport& report) {
-  switch (report.kind) {
-    case StatusReport::Kind::text:
-      if (QWidget* p = pane(report.pane)) static_cast<QLabel*>(p)->setText(ui::from_gb(report.text));
-      break;
-    case StatusReport::Kind::progress_range:
-      if (QWidget* p = pane(report.pane)) progress_->setGeometry(p->geometry());
-      progress_->setRange(report.range_low, report.range_high);
-      progress_->setValue(report.position);
-      progress_->show();
-      progress_->raise();
-      break;
-    case StatusReport::Kind::progress_position: progress_->setValue(report.position); break;
-    case StatusReport::Kind::hide_progress: progress_->hide(); break;
-  }
-}
+void CMainFrame::apply_report(const StatusReport& report) { status_->apply(report); }
 
 void CMainFrame::show_main() {
   if (isHidden() || isMinimized()) showNormal();

@@ -15,7 +15,6 @@
 
 #include "engine/status_report.h"
 
-class QLabel;
 class QProgressBar;
 class QTimer;
 
@@ -35,6 +34,7 @@ class CUserInfoView;
 class CUserTreeView;
 class FileDialogs;
 class MessageBoxes;
+class StatusBarSink;
 class StoreSaver;
 }  // namespace pw::ui
 
@@ -78,7 +78,9 @@ class CMainFrame : public QMainWindow {
   [[nodiscard]] CSystemTray* tray() const { return tray_; }
   [[nodiscard]] QAction* action(int id) const;
   [[nodiscard]] QString pane_text(int pane) const;
-  [[nodiscard]] QProgressBar* progress_bar() const { return progress_; }
+  [[nodiscard]] QProgressBar* progress_bar() const;
+  // Where the check worker's status reports go.
+  [[nodiscard]] ui::StatusBarSink& status_sink() const { return *status_; }
   [[nodiscard]] unsigned countdown() const { return countdown_; }
 
   // The pane that commands of the tree and the rule list route to.
@@ -116,7 +118,6 @@ class CMainFrame : public QMainWindow {
   void build_menus();
   void build_tool_bar();
   void build_status_bar();
-  [[nodiscard]] QWidget* pane(int index) const;
   void start_check(std::shared_ptr<MailboxAccount> account);
   void check_started();
   void sync_run_state();
@@ -133,8 +134,7 @@ class CMainFrame : public QMainWindow {
   ui::CUserInfoView* info_ = nullptr;
   QWidget* active_view_ = nullptr;
   CBigToolBar* tool_bar_ = nullptr;
-  QLabel* panes_[3] = {};
-  QProgressBar* progress_ = nullptr;
+  std::unique_ptr<ui::StatusBarSink> status_;
   CSystemTray* tray_ = nullptr;
   QTimer* countdown_timer_ = nullptr;
   QTimer* shutdown_timer_ = nullptr;

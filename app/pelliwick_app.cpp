@@ -15,12 +15,14 @@
 #include "app/single_instance.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
-#include "engine/engine_host.h"
 #include "engine/dial_up.h"
 #include "rules/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
+#include "ui/host_dialogs.h"
 #include "ui/message_boxes.h"
+#include "ui/qt_engine_host.h"
+#include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
 
@@ -64,8 +66,9 @@ CPelliwickApp::CPelliwickApp(AppOptions options)
 
 CPelliwickApp::~CPelliwickApp() {
   // The views listen to the stores: they go first.
-  frame_.reset();
+  if (host_) host_->shut_down();
   checks_.reset();
+  frame_.reset();
 }
 
 bool CPelliwickApp::start() {
@@ -94,12 +97,18 @@ bool CPelliwickApp::start() {
   connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
 
-  if (!options_.checks && options_.make_host) {
-    host_ = options_.make_host(*frame_);
+  if (!options_.checks) {
+    if (!options_.dialogs) {
+      own_dialogs_ = std::make_unique<ui::QtHostDialogs>();
+      options_.dialogs = own_dialogs_.get();
+    }
+    host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
+    // Once the event loop ends no worker may wait for it any more.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { host_->shut_down(); });
     verifier_ = std::make_unique<SmtpSenderVerifier>();
     static NoDialUp no_dial_up;
     CheckServices services{mailboxes_, log_, local_mail_, *verifier_, clock_, no_dial_up, *host_};
-    EngineHost* host = host_.get();
+    ui::QtEngineHost* host = host_.get();
     services.smtp.notice = [host](const std::string& title, const std::string& message) {
       host->notice(title, message);
     };
@@ -149,8 +158,9 @@ void CPelliwickApp::exit() {
   (void)address_book_.save();
   if (StoreResult r = settings_.save(options_.dir); !r.ok) boxes_.show(nullptr, ui::MessageKind::failure, r.text_id);
 
+  if (host_) host_->shut_down();
+  checks_.reset();  // waits for a worker still winding down
   frame_.reset();
-  checks_.reset();
   host_.reset();
   mailboxes_.release();
   rules_.release();

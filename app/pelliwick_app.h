@@ -24,13 +24,14 @@
 #include "stores/system_settings.h"
 
 namespace pw {
-class EngineHost;
 class SenderVerifier;
 }  // namespace pw
 
 namespace pw::ui {
 class FileDialogs;
+class HostDialogs;
 class MessageBoxes;
+class QtEngineHost;
 class StoreSaver;
 }  // namespace pw::ui
 
@@ -57,9 +58,7 @@ struct AppOptions {
   // Asks the login password; true once it was given. Null: the login dialog.
   std::function<bool(const std::string& password)> login;
   std::function<void(const QUrl&)> open_url;
-  // The host of the check runs, given the frame it reports to. Null: no
-  // check can start.
-  std::function<std::unique_ptr<EngineHost>(CMainFrame&)> make_host;
+  ui::HostDialogs* dialogs = nullptr;
 
   // `-hide` and `--data-dir DIR` from the command line.
   [[nodiscard]] static AppOptions from_arguments(int argc, char** argv);
@@ -125,7 +124,8 @@ class CPelliwickApp : public QObject, private CheckControl {
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<SenderVerifier> verifier_;
   std::unique_ptr<CMainFrame> frame_;
-  std::unique_ptr<EngineHost> host_;
+  std::unique_ptr<ui::HostDialogs> own_dialogs_;
+  std::unique_ptr<ui::QtEngineHost> host_;
   std::unique_ptr<GuiCheckControl> checks_;
 
   bool started_ = false;
