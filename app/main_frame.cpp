@@ -216,6 +216,9 @@ void CMainFrame::build_tool_bar() {
 void CMainFrame::build_status_bar() {
   statusBar()->setObjectName(QStringLiteral("MainStatusBar"));
   status_ = std::make_unique<ui::StatusBarSink>(statusBar());
+  // The bar lays out its fixed-width panes only with a fixed size policy.
+  for (int i = 1; i < ui::StatusBarSink::kPanes; ++i)
+    status_->pane(i)->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 }
 
 QProgressBar* CMainFrame::progress_bar() const { return status_->progress_bar(); }

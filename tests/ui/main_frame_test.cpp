@@ -1,6 +1,8 @@
 // The main window: check pacing, close refusal, scheduled shutdown, the
 // notification area, status reports, command layout and routing.
+#include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QSplitter>
@@ -13,6 +15,7 @@
 #include "stores/system_settings.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
+#include "ui/status_bar_sink.h"
 #include "ui/ruler_list_view.h"
 #include "ui/user_tree_view.h"
 
@@ -281,6 +284,13 @@ class MainFrameTest : public QObject {
     QCOMPARE(outer->sizes().value(0), 200);
     auto* left = frame->findChild<QSplitter*>(QStringLiteral("LeftSplitter"));
     QCOMPARE(left->sizes().value(0), 250);
+    // The status panes sit side by side inside the bar, the countdown whole.
+    frame->tick_countdown();
+    QApplication::processEvents();
+    QWidget* panes[3] = {frame->status_sink().pane(0), frame->status_sink().pane(1), frame->status_sink().pane(2)};
+    QVERIFY2(panes[0]->geometry().right() < panes[1]->x(), qPrintable(QString::number(panes[0]->width())));
+    QVERIFY(panes[1]->geometry().right() < panes[2]->x());
+    QVERIFY(panes[2]->geometry().right() <= frame->statusBar()->width());
   }
 
   void helpOpensTheShippedPages() {
