@@ -3,6 +3,7 @@
 #include "base/local_time.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_sender.h"
+#include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "mail/header_field.h"
 #include "res/string_table.h"
@@ -10,17 +11,7 @@
 #include "rules/rule_description.h"
 
 namespace pw {
-
 namespace {
-
-// A header value on one line: a line break would start a header of its own.
-std::string one_line(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return out;
-}
 
 // The end of the header line whose leading line feed is at `lf`, with the
 // following lines while a line ends in ',' or ';' (address lists): the
@@ -59,8 +50,8 @@ size_t find_line(std::string_view header, std::string_view key, size_t start) {
 
 std::string ForwardAction::changed_header_form(std::string_view from, std::string_view to, std::string_view subject,
                                                std::string_view date, std::string_view mail) {
-  std::string out = "From: " + one_line(from) + "\r\nTo: " + one_line(to) + "\r\nSubject: " + one_line(subject) +
-                    "\r\nDate: " + one_line(date);
+  std::string out = "From: " + single_line(from) + "\r\nTo: " + single_line(to) + "\r\nSubject: " + single_line(subject) +
+                    "\r\nDate: " + single_line(date);
 
   // A line feed in front lets the first line be found like the others. Only
   // the header block is searched: a body line such as "to: all staff" is

@@ -5,28 +5,17 @@
 #include "base/file_io.h"
 #include "base/local_time.h"
 #include "base/safe_name.h"
+#include "base/text_lines.h"
 #include "mail/base64.h"
 
 namespace pw {
-namespace {
-
-// A header value on one line: CR and LF become blanks.
-std::string one_line(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return out;
-}
-
-}  // namespace
 
 void MessageComposer::begin(std::string_view sender, std::string_view recipient, std::string_view subject,
                             std::time_t now) {
   buffer_.clear();
-  buffer_ += "From: " + one_line(sender) + "\r\n";
-  buffer_ += "To: " + one_line(recipient) + "\r\n";
-  buffer_ += "Subject: " + one_line(subject) + "\r\n";
+  buffer_ += "From: " + single_line(sender) + "\r\n";
+  buffer_ += "To: " + single_line(recipient) + "\r\n";
+  buffer_ += "Subject: " + single_line(subject) + "\r\n";
   buffer_ += "Content-Type: multipart/mixed;\r\n    boundary=\"";
   buffer_ += kBoundary;
   buffer_ += "\";\r\n";

@@ -62,9 +62,10 @@ bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::
               std::string_view recipient, std::string_view message, SmtpAccount* login) {
   SmtpSession session(options.timeout);
   configure(session, options);
-  if (!session.connect(server)) return false;
-  bool ok =
-      open_transaction(session, options, from, login) && session.rcpt_to(recipient) == 1 && transfer(session, message);
+  // QUIT goes out after any greeting, a refusing one too; after a failed
+  // connect or a lost reply the session sends nothing more.
+  bool ok = session.connect(server) && open_transaction(session, options, from, login) &&
+            session.rcpt_to(recipient) == 1 && transfer(session, message);
   (void)session.quit();
   keep_corrected_login(session, login);
   return ok;
@@ -74,9 +75,8 @@ bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std:
                   std::string_view message) {
   SmtpSession session(options.timeout);
   configure(session, options);
-  if (!session.connect(account.server)) return false;
   SmtpAccount* login = account.auth ? &account : nullptr;
-  bool ok = open_transaction(session, options, account.address, login);
+  bool ok = session.connect(account.server) && open_transaction(session, options, account.address, login);
   if (ok) {
     int accepted = 0;
     for (const std::string& recipient : split_stored_list(recipient_list))

@@ -43,8 +43,8 @@ struct SmtpDeliveryOptions {
 // Sends `message` (a complete mail with CR LF line ends) from `from` to
 // `recipient` through `server`. With `login`, logs in with AUTH LOGIN first
 // (its login and password) and leaves a corrected user name or password in
-// it. Ends with QUIT once the server greeted. True when the server took the
-// mail.
+// it. Ends with QUIT unless the connection failed or a reply was lost. True
+// when the server took the mail.
 [[nodiscard]] bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
                             std::string_view recipient, std::string_view message, SmtpAccount* login = nullptr);
 

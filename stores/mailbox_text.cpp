@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/file_io.h"
+#include "base/text_lines.h"
 #include "base/fixed_field.h"
 
 namespace pw {
@@ -83,10 +84,7 @@ MailboxImportResult import_mailboxes(MailboxList& list, const std::filesystem::p
   };
   std::string_view rest(*text);
   while (!rest.empty()) {
-    size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view line = take_line(rest);
     if (line.empty()) {
       finish_block();
     } else {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/file_io.h"
+#include "base/text_lines.h"
 
 namespace pw {
 namespace {
@@ -56,10 +57,7 @@ bool RunAtStartup::query() const {
   bool in_entry = false;
   std::string_view rest(*text);
   while (!rest.empty()) {
-    size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view line = take_line(rest);
     if (!line.empty() && line.front() == '[') {
       in_entry = line == "[Desktop Entry]";
       continue;

@@ -195,6 +195,8 @@ TEST(SmtpSession, connectFailuresAndGreetings) {
   SmtpSession s1(refused);
   EXPECT_EQ(s1.connect("nowhere.test"), 0);
   EXPECT_EQ(s1.error_text(), res::text(61249));
+  EXPECT_EQ(s1.quit(), 0);
+  EXPECT_EQ(refused.written(), "");
 
   ScriptedPeer busy;
   busy.server("554 5.3.2 busy\r\n");
@@ -203,6 +205,9 @@ TEST(SmtpSession, connectFailuresAndGreetings) {
   EXPECT_EQ(busy.connected_host(), "127.0.0.1");
   EXPECT_EQ(busy.connected_port(), 2525);
   EXPECT_EQ(s2.error_text(), "554 5.3.2 busy\r\n");
+  // A refusing greeting still gets its QUIT (RFC 5321 3.1).
+  busy.client("QUIT\r\n").server("221 bye\r\n");
+  EXPECT_EQ(s2.quit(), 1);
 }
 
 struct RcptCase {
