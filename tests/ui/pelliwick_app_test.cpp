@@ -9,13 +9,17 @@
 #include <filesystem>
 
 #include "app/check_control.h"
+#include "app/gui_check_control.h"
 #include "app/login_dialog.h"
 #include "app/main_frame.h"
 #include "app/pelliwick_app.h"
 #include "app/power_off.h"
 #include "app/single_instance.h"
 #include "base/file_io.h"
+#include "engine/dial_up.h"
 #include "engine/directory_lock.h"
+#include "engine/engine_host.h"
+#include "rules/smtp_sender_verifier.h"
 #include "frame_fixture.h"
 #include "stores/system_settings.h"
 
@@ -25,6 +29,19 @@ using namespace pw::ui::testing;
 namespace fs = std::filesystem;
 
 namespace {
+
+class QuietHost final : public EngineHost {
+ public:
+  void report(const StatusReport&) override {}
+  std::optional<LoginData> correct_login(LoginService, const LoginData&, std::string_view) override { return {}; }
+  void bring_to_front() override {}
+  void confirm(std::string_view, std::span<MailProcessor* const>, int) override {}
+  void dial_up_failed(std::string_view) override {}
+  void notice(std::string_view, std::string_view) override {}
+  bool ask_yes_no(std::string_view) override { return false; }
+  void warning(std::string_view) override {}
+  DownloadResult download_mail(const DownloadRequest&) override { return {}; }
+};
 
 // Records the state of the program directory when the power-off came.
 class RecordingPowerOff final : public PowerOff {
@@ -214,17 +231,25 @@ class PelliwickAppTest : public QObject {
   }
 
   void checkLockKeepsCronAndTheWindowApart() {
-    pw::test::TempDir temp;
-    const ProgramDir dir(temp.path());
+    FrameStores s;
+    QuietHost host;
+    NoDialUp no_dial_up;
+    SmtpSenderVerifier verifier;
+    GuiCheckControl checks(s.dir, CheckServices{s.mailboxes, s.log, s.local, verifier, s.clock, no_dial_up, host},
+                           s.rules, s.settings);
+    const fs::path lock_file = s.dir.file(DirectoryLock::kCheckLockName);
     {
       // A headless check holds the lock: the window starts none.
-      DirectoryLock cron(dir.file(DirectoryLock::kCheckLockName));
+      DirectoryLock cron(lock_file);
       QVERIFY(cron.locked());
-      DirectoryLock window(dir.file(DirectoryLock::kCheckLockName));
-      QVERIFY(!window.locked());
+      QVERIFY(!checks.start(nullptr));
     }
-    DirectoryLock after(dir.file(DirectoryLock::kCheckLockName));
-    QVERIFY(after.locked());
+    QVERIFY(checks.start(nullptr));
+    checks.run().wait();
+    QVERIFY(!checks.check_running());
+    QVERIFY(!DirectoryLock(lock_file).locked());  // held until the frame has seen the end
+    checks.run_ended();
+    QVERIFY(DirectoryLock(lock_file).locked());
   }
 };
 
