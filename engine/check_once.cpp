@@ -1,17 +1,15 @@
 #include "engine/check_once.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "base/local_time.h"
 #include "engine/check_run.h"
 #include "engine/dial_up.h"
+#include "engine/directory_lock.h"
 #include "engine/headless_host.h"
 #include "res/string_table.h"
 #include "rules/rule_store.h"
+#include "rules/rule_store_use_counter.h"
 #include "rules/smtp_sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
@@ -20,37 +18,6 @@
 
 namespace pw {
 namespace {
-
-// Held for the whole check, so two checks started by timers that overlap
-// never work on the same stores at once.
-class DirectoryLock {
- public:
-  explicit DirectoryLock(const std::filesystem::path& file)
-      : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    locked_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-  }
-  ~DirectoryLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DirectoryLock(const DirectoryLock&) = delete;
-  DirectoryLock& operator=(const DirectoryLock&) = delete;
-  [[nodiscard]] bool locked() const { return locked_; }
-
- private:
-  int fd_;
-  bool locked_ = false;
-};
-
-// Rule use counts follow the bindings as the accounts load.
-class UseCounter final : public RuleUseCounter {
- public:
-  explicit UseCounter(RuleStore& rules) : rules_(rules) {}
-  void rule_bound(uint32_t id) override { (void)rules_.change_use_count(static_cast<int32_t>(id), 1); }
-  void rule_unbound(uint32_t id) override { (void)rules_.change_use_count(static_cast<int32_t>(id), -1); }
-
- private:
-  RuleStore& rules_;
-};
 
 void say(std::FILE* out, const char* text) {
   if (out) std::fprintf(out, "%s\n", text);
@@ -69,7 +36,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
     say(options.out, "pelliwick: 无法建立数据目录");
     return 1;
   }
-  DirectoryLock lock(dir.file("CheckOnce.lock"));
+  DirectoryLock lock(dir.file(DirectoryLock::kCheckLockName));
   if (!lock.locked()) {
     say(options.out, "pelliwick: 这个数据目录的另一次检查正在进行");
     return 1;
@@ -79,7 +46,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   const SystemSettings settings = SystemSettings::load(dir);
   RuleStore rules;
   (void)rules.load(dir);
-  UseCounter counter(rules);
+  RuleStoreUseCounter counter(rules);
   MailboxList mailboxes(dir, &counter);
   (void)mailboxes.load([&rules](uint32_t id) { return rules.find_by_id(static_cast<int32_t>(id)) != nullptr; });
   OperationLog log(dir, clock);

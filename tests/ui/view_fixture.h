@@ -16,7 +16,7 @@
 #include "base/program_dir.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
-#include "stores/rule_use_counter.h"
+#include "rules/rule_store_use_counter.h"
 #include "stores/system_settings.h"
 #include "support/temp_dir.h"
 #include "ui/file_dialogs.h"
@@ -60,22 +60,12 @@ class ScriptedFiles final : public FileDialogs {
   QStringList filters;
 };
 
-class UseCounter final : public RuleUseCounter {
- public:
-  explicit UseCounter(RuleStore& rules) : rules_(rules) {}
-  void rule_bound(uint32_t id) override { (void)rules_.change_use_count(static_cast<int32_t>(id), 1); }
-  void rule_unbound(uint32_t id) override { (void)rules_.change_use_count(static_cast<int32_t>(id), -1); }
-
- private:
-  RuleStore& rules_;
-};
-
 // Everything the views take, over a fresh program directory.
 struct Stores {
   pw::test::TempDir temp;
   ProgramDir dir{temp.path()};
   RuleStore rules;
-  UseCounter counter{rules};
+  RuleStoreUseCounter counter{rules};
   MailboxList mailboxes{dir, &counter};
   SystemSettings settings;
   RecordingBoxes boxes;

@@ -1,0 +1,35 @@
+#include "app/about_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/frame_icons.h"
+#include "ui/ui_text.h"
+
+namespace pw::app {
+
+CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("AboutDialog"));
+  setWindowTitle(QStringLiteral("关于 Pelliwick"));
+  auto* icon = new QLabel(this);
+  icon->setPixmap(program_icon().pixmap(32, 32));
+  auto* version = new QLabel(version_line(), this);
+  version->setObjectName(QStringLiteral("VersionLine"));
+  auto* maker = new QLabel(ui::text(61376) + QStringLiteral(" 出品"), this);
+  maker->setObjectName(QStringLiteral("MakerLine"));
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  auto* layout = new QGridLayout(this);
+  layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+  layout->addWidget(version, 0, 1);
+  layout->addWidget(maker, 1, 1);
+  layout->addWidget(buttons, 2, 0, 1, 2);
+  layout->setColumnStretch(1, 1);
+}
+
+QString CAboutDialog::version_line() { return ui::text(61204) + QStringLiteral(" v") + ui::text(61377); }
+
+}  // namespace pw::app

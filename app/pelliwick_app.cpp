@@ -1,0 +1,191 @@
+#include "app/pelliwick_app.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QStandardPaths>
+
+#include <cstring>
+#include <system_error>
+
+#include "app/gui_check_control.h"
+#include "app/help_pages.h"
+#include "app/login_dialog.h"
+#include "app/main_frame.h"
+#include "app/power_off.h"
+#include "app/single_instance.h"
+#include "app/system_tray.h"
+#include "base/file_io.h"
+#include "engine/dial_up.h"
+#include "rules/smtp_sender_verifier.h"
+#include "ui/file_dialogs.h"
+#include "ui/gb_qstring.h"
+#include "ui/host_dialogs.h"
+#include "ui/message_boxes.h"
+#include "ui/qt_engine_host.h"
+#include "ui/status_bar_sink.h"
+#include "ui/store_saver.h"
+#include "ui/ui_text.h"
+
+namespace pw::app {
+namespace {
+
+constexpr int kTitleText = 61204;
+constexpr int kFirstRunQuestion = 61438;
+
+std::filesystem::path default_first_run_marker() {
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  return ui::to_path(dir) / "pelliwick" / "first-run-done";
+}
+
+}  // namespace
+
+AppOptions AppOptions::from_arguments(int argc, char** argv) {
+  AppOptions options;
+  options.dir = ProgramDir::from_arguments(argc, argv);
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-hide") == 0) options.hide = true;
+  return options;
+}
+
+CPelliwickApp::CPelliwickApp(AppOptions options)
+    : options_(std::move(options)),
+      clock_(options_.clock ? *options_.clock : system_clock_),
+      mailboxes_(options_.dir, &counter_),
+      log_(options_.dir, clock_),
+      local_mail_(options_.dir, clock_),
+      address_book_(options_.dir),
+      own_boxes_(options_.boxes ? nullptr : std::make_unique<ui::QtMessageBoxes>()),
+      own_files_(options_.files ? nullptr : std::make_unique<ui::QtFileDialogs>()),
+      own_power_off_(options_.power_off ? nullptr : std::make_unique<LogindPowerOff>()),
+      boxes_(options_.boxes ? *options_.boxes : *own_boxes_),
+      files_(options_.files ? *options_.files : *own_files_),
+      power_off_(options_.power_off ? *options_.power_off : *own_power_off_) {
+  if (!options_.open_url) options_.open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  if (options_.first_run_marker.empty()) options_.first_run_marker = default_first_run_marker();
+}
+
+CPelliwickApp::~CPelliwickApp() {
+  // The views listen to the stores: they go first.
+  if (host_) host_->shut_down();
+  checks_.reset();
+  frame_.reset();
+}
+
+bool CPelliwickApp::start() {
+  const QString title = ui::text(kTitleText);
+  instance_ = std::make_unique<SingleInstance>(
+      options_.instance_name.isEmpty() ? SingleInstance::name_for(title) : options_.instance_name);
+  if (instance_->hand_over_to_running()) return false;
+
+  (void)options_.dir.create_directories();  // a failure shows where files are used
+  settings_ = SystemSettings::load(options_.dir);
+  ask_first_run();
+  if (settings_.option(SystemSettings::kLoginPassword) && !ask_login()) return false;
+
+  (void)rules_.load(options_.dir);
+  (void)mailboxes_.load([this](uint32_t id) { return rules_.find_by_id(static_cast<int32_t>(id)) != nullptr; });
+  log_.load_current_month();
+  if (settings_.option(SystemSettings::kPurgeLogs)) (void)log_.purge_old_months(settings_.months_to_keep);
+  local_mail_.load_current_month();
+  (void)address_book_.load();
+
+  saver_ = std::make_unique<ui::StoreSaver>(options_.dir, mailboxes_, rules_, settings_, boxes_);
+  CheckControl& checks = options_.checks ? *options_.checks : static_cast<CheckControl&>(*this);
+  frame_ = std::make_unique<CMainFrame>(FrameServices{mailboxes_, rules_, settings_, log_, local_mail_, *saver_,
+                                                      boxes_, files_, checks, clock_, shutdown_fired_,
+                                                      options_.open_url});
+  connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
+  connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
+
+  if (!options_.checks) {
+    if (!options_.dialogs) {
+      own_dialogs_ = std::make_unique<ui::QtHostDialogs>();
+      options_.dialogs = own_dialogs_.get();
+    }
+    host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
+    // Once the event loop ends no worker may wait for it any more.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { host_->shut_down(); });
+    verifier_ = std::make_unique<SmtpSenderVerifier>();
+    static NoDialUp no_dial_up;
+    CheckServices services{mailboxes_, log_, local_mail_, *verifier_, clock_, no_dial_up, *host_};
+    ui::QtEngineHost* host = host_.get();
+    services.smtp.notice = [host](const std::string& title, const std::string& message) {
+      host->notice(title, message);
+    };
+    services.smtp.login_prompt = [host](const LoginData& refused, std::string_view refusal) {
+      return host->correct_login(LoginService::smtp, refused, refusal);
+    };
+    checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
+  }
+
+  // With the login password on, the window always shows (the user has just
+  // logged in). Without a notification area a hidden start would leave no
+  // way back to the window: it starts minimised instead.
+  if (options_.hide && !settings_.option(SystemSettings::kLoginPassword)) {
+    if (frame_->tray()->available())
+      frame_->hide();
+    else
+      frame_->showMinimized();
+  } else {
+    frame_->show();
+  }
+  started_ = true;
+  return true;
+}
+
+void CPelliwickApp::ask_first_run() {
+  std::error_code error;
+  if (std::filesystem::exists(options_.first_run_marker, error)) return;
+  if (boxes_.show(nullptr, ui::MessageKind::question, kFirstRunQuestion)) {
+    const QUrl page = help_index();
+    if (!page.isEmpty()) options_.open_url(page);
+  }
+  std::filesystem::create_directories(options_.first_run_marker.parent_path(), error);
+  (void)write_file_atomic(options_.first_run_marker, "");
+}
+
+bool CPelliwickApp::ask_login() {
+  if (options_.login) return options_.login(settings_.login_password);
+  CLoginDialog dialog(settings_.login_password);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void CPelliwickApp::exit() {
+  if (!started_) return;
+  started_ = false;
+  if (StoreResult r = mailboxes_.save(); !r.ok) boxes_.show(nullptr, ui::MessageKind::failure, r.text_id);
+  if (RuleSaveResult r = rules_.save(options_.dir); !r.ok) boxes_.show(nullptr, ui::MessageKind::failure, r.message_id);
+  (void)address_book_.save();
+  if (StoreResult r = settings_.save(options_.dir); !r.ok) boxes_.show(nullptr, ui::MessageKind::failure, r.text_id);
+
+  if (host_) host_->shut_down();
+  checks_.reset();  // waits for a worker still winding down
+  frame_.reset();
+  host_.reset();
+  mailboxes_.release();
+  rules_.release();
+  address_book_.clear();
+  log_.clear();
+  local_mail_.clear();
+  empty_mail_temp();
+  if (shutdown_fired_) power_off_.power_off();
+}
+
+void CPelliwickApp::empty_mail_temp() const {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(options_.dir.file("MailTemp"), error)) {
+    std::error_code ignored;
+    if (!entry.is_directory(ignored)) std::filesystem::remove(entry.path(), ignored);
+  }
+}
+
+bool CPelliwickApp::start(std::shared_ptr<MailboxAccount> account) {
+  return checks_ && checks_->start(std::move(account));
+}
+bool CPelliwickApp::check_running() const { return checks_ && checks_->check_running(); }
+bool CPelliwickApp::single_check() const { return checks_ && checks_->single_check(); }
+void CPelliwickApp::run_ended() {
+  if (checks_) checks_->run_ended();
+}
+
+}  // namespace pw::app

@@ -1,0 +1,307 @@
+// The main window: check pacing, close refusal, scheduled shutdown, the
+// notification area, status reports, command layout and routing.
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QSplitter>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/system_tray.h"
+#include "frame_fixture.h"
+#include "stores/system_settings.h"
+#include "ui/command_ids.h"
+#include "ui/gb_qstring.h"
+#include "ui/status_bar_sink.h"
+#include "ui/ruler_list_view.h"
+#include "ui/user_tree_view.h"
+
+using namespace pw;
+using namespace pw::ui;
+using namespace pw::ui::testing;
+
+namespace {
+
+QString countdown_text(int seconds) { return text(61329) + QString::number(seconds) + text(61237); }
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+  void oneMinuteCountsSixtyDownToOneThenChecks() {
+    FrameStores s;
+    s.settings.check_interval = 1;
+    s.settings.interval_unit = SystemSettings::kMinutes;
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    for (int left = 60; left >= 1; --left) {
+      frame->tick_countdown();
+      QCOMPARE(frame->pane_text(1), countdown_text(left));
+      QVERIFY(s.checks.starts.empty());
+    }
+    frame->tick_countdown();
+    QCOMPARE(s.checks.starts.size(), size_t{1});
+    QVERIFY(s.checks.starts[0] == nullptr);
+
+    // The countdown stands still while the run lasts and starts again after it.
+    for (int i = 0; i < 5; ++i) frame->tick_countdown();
+    QCOMPARE(frame->pane_text(1), countdown_text(1));
+    QCOMPARE(frame->countdown(), 1u);
+    s.checks.finish();
+    frame->tick_countdown();
+    QCOMPARE(s.checks.ended, 1);
+    QCOMPARE(frame->pane_text(1), countdown_text(60));
+    QCOMPARE(s.checks.starts.size(), size_t{1});
+  }
+
+  void intervalUnitsAndChangesTakeEffectAtOnce() {
+    FrameStores s;
+    s.settings.check_interval = 2;
+    s.settings.interval_unit = SystemSettings::kHours;
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    frame->tick_countdown();
+    QCOMPARE(frame->pane_text(1), countdown_text(7200));
+    s.settings.check_interval = 3;
+    s.settings.interval_unit = SystemSettings::kSeconds;
+    frame->tick_countdown();  // K = 2 of 3
+    QCOMPARE(frame->pane_text(1), countdown_text(2));
+    frame->tick_countdown();
+    QCOMPARE(frame->pane_text(1), countdown_text(1));
+    frame->tick_countdown();
+    QCOMPARE(s.checks.starts.size(), size_t{1});
+  }
+
+  void checkAtStartBeginsOnTheFirstTick() {
+    FrameStores s;
+    s.settings.set_option(SystemSettings::kCheckAtStart, true);
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    frame->tick_countdown();
+    QCOMPARE(s.checks.starts.size(), size_t{1});
+  }
+
+  void nothingToCheckKeepsThePaneEmpty_data() {
+    QTest::addColumn<bool>("bind");
+    QTest::addColumn<bool>("paused");
+    QTest::newRow("no account watched") << true << true;
+    QTest::newRow("watched but no rule bound") << false << false;
+  }
+  void nothingToCheckKeepsThePaneEmpty() {
+    QFETCH(bool, bind);
+    QFETCH(bool, paused);
+    FrameStores s;
+    s.settings.check_interval = 1;
+    s.settings.interval_unit = SystemSettings::kSeconds;
+    s.add_rule("rule");
+    auto account = s.add_account("a@example.com", paused);
+    if (bind) s.mailboxes.bind(*account, static_cast<uint32_t>(s.rules.at(0)->id));
+    auto frame = s.frame();
+    frame->run_command(cmd::kCheckAll);
+    for (int i = 0; i < 5; ++i) frame->tick_countdown();
+    QVERIFY(frame->pane_text(1).isEmpty());
+    QVERIFY(s.checks.starts.empty());
+  }
+
+  void checkAllStartsOnTheNextTickAndIsOffDuringARun() {
+    FrameStores s;
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    frame->tick_countdown();
+    QVERIFY(frame->command_enabled(cmd::kCheckAll));
+    QVERIFY(frame->run_command(cmd::kCheckAll));
+    frame->tick_countdown();
+    QCOMPARE(s.checks.starts.size(), size_t{1});
+    QVERIFY(!frame->command_enabled(cmd::kCheckAll));
+    QVERIFY(!frame->action(cmd::kCheckAll)->isEnabled());
+  }
+
+  void singleAccountRunLeavesTheCountdown() {
+    FrameStores s;
+    auto account = s.add_watched("a@example.com");
+    auto frame = s.frame();
+    for (int i = 0; i < 3; ++i) frame->tick_countdown();
+    const unsigned k = frame->countdown();
+    const QString shown = frame->pane_text(1);
+    frame->set_active_view(frame->tree());
+    frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
+    QVERIFY(frame->run_command(cmd::kCheckMailbox));
+    QVERIFY(s.checks.starts.at(0) == account);
+    for (int i = 0; i < 10; ++i) frame->tick_countdown();
+    QCOMPARE(frame->countdown(), k);
+    QCOMPARE(frame->pane_text(1), shown);
+    s.checks.finish();
+    frame->tick_countdown();
+    QCOMPARE(frame->countdown(), k + 1);
+  }
+
+  void closeIsRefusedDuringACheck() {
+    FrameStores s;
+    auto frame = s.frame();
+    int closed = 0;
+    connect(frame.get(), &app::CMainFrame::closed, [&] { ++closed; });
+    frame->show();
+    s.checks.running = true;
+    QVERIFY(!frame->close());
+    QVERIFY(s.boxes.only(MessageKind::notice, 61384));
+    QCOMPARE(closed, 0);
+    QVERIFY(frame->isVisible());
+    s.checks.finish();
+    QVERIFY(frame->close());
+    QCOMPARE(closed, 1);
+  }
+
+  void scheduledShutdownFiresAtItsMinute() {
+    FrameStores s;
+    const LocalTime now = to_local(s.clock.now());
+    s.settings.shutdown_hour = now.hour;
+    s.settings.shutdown_minute = (now.minute + 1) % 60;
+    auto frame = s.frame();
+    int closed = 0;
+    connect(frame.get(), &app::CMainFrame::closed, [&] { ++closed; });
+    frame->show();
+    frame->tick_shutdown();
+    QVERIFY(!s.shutdown_fired);  // option off
+    s.settings.set_option(SystemSettings::kAutoShutdown, true);
+    frame->tick_shutdown();
+    QVERIFY(!s.shutdown_fired);  // not the minute yet
+    s.settings.shutdown_minute = now.minute;
+    // Reached during a check: the close is refused, the flag stays set.
+    s.checks.running = true;
+    frame->tick_shutdown();
+    QVERIFY(s.shutdown_fired);
+    QTRY_VERIFY(s.boxes.only(MessageKind::notice, 61384));
+    QCOMPARE(closed, 0);
+    s.checks.finish();
+    frame->tick_shutdown();
+    QTRY_COMPARE(closed, 1);
+  }
+
+  void withoutNotificationAreaMinimisingKeepsTheWindow() {
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    FrameStores s;
+    auto frame = s.frame();
+    QVERIFY(!frame->tray()->available());
+    frame->show();
+    frame->showMinimized();
+    QTest::qWait(20);
+    QVERIFY(frame->isVisible());
+    frame->hide();
+    frame->run_command(cmd::kShowMain);
+    QVERIFY(frame->isVisible());
+    QVERIFY(!frame->isMinimized());
+  }
+
+  void trayMenuHoldsShowMainThenTheWatchCommands() {
+    FrameStores s;
+    auto frame = s.frame();
+    QStringList ids;
+    for (QAction* a : frame->tray()->menu()->actions())
+      ids << (a->isSeparator() ? QStringLiteral("-") : QString::number(a->data().toInt()));
+    QCOMPARE(ids, QStringList({"32791", "-", "32780", "32781", "-", "32790"}));
+    QVERIFY(frame->tray()->menu()->defaultAction() == frame->action(cmd::kShowMain));
+  }
+
+  void statusReportsReachTheirPanes() {
+    FrameStores s;
+    auto frame = s.frame();
+    frame->show();
+    frame->apply_report(StatusReport::show_text(0, to_gb(QStringLiteral("正在检查邮箱a@example.com"))));
+    QCOMPARE(frame->pane_text(0), QStringLiteral("正在检查邮箱a@example.com"));
+    QVERIFY(!frame->progress_bar()->isVisible());
+    frame->apply_report(StatusReport::progress_range(0, 26));
+    frame->apply_report(StatusReport::progress_position(13));
+    QVERIFY(frame->progress_bar()->isVisible());
+    QCOMPARE(frame->progress_bar()->maximum(), 26);
+    QCOMPARE(frame->progress_bar()->value(), 13);
+    frame->apply_report(StatusReport::hide_progress());
+    QVERIFY(!frame->progress_bar()->isVisible());
+  }
+
+  void menusAndToolbarInTheirOrder() {
+    FrameStores s;
+    auto frame = s.frame();
+    QStringList titles;
+    for (QAction* a : frame->menuBar()->actions()) titles << a->text();
+    QCOMPARE(titles, QStringList({"系统(&S)", "远程管理(&D)", "邮箱(&M)", "规则(&R)", "设置(&C)", "查看(&V)", "帮助(&H)"}));
+    QStringList system = menu_texts(frame->menuBar()->actions()[0]->menu());
+    QCOMPARE(system, QStringList({"开启所有监管(&R)", "关闭所有监管(&P)", "-", "开启当前邮箱(&E)", "关闭当前邮箱(&U)",
+                                  "-", "检查所有邮箱(&A)", "检查当前邮箱(&C)", "-", "退出(&X)"}));
+    auto* bar = frame->findChild<QToolBar*>(QStringLiteral("MainToolBar"));
+    QStringList buttons;
+    for (QAction* a : bar->actions()) buttons << (a->isSeparator() ? QStringLiteral("-") : QString::number(a->data().toInt()));
+    QCOMPARE(buttons, QStringList({"32780", "32781", "32790", "-", "32772", "32777", "-", "32783", "32782", "-",
+                                   "32794", "57670"}));
+    QCOMPARE(frame->action(cmd::kAddMailbox)->statusTip(), QStringLiteral("添加一个被管理的邮箱"));
+    QCOMPARE(frame->action(cmd::kAddMailbox)->toolTip(), QStringLiteral("添加邮箱"));
+    QCOMPARE(frame->action(cmd::kCheckAll)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    QCOMPARE(frame->action(cmd::kHelp)->shortcut(), QKeySequence(Qt::Key_F1));
+  }
+
+  void viewCommandsRouteOnlyToTheActiveView() {
+    FrameStores s;
+    s.add_rule("rule");
+    auto frame = s.frame();
+    frame->rule_list()->setCurrentItem(frame->rule_list()->topLevelItem(0));
+    frame->set_active_view(frame->tree());
+    QVERIFY(!frame->command_enabled(cmd::kDeleteRule));
+    frame->set_active_view(frame->rule_list());
+    QVERIFY(frame->command_enabled(cmd::kDeleteRule));
+    // Adding a mailbox and exporting rules work from any pane.
+    QVERIFY(frame->command_enabled(cmd::kAddMailbox));
+    QVERIFY(frame->command_enabled(cmd::kExportRules));
+    // Dialogs not in the program yet are not offered.
+    for (int id : {cmd::kSettings, cmd::kAddressBook, cmd::kFeedback, cmd::kNewRule, cmd::kRemoteAllMails})
+      QVERIFY2(!frame->command_enabled(id), qPrintable(QString::number(id)));
+  }
+
+  void pauseAllReachesTheDisk() {
+    FrameStores s;
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    QVERIFY(frame->run_command(cmd::kPauseAll));
+    MailboxList reread(s.dir);
+    reread.load([](uint32_t) { return true; });
+    QCOMPARE(reread.count(), size_t{1});
+    QVERIFY(reread.at(0)->paused());
+    QVERIFY(!frame->command_enabled(cmd::kPauseAll));
+    QVERIFY(frame->command_enabled(cmd::kResumeAll));
+  }
+
+  void leftColumnIsTwoHundredPixelsWide() {
+    FrameStores s;
+    auto frame = s.frame();
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    auto* outer = frame->findChild<QSplitter*>(QStringLiteral("OuterSplitter"));
+    QCOMPARE(outer->sizes().value(0), 200);
+    auto* left = frame->findChild<QSplitter*>(QStringLiteral("LeftSplitter"));
+    QCOMPARE(left->sizes().value(0), 250);
+    // The status panes sit side by side inside the bar, the countdown whole.
+    frame->tick_countdown();
+    QApplication::processEvents();
+    QWidget* panes[3] = {frame->status_sink().pane(0), frame->status_sink().pane(1), frame->status_sink().pane(2)};
+    QVERIFY2(panes[0]->geometry().right() < panes[1]->x(), qPrintable(QString::number(panes[0]->width())));
+    QVERIFY(panes[1]->geometry().right() < panes[2]->x());
+    QVERIFY(panes[2]->geometry().right() <= frame->statusBar()->width());
+  }
+
+  void helpOpensTheShippedPages() {
+    FrameStores s;
+    auto frame = s.frame();
+    QVERIFY(frame->run_command(cmd::kHelp));
+    QCOMPARE(s.opened.size(), size_t{1});
+    QVERIFY(s.opened[0].isLocalFile());
+    QVERIFY(s.opened[0].toLocalFile().endsWith(QStringLiteral("/index.html")));
+  }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_test.moc"
