@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -46,6 +47,8 @@ QLineEdit* line_edit(QWidget* parent, const char* name, size_t limit, bool passw
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
   if (password) edit->setEchoMode(QLineEdit::Password);
+  // Wide enough for a server name with a port, such as "pop.example.cn:1110".
+  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("pop.mail.example.com.cn:1110")));
   limit_gb_bytes(edit, limit);
   return edit;
 }
