@@ -63,10 +63,10 @@ void fill(pw::app::CPelliwickApp& app) {
     app.log().write(r.account, to_gb(QString::fromUtf8(r.sender)), r.account, to_gb(QString::fromUtf8(r.subject)),
                     to_gb(QString::fromUtf8(r.operation)), r.ok);
   app.local_mail().add(false, "zhang.wei@example.com", to_gb(QStringLiteral("李娜 <li.na@example.com>")),
-                       to_gb(QStringLiteral("本周例会纪要")), "Tue, 08 Dec 2026 09:12:40 +0800", 18432,
+                       to_gb(QStringLiteral("本周例会纪要")), "2026/12/08 09:12:40", 18432,
                        "/home/zhang/邮件备份/本周例会纪要.eml");
   app.local_mail().add(true, "zhang.wei@example.com", to_gb(QStringLiteral("周建 <zhou.j@example.com>")),
-                       to_gb(QStringLiteral("合同草稿（附件）")), "Tue, 08 Dec 2026 10:02:11 +0800", 245760,
+                       to_gb(QStringLiteral("合同草稿（附件）")), "2026/12/08 10:02:11", 245760,
                        "/home/zhang/邮件备份/合同草稿.eml");
 }
 
