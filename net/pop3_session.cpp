@@ -155,28 +155,7 @@ int Pop3Session::user(std::string_view name) {
 
 int Pop3Session::pass(std::string_view password) {
   password_ = password;
-  switch (command(Pop3Command::pass(password))) {
-    case Reply::Accepted:
-      return kSuccess;
-    case Reply::Failed:
-      return kFailure;
-    case Reply::Refused:
-      break;
-  }
-  return correct_login();
-}
-
-int Pop3Session::correct_login() {
   for (;;) {
-    std::string refusal = error_;
-    std::optional<LoginData> fixed;
-    if (prompt_) fixed = prompt_(LoginData{user_, password_}, refusal);
-    if (!fixed || user(fixed->user) != kSuccess) {
-      user_.clear();
-      password_.clear();
-      return kFailure;
-    }
-    password_ = fixed->password;
     switch (command(Pop3Command::pass(password_))) {
       case Reply::Accepted:
         return kSuccess;
@@ -185,7 +164,21 @@ int Pop3Session::correct_login() {
       case Reply::Refused:
         break;
     }
+    if (!correct_login()) return kFailure;
   }
+}
+
+bool Pop3Session::correct_login() {
+  std::string refusal = error_;
+  std::optional<LoginData> fixed;
+  if (prompt_) fixed = prompt_(LoginData{user_, password_}, refusal);
+  if (!fixed || user(fixed->user) != kSuccess) {
+    user_.clear();
+    password_.clear();
+    return false;
+  }
+  password_ = fixed->password;
+  return true;
 }
 
 int Pop3Session::log_in(std::string_view server, std::string_view name, std::string_view password) {

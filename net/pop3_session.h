@@ -128,7 +128,9 @@ class Pop3Session {
   Reply command(const Pop3Command& c);
   int start_transfer(const Pop3Command& c);
   int absorb();
-  int correct_login();
+  // Asks the prompt for a corrected login after a refused password and sends
+  // the new user name; false when the user gave up (both values cleared).
+  bool correct_login();
   void fail(std::string text);
   void break_off(std::string text);
   void trace(std::string_view prefix, std::string_view text) const;
