@@ -180,7 +180,7 @@ bool Pop3Session::secure(const std::string& host) {
 
 bool Pop3Session::upgrade(const std::string& host) {
   if (capa() != kSuccess) return false;
-  if (!has_capability("STLS")) {
+  if (!has_capability("STLS") || !stream_.supports_tls()) {
     if (!tls_.required) return true;
     break_off(tls_missing_text(host));
     return false;

@@ -195,7 +195,7 @@ int SmtpSession::ehlo(std::string_view host) {
 int SmtpSession::hello(std::string_view host) {
   if (!ehlo(host)) return 0;
   if (encrypted_ || (!tls_.required && !stream_.supports_tls())) return 1;
-  if (!has_keyword("STARTTLS")) {
+  if (!has_keyword("STARTTLS") || !stream_.supports_tls()) {
     if (!tls_.required) return 1;
     break_off(tls_missing_text(host_));
     return 0;
