@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
 #include "support/dns_server.h"
@@ -33,6 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using pw::Pop3Session;
+using pw::bench::run_program;
 using pw::test::DovecotServer;
 
 constexpr int kMails = 2000;
@@ -93,27 +95,6 @@ s.sendall(b"QUIT\r\n"); until(b"\r\n")
 print(time.monotonic() - t0)
 )";
 
-// Runs a program; its exit status, with its standard output in `out` when given.
-int run_program(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                const fs::path* out = nullptr) {
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, out ? out->c_str() : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -141,16 +122,7 @@ double timed(const std::function<bool()>& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* in = std::getenv("PW_IN_NETNS"); !in || std::string(in) != "1") {
-    std::string self = fs::canonical("/proc/self/exe").string();
-    std::string netns = std::string(PW_SOURCE_DIR) + "/scripts/netns.sh";
-    std::vector<char*> args{netns.data(), self.data()};
-    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-    args.push_back(nullptr);
-    ::execv(netns.c_str(), args.data());
-    std::perror("scripts/netns.sh");
-    return 1;
-  }
+  if (int r = pw::bench::enter_netns(argc, argv); r != 0) return r;
   int runs = 3;
   for (int i = 1; i + 1 < argc; ++i)
     if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));

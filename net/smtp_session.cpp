@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/code_page.h"
+#include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
@@ -175,15 +176,11 @@ int SmtpSession::ehlo(std::string_view host) {
   Reply reply;
   if (!exchange(SmtpCommand::ehlo(host), reply)) return 0;
   if (reply.code == 250) {
-    // Every line after the first names an extension.
-    std::string_view text = reply.text;
-    size_t end = text.find('\n');
-    while (end != std::string_view::npos && end + 1 < text.size()) {
-      size_t begin = end + 1;
-      end = text.find('\n', begin);
-      std::string_view line = without_line_end(text.substr(begin, end == std::string_view::npos ? end : end - begin + 1));
-      if (line.size() > 4) keywords_.emplace_back(line.substr(4));
-    }
+    // Every line after the first names an extension: "250-KEYWORD params".
+    std::string_view rest = reply.text;
+    (void)take_line(rest);
+    while (!rest.empty())
+      if (std::string_view line = take_line(rest); line.size() > 4) keywords_.emplace_back(line.substr(4));
     return 1;
   }
   // An old server that does not know EHLO (RFC 5321 3.2).

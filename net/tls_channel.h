@@ -20,8 +20,8 @@ class TlsChannel {
 
   // Handshakes on `fd` (which stays owned by the caller) before `deadline`.
   // On Ok `channel` holds the session.
-  [[nodiscard]] static ByteStream::TlsResult open(int fd, const std::string& host, bool verify, Clock::time_point deadline,
-                                                  std::unique_ptr<TlsChannel>& channel);
+  [[nodiscard]] static ByteStream::TlsResult open(int fd, const std::string& host, bool verify,
+                                                  Clock::time_point deadline, std::unique_ptr<TlsChannel>& channel);
 
   // Results as ByteStream::send / receive; each wait lasts at most `timeout`.
   int send(std::string_view data, std::chrono::milliseconds timeout);
