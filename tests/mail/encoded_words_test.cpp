@@ -37,7 +37,12 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"qLowerCase", "=?gb2312?q?=d6=d0?=", "\xd6\xd0"},
         WordCase{"qEncodedUnderscoreStays", "=?us-ascii?Q?a=5Fb_c?=", "a_b c"},
         WordCase{"textAround", "Re: =?gb2312?B?1tDOxA==?= (2)", "Re: " + kZhongWenGb + " (2)"},
-        WordCase{"adjacentKeepTheirBlank", "=?gb2312?B?1tA=?= =?gb2312?B?zsQ=?=", "\xd6\xd0 \xce\xc4"},
+        WordCase{"adjacentDropTheirBlank", "=?gb2312?B?1tA=?= \t =?gb2312?B?zsQ=?=", kZhongWenGb},
+        WordCase{"unfoldedAdjacentDropTheirBlank", "=?gb2312?B?1tA=?=\r\n =?GB2312?B?zsQ=?=", kZhongWenGb},
+        WordCase{"textBetweenWordsKeepsItsBlanks", "=?gb2312?B?1tA=?= - =?gb2312?B?zsQ=?=", "\xd6\xd0 - \xce\xc4"},
+        WordCase{"characterSplitOverTwoWords", "=?UTF-8?B?5Lit5g==?= =?UTF-8?B?loc=?=", kZhongWenGb},
+        WordCase{"rawUtf8Converted", "\xe4\xb8\xad\xe6\x96\x87 =?gb2312?B?1tA=?=", kZhongWenGb + " \xd6\xd0"},
+        WordCase{"rawGbkKept", "\xd6\xd0\xce\xc4", kZhongWenGb},
         WordCase{"adjacentWithoutBlank", "=?gb2312?B?1tA=?==?gb2312?B?zsQ=?=", kZhongWenGb},
         WordCase{"unknownEncodingDecodesToNothing", "a =?gb2312?X?abc?= b", "a  b"},
         WordCase{"noEncodingLetterIsText", "=?gb2312?= =?gb2312?B?1tA=?=", "=?gb2312?= \xd6\xd0"},
@@ -70,6 +75,31 @@ TEST(EncodedWords, utf8SubjectMatchesTheTypedWord) {
   std::string subject = decode_encoded_words("=?UTF-8?B?" + base64_encode("周一会议") + "?=");
   EXPECT_NE(subject.find(typed), std::string::npos);
   EXPECT_EQ(gb_to_utf8(subject), "周一会议");
+}
+
+TEST(EncodeHeaderWords, shortWordsThatReadBackWithoutSplittingACharacter) {
+  EXPECT_EQ(encode_header_words("plain ASCII"), "plain ASCII");
+  // Two-byte and four-byte GB18030 characters mixed, long enough for
+  // several words.
+  std::string value = utf8_to_gb("季度总结😀会议记录 meeting notes 二〇二六年十二月第三周的工作安排与人员分工，"
+                                 "请各部门负责人于周五前确认");
+  std::string encoded = encode_header_words(value, 9);
+  EXPECT_TRUE(is_ascii(encoded));
+  size_t words = 0;
+  for (std::string_view rest = encoded; !rest.empty();) {
+    size_t end = rest.find("\r\n ");
+    std::string_view word = rest.substr(0, end);
+    EXPECT_LE(word.size() + (words == 0 ? 9 : 1), 76u);
+    // Only the last word may end in padding: some readers join the words'
+    // Base64 text before decoding.
+    if (end != std::string_view::npos) EXPECT_FALSE(word.ends_with("=?=")) << word;
+    ++words;
+    // Each word decodes to whole characters on its own.
+    EXPECT_TRUE(transcode(decode_encoded_words(word), "GB18030", "UTF-8")) << word;
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 3);
+  }
+  EXPECT_GE(words, 3u);
+  EXPECT_EQ(decode_encoded_words(encoded), value);
 }
 
 TEST(EncodedWords, emojiSurvivesConversion) {
