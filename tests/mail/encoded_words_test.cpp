@@ -77,31 +77,6 @@ TEST(EncodedWords, utf8SubjectMatchesTheTypedWord) {
   EXPECT_EQ(gb_to_utf8(subject), "周一会议");
 }
 
-TEST(EncodeHeaderWords, shortWordsThatReadBackWithoutSplittingACharacter) {
-  EXPECT_EQ(encode_header_words("plain ASCII"), "plain ASCII");
-  // Two-byte and four-byte GB18030 characters mixed, long enough for
-  // several words.
-  std::string value = utf8_to_gb("季度总结😀会议记录 meeting notes 二〇二六年十二月第三周的工作安排与人员分工，"
-                                 "请各部门负责人于周五前确认");
-  std::string encoded = encode_header_words(value, 9);
-  EXPECT_TRUE(is_ascii(encoded));
-  size_t words = 0;
-  for (std::string_view rest = encoded; !rest.empty();) {
-    size_t end = rest.find("\r\n ");
-    std::string_view word = rest.substr(0, end);
-    EXPECT_LE(word.size() + (words == 0 ? 9 : 1), 76u);
-    // Only the last word may end in padding: some readers join the words'
-    // Base64 text before decoding.
-    if (end != std::string_view::npos) EXPECT_FALSE(word.ends_with("=?=")) << word;
-    ++words;
-    // Each word decodes to whole characters on its own.
-    EXPECT_TRUE(transcode(decode_encoded_words(word), "GB18030", "UTF-8")) << word;
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 3);
-  }
-  EXPECT_GE(words, 3u);
-  EXPECT_EQ(decode_encoded_words(encoded), value);
-}
-
 TEST(EncodedWords, emojiSurvivesConversion) {
   std::string subject = decode_encoded_words("=?UTF-8?B?" + base64_encode("好😀") + "?=");
   EXPECT_EQ(gb_to_utf8(subject), "好😀");

@@ -7,9 +7,9 @@
 #include "base/code_page.h"
 #include "base/local_time.h"
 #include "base/text_lines.h"
+#include "mail/base64.h"
 #include "mail/encoded_words.h"
 #include "mail/header_field.h"
-#include "mail/base64.h"
 #include "mail/mime_message.h"
 #include "support/temp_dir.h"
 
@@ -98,39 +98,33 @@ TEST(MessageComposer, headerValuesCannotAddHeaders) {
 
 TEST(MessageComposer, nonAsciiHeadersGoOutAsEncodedWordsAndReadBack) {
   std::string name = utf8_to_gb("张三");
-  std::string subject = utf8_to_gb("回复：关于二〇二六年第四季度销售目标与年终考核安排的通知😀 final");
+  std::string subject = utf8_to_gb("回复：关于二〇二六年第四季度销售目标与年终考核安排的通知😀 final，"
+                                   "请各部门负责人于周五前确认");
   MessageComposer c;
   c.begin(name + " <me@example.com>", "\"" + name + "\" <you@example.net>;b@x.cn", subject, kNow);
   std::string message = c.finish();
   std::string header = message.substr(0, message.find("\r\n\r\n"));
   EXPECT_TRUE(is_ascii(header)) << header;
   for (std::string_view rest = header; !rest.empty();) EXPECT_LE(take_line(rest).size(), 76u);
+  // Only a last word may end in padding: some readers join the Base64 text
+  // of adjacent words before decoding.
+  EXPECT_EQ(header.find("=?=\r\n "), std::string::npos) << header;
   EXPECT_EQ(header_field(message, "subject:"), subject);
   EXPECT_EQ(header_field(message, "from:"), name + " <me@example.com>");
   EXPECT_EQ(header_field(message, "to:"), name + " <you@example.net>;b@x.cn");
 }
 
-TEST(MessageComposer, textPartNamesItsCharset) {
-  MessageComposer c;
-  c.begin("a", "b", "s", kNow);
-  c.add_text(utf8_to_gb("你好"));
-  EXPECT_NE(c.finish().find("Content-Type: text/plain; charset=GB18030\r\n"), std::string::npos);
-}
-
 TEST(MessageComposer, everyMessageHasItsOwnIdFromTheSendersDomain) {
-  std::string first;
-  std::string second;
-  MessageComposer c;
-  c.begin("Li <li@mail.example.cn>", "b", "s", kNow);
-  (void)without_message_id(c.finish(), &first);
-  c.begin("li@mail.example.cn", "b", "s", kNow);
-  (void)without_message_id(c.finish(), &second);
-  EXPECT_NE(first, second);
-  EXPECT_TRUE(first.ends_with("@mail.example.cn>")) << first;
-  c.begin("nobody", "b", "s", kNow);
-  std::string local;
-  (void)without_message_id(c.finish(), &local);
-  EXPECT_TRUE(local.ends_with("@localhost>")) << local;
+  std::string ids[3];
+  const char* senders[] = {"Li <li@mail.example.cn>", "li@mail.example.cn", "nobody"};
+  for (int i = 0; i < 3; ++i) {
+    MessageComposer c;
+    c.begin(senders[i], "b", "s", kNow);
+    (void)without_message_id(c.finish(), &ids[i]);
+  }
+  EXPECT_NE(ids[0], ids[1]);
+  EXPECT_TRUE(ids[0].ends_with("@mail.example.cn>")) << ids[0];
+  EXPECT_TRUE(ids[2].ends_with("@localhost>")) << ids[2];
 }
 
 TEST(MessageComposer, replyCarriesItsThreadAndSaysItIsAutomatic) {
