@@ -72,6 +72,14 @@ Match find_key(std::string_view text, std::string_view key, size_t start = 0) {
 
 bool contains_key(std::string_view text, std::string_view key) { return static_cast<bool>(find_key(text, key)); }
 
+// The first match of `key` that starts a line of `header`: a Subject that
+// mentions "Content-Type:" names no type.
+Match find_header_line(std::string_view header, std::string_view key) {
+  Match m = find_key(header, key);
+  while (m && m.pos > 0 && header[m.pos - 1] != '\n') m = find_key(header, key, m.pos + 1);
+  return m;
+}
+
 bool equals_ci(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -245,7 +253,7 @@ class Parser {
   // not change what the entity is.
   std::optional<Part> entity(std::string_view text, int depth) {
     Entity e = split_entity(text);
-    Match ct = find_key(e.header, "Content-Type:");
+    Match ct = find_header_line(e.header, "Content-Type:");
     if (!ct) return single(e, ct, npos);  // RFC 2045 5.2: text/plain
     size_t type_start = e.header.find_first_not_of(' ', ct.end);
     if (type_start == npos) return std::nullopt;
@@ -353,7 +361,7 @@ class Parser {
 
     // Only the part's own header names its transfer encoding: a forwarded
     // mail in the body has encodings of its own.
-    Match cte = find_key(header, "Content-Transfer-Encoding:");
+    Match cte = find_header_line(header, "Content-Transfer-Encoding:");
     size_t cte_end = 0;
     if (cte) {
       p.transfer_encoding = trim(rest_of_line(header, cte.end));

@@ -427,6 +427,8 @@ TEST(MimeMessageStructure, damagedMultiparts) {
       {"a header line in a body is not the part's",
        "Content-Type: multipart/mixed; boundary=x\n\n--x\nX-A: 1\n\nContent-Type: text/html\n--x--\n",
        "multipart/mixed(text/plain)"},
+      {"a header name inside another header's value is no header",
+       "Subject: Content-Type: multipart/mixed; boundary=x\nContent-Type: text/html\n\n--x\n", "text/html"},
       {"type without slash is dropped",
        "Content-Type: multipart/mixed; boundary=x\n\n--x\nContent-Type: text\n\nx\n--x--\n", "multipart/mixed"},
       {"cut before the closing delimiter keeps the last part",
