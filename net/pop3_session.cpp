@@ -140,6 +140,8 @@ int Pop3Session::connect(std::string_view server) {
   reader_.clear();
   broken_ = false;
   in_transfer_ = false;
+  capa_asked_ = false;
+  capabilities_.clear();
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
     break_off(res::text(kCannotConnect));
@@ -193,30 +195,36 @@ int Pop3Session::list_one(int n) {
   return kSuccess;
 }
 
-int Pop3Session::uidl_all() {
-  if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
-  uids_.clear();
-  numbers_.clear();
+bool Pop3Session::read_listing(std::vector<std::string>& lines) {
+  lines.clear();
   size_t total = 0;
   std::string line;
   for (;;) {
     ReplyReader::Status s = reader_.read_line(line);
     if (s != ReplyReader::Status::Line) {
-      uids_.clear();
-      numbers_.clear();
+      lines.clear();
       break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
-      return kFailure;
+      return false;
     }
-    if (is_end_line(line)) break;
+    if (is_end_line(line)) return true;
     total += line.size();
     if (total > limits_.max_listing) {
-      uids_.clear();
-      numbers_.clear();
+      lines.clear();
       break_off(own_text(kListingTooLarge));
-      return kFailure;
+      return false;
     }
+    lines.emplace_back(without_line_end(line));
+  }
+}
+
+int Pop3Session::uidl_all() {
+  if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
+  uids_.clear();
+  numbers_.clear();
+  std::vector<std::string> lines;
+  if (!read_listing(lines)) return kFailure;
+  for (std::string_view entry : lines) {
     // "n uid": the identifier is everything after the first blank.
-    std::string_view entry = without_line_end(line);
     size_t blank = entry.find(' ');
     if (blank == std::string_view::npos) continue;
     size_t pos = 0;
@@ -227,6 +235,32 @@ int Pop3Session::uidl_all() {
   }
   trace("S: ", "[" + std::to_string(uids_.size()) + " identifiers]");
   return kSuccess;
+}
+
+int Pop3Session::capa() {
+  if (capa_asked_) return broken_ ? kFailure : kSuccess;
+  capa_asked_ = true;
+  capabilities_.clear();
+  switch (command(Pop3Command::capa())) {
+    case Reply::Refused:
+      error_.clear();  // no CAPA: not a failure, just nothing known
+      return kSuccess;
+    case Reply::Failed:
+      return kFailure;
+    case Reply::Accepted:
+      break;
+  }
+  if (!read_listing(capabilities_)) return kFailure;
+  for (const std::string& c : capabilities_) trace("S: ", c);
+  return kSuccess;
+}
+
+bool Pop3Session::has_capability(std::string_view keyword) const {
+  for (std::string_view c : capabilities_) {
+    std::string_view first = c.substr(0, c.find(' '));
+    if (first.size() == keyword.size() && starts_with_ci(first, keyword)) return true;
+  }
+  return false;
 }
 
 int Pop3Session::start_transfer(const Pop3Command& c) {

@@ -94,6 +94,16 @@ class Pop3Session {
   [[nodiscard]] int receive_more();
   [[nodiscard]] int dele(int n);
   [[nodiscard]] int quit();
+  // CAPA (RFC 2449), sent at most once per connection (and once more after
+  // an upgrade to TLS, which voids the list): the capability lines, such as
+  // "TOP", "PIPELINING", "SASL PLAIN LOGIN". A server that refuses CAPA has
+  // an empty list and the session goes on as before. kFailure only when the
+  // connection is lost.
+  [[nodiscard]] int capa();
+  // The list of the last capa(); empty before it.
+  [[nodiscard]] const std::vector<std::string>& capabilities() const { return capabilities_; }
+  // Whether the list holds a line whose first word is `keyword` (any case).
+  [[nodiscard]] bool has_capability(std::string_view keyword) const;
 
   // Entries of the last UIDL listing.
   [[nodiscard]] int message_count() const { return static_cast<int>(uids_.size()); }
@@ -126,6 +136,10 @@ class Pop3Session {
   bool send_command(const Pop3Command& command);
   Reply read_status();
   Reply command(const Pop3Command& c);
+  // Reads the lines of a multi-line reply up to its "." line, each without
+  // its line end, bounded by max_listing; false (session broken) when cut
+  // short.
+  bool read_listing(std::vector<std::string>& lines);
   int start_transfer(const Pop3Command& c);
   int absorb();
   // Asks the prompt for a corrected login after a refused password and sends
@@ -153,6 +167,9 @@ class Pop3Session {
   std::uint32_t chunk_size_ = kDefaultChunkSize;
   bool in_transfer_ = false;
   bool at_line_start_ = true;
+
+  std::vector<std::string> capabilities_;
+  bool capa_asked_ = false;
 
   std::vector<std::string> uids_;
   std::vector<int> numbers_;
