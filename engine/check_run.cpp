@@ -46,6 +46,40 @@ constexpr int kScanError = 61431;
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
+// With a server that pipelines, the TOP or RETR commands of the next new
+// mails go out before the current one is read, a bounded window ahead, so
+// the transfers follow each other without a round trip in between. The
+// replies are read in order by the same calls as without pipelining.
+class MailPrefetch {
+ public:
+  MailPrefetch(Pop3Session& pop, uint32_t need, const std::vector<int>& news) : pop_(pop), news_(news) {
+    if (news.size() < 2 || !(need & (kFetchWhole | kFetchHeader))) return;
+    whole_ = (need & kFetchWhole) != 0;
+    on_ = pop.capa() == Pop3Session::kSuccess && pop.has_capability("PIPELINING");
+  }
+  // Keeps the commands of new mails k .. k + window - 1 sent.
+  void top_up(size_t k) {
+    if (!on_) return;
+    sent_ = std::max(sent_, k);
+    while (sent_ < news_.size() && sent_ < k + kWindow) {
+      const int number = pop_.message_number(news_[sent_]);
+      if (!(whole_ ? pop_.send_retr_ahead(number) : pop_.send_top_ahead(number, 0))) {
+        on_ = false;  // the fetch of mail k meets the failure
+        return;
+      }
+      ++sent_;
+    }
+  }
+
+ private:
+  static constexpr size_t kWindow = 32;
+  Pop3Session& pop_;
+  const std::vector<int>& news_;
+  bool on_ = false;
+  bool whole_ = false;
+  size_t sent_ = 0;
+};
+
 }  // namespace
 
 uint32_t whole_mail_chunk_size(uint32_t size) {
@@ -247,6 +281,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // The seen list is held while walking the listing and let go only while a
   // new mail is fetched.
   std::unique_lock seen_lock(seen_mutex_);
+  std::vector<int> news;  // listing entries of the new mails
   for (int i = 1; ok && i <= pop->message_count(); ++i) {
     const std::string& uid = pop->unique_id(i);
     if (std::optional<size_t> entry = account.seen().find(uid)) {
@@ -254,15 +289,26 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
       continue;
     }
     if (state.collected.contains(uid)) continue;  // collected by an earlier, failed scan
-    MailSummary mail;
-    mail.uid = uid;
-    seen_lock.unlock();
-    ok = fetch(*pop, i, pop->message_number(i), need, mail);
-    seen_lock.lock();
-    if (!ok) break;
-    state.collected.insert(uid);
-    state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
+    news.push_back(i);
   }
+  seen_lock.unlock();
+  // One LIST for all sizes instead of one per new mail.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
+  MailPrefetch prefetch(*pop, need, news);
+  for (size_t k = 0; ok && k < news.size(); ++k) {
+    const int i = news[k];
+    prefetch.top_up(k);
+    MailSummary mail;
+    mail.uid = pop->unique_id(i);
+    ok = fetch(*pop, i, pop->message_number(i), need, mail);
+    if (!ok) break;
+    seen_lock.lock();
+    state.collected.insert(mail.uid);
+    state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
+    seen_lock.unlock();
+  }
+  seen_lock.lock();
   seen_lock.unlock();
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
@@ -276,8 +322,13 @@ bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSum
   EngineHost& host = services_.host;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
-    if (pop.list_one(number) != Pop3Session::kSuccess) return false;
-    mail.size = pop.size(0);
+    const std::int64_t listed = pop.size_of_message(number);
+    if (listed >= 0) {
+      mail.size = static_cast<uint32_t>(listed);
+    } else {
+      if (pop.list_one(number) != Pop3Session::kSuccess) return false;
+      mail.size = pop.size(0);
+    }
   }
   if (need & kFetchWhole) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingMail)));
