@@ -81,21 +81,29 @@ struct Peers {
     for (int k = 0; k < large_mails(); ++k) pop.deliver("large", bench_mail(k, kMailSize));
     for (size_t k = 0; k < bulk_mails(); ++k) pop.deliver("bulk", bench_mail(k, 200));
     // Dovecot indexes a mailbox and moves its new mails in the first
-    // sessions, which may still change the identifiers: list until two
-    // listings agree. Not part of any run.
+    // sessions, which may still change the identifiers, and indexing a
+    // large mailbox may outlast a session's wait: list until two listings
+    // of every mailbox succeed and agree. Not part of any run.
     std::string last;
-    for (int session = 0; ok && session < 6; ++session) {
+    ok = false;
+    for (int session = 0; !ok && session < 12; ++session) {
+      std::string listings;
+      bool listed = true;
       for (const char* user : {"alice", "large", "bulk"}) {
         Pop3Session s;
-        ok = ok && s.log_in(pop.server_field(), user, "secret") && s.uidl_all();
-        if (std::string(user) == "bulk") {
-          bulk_uids.clear();
-          for (int i = 1; i <= s.message_count(); ++i) bulk_uids += s.unique_id(i) + "\r\n";
+        if (!s.log_in(pop.server_field(), user, "secret") || !s.uidl_all()) {
+          std::fprintf(stderr, "listing %s: %s\n", user, s.error_text().c_str());
+          listed = false;
+          continue;
         }
+        std::string uids;
+        for (int i = 1; i <= s.message_count(); ++i) uids += s.unique_id(i) + "\r\n";
+        if (std::string(user) == "bulk") bulk_uids = uids;
+        listings += uids;
         (void)s.quit();
       }
-      if (bulk_uids == last) break;
-      last = bulk_uids;
+      ok = listed && listings == last;
+      last = listed ? listings : "";
     }
   }
   test::DovecotServer pop;

@@ -80,6 +80,16 @@ class MailPrefetch {
   size_t sent_ = 0;
 };
 
+// Whether a mail's chosen actions act outside this computer: mail sent or
+// a deletion asked of the server.
+bool reaches_outside(const MailProcessor& mail) {
+  for (size_t i = 0; i < mail.rule_count(); ++i)
+    for (ActionKind kind : {ActionKind::forward, ActionKind::reply, ActionKind::delete_on_server})
+      if (mail.runs(i, bit(kind))) return true;
+  constexpr uint32_t kExtraOutside = ExtraOperations::kForward | ExtraOperations::kReply | ExtraOperations::kDelete;
+  return (mail.extra().operations & kExtraOutside) != 0;
+}
+
 }  // namespace
 
 uint32_t whole_mail_chunk_size(uint32_t size) {
@@ -396,6 +406,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   PendingDeletionQueue queued;
   const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
   std::vector<PendingDeletion> deletions;
+  bool unsynced = false;
   for (auto& mail : state.mails) {
     mail->run_actions(services);
     // Journal the deletion before the mail counts as seen: a crash in
@@ -411,9 +422,18 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     }
     // A mail no rule took had nothing done to it: should a crash forget it,
     // it is only looked at again, so it waits for the save at exit instead
-    // of costing a flush to disk (the first check of a large mailbox).
-    if (mail->rule_count() > 0 || mail->extra().operations != 0) (void)account.seen().append_seen(uid);
+    // of costing a flush to disk (the first check of a large mailbox). A
+    // mail whose actions reached the outside is on disk before the next one
+    // is acted on; local results (backups, key information, attachments)
+    // are flushed together at the end, at worst done once more after a
+    // crash.
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) {
+      const bool outside = reaches_outside(*mail);
+      (void)account.seen().append_seen(uid, outside);
+      unsynced = unsynced || !outside;
+    }
   }
+  if (unsynced) (void)account.seen().sync_file();
 
   const bool journalled = !deletions.empty();
   std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome);
