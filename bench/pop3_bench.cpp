@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "net/line_socket.h"
 #include "raw_pop3.h"
 #include "net/pop3_session.h"
@@ -37,6 +38,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using pw::Pop3Session;
+using pw::bench::run_program;
 using pw::test::DovecotServer;
 using pw::bench::run_program;
 
@@ -89,16 +91,7 @@ void print_row(const char* what, double secs, bool ok) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* in = std::getenv("PW_IN_NETNS"); !in || std::string(in) != "1") {
-    std::string self = fs::canonical("/proc/self/exe").string();
-    std::string netns = std::string(PW_SOURCE_DIR) + "/scripts/netns.sh";
-    std::vector<char*> args{netns.data(), self.data()};
-    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-    args.push_back(nullptr);
-    ::execv(netns.c_str(), args.data());
-    std::perror("scripts/netns.sh");
-    return 1;
-  }
+  if (int r = pw::bench::enter_netns(argc, argv); r != 0) return r;
   int runs = 3;
   for (int i = 1; i + 1 < argc; ++i)
     if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));

@@ -1,6 +1,7 @@
 #include "engine/check_run.h"
 
 #include <algorithm>
+#include <deque>
 #include <unordered_set>
 
 #include "engine/deletion_journal.h"
@@ -43,6 +44,8 @@ constexpr int kDeleting = 61355;
 constexpr int kDialFailed = 61360;
 constexpr int kErrorTitle = 61215;
 constexpr int kScanError = 61431;
+constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
+constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -60,14 +63,22 @@ class MailPrefetch {
   // Keeps the commands of new mails k .. k + window - 1 sent.
   void top_up(size_t k) {
     if (!on_) return;
-    sent_ = std::max(sent_, k);
-    while (sent_ < news_.size() && sent_ < k + kWindow) {
+    while (!pending_.empty() && pending_.front() < k) pending_.pop_front();
+    // The session dropped replies still due (a failure, a command out of
+    // turn): the rest goes one command after the other.
+    if (pop_.commands_ahead() != pending_.size()) {
+      on_ = false;
+      return;
+    }
+    for (sent_ = std::max(sent_, k); sent_ < news_.size() && sent_ < k + kWindow; ++sent_) {
       const int number = pop_.message_number(news_[sent_]);
+      // A mail over the limit is passed by without being asked for.
+      if (whole_ && pop_.size_of_message(number) > std::int64_t{pop_.limits().max_mail}) continue;
       if (!(whole_ ? pop_.send_retr_ahead(number) : pop_.send_top_ahead(number, 0))) {
         on_ = false;  // the fetch of mail k meets the failure
         return;
       }
-      ++sent_;
+      pending_.push_back(sent_);
     }
   }
 
@@ -75,6 +86,7 @@ class MailPrefetch {
   static constexpr size_t kWindow = 32;
   Pop3Session& pop_;
   const std::vector<int>& news_;
+  std::deque<size_t> pending_;  // new mails whose command is out
   bool on_ = false;
   bool whole_ = false;
   size_t sent_ = 0;
@@ -257,9 +269,10 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
-std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream) {
+std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record) {
   stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
   auto pop = std::make_unique<Pop3Session>(*stream);
+  pop->set_tls({.required = record.require_tls});
   pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
     return services_.host.correct_login(LoginService::pop3, refused, refusal);
   });
@@ -278,7 +291,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   EngineHost& host = services_.host;
   const MailboxRecord record = account.record();
   std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream);
+  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
   if (!pop->log_in(record.pop_server, record.login_name, record.password)) {
@@ -311,15 +324,17 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     prefetch.top_up(k);
     MailSummary mail;
     mail.uid = pop->unique_id(i);
-    ok = fetch(*pop, i, pop->message_number(i), need, mail);
-    if (!ok) break;
+    const Fetch fetched = fetch(*pop, i, pop->message_number(i), need, mail);
+    if (fetched == Fetch::too_large) refuse_large_mail(account, mail);
+    // A mail too large to take is passed by; the scan goes on unless the
+    // transfer itself ran over (the rest of that mail is still on the wire).
+    ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
+    if (fetched != Fetch::done) continue;
     seen_lock.lock();
     state.collected.insert(mail.uid);
     state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
     seen_lock.unlock();
   }
-  seen_lock.lock();
-  seen_lock.unlock();
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
   (void)pop->quit();
@@ -328,7 +343,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   return ok;
 }
 
-bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
+CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
   EngineHost& host = services_.host;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
@@ -336,9 +351,10 @@ bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSum
     if (listed >= 0) {
       mail.size = static_cast<uint32_t>(listed);
     } else {
-      if (pop.list_one(number) != Pop3Session::kSuccess) return false;
+      if (pop.list_one(number) != Pop3Session::kSuccess) return Fetch::failed;
       mail.size = pop.size(0);
     }
+    if ((need & kFetchWhole) && mail.size > pop.limits().max_mail) return Fetch::too_large;
   }
   if (need & kFetchWhole) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingMail)));
@@ -357,18 +373,31 @@ bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSum
       mail.full_text = true;
     }
     host.report(StatusReport::hide_progress());
-    return r == Pop3Session::kComplete;
+    if (r == Pop3Session::kComplete) return Fetch::done;
+    return pop.mail_too_large() ? Fetch::too_large : Fetch::failed;
   }
   if (need & kFetchHeader) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingHeader)));
     pop.set_chunk_size(Pop3Session::kDefaultChunkSize);
     int r = pop.top(number, 0);
     while (r == Pop3Session::kMore) r = pop.receive_more();
-    if (r != Pop3Session::kComplete) return false;
+    if (r != Pop3Session::kComplete) return pop.mail_too_large() ? Fetch::too_large : Fetch::failed;
     mail.mail_text = pop.take_data_text();
     mail.full_text = top_holds_body(mail.mail_text);
   }
-  return true;
+  return Fetch::done;
+}
+
+void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
+  const std::string size = std::to_string(mail.size);
+  (void)services_.log.write(account.address(), "", "", "", res::text(kNotReceived) + " " + size + " " + mail.uid,
+                            false);
+  {
+    std::lock_guard lock(seen_mutex_);
+    account.seen().add(mail.uid, true);
+  }
+  (void)account.seen().append_seen(mail.uid);
+  services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
 }
 
 void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
@@ -463,7 +492,7 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
 
   const MailboxRecord record = account.record();
   std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream);
+  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
   const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
   const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
   std::vector<bool> gone(requests.size(), false);

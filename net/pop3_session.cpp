@@ -7,6 +7,7 @@
 #include "base/code_page.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
+#include "net/tls_policy.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -14,6 +15,7 @@ namespace {
 
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
 constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
@@ -74,6 +76,7 @@ Pop3Session::~Pop3Session() = default;
 void Pop3Session::set_limits(const Limits& limits) {
   limits_ = limits;
   reader_.set_max_line(limits.max_line);
+  reader_.set_reply_base(limits.reply_base);
 }
 
 void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
@@ -89,6 +92,19 @@ void Pop3Session::break_off(std::string text) {
   error_ = std::move(text);
   broken_ = true;
   in_transfer_ = false;
+}
+
+void Pop3Session::lost(ReplyReader::Status status) {
+  switch (status) {
+    case ReplyReader::Status::TooLong:
+      break_off(own_text(kLineTooLong));
+      break;
+    case ReplyReader::Status::TooSlow:
+      break_off(res::text(kTooSlow) + host_);
+      break;
+    default:
+      break_off(res::text(kInterrupted));
+  }
 }
 
 bool Pop3Session::send_command(const Pop3Command& c) {
@@ -113,19 +129,14 @@ bool Pop3Session::send_command(const Pop3Command& c) {
     break_off(res::text(kInterrupted));
     return false;
   }
+  reader_.start_reply();
   return true;
 }
 
 Pop3Session::Reply Pop3Session::read_status() {
-  switch (reader_.read_line(status_)) {
-    case ReplyReader::Status::Line:
-      break;
-    case ReplyReader::Status::TooLong:
-      break_off(own_text(kLineTooLong));
-      return Reply::Failed;
-    default:
-      break_off(res::text(kInterrupted));
-      return Reply::Failed;
+  if (ReplyReader::Status s = reader_.read_line(status_); s != ReplyReader::Status::Line) {
+    lost(s);
+    return Reply::Failed;
   }
   trace("S: ", without_line_end(status_));
   if (starts_with_ci(status_, "-ERR")) {
@@ -152,12 +163,58 @@ int Pop3Session::connect(std::string_view server) {
   capabilities_.clear();
   ahead_.clear();
   listed_.clear();
+  mail_too_large_ = false;
+  host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
     break_off(res::text(kCannotConnect));
     return kFailure;
   }
-  return read_status() == Reply::Accepted ? kSuccess : kFailure;
+  reader_.start_reply();  // the greeting; a handshake counts towards it
+  const bool implicit = implicit_tls_port(address.port);
+  if (implicit && !secure(address.host)) return kFailure;
+  if (read_status() != Reply::Accepted) return kFailure;
+  if (!implicit && (tls_.required || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
+  return kSuccess;
+}
+
+bool Pop3Session::secure(const std::string& host) {
+  ByteStream::TlsResult r = stream_.start_tls(host, tls_.verify);
+  if (r == ByteStream::TlsResult::Ok) {
+    trace("-- TLS with ", host);
+    return true;
+  }
+  break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host) : tls_failure_text(r, host));
+  return false;
+}
+
+bool Pop3Session::upgrade(const std::string& host) {
+  if (capa() != kSuccess) return false;
+  if (!has_capability("STLS") || !stream_.supports_tls()) {
+    if (!tls_.required) return true;
+    break_off(tls_missing_text(host));
+    return false;
+  }
+  switch (command(Pop3Command::stls())) {
+    case Reply::Failed:
+      return false;
+    case Reply::Refused:
+      // Offered, then refused: no plaintext log-in after that.
+      break_off(tls_failure_text(ByteStream::TlsResult::Failed, host));
+      return false;
+    case Reply::Accepted:
+      break;
+  }
+  // Bytes that came with the answer were sent before the handshake and could
+  // be anyone's (RFC 2595 4): never read them as the server's.
+  if (!reader_.buffered().empty()) {
+    break_off(tls_failure_text(ByteStream::TlsResult::Failed, host));
+    return false;
+  }
+  if (!secure(host)) return false;
+  capa_asked_ = false;  // the list from before the upgrade is void
+  capabilities_.clear();
+  return true;
 }
 
 int Pop3Session::user(std::string_view name) {
@@ -213,7 +270,7 @@ bool Pop3Session::read_listing(std::vector<std::string>& lines) {
     ReplyReader::Status s = reader_.read_line(line);
     if (s != ReplyReader::Status::Line) {
       lines.clear();
-      break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
+      lost(s);
       return false;
     }
     if (is_end_line(line)) return true;
@@ -338,6 +395,7 @@ bool Pop3Session::drop_replies_ahead() {
 }
 
 int Pop3Session::start_transfer(const Pop3Command& c) {
+  mail_too_large_ = false;
   if (command(c) != Reply::Accepted) return kFailure;
   data_.clear();
   data_length_ = 0;
@@ -357,7 +415,7 @@ int Pop3Session::receive_more() {
   }
   int r = reader_.fill(chunk_size_);
   if (r <= 0) {
-    break_off(res::text(kInterrupted));
+    lost(receive_status(r));
     return kFailure;
   }
   return absorb();
@@ -398,6 +456,7 @@ int Pop3Session::absorb() {
     data_.clear();
     data_.shrink_to_fit();
     data_length_ = 0;
+    mail_too_large_ = true;
     break_off(own_text(kMailTooLarge));
     return kFailure;
   }

@@ -486,5 +486,22 @@ TEST_F(Pop3Script, aNewConnectionAsksForCapaAgain) {
   EXPECT_TRUE(peer.done());
 }
 
+// A server that trickles a mail fails the transfer with its own text, and the
+// session sends nothing more.
+TEST_F(Pop3Script, tricklingMailFailsAsTooSlow) {
+  using namespace std::chrono_literals;
+  Pop3Session::Limits limits;
+  limits.reply_base = 50ms;
+  pop.set_limits(limits);
+  logged_in();
+  peer.client("RETR 1\r\n").server("+OK\r\n" + std::string(100, 'm'), 1).trickle(5ms);
+  int r = pop.retr(1);
+  while (r == Pop3Session::kMore) r = pop.receive_more();
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(pop.error_text(), res::text(62204) + "pop.example.com");
+  EXPECT_EQ(pop.quit(), 0);
+  EXPECT_EQ(written_after_login(), "RETR 1\r\n");
+}
+
 }  // namespace
 }  // namespace pw
