@@ -94,4 +94,11 @@ bool append_file(const std::filesystem::path& path, std::string_view data, bool 
   return ok;
 }
 
+bool sync_existing_file(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
+  const bool ok = ::fsync(fd) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
 }  // namespace pw

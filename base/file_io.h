@@ -24,4 +24,7 @@ namespace pw {
 // With `sync`, the data is flushed to disk before returning.
 [[nodiscard]] bool append_file(const std::filesystem::path& path, std::string_view data, bool sync = false);
 
+// Flushes what was written to `path` to disk; true when it is missing.
+[[nodiscard]] bool sync_existing_file(const std::filesystem::path& path);
+
 }  // namespace pw

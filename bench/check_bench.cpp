@@ -1,11 +1,13 @@
 // Check-run benchmarks against a real Dovecot on loopback (run inside
-// scripts/netns.sh, as root like CI):
-//  - a check of 2,000 new mails of about 20 KB with a rule that needs the
-//    whole mail and backs it up, in mails per second, beside fetchmail
-//    delivering the same mailbox into a Maildir;
-//  - a "nothing new" check of a large account (100,000 mails; set
-//    PW_BENCH_BULK_MAILS for fewer) beside a raw UIDL transfer.
-// The ratios are printed at the end.
+// scripts/netns.sh, as root like CI). The mailboxes are shaped like real
+// ones: mails of about 20 KB from seven senders, arriving in bursts.
+//  (a) a first check of 2,000 new mails with a rule that backs each up;
+//  (b) the same with a body-pattern rule that saves key information;
+//  (c) a "nothing new" check of 100,000 mails (PW_BENCH_BULK_MAILS);
+// beside a raw UIDL + RETR client (one after another and pipelined),
+// fetchmail (keep, uidl, bsmtp to a file) and a raw UIDL transfer; and (a)
+// again on 20,000 mails (PW_BENCH_LARGE_MAILS) to show the cost is linear.
+// The ratios and the resident peaks are printed at the end.
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
@@ -24,6 +26,7 @@
 #include "engine/check_run.h"
 #include "engine/headless_host.h"
 #include "net/pop3_session.h"
+#include "raw_pop3.h"
 #include "rules/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
@@ -36,44 +39,71 @@ namespace {
 
 constexpr int kWholeMails = 2000;
 constexpr size_t kMailSize = 20 * 1024;
+constexpr int kSenders = 7;
 
-size_t bulk_mails() {
-  const char* v = std::getenv("PW_BENCH_BULK_MAILS");
-  return v ? std::strtoul(v, nullptr, 10) : 100000;
+size_t env_count(const char* name, size_t fallback) {
+  const char* v = std::getenv(name);
+  return v ? std::strtoul(v, nullptr, 10) : fallback;
 }
+size_t bulk_mails() { return env_count("PW_BENCH_BULK_MAILS", 100000); }
+int large_mails() { return static_cast<int>(env_count("PW_BENCH_LARGE_MAILS", 20000)); }
 
+// Mail k of a mailbox: the senders take turns in bursts of 20 mails.
 std::string bench_mail(size_t k, size_t size) {
-  std::string m = "From: Sender <sender" + std::to_string(k) + "@example.test>\nTo: alice@home.test\nSubject: mail " +
-                  std::to_string(k) + "\nDate: Tue, 7 Dec 2004 09:05:03 +0800\n\n";
+  const size_t sender = k / 20 % kSenders;
+  std::string m = "From: Sender <sender" + std::to_string(sender) + "@example.test>\nTo: alice@home.test\nSubject: mail " +
+                  std::to_string(k) + "\nDate: Tue, 7 Dec 2004 09:05:03 +0800\n\nYour order " +
+                  std::to_string(100000 + k) + " ships today.\n";
   while (m.size() < size) m += "a line of text in the body of mail number " + std::to_string(k) + "\n";
   return m;
 }
 
+// Peak resident memory since the last reset, in KiB.
+void reset_peak_memory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+long peak_memory_kib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("VmHWM:")) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return 0;
+}
+
 struct Peers {
   Peers() {
-    ok = pop.start({{"alice", "secret"}, {"bulk", "secret"}});
+    ok = pop.start({{"alice", "secret"}, {"large", "secret"}, {"bulk", "secret"}});
     if (!ok) {
       std::fprintf(stderr, "dovecot: %s\n", pop.error().c_str());
       return;
     }
     for (int k = 0; k < kWholeMails; ++k) pop.deliver("alice", bench_mail(k, kMailSize));
+    for (int k = 0; k < large_mails(); ++k) pop.deliver("large", bench_mail(k, kMailSize));
     for (size_t k = 0; k < bulk_mails(); ++k) pop.deliver("bulk", bench_mail(k, 200));
     // Dovecot indexes a mailbox and moves its new mails in the first
-    // sessions, which may still change the identifiers: list until two
-    // listings agree. Not part of any run.
+    // sessions, which may still change the identifiers, and indexing a
+    // large mailbox may outlast a session's wait: list until two listings
+    // of every mailbox succeed and agree. Not part of any run.
     std::string last;
-    for (int session = 0; ok && session < 6; ++session) {
-      for (const char* user : {"alice", "bulk"}) {
+    ok = false;
+    for (int session = 0; !ok && session < 12; ++session) {
+      std::string listings;
+      bool listed = true;
+      for (const char* user : {"alice", "large", "bulk"}) {
         Pop3Session s;
-        ok = ok && s.log_in(pop.server_field(), user, "secret") && s.uidl_all();
-        if (std::string(user) == "bulk") {
-          bulk_uids.clear();
-          for (int i = 1; i <= s.message_count(); ++i) bulk_uids += s.unique_id(i) + "\r\n";
+        if (!s.log_in(pop.server_field(), user, "secret") || !s.uidl_all()) {
+          std::fprintf(stderr, "listing %s: %s\n", user, s.error_text().c_str());
+          listed = false;
+          continue;
         }
+        std::string uids;
+        for (int i = 1; i <= s.message_count(); ++i) uids += s.unique_id(i) + "\r\n";
+        if (std::string(user) == "bulk") bulk_uids = uids;
+        listings += uids;
         (void)s.quit();
       }
-      if (bulk_uids == last) break;
-      last = bulk_uids;
+      ok = listed && listings == last;
+      last = listed ? listings : "";
     }
   }
   test::DovecotServer pop;
@@ -148,56 +178,111 @@ double timed(F&& f) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void BM_CheckWholeMailsWithBackup(benchmark::State& state) {
+// Peak resident memory of the first whole-mail check of each size, KiB.
+std::map<int, long> g_peak_kib;
+
+// One first check of `count` new mails of `user` with `rule`, timed under
+// `name`; `done` says whether every mail was acted on.
+template <typename Done>
+void check_new_mails(benchmark::State& state, const char* name, const std::string& user, int count, Rule rule,
+                     Done done) {
   if (!peers().ok) return state.SkipWithError("no Dovecot");
   for (auto _ : state) {
     state.PauseTiming();
-    test::TempDir backups;
-    Rule rule;
-    rule.action_mask = 0x08;  // back up: needs the whole mail
-    rule.backup_dir = backups.path().string();
+    test::TempDir out;
+    if (rule.has(ActionKind::backup)) rule.backup_dir = out.path().string();
+    if (rule.has(ActionKind::key_info)) rule.key_info_file = (out.path() / "keys.txt").string();
     rule.fetch_need = compute_fetch_need(rule);
-    auto p = std::make_unique<Program>("alice", rule);
+    auto p = std::make_unique<Program>(user, rule);
+    const bool first = !g_peak_kib.contains(count);
+    if (first) reset_peak_memory();
     state.ResumeTiming();
     RunOutcome outcome;
-    g_seconds["BM_CheckWholeMailsWithBackup"].push_back(timed([&] { outcome = p->check(); }));
+    g_seconds[name].push_back(timed([&] { outcome = p->check(); }));
     state.PauseTiming();
-    if (!outcome.ok() || p->local.count() != kWholeMails) state.SkipWithError("the check did not back up every mail");
+    if (first) g_peak_kib[count] = peak_memory_kib();
+    if (!outcome.ok() || !done(*p, out)) state.SkipWithError("the check did not act on every mail");
     p.reset();
     state.ResumeTiming();
   }
-  state.counters["mails/s"] = benchmark::Counter(double(kWholeMails) * double(state.iterations()),
+  state.counters["mails/s"] = benchmark::Counter(double(count) * double(state.iterations()),
                                                  benchmark::Counter::kIsRate);
 }
 
-void BM_FetchmailToMaildir(benchmark::State& state) {
+Rule backup_rule() {
+  Rule rule;
+  rule.action_mask = bit(ActionKind::backup);  // needs the whole mail
+  return rule;
+}
+
+void BM_CheckWholeMailsWithBackup(benchmark::State& state) {
+  check_new_mails(state, "BM_CheckWholeMailsWithBackup", "alice", kWholeMails, backup_rule(),
+                  [](Program& p, const test::TempDir&) { return p.local.count() == size_t(kWholeMails); });
+}
+
+void BM_CheckLargeMailboxWithBackup(benchmark::State& state) {
+  check_new_mails(state, "BM_CheckLargeMailboxWithBackup", "large", large_mails(), backup_rule(),
+                  [](Program& p, const test::TempDir&) { return p.local.count() == size_t(large_mails()); });
+}
+
+void BM_CheckBodyPatternKeyInfo(benchmark::State& state) {
+  Rule rule;
+  rule.condition_mask = bit(ConditionKind::body_pattern);
+  rule.body_pattern = "*order *<#1> ships*";
+  rule.action_mask = bit(ActionKind::key_info);
+  rule.key_info_template = "#F# #1#";
+  check_new_mails(state, "BM_CheckBodyPatternKeyInfo", "alice", kWholeMails, rule,
+                  [](Program&, const test::TempDir& out) {
+                    const std::optional<std::string> keys = read_file(out.path() / "keys.txt");
+                    return keys && size_t(std::count(keys->begin(), keys->end(), '\n')) >= size_t(kWholeMails);
+                  });
+}
+
+void BM_RawRetrSequential(benchmark::State& state) {
+  if (!peers().ok) return state.SkipWithError("no Dovecot");
+  for (auto _ : state)
+    g_seconds["BM_RawRetrSequential"].push_back(timed([&] {
+      if (!bench::raw_fetch(peers().pop.port(), "alice", kWholeMails, false)) state.SkipWithError("raw fetch failed");
+    }));
+}
+
+void BM_RawRetrPipelined(benchmark::State& state) {
+  if (!peers().ok) return state.SkipWithError("no Dovecot");
+  for (auto _ : state)
+    g_seconds["BM_RawRetrPipelined"].push_back(timed([&] {
+      if (!bench::raw_fetch(peers().pop.port(), "alice", kWholeMails, true)) state.SkipWithError("raw fetch failed");
+    }));
+}
+
+// fetchmail with `keep` and `uidl`, writing every mail as batched SMTP into
+// one file (no process per mail).
+void BM_FetchmailBsmtp(benchmark::State& state) {
   if (!peers().ok) return state.SkipWithError("no Dovecot");
   for (auto _ : state) {
     state.PauseTiming();
     test::TempDir work;
-    const std::filesystem::path maildir = work.path() / "Maildir";
-    for (const char* sub : {"tmp", "new", "cur"}) std::filesystem::create_directories(maildir / sub);
     const std::filesystem::path rc = work.path() / "fetchmailrc";
+    const std::filesystem::path out = work.path() / "mail.bsmtp";
     {
-      std::ofstream out(rc);
-      out << "poll 127.0.0.1 with proto POP3 port " << peers().pop.port()
-          << " uidl user \"alice\" there with password \"secret\" is \"root\" here options keep sslproto ''"
-          << " mda \"/bin/sh -c 'cat > " << maildir.string() << "/tmp/$$ && mv " << maildir.string() << "/tmp/$$ "
-          << maildir.string() << "/new/$$'\"\n";
+      std::ofstream f(rc);
+      f << "poll 127.0.0.1 with proto POP3 port " << peers().pop.port()
+        << " uidl user \"alice\" there with password \"secret\" is \"root\" here options keep sslproto ''"
+        << " bsmtp " << out.string() << "\n";
     }
     ::chmod(rc.c_str(), 0600);
-    const std::string command = "fetchmail -s -f " + rc.string() + " --idfile " + (work.path() / "ids").string() +
-                                " >/dev/null 2>&1";
+    const std::string w = work.path().string();
+    const std::vector<std::string> env{"PATH=/usr/bin:/bin", "HOME=" + w, "FETCHMAILHOME=" + w, "LANG=C.UTF-8"};
     state.ResumeTiming();
-    g_seconds["BM_FetchmailToMaildir"].push_back(timed([&] { (void)std::system(command.c_str()); }));
+    int status = -1;
+    g_seconds["BM_FetchmailBsmtp"].push_back(timed([&] {
+      status = bench::run_program({"/usr/bin/fetchmail", "-s", "-f", rc.string(), "--idfile", w + "/ids"}, env);
+    }));
     state.PauseTiming();
-    size_t n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(maildir / "new")) n += e.is_regular_file() ? 1 : 0;
-    if (n != kWholeMails) state.SkipWithError(("fetchmail delivered " + std::to_string(n) + " mails").c_str());
+    const std::optional<std::string> written = read_file(out);
+    if (status != 0 || !written || written->size() < size_t(kWholeMails) * kMailSize)
+      state.SkipWithError("fetchmail did not deliver every mail");
     state.ResumeTiming();
   }
-  state.counters["mails/s"] = benchmark::Counter(double(kWholeMails) * double(state.iterations()),
-                                                 benchmark::Counter::kIsRate);
 }
 
 void BM_NothingNewCheck(benchmark::State& state) {
@@ -217,19 +302,20 @@ void BM_NothingNewCheck(benchmark::State& state) {
 
 void BM_RawUidl(benchmark::State& state) {
   if (!peers().ok) return state.SkipWithError("no Dovecot");
-  for (auto _ : state) {
+  for (auto _ : state)
     g_seconds["BM_RawUidl"].push_back(timed([&] {
-      Pop3Session s;
-      if (!s.log_in(peers().pop.server_field(), "bulk", "secret") || !s.uidl_all()) state.SkipWithError("UIDL failed");
-      (void)s.quit();
+      if (!bench::raw_uidl(peers().pop.port(), "bulk")) state.SkipWithError("UIDL failed");
     }));
-  }
 }
 
-BENCHMARK(BM_CheckWholeMailsWithBackup)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FetchmailToMaildir)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckWholeMailsWithBackup)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckBodyPatternKeyInfo)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawRetrSequential)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawRetrPipelined)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FetchmailBsmtp)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawUidl)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_NothingNewCheck)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckLargeMailboxWithBackup)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double median_of(const char* prefix) {
   for (const auto& [name, seconds] : g_seconds)
@@ -244,15 +330,29 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const double check = pw::median_of("BM_CheckWholeMailsWithBackup");
-  const double fetchmail = pw::median_of("BM_FetchmailToMaildir");
-  const double nothing = pw::median_of("BM_NothingNewCheck");
-  const double uidl = pw::median_of("BM_RawUidl");
-  if (check > 0 && fetchmail > 0)
-    std::printf("whole-mail check with backup: %.0f mails/s, fetchmail to Maildir: %.0f mails/s, ratio %.2f\n",
-                pw::kWholeMails / check, pw::kWholeMails / fetchmail, fetchmail / check);
-  if (nothing > 0 && uidl > 0)
-    std::printf("nothing-new check of %zu mails: %.1f ms, raw UIDL: %.1f ms, ratio %.2f\n", pw::bulk_mails(),
-                nothing * 1000, uidl * 1000, nothing / uidl);
+  using pw::median_of;
+  const double backup = median_of("BM_CheckWholeMailsWithBackup");
+  const double keys = median_of("BM_CheckBodyPatternKeyInfo");
+  const double sequential = median_of("BM_RawRetrSequential");
+  const double pipelined = median_of("BM_RawRetrPipelined");
+  const double fetchmail = median_of("BM_FetchmailBsmtp");
+  const double nothing = median_of("BM_NothingNewCheck");
+  const double uidl = median_of("BM_RawUidl");
+  const double large = median_of("BM_CheckLargeMailboxWithBackup");
+  auto ratio = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
+  std::printf("\nmedians: (a) backup %.3f s, (b) key information %.3f s, raw sequential %.3f s, raw pipelined %.3f s, "
+              "fetchmail %.3f s\n",
+              backup, keys, sequential, pipelined, fetchmail);
+  std::printf("(a) backup check / raw pipelined: %.2f (target <= 1.5); / raw sequential: %.2f; fetchmail / check: "
+              "%.2f (target >= 5)\n",
+              ratio(backup, pipelined), ratio(backup, sequential), ratio(fetchmail, backup));
+  std::printf("(b) key-information check / raw pipelined: %.2f (target <= 1.3); / raw sequential: %.2f\n",
+              ratio(keys, pipelined), ratio(keys, sequential));
+  std::printf("(c) nothing-new check of %zu mails / raw UIDL: %.2f (target <= 1.0): %.1f ms against %.1f ms\n",
+              pw::bulk_mails(), ratio(nothing, uidl), nothing * 1000, uidl * 1000);
+  std::printf("%d mails / %d mails with backup: %.2f (target <= 11)\n", pw::large_mails(), pw::kWholeMails,
+              ratio(large, backup));
+  for (const auto& [count, kib] : pw::g_peak_kib)
+    std::printf("resident peak of the first check of %d mails: %.1f MiB\n", count, kib / 1024.0);
   return 0;
 }

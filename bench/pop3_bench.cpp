@@ -28,12 +28,11 @@
 
 #include "bench_support.h"
 #include "net/line_socket.h"
+#include "raw_pop3.h"
 #include "net/pop3_session.h"
 #include "stores/seen_uid_list.h"
 #include "support/dovecot_server.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,6 +40,7 @@ namespace fs = std::filesystem;
 using pw::Pop3Session;
 using pw::bench::run_program;
 using pw::test::DovecotServer;
+using pw::bench::run_program;
 
 constexpr int kMails = 2000;
 constexpr size_t kMailSize = 20000;
@@ -69,80 +69,7 @@ std::string mail_of(int n, size_t size) {
   return m;
 }
 
-// ---- the minimal raw client: blocking socket, no parsing beyond the terminators.
-class RawClient {
- public:
-  explicit RawClient(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  }
-  ~RawClient() { ::close(fd_); }
-  void send(const std::string& s) {
-    if (ok_ && ::write(fd_, s.data(), s.size()) != static_cast<ssize_t>(s.size())) ok_ = false;
-  }
-  // Reads until `count` occurrences of `end` have passed.
-  void read_until(const char* end, int count) {
-    size_t n = std::strlen(end);
-    std::string tail;
-    while (ok_ && count > 0) {
-      ssize_t r = ::read(fd_, buf_, sizeof buf_);
-      if (r <= 0) {
-        ok_ = false;
-        return;
-      }
-      tail.append(buf_, static_cast<size_t>(r));
-      size_t pos = 0;
-      while (count > 0 && (pos = tail.find(end, pos)) != std::string::npos) {
-        --count;
-        pos += n;
-        tail.erase(0, pos);
-        pos = 0;
-      }
-      if (tail.size() > n) tail.erase(0, tail.size() - n);
-    }
-  }
-  bool log_in() {
-    read_until("\r\n", 1);
-    send("USER alice\r\n");
-    read_until("\r\n", 1);
-    send("PASS secret\r\n");
-    read_until("\r\n", 1);
-    return ok_;
-  }
-  [[nodiscard]] bool ok() const { return ok_; }
-
- private:
-  int fd_ = -1;
-  bool ok_ = false;
-  char buf_[1 << 18];
-};
-
-bool raw_fetch(int port, bool pipelined) {
-  RawClient c(port);
-  if (!c.log_in()) return false;
-  c.send("UIDL\r\n");
-  c.read_until("\r\n.\r\n", 1);
-  if (pipelined) {
-    std::string all;
-    for (int i = 1; i <= kMails; ++i) all += "RETR " + std::to_string(i) + "\r\n";
-    c.send(all);
-    c.read_until("\r\n.\r\n", kMails);
-  } else {
-    for (int i = 1; i <= kMails; ++i) {
-      c.send("RETR " + std::to_string(i) + "\r\n");
-      c.read_until("\r\n.\r\n", 1);
-    }
-  }
-  c.send("QUIT\r\n");
-  c.read_until("\r\n", 1);
-  return c.ok();
-}
+bool raw_fetch(int port, bool pipelined) { return pw::bench::raw_fetch(port, "alice", kMails, pipelined); }
 
 bool session_fetch(const DovecotServer& server, std::uint32_t chunk) {
   Pop3Session pop;
@@ -288,17 +215,7 @@ int main(int argc, char** argv) {
       runs, check_ok);
   double raw_uidl = seconds_of(
       [&] {
-        RawClient c(port);
-        c.read_until("\r\n", 1);
-        c.send("USER bob\r\n");
-        c.read_until("\r\n", 1);
-        c.send("PASS secret\r\n");
-        c.read_until("\r\n", 1);
-        c.send("UIDL\r\n");
-        c.read_until("\r\n.\r\n", 1);
-        c.send("QUIT\r\n");
-        c.read_until("\r\n", 1);
-        return c.ok();
+        return pw::bench::raw_uidl(port, "bob");
       },
       runs, raw_ok);
   std::printf("\nNothing new, %d listed mails all in the seen list (SeenUidList, %zu entries):\n", listed, seen.size());

@@ -1,6 +1,7 @@
 #include "engine/check_run.h"
 
 #include <algorithm>
+#include <deque>
 #include <unordered_set>
 
 #include "engine/deletion_journal.h"
@@ -47,6 +48,59 @@ constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接�
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
+
+// With a server that pipelines, the TOP or RETR commands of the next new
+// mails go out before the current one is read, a bounded window ahead, so
+// the transfers follow each other without a round trip in between. The
+// replies are read in order by the same calls as without pipelining.
+class MailPrefetch {
+ public:
+  MailPrefetch(Pop3Session& pop, uint32_t need, const std::vector<int>& news) : pop_(pop), news_(news) {
+    if (news.size() < 2 || !(need & (kFetchWhole | kFetchHeader))) return;
+    whole_ = (need & kFetchWhole) != 0;
+    on_ = pop.capa() == Pop3Session::kSuccess && pop.has_capability("PIPELINING");
+  }
+  // Keeps the commands of new mails k .. k + window - 1 sent.
+  void top_up(size_t k) {
+    if (!on_) return;
+    while (!pending_.empty() && pending_.front() < k) pending_.pop_front();
+    // The session dropped replies still due (a failure, a command out of
+    // turn): the rest goes one command after the other.
+    if (pop_.commands_ahead() != pending_.size()) {
+      on_ = false;
+      return;
+    }
+    for (sent_ = std::max(sent_, k); sent_ < news_.size() && sent_ < k + kWindow; ++sent_) {
+      const int number = pop_.message_number(news_[sent_]);
+      // A mail over the limit is passed by without being asked for.
+      if (whole_ && pop_.size_of_message(number) > std::int64_t{pop_.limits().max_mail}) continue;
+      if (!(whole_ ? pop_.send_retr_ahead(number) : pop_.send_top_ahead(number, 0))) {
+        on_ = false;  // the fetch of mail k meets the failure
+        return;
+      }
+      pending_.push_back(sent_);
+    }
+  }
+
+ private:
+  static constexpr size_t kWindow = 32;
+  Pop3Session& pop_;
+  const std::vector<int>& news_;
+  std::deque<size_t> pending_;  // new mails whose command is out
+  bool on_ = false;
+  bool whole_ = false;
+  size_t sent_ = 0;
+};
+
+// Whether a mail's chosen actions act outside this computer: mail sent or
+// a deletion asked of the server.
+bool reaches_outside(const MailProcessor& mail) {
+  for (size_t i = 0; i < mail.rule_count(); ++i)
+    for (ActionKind kind : {ActionKind::forward, ActionKind::reply, ActionKind::delete_on_server})
+      if (mail.runs(i, bit(kind))) return true;
+  constexpr uint32_t kExtraOutside = ExtraOperations::kForward | ExtraOperations::kReply | ExtraOperations::kDelete;
+  return (mail.extra().operations & kExtraOutside) != 0;
+}
 
 }  // namespace
 
@@ -250,6 +304,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // The seen list is held while walking the listing and let go only while a
   // new mail is fetched.
   std::unique_lock seen_lock(seen_mutex_);
+  std::vector<int> news;  // listing entries of the new mails
   for (int i = 1; ok && i <= pop->message_count(); ++i) {
     const std::string& uid = pop->unique_id(i);
     if (std::optional<size_t> entry = account.seen().find(uid)) {
@@ -257,23 +312,29 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
       continue;
     }
     if (state.collected.contains(uid)) continue;  // collected by an earlier, failed scan
+    news.push_back(i);
+  }
+  seen_lock.unlock();
+  // One LIST for all sizes instead of one per new mail.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
+  MailPrefetch prefetch(*pop, need, news);
+  for (size_t k = 0; ok && k < news.size(); ++k) {
+    const int i = news[k];
+    prefetch.top_up(k);
     MailSummary mail;
-    mail.uid = uid;
-    seen_lock.unlock();
+    mail.uid = pop->unique_id(i);
     const Fetch fetched = fetch(*pop, i, pop->message_number(i), need, mail);
     if (fetched == Fetch::too_large) refuse_large_mail(account, mail);
-    seen_lock.lock();
     // A mail too large to take is passed by; the scan goes on unless the
     // transfer itself ran over (the rest of that mail is still on the wire).
     ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
-    if (fetched != Fetch::done) {
-      if (ok) continue;
-      break;
-    }
-    state.collected.insert(uid);
+    if (fetched != Fetch::done) continue;
+    seen_lock.lock();
+    state.collected.insert(mail.uid);
     state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
+    seen_lock.unlock();
   }
-  seen_lock.unlock();
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
   (void)pop->quit();
@@ -286,8 +347,13 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
   EngineHost& host = services_.host;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
-    if (pop.list_one(number) != Pop3Session::kSuccess) return Fetch::failed;
-    mail.size = pop.size(0);
+    const std::int64_t listed = pop.size_of_message(number);
+    if (listed >= 0) {
+      mail.size = static_cast<uint32_t>(listed);
+    } else {
+      if (pop.list_one(number) != Pop3Session::kSuccess) return Fetch::failed;
+      mail.size = pop.size(0);
+    }
     if ((need & kFetchWhole) && mail.size > pop.limits().max_mail) return Fetch::too_large;
   }
   if (need & kFetchWhole) {
@@ -369,6 +435,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   PendingDeletionQueue queued;
   const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
   std::vector<PendingDeletion> deletions;
+  bool unsynced = false;
   for (auto& mail : state.mails) {
     mail->run_actions(services);
     // Journal the deletion before the mail counts as seen: a crash in
@@ -384,9 +451,18 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     }
     // A mail no rule took had nothing done to it: should a crash forget it,
     // it is only looked at again, so it waits for the save at exit instead
-    // of costing a flush to disk (the first check of a large mailbox).
-    if (mail->rule_count() > 0 || mail->extra().operations != 0) (void)account.seen().append_seen(uid);
+    // of costing a flush to disk (the first check of a large mailbox). A
+    // mail whose actions reached the outside is on disk before the next one
+    // is acted on; local results (backups, key information, attachments)
+    // are flushed together at the end, at worst done once more after a
+    // crash.
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) {
+      const bool outside = reaches_outside(*mail);
+      (void)account.seen().append_seen(uid, outside);
+      unsynced = unsynced || !outside;
+    }
   }
+  if (unsynced) (void)account.seen().sync_file();
 
   const bool journalled = !deletions.empty();
   std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome);

@@ -4,7 +4,10 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <unordered_map>
 #include <system_error>
 
 #include "base/safe_name.h"
@@ -45,10 +48,12 @@ std::string SaveFolder::clean_name(std::string_view name, std::string_view fallb
 // The data goes into a hidden temporary file first and is moved under its
 // name only once complete, so a crash mid-write never leaves a cut file that
 // looks like a backup.
-int SaveFolder::write_exclusive(const std::filesystem::path& path, std::string_view data) {
-  const std::filesystem::path part = path.parent_path() / ("." + path.filename().string() + ".part");
+std::optional<std::filesystem::path> SaveFolder::write_part(std::string_view data) const {
+  static std::atomic<unsigned> serial{0};
+  const std::filesystem::path part =
+      path_ / (".pw-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".part");
   const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return errno == EEXIST ? 0 : -1;
+  if (fd < 0) return std::nullopt;
   size_t done = 0;
   while (done < data.size()) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -56,16 +61,63 @@ int SaveFolder::write_exclusive(const std::filesystem::path& path, std::string_v
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  int result = ::close(fd) == 0 && done == data.size() ? 1 : -1;
-  if (result == 1 && ::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-    // Without the no-replace rename (some file systems), a hard link keeps
-    // an existing file just as well.
-    const bool unsupported = errno == EINVAL || errno == ENOSYS;
-    if (!unsupported || ::link(part.c_str(), path.c_str()) != 0) result = errno == EEXIST ? 0 : -1;
+  if (::close(fd) != 0 || done != data.size()) {
+    discard(part);
+    return std::nullopt;
   }
+  return part;
+}
+
+int SaveFolder::place(const std::filesystem::path& part, const std::filesystem::path& path) {
+  if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 1;
+  if (errno == EEXIST) return 0;
+  // Without the no-replace rename (some file systems), a hard link keeps
+  // an existing file just as well.
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (::link(part.c_str(), path.c_str()) != 0) return errno == EEXIST ? 0 : -1;
+  discard(part);
+  return 1;
+}
+
+void SaveFolder::discard(const std::filesystem::path& part) {
   std::error_code ec;
   std::filesystem::remove(part, ec);
-  return result;
+}
+
+namespace {
+
+// Last suffix used per folder and first name. Only a shortcut: a name it
+// skips was taken when it was used, and a missing entry costs one scan.
+struct NameHints {
+  std::mutex mutex;
+  std::unordered_map<std::string, int> last;
+};
+
+NameHints& hints() {
+  static NameHints h;
+  return h;
+}
+
+std::string hint_key(const std::filesystem::path& folder, const std::string& first) {
+  return folder.string() + '/' + first;
+}
+
+}  // namespace
+
+int SaveFolder::last_used(const std::string& first) const {
+  NameHints& h = hints();
+  std::lock_guard lock(h.mutex);
+  auto it = h.last.find(hint_key(path_, first));
+  return it == h.last.end() ? 0 : it->second;
+}
+
+void SaveFolder::remember(const std::string& first, int n) const {
+  if (n == 0) return;
+  NameHints& h = hints();
+  std::lock_guard lock(h.mutex);
+  // Names carry the time to the second, so old entries are dead weight.
+  if (h.last.size() >= 4096) h.last.clear();
+  h.last[hint_key(path_, first)] = n;
 }
 
 }  // namespace pw

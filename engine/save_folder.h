@@ -3,6 +3,7 @@
 // account go (DIR/ADDRESS/BackupMail, DIR/ADDRESS/Attachment), and the
 // creation of new files in it under names that come from mails.
 #include <filesystem>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,14 +28,29 @@ class SaveFolder {
   // the name is taken, and writes `data` into it. The path written, or
   // nullopt when no file could be created or written (a partly written file
   // is removed).
+  //
+  // The data is written once, to a hidden temporary file, which is then
+  // renamed under the first free name without replacing anything. Names
+  // already taken earlier in this process for the same first name are
+  // skipped after `name_for(0)` is found taken, so a burst of mails from
+  // one sender costs a few renames each, not one per earlier mail.
   template <typename NameFor>
   [[nodiscard]] std::optional<std::filesystem::path> write_new(NameFor name_for, std::string_view data) const {
-    for (int n = 0; n < kMaxTries; ++n) {
-      const std::filesystem::path p = path_ / name_for(n);
-      const int r = write_exclusive(p, data);
-      if (r == 1) return p;
-      if (r < 0) return std::nullopt;
+    const std::string first = name_for(0);
+    const std::optional<std::filesystem::path> part = write_part(data);
+    if (!part) return std::nullopt;
+    int n = 0;
+    while (n < kMaxTries) {
+      const std::filesystem::path p = path_ / (n == 0 ? first : name_for(n));
+      const int r = place(*part, p);
+      if (r == 1) {
+        remember(first, n);
+        return p;
+      }
+      if (r < 0) break;
+      n = n == 0 ? std::max(1, last_used(first) + 1) : n + 1;
     }
+    discard(*part);
     return std::nullopt;
   }
 
@@ -42,8 +58,17 @@ class SaveFolder {
   static constexpr int kMaxTries = 100000;
 
   explicit SaveFolder(std::filesystem::path path) : path_(std::move(path)) {}
-  // 1 written, 0 the name exists already, -1 failed.
-  static int write_exclusive(const std::filesystem::path& path, std::string_view data);
+  // The data in a new hidden file of this folder; nullopt when it could not
+  // be written whole.
+  [[nodiscard]] std::optional<std::filesystem::path> write_part(std::string_view data) const;
+  // Moves `part` to `path` unless `path` exists: 1 moved, 0 the name is
+  // taken, -1 failed.
+  static int place(const std::filesystem::path& part, const std::filesystem::path& path);
+  static void discard(const std::filesystem::path& part);
+  // The highest suffix this process used for `first` in this folder (0 when
+  // none), and its update.
+  [[nodiscard]] int last_used(const std::string& first) const;
+  void remember(const std::string& first, int n) const;
 
   std::filesystem::path path_;
 };

@@ -20,6 +20,7 @@ struct Pop3Command {
   [[nodiscard]] static Pop3Command retr(int n);
   [[nodiscard]] static Pop3Command dele(int n);
   [[nodiscard]] static Pop3Command quit();
+  [[nodiscard]] static Pop3Command list_all();
   [[nodiscard]] static Pop3Command capa();
   [[nodiscard]] static Pop3Command stls();
 };

@@ -1,5 +1,6 @@
 #include "net/pop3_session.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -116,6 +117,13 @@ bool Pop3Session::send_command(const Pop3Command& c) {
     fail(own_text(kBadArgument));
     return false;
   }
+  if (!ahead_.empty()) {
+    if (ahead_.front() == c.wire) {
+      ahead_.pop_front();
+      return true;
+    }
+    if (!drop_replies_ahead()) return false;
+  }
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
     break_off(res::text(kInterrupted));
@@ -153,6 +161,8 @@ int Pop3Session::connect(std::string_view server) {
   in_transfer_ = false;
   capa_asked_ = false;
   capabilities_.clear();
+  ahead_.clear();
+  listed_.clear();
   mail_too_large_ = false;
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
@@ -318,6 +328,70 @@ bool Pop3Session::has_capability(std::string_view keyword) const {
     if (first.size() == keyword.size() && starts_with_ci(first, keyword)) return true;
   }
   return false;
+}
+
+int Pop3Session::list_all() {
+  if (command(Pop3Command::list_all()) != Reply::Accepted) return kFailure;
+  listed_.clear();
+  std::vector<std::string> lines;
+  if (!read_listing(lines)) return kFailure;
+  // "n size"; lines that are not two numbers are skipped.
+  for (std::string_view entry : lines) {
+    size_t pos = 0;
+    const std::uint32_t number = read_number(entry, pos);
+    if (pos == 0 || pos >= entry.size() || !is_blank(entry[pos]) || number == 0 || number > INT32_MAX) continue;
+    while (pos < entry.size() && is_blank(entry[pos])) ++pos;
+    const size_t digits = pos;
+    const std::uint32_t size = read_number(entry, pos);
+    if (pos == digits) continue;
+    listed_.emplace_back(static_cast<int>(number), size);
+  }
+  std::sort(listed_.begin(), listed_.end());
+  return kSuccess;
+}
+
+std::int64_t Pop3Session::size_of_message(int number) const {
+  auto it = std::lower_bound(listed_.begin(), listed_.end(), std::pair<int, std::uint32_t>(number, 0));
+  return it != listed_.end() && it->first == number ? std::int64_t{it->second} : -1;
+}
+
+bool Pop3Session::send_ahead(const Pop3Command& c) {
+  if (broken_ || !c.valid) return false;
+  trace("C: ", c.trace);
+  if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
+    break_off(res::text(kInterrupted));
+    return false;
+  }
+  ahead_.push_back(c.wire);
+  return true;
+}
+
+bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines)); }
+
+bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n)); }
+
+// Only TOP and RETR are sent ahead, so a positive reply is followed by a
+// message up to its "." line. The reason of the failure that made the
+// caller give up on them stays the session's error text.
+bool Pop3Session::drop_replies_ahead() {
+  const std::string reason = error_;
+  std::string line;
+  while (!ahead_.empty() && !broken_) {
+    ahead_.pop_front();
+    if (read_status() != Reply::Accepted) continue;
+    for (;;) {
+      const ReplyReader::Status s = reader_.read_line(line);
+      if (s != ReplyReader::Status::Line) {
+        break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
+        break;
+      }
+      if (is_end_line(line)) break;
+    }
+  }
+  ahead_.clear();
+  if (broken_) return false;
+  error_ = reason;
+  return true;
 }
 
 int Pop3Session::start_transfer(const Pop3Command& c) {

@@ -34,6 +34,8 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,6 +102,11 @@ class Pop3Session {
   [[nodiscard]] int list_one(int n);
   // UIDL: the identifiers of all messages, in the server's order.
   [[nodiscard]] int uidl_all();
+  // LIST: the sizes of all messages, for size_of_message().
+  [[nodiscard]] int list_all();
+  // The size the last list_all() gave message `number`; -1 when it was not
+  // listed.
+  [[nodiscard]] std::int64_t size_of_message(int number) const;
   // TOP n lines / RETR n: start a transfer; kComplete, kMore or kFailure.
   [[nodiscard]] int top(int n, int lines);
   [[nodiscard]] int retr(int n);
@@ -107,6 +114,16 @@ class Pop3Session {
   [[nodiscard]] int receive_more();
   [[nodiscard]] int dele(int n);
   [[nodiscard]] int quit();
+
+  // Pipelining (RFC 2449 PIPELINING): sends TOP n lines / RETR n now without
+  // reading its reply. A later top() or retr() with the same arguments, in
+  // the order sent, reads that reply instead of sending again; any other
+  // command first reads and drops the replies still due, so the conversation
+  // stays in step whatever the caller does next.
+  [[nodiscard]] bool send_top_ahead(int n, int lines);
+  [[nodiscard]] bool send_retr_ahead(int n);
+  // Commands sent ahead whose replies have not been read.
+  [[nodiscard]] size_t commands_ahead() const { return ahead_.size(); }
   // CAPA (RFC 2449), sent at most once per connection (and once more after
   // an upgrade to TLS, which voids the list): the capability lines, such as
   // "TOP", "PIPELINING", "SASL PLAIN LOGIN". A server that refuses CAPA has
@@ -156,6 +173,10 @@ class Pop3Session {
   // its line end, bounded by max_listing; false (session broken) when cut
   // short.
   bool read_listing(std::vector<std::string>& lines);
+  bool send_ahead(const Pop3Command& c);
+  // Reads and drops the replies of the commands sent ahead; false when the
+  // conversation broke meanwhile.
+  bool drop_replies_ahead();
   // TLS on the connection to `host`; false (session broken) on failure.
   bool secure(const std::string& host);
   // CAPA and STLS when offered (or required) on a plaintext connection.
@@ -194,6 +215,8 @@ class Pop3Session {
   bool at_line_start_ = true;
 
   std::vector<std::string> capabilities_;
+  std::deque<std::string> ahead_;                      // wire text of commands sent ahead
+  std::vector<std::pair<int, std::uint32_t>> listed_;  // message number, size; by number
   bool capa_asked_ = false;
 
   std::vector<std::string> uids_;

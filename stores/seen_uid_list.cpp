@@ -197,7 +197,7 @@ bool SeenUidList::save(bool listing_complete) const {
   return true;
 }
 
-bool SeenUidList::append_seen(std::string_view uid) {
+bool SeenUidList::append_seen(std::string_view uid, bool sync) {
   uid = cut(uid);
   if (uid.empty() || uid.find_first_of("\r\n") != std::string_view::npos) return false;
   std::lock_guard lock(file_mutex_);
@@ -207,7 +207,12 @@ bool SeenUidList::append_seen(std::string_view uid) {
   std::string line = ends_inside_line(file_) ? "\r\n" : "";
   line += uid;
   line += "\r\n";
-  return append_file(file_, line, true);
+  return append_file(file_, line, sync);
+}
+
+bool SeenUidList::sync_file() {
+  std::lock_guard lock(file_mutex_);
+  return file_.empty() || sync_existing_file(file_);
 }
 
 bool SeenUidList::delete_file() {

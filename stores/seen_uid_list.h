@@ -78,11 +78,14 @@ class SeenUidList {
   // when there is no file or it cannot be written (the old file then stays).
   [[nodiscard]] bool save(bool listing_complete) const;
 
-  // Appends `uid` (first 63 bytes) and CR LF to the file and flushes it to
-  // disk, so a mail whose actions are done stays seen after a crash. Does not
-  // touch the entries: add() does that. Refuses identifiers that are empty or
-  // hold a line break.
-  [[nodiscard]] bool append_seen(std::string_view uid);
+  // Appends `uid` (first 63 bytes) and CR LF to the file, so a mail whose
+  // actions are done stays seen after a crash; with `sync` it is flushed to
+  // disk before returning, else it waits for sync_file(). Does not touch the
+  // entries: add() does that. Refuses identifiers that are empty or hold a
+  // line break.
+  [[nodiscard]] bool append_seen(std::string_view uid, bool sync = true);
+  // Flushes the appends made without `sync` to disk.
+  [[nodiscard]] bool sync_file();
 
   // Deletes the file and detaches the list from it, so later saves and
   // appends by anyone still holding the account write nothing.

@@ -57,6 +57,22 @@ TEST_F(BackupActionTest, backupsAreTheMailByteForByteAndIndexed) {
   EXPECT_EQ(log_records()[0].operation, utf8_to_gb("把邮件备份到") + target.path().string());
 }
 
+// Many mails from one sender within one second: each takes the next free
+// name in order, a name taken by someone else is skipped and kept, and no
+// temporary file is left behind.
+TEST_F(BackupActionTest, burstFromOneSenderTakesTheNextFreeNamesInOrder) {
+  const std::string folder = "me@home.test/BackupMail/";
+  const std::string name = stem() + "alice@example.test)";
+  std::filesystem::create_directories(target.path() / folder);
+  target.write(folder + name + "(2).eml", "someone else's");
+  for (int k = 0; k < 6; ++k) ASSERT_TRUE(run(kPlainMail, target.path().string()));
+  std::vector<std::string> expected;
+  for (const char* suffix : {"(1)", "(2)", "(3)", "(4)", "(5)", "(6)", ""}) expected.push_back(folder + name + suffix + ".eml");
+  EXPECT_EQ(files_under(target.path()), expected);
+  EXPECT_EQ(target.read(folder + name + "(2).eml"), "someone else's");
+  EXPECT_EQ(target.read(folder + name + "(6).eml"), kPlainMail);
+}
+
 // A mail as a real server hands it over (dot lines included) is saved as the
 // server stores it.
 TEST_F(BackupActionTest, mailRetrievedFromARealServerIsSavedAsStored) {

@@ -133,9 +133,18 @@ inline ScriptedPeer& pop_uidl(ScriptedPeer& p, const std::vector<std::string>& u
   return p.client("UIDL\r\n").server(listing + ".\r\n");
 }
 inline ScriptedPeer& pop_quit(ScriptedPeer& p) { return p.client("QUIT\r\n").server("+OK bye\r\n"); }
-inline ScriptedPeer& pop_list(ScriptedPeer& p, int n, size_t size) {
-  return p.client("LIST " + std::to_string(n) + "\r\n").server("+OK " + std::to_string(n) + " " + std::to_string(size) +
-                                                                "\r\n");
+// LIST of all messages: (message number, size) pairs.
+inline ScriptedPeer& pop_list_all(ScriptedPeer& p, const std::vector<std::pair<int, size_t>>& sizes) {
+  std::string listing = "+OK\r\n";
+  for (const auto& [n, size] : sizes) listing += std::to_string(n) + " " + std::to_string(size) + "\r\n";
+  return p.client("LIST\r\n").server(listing + ".\r\n");
+}
+// CAPA answered with `lines`, or refused when there are none.
+inline ScriptedPeer& pop_capa(ScriptedPeer& p, const std::vector<std::string>& lines) {
+  if (lines.empty()) return p.client("CAPA\r\n").server("-ERR unknown command\r\n");
+  std::string reply = "+OK\r\n";
+  for (const std::string& l : lines) reply += l + "\r\n";
+  return p.client("CAPA\r\n").server(reply + ".\r\n");
 }
 inline ScriptedPeer& pop_retr(ScriptedPeer& p, int n, const std::string& mail, size_t chunk = 0) {
   return p.client("RETR " + std::to_string(n) + "\r\n").server("+OK\r\n" + mail + ".\r\n", chunk);

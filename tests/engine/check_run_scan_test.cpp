@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "check_run_fixture.h"
+#include "net/line_socket.h"
 #include "res/string_table.h"
+#include "support/dovecot_server.h"
 
 namespace pw::test {
 namespace {
@@ -57,14 +59,14 @@ TEST(CheckRunSizes, topAnswerCountsAsWholeOnlyWithBodyBytes) {
 
 class CheckRunScan : public CheckRunFixture {};
 
-TEST_F(CheckRunScan, headerAndSizeNeedsGetListAndTopForEachNewMailOnly) {
+TEST_F(CheckRunScan, headerAndSizeNeedsGetOneListAndTopForEachNewMailOnly) {
   add_rule(kFetchHeader);
   add_rule(kFetchSize);
   account->seen().add("OLD");
   ScriptedPeer& p = next_session();
   pop_login(p);
   pop_uidl(p, {"old", "new1"});  // letter case does not make a mail new
-  pop_list(p, 2, 1234);
+  pop_list_all(p, {{1, 99}, {2, 1234}});
   pop_top(p, 2, "Subject: hello\r\n\r\n");
   pop_quit(p);
 
@@ -105,7 +107,7 @@ TEST_F(CheckRunScan, wholeMailNeedGetsListAndRetrInAboutTenReceivesWithAtMostHun
   ScriptedPeer& p = next_session();
   pop_login(p);
   pop_uidl(p, {"big"});
-  pop_list(p, 1, mail.size());
+  pop_list_all(p, {{1, mail.size()}});
   pop_retr(p, 1, mail);
   pop_quit(p);
   std::string held;
@@ -147,15 +149,17 @@ TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {
   EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(CheckRunScan, failedListOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
-  add_rule(kFetchSize);
+TEST_F(CheckRunScan, failedRetrOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
+  add_rule(kFetchWhole);
   const std::vector<std::string> uids = {"u1", "u2", "u3", "u4", "u5"};
   ScriptedPeer& first = next_session();
   pop_login(first);
   pop_uidl(first, uids);
-  pop_list(first, 1, 100);
-  pop_list(first, 2, 200);
-  first.client("LIST 3\r\n").server("-ERR no such message\r\n");
+  pop_list_all(first, {{1, 100}, {2, 200}, {3, 300}, {4, 400}, {5, 500}});
+  pop_capa(first, {});  // no pipelining: one command after the other
+  pop_retr(first, 1, small_mail(1));
+  pop_retr(first, 2, small_mail(2));
+  first.client("RETR 3\r\n").server("-ERR no such message\r\n");
   pop_quit(first);
 
   RunOutcome failed = check();
@@ -174,9 +178,11 @@ TEST_F(CheckRunScan, failedListOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
   ScriptedPeer& second = next_session();
   pop_login(second);
   pop_uidl(second, uids);
-  pop_list(second, 3, 300);  // 1 and 2 are not fetched again
-  pop_list(second, 4, 400);
-  pop_list(second, 5, 500);
+  pop_list_all(second, {{1, 100}, {2, 200}, {3, 300}, {4, 400}, {5, 500}});
+  pop_capa(second, {});
+  pop_retr(second, 3, small_mail(3));  // 1 and 2 are not fetched again
+  pop_retr(second, 4, small_mail(4));
+  pop_retr(second, 5, small_mail(5));
   pop_quit(second);
 
   EXPECT_TRUE(check().ok());
@@ -185,6 +191,28 @@ TEST_F(CheckRunScan, failedListOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
   EXPECT_EQ(run.waiting_mails(*account), 0u);
   EXPECT_TRUE(account->uid_list_complete());
   EXPECT_EQ(seen_file_lines(), uids);
+}
+
+// With PIPELINING the commands of the new mails go out together; a refused
+// one fails the scan as it does one after another: the mails before it are
+// kept, the replies still due are read before QUIT.
+TEST_F(CheckRunScan, pipelinedScanSendsAheadAndARefusalInTheMiddleEndsItAsWithout) {
+  add_rule(kFetchHeader);
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"u1", "u2", "u3", "u4"});
+  pop_capa(p, {"TOP", "UIDL", "PIPELINING"});
+  p.client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n")
+      .server("+OK\r\nSubject: one\r\n\r\n.\r\n-ERR gone\r\n+OK\r\nSubject: three\r\n\r\n..dot\r\n.\r\n-ERR gone\r\n");
+  pop_quit(p);
+
+  RunOutcome outcome = check();
+
+  expect_sessions_done();
+  EXPECT_EQ(outcome.scans_failed, 1u);
+  EXPECT_EQ(run.waiting_mails(*account), 1u);
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_NE(host.notices[0].find("-ERR gone"), std::string::npos);
 }
 
 TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) {
@@ -280,9 +308,9 @@ TEST_F(CheckRunScan, brokenTransferFailsTheScanAndTheMailIsNewAgain) {
   ScriptedPeer& p = next_session();
   pop_login(p);
   pop_uidl(p, {"a", "b"});
-  pop_list(p, 1, 40);
+  pop_list_all(p, {{1, 40}, {2, 40}});
+  pop_capa(p, {});
   pop_retr(p, 1, small_mail(1));
-  pop_list(p, 2, 40);
   p.client("RETR 2\r\n").server("+OK\r\nFrom: x\r\n").close();
 
   EXPECT_EQ(check().scans_failed, 1u);
@@ -318,6 +346,7 @@ TEST_F(CheckRunScan, mailNoRuleTookIsSeenInMemoryAndReachesTheFileAtTheSave) {
   ScriptedPeer& p = next_session();
   pop_login(p);
   pop_uidl(p, {"plain", "hot"});
+  pop_capa(p, {});
   pop_top(p, 1, "Subject: hello\r\n\r\n");
   pop_top(p, 2, "Subject: urgent matter\r\n\r\n");
   pop_quit(p);
@@ -340,9 +369,9 @@ TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   ScriptedPeer& p = next_session();
   pop_login(p);
   pop_uidl(p, {"huge", "small"});
-  pop_list(p, 1, huge);
-  pop_list(p, 2, small_mail(2).size());
-  pop_retr(p, 2, small_mail(2));
+  pop_list_all(p, {{1, huge}, {2, small_mail(2).size()}});
+  pop_capa(p, {"PIPELINING"});
+  pop_retr(p, 2, small_mail(2));  // the huge one is never asked for
   pop_quit(p);
   ScriptedPeer& again = next_session();
   pop_login(again);
@@ -362,6 +391,67 @@ TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(62205) + std::to_string(huge));
   EXPECT_TRUE(account->seen().find("huge").has_value());
   EXPECT_TRUE(account->seen().find("small").has_value());
+}
+
+// A real server's stream with PIPELINING struck from its capabilities.
+class WithoutPipelining final : public ByteStream {
+ public:
+  bool connect(const std::string& host, int port) override { return socket_.connect(host, port); }
+  int send(std::string_view data) override { return socket_.send(data); }
+  int receive(char* buffer, size_t capacity) override {
+    const int n = socket_.receive(buffer, capacity);
+    if (n > 0)
+      for (char* p = buffer; (p = static_cast<char*>(memmem(p, buffer + n - p, "PIPELINING", 10))); p += 10) *p = 'X';
+    return n;
+  }
+
+ private:
+  LineSocket socket_;
+};
+
+// One first check of a real server's mailbox with a rule of `need` that
+// asks first, through a stream with or without pipelining: the texts held
+// when the window would open, and the reports.
+struct RealServerScan : CheckRunFixture {
+  void TestBody() override {}
+  std::vector<std::string> scan(const std::string& server, uint32_t need, bool pipelined,
+                                std::vector<StatusReport>& reports) {
+    MailboxRecord r = account->record();
+    r.pop_server = server;
+    account->set_record(r);
+    add_rule(need, 0, 5).action_mask = bit(ActionKind::confirm);
+    std::vector<std::string> held;
+    host.on_confirm = [&](std::span<MailProcessor* const> mails) {
+      for (MailProcessor* m : mails) held.push_back(m->summary().mail_text);
+    };
+    CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
+                                [pipelined]() -> std::unique_ptr<ByteStream> {
+                                  if (pipelined) return std::make_unique<LineSocket>();
+                                  return std::make_unique<WithoutPipelining>();
+                                }}};
+    EXPECT_TRUE(real.run(nullptr, settings()).ok());
+    // Where the bar stands between receives depends on how the bytes
+    // happen to arrive, with or without pipelining; the rest may not.
+    for (const StatusReport& report : host.reports)
+      if (report.kind != StatusReport::Kind::progress_position) reports.push_back(report);
+    return held;
+  }
+};
+
+// The same mailbox on Dovecot, scanned with and without pipelining, for
+// headers and for whole mails: the same mails, bytes, texts and ranges.
+TEST(CheckRunPipelining, pipelinedScanOfARealServerGivesWhatTheSequentialOneGives) {
+  DovecotServer pop;
+  for (int k = 0; k < 70; ++k) pop.deliver("me", small_mail(k) + std::string(size_t(k) * 301, 'x') + "\n.\n..\n");
+  ASSERT_TRUE(pop.start({{"me", "pop-secret"}})) << pop.error();
+  for (uint32_t need : {kFetchHeader, kFetchWhole}) {
+    std::vector<StatusReport> with, without;
+    const std::vector<std::string> pipelined = RealServerScan().scan(pop.server_field(), need, true, with);
+    const std::vector<std::string> sequential = RealServerScan().scan(pop.server_field(), need, false, without);
+    EXPECT_EQ(pipelined.size(), 70u) << need;
+    EXPECT_EQ(pipelined, sequential) << need;
+    EXPECT_EQ(with, without) << need;
+  }
 }
 
 }  // namespace

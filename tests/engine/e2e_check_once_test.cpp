@@ -270,11 +270,12 @@ TEST(CheckOnceScripted, failedListOfThirdOfFiveLosesNoMailAcrossRuns) {
   ScriptedPeer& first = *peers.back();
   pop_login(first);
   pop_uidl(first, uids);
-  for (int n = 1; n <= 2; ++n) {
-    pop_list(first, n, small_mail(n).size());
-    pop_retr(first, n, small_mail(n));
-  }
-  first.client("LIST 3\r\n").server("-ERR no such message\r\n");
+  std::vector<std::pair<int, size_t>> sizes_listed;
+  for (int n = 1; n <= 5; ++n) sizes_listed.emplace_back(n, small_mail(n).size());
+  pop_list_all(first, sizes_listed);
+  pop_capa(first, {});
+  for (int n = 1; n <= 2; ++n) pop_retr(first, n, small_mail(n));
+  first.client("RETR 3\r\n").server("-ERR no such message\r\n");
   pop_quit(first);
   EXPECT_EQ(run_check_once(program, options), 1);
   EXPECT_TRUE(first.done());
@@ -284,10 +285,9 @@ TEST(CheckOnceScripted, failedListOfThirdOfFiveLosesNoMailAcrossRuns) {
   ScriptedPeer& second = *peers.back();
   pop_login(second);
   pop_uidl(second, uids);
-  for (int n = 1; n <= 5; ++n) {
-    pop_list(second, n, small_mail(n).size());
-    pop_retr(second, n, small_mail(n));
-  }
+  pop_list_all(second, sizes_listed);
+  pop_capa(second, {});
+  for (int n = 1; n <= 5; ++n) pop_retr(second, n, small_mail(n));
   pop_quit(second);
   EXPECT_EQ(run_check_once(program, options), 0);
   EXPECT_TRUE(second.done());
