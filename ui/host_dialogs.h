@@ -5,10 +5,16 @@
 #include <QString>
 
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "net/login_prompt.h"
 
 class QWidget;
+
+namespace pw {
+class MailProcessor;
+}
 
 namespace pw::ui {
 
@@ -20,6 +26,10 @@ class HostDialogs {
   // The password dialog filled with `refused` (GB18030): the corrected data,
   // or nullopt when the user gives up.
   [[nodiscard]] virtual std::optional<LoginData> correct_login(QWidget* parent, const LoginData& refused) = 0;
+  // The confirmation window over the new mails of `address`; returns once it
+  // closed. The real window unless a test answers otherwise.
+  virtual void confirm(QWidget* parent, std::string_view address, std::span<MailProcessor* const> mails,
+                       int countdown_seconds);
 };
 
 class QtHostDialogs final : public HostDialogs {
