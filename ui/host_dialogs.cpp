@@ -2,6 +2,7 @@
 
 #include "ui/confirm/confirm_mails_dialog.h"
 #include "ui/confirm/extra_editors.h"
+#include "ui/file_dialogs.h"
 #include "ui/message_boxes.h"
 #include "ui/notice_box.h"
 #include "ui/password_dialog.h"
@@ -11,7 +12,8 @@ namespace pw::ui {
 void HostDialogs::confirm(QWidget* parent, std::string_view address, std::span<MailProcessor* const> mails,
                           int countdown_seconds) {
   QtMessageBoxes boxes;
-  QtExtraEditors editors;
+  QtFileDialogs files;
+  QtExtraEditors editors(boxes, files, pick_recipients_);
   ConfirmMailsDialog dialog(parent, address, mails, countdown_seconds, {boxes, editors});
   (void)dialog.exec();
 }

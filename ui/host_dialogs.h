@@ -4,8 +4,10 @@
 // tests answer them without a modal loop.
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "net/login_prompt.h"
@@ -30,6 +32,13 @@ class HostDialogs {
   // closed. The real window unless a test answers otherwise.
   virtual void confirm(QWidget* parent, std::string_view address, std::span<MailProcessor* const> mails,
                        int countdown_seconds);
+
+  // The address-book button of the window's forward dialog; without one the
+  // button picks nothing.
+  void set_recipient_picker(std::function<std::string(QWidget*)> picker) { pick_recipients_ = std::move(picker); }
+
+ private:
+  std::function<std::string(QWidget*)> pick_recipients_;
 };
 
 class QtHostDialogs final : public HostDialogs {

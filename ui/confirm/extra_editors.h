@@ -4,6 +4,8 @@
 // pattern button, as one-off texts expand no markers), backup the folder
 // chooser. Behind an interface so that tests answer without a modal loop.
 #include <cstdint>
+#include <functional>
+#include <string>
 
 class QWidget;
 
@@ -12,6 +14,9 @@ struct ExtraOperations;
 }
 
 namespace pw::ui {
+
+class FileDialogs;
+class MessageBoxes;
 
 class ExtraEditors {
  public:
@@ -23,7 +28,15 @@ class ExtraEditors {
 
 class QtExtraEditors final : public ExtraEditors {
  public:
+  // `pick_recipients` is the forward dialog's address-book button.
+  QtExtraEditors(MessageBoxes& boxes, FileDialogs& files, std::function<std::string(QWidget*)> pick_recipients)
+      : boxes_(boxes), files_(files), pick_recipients_(std::move(pick_recipients)) {}
   bool edit(QWidget* parent, uint8_t operation, ExtraOperations& extra) override;
+
+ private:
+  MessageBoxes& boxes_;
+  FileDialogs& files_;
+  std::function<std::string(QWidget*)> pick_recipients_;
 };
 
 }  // namespace pw::ui
