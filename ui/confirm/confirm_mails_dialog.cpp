@@ -17,6 +17,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <QStyle>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <thread>
@@ -143,7 +146,14 @@ void ConfirmMailsDialog::build() {
   mail_list_->setObjectName(QStringLiteral("mailList"));
   mail_list_->setHorizontalHeaderLabels({QString(), text(kSenderColumn), text(kRecipientColumn),
                                          text(kSubjectColumn), text(kDateColumn), text(kSizeColumn)});
-  for (int c = 0; int width : {16, 100, 100, 150, 150, 80}) mail_list_->setColumnWidth(c++, width);
+  // The size text holds a tab, which takes more room than the narrow
+  // column gives: that column is as wide as its largest text needs.
+  const int size_width = std::max(80, mail_list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00")) + 70);
+  int table_width = 2 * mail_list_->frameWidth() + mail_list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  for (int c = 0; int width : {16, 100, 100, 150, 150, size_width}) {
+    mail_list_->setColumnWidth(c++, width);
+    table_width += width;
+  }
   mail_list_->setShowGrid(true);
   mail_list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   mail_list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -153,7 +163,7 @@ void ConfirmMailsDialog::build() {
   mail_list_->verticalHeader()->setDefaultSectionSize(mail_list_->fontMetrics().height() + 6);
   mail_list_->horizontalHeader()->setHighlightSections(false);
   mail_list_->horizontalHeader()->setStretchLastSection(true);
-  mail_list_->setMinimumWidth(16 + 100 + 100 + 150 + 150 + 80 + 4);
+  mail_list_->setMinimumWidth(table_width);
   list_label->setBuddy(mail_list_);
   mail_list_->viewport()->installEventFilter(this);
   mail_list_->installEventFilter(this);
@@ -170,6 +180,7 @@ void ConfirmMailsDialog::build() {
   auto* extra_label = new QLabel(QStringLiteral("邮件附加操作(&O)"), this);
   layout->addWidget(extra_label);
   extra_list_ = make_check_list(this, QStringLiteral("operation"), "extraList");
+  extra_list_->header()->setStretchLastSection(true);
   for (const ExtraRow& row : kExtraRows) (void)add_check_row(extra_list_, text(row.label));
   const int row_height = extra_list_->sizeHintForRow(0) > 0 ? extra_list_->sizeHintForRow(0) : 18;
   extra_list_->setFixedHeight(extra_list_->header()->sizeHint().height() + row_height * 4 + 6);
