@@ -34,6 +34,7 @@
 #include "ui/check_list.h"
 #include "ui/confirm/extra_editors.h"
 #include "ui/gb_qstring.h"
+#include "ui/mail_size.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
@@ -92,17 +93,8 @@ QIcon mail_icon(bool whole) { return held_mail_icon(whole ? 1 : 0); }
 }  // namespace
 
 QString mail_size_text(uint32_t bytes) {
-  double size = bytes;
-  const char* unit = "B";
-  if (size > 1024) {
-    size /= 1024;
-    unit = "KB";
-    if (size > 1024) {
-      size /= 1024;
-      unit = "MB";
-    }
-  }
-  return QString::asprintf(unit[0] == 'M' ? "%5.2f\t%s" : "%5.0f\t%s", size, unit);
+  const ScaledSize s = scale_mail_size(bytes);
+  return QString::asprintf(s.unit[0] == 'M' ? "%5.2f\t%s" : "%5.0f\t%s", s.value, s.unit);
 }
 
 ConfirmMailsDialog::ConfirmMailsDialog(QWidget* parent, std::string_view address,
