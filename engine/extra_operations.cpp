@@ -1,7 +1,6 @@
 #include "engine/extra_operations.h"
 
 #include "res/string_table.h"
-#include "rules/rule_description.h"
 
 namespace pw {
 namespace {
@@ -24,14 +23,8 @@ DescriptionPiece piece_for(const ExtraOperations& extra, uint8_t op) {
 
 }  // namespace
 
-const ExtraDescription::Link* ExtraDescription::hit(size_t position) const {
-  for (const Link& link : links)
-    if (position >= link.start && position < link.end) return &link;
-  return nullptr;
-}
-
-ExtraDescription describe_extra_operations(const ExtraOperations& extra) {
-  ExtraDescription out;
+RuleDescription describe_extra_operations(const ExtraOperations& extra) {
+  RuleDescription out;
   bool first = true;
   for (uint8_t op : {ExtraOperations::kForward, ExtraOperations::kReply, ExtraOperations::kBackup,
                      ExtraOperations::kDelete}) {
@@ -41,7 +34,8 @@ ExtraDescription describe_extra_operations(const ExtraOperations& extra) {
     const size_t base = out.text.size();
     DescriptionPiece piece = piece_for(extra, op);
     out.text += piece.text;
-    for (const DescriptionPiece::Link& link : piece.links) out.links.push_back({op, base + link.start, out.text.size()});
+    for (const DescriptionPiece::Link& link : piece.links)
+      out.links.push_back({LinkKind::action, op, 0, base + link.start, out.text.size()});
     out.text += "\r\n";
   }
   return out;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "rules/rule_description.h"
+
 namespace pw {
 
 struct ExtraOperations {
@@ -35,22 +37,10 @@ struct ExtraOperations {
 };
 
 // The text that describes the chosen operations, one line each (CR LF), the
-// second and later ones after "和 ", with a link over each editable value.
-// Text and positions are GB18030 bytes.
-struct ExtraDescription {
-  struct Link {
-    uint8_t operation = 0;  // the ExtraOperations bit the link edits
-    size_t start = 0;
-    size_t end = 0;  // just past the linked span (the line's end)
-  };
-  std::string text;
-  std::vector<Link> links;
-
-  // The link whose span holds byte `position`, or null.
-  [[nodiscard]] const Link* hit(size_t position) const;
-};
-
-[[nodiscard]] ExtraDescription describe_extra_operations(const ExtraOperations& extra);
+// second and later ones after "和 ", with a link over each editable value:
+// an action link whose bit is the ExtraOperations bit it edits. Text and
+// positions are GB18030 bytes.
+[[nodiscard]] RuleDescription describe_extra_operations(const ExtraOperations& extra);
 
 // What keeps the chosen operations from running: the string-table id of the
 // message (forward without recipients, reply without its file or without

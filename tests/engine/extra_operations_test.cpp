@@ -54,20 +54,20 @@ TEST(ExtraOperations, descriptionJoinsTheItemsAndLinksEachValueToItsLineEnd) {
   extra.operations = ExtraOperations::kForward | ExtraOperations::kBackup | ExtraOperations::kDelete;
   extra.forward_to = "a@x;b@x;";
   extra.backup_dir = "/bak";
-  const ExtraDescription d = describe_extra_operations(extra);
+  const RuleDescription d = describe_extra_operations(extra);
   const std::string forward = utf8_to_gb("转发给a@x和b@x\r\n");
   const std::string backup = utf8_to_gb("和 把邮件备份到/bak\r\n");
   EXPECT_EQ(d.text, forward + backup + res::text(61275) + " " + res::text(61387) + "\r\n");
   ASSERT_EQ(d.links.size(), 2u);
-  EXPECT_EQ(d.links[0].operation, ExtraOperations::kForward);
+  EXPECT_EQ(d.links[0].bit, ExtraOperations::kForward);
   EXPECT_EQ(d.links[0].start, 6u);  // after "转发给"
   EXPECT_EQ(d.links[0].end, forward.size() - 2);
-  EXPECT_EQ(d.links[1].operation, ExtraOperations::kBackup);
+  EXPECT_EQ(d.links[1].bit, ExtraOperations::kBackup);
   EXPECT_EQ(d.links[1].start, forward.size() + 3 + 12);  // after "和 " and "把邮件备份到"
   EXPECT_EQ(d.links[1].end, forward.size() + backup.size() - 2);
-  EXPECT_EQ(d.hit(d.links[1].start)->operation, ExtraOperations::kBackup);
-  EXPECT_EQ(d.hit(0), nullptr);
-  EXPECT_EQ(d.hit(d.text.size() - 3), nullptr);  // the delete item has no link
+  EXPECT_EQ(d.hit(d.links[1].start).link, &d.links[1]);
+  EXPECT_EQ(d.hit(0).link, nullptr);
+  EXPECT_EQ(d.hit(d.text.size() - 3).link, nullptr);  // the delete item has no link
 }
 
 }  // namespace

@@ -9,12 +9,9 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableWidget>
-#include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <QStyle>
@@ -36,6 +33,7 @@
 #include "ui/gb_qstring.h"
 #include "ui/mail_size.h"
 #include "ui/message_boxes.h"
+#include "ui/rules/description_browser.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
 
@@ -181,16 +179,9 @@ void ConfirmMailsDialog::build() {
 
   auto* description_label = new QLabel(QStringLiteral("邮件附加操作描述(&D)"), this);
   layout->addWidget(description_label);
-  description_view_ = new QTextBrowser(this);
+  description_view_ = new DescriptionBrowser(this);
   description_view_->setObjectName(QStringLiteral("extraDescription"));
-  description_view_->setOpenLinks(false);
-  description_view_->setOpenExternalLinks(false);
-  QFont song;
-  song.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                    QStringLiteral("Noto Sans CJK SC")});
-  song.setPointSize(9);
-  description_view_->setFont(song);
-  description_view_->setFixedHeight(QFontMetrics(song).lineSpacing() * 4 + 8);
+  description_view_->setFixedHeight(description_view_->fontMetrics().lineSpacing() * 4 + 8);
   description_label->setBuddy(description_view_);
   layout->addWidget(description_view_);
 
@@ -221,7 +212,7 @@ void ConfirmMailsDialog::build() {
   });
   connect(rule_tree_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) { tree_item_changed(item); });
   connect(extra_list_, &QTreeWidget::itemChanged, this, &ConfirmMailsDialog::extra_rows_changed);
-  connect(description_view_, &QTextBrowser::anchorClicked, this, &ConfirmMailsDialog::link_clicked);
+  connect(description_view_, &DescriptionBrowser::span_clicked, this, &ConfirmMailsDialog::link_clicked);
   resize(sizeHint().width(), 283 + 2 * 160);
 }
 
@@ -333,34 +324,15 @@ void ConfirmMailsDialog::extra_rows_changed() {
 
 void ConfirmMailsDialog::rebuild_description() {
   MailProcessor* mail = shown();
-  description_ = mail ? describe_extra_operations(mail->extra()) : ExtraDescription{};
-  const std::string& gb = description_.text;
-  QString html;
-  size_t at = 0;
-  auto plain = [&](size_t end) {
-    html += from_gb(std::string_view(gb).substr(at, end - at)).toHtmlEscaped().replace(QStringLiteral("\r\n"),
-                                                                                       QStringLiteral("<br>"));
-    at = end;
-  };
-  for (const ExtraDescription::Link& link : description_.links) {
-    plain(link.start);
-    html += QStringLiteral("<a href=\"op:%1\">").arg(link.operation);
-    plain(link.end);
-    html += QStringLiteral("</a>");
-  }
-  plain(gb.size());
-  // The first visible line stays where it was.
-  const int first_line = description_view_->verticalScrollBar()->value();
-  description_view_->setHtml(html);
-  description_view_->verticalScrollBar()->setValue(first_line);
+  description_ = mail ? describe_extra_operations(mail->extra()) : RuleDescription{};
+  description_view_->show_description(description_);
 }
 
-void ConfirmMailsDialog::link_clicked(const QUrl& url) {
+void ConfirmMailsDialog::link_clicked(size_t position) {
   MailProcessor* mail = shown();
-  bool ok = false;
-  const uint operation = url.path().toUInt(&ok);
-  if (!mail || url.scheme() != QStringLiteral("op") || !ok) return;
-  if (services_.editors.edit(this, static_cast<uint8_t>(operation), mail->extra())) rebuild_description();
+  const DescriptionHit hit = description_.hit(position);
+  if (!mail || hit.target != DescriptionHit::Target::link) return;
+  if (services_.editors.edit(this, static_cast<uint8_t>(hit.link->bit), mail->extra())) rebuild_description();
 }
 
 void ConfirmMailsDialog::view_mail() {

@@ -17,12 +17,12 @@
 
 #include "engine/action_host.h"
 #include "engine/extra_operations.h"
+#include "rules/rule_description.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
-class QTextBrowser;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -33,6 +33,7 @@ class MailProcessor;
 
 namespace pw::ui {
 
+class DescriptionBrowser;
 class ExtraEditors;
 class MessageBoxes;
 
@@ -81,7 +82,7 @@ class ConfirmMailsDialog final : public QDialog {
   void tree_item_changed(QTreeWidgetItem* item);
   void extra_rows_changed();
   void rebuild_description();
-  void link_clicked(const QUrl& url);
+  void link_clicked(size_t position);
   void view_mail();
   void tick();
   void stop_countdown();
@@ -96,14 +97,14 @@ class ConfirmMailsDialog final : public QDialog {
   int shown_ = -1;
   bool filling_ = false;
   bool resize_stops_ = false;  // set once the window has settled after showing
-  ExtraDescription description_;
+  RuleDescription description_;
   QTimer timer_;
 
   QTableWidget* mail_list_ = nullptr;
   QToolButton* view_button_ = nullptr;
   QTreeWidget* rule_tree_ = nullptr;
   QTreeWidget* extra_list_ = nullptr;
-  QTextBrowser* description_view_ = nullptr;
+  DescriptionBrowser* description_view_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* execute_ = nullptr;
