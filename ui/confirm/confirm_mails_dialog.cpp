@@ -388,7 +388,11 @@ bool ConfirmMailsDialog::extra_ready() {
   MailProcessor* mail = shown();
   const int problem = mail ? extra_operations_problem(mail->extra()) : 0;
   if (problem == 0) return true;
+  // The countdown waits for the message: its end would only say it again.
+  const bool counting = timer_.isActive();
+  timer_.stop();
   (void)services_.boxes.show(this, MessageKind::input_error, problem);
+  if (counting) timer_.start();
   extra_list_->setFocus();
   return false;
 }
