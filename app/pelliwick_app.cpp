@@ -22,6 +22,7 @@
 #include "ui/host_dialogs.h"
 #include "ui/message_boxes.h"
 #include "ui/qt_engine_host.h"
+#include "ui/rules/recipient_list_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
@@ -102,6 +103,8 @@ bool CPelliwickApp::start() {
       own_dialogs_ = std::make_unique<ui::QtHostDialogs>();
       options_.dialogs = own_dialogs_.get();
     }
+    options_.dialogs->set_recipient_picker(
+        [this](QWidget* parent) { return ui::pick_forward_recipients(parent, address_book_); });
     host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
     // Once the event loop ends no worker may wait for it any more.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { host_->shut_down(); });

@@ -13,6 +13,8 @@ namespace pw::ui {
 [[nodiscard]] QIcon info_tab_icon(int image);
 // Local-mail rows: 0 without attachment, 1 with attachment.
 [[nodiscard]] QIcon local_mail_icon(int image);
+// Rows of mails on the server: 0 only the header is held, 1 the whole mail.
+[[nodiscard]] QIcon held_mail_icon(int image);
 
 // The data role under which rows and items keep their image index, so that
 // the state a picture shows can be read back.

@@ -1,7 +1,8 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
 // then grabs the main window, the mailbox dialog, the rule editor with
-// three of its dialogs and the tray menu.
+// three of its dialogs, the tray menu and the confirmation window over two
+// mails.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
@@ -14,8 +15,11 @@
 #include "app/pelliwick_app.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
+#include "engine/mail_processor.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
+#include "ui/confirm/confirm_mails_dialog.h"
+#include "ui/confirm/extra_editors.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
 #include "ui/file_dialogs.h"
@@ -80,6 +84,43 @@ bool save(QWidget* widget, const QString& file) {
   const bool ok = widget->grab().save(file);
   std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
   return ok;
+}
+
+// The confirmation window over two new mails of the first mailbox, both met
+// by an asking rule that forwards and deletes; the first also forwarded once
+// more and deleted by extra operations, the second held only by its header.
+bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
+                         const QString& file) {
+  pw::Rule rule;
+  rule.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  rule.action_mask = 0x01 | 0x02 | 0x40;
+  rule.confirm_seconds = 30;
+  rule.forward_to = "caiwu@example.cn;";
+  const char* mails[][3] = {{"王强 <wang.q@example.org>", "订单 2026-1208-07", "Tue, 8 Dec 2026 09:30:12 +0800"},
+                            {"陈静 <chen.j@example.net>", "订单 2026-1208-11", "Tue, 8 Dec 2026 10:05:47 +0800"}};
+  std::vector<std::unique_ptr<pw::MailProcessor>> held;
+  std::vector<pw::MailProcessor*> list;
+  for (int k = 0; k < 2; ++k) {
+    pw::MailSummary summary;
+    summary.uid = "shot" + std::to_string(k);
+    summary.mail_text = to_gb(QStringLiteral("From: %1\r\nTo: sales@example.cn\r\nSubject: %2\r\nDate: %3\r\n")
+                                  .arg(QString::fromUtf8(mails[k][0]), QString::fromUtf8(mails[k][1]),
+                                       QString::fromUtf8(mails[k][2])));
+    summary.size = k == 0 ? 48213 : 1536;
+    summary.full_text = k == 0;
+    held.push_back(std::make_unique<pw::MailProcessor>(std::move(summary), *app.mailboxes().at(0)));
+    held.back()->add_rule(rule);
+    list.push_back(held.back().get());
+  }
+  pw::ExtraOperations& extra = held[0]->extra();
+  extra.operations = pw::ExtraOperations::kForward | pw::ExtraOperations::kDelete;
+  extra.forward_to = "zhang.wei@example.com;li.na@example.com;";
+  pw::ui::QtFileDialogs files;
+  pw::ui::QtExtraEditors editors(boxes, files, {});
+  pw::ui::ConfirmMailsDialog dialog(parent, app.mailboxes().at(0)->address(), list, 30, {boxes, editors});
+  dialog.show();
+  QApplication::processEvents();
+  return save(&dialog, file);
 }
 
 // A rule with every condition and most actions, each with its parameter.
@@ -185,6 +226,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     failures += !save(menu, out.filePath(QStringLiteral("tray_menu.png")));
     menu->hide();
+
+    failures += !confirm_window_shot(app, boxes, frame, out.filePath(QStringLiteral("confirm_window.png")));
 
     QApplication::exit(0);
   });
