@@ -15,7 +15,7 @@
 #include "app/single_instance.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
-#include "engine/dial_up.h"
+#include "net/dial_up.h"
 #include "rules/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"

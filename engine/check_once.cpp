@@ -4,7 +4,7 @@
 
 #include "base/local_time.h"
 #include "engine/check_run.h"
-#include "engine/dial_up.h"
+#include "net/dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/headless_host.h"
 #include "res/string_table.h"

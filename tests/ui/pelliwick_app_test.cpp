@@ -16,7 +16,7 @@
 #include "app/power_off.h"
 #include "app/single_instance.h"
 #include "base/file_io.h"
-#include "engine/dial_up.h"
+#include "net/dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/engine_host.h"
 #include "rules/smtp_sender_verifier.h"
