@@ -30,6 +30,9 @@
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
 #include "ui/user_info_view.h"
+#include "ui/settings/address_book_dialog.h"
+#include "ui/settings/feedback_dialog.h"
+#include "ui/settings/settings_dialog.h"
 #include "ui/user_tree_view.h"
 #include "ui/view_wiring.h"
 
@@ -250,12 +253,10 @@ bool CMainFrame::command_enabled(int id) const {
     case cmd::kWebSite:
     case cmd::kAbout:
     case cmd::kShowMain:
-      return true;
-    // Their dialogs are not part of the program yet.
     case cmd::kAddressBook:
     case cmd::kSettings:
     case cmd::kFeedback:
-      return false;
+      return true;
     default:
       break;
   }
@@ -295,6 +296,22 @@ bool CMainFrame::run_command(int id) {
       break;
     }
     case cmd::kShowMain: show_main(); break;
+    case cmd::kSettings: {
+      ui::CSettingsDialog settings(s_.settings, s_.dial_up, s_.autostart, s_.boxes, this);
+      // The countdown reads the new interval at its next tick.
+      if (settings.exec() == QDialog::Accepted) s_.saver.save_settings(this);
+      break;
+    }
+    case cmd::kAddressBook: {
+      ui::CAddressBookDialog book(s_.address_book, s_.boxes, this);
+      book.exec();
+      break;
+    }
+    case cmd::kFeedback: {
+      ui::CFeedbackDialog feedback(s_.mailboxes, s_.clock, s_.boxes, s_.feedback, this);
+      feedback.exec();
+      break;
+    }
     default:
       if (view_for(id) == tree_)
         tree_->run_command(id);

@@ -13,18 +13,22 @@
 #include <map>
 #include <memory>
 
+#include "engine/feedback_sender.h"
 #include "engine/status_report.h"
 
 class QProgressBar;
 class QTimer;
 
 namespace pw {
+class AddressBook;
 class Clock;
+class DialUp;
 class LocalMailIndex;
 class MailboxAccount;
 class MailboxList;
 class OperationLog;
 class RuleStore;
+class RunAtStartup;
 struct SystemSettings;
 }  // namespace pw
 
@@ -60,6 +64,11 @@ struct FrameServices {
   bool& shutdown_fired;
   // Opens a URL (help pages, the makers' site); tests record it.
   std::function<void(const QUrl&)> open_url;
+  // What the settings, address book and feedback dialogs work on.
+  AddressBook& address_book;
+  DialUp& dial_up;
+  const RunAtStartup& autostart;
+  FeedbackAddresses feedback = FeedbackAddresses::configured();
 };
 
 class CMainFrame : public QMainWindow {

@@ -78,6 +78,7 @@ struct AppSetup {
     o.dir = ProgramDir(data);
     o.instance_name = instance;
     o.first_run_marker = temp.path() / "config" / "first-run-done";
+    o.autostart_config_dir = temp.path() / "config";
     o.boxes = &boxes;
     o.files = &files;
     o.power_off = &power;
