@@ -198,6 +198,9 @@ void CSettingsDialog::update_enabling() {
 
 bool CSettingsDialog::fail(QWidget* field, const QString& message) {
   boxes_.show(this, MessageKind::input_error, message);
+  // Wrong months while purging is off: the box that enables them takes the
+  // focus, as the disabled edit cannot.
+  if (field == months_ && !months_->isEnabled()) field = purge_logs_;
   field->setFocus();
   if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
   return false;
