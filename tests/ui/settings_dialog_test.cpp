@@ -68,7 +68,7 @@ class SettingsDialogTest : public QObject {
     };
     const QString range = text(61714).arg(1).arg(120);
     const Case cases[] = {
-        {"interval not a number", [](auto& d) { Rig::edit(d, "interval")->setText("5x"); }, text(62600), "interval"},
+        {"interval not a number", [](auto& d) { Rig::edit(d, "interval")->setText("5x"); }, text(62001), "interval"},
         {"interval zero", [](auto& d) { Rig::edit(d, "interval")->setText("0"); }, text(62601), "interval"},
         {"interval before months",
          [](auto& d) {
@@ -85,7 +85,7 @@ class SettingsDialogTest : public QObject {
            Rig::box(d, "purgeLogs")->setChecked(true);
            Rig::edit(d, "monthsToKeep")->setText("twelve");
          },
-         text(62600), "monthsToKeep"},
+         text(62001), "monthsToKeep"},
         {"no connection chosen", [](auto& d) { Rig::box(d, "autoDial")->setChecked(true); }, text(61359),
          "dialEntry"},
         {"phone with a letter",

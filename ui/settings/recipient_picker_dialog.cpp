@@ -80,7 +80,7 @@ void CRecipientPickerDialog::accept() {
   QDialog::accept();
 }
 
-std::string pick_recipients(const AddressBook& book, QWidget* parent) {
+std::string pick_forward_recipients(QWidget* parent, const AddressBook& book) {
   CRecipientPickerDialog picker(book, parent);
   return picker.exec() == QDialog::Accepted ? picker.result() : std::string();
 }

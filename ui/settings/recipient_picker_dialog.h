@@ -37,7 +37,7 @@ class CRecipientPickerDialog : public QDialog {
 void add_address_once(std::string& result, std::string_view address);
 
 // Opens the picker over `book`; the picked addresses, or "" on cancel. The
-// forward dialog's "地址簿(&A)..." button calls this.
-[[nodiscard]] std::string pick_recipients(const AddressBook& book, QWidget* parent);
+// one place the forward dialog's "地址簿(&A)..." button asks the book.
+[[nodiscard]] std::string pick_forward_recipients(QWidget* parent, const AddressBook& book);
 
 }  // namespace pw::ui

@@ -32,7 +32,7 @@ constexpr int kBadTime = 61241;
 constexpr int kBadLoginPassword = 61242;
 constexpr int kNoEntry = 61359;
 constexpr int kNotInRange = 61714;
-constexpr int kNotWholeNumber = 62600;
+constexpr int kNotWholeNumber = 62001;
 constexpr int kIntervalTooSmall = 62601;
 
 constexpr int kMonthsMin = 1;
