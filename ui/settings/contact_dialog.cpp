@@ -1,6 +1,5 @@
 #include "ui/settings/contact_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -9,6 +8,7 @@
 
 #include "mail/address_list.h"
 #include "ui/gb_qstring.h"
+#include "ui/rules/dialog_parts.h"
 #include "ui/message_boxes.h"
 
 namespace pw::ui {
@@ -39,17 +39,10 @@ CContactDialog::CContactDialog(MessageBoxes& boxes, const Contact* contact, QWid
   form->addRow(QStringLiteral("邮件地址(&E)"), address_);
   form->addRow(QStringLiteral("附带信息(&I)"), description_);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CContactDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CContactDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
 }
 
 void CContactDialog::accept() {

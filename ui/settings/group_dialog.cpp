@@ -1,6 +1,5 @@
 #include "ui/settings/group_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +7,7 @@
 
 #include "stores/address_book.h"
 #include "ui/gb_qstring.h"
+#include "ui/rules/dialog_parts.h"
 #include "ui/message_boxes.h"
 
 namespace pw::ui {
@@ -28,17 +28,10 @@ CGroupDialog::CGroupDialog(const AddressBook& book, MessageBoxes& boxes, QWidget
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("分组名称(&N)"), name_);
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CGroupDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CGroupDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
 }
 
 std::string CGroupDialog::name() const { return to_gb(name_->text()); }

@@ -1,6 +1,5 @@
 #include "ui/settings/recipient_picker_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 #include "stores/address_book.h"
 #include "ui/check_list.h"
 #include "ui/gb_qstring.h"
+#include "ui/rules/dialog_parts.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
@@ -51,20 +51,13 @@ CRecipientPickerDialog::CRecipientPickerDialog(const AddressBook& book, QWidget*
   for (const Contact& c : book_.people())
     add_check_row(contacts_, {from_gb(c.name), from_gb(c.address), from_gb(c.description).simplified()});
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CRecipientPickerDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CRecipientPickerDialog::reject);
 
   auto* lists = new QHBoxLayout;
   lists->addLayout(labelled(this, QStringLiteral("添加分组(&G)"), groups_), 2);
   lists->addLayout(labelled(this, QStringLiteral("添加个人(&P)"), contacts_), 3);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(lists);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
   resize(600, 360);
 }
 

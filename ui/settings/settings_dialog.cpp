@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,6 +16,7 @@
 #include "stores/run_at_startup.h"
 #include "stores/system_settings.h"
 #include "ui/gb_qstring.h"
+#include "ui/rules/dialog_parts.h"
 #include "ui/message_boxes.h"
 #include "ui/settings/settings_input.h"
 #include "ui/ui_text.h"
@@ -130,18 +130,10 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   columns->addSpacing(16);
   columns->addLayout(right);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CSettingsDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
 
   // Opening: the units, the connections to dial, then the stored values.
   unit_->addItems({text(kSecondsText), text(kMinutesText), text(kHoursText)});
