@@ -312,6 +312,8 @@ bool CMainFrame::run_command(int id) {
     case cmd::kAddressBook: {
       ui::CAddressBookDialog book(s_.address_book, s_.boxes, this);
       book.exec();
+      // Written now as the other stores are after an edit; failures are silent.
+      (void)s_.address_book.save();
       break;
     }
     case cmd::kFeedback: {
