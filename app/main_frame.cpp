@@ -21,6 +21,7 @@
 #include "app/system_tray.h"
 #include "base/local_time.h"
 #include "rules/rule_store.h"
+#include "stores/address_book.h"
 #include "stores/mailbox_list.h"
 #include "stores/system_settings.h"
 #include "ui/command_ids.h"
