@@ -151,7 +151,7 @@ class RuleEditorTest : public QObject {
     Stores s;
     Rule rule;
     rule.condition_mask = kSender | kAge | 0x1000 | kPattern;
-    rule.word_lists[0] = "张三;b;";
+    rule.word_lists[0] = to_gb(QStringLiteral("张三;b;"));
     rule.body_pattern = "x*<#1>\r\ny";
     rule.action_mask = kConfirm | kForward | kKeyInfo | kDelete;
     auto e = editor(s, rule);
@@ -198,6 +198,18 @@ class RuleEditorTest : public QObject {
       emit browser->anchorClicked(QUrl(QStringLiteral("#%1").arg(position)));
       QCOMPARE(opened, QString(c.opens));
     }
+    // A real click on the first condition's words.
+    e->show();
+    QVERIFY(QTest::qWaitForWindowExposed(e.get()));
+    QTextCursor on_words(browser->document());
+    on_words.setPosition(browser->toPlainText().indexOf(QStringLiteral("张三")) + 1);
+    QString clicked;
+    OnModal<QDialog> modal([&](QDialog* dialog) {
+      clicked = dialog->objectName();
+      dialog->accept();  // the description is rebuilt under the click
+    });
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(on_words).center());
+    QTRY_COMPARE(clicked, QStringLiteral("WordListDialog"));
     // The key-information file link asks for a file to write.
     auto file = std::find_if(d.links.begin(), d.links.end(), [](const auto& l) { return l.sub_item == 1; });
     e->click_description(file->start);
