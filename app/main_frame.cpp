@@ -21,17 +21,21 @@
 #include "app/system_tray.h"
 #include "base/local_time.h"
 #include "rules/rule_store.h"
+#include "stores/address_book.h"
 #include "stores/mailbox_list.h"
 #include "stores/system_settings.h"
 #include "ui/command_ids.h"
 #include "ui/message_boxes.h"
 #include "ui/ruler_list_view.h"
-#include "ui/rules/recipient_list_dialog.h"
 #include "ui/rules/rule_editor_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
 #include "ui/user_info_view.h"
+#include "ui/settings/address_book_dialog.h"
+#include "ui/settings/feedback_dialog.h"
+#include "ui/settings/recipient_picker_dialog.h"
+#include "ui/settings/settings_dialog.h"
 #include "ui/user_tree_view.h"
 #include "ui/view_wiring.h"
 
@@ -115,7 +119,7 @@ void CMainFrame::build_views() {
   rule_list_ = new ui::CRulerListView(s_.rules, s_.mailboxes, s_.settings, s_.saver, s_.boxes, s_.files, left_);
   rule_list_->set_rule_editor([this](QWidget* parent, Rule& rule, bool is_new) {
     return ui::edit_rule(parent, rule, is_new, s_.rules, s_.boxes, s_.files, [this](QWidget* picker_parent) {
-      return s_.address_book ? ui::pick_forward_recipients(picker_parent, *s_.address_book) : std::string();
+      return ui::pick_forward_recipients(picker_parent, s_.address_book);
     });
   });
   info_ = new ui::CUserInfoView(s_.log, s_.local_mail, outer_);
@@ -257,12 +261,10 @@ bool CMainFrame::command_enabled(int id) const {
     case cmd::kWebSite:
     case cmd::kAbout:
     case cmd::kShowMain:
-      return true;
-    // Their dialogs are not part of the program yet.
     case cmd::kAddressBook:
     case cmd::kSettings:
     case cmd::kFeedback:
-      return false;
+      return true;
     default:
       break;
   }
@@ -302,6 +304,24 @@ bool CMainFrame::run_command(int id) {
       break;
     }
     case cmd::kShowMain: show_main(); break;
+    case cmd::kSettings: {
+      ui::CSettingsDialog settings(s_.settings, s_.dial_up, s_.autostart, s_.boxes, this);
+      // The countdown reads the new interval at its next tick.
+      if (settings.exec() == QDialog::Accepted) s_.saver.save_settings(this);
+      break;
+    }
+    case cmd::kAddressBook: {
+      ui::CAddressBookDialog book(s_.address_book, s_.boxes, this);
+      book.exec();
+      // Written now as the other stores are after an edit; failures are silent.
+      (void)s_.address_book.save();
+      break;
+    }
+    case cmd::kFeedback: {
+      ui::CFeedbackDialog feedback(s_.mailboxes, s_.clock, s_.boxes, s_.feedback, this);
+      feedback.exec();
+      break;
+    }
     default:
       if (view_for(id) == tree_)
         tree_->run_command(id);

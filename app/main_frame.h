@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "engine/feedback_sender.h"
 #include "engine/status_report.h"
 
 class QProgressBar;
@@ -21,11 +22,13 @@ class QTimer;
 namespace pw {
 class AddressBook;
 class Clock;
+class DialUp;
 class LocalMailIndex;
 class MailboxAccount;
 class MailboxList;
 class OperationLog;
 class RuleStore;
+class RunAtStartup;
 struct SystemSettings;
 }  // namespace pw
 
@@ -61,8 +64,11 @@ struct FrameServices {
   bool& shutdown_fired;
   // Opens a URL (help pages, the makers' site); tests record it.
   std::function<void(const QUrl&)> open_url;
-  // Where the forward dialog picks recipients; none offers an empty book.
-  const AddressBook* address_book = nullptr;
+  // What the settings, address book and feedback dialogs work on.
+  AddressBook& address_book;
+  DialUp& dial_up;
+  const RunAtStartup& autostart;
+  FeedbackAddresses feedback = FeedbackAddresses::configured();
 };
 
 class CMainFrame : public QMainWindow {

@@ -15,7 +15,8 @@
 #include "app/single_instance.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
-#include "engine/dial_up.h"
+#include "net/network_manager_dial_up.h"
+#include "stores/run_at_startup.h"
 #include "rules/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
@@ -63,6 +64,15 @@ CPelliwickApp::CPelliwickApp(AppOptions options)
       power_off_(options_.power_off ? *options_.power_off : *own_power_off_) {
   if (!options_.open_url) options_.open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   if (options_.first_run_marker.empty()) options_.first_run_marker = default_first_run_marker();
+  if (!options_.dial_up) own_dial_up_ = std::make_unique<NetworkManagerDialUp>();
+  dial_up_ = options_.dial_up ? options_.dial_up : own_dial_up_.get();
+  // A start from the session runs on the same data directory as this one.
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::filesystem::path data = std::filesystem::absolute(options_.dir.root(), error).lexically_normal();
+  autostart_ = std::make_unique<RunAtStartup>(
+      options_.autostart_config_dir.empty() ? RunAtStartup::user_config_dir() : options_.autostart_config_dir, exe,
+      data == exe.parent_path().lexically_normal() ? std::filesystem::path() : data);
 }
 
 CPelliwickApp::~CPelliwickApp() {
@@ -94,7 +104,7 @@ bool CPelliwickApp::start() {
   CheckControl& checks = options_.checks ? *options_.checks : static_cast<CheckControl&>(*this);
   frame_ = std::make_unique<CMainFrame>(FrameServices{mailboxes_, rules_, settings_, log_, local_mail_, *saver_,
                                                       boxes_, files_, checks, clock_, shutdown_fired_,
-                                                      options_.open_url, &address_book_});
+                                                      options_.open_url, address_book_, *dial_up_, *autostart_});
   connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
 
@@ -109,8 +119,7 @@ bool CPelliwickApp::start() {
     // Once the event loop ends no worker may wait for it any more.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { host_->shut_down(); });
     verifier_ = std::make_unique<SmtpSenderVerifier>();
-    static NoDialUp no_dial_up;
-    CheckServices services{mailboxes_, log_, local_mail_, *verifier_, clock_, no_dial_up, *host_};
+    CheckServices services{mailboxes_, log_, local_mail_, *verifier_, clock_, *dial_up_, *host_};
     ui::QtEngineHost* host = host_.get();
     services.smtp.notice = [host](const std::string& title, const std::string& message) {
       host->notice(title, message);

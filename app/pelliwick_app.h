@@ -24,6 +24,8 @@
 #include "stores/system_settings.h"
 
 namespace pw {
+class DialUp;
+class RunAtStartup;
 class SenderVerifier;
 }  // namespace pw
 
@@ -59,6 +61,10 @@ struct AppOptions {
   std::function<bool(const std::string& password)> login;
   std::function<void(const QUrl&)> open_url;
   ui::HostDialogs* dialogs = nullptr;
+  // Null: NetworkManager on the system bus.
+  DialUp* dial_up = nullptr;
+  // Where the autostart entry goes; empty: the user's configuration directory.
+  std::filesystem::path autostart_config_dir;
 
   // `-hide` and `--data-dir DIR` from the command line.
   [[nodiscard]] static AppOptions from_arguments(int argc, char** argv);
@@ -123,6 +129,9 @@ class CPelliwickApp : public QObject, private CheckControl {
   std::unique_ptr<ui::StoreSaver> saver_;
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<SenderVerifier> verifier_;
+  std::unique_ptr<DialUp> own_dial_up_;
+  DialUp* dial_up_ = nullptr;
+  std::unique_ptr<RunAtStartup> autostart_;
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<ui::HostDialogs> own_dialogs_;
   std::unique_ptr<ui::QtEngineHost> host_;

@@ -4,7 +4,7 @@
 
 #include "base/local_time.h"
 #include "engine/check_run.h"
-#include "engine/dial_up.h"
+#include "net/network_manager_dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/headless_host.h"
 #include "res/string_table.h"
@@ -57,10 +57,10 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
 
   HeadlessHost host(options.out, log);
   if (options.pop3_stream) host.set_pop3_stream(options.pop3_stream);
-  NoDialUp no_dial_up;
+  NetworkManagerDialUp network_manager;
   SmtpSenderVerifier verifier;
-  CheckServices services{mailboxes, log, local_mail, verifier, clock, options.dial_up ? *options.dial_up : no_dial_up,
-                         host};
+  CheckServices services{mailboxes, log, local_mail, verifier, clock,
+                         options.dial_up ? *options.dial_up : network_manager, host};
   services.pop3_stream = options.pop3_stream;
 
   RunOutcome outcome;

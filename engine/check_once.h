@@ -18,7 +18,7 @@ class DialUp;
 
 struct CheckOnceOptions {
   std::FILE* out = stderr;    // progress and notices
-  DialUp* dial_up = nullptr;  // nullptr: no dialler (always online)
+  DialUp* dial_up = nullptr;  // nullptr: NetworkManager on the system bus
   // The POP3 connections; empty: LineSockets. Tests give scripted peers.
   std::function<std::unique_ptr<ByteStream>()> pop3_stream;
 };

@@ -35,7 +35,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/dial_up.h"
+#include "net/dial_up.h"
 #include "engine/engine_host.h"
 #include "engine/pending_deletion.h"
 #include "net/byte_stream.h"

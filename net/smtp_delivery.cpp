@@ -33,11 +33,7 @@ bool open_transaction(SmtpSession& session, const SmtpDeliveryOptions& options, 
 
 // DATA, the message in pieces, the end-of-data line.
 bool transfer(SmtpSession& session, std::string_view message) {
-  if (!session.data()) return false;
-  for (size_t at = 0; at < message.size(); at += SmtpSession::kDataPiece) {
-    if (session.send_data(message.substr(at, SmtpSession::kDataPiece)) < 0) return false;
-  }
-  return session.end_data() == 1;
+  return session.data() && send_message_pieces(session, message) && session.end_data() == 1;
 }
 
 // A log-in the user corrected in the password prompt goes back to the account.
@@ -48,6 +44,13 @@ void keep_corrected_login(const SmtpSession& session, SmtpAccount* login) {
 }
 
 }  // namespace
+
+bool send_message_pieces(SmtpSession& session, std::string_view message) {
+  for (size_t at = 0; at < message.size(); at += SmtpSession::kDataPiece) {
+    if (session.send_data(message.substr(at, SmtpSession::kDataPiece)) < 0) return false;
+  }
+  return true;
+}
 
 std::string SmtpDeliveryOptions::local_host_name() {
   char name[256] = {};

@@ -41,6 +41,10 @@ struct SmtpDeliveryOptions {
   [[nodiscard]] static std::string local_host_name();
 };
 
+// The message after DATA, in pieces of SmtpSession::kDataPiece bytes; false
+// when a piece could not be written.
+[[nodiscard]] bool send_message_pieces(SmtpSession& session, std::string_view message);
+
 // Sends `message` (a complete mail with CR LF line ends) from `from` to
 // `recipient` through `server`, securing the connection as `tls` says. With
 // `login`, logs in first (its login and password) and leaves a corrected

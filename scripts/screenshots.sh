@@ -2,7 +2,8 @@
 # Renders docs/screenshots/*.png under Xvfb with a notification area
 # (trayer) and the WenQuanYi font: the main window over two mailboxes, three
 # rules and log rows, the mailbox dialog, the rule editor with three of its
-# dialogs, the tray menu and the confirmation window over two mails.
+# dialogs, the tray menu, the confirmation window over two mails, the
+# settings dialog, the address book and the recipient picker.
 #   scripts/screenshots.sh [BUILD_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -35,8 +35,9 @@ std::string quote_exec_argument(std::string_view arg) {
 
 }  // namespace
 
-RunAtStartup::RunAtStartup(std::filesystem::path config_dir, std::filesystem::path executable)
-    : config_dir_(std::move(config_dir)), executable_(std::move(executable)) {}
+RunAtStartup::RunAtStartup(std::filesystem::path config_dir, std::filesystem::path executable,
+                           std::filesystem::path data_dir)
+    : config_dir_(std::move(config_dir)), executable_(std::move(executable)), data_dir_(std::move(data_dir)) {}
 
 std::filesystem::path RunAtStartup::user_config_dir() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -47,7 +48,11 @@ std::filesystem::path RunAtStartup::user_config_dir() {
 
 std::filesystem::path RunAtStartup::entry_file() const { return config_dir_ / "autostart" / "Pelliwick.desktop"; }
 
-std::string RunAtStartup::exec_line() const { return quote_exec_argument(executable_.string()) + " -hide"; }
+std::string RunAtStartup::exec_line() const {
+  std::string line = quote_exec_argument(executable_.string());
+  if (!data_dir_.empty()) line += " --data-dir " + quote_exec_argument(data_dir_.string());
+  return line + " -hide";
+}
 
 bool RunAtStartup::query() const {
   std::optional<std::string> text = read_file(entry_file(), 1 << 20);

@@ -1,13 +1,15 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
-// then grabs the main window, the mailbox dialog, the rule editor with
-// three of its dialogs, the tray menu and the confirmation window over two
-// mails.
+// and an address book, then grabs the main window, the mailbox dialog, the
+// rule editor with three of its dialogs, the tray menu, the confirmation
+// window over two mails, the settings dialog, the address book and the
+// recipient picker.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -16,8 +18,10 @@
 #include "app/system_tray.h"
 #include "base/file_io.h"
 #include "engine/mail_processor.h"
+#include "net/dial_up.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
+#include "stores/run_at_startup.h"
 #include "ui/confirm/confirm_mails_dialog.h"
 #include "ui/confirm/extra_editors.h"
 #include "ui/command_ids.h"
@@ -29,12 +33,25 @@
 #include "ui/rules/rule_editor_dialog.h"
 #include "ui/rules/word_list_dialog.h"
 #include "ui/message_boxes.h"
+#include "ui/settings/address_book_dialog.h"
+#include "ui/settings/recipient_picker_dialog.h"
+#include "ui/settings/settings_dialog.h"
 #include "ui/user_info_view.h"
 #include "ui/user_tree_view.h"
 
 namespace {
 
 using pw::ui::to_gb;
+
+// The connections a NetworkManager might offer.
+class SampleConnections final : public pw::DialUp {
+ public:
+  std::vector<std::string> list_entries() override {
+    return {to_gb(QStringLiteral("有线连接 1")), to_gb(QStringLiteral("宽带拨号")), to_gb(QStringLiteral("移动热点"))};
+  }
+  pw::DialResult dial(const pw::DialRequest&) override { return {}; }
+  void hang_up() override {}
+};
 
 void fill(pw::app::CPelliwickApp& app) {
   pw::SystemSettings& settings = app.settings();
@@ -72,6 +89,26 @@ void fill(pw::app::CPelliwickApp& app) {
   for (const Row& r : rows)
     app.log().write(r.account, to_gb(QString::fromUtf8(r.sender)), r.account, to_gb(QString::fromUtf8(r.subject)),
                     to_gb(QString::fromUtf8(r.operation)), r.ok);
+  pw::AddressBook& book = app.address_book();
+  const char* people[][3] = {{"财务部", "caiwu@example.cn", "月底对账"},
+                             {"李娜", "li.na@example.com", "项目经理"},
+                             {"王强", "wang.q@example.org", "老客户"},
+                             {"周建", "zhou.j@example.com", ""}};
+  std::vector<uint32_t> ids;
+  for (const auto& p : people)
+    ids.push_back(book.add_contact({to_gb(QString::fromUtf8(p[0])), p[1], to_gb(QString::fromUtf8(p[2])), 0}));
+  pw::ContactGroup& team = book.add_group(to_gb(QStringLiteral("项目组")));
+  (void)book.add_member(team, ids[1]);
+  (void)book.add_member(team, ids[3]);
+  (void)book.add_group(to_gb(QStringLiteral("客户")));
+  // No check at start: the pictures must not start a check.
+  settings.options = pw::SystemSettings::kAutoDial | pw::SystemSettings::kHangUp | pw::SystemSettings::kPurgeLogs;
+  settings.dial_entry = to_gb(QStringLiteral("宽带拨号"));
+  settings.phone_number = "16300";
+  settings.dial_user = "zhang.wei";
+  settings.months_to_keep = 6;
+  settings.shutdown_hour = 23;
+  settings.shutdown_minute = 30;
   app.local_mail().add(false, "zhang.wei@example.com", to_gb(QStringLiteral("李娜 <li.na@example.com>")),
                        to_gb(QStringLiteral("本周例会纪要")), "2026/12/08 09:12:40", 18432,
                        "/home/zhang/邮件备份/本周例会纪要.eml");
@@ -228,6 +265,30 @@ int main(int argc, char** argv) {
     menu->hide();
 
     failures += !confirm_window_shot(app, boxes, frame, out.filePath(QStringLiteral("confirm_window.png")));
+    SampleConnections connections;
+    pw::RunAtStartup autostart(QDir::tempPath().toStdString(), "/usr/bin/pelliwick");
+    pw::ui::CSettingsDialog settings(app.settings(), connections, autostart, boxes, frame);
+    settings.show();
+    QApplication::processEvents();
+    failures += !save(&settings, out.filePath(QStringLiteral("settings_dialog.png")));
+    settings.hide();
+
+    pw::ui::CAddressBookDialog book(app.address_book(), boxes, frame);
+    book.show();
+    auto* groups = book.findChild<QTreeWidget*>(QStringLiteral("groups"));
+    groups->topLevelItem(0)->setSelected(true);
+    book.findChild<QTreeWidget*>(QStringLiteral("allContacts"))->topLevelItem(1)->setSelected(true);
+    QApplication::processEvents();
+    failures += !save(&book, out.filePath(QStringLiteral("address_book.png")));
+    book.hide();
+
+    pw::ui::CRecipientPickerDialog picker(app.address_book(), frame);
+    picker.show();
+    picker.findChild<QTreeWidget*>(QStringLiteral("groups"))->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    picker.findChild<QTreeWidget*>(QStringLiteral("contacts"))->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    QApplication::processEvents();
+    failures += !save(&picker, out.filePath(QStringLiteral("recipient_picker.png")));
+    picker.hide();
 
     QApplication::exit(0);
   });

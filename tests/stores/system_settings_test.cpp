@@ -166,6 +166,16 @@ TEST(RunAtStartup, pathsWithReservedCharactersAreQuotedAndStillMatch) {
   }
 }
 
+TEST(RunAtStartup, anotherDataDirectoryIsPartOfTheStartCommand) {
+  test::TempDir dir;
+  RunAtStartup entry(dir.path(), "/opt/p", "/home/u/mail data");
+  EXPECT_EQ(entry.exec_line(), "/opt/p --data-dir \"/home/u/mail data\" -hide");
+  ASSERT_TRUE(entry.set());
+  EXPECT_TRUE(entry.query());
+  // The same program on its default data directory is another command.
+  EXPECT_FALSE(RunAtStartup(dir.path(), "/opt/p").query());
+}
+
 TEST(RunAtStartup, hiddenOrForeignEntriesReadAsOff) {
   test::TempDir dir;
   RunAtStartup entry(dir.path(), "/opt/p");

@@ -10,7 +10,9 @@
 #include "app/check_control.h"
 #include "app/main_frame.h"
 #include "base/local_time.h"
+#include "net/dial_up.h"
 #include "stores/address_book.h"
+#include "stores/run_at_startup.h"
 #include "stores/local_mail_index.h"
 #include "stores/operation_log.h"
 #include "view_fixture.h"
@@ -43,6 +45,8 @@ struct FrameStores : Stores {
   LocalMailIndex local{dir, clock};
   FakeChecks checks;
   AddressBook book{dir};
+  NoDialUp dial_up;
+  RunAtStartup autostart{temp / "config", "/opt/pelliwick/pelliwick"};
   bool shutdown_fired = false;
   std::vector<QUrl> opened;
 
@@ -61,7 +65,7 @@ struct FrameStores : Stores {
   std::unique_ptr<app::CMainFrame> frame() {
     return std::make_unique<app::CMainFrame>(app::FrameServices{
         mailboxes, rules, settings, log, local, saver, boxes, files, checks, clock, shutdown_fired,
-        [this](const QUrl& url) { opened.push_back(url); }, &book});
+        [this](const QUrl& url) { opened.push_back(url); }, book, dial_up, autostart});
   }
 };
 

@@ -1,6 +1,7 @@
 // The main window: check pacing, close refusal, scheduled shutdown, the
 // notification area, status reports, command layout and routing.
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QProgressBar>
@@ -15,6 +16,9 @@
 #include "stores/system_settings.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
+#include "ui/settings/address_book_dialog.h"
+#include "ui/settings/feedback_dialog.h"
+#include "ui/settings/settings_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/ruler_list_view.h"
 #include "ui/user_tree_view.h"
@@ -245,6 +249,29 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame->action(cmd::kHelp)->shortcut(), QKeySequence(Qt::Key_F1));
   }
 
+  void settingsAddressBookAndFeedbackOpenTheirDialogs() {
+    FrameStores s;
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    {
+      OnModal<CSettingsDialog> settings([](CSettingsDialog* d) {
+        d->findChild<QLineEdit*>("interval")->setText("7");
+        d->accept();
+      });
+      QVERIFY(frame->run_command(cmd::kSettings));
+      QCOMPARE(settings.seen(), 1);
+    }
+    // Changed at once, and on disk.
+    QCOMPARE(s.settings.check_interval, 7);
+    QCOMPARE(SystemSettings::load(s.dir).check_interval, 7);
+    OnModal<CAddressBookDialog> book([](CAddressBookDialog* d) { d->accept(); });
+    QVERIFY(frame->run_command(cmd::kAddressBook));
+    QCOMPARE(book.seen(), 1);
+    OnModal<CFeedbackDialog> feedback([](CFeedbackDialog* d) { d->reject(); });
+    QVERIFY(frame->run_command(cmd::kFeedback));
+    QCOMPARE(feedback.seen(), 1);
+  }
+
   void viewCommandsRouteOnlyToTheActiveView() {
     FrameStores s;
     s.add_rule("rule");
@@ -257,8 +284,11 @@ class MainFrameTest : public QObject {
     // Adding a mailbox and exporting rules work from any pane.
     QVERIFY(frame->command_enabled(cmd::kAddMailbox));
     QVERIFY(frame->command_enabled(cmd::kExportRules));
+    // Settings, address book and feedback are offered from any pane.
+    for (int id : {cmd::kSettings, cmd::kAddressBook, cmd::kFeedback})
+      QVERIFY2(frame->command_enabled(id), qPrintable(QString::number(id)));
     // Dialogs not in the program yet are not offered.
-    for (int id : {cmd::kSettings, cmd::kAddressBook, cmd::kFeedback, cmd::kRemoteAllMails})
+    for (int id : {cmd::kRemoteAllMails})
       QVERIFY2(!frame->command_enabled(id), qPrintable(QString::number(id)));
   }
 

@@ -16,7 +16,7 @@
 #include "app/power_off.h"
 #include "app/single_instance.h"
 #include "base/file_io.h"
-#include "engine/dial_up.h"
+#include "net/dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/engine_host.h"
 #include "rules/smtp_sender_verifier.h"
@@ -78,6 +78,7 @@ struct AppSetup {
     o.dir = ProgramDir(data);
     o.instance_name = instance;
     o.first_run_marker = temp.path() / "config" / "first-run-done";
+    o.autostart_config_dir = temp.path() / "config";
     o.boxes = &boxes;
     o.files = &files;
     o.power_off = &power;

@@ -18,9 +18,9 @@
 #include "ui/rules/pattern_dialog.h"
 #include "ui/rules/pattern_popup.h"
 #include "ui/rules/multiline_text.h"
-#include "ui/rules/recipient_list_dialog.h"
 #include "ui/rules/reply_dialog.h"
 #include "ui/rules/rule_editor_dialog.h"
+#include "ui/settings/recipient_picker_dialog.h"
 #include "ui/rules/word_list_dialog.h"
 #include "ui/rules/word_list_panel.h"
 #include "view_fixture.h"
@@ -159,11 +159,11 @@ class RuleDialogsTest : public QObject {
     add(d, "nobody");
     QVERIFY(boxes.only(MessageKind::input_error, 61302));
     {
-      OnModal<RecipientListDialog> picker([](RecipientListDialog* p) {
-        auto* people = p->findChild<QListWidget*>("people");
-        QCOMPARE(people->item(0)->text(), QStringLiteral("财务 <caiwu@example.cn>"));
-        people->item(0)->setCheckState(Qt::Checked);
-        people->item(1)->setCheckState(Qt::Checked);
+      OnModal<CRecipientPickerDialog> picker([](CRecipientPickerDialog* p) {
+        auto* people = p->findChild<QTreeWidget*>("contacts");
+        QCOMPARE(people->topLevelItem(0)->text(1), QStringLiteral("财务"));
+        people->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        people->topLevelItem(1)->setCheckState(0, Qt::Checked);
         p->accept();
       });
       d.findChild<QPushButton*>("addressBook")->click();

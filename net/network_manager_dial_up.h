@@ -1,0 +1,39 @@
+#pragma once
+// Dialling through NetworkManager on the system D-Bus: its connection
+// profiles are the entries, activating one is the dial, and any active
+// connection means the machine is online. Each call opens its own bus
+// connection, so the check worker and the UI thread may use one object.
+//
+// NetworkManager activates a profile with the number and log-in stored in
+// the profile itself; the phone number, user name and password of the
+// request are not passed on.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "net/dial_up.h"
+
+namespace pw {
+
+class NetworkManagerDialUp final : public DialUp {
+ public:
+  // How long an activation may take before it counts as failed.
+  static constexpr std::chrono::seconds kActivationLimit{90};
+
+  // `bus_address` empty: the system bus; otherwise a D-Bus address such as
+  // "unix:path=/run/x" (tests run their own bus).
+  explicit NetworkManagerDialUp(std::string bus_address = {},
+                                std::chrono::milliseconds activation_limit = kActivationLimit);
+
+  // The ids (GB18030) of the profiles this user may activate: those without
+  // a permission list and those that name the user.
+  std::vector<std::string> list_entries() override;
+  DialResult dial(const DialRequest& request) override;
+  void hang_up() override;
+
+ private:
+  std::string bus_address_;
+  std::chrono::milliseconds activation_limit_;
+};
+
+}  // namespace pw

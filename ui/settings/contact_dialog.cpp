@@ -1,0 +1,63 @@
+#include "ui/settings/contact_dialog.h"
+
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "mail/address_list.h"
+#include "ui/gb_qstring.h"
+#include "ui/rules/dialog_parts.h"
+#include "ui/message_boxes.h"
+
+namespace pw::ui {
+namespace {
+
+constexpr int kBadAddress = 61302;
+constexpr size_t kNameLimit = 63;
+constexpr size_t kAddressLimit = 63;
+constexpr size_t kDescriptionLimit = 2047;
+
+}  // namespace
+
+CContactDialog::CContactDialog(MessageBoxes& boxes, const Contact* contact, QWidget* parent)
+    : QDialog(parent), boxes_(boxes), contact_(contact ? *contact : Contact{}) {
+  setObjectName(QStringLiteral("ContactDialog"));
+  setWindowTitle(QStringLiteral("联系人"));
+  name_ = new QLineEdit(from_gb(contact_.name), this);
+  name_->setObjectName(QStringLiteral("name"));
+  limit_gb_bytes(name_, kNameLimit);
+  address_ = new QLineEdit(from_gb(contact_.address), this);
+  address_->setObjectName(QStringLiteral("address"));
+  limit_gb_bytes(address_, kAddressLimit);
+  description_ = new QPlainTextEdit(from_gb(contact_.description), this);
+  description_->setObjectName(QStringLiteral("description"));
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("称呼(&N)"), name_);
+  form->addRow(QStringLiteral("邮件地址(&E)"), address_);
+  form->addRow(QStringLiteral("附带信息(&I)"), description_);
+
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  add_ok_cancel(this, layout);
+}
+
+void CContactDialog::accept() {
+  // Checked in UTF-8, where no byte of another character can read as '@'
+  // or '.'.
+  if (!is_acceptable_address(address_->text().toStdString())) {
+    boxes_.show(this, MessageKind::input_error, kBadAddress);
+    address_->selectAll();
+    address_->setFocus();
+    return;
+  }
+  contact_.name = to_gb(name_->text());
+  contact_.address = to_gb(address_->text());
+  contact_.description = to_gb(fit_gb(description_->toPlainText(), kDescriptionLimit));
+  QDialog::accept();
+}
+
+}  // namespace pw::ui
