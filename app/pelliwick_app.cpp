@@ -4,9 +4,9 @@
 #include <QDesktopServices>
 #include <QStandardPaths>
 
-#include <cstring>
 #include <system_error>
 
+#include "app/desktop_notifier.h"
 #include "app/gui_check_control.h"
 #include "app/help_pages.h"
 #include "app/login_dialog.h"
@@ -38,14 +38,6 @@ std::filesystem::path default_first_run_marker() {
 }
 
 }  // namespace
-
-AppOptions AppOptions::from_arguments(int argc, char** argv) {
-  AppOptions options;
-  options.dir = ProgramDir::from_arguments(argc, argv);
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "-hide") == 0) options.hide = true;
-  return options;
-}
 
 CPelliwickApp::CPelliwickApp(AppOptions options)
     : options_(std::move(options)),
@@ -93,9 +85,17 @@ bool CPelliwickApp::start() {
   CheckControl& checks = options_.checks ? *options_.checks : static_cast<CheckControl&>(*this);
   frame_ = std::make_unique<CMainFrame>(FrameServices{mailboxes_, rules_, settings_, log_, local_mail_, *saver_,
                                                       boxes_, files_, checks, clock_, shutdown_fired_,
-                                                      options_.open_url});
+                                                      options_.open_url, options_.dir.root()});
   connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
+  if (!options_.notifier) {
+    own_notifier_ = std::make_unique<DesktopNotifier>();
+    options_.notifier = own_notifier_.get();
+  }
+  connect(frame_.get(), &CMainFrame::check_finished, this, [this](const RunOutcome& outcome) {
+    if (!settings_.notifications()) return;
+    if (std::optional<CheckNotification> n = check_notification(outcome)) options_.notifier->notify(*n);
+  });
 
   if (!options_.checks) {
     if (!options_.dialogs) {
@@ -115,6 +115,8 @@ bool CPelliwickApp::start() {
     services.smtp.login_prompt = [host](const LoginData& refused, std::string_view refusal) {
       return host->correct_login(LoginService::smtp, refused, refusal);
     };
+    services.pop3_trace = options_.pop3_trace;
+    services.smtp.trace = options_.smtp_trace;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
   }
 

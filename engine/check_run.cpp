@@ -216,6 +216,7 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
 std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream) {
   stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
   auto pop = std::make_unique<Pop3Session>(*stream);
+  if (services_.pop3_trace) pop->set_trace(services_.pop3_trace);
   pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
     return services_.host.correct_login(LoginService::pop3, refused, refusal);
   });
@@ -345,8 +346,10 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   PendingDeletionQueue queued;
   const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
   std::vector<PendingDeletion> deletions;
+  size_t acted = 0;
   for (auto& mail : state.mails) {
     mail->run_actions(services);
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
@@ -364,6 +367,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (mail->rule_count() > 0 || mail->extra().operations != 0) (void)account.seen().append_seen(uid);
   }
 
+  if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
   const bool journalled = !deletions.empty();
   std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome);
   if (journalled) {
