@@ -10,6 +10,7 @@
 #include "e2e_fixture.h"
 #include "engine/check_once.h"
 #include "engine/check_run.h"
+#include "engine/directory_lock.h"
 #include "res/string_table.h"
 #include "rules/rule_description.h"
 
@@ -70,6 +71,22 @@ TEST_F(CheckOnceEndToEnd, forwardsBacksUpAndDeletesEveryNewMail) {
   EXPECT_EQ(smtp.mails().size(), 3u);
   EXPECT_TRUE(uid_lines().empty());
   EXPECT_EQ(log_records().size(), 9u);
+}
+
+// The window holds the lock while it checks: the timer's run leaves the
+// mailbox alone and says why, without counting as a failure.
+TEST_F(CheckOnceEndToEnd, skippedWhileTheDirectoryIsLocked) {
+  write_data(alice(), {rule(kDelete, false)});
+  pop.deliver("alice", e2e_mail(1));
+  {
+    DirectoryLock window(program.file(DirectoryLock::kCheckLockName));
+    ASSERT_TRUE(window.locked());
+    EXPECT_EQ(check_once(), 0);
+    EXPECT_NE(stderr_text().find(res::text_utf8(62704)), std::string::npos) << stderr_text();
+    EXPECT_EQ(pop.message_count("alice"), 1u);
+  }
+  EXPECT_EQ(check_once(), 0) << stderr_text();
+  EXPECT_EQ(pop.message_count("alice"), 0u);
 }
 
 TEST_F(CheckOnceEndToEnd, failedForwardDeletesOnlyWhenThePolicySaysInAnyCase) {
