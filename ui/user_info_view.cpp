@@ -140,7 +140,10 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
   month_arrows_->setObjectName(QStringLiteral("monthArrows"));
   month_arrows_->setRange(0, 2);
   month_arrows_->setValue(1);
-  month_arrows_->setFocusPolicy(Qt::StrongFocus);  // the arrow keys step months too
+  // The arrow keys step months too: Left back, Right forward (a scroll bar
+  // inverts its keys by default).
+  month_arrows_->setFocusPolicy(Qt::StrongFocus);
+  month_arrows_->setInvertedControls(false);
   connect(month_arrows_, &QScrollBar::actionTriggered, this, [this](int action) {
     if (action == QAbstractSlider::SliderSingleStepSub || action == QAbstractSlider::SliderPageStepSub) {
       previous_month();
