@@ -89,6 +89,23 @@ TEST_F(CheckOnceEndToEnd, skippedWhileTheDirectoryIsLocked) {
   EXPECT_EQ(pop.message_count("alice"), 0u);
 }
 
+// A trace for a bug report holds both conversations but no password, plain
+// or in the Base64 of AUTH LOGIN.
+TEST_F(CheckOnceEndToEnd, traceWritesBothConversationsWithoutPasswords) {
+  write_data(alice(), {rule(kForward, false)});
+  pop.deliver("alice", e2e_mail(1));
+  const std::filesystem::path trace = dir / "trace.txt";
+  ProgramRun run(pelliwick_program(), {"--check-once", "--data-dir", dir.path().string(), "--trace", trace.string()},
+                 dir / "stderr.txt");
+  ASSERT_EQ(run.wait(), 0) << stderr_text();
+  const std::string text = read_file(trace).value_or("");
+  for (const char* line : {" POP3 C: USER alice", " POP3 C: PASS ", " POP3 C: QUIT", " SMTP C: AUTH LOGIN",
+                           " SMTP C: MAIL FROM:"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  for (const char* secret : {"secret", "c2VjcmV0", "c210cC1zZWNyZXQ="})
+    EXPECT_EQ(text.find(secret), std::string::npos) << secret << "\n" << text;
+}
+
 TEST_F(CheckOnceEndToEnd, failedForwardDeletesOnlyWhenThePolicySaysInAnyCase) {
   for (bool always : {false, true}) {
     SCOPED_TRACE(always ? "delete in any case" : "delete when the others succeeded");
