@@ -88,13 +88,15 @@ bool CPelliwickApp::start() {
                                                       options_.open_url, options_.dir.root()});
   connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
-  if (!options_.notifier) {
-    own_notifier_ = std::make_unique<DesktopNotifier>();
-    options_.notifier = own_notifier_.get();
-  }
   connect(frame_.get(), &CMainFrame::check_finished, this, [this](const RunOutcome& outcome) {
     if (!settings_.notifications()) return;
-    if (std::optional<CheckNotification> n = check_notification(outcome)) options_.notifier->notify(*n);
+    std::optional<CheckNotification> n = check_notification(outcome);
+    if (!n) return;
+    if (!options_.notifier) {  // the session bus, once there is something to say
+      own_notifier_ = std::make_unique<DesktopNotifier>();
+      options_.notifier = own_notifier_.get();
+    }
+    options_.notifier->notify(*n);
   });
 
   if (!options_.checks) {
