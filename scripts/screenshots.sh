@@ -1,8 +1,9 @@
 #!/bin/sh
 # Renders docs/screenshots/*.png under Xvfb with a notification area
 # (trayer) and the WenQuanYi font: the main window over two mailboxes, three
-# rules and log rows, the mailbox dialog and the tray menu; once at scale 1
-# and once at scale 2 (QT_SCALE_FACTOR=2, into docs/screenshots/scale2).
+# rules and log rows, the mailbox dialog, the rule editor with three of its
+# dialogs and the tray menu; once at scale 1 and once at scale 2
+# (QT_SCALE_FACTOR=2, into docs/screenshots/scale2).
 #   scripts/screenshots.sh [BUILD_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,5 +24,5 @@ shoot() {  # SCALE SCREEN OUT_DIR
     kill $! 2>/dev/null || true
     exit $status' "$build/app/pelliwick_screenshots" "$data/program" "$3"
 }
-shoot 1 1024x768 "$here/docs/screenshots"
-shoot 2 2048x1536 "$here/docs/screenshots/scale2"
+shoot 1 1280x1024 "$here/docs/screenshots"
+shoot 2 2560x2048 "$here/docs/screenshots/scale2"
