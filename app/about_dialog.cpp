@@ -10,7 +10,7 @@
 
 namespace pw::app {
 
-CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
+CAboutDialog::CAboutDialog(const std::filesystem::path& data_dir, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutDialog"));
   setWindowTitle(QStringLiteral("关于 Pelliwick"));
   auto* icon = new QLabel(this);
@@ -19,6 +19,9 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   version->setObjectName(QStringLiteral("VersionLine"));
   auto* maker = new QLabel(ui::text(61376) + QStringLiteral(" 出品"), this);
   maker->setObjectName(QStringLiteral("MakerLine"));
+  auto* data = new QLabel(ui::text(62705).arg(QString::fromStdString(data_dir.string())), this);
+  data->setObjectName(QStringLiteral("DataDirLine"));
+  data->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -26,7 +29,8 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
   layout->addWidget(version, 0, 1);
   layout->addWidget(maker, 1, 1);
-  layout->addWidget(buttons, 2, 0, 1, 2);
+  layout->addWidget(data, 2, 1);
+  layout->addWidget(buttons, 3, 0, 1, 2);
   layout->setColumnStretch(1, 1);
 }
 

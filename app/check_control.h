@@ -4,6 +4,8 @@
 // give a fake whose flags they set.
 #include <memory>
 
+#include "engine/check_run.h"
+
 namespace pw {
 class MailboxAccount;
 }
@@ -20,6 +22,8 @@ class CheckControl {
   [[nodiscard]] virtual bool single_check() const = 0;
   // Called on the UI thread once the frame has seen a run end.
   virtual void run_ended() {}
+  // The outcome of the run that ended last.
+  [[nodiscard]] virtual RunOutcome last_outcome() const { return {}; }
 };
 
 }  // namespace pw::app

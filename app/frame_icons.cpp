@@ -2,17 +2,17 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 
 #include <functional>
 
 #include "ui/command_ids.h"
+#include "ui/painted_icon.h"
 
 namespace pw::app {
 namespace {
 
 namespace cmd = ui::cmd;
-using Painter = std::function<void(QPainter&)>;
+using Painter = ui::IconPainter;
 
 constexpr int kSize = 32;
 
@@ -137,40 +137,19 @@ Painter picture(int id) {
   }
 }
 
-QPixmap render(const Painter& paint, QIcon::Mode mode) {
-  QPixmap pixmap(kSize, kSize);
-  pixmap.fill(Qt::transparent);
-  {
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    paint(p);
-  }
-  if (mode == QIcon::Normal) return pixmap;
-  QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < image.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb c = line[x];
-      if (mode == QIcon::Disabled) {
-        const int g = 150 + qGray(c) / 3;
-        line[x] = qRgba(g, g, g, qAlpha(c) * 2 / 3);
-      } else {
-        line[x] = qRgba(qMin(255, qRed(c) + 30), qMin(255, qGreen(c) + 30), qMin(255, qBlue(c) + 30), qAlpha(c));
-      }
-    }
-  }
-  return QPixmap::fromImage(image);
-}
-
-QIcon icon_of(const Painter& paint) {
-  QIcon icon;
-  for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Disabled}) icon.addPixmap(render(paint, mode), mode);
-  return icon;
-}
+QIcon icon_of(const Painter& paint) { return ui::painted_icon(paint, QSize(kSize, kSize)); }
 
 }  // namespace
 
 QIcon program_icon() {
+  // The installed scalable icon when the icon theme has it, else the same
+  // picture built into the program.
+  static const QIcon icon = QIcon::fromTheme(QStringLiteral("pelliwick"), QIcon(QStringLiteral(":/icons/pelliwick.svg")));
+  if (!icon.pixmap(QSize(kSize, kSize)).isNull()) return icon;
+  return drawn_program_icon();
+}
+
+QIcon drawn_program_icon() {
   return icon_of([](QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(30, 110, 200));

@@ -17,6 +17,7 @@
 #include "app/frame_commands.h"
 #include "app/frame_icons.h"
 #include "app/help_pages.h"
+#include "app/select_all_guard.h"
 #include "app/sh_splitter.h"
 #include "app/system_tray.h"
 #include "base/local_time.h"
@@ -89,6 +90,7 @@ CMainFrame::CMainFrame(FrameServices services, QWidget* parent) : QMainWindow(pa
                           {action(cmd::kResumeAll), action(cmd::kPauseAll), nullptr, action(cmd::kCheckAll)}, this);
   connect(tray_, &CSystemTray::show_main_requested, this, &CMainFrame::show_main);
   connect(tray_->menu(), &QMenu::aboutToShow, this, &CMainFrame::update_commands);
+  qApp->installEventFilter(new SelectAllGuard(this));
 
   // 800 x 600 centred on the available area, or the whole of a smaller one.
   const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 800, 600);
@@ -299,7 +301,7 @@ bool CMainFrame::run_command(int id) {
     }
     case cmd::kWebSite: s_.open_url(QUrl(QString::fromLatin1(kMakersSite))); break;
     case cmd::kAbout: {
-      CAboutDialog about(this);
+      CAboutDialog about(s_.data_dir, this);
       about.exec();
       break;
     }
@@ -365,28 +367,48 @@ void CMainFrame::sync_run_state() {
   s_.checks.run_ended();
   tree_->set_check_running(false);
   s_.saver.set_check_running(false);  // makes the account save that waited
+  const RunOutcome outcome = s_.checks.last_outcome();
+  const LocalTime now = to_local(s_.clock.now());
+  tray_state_.checked = true;
+  tray_state_.last_time = QString::asprintf("%02d:%02d", now.hour, now.minute);
+  tray_state_.last_ok = outcome.ok();
+  tray_state_.last_acted = 0;
+  for (const auto& [address, mails] : outcome.acted) tray_state_.last_acted += mails;
+  emit check_finished(outcome);
+}
+
+void CMainFrame::update_tray_tip(unsigned seconds_left) {
+  tray_state_.running = s_.checks.check_running();
+  tray_state_.seconds_left = seconds_left;
+  tray_->set_tool_tip(tray_tool_tip(windowTitle(), tray_state_));
 }
 
 void CMainFrame::tick_countdown() {
   sync_run_state();
   update_commands();
-  if (s_.checks.single_check()) return;
+  const unsigned left = pace_checks();
+  update_tray_tip(left);
+}
+
+unsigned CMainFrame::pace_checks() {
+  if (s_.checks.single_check()) return 0;
   if (s_.mailboxes.watched_count() == 0 || s_.mailboxes.binding_count() == 0) {
     countdown_ = 1;
     status_->pane(StatusReport::kStepPane)->clear();
-    return;
+    return 0;
   }
   if (countdown_ == 0) {
     start_check(nullptr);
     countdown_ = 1;
-    return;
+    return 0;
   }
-  if (s_.checks.check_running()) return;
+  if (s_.checks.check_running()) return 0;
   const unsigned d = interval_seconds();
   const unsigned left = d >= countdown_ ? d - countdown_ + 1 : 0;
   status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText) + QString::number(left) + ui::text(kSecondsText));
   ++countdown_;
   if (countdown_ > d) countdown_ = 0;
+  return left;
 }
 
 void CMainFrame::tick_shutdown() {

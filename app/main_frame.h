@@ -9,12 +9,18 @@
 // drive them without waiting.
 #include <QMainWindow>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "engine/feedback_sender.h"
+#include "app/system_tray.h"
 #include "engine/status_report.h"
+
+namespace pw {
+struct RunOutcome;
+}
 
 class QProgressBar;
 class QTimer;
@@ -69,6 +75,8 @@ struct FrameServices {
   DialUp& dial_up;
   const RunAtStartup& autostart;
   FeedbackAddresses feedback = FeedbackAddresses::configured();
+  // The data directory in use, named in the about box.
+  std::filesystem::path data_dir = {};
 };
 
 class CMainFrame : public QMainWindow {
@@ -115,6 +123,8 @@ class CMainFrame : public QMainWindow {
  signals:
   // The window accepted a close: the program ends.
   void closed();
+  // A check run ended (seen by the pacing timer).
+  void check_finished(const pw::RunOutcome& outcome);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -130,6 +140,10 @@ class CMainFrame : public QMainWindow {
   void start_check(std::shared_ptr<MailboxAccount> account);
   void check_started();
   void sync_run_state();
+  // The countdown step of tick_countdown; the seconds left to the next
+  // check, 0 when none is counted down.
+  unsigned pace_checks();
+  void update_tray_tip(unsigned seconds_left);
   [[nodiscard]] unsigned interval_seconds() const;
   // The view that handles `id`, when the command is one of a view's.
   [[nodiscard]] QWidget* view_for(int id) const;
@@ -153,6 +167,7 @@ class CMainFrame : public QMainWindow {
   bool run_seen_ = false;      // the frame knows a run is going on
   bool refusing_close_ = false;  // the close refusal is up
   bool splitters_sized_ = false;
+  TrayState tray_state_;
 };
 
 }  // namespace pw::app

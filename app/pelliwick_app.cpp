@@ -4,9 +4,9 @@
 #include <QDesktopServices>
 #include <QStandardPaths>
 
-#include <cstring>
 #include <system_error>
 
+#include "app/desktop_notifier.h"
 #include "app/gui_check_control.h"
 #include "app/help_pages.h"
 #include "app/login_dialog.h"
@@ -41,14 +41,6 @@ std::filesystem::path default_first_run_marker() {
 
 }  // namespace
 
-AppOptions AppOptions::from_arguments(int argc, char** argv) {
-  AppOptions options;
-  options.dir = ProgramDir::from_arguments(argc, argv);
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "-hide") == 0) options.hide = true;
-  return options;
-}
-
 CPelliwickApp::CPelliwickApp(AppOptions options)
     : options_(std::move(options)),
       clock_(options_.clock ? *options_.clock : system_clock_),
@@ -70,9 +62,12 @@ CPelliwickApp::CPelliwickApp(AppOptions options)
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   const std::filesystem::path data = std::filesystem::absolute(options_.dir.root(), error).lexically_normal();
+  // The entry names the data directory only when a start without
+  // --data-dir would pick another one.
+  const std::filesystem::path found = std::filesystem::absolute(ProgramDir::locate({}).root(), error).lexically_normal();
   autostart_ = std::make_unique<RunAtStartup>(
       options_.autostart_config_dir.empty() ? RunAtStartup::user_config_dir() : options_.autostart_config_dir, exe,
-      data == exe.parent_path().lexically_normal() ? std::filesystem::path() : data);
+      data == found ? std::filesystem::path() : data);
 }
 
 CPelliwickApp::~CPelliwickApp() {
@@ -104,9 +99,20 @@ bool CPelliwickApp::start() {
   CheckControl& checks = options_.checks ? *options_.checks : static_cast<CheckControl&>(*this);
   frame_ = std::make_unique<CMainFrame>(FrameServices{mailboxes_, rules_, settings_, log_, local_mail_, *saver_,
                                                       boxes_, files_, checks, clock_, shutdown_fired_,
-                                                      options_.open_url, address_book_, *dial_up_, *autostart_});
+                                                      options_.open_url, address_book_, *dial_up_, *autostart_,
+                                                      FeedbackAddresses::configured(), options_.dir.root()});
   connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
+  connect(frame_.get(), &CMainFrame::check_finished, this, [this](const RunOutcome& outcome) {
+    if (!settings_.notifications()) return;
+    std::optional<CheckNotification> n = check_notification(outcome);
+    if (!n) return;
+    if (!options_.notifier) {  // the session bus, once there is something to say
+      own_notifier_ = std::make_unique<DesktopNotifier>();
+      options_.notifier = own_notifier_.get();
+    }
+    options_.notifier->notify(*n);
+  });
 
   if (!options_.checks) {
     if (!options_.dialogs) {
@@ -127,6 +133,8 @@ bool CPelliwickApp::start() {
     services.smtp.login_prompt = [host](const LoginData& refused, std::string_view refusal) {
       return host->correct_login(LoginService::smtp, refused, refusal);
     };
+    services.pop3_trace = options_.pop3_trace;
+    services.smtp.trace = options_.smtp_trace;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
   }
 

@@ -15,6 +15,7 @@
 #include "app/check_control.h"
 #include "base/local_time.h"
 #include "base/program_dir.h"
+#include "net/protocol_trace.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
 #include "stores/address_book.h"
@@ -40,6 +41,7 @@ class StoreSaver;
 namespace pw::app {
 
 class CMainFrame;
+class DesktopNotifier;
 class GuiCheckControl;
 class PowerOff;
 class SingleInstance;
@@ -65,9 +67,11 @@ struct AppOptions {
   DialUp* dial_up = nullptr;
   // Where the autostart entry goes; empty: the user's configuration directory.
   std::filesystem::path autostart_config_dir;
-
-  // `-hide` and `--data-dir DIR` from the command line.
-  [[nodiscard]] static AppOptions from_arguments(int argc, char** argv);
+  // Where check notifications go; null: the session bus.
+  DesktopNotifier* notifier = nullptr;
+  // The protocol log of the check runs; empty: none.
+  ProtocolTrace pop3_trace;
+  ProtocolTrace smtp_trace;
 };
 
 class CPelliwickApp : public QObject, private CheckControl {
@@ -136,6 +140,7 @@ class CPelliwickApp : public QObject, private CheckControl {
   std::unique_ptr<ui::HostDialogs> own_dialogs_;
   std::unique_ptr<ui::QtEngineHost> host_;
   std::unique_ptr<GuiCheckControl> checks_;
+  std::unique_ptr<DesktopNotifier> own_notifier_;
 
   bool started_ = false;
   bool shutdown_fired_ = false;

@@ -4,11 +4,38 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "ui/ui_text.h"
+
 namespace pw::app {
+namespace {
+
+constexpr int kRunningText = 62706;
+constexpr int kNextCheckText = 62707;
+constexpr int kLastActedText = 62708;
+constexpr int kLastFailedText = 62709;
+
+QString duration(unsigned seconds) {
+  const unsigned h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+  return h > 0 ? QString::asprintf("%u:%02u:%02u", h, m, s) : QString::asprintf("%u:%02u", m, s);
+}
+
+}  // namespace
+
+QString tray_tool_tip(const QString& title, const TrayState& state) {
+  QStringList lines{title};
+  if (state.running)
+    lines << ui::text(kRunningText);
+  else if (state.seconds_left > 0)
+    lines << ui::text(kNextCheckText).arg(duration(state.seconds_left));
+  if (state.checked)
+    lines << (state.last_ok ? ui::text(kLastActedText).arg(state.last_time).arg(state.last_acted)
+                            : ui::text(kLastFailedText).arg(state.last_time));
+  return lines.join(QLatin1Char('\n'));
+}
 
 CSystemTray::CSystemTray(const QIcon& icon, const QString& tip, QAction* show_main, QList<QAction*> commands,
                          QObject* parent)
-    : QObject(parent), menu_(new QMenu) {
+    : QObject(parent), menu_(new QMenu), tip_(tip) {
   menu_->setObjectName(QStringLiteral("TrayMenu"));
   menu_->addAction(show_main);
   menu_->setDefaultAction(show_main);
@@ -23,15 +50,27 @@ CSystemTray::CSystemTray(const QIcon& icon, const QString& tip, QAction* show_ma
   icon_ = new QSystemTrayIcon(icon, this);
   icon_->setToolTip(tip);
   icon_->setContextMenu(menu_);
-  connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick) emit show_main_requested();
-  });
+  connect(icon_, &QSystemTrayIcon::activated, this, &CSystemTray::activate);
   icon_->show();
 }
 
 CSystemTray::~CSystemTray() {
   if (icon_) icon_->hide();
   delete menu_;
+}
+
+bool CSystemTray::shows_main(QSystemTrayIcon::ActivationReason reason) {
+  return reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+}
+
+void CSystemTray::activate(QSystemTrayIcon::ActivationReason reason) {
+  if (shows_main(reason)) emit show_main_requested();
+}
+
+void CSystemTray::set_tool_tip(const QString& tip) {
+  if (tip == tip_) return;
+  tip_ = tip;
+  if (icon_) icon_->setToolTip(tip);
 }
 
 bool CSystemTray::available() const { return icon_ && icon_->isVisible(); }

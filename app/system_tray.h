@@ -1,15 +1,30 @@
 #pragma once
 // The notification-area icon with its menu: "显示主窗体" (the default, shown
-// bold), then the watch and check commands. A double click shows the main
-// window. Where the desktop has no notification area the icon is not shown
+// bold), then the watch and check commands. A click or a double click shows
+// and raises the main window (desktops with an AppIndicator tray report only
+// the single click). Where the desktop has no notification area the icon is not shown
 // and available() is false: the main window then never hides itself.
 #include <QObject>
+#include <QSystemTrayIcon>
 
 class QAction;
 class QMenu;
-class QSystemTrayIcon;
 
 namespace pw::app {
+
+// What the icon's tool tip tells besides the title.
+struct TrayState {
+  bool running = false;
+  unsigned seconds_left = 0;  // to the next check; 0: none is coming
+  bool checked = false;       // a check has ended since the start
+  QString last_time;          // when it ended, "HH:MM"
+  bool last_ok = true;
+  size_t last_acted = 0;  // mails the rules acted on
+};
+
+// The tool tip: the title, then the next check (or that one is running),
+// then the last check's outcome, one per line.
+[[nodiscard]] QString tray_tool_tip(const QString& title, const TrayState& state);
 
 class CSystemTray : public QObject {
   Q_OBJECT
@@ -22,6 +37,13 @@ class CSystemTray : public QObject {
 
   [[nodiscard]] bool available() const;
   [[nodiscard]] QMenu* menu() const { return menu_; }
+  [[nodiscard]] QString tool_tip() const { return tip_; }
+  void set_tool_tip(const QString& tip);
+
+  // Whether an activation by `reason` shows the main window.
+  [[nodiscard]] static bool shows_main(QSystemTrayIcon::ActivationReason reason);
+  // What the icon does when activated by `reason`.
+  void activate(QSystemTrayIcon::ActivationReason reason);
 
  signals:
   void show_main_requested();
@@ -29,6 +51,7 @@ class CSystemTray : public QObject {
  private:
   QMenu* menu_;
   QSystemTrayIcon* icon_ = nullptr;
+  QString tip_;
 };
 
 }  // namespace pw::app

@@ -1,5 +1,6 @@
 #include "base/program_dir.h"
 
+#include <cstdlib>
 #include <string>
 #include <system_error>
 
@@ -12,18 +13,34 @@ std::filesystem::path ProgramDir::executable_dir() {
   return exe.parent_path();
 }
 
-ProgramDir ProgramDir::from_arguments(int argc, char** argv) {
-  const std::string_view flag = "--data-dir";
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == flag && i + 1 < argc) return ProgramDir(argv[i + 1]);
-    if (arg.size() > flag.size() + 1 && arg.substr(0, flag.size()) == flag && arg[flag.size()] == '=')
-      return ProgramDir(std::string(arg.substr(flag.size() + 1)));
+ProgramDir ProgramDir::locate(const std::filesystem::path& data_dir) {
+  return ProgramDir(locate(data_dir, executable_dir(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+}
+
+std::filesystem::path ProgramDir::locate(const std::filesystem::path& data_dir,
+                                         const std::filesystem::path& executable_dir, const char* xdg_data_home,
+                                         const char* home) {
+  if (!data_dir.empty()) return data_dir;
+  if (holds_data(executable_dir)) return executable_dir;
+  // The base directory specification ignores a relative XDG_DATA_HOME.
+  if (xdg_data_home && xdg_data_home[0] == '/') return std::filesystem::path(xdg_data_home) / "pelliwick";
+  return std::filesystem::path(home ? home : "") / ".local" / "share" / "pelliwick";
+}
+
+bool ProgramDir::holds_data(const std::filesystem::path& dir) {
+  for (const char* name : {"portable", "Mailbox", "System", "Ruler", "Friend", "Group", "MailUID"}) {
+    std::error_code ec;
+    if (std::filesystem::exists(dir / name, ec)) return true;
   }
-  return ProgramDir(executable_dir());
+  return false;
 }
 
 bool ProgramDir::create_directories() const {
+  std::error_code created;
+  if (!std::filesystem::exists(root_, created)) {
+    std::filesystem::create_directories(root_, created);
+    std::filesystem::permissions(root_, std::filesystem::perms::owner_all, created);
+  }
   bool ok = true;
   for (const char* name : {"MailUID", "Log", "MailTemp", "LocalMail"}) {
     std::error_code ec;

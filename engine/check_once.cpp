@@ -1,7 +1,5 @@
 #include "engine/check_once.h"
 
-#include <cstring>
-
 #include "base/local_time.h"
 #include "engine/check_run.h"
 #include "net/network_manager_dial_up.h"
@@ -19,17 +17,13 @@
 namespace pw {
 namespace {
 
+constexpr int kSkippedText = 62704;
+
 void say(std::FILE* out, const char* text) {
   if (out) std::fprintf(out, "%s\n", text);
 }
 
 }  // namespace
-
-bool wants_check_once(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--check-once") == 0) return true;
-  return false;
-}
 
 int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   if (!dir.create_directories()) {
@@ -38,8 +32,9 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   }
   DirectoryLock lock(dir.file(DirectoryLock::kCheckLockName));
   if (!lock.locked()) {
-    say(options.out, "pelliwick: 这个数据目录的另一次检查正在进行");
-    return 1;
+    // Not a failure: the one holding the lock checks these accounts now.
+    say(options.out, std::string(res::text_utf8(kSkippedText)).c_str());
+    return 0;
   }
 
   SystemClock clock;
@@ -62,6 +57,8 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   CheckServices services{mailboxes, log, local_mail, verifier, clock,
                          options.dial_up ? *options.dial_up : network_manager, host};
   services.pop3_stream = options.pop3_stream;
+  services.pop3_trace = options.pop3_trace;
+  services.smtp.trace = options.smtp_trace;
 
   RunOutcome outcome;
   {
@@ -69,6 +66,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
     outcome = run.run(nullptr, RunSettings::from(rules, settings));
   }
   host.finish();
+  if (options.finished) options.finished(outcome, settings);
 
   // Only the accounts change in a check (corrected log-in data, seen lists);
   // the log records are on disk already. Without accounts there is nothing

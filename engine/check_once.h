@@ -3,7 +3,9 @@
 // account without a display, for cron or a systemd timer. Loads the stores of
 // the program directory, runs the check through the headless host, saves the
 // accounts with their seen lists and returns the exit code: 0 when every
-// account was checked without error, 1 otherwise.
+// account was checked without error, or when the run was skipped because the
+// window (or another headless check) is working on the directory; 1
+// otherwise.
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -11,20 +13,25 @@
 
 #include "base/program_dir.h"
 #include "net/byte_stream.h"
+#include "net/protocol_trace.h"
 
 namespace pw {
 
 class DialUp;
+struct RunOutcome;
+struct SystemSettings;
 
 struct CheckOnceOptions {
   std::FILE* out = stderr;    // progress and notices
   DialUp* dial_up = nullptr;  // nullptr: NetworkManager on the system bus
   // The POP3 connections; empty: LineSockets. Tests give scripted peers.
   std::function<std::unique_ptr<ByteStream>()> pop3_stream;
+  // The protocol log of the run's POP3 and SMTP sessions; empty: none.
+  ProtocolTrace pop3_trace;
+  ProtocolTrace smtp_trace;
+  // Called once the run has ended (not when it was skipped).
+  std::function<void(const RunOutcome&, const SystemSettings&)> finished;
 };
-
-// True when `argv` asks for the check-once mode.
-[[nodiscard]] bool wants_check_once(int argc, char** argv);
 
 [[nodiscard]] int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options = {});
 

@@ -292,6 +292,7 @@ std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& 
   stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
   auto pop = std::make_unique<Pop3Session>(*stream);
   pop->set_tls({.required = record.require_tls});
+  if (services_.pop3_trace) pop->set_trace(services_.pop3_trace);
   pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
     return services_.host.correct_login(LoginService::pop3, refused, refusal);
   });
@@ -456,6 +457,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   PendingDeletionQueue queued;
   const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
   std::vector<PendingDeletion> deletions;
+  size_t acted = 0;
   bool unsynced = false;
   for (size_t k = 0; k < state.mails.size(); ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
@@ -463,6 +465,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (waiting[k]) continue;
     auto& mail = state.mails[k];
     mail->run_actions(services);
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
@@ -489,6 +492,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
   if (unsynced) (void)account.seen().sync_file();
 
+  if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
   const bool journalled = !deletions.empty();
   std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome);
   if (journalled) {

@@ -96,6 +96,8 @@ struct CheckServices {
   // The connection of each POP3 session; empty: a LineSocket with the
   // program's 20-second wait. Tests give scripted peers.
   std::function<std::unique_ptr<ByteStream>()> pop3_stream = {};
+  // The protocol log of every POP3 session; empty: none.
+  ProtocolTrace pop3_trace = {};
 };
 
 struct RunOutcome {
@@ -104,6 +106,9 @@ struct RunOutcome {
   size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
   size_t scans_failed = 0;
   size_t deletions_failed = 0;  // deletion records logged with success 0
+  // Per account address, in check order: how many mails a rule (or the
+  // user's one-off operations) acted on; accounts without any are left out.
+  std::vector<std::pair<std::string, size_t>> acted;
   [[nodiscard]] bool ok() const { return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0; }
 };
 

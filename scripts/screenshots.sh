@@ -3,7 +3,8 @@
 # (trayer) and the WenQuanYi font: the main window over two mailboxes, three
 # rules and log rows, the mailbox dialog, the rule editor with three of its
 # dialogs, the tray menu, the confirmation window over two mails, the
-# settings dialog, the address book and the recipient picker.
+# settings dialog, the address book and the recipient picker; once at scale
+# 1 and once at scale 2 (QT_SCALE_FACTOR=2, into docs/screenshots/scale2).
 #   scripts/screenshots.sh [BUILD_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,11 +14,16 @@ data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 mkdir -p "$here/docs/screenshots"
 export XDG_CONFIG_HOME="$data/config" XDG_RUNTIME_DIR="$data/run"
-mkdir -p "$XDG_RUNTIME_DIR" "$data/program" && chmod 700 "$XDG_RUNTIME_DIR"
-xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
-  trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
-  sleep 1
-  QT_QPA_PLATFORM=xcb "$0" "$1" "$2"
-  status=$?
-  kill $! 2>/dev/null || true
-  exit $status' "$build/app/pelliwick_screenshots" "$data/program" "$here/docs/screenshots"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+shoot() {  # SCALE SCREEN OUT_DIR
+  rm -rf "$data/program" && mkdir -p "$data/program" "$3"
+  QT_SCALE_FACTOR=$1 xvfb-run -a -s "-screen 0 $2x24" sh -c '
+    trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
+    sleep 1
+    QT_QPA_PLATFORM=xcb "$0" "$1" "$2"
+    status=$?
+    kill $! 2>/dev/null || true
+    exit $status' "$build/app/pelliwick_screenshots" "$data/program" "$3"
+}
+shoot 1 1280x1024 "$here/docs/screenshots"
+shoot 2 2560x2048 "$here/docs/screenshots/scale2"

@@ -5,7 +5,8 @@
 #   2. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the engine tests (the check worker and its shared stores) under
 #      ThreadSanitizer;
-#   4. every libFuzzer target for 30 seconds, seeded with the test mails.
+#   4. every libFuzzer target for 30 seconds, seeded with the test mails;
+#   5. the Debian package: built, installed with apt, run, removed.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
@@ -15,6 +16,9 @@ echo "== build"
 "$here/scripts/build.sh" "$here/build"
 echo "== tests"
 "$here/scripts/netns.sh" ctest --test-dir "$here/build" --output-on-failure -j "$jobs" --timeout 600
+
+echo "== package (build, install, run the installed program, remove)"
+"$here/scripts/package.sh" "$here/build"
 
 echo "== build (address and undefined-behaviour sanitizers, core only)"
 "$here/scripts/build.sh" "$here/build-asan" -DPW_WITH_UI=OFF -DPW_WITH_BENCH=OFF -DPW_SANITIZE=address,undefined

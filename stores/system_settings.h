@@ -45,6 +45,18 @@ struct SystemSettings {
   uint32_t next_rule_id = 0;     // at 252; the id the next new rule receives
   std::string reserved = std::string(256, '\0');  // 256 at 256
 
+  // Desktop notifications after a check. Kept in the first reserved byte
+  // (offset 256): 0 on, 1 off, so a record written before the switch
+  // existed reads as on and the rest of the tail stays as read.
+  static constexpr size_t kNotificationsOffByte = 0;
+  [[nodiscard]] bool notifications() const {
+    return reserved.size() <= kNotificationsOffByte || reserved[kNotificationsOffByte] == 0;
+  }
+  void set_notifications(bool on) {
+    if (reserved.size() <= kNotificationsOffByte) reserved.resize(kSize / 2, '\0');
+    reserved[kNotificationsOffByte] = on ? '\0' : '\1';
+  }
+
   [[nodiscard]] bool option(uint32_t bit) const { return (options & bit) != 0; }
   // Clearing kAutoDial clears kHangUp too; kHangUp is only set with kAutoDial.
   void set_option(uint32_t bit, bool on);

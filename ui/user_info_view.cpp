@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTreeWidget>
 
@@ -118,6 +119,8 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(local_list_->viewport()->mapToGlobal(pos));
   });
+  auto* remove = new QShortcut(QKeySequence::Delete, local_list_, nullptr, nullptr, Qt::WidgetShortcut);
+  connect(remove, &QShortcut::activated, this, &CUserInfoView::delete_selected_mails);
   log_list_ = make_list(this, "logList", kLogColumns);
 
   month_label_ = new QLabel(this);
@@ -129,6 +132,10 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
   month_arrows_->setObjectName(QStringLiteral("monthArrows"));
   month_arrows_->setRange(0, 2);
   month_arrows_->setValue(1);
+  // The arrow keys step months too: Left back, Right forward (a scroll bar
+  // inverts its keys by default).
+  month_arrows_->setFocusPolicy(Qt::StrongFocus);
+  month_arrows_->setInvertedControls(false);
   connect(month_arrows_, &QScrollBar::actionTriggered, this, [this](int action) {
     if (action == QAbstractSlider::SliderSingleStepSub || action == QAbstractSlider::SliderPageStepSub) {
       previous_month();

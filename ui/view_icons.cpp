@@ -1,54 +1,51 @@
 #include "ui/view_icons.h"
 
 #include <QPainter>
-#include <QPixmap>
+
+#include "ui/painted_icon.h"
 
 namespace pw::ui {
 namespace {
 
-QPixmap blank(int width = 16, int height = 16) {
-  QPixmap p(width, height);
-  p.fill(Qt::transparent);
-  return p;
-}
-
 // An envelope, with an optional coloured dot in its lower right corner.
 QIcon envelope(QColor body, QColor dot = QColor(), int width = 16) {
-  QPixmap p = blank(width);
-  QPainter g(&p);
-  g.setRenderHint(QPainter::Antialiasing);
-  g.setPen(QPen(Qt::darkGray, 1));
-  g.setBrush(body);
-  g.drawRect(QRectF(1.5, 3.5, 13, 9));
-  g.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
-  g.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
-  if (dot.isValid()) {
-    g.setPen(Qt::NoPen);
-    g.setBrush(dot);
-    g.drawEllipse(QRectF(9, 9, 6.5, 6.5));
-  }
-  return QIcon(p);
+  return painted_icon(
+      [body, dot](QPainter& g) {
+        g.setPen(QPen(Qt::darkGray, 1));
+        g.setBrush(body);
+        g.drawRect(QRectF(1.5, 3.5, 13, 9));
+        g.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
+        g.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
+        if (dot.isValid()) {
+          g.setPen(Qt::NoPen);
+          g.setBrush(dot);
+          g.drawEllipse(QRectF(9, 9, 6.5, 6.5));
+        }
+      },
+      QSize(width, 16));
 }
 
 QIcon folder() {
-  QPixmap p = blank();
-  QPainter g(&p);
-  g.setPen(QPen(QColor(160, 120, 20), 1));
-  g.setBrush(QColor(240, 200, 80));
-  g.drawRect(QRectF(1.5, 4.5, 13, 9));
-  g.drawRect(QRectF(1.5, 2.5, 5, 2));
-  return QIcon(p);
+  return painted_icon(
+      [](QPainter& g) {
+        g.setPen(QPen(QColor(160, 120, 20), 1));
+        g.setBrush(QColor(240, 200, 80));
+        g.drawRect(QRectF(1.5, 4.5, 13, 9));
+        g.drawRect(QRectF(1.5, 2.5, 5, 2));
+      },
+      QSize(16, 16));
 }
 
 QIcon paper(QColor mark) {
-  QPixmap p = blank();
-  QPainter g(&p);
-  g.setPen(QPen(Qt::darkGray, 1));
-  g.setBrush(Qt::white);
-  g.drawRect(QRectF(3.5, 1.5, 9, 13));
-  g.setPen(QPen(mark, 1.5));
-  for (int y = 5; y <= 11; y += 3) g.drawLine(5, y, 11, y);
-  return QIcon(p);
+  return painted_icon(
+      [mark](QPainter& g) {
+        g.setPen(QPen(Qt::darkGray, 1));
+        g.setBrush(Qt::white);
+        g.drawRect(QRectF(3.5, 1.5, 9, 13));
+        g.setPen(QPen(mark, 1.5));
+        for (int y = 5; y <= 11; y += 3) g.drawLine(QPointF(5, y), QPointF(11, y));
+      },
+      QSize(16, 16));
 }
 
 }  // namespace

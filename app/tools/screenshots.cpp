@@ -15,6 +15,7 @@
 
 #include "app/main_frame.h"
 #include "app/pelliwick_app.h"
+#include "app/qt_translations.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
 #include "engine/mail_processor.h"
@@ -218,6 +219,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
     return 2;
   }
+  (void)pw::app::install_qt_translations(qt);
   const QDir out(QString::fromLocal8Bit(argv[2]));
   pw::ui::QtMessageBoxes boxes;
   pw::ui::QtFileDialogs files;

@@ -10,6 +10,7 @@
 #include "e2e_fixture.h"
 #include "engine/check_once.h"
 #include "engine/check_run.h"
+#include "engine/directory_lock.h"
 #include "res/string_table.h"
 #include "rules/rule_description.h"
 
@@ -70,6 +71,39 @@ TEST_F(CheckOnceEndToEnd, forwardsBacksUpAndDeletesEveryNewMail) {
   EXPECT_EQ(smtp.mails().size(), 3u);
   EXPECT_TRUE(uid_lines().empty());
   EXPECT_EQ(log_records().size(), 9u);
+}
+
+// The window holds the lock while it checks: the timer's run leaves the
+// mailbox alone and says why, without counting as a failure.
+TEST_F(CheckOnceEndToEnd, skippedWhileTheDirectoryIsLocked) {
+  write_data(alice(), {rule(kDelete, false)});
+  pop.deliver("alice", e2e_mail(1));
+  {
+    DirectoryLock window(program.file(DirectoryLock::kCheckLockName));
+    ASSERT_TRUE(window.locked());
+    EXPECT_EQ(check_once(), 0);
+    EXPECT_NE(stderr_text().find(res::text_utf8(62704)), std::string::npos) << stderr_text();
+    EXPECT_EQ(pop.message_count("alice"), 1u);
+  }
+  EXPECT_EQ(check_once(), 0) << stderr_text();
+  EXPECT_EQ(pop.message_count("alice"), 0u);
+}
+
+// A trace for a bug report holds both conversations but no password, plain
+// or in the Base64 of AUTH LOGIN.
+TEST_F(CheckOnceEndToEnd, traceWritesBothConversationsWithoutPasswords) {
+  write_data(alice(), {rule(kForward, false)});
+  pop.deliver("alice", e2e_mail(1));
+  const std::filesystem::path trace = dir / "trace.txt";
+  ProgramRun run(pelliwick_program(), {"--check-once", "--data-dir", dir.path().string(), "--trace", trace.string()},
+                 dir / "stderr.txt");
+  ASSERT_EQ(run.wait(), 0) << stderr_text();
+  const std::string text = read_file(trace).value_or("");
+  for (const char* line : {" POP3 C: USER alice", " POP3 C: PASS ", " POP3 C: QUIT", " SMTP C: AUTH LOGIN",
+                           " SMTP C: MAIL FROM:"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  for (const char* secret : {"secret", "c2VjcmV0", "c210cC1zZWNyZXQ="})
+    EXPECT_EQ(text.find(secret), std::string::npos) << secret << "\n" << text;
 }
 
 TEST_F(CheckOnceEndToEnd, failedForwardDeletesOnlyWhenThePolicySaysInAnyCase) {

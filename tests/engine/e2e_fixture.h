@@ -31,8 +31,10 @@
 
 namespace pw::test {
 
-// The built program, or empty when this build has none (no UI).
+// The program under test: $PW_PROGRAM (an installed one), else the built
+// program, or empty when this build has none (no UI).
 inline std::filesystem::path pelliwick_program() {
+  if (const char* installed = std::getenv("PW_PROGRAM")) return installed;
   const char* build = std::getenv("PW_BUILD_DIR");
   if (!build) return {};
   std::filesystem::path p = std::filesystem::path(build) / "app" / "pelliwick";

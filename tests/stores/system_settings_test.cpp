@@ -52,6 +52,21 @@ TEST(SystemSettings, encodesEveryFieldAtItsOffsetWithScrambledPasswords) {
   EXPECT_EQ(SystemSettings::decode(expected), s);
 }
 
+TEST(SystemSettings, notificationSwitchLivesInTheFirstReservedByteAndKeepsTheRest) {
+  SystemSettings s;
+  EXPECT_TRUE(s.notifications());
+  s.reserved[255] = 'Z';
+  s.set_notifications(false);
+  const std::string image = s.encode();
+  EXPECT_EQ(image, test::record_bytes(512, {{0, "01 00 00 00"}, {8, "05 00 00 00 01 00 00 00"}, {256, "01"},
+                                            {511, "5a"}}));
+  SystemSettings read = SystemSettings::decode(image);
+  EXPECT_FALSE(read.notifications());
+  read.set_notifications(true);
+  EXPECT_EQ(read.encode(), test::record_bytes(512, {{0, "01 00 00 00"}, {8, "05 00 00 00 01 00 00 00"},
+                                                    {511, "5a"}}));
+}
+
 TEST(SystemSettings, saveAndLoadRoundTripIncludingKeyLettersInPasswords) {
   test::TempDir dir;
   ProgramDir program(dir.path());

@@ -253,6 +253,29 @@ class UserInfoViewTest : public QObject {
     QCOMPARE(read_file(m.local.month_file(2003, 1))->size(), LocalMailRecord::kSize);
   }
 
+  void keyboardStepsMonthsAndDeletesSelectedMails() {
+    Months m;
+    for (const char* subject : {"m0", "m1", "m2"}) m.save_mail("a@example.com", subject);
+    CUserInfoView view(m.log, m.local);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    auto* label = view.findChild<QLabel*>("monthLabel");
+    auto* arrows = view.findChild<QScrollBar*>("monthArrows");
+    arrows->setFocus(Qt::TabFocusReason);
+    QVERIFY(arrows->hasFocus());
+    QTest::keyClick(arrows, Qt::Key_Left);
+    QCOMPARE(label->text(), QString("2002/12"));
+    QTest::keyClick(arrows, Qt::Key_Right);
+    QCOMPARE(label->text(), QString("2003/01"));
+
+    QTreeWidget* list = view.local_mail_list();
+    list->setFocus();
+    for (int row : {0, 2}) list->topLevelItem(row)->setSelected(true);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(column(list, 2), QStringList{"m1"});
+    QCOMPARE(m.local.count(), 1u);
+  }
+
   void deletingUnderAFilterRemovesTheRightRecords() {
     Months m;
     m.save_mail("a@example.com", "a0");

@@ -1,0 +1,49 @@
+#include "app/desktop_notifier.h"
+
+#include <QDBusMessage>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "engine/check_run.h"
+#include "ui/gb_qstring.h"
+#include "ui/ui_text.h"
+
+namespace pw::app {
+namespace {
+
+constexpr int kActedSummary = 62710;
+constexpr int kAccountLine = 62711;
+constexpr int kFailedSummary = 62712;
+constexpr int kScansFailed = 62713;
+constexpr int kDialFailed = 62714;
+constexpr int kDeletionsFailed = 62715;
+
+}  // namespace
+
+std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
+  if (!outcome.ran) return std::nullopt;
+  QStringList lines;
+  size_t acted = 0;
+  for (const auto& [address, mails] : outcome.acted) {
+    acted += mails;
+    lines << ui::text(kAccountLine).arg(ui::from_gb(address)).arg(mails);
+  }
+  if (outcome.dial_failed) lines << ui::text(kDialFailed);
+  if (outcome.scans_failed > 0) lines << ui::text(kScansFailed).arg(outcome.scans_failed);
+  if (outcome.deletions_failed > 0) lines << ui::text(kDeletionsFailed).arg(outcome.deletions_failed);
+  if (lines.isEmpty()) return std::nullopt;
+  const QString summary = outcome.ok() ? ui::text(kActedSummary).arg(acted) : ui::text(kFailedSummary);
+  return CheckNotification{summary, lines.join(QLatin1Char('\n'))};
+}
+
+QDBusPendingCall DesktopNotifier::notify(const CheckNotification& notification) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("pelliwick")}};
+  call << QStringLiteral("Pelliwick") << 0u << QStringLiteral("pelliwick") << notification.summary
+       << notification.body << QStringList() << hints << -1;
+  return bus_.asyncCall(call, 5000);
+}
+
+}  // namespace pw::app
