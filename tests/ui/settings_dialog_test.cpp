@@ -173,6 +173,7 @@ class SettingsDialogTest : public QObject {
     Rig::box(dialog, "autoShutdown")->setChecked(true);
     Rig::edit(dialog, "shutdownTime")->setText("7:5");
     Rig::box(dialog, "checkAtStart")->setChecked(true);
+    Rig::box(dialog, "notifications")->setChecked(false);
     // Stored although the option is off.
     Rig::edit(dialog, "password")->setText("kept");
     QVERIFY(Rig::ok(dialog));
@@ -189,6 +190,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(std::pair(s.shutdown_hour, s.shutdown_minute), std::pair(7, 5));
     QCOMPARE(s.login_password, std::string("kept"));
     QCOMPARE(s.next_rule_id, 42u);
+    QVERIFY(!s.notifications());
 
     // Opened again it shows what was stored.
     CSettingsDialog again(rig.settings, rig.dial_up, rig.autostart, rig.boxes);
@@ -196,6 +198,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(Rig::field<QComboBox>(again, "dialEntry")->currentText(), QStringLiteral("wired"));
     QVERIFY(Rig::box(again, "autoDial")->isChecked());
     QVERIFY(Rig::edit(again, "phoneNumber")->isEnabled());
+    QVERIFY(!Rig::box(again, "notifications")->isChecked());
   }
 
   void openingShowsDefaultsAndSortedConnections() {

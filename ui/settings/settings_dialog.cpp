@@ -86,6 +86,7 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   password_ = line_edit(this, "password", kPasswordLimit, true);
   confirmation_ = line_edit(this, "confirmation", kPasswordLimit, true);
   check_at_start_ = check_box(this, QStringLiteral("程序启动时检查邮箱(&M)"), "checkAtStart");
+  notifications_ = check_box(this, text(62716), "notifications");
 
   auto labelled = [this](QGridLayout* grid, int row, const QString& text, QWidget* field, int indent = 0) {
     auto* label = new QLabel(text, this);
@@ -123,7 +124,8 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   labelled(right, 6, QStringLiteral("密码(&A)"), password_, 20);
   labelled(right, 7, QStringLiteral("确认(&R)"), confirmation_, 20);
   right->addWidget(check_at_start_, 8, 0, 1, 2);
-  right->setRowStretch(9, 1);
+  right->addWidget(notifications_, 9, 0, 1, 2);
+  right->setRowStretch(10, 1);
 
   auto* columns = new QHBoxLayout;
   columns->addLayout(left);
@@ -164,6 +166,7 @@ void CSettingsDialog::fill() {
   auto_shutdown_->setChecked(s.option(SystemSettings::kAutoShutdown));
   login_password_->setChecked(s.option(SystemSettings::kLoginPassword));
   check_at_start_->setChecked(s.option(SystemSettings::kCheckAtStart));
+  notifications_->setChecked(s.notifications());
   run_at_startup_->setChecked(autostart_.query());
 
   interval_->setText(QString::number(s.check_interval));
@@ -230,6 +233,7 @@ void CSettingsDialog::store() {
   s.set_option(SystemSettings::kAutoShutdown, auto_shutdown_->isChecked());
   s.set_option(SystemSettings::kLoginPassword, login_password_->isChecked());
   s.set_option(SystemSettings::kCheckAtStart, check_at_start_->isChecked());
+  s.set_notifications(notifications_->isChecked());
   // Failures to write the entry are not reported.
   if (run_at_startup_->isChecked())
     (void)autostart_.set();

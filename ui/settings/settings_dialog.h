@@ -57,6 +57,7 @@ class CSettingsDialog : public QDialog {
   QLineEdit* password_;
   QLineEdit* confirmation_;
   QCheckBox* check_at_start_;
+  QCheckBox* notifications_;
 };
 
 }  // namespace pw::ui
