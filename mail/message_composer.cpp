@@ -4,6 +4,7 @@
 
 #include "base/file_io.h"
 #include "base/local_time.h"
+#include "base/code_page.h"
 #include "base/safe_name.h"
 #include "base/text_lines.h"
 #include "mail/base64.h"
@@ -36,7 +37,7 @@ bool MessageComposer::add_attachment(const std::filesystem::path& file) {
   auto data = read_file(file);
   if (!data) return false;
   // The quoted name must stay one line and one quoted string.
-  std::string name = sanitise_file_name(file.filename().string(), "attachment");
+  std::string name = sanitise_file_name(gb_from_path(file.filename()), "attachment");
   buffer_ += "--";
   buffer_ += kBoundary;
   buffer_ += "\r\nContent-Type: application/octet-stream;\r\n";
