@@ -119,8 +119,9 @@ void SeenUidList::refresh() {
     known = stamp_;
     std::optional<FileStamp> now = stat_file();
     if (!now) {
-      // No file (yet): what is held was never written or was deleted.
+      // No file (yet): nothing to take in; what is held stays.
       stamp_ = {};
+      known.valid = true;
     } else if (known.valid && now->device == known.device && now->inode == known.inode && now->size >= known.size) {
       // The same file, at most grown: only appends happened.
       std::optional<std::string> text = read_file(file_);
