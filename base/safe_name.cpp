@@ -35,7 +35,9 @@ size_t character_prefix(std::string_view s, size_t max_bytes) {
   return i;
 }
 
-bool is_control(std::string_view c) { return c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || c[0] == 0x7f); }
+bool is_control(std::string_view c) {
+  return c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || c[0] == 0x7f);
+}
 
 }  // namespace
 

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/local_time.h"
-#include "base/code_page.h"
 #include "base/safe_name.h"
 #include "base/text_lines.h"
 #include "mail/base64.h"

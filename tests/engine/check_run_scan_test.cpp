@@ -397,19 +397,6 @@ TEST_F(CheckRunScan, eachCheckStartsFromWhatTheUidFileHoldsNow) {
   pop_quit(second);
   EXPECT_TRUE(check().ok());
   expect_sessions_done();
-
-  // It then rewrote the file ("a" gone from the server): our next save of
-  // the accounts keeps what it holds.
-  ASSERT_TRUE(write_file_atomic(account->seen().file(), "b\r\n"));
-  ASSERT_TRUE(mailboxes.save().ok);
-  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"b"});
-  ScriptedPeer& third = next_session();
-  pop_login(third);
-  pop_uidl(third, {"b"});
-  pop_quit(third);
-  EXPECT_TRUE(check().ok());
-  expect_sessions_done();
-  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"b"});
 }
 
 }  // namespace

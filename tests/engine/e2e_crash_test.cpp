@@ -26,16 +26,6 @@ class CheckCrash : public EndToEndFixture {
     EndToEndFixture::SetUp();
   }
 
-  // Times each mail was forwarded, by its number.
-  std::map<int, int> forwards() const {
-    std::map<int, int> out;
-    for (const ReceivedMail& m : smtp.mails()) {
-      size_t at = m.data.find("Message-ID: <m");
-      if (at == std::string::npos) continue;
-      ++out[std::stoi(m.data.substr(at + 14))];
-    }
-    return out;
-  }
   // Times each mail's sender got a reply, by the mail's number.
   std::map<int, int> replies() const {
     std::map<int, int> out;

@@ -23,16 +23,6 @@ class SharedDataDirectory : public EndToEndFixture {
     if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
     EndToEndFixture::SetUp();
   }
-
-  // Times each mail was forwarded, by its number.
-  std::map<int, int> forwards() const {
-    std::map<int, int> out;
-    for (const ReceivedMail& m : smtp.mails()) {
-      size_t at = m.data.find("Message-ID: <m");
-      if (at != std::string::npos) ++out[std::stoi(m.data.substr(at + 14))];
-    }
-    return out;
-  }
 };
 
 TEST_F(SharedDataDirectory, windowAndHeadlessChecksTakingTurnsActOnEachMailOnceAndKeepTheEdit) {
