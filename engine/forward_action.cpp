@@ -7,10 +7,10 @@
 #include "mail/address_list.h"
 #include "mail/header_field.h"
 #include "res/string_table.h"
-#include "stores/ascii_case.h"
-#include "stores/mailbox_account.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
+#include "stores/ascii_case.h"
+#include "stores/mailbox_account.h"
 
 namespace pw {
 namespace {
@@ -29,16 +29,6 @@ size_t header_line_end(std::string_view text, size_t lf) {
     if (end == 0 || (text[end - 1] != ',' && text[end - 1] != ';')) return end;
     pos = next + 1;
   }
-}
-
-// Where the header block of `text` ends: just after the line feed of its
-// last header line, or the text's end when it has no blank line.
-size_t header_block_end(std::string_view text) {
-  const size_t crlf = text.find("\r\n\r\n");
-  const size_t lf = text.find("\n\n");
-  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) return crlf + 2;
-  if (lf != std::string_view::npos) return lf + 1;
-  return text.size();
 }
 
 // The line feed before the first header line named `key` at or after

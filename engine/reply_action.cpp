@@ -1,10 +1,9 @@
 #include "engine/reply_action.h"
 
-#include <algorithm>
-
 #include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/local_time.h"
+#include "base/text_lines.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_sender.h"
 #include "engine/template_expander.h"
@@ -28,13 +27,6 @@ constexpr int kAutoSubmitted = 62101;
 constexpr int kListMail = 62102;
 constexpr int kBounce = 62103;
 constexpr int kOwnMail = 62104;
-
-std::string_view header_block(std::string_view text) {
-  const size_t crlf = text.find("\r\n\r\n");
-  const size_t lf = text.find("\n\n");
-  return text.substr(0, std::min(crlf == std::string_view::npos ? text.size() : crlf + 2,
-                                 lf == std::string_view::npos ? text.size() : lf + 1));
-}
 
 bool has_header(std::string_view block, std::string_view key) {
   for (std::ptrdiff_t at = find_header_key(block, key, 0); at >= 0;
@@ -62,7 +54,7 @@ std::string keyword(std::string_view value) {
 
 std::string ReplyAction::loop_refusal(std::string_view mail_text, std::string_view sender,
                                       std::string_view own_address) {
-  const std::string_view block = header_block(mail_text);
+  const std::string_view block = mail_text.substr(0, header_block_end(mail_text));
   if (has_header(block, "auto-submitted:")) {
     if (keyword(header_field(block, "auto-submitted:")) != "no") return res::text(kAutoSubmitted);
   }
