@@ -1,6 +1,7 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
-// then grabs the main window, the mailbox dialog and the tray menu.
+// then grabs the main window, the mailbox dialog, the rule editor with
+// three of its dialogs and the tray menu.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
@@ -17,7 +18,12 @@
 #include "stores/mailbox_list.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
+#include "ui/file_dialogs.h"
 #include "ui/mailbox_dialog.h"
+#include "ui/rules/forward_dialog.h"
+#include "ui/rules/reply_dialog.h"
+#include "ui/rules/rule_editor_dialog.h"
+#include "ui/rules/word_list_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/user_info_view.h"
 #include "ui/user_tree_view.h"
@@ -76,6 +82,56 @@ bool save(QWidget* widget, const QString& file) {
   return ok;
 }
 
+// A rule with every condition and most actions, each with its parameter.
+pw::Rule full_rule() {
+  pw::Rule r;
+  r.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  for (pw::ConditionKind kind : pw::kConditionKinds) r.condition_mask |= pw::bit(kind);
+  const char* words[] = {"sales@example.cn;订单中心;", "caiwu@example.cn;", "boss@example.cn;",
+                         "caiwu@example.cn;", "订单;发票;",        "金额;"};
+  for (size_t i = 0; i < r.word_lists.size(); ++i) r.word_lists[i] = to_gb(QString::fromUtf8(words[i]));
+  r.sense_mask &= ~pw::bit(pw::ConditionKind::copy_words);
+  r.all_words_mask &= ~pw::bit(pw::ConditionKind::subject_words);
+  r.age_hours = 48;
+  r.size_kb = 500;
+  r.sense_mask &= ~pw::bit(pw::ConditionKind::size);
+  r.body_pattern = to_gb(QStringLiteral("订单号：*<#1 min=6>\r\n金额：*<#2>"));
+  r.action_mask = 0x01 | 0x02 | 0x04 | 0x10 | 0x40;
+  r.confirm_seconds = 30;
+  r.forward_to = "caiwu@example.cn;boss@example.cn;";
+  r.forward_change_headers = true;
+  r.forward_shown_subject = to_gb(QStringLiteral("订单 #1#"));
+  r.reply_subject = to_gb(QStringLiteral("回复：#S#"));
+  r.reply_text = to_gb(QStringLiteral("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
+  r.reply_attachments = {to_gb(QStringLiteral("/home/zhang/文档/付款说明.pdf"))};
+  r.key_info_template = to_gb(QStringLiteral("#D# #F# 订单#1# 金额#2#"));
+  r.key_info_file = to_gb(QStringLiteral("/home/zhang/订单.txt"));
+  return r;
+}
+
+int rule_screenshots(QWidget* parent, pw::ui::MessageBoxes& boxes, pw::ui::FileDialogs& files,
+                     const pw::RuleStore& rules, const QDir& out) {
+  int failures = 0;
+  const pw::Rule rule = full_rule();
+  auto shot = [&](QDialog* dialog, const char* name) {
+    dialog->show();
+    QApplication::processEvents();
+    failures += !save(dialog, out.filePath(QString::fromLatin1(name)));
+    dialog->hide();
+  };
+  pw::ui::RuleEditorDialog editor(rule, nullptr, rules, boxes, files, nullptr, parent);
+  editor.resize(540, 980);
+  shot(&editor, "rule_editor.png");
+  pw::ui::WordListDialog words(pw::ConditionKind::sender_words, rule.word_lists[0], true, true, boxes, &editor);
+  shot(&words, "rule_word_list_dialog.png");
+  pw::ui::ForwardDialog forward({rule.forward_to, true, "", "", rule.forward_shown_subject}, boxes, nullptr, &editor);
+  shot(&forward, "rule_forward_dialog.png");
+  pw::ui::ReplyDialog reply({false, "", rule.reply_subject, rule.reply_text, rule.reply_attachments},
+                            rule.body_pattern, boxes, files, &editor);
+  shot(&reply, "rule_reply_dialog.png");
+  return failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +142,7 @@ int main(int argc, char** argv) {
   }
   const QDir out(QString::fromLocal8Bit(argv[2]));
   pw::ui::QtMessageBoxes boxes;
+  pw::ui::QtFileDialogs files;
   pw::app::AppOptions options;
   options.dir = pw::ProgramDir(argv[1]);
   options.instance_name = QStringLiteral("pelliwick-screenshots");
@@ -119,6 +176,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     failures += !save(&dialog, out.filePath(QStringLiteral("mailbox_dialog.png")));
     dialog.hide();
+
+    failures += rule_screenshots(frame, boxes, files, app.rules(), out);
 
     QMenu* menu = frame->tray()->menu();
     frame->update_commands();
