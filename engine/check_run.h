@@ -53,6 +53,7 @@ class Clock;
 class LocalMailIndex;
 class MailboxAccount;
 class MailboxList;
+struct MailboxRecord;
 class MailProcessor;
 class OperationLog;
 class Pop3Session;
@@ -149,7 +150,11 @@ class CheckRun {
   RunOutcome perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   void check_account(AccountState& state, const RunSettings& settings, RunOutcome& outcome);
   bool scan(AccountState& state, uint32_t fetch_need, std::string& reason);
-  bool fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
+  enum class Fetch { done, failed, too_large };
+  Fetch fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
+  // A mail over the per-mail limit: logged as not received, its identifier
+  // kept as seen so later checks pass it by, and a notice with its size.
+  void refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
   void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed). A `replay`
@@ -161,7 +166,7 @@ class CheckRun {
   // have checked meanwhile) and forgets waiting mails it has seen.
   void start_from_file(AccountState& state);
   void replay_journal(AccountState& state, RunOutcome& outcome);
-  std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream);
+  std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record);
   static void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 

@@ -6,6 +6,7 @@ namespace pw {
 
 DownloadResult download_directly(const DownloadRequest& request, ByteStream& stream) {
   Pop3Session pop(stream);
+  pop.set_tls({.required = request.require_tls});
   DownloadResult result;
   if (!pop.log_in(request.pop_server, request.login, request.password) || !pop.uidl_all()) return result;
   if (int n = pop.find_message(request.uid); n == 0) {
