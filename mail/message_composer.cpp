@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/local_time.h"
 #include "base/safe_name.h"
@@ -161,7 +160,7 @@ bool MessageComposer::add_attachment(const std::filesystem::path& file) {
   auto data = read_file(file);
   if (!data) return false;
   // The quoted name must stay one line and one quoted string.
-  std::string name = encode_parameter(sanitise_file_name(gb_from_path(file.filename()), "attachment"));
+  std::string name = encode_parameter(sanitise_file_name(file.filename().string(), "attachment"));
   buffer_ += "--";
   buffer_ += kBoundary;
   buffer_ += "\r\nContent-Type: application/octet-stream;\r\n";
