@@ -70,4 +70,8 @@ std::string utf8_to_gb(std::string_view utf8) {
   return c.ok() ? *c.run(utf8, true) : std::string(utf8);
 }
 
+std::filesystem::path path_from_gb(std::string_view gb18030) { return std::filesystem::path(gb_to_utf8(gb18030)); }
+
+std::string gb_from_path(const std::filesystem::path& path) { return utf8_to_gb(path.native()); }
+
 }  // namespace pw

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,13 +65,16 @@ std::optional<std::string> read_file(const std::filesystem::path& path, size_t m
   return out;
 }
 
-bool write_file_atomic(const std::filesystem::path& path, std::string_view data) {
+bool write_file_atomic(const std::filesystem::path& path, std::string_view data, unsigned mode) {
   static std::atomic<unsigned> counter{0};
   std::filesystem::path tmp = path;
   tmp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, static_cast<mode_t>(mode));
   if (fd < 0) return false;
-  bool ok = write_all(fd, data) && ::fsync(fd) == 0;
+  // A private file is made private explicitly, whatever file of that name
+  // a crash may have left; other modes are left to the umask.
+  bool ok = (mode & 077) != 0 || ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+  ok = ok && write_all(fd, data) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) {
     // rename() refuses to replace a directory with a file, so a directory
@@ -99,6 +103,29 @@ bool sync_existing_file(const std::filesystem::path& path) {
   if (fd < 0) return errno == ENOENT;
   const bool ok = ::fsync(fd) == 0;
   return (::close(fd) == 0) && ok;
+}
+
+}  // namespace pw
+
+namespace pw {
+
+bool append_record(const std::filesystem::path& path, std::string_view record, size_t record_size) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  // Other processes append to the same month file (a headless check beside
+  // the window): the cut and the write are one step for all of them.
+  ::flock(fd, LOCK_EX);
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  off_t end = st.st_size;
+  if (ok && record_size > 0 && end % static_cast<off_t>(record_size) != 0) {
+    end -= end % static_cast<off_t>(record_size);
+    ok = ::ftruncate(fd, end) == 0;
+  }
+  ok = ok && write_all(fd, record);
+  if (!ok) (void)::ftruncate(fd, end);
+  ok = (::close(fd) == 0) && ok;  // closing releases the lock
+  return ok;
 }
 
 }  // namespace pw

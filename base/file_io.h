@@ -15,10 +15,17 @@ namespace pw {
 [[nodiscard]] std::optional<std::string> read_file(const std::filesystem::path& path,
                                                    size_t max_bytes = size_t(1) << 30);
 
+// File modes: files that hold passwords (or other private data) are the
+// owner's alone; the rest may be read by others as usual.
+inline constexpr unsigned kPrivateFile = 0600;
+inline constexpr unsigned kSharedFile = 0644;
+
 // Replaces `path` with `data`: writes a temporary file in the same directory,
 // flushes it to disk and renames it over the old file. On any failure the old
-// file is left as it was and false is returned.
-[[nodiscard]] bool write_file_atomic(const std::filesystem::path& path, std::string_view data);
+// file is left as it was and false is returned. The new file has `mode`, so
+// saving a private file tightens an old one that was readable by others.
+[[nodiscard]] bool write_file_atomic(const std::filesystem::path& path, std::string_view data,
+                                     unsigned mode = kSharedFile);
 
 // Appends `data` to `path`, creating it when missing and never truncating it.
 // With `sync`, the data is flushed to disk before returning.
@@ -26,5 +33,11 @@ namespace pw {
 
 // Flushes what was written to `path` to disk; true when it is missing.
 [[nodiscard]] bool sync_existing_file(const std::filesystem::path& path);
+
+// Appends one fixed-size record to a file of such records. A file whose
+// length is no multiple of `record_size` ends in the piece of a write cut
+// short (a full disk): that piece is cut off first, so every record stays
+// aligned. A write that fails is cut off again at once.
+[[nodiscard]] bool append_record(const std::filesystem::path& path, std::string_view record, size_t record_size);
 
 }  // namespace pw

@@ -1,5 +1,7 @@
 #include "base/program_dir.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -36,10 +38,13 @@ bool ProgramDir::holds_data(const std::filesystem::path& dir) {
 }
 
 bool ProgramDir::create_directories() const {
-  std::error_code created;
-  if (!std::filesystem::exists(root_, created)) {
-    std::filesystem::create_directories(root_, created);
-    std::filesystem::permissions(root_, std::filesystem::perms::owner_all, created);
+  std::error_code ec;
+  // The data directory holds passwords: only its owner may look into it. A
+  // directory that already holds the data files is tightened as well; any
+  // other one (a home directory given by mistake) is left alone.
+  if (std::filesystem::create_directories(root_, ec) ||
+      std::filesystem::exists(root_ / "Mailbox", ec) || std::filesystem::exists(root_ / "System", ec)) {
+    ::chmod(root_.c_str(), 0700);
   }
   bool ok = true;
   for (const char* name : {"MailUID", "Log", "MailTemp", "LocalMail"}) {

@@ -3,42 +3,74 @@
 namespace pw {
 namespace {
 
+// The byte length of the GB18030 character at `i` (1, 2 or 4; a lead byte
+// at the end counts alone).
+size_t char_length(std::string_view s, size_t i) {
+  auto b = static_cast<unsigned char>(s[i]);
+  if (b < 0x81 || b > 0xfe || i + 1 >= s.size()) return 1;
+  auto b2 = static_cast<unsigned char>(s[i + 1]);
+  if (b2 >= 0x30 && b2 <= 0x39) return i + 3 < s.size() ? 4 : s.size() - i;
+  return 2;
+}
+
+// Calls `visit(character, is_single_byte)` for each character in turn.
+template <typename Visit>
+void for_each_character(std::string_view s, Visit visit) {
+  for (size_t i = 0; i < s.size();) {
+    const size_t len = char_length(s, i);
+    visit(s.substr(i, len), len == 1);
+    i += len;
+  }
+}
+
 // Length of the longest prefix of `s` of at most `max_bytes` bytes that ends
-// on a GB18030 character boundary (characters of 1, 2 or 4 bytes).
+// on a character boundary.
 size_t character_prefix(std::string_view s, size_t max_bytes) {
   size_t i = 0;
   while (i < s.size()) {
-    auto b = static_cast<unsigned char>(s[i]);
-    size_t len = 1;
-    if (b >= 0x81 && b <= 0xfe && i + 1 < s.size()) {
-      auto b2 = static_cast<unsigned char>(s[i + 1]);
-      len = (b2 >= 0x30 && b2 <= 0x39) ? 4 : 2;
-    }
+    const size_t len = char_length(s, i);
     if (i + len > max_bytes) break;
     i += len;
   }
   return i;
 }
 
+bool is_control(std::string_view c) {
+  return c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || c[0] == 0x7f);
+}
+
 }  // namespace
+
+std::string without_characters(std::string_view gb_text, std::string_view ascii_set) {
+  std::string out;
+  out.reserve(gb_text.size());
+  for_each_character(gb_text, [&](std::string_view c, bool single) {
+    if (!single || ascii_set.find(c[0]) == std::string_view::npos) out.append(c);
+  });
+  return out;
+}
 
 bool is_safe_file_name(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7f || c == '/' || c == '\\') return false;
-  }
-  return true;
+  bool safe = true;
+  for_each_character(name, [&](std::string_view c, bool single) {
+    if (is_control(c) || (single && (c[0] == '/' || c[0] == '\\'))) safe = false;
+  });
+  return safe;
 }
 
 std::string sanitise_file_name(std::string_view name, std::string_view fallback, size_t max_bytes) {
-  size_t cut = name.find_last_of("/\\");
-  if (cut != std::string_view::npos) name.remove_prefix(cut + 1);
+  // Only the last path component counts; a trail byte 0x5C is no separator.
+  size_t start = 0;
+  size_t at = 0;
+  for_each_character(name, [&](std::string_view c, bool single) {
+    at += c.size();
+    if (single && (c[0] == '/' || c[0] == '\\')) start = at;
+  });
   std::string out;
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7f) continue;
-    if (std::string_view("<>:\"/\\|?*").find(static_cast<char>(c)) != std::string_view::npos) continue;
-    out.push_back(static_cast<char>(c));
-  }
+  for_each_character(without_characters(name.substr(start), "<>:\"/\\|?*"), [&](std::string_view c, bool) {
+    if (!is_control(c)) out.append(c);
+  });
   // Cut on a character boundary, keeping a short extension so that the file
   // still opens with its program.
   if (out.size() > max_bytes) {

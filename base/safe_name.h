@@ -1,10 +1,15 @@
 #pragma once
-// File names that come from stored or mailed text. Such a name must never
-// leave the directory it is put in.
+// File names that come from stored or mailed text (GB18030). Such a name must
+// never leave the directory it is put in. Everything here works on
+// characters, not bytes: 0x5C (backslash) and 0x7C (vertical bar) are also
+// trail bytes of many two-byte characters.
 #include <string>
 #include <string_view>
 
 namespace pw {
+
+// `gb_text` without the single-byte characters found in `ascii_set`.
+[[nodiscard]] std::string without_characters(std::string_view gb_text, std::string_view ascii_set);
 
 // True when `name` can be used as one path component as it stands: not empty,
 // not "." or "..", and free of '/', '\\' and control characters.

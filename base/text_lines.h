@@ -1,5 +1,6 @@
 #pragma once
 // Line handling shared by the text files we read and the headers we write.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,17 @@ namespace pw {
   rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
+}
+
+// Where the header block of a mail ends: just after the line feed of its
+// last header line (the blank line follows), or the text's end when it has
+// no blank line.
+[[nodiscard]] inline size_t header_block_end(std::string_view text) {
+  const size_t crlf = text.find("\r\n\r\n");
+  const size_t lf = text.find("\n\n");
+  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) return crlf + 2;
+  if (lf != std::string_view::npos) return lf + 1;
+  return text.size();
 }
 
 // A header value on one line: CR and LF become blanks, so a value can never

@@ -12,7 +12,7 @@ bool AttachmentAction::save_all(std::string_view dir) {
   const MimeMessage& message = mail_.message();
   const int count = message.attachment_count();
   if (count <= 0) return true;
-  const std::optional<SaveFolder> folder = SaveFolder::open(std::string(dir), mail_.account().address(), "Attachment");
+  const std::optional<SaveFolder> folder = SaveFolder::open(dir, mail_.account().address(), "Attachment");
   if (!folder) return false;
   bool ok = true;
   for (int j = 0; j < count; ++j) {
@@ -28,9 +28,10 @@ void AttachmentAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::attachments))) continue;
     const Rule& rule = mail_.rule(i);
-    const bool ok = save_all(rule.attachment_dir);
+    const std::string refusal = SaveFolder::path_refusal(rule.attachment_dir);
+    const bool ok = refusal.empty() && save_all(rule.attachment_dir);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::attachments).text, ok);
+    mail_.log_operation(services_, action_piece(rule, ActionKind::attachments).text + refusal, ok);
   }
 }
 

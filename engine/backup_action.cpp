@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/code_page.h"
 #include "base/local_time.h"
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
@@ -32,14 +33,14 @@ bool BackupAction::whole_mail() {
 
 bool BackupAction::back_up(std::string_view dir) {
   MailboxAccount& account = mail_.account();
-  const std::optional<SaveFolder> folder = SaveFolder::open(std::string(dir), account.address(), "BackupMail");
+  const std::optional<SaveFolder> folder = SaveFolder::open(dir, account.address(), "BackupMail");
   if (!folder) return false;
   const std::string stem = file_stem(services_.clock.now(), sender_address(mail_.sender()));
   const std::optional<std::filesystem::path> path = folder->write_new(
       [&](int n) { return n == 0 ? stem + ".eml" : stem + "(" + std::to_string(n) + ").eml"; }, mail_.content());
   if (!path) return false;
   services_.local_mail.add(mail_.has_attachment(), account.address(), mail_.sender(), mail_.subject(), mail_.date(),
-                           mail_.mail_size(), path->string());
+                           mail_.mail_size(), gb_from_path(*path));
   return true;
 }
 
@@ -47,14 +48,16 @@ void BackupAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::backup))) continue;
     const Rule& rule = mail_.rule(i);
-    const bool ok = whole_mail() && back_up(rule.backup_dir);
+    const std::string refusal = SaveFolder::path_refusal(rule.backup_dir);
+    const bool ok = refusal.empty() && whole_mail() && back_up(rule.backup_dir);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::backup).text, ok);
+    mail_.log_operation(services_, action_piece(rule, ActionKind::backup).text + refusal, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kBackup)) {
-    const bool ok = whole_mail() && back_up(extra.backup_dir);
-    mail_.log_operation(services_, res::text(61407) + extra.backup_dir, ok);
+    const std::string refusal = SaveFolder::path_refusal(extra.backup_dir);
+    const bool ok = refusal.empty() && whole_mail() && back_up(extra.backup_dir);
+    mail_.log_operation(services_, res::text(61407) + extra.backup_dir + refusal, ok);
   }
 }
 

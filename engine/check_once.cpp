@@ -60,6 +60,8 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   services.pop3_trace = options.pop3_trace;
   services.smtp.trace = options.smtp_trace;
 
+  std::vector<MailboxRecord> before;
+  for (const auto& account : mailboxes.accounts()) before.push_back(account->record());
   RunOutcome outcome;
   {
     CheckRun run(services);
@@ -68,10 +70,15 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   host.finish();
   if (options.finished) options.finished(outcome, settings);
 
-  // Only the accounts change in a check (corrected log-in data, seen lists);
-  // the log records are on disk already. Without accounts there is nothing
-  // to write (and no "Mailbox" appears in a directory that had none).
-  const bool saved = mailboxes.count() == 0 || mailboxes.save().ok;
+  // The check wrote its seen lists, journals, log and local-mail records as
+  // it went. Of the stores only corrected log-in data is left to write, into
+  // "Mailbox" as it is now: the window beside us may have saved an edit
+  // since we read it, and our start-time copy must not undo it.
+  std::vector<std::shared_ptr<MailboxAccount>> corrected;
+  std::vector<std::shared_ptr<MailboxAccount>> accounts = mailboxes.accounts();
+  for (size_t k = 0; k < accounts.size() && k < before.size(); ++k)
+    if (accounts[k]->record() != before[k]) corrected.push_back(accounts[k]);
+  const bool saved = mailboxes.save_logins(corrected).ok;
   if (!saved) say(options.out, std::string(res::text_utf8(MailboxList::kSaveFailedText)).c_str());
   mailboxes.release();
   return outcome.ok() && host.errors() == 0 && saved ? 0 : 1;

@@ -1,11 +1,11 @@
 #pragma once
 // `pelliwick --check-once [--data-dir DIR]`: one check of every watched
 // account without a display, for cron or a systemd timer. Loads the stores of
-// the program directory, runs the check through the headless host, saves the
-// accounts with their seen lists and returns the exit code: 0 when every
-// account was checked without error, or when the run was skipped because the
-// window (or another headless check) is working on the directory; 1
-// otherwise.
+// the program directory, runs the check through the headless host, writes
+// only what the check changed (never the window's stores from its start-time
+// copy) and returns the exit code: 0 when every account was checked without
+// error, or when the run was skipped because the window (or another headless
+// check) is working on the directory; 1 otherwise.
 #include <cstdio>
 #include <functional>
 #include <memory>

@@ -13,7 +13,6 @@
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
 #include "rules/rule_store.h"
-#include "stores/ascii_case.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
@@ -21,13 +20,6 @@
 
 namespace pw {
 namespace {
-
-struct CaseHash {
-  size_t operator()(std::string_view s) const { return static_cast<size_t>(ascii_case_hash(s)); }
-};
-struct CaseEqual {
-  bool operator()(std::string_view a, std::string_view b) const { return ascii_iequal(a, b); }
-};
 
 constexpr int kTitle = 57345;          // "Pelliwick邮箱管家 v1.20"
 constexpr int kCheckingAccount = 61337;
@@ -44,6 +36,7 @@ constexpr int kDeleting = 61355;
 constexpr int kDialFailed = 61360;
 constexpr int kErrorTitle = 61215;
 constexpr int kScanError = 61431;
+constexpr int kDeletionsWaiting = 62106;  // "封待删除的邮件暂时无法..."
 constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 constexpr int kUnansweredExecuted = 62050;
@@ -171,14 +164,21 @@ struct CheckRun::AccountState {
   explicit AccountState(std::shared_ptr<MailboxAccount> a)
       : account(std::move(a)), journal(DeletionJournal::file_for(account->seen().file())) {}
 
+  // The user removed the account during the check: its files are gone and
+  // must not come back.
+  [[nodiscard]] bool removed() const { return !account->seen().has_file(); }
+
   std::shared_ptr<MailboxAccount> account;
   // The new-mail list, in server order, and its identifiers.
   std::vector<std::unique_ptr<MailProcessor>> mails;
-  std::unordered_set<std::string, CaseHash, CaseEqual> collected;
+  std::unordered_set<std::string> collected;
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
   std::vector<PendingDeletion> journal_left;
+  // Set when the journal could not be rewritten: journal_left then holds
+  // what it should hold, and the next check takes it from here.
+  bool journal_unwritten = false;
 };
 
 CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
@@ -274,6 +274,7 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   EngineHost& host = services_.host;
   host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
   const uint32_t need = combined_fetch_need(rules);
+  start_from_file(state);
   replay_journal(state, outcome);
 
   std::string reason;
@@ -459,6 +460,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   std::vector<PendingDeletion> deletions;
   size_t acted = 0;
   bool unsynced = false;
+  std::vector<std::string> untouched;
   for (size_t k = 0; k < state.mails.size(); ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
@@ -469,7 +471,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
-      (void)state.journal.append(d);
+      if (!state.removed()) (void)state.journal.append(d);
       deletions.push_back(std::move(d));
     }
     const std::string& uid = mail->summary().uid;
@@ -478,43 +480,71 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
       account.seen().add(uid, true);
     }
     // A mail no rule took had nothing done to it: should a crash forget it,
-    // it is only looked at again, so it waits for the save at exit instead
-    // of costing a flush to disk (the first check of a large mailbox). A
-    // mail whose actions reached the outside is on disk before the next one
-    // is acted on; local results (backups, key information, attachments)
-    // are flushed together at the end, at worst done once more after a
-    // crash.
+    // it is only looked at again, so it joins one unflushed write at the end
+    // instead of costing a flush to disk each (the first check of a large
+    // mailbox). A mail whose actions reached the outside is on disk before
+    // the next one is acted on; local results (backups, key information,
+    // attachments) are flushed together at the end, at worst done once more
+    // after a crash.
     if (mail->rule_count() > 0 || mail->extra().operations != 0) {
       const bool outside = reaches_outside(*mail);
       (void)account.seen().append_seen(uid, outside);
       unsynced = unsynced || !outside;
+    } else {
+      untouched.push_back(uid);
     }
   }
-  if (unsynced) (void)account.seen().sync_file();
+  {
+    std::lock_guard lock(seen_mutex_);
+    (void)account.seen().append_seen(untouched, false);
+    if (unsynced) (void)account.seen().sync_file();
+    // After a complete listing, the identifiers of mails gone from the
+    // server leave the file.
+    if (account.seen().has_unseen()) (void)account.seen().save(true);
+  }
 
   if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
   const bool journalled = !deletions.empty();
-  std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome);
-  if (journalled) {
-    kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
-    (void)state.journal.replace(kept);
-  }
-  state.journal_left.clear();
+  std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome, false);
+  kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
+  if (!state.removed() && (journalled || state.journal_unwritten))
+    state.journal_unwritten = !state.journal.replace(kept);
+  // What the journal could not take is kept here for the next check.
+  state.journal_left = state.journal_unwritten ? std::move(kept) : std::vector<PendingDeletion>();
   state.mails.clear();
   state.collected.clear();
 }
 
+void CheckRun::start_from_file(AccountState& state) {
+  std::lock_guard lock(seen_mutex_);
+  SeenUidList& seen = state.account->seen();
+  seen.refresh();
+  // A mail another process took meanwhile is that process's to act on.
+  std::erase_if(state.mails, [&](const std::unique_ptr<MailProcessor>& mail) {
+    if (!seen.contains(mail->summary().uid)) return false;
+    state.collected.erase(mail->summary().uid);
+    return true;
+  });
+}
+
 void CheckRun::replay_journal(AccountState& state, RunOutcome& outcome) {
   std::vector<PendingDeletion> left = state.journal.load();
+  // Entries whose journal could not be written last time live on in memory.
+  if (state.journal_unwritten) {
+    for (PendingDeletion& d : state.journal_left) {
+      if (std::none_of(left.begin(), left.end(), [&](const PendingDeletion& e) { return e.uid == d.uid; }))
+        left.push_back(std::move(d));
+    }
+  }
   if (!left.empty()) {
-    left = delete_on_server(*state.account, std::move(left), outcome);
-    (void)state.journal.replace(left);
+    left = delete_on_server(*state.account, std::move(left), outcome, true);
+    if (!state.removed()) state.journal_unwritten = !state.journal.replace(left);
   }
   state.journal_left = std::move(left);
 }
 
 std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
-                                                        RunOutcome& outcome) {
+                                                        RunOutcome& outcome, bool replay) {
   EngineHost& host = services_.host;
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
   if (requests.empty()) return {};
@@ -543,7 +573,17 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   std::vector<PendingDeletion> kept;
   for (size_t k = 0; k < requests.size(); ++k) {
     PendingDeletion& d = requests[k];
-    const bool success = confirmed && d.deleted;
+    if (!confirmed && replay) {
+      // Already reported when it was queued (or lost to a crash before its
+      // turn): one notice for all of them below, not one box per entry.
+      ++outcome.deletions_failed;
+      d.deleted = false;
+      kept.push_back(std::move(d));
+      continue;
+    }
+    // A journalled deletion whose mail is no longer listed was committed by
+    // an earlier QUIT whose answer was lost.
+    const bool success = confirmed && (d.deleted || (replay && gone[k]));
     const LogRecord logged = services_.log.write(account.address(), d.sender, d.recipient, d.subject, d.description,
                                                  success);
     if (!success) {
@@ -556,6 +596,11 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
       d.deleted = false;
       kept.push_back(std::move(d));
     }
+  }
+  if (replay && !confirmed) {
+    const std::string message = account.address() + "\r\n" + std::to_string(kept.size()) +
+                                res::text(kDeletionsWaiting) + "\r\n\"" + pop->error_text() + "\"";
+    host.run_error(account.address(), res::text(kErrorTitle), message);
   }
   return kept;
 }

@@ -17,6 +17,11 @@
 //  - the new-mail lists and journals: the worker's alone.
 //  - operation log and local-mail index: serialised inside the stores.
 //
+// Shared data directory: each check of an account starts from what its .uid
+// file holds now, appends every identifier it adds and rewrites the file
+// only to drop mails gone from the server, all under the directory's check
+// lock, so a window and a headless check beside it never act twice.
+//
 // Crash safety: a mail's identifier reaches the seen list, in memory and
 // (when a rule took the mail) flushed to its .uid file, as soon as its
 // actions have run, and the deletion it queued is journalled just before
@@ -157,9 +162,14 @@ class CheckRun {
   void refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
   void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
   // Deletes `requests` on the server and logs each; returns those to keep in
-  // the journal (not seen through because the session failed).
+  // the journal (not seen through because the session failed). A `replay`
+  // of the journal counts a mail no longer listed as deleted, and a failed
+  // session gives one notice instead of one per request.
   std::vector<PendingDeletion> delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
-                                                RunOutcome& outcome);
+                                                RunOutcome& outcome, bool replay);
+  // Takes in what the account's .uid file holds now (another process may
+  // have checked meanwhile) and forgets waiting mails it has seen.
+  void start_from_file(AccountState& state);
   void replay_journal(AccountState& state, RunOutcome& outcome);
   std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record);
   static void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);

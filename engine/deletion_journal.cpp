@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/file_io.h"
+#include "stores/seen_uid_list.h"
 
 namespace pw {
 namespace {
@@ -46,10 +47,7 @@ bool ends_inside_line(const std::filesystem::path& file) {
 }  // namespace
 
 std::filesystem::path DeletionJournal::file_for(const std::filesystem::path& uid_file) {
-  if (uid_file.empty()) return {};
-  std::filesystem::path p = uid_file;
-  p.replace_extension(".del");
-  return p;
+  return SeenUidList::companion_file(uid_file, ".del");
 }
 
 std::string DeletionJournal::encode(const PendingDeletion& d) {

@@ -9,6 +9,8 @@
 #include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
+#include "stores/ascii_case.h"
+#include "stores/mailbox_account.h"
 
 namespace pw {
 namespace {
@@ -29,16 +31,6 @@ size_t header_line_end(std::string_view text, size_t lf) {
   }
 }
 
-// Where the header block of `text` ends: just after the line feed of its
-// last header line, or the text's end when it has no blank line.
-size_t header_block_end(std::string_view text) {
-  const size_t crlf = text.find("\r\n\r\n");
-  const size_t lf = text.find("\n\n");
-  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) return crlf + 2;
-  if (lf != std::string_view::npos) return lf + 1;
-  return text.size();
-}
-
 // The line feed before the first header line named `key` at or after
 // `start` within `header`, or npos.
 size_t find_line(std::string_view header, std::string_view key, size_t start) {
@@ -46,7 +38,19 @@ size_t find_line(std::string_view header, std::string_view key, size_t start) {
   return at < 0 ? std::string_view::npos : static_cast<size_t>(at);
 }
 
+constexpr int kNotToOwnAddress = 62105;
+
 }  // namespace
+
+std::string ForwardAction::without_own_address(std::string_view list, std::string_view own) {
+  std::string kept;
+  for (const std::string& entry : split_stored_list(list)) {
+    if (ascii_iequal(sender_address(entry), own)) continue;
+    kept += entry;
+    kept += ';';
+  }
+  return kept;
+}
 
 std::string ForwardAction::changed_header_form(std::string_view from, std::string_view to, std::string_view subject,
                                                std::string_view date, std::string_view mail) {
@@ -107,20 +111,34 @@ bool ForwardAction::forward(std::string_view list, bool change_headers, std::str
   return ok;
 }
 
+bool ForwardAction::forward_checked(std::string_view list, bool change_headers, std::string_view from,
+                                    std::string_view to, std::string_view subject, std::string& note) {
+  // A mail forwarded to its own mailbox comes back as a new mail, again and
+  // again: that entry is left out, and the log says so.
+  const std::string kept = without_own_address(list, mail_.account().address());
+  if (split_stored_list(kept).size() != split_stored_list(list).size()) {
+    note = res::text(kNotToOwnAddress);
+    if (kept.empty()) return true;
+  }
+  return whole_mail() && forward(kept, change_headers, from, to, subject);
+}
+
 void ForwardAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::forward))) continue;
     const Rule& rule = mail_.rule(i);
-    const bool ok = whole_mail() && forward(rule.forward_to, rule.forward_change_headers, rule.forward_shown_from,
-                                            rule.forward_shown_to, rule.forward_shown_subject);
+    std::string note;
+    const bool ok = forward_checked(rule.forward_to, rule.forward_change_headers, rule.forward_shown_from,
+                                    rule.forward_shown_to, rule.forward_shown_subject, note);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::forward).text, ok);
+    mail_.log_operation(services_, action_piece(rule, ActionKind::forward).text + note, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kForward)) {
-    const bool ok = whole_mail() && forward(extra.forward_to, extra.change_headers, extra.shown_from,
-                                            extra.shown_to, extra.shown_subject);
-    mail_.log_operation(services_, res::text(61406) + extra.forward_to, ok);
+    std::string note;
+    const bool ok = forward_checked(extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to,
+                                    extra.shown_subject, note);
+    mail_.log_operation(services_, res::text(61406) + extra.forward_to + note, ok);
   }
 }
 

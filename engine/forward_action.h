@@ -27,6 +27,9 @@ class ForwardAction {
   [[nodiscard]] bool forward(std::string_view list, bool change_headers, std::string_view from,
                              std::string_view to, std::string_view subject);
 
+  // The stored list `list` without the entries whose address is `own`.
+  [[nodiscard]] static std::string without_own_address(std::string_view list, std::string_view own);
+
   // The mail with new From, To, Subject and Date lines in place of the ones
   // it had. The header lines up to the last of its own From, To, Subject and
   // Cc lines give way to the new ones, its Date line is dropped, the rest of
@@ -37,6 +40,11 @@ class ForwardAction {
 
  private:
   bool whole_mail();
+  // forward() to the list without the account's own address; `note` gets
+  // the log's remark when that address was left out (and nothing is sent,
+  // successfully, when no other entry is left).
+  bool forward_checked(std::string_view list, bool change_headers, std::string_view from, std::string_view to,
+                       std::string_view subject, std::string& note);
 
   MailProcessor& mail_;
   const ActionServices& services_;

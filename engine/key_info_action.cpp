@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/local_time.h"
 #include "engine/mail_processor.h"
+#include "engine/save_folder.h"
 #include "engine/template_expander.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
@@ -28,14 +30,15 @@ void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::key_info))) continue;
     const Rule& rule = mail_.rule(i);
-    bool ok = !rule.key_info_file.empty();
+    const std::string refusal = SaveFolder::path_refusal(rule.key_info_file);
+    bool ok = refusal.empty();
     if (ok) {
       const std::string text = TemplateExpander(mail_, &rule).expand(rule.key_info_template);
       // One append per record, so records of concurrent writers never interleave.
-      ok = append_file(rule.key_info_file, record(services_.clock.now(), text));
+      ok = append_file(path_from_gb(rule.key_info_file), record(services_.clock.now(), text));
     }
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::key_info).text, ok);
+    mail_.log_operation(services_, action_piece(rule, ActionKind::key_info).text + refusal, ok);
   }
 }
 

@@ -35,6 +35,13 @@ class ReplyAction {
   // attachment), when the mail names no sender, or when both routes fail.
   [[nodiscard]] bool reply(const Reply& reply);
 
+  // Why a rule must not answer this mail automatically (RFC 3834 section 2):
+  // an Auto-Submitted other than "no", Precedence bulk, junk or list, a
+  // List-Id, an empty return path, a MAILER-DAEMON sender, or a mail from
+  // the account itself. The remark for the log, or "" when a reply may go.
+  [[nodiscard]] static std::string loop_refusal(std::string_view mail_text, std::string_view sender,
+                                                std::string_view own_address);
+
  private:
   // The message to send, or nullopt when the action fails before sending.
   std::optional<std::string> build(const Reply& reply);

@@ -11,11 +11,13 @@
 #include <system_error>
 
 #include "base/safe_name.h"
+#include "res/string_table.h"
 
 namespace pw {
 
 namespace {
 
+constexpr int kNotAbsolute = 62100;
 constexpr std::string_view kForbidden = "\\/:*?\"<>|;";
 
 bool ensure_directory(const std::filesystem::path& p) {
@@ -26,11 +28,16 @@ bool ensure_directory(const std::filesystem::path& p) {
 
 }  // namespace
 
-std::optional<SaveFolder> SaveFolder::open(const std::filesystem::path& dir, std::string_view address,
+std::string SaveFolder::path_refusal(std::string_view path) {
+  return path_from_gb(path).is_absolute() ? std::string() : res::text(kNotAbsolute);
+}
+
+std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::string_view address,
                                            std::string_view sub) {
+  const std::filesystem::path dir = path_from_gb(dir_text);
   std::error_code ec;
-  if (dir.empty() || !std::filesystem::is_directory(dir, ec)) return std::nullopt;
-  const std::filesystem::path account = dir / clean_name(address, "mailbox");
+  if (!dir.is_absolute() || !std::filesystem::is_directory(dir, ec)) return std::nullopt;
+  const std::filesystem::path account = dir / path_from_gb(clean_name(address, "mailbox"));
   if (!ensure_directory(account)) return std::nullopt;
   const std::filesystem::path folder = account / std::string(sub);
   if (!ensure_directory(folder)) return std::nullopt;
@@ -38,11 +45,7 @@ std::optional<SaveFolder> SaveFolder::open(const std::filesystem::path& dir, std
 }
 
 std::string SaveFolder::clean_name(std::string_view name, std::string_view fallback) {
-  std::string kept;
-  for (char c : name) {
-    if (kForbidden.find(c) == std::string_view::npos) kept += c;
-  }
-  return sanitise_file_name(kept, fallback);
+  return sanitise_file_name(without_characters(name, kForbidden), fallback);
 }
 
 // The data goes into a hidden temporary file first and is moved under its

@@ -2,21 +2,30 @@
 // The folder below a chosen directory where backups and attachments of one
 // account go (DIR/ADDRESS/BackupMail, DIR/ADDRESS/Attachment), and the
 // creation of new files in it under names that come from mails.
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "base/code_page.h"
 
 namespace pw {
 
 class SaveFolder {
  public:
   // DIR/ADDRESS/SUB, each of the two levels below `dir` created when
-  // missing; `dir` itself must exist. The address is made a single safe
-  // path component first. nullopt when a level cannot be made.
-  [[nodiscard]] static std::optional<SaveFolder> open(const std::filesystem::path& dir, std::string_view address,
+  // missing; `dir` itself must exist and be an absolute path (a rule from
+  // another system may hold "D:\\mail": nothing is ever written relative to
+  // the working directory). `dir` and the address are GB18030 text; the
+  // address is made a single safe path component first. nullopt when a
+  // level cannot be made.
+  [[nodiscard]] static std::optional<SaveFolder> open(std::string_view dir, std::string_view address,
                                                       std::string_view sub);
+
+  // "" when the GB18030 path `path` is absolute; otherwise the reason the
+  // action refuses it, for its log record.
+  [[nodiscard]] static std::string path_refusal(std::string_view path);
 
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
 
@@ -24,8 +33,8 @@ class SaveFolder {
   // path component (`fallback` when nothing usable is left).
   [[nodiscard]] static std::string clean_name(std::string_view name, std::string_view fallback);
 
-  // Creates a new file named by `name_for(0)`, then `name_for(1)`, ... while
-  // the name is taken, and writes `data` into it. The path written, or
+  // Creates a new file named by `name_for(0)`, then `name_for(1)`, ... (GB18030
+  // names) while the name is taken, and writes `data` into it. The path written, or
   // nullopt when no file could be created or written (a partly written file
   // is removed).
   //
@@ -41,7 +50,7 @@ class SaveFolder {
     if (!part) return std::nullopt;
     int n = 0;
     while (n < kMaxTries) {
-      const std::filesystem::path p = path_ / (n == 0 ? first : name_for(n));
+      const std::filesystem::path p = path_ / path_from_gb(n == 0 ? first : name_for(n));
       const int r = place(*part, p);
       if (r == 1) {
         remember(first, n);

@@ -29,46 +29,50 @@ std::optional<uint32_t> parse_rule_id(std::string_view hex) {
 
 MailboxList::MailboxList(ProgramDir dir, RuleUseCounter* rules) : dir_(std::move(dir)), rules_(rules) {}
 
-MailboxLoadReport MailboxList::load(const std::function<bool(uint32_t)>& rule_exists) {
-  MailboxLoadReport report;
-  std::optional<std::string> data = read_file(file());
-  if (!data) return report;
-  std::string_view rest(*data);
+bool MailboxList::for_each_entry(std::string_view data, const EntryVisitor& visit) {
+  std::string_view rest = data;
+  bool damaged = false;
   while (!rest.empty()) {
-    if (rest.size() < MailboxRecord::kSize) {
-      report.damaged = true;
-      break;
-    }
-    bool paused = true;
-    MailboxRecord record = MailboxRecord::decode(rest.data(), &paused);
+    if (rest.size() < MailboxRecord::kSize) return true;
+    const std::string_view record = rest.substr(0, MailboxRecord::kSize);
     rest.remove_prefix(MailboxRecord::kSize);
-
     uint32_t n = 0;
     if (rest.size() >= 4) {
       n = read_le32(rest.data());
       rest.remove_prefix(4);
     } else {
-      report.damaged = true;
+      damaged = true;
       rest = {};
     }
     size_t complete = rest.size() / kIdWidth;
     size_t take = std::min<size_t>(n, complete);
     std::string_view ids = rest.substr(0, take * kIdWidth);
     if (n > complete) {
-      report.damaged = true;
+      damaged = true;
       rest = {};
     } else {
       rest.remove_prefix(take * kIdWidth);
     }
+    visit(record, ids);
+  }
+  return damaged;
+}
 
+MailboxLoadReport MailboxList::load(const std::function<bool(uint32_t)>& rule_exists) {
+  MailboxLoadReport report;
+  std::optional<std::string> data = read_file(file());
+  if (!data) return report;
+  report.damaged = for_each_entry(*data, [&](std::string_view image, std::string_view ids) {
+    bool paused = true;
+    MailboxRecord record = MailboxRecord::decode(image.data(), &paused);
     if (find(record.address)) {
       ++report.duplicate_accounts;
-      continue;
+      return;
     }
     AccountPtr account = create(std::move(record), paused);
     account->seen().load();
     ++report.accounts;
-    for (size_t i = 0; i < take; ++i) {
+    for (size_t i = 0; i < ids.size() / kIdWidth; ++i) {
       std::optional<uint32_t> id = parse_rule_id(ids.substr(i * kIdWidth, kIdWidth));
       if (!id || !rule_exists || !rule_exists(*id)) {
         ++report.dropped_rule_ids;
@@ -76,7 +80,7 @@ MailboxLoadReport MailboxList::load(const std::function<bool(uint32_t)>& rule_ex
       }
       bind(*account, *id);
     }
-  }
+  });
   return report;
 }
 
@@ -94,11 +98,38 @@ StoreResult MailboxList::save() const {
       data.append(hex, kIdWidth);
     }
   }
-  if (!write_file_atomic(file(), data)) return {false, kSaveFailedText};
-  for (const AccountPtr& account : list) {
-    // A .uid file that cannot be written keeps its old content, silently.
-    (void)account->seen().save(account->uid_list_complete());
-  }
+  // The .uid files are the checks' to write: they are current at all times.
+  if (!write_file_atomic(file(), data, kPrivateFile)) return {false, kSaveFailedText};
+  return {};
+}
+
+StoreResult MailboxList::save_logins(const std::vector<std::shared_ptr<MailboxAccount>>& corrected) const {
+  if (corrected.empty()) return {};
+  std::optional<std::string> data = read_file(file());
+  if (!data) return {};  // nothing stored to correct
+  std::string out;
+  out.reserve(data->size());
+  const bool damaged = for_each_entry(*data, [&](std::string_view image, std::string_view ids) {
+    bool paused = true;
+    MailboxRecord record = MailboxRecord::decode(image.data(), &paused);
+    auto it = std::find_if(corrected.begin(), corrected.end(),
+                           [&](const AccountPtr& a) { return ascii_iequal(a->address(), record.address); });
+    if (it == corrected.end()) {
+      out += image;  // untouched entries stay byte for byte
+    } else {
+      const MailboxRecord now = (*it)->record();
+      record.login_name = now.login_name;
+      record.password = now.password;
+      record.smtp_login_name = now.smtp_login_name;
+      record.smtp_password = now.smtp_password;
+      out += record.encode(paused);
+    }
+    append_le32(out, static_cast<uint32_t>(ids.size() / kIdWidth));
+    out += ids;
+  });
+  // A damaged file is left to the program that reads it whole.
+  if (damaged) return {false, kSaveFailedText};
+  if (!write_file_atomic(file(), out, kPrivateFile)) return {false, kSaveFailedText};
   return {};
 }
 

@@ -51,10 +51,18 @@ class MailboxList {
   // for one mailbox would share one .uid file and handle each mail twice.
   MailboxLoadReport load(const std::function<bool(uint32_t)>& rule_exists);
 
-  // Writes "Mailbox" atomically, then each account's .uid file. When
-  // "Mailbox" cannot be written nothing is written (text 61248). The accounts
-  // stay in memory; callable at any moment.
+  // Writes "Mailbox" atomically (text 61248 when it cannot be written). The
+  // .uid files are not written here: each check keeps its account's file
+  // current, and a save from memory could drop identifiers that a headless
+  // check beside the window appended. The accounts stay in memory; callable
+  // at any moment.
   [[nodiscard]] StoreResult save() const;
+
+  // Rewrites "Mailbox" as it stands on disk now with only the log-in data
+  // (POP3 and SMTP name and password) of `corrected` taken from memory: a
+  // headless check keeps a correction without undoing what the window saved
+  // meanwhile. An account no longer in the file stays out of it.
+  [[nodiscard]] StoreResult save_logins(const std::vector<std::shared_ptr<MailboxAccount>>& corrected) const;
 
   // Unbinds every rule (telling the rule counter) and empties the list: the
   // end of an orderly exit, after save().
@@ -98,6 +106,11 @@ class MailboxList {
 
  private:
   using AccountPtr = std::shared_ptr<MailboxAccount>;
+
+  // Calls `visit` with each entry's record image and its complete rule ids;
+  // true when the data ends inside an entry.
+  using EntryVisitor = std::function<void(std::string_view record, std::string_view ids)>;
+  static bool for_each_entry(std::string_view data, const EntryVisitor& visit);
 
   // Needs mutex_ held.
   [[nodiscard]] bool contains_locked(const MailboxAccount& account) const;

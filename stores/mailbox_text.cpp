@@ -57,7 +57,8 @@ MailboxExportResult export_mailboxes(const MailboxList& list, std::filesystem::p
   if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0) file += ".txt";
   result.file = file;
   result.accounts = list.count();
-  result.text_id = write_file_atomic(file, mailbox_export_text(list)) ? kExportDoneText : kExportFailedText;
+  const bool written = write_file_atomic(file, mailbox_export_text(list), kPrivateFile);
+  result.text_id = written ? kExportDoneText : kExportFailedText;
   return result;
 }
 

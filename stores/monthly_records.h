@@ -54,7 +54,7 @@ class MonthlyRecords {
     uint64_t ticket = 0;
     {
       std::lock_guard lock(mutex_);
-      on_disk = append_file(month_file(year, month), image);
+      on_disk = append_record(month_file(year, month), image, Record::kSize);
       if (year == year_ && month == month_) {
         entries_.push_back(Entry{stored, image});
         index = entries_.size() - 1;
@@ -115,24 +115,29 @@ class MonthlyRecords {
     return out;
   }
 
-  // Removes the record at `index` of the shown month from memory and the
-  // first record of the month file whose stored bytes equal it. True when
-  // the file was rewritten without it.
+  // Removes the first record of the month file whose stored bytes equal the
+  // record at `index` of the shown month, then that record from memory. A
+  // file that cannot be rewritten keeps the row in memory too, so what the
+  // view shows stays what is stored; a record the file does not hold (its
+  // append failed) just leaves memory. True when the row was removed.
   bool remove_at(size_t index) {
     std::lock_guard lock(mutex_);
     if (index >= entries_.size()) return false;
-    std::string image = std::move(entries_[index].image);
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    const std::string& image = entries_[index].image;
     std::filesystem::path file = month_file(year_, month_);
     std::optional<std::string> data = read_file(file);
-    if (!data) return false;
-    for (size_t at = 0; at + Record::kSize <= data->size(); at += Record::kSize) {
-      if (std::memcmp(data->data() + at, image.data(), Record::kSize) == 0) {
+    if (data) {
+      for (size_t at = 0; at + Record::kSize <= data->size(); at += Record::kSize) {
+        if (std::memcmp(data->data() + at, image.data(), Record::kSize) != 0) continue;
         data->erase(at, Record::kSize);
-        return write_file_atomic(file, *data);
+        if (!write_file_atomic(file, *data)) return false;
+        break;
       }
+    } else if (std::filesystem::exists(file)) {
+      return false;  // unreadable: it may well hold the record
     }
-    return false;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
   }
 
   // Releases the records in memory (exit); the files are complete already.

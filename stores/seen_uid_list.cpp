@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
+#include <functional>
+
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/safe_name.h"
-#include "stores/ascii_case.h"
 
 namespace pw {
 namespace {
@@ -27,10 +30,20 @@ bool ends_inside_line(const std::filesystem::path& file) {
   return last != '\n';
 }
 
-// The length fits the low 6 bits: identifiers are at most 63 bytes.
+// The length fits the low 7 bits: identifiers are at most 70 bytes.
+constexpr uint32_t kLengthBits = 127;
 uint32_t slot_tag(uint64_t hash, size_t length) {
-  return (static_cast<uint32_t>(hash >> 32) & ~uint32_t(63)) | static_cast<uint32_t>(length);
+  return (static_cast<uint32_t>(hash >> 32) & ~kLengthBits) | static_cast<uint32_t>(length);
 }
+
+// FNV-1a, which can go on where it stopped: appended bytes extend the hash.
+constexpr uint64_t kFnvStart = 0xcbf29ce484222325ull;
+uint64_t content_hash(uint64_t h, std::string_view bytes) {
+  for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;
+  return h;
+}
+
+uint64_t uid_hash(std::string_view uid) { return std::hash<std::string_view>{}(uid) * 0x9e3779b97f4a7c15ull; }
 
 }  // namespace
 
@@ -39,7 +52,7 @@ std::optional<std::filesystem::path> SeenUidList::file_for(const std::filesystem
   if (!is_safe_file_name(address)) return std::nullopt;
   std::string name(address);
   name += ".uid";
-  return mail_uid_dir / name;
+  return mail_uid_dir / path_from_gb(name);
 }
 
 bool SeenUidList::has_file() const {
@@ -52,15 +65,15 @@ std::filesystem::path SeenUidList::file() const {
   return file_;
 }
 
-size_t SeenUidList::load() {
-  std::optional<std::string> text;
-  {
-    std::lock_guard lock(file_mutex_);
-    if (file_.empty()) return 0;
-    text = read_file(file_);
-  }
-  if (!text) return 0;
-  std::string_view rest(*text);
+std::optional<SeenUidList::FileStamp> SeenUidList::stat_file() const {
+  struct stat st {};
+  if (file_.empty() || ::stat(file_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                   static_cast<uint64_t>(st.st_size), 0, true};
+}
+
+size_t SeenUidList::take_lines(std::string_view text, bool skip_known, size_t* taken) {
+  std::string_view rest = text;
   size_t loaded = 0;
   for (;;) {
     size_t end = rest.find('\n');
@@ -68,11 +81,76 @@ size_t SeenUidList::load() {
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) continue;
+    if (line.empty() || (skip_known && find(line))) continue;
     push(line, true);
     ++loaded;
   }
+  if (taken) *taken = text.size() - rest.size();
   return loaded;
+}
+
+size_t SeenUidList::load() {
+  std::optional<std::string> text;
+  std::optional<FileStamp> stamp;
+  {
+    std::lock_guard lock(file_mutex_);
+    if (file_.empty()) return 0;
+    stamp = stat_file();
+    text = read_file(file_);
+  }
+  if (!text) return 0;
+  size_t taken = 0;
+  const size_t loaded = take_lines(*text, false, &taken);
+  std::lock_guard lock(file_mutex_);
+  if (stamp) {
+    stamp_ = *stamp;
+    stamp_.size = taken;
+    stamp_.hash = content_hash(kFnvStart, std::string_view(*text).substr(0, taken));
+  }
+  return loaded;
+}
+
+void SeenUidList::refresh() {
+  std::optional<std::string> tail;
+  FileStamp known;
+  {
+    std::lock_guard lock(file_mutex_);
+    if (file_.empty()) return;
+    known = stamp_;
+    std::optional<FileStamp> now = stat_file();
+    if (!now) {
+      // No file (yet): nothing to take in; what is held stays.
+      stamp_ = {};
+      known.valid = true;
+    } else if (known.valid && now->device == known.device && now->inode == known.inode && now->size >= known.size) {
+      // The same file, at most grown: only appends happened.
+      std::optional<std::string> text = read_file(file_);
+      if (text && text->size() >= known.size &&
+          content_hash(kFnvStart, std::string_view(*text).substr(0, known.size)) == known.hash) {
+        tail = text->substr(known.size);
+      }
+      if (!tail) known.valid = false;
+    } else {
+      known.valid = false;
+    }
+  }
+  if (tail) {
+    size_t taken = 0;
+    take_lines(*tail, true, &taken);
+    std::lock_guard lock(file_mutex_);
+    if (stamp_.valid && stamp_.size == known.size) {
+      stamp_.size += taken;
+      stamp_.hash = content_hash(stamp_.hash, std::string_view(*tail).substr(0, taken));
+    }
+  } else if (!known.valid) {
+    clear();
+    load();
+  }
+  for (Entry& e : entries_) e.unseen = true;
+}
+
+bool SeenUidList::has_unseen() const {
+  return std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return !e.removed && e.unseen; });
 }
 
 size_t SeenUidList::find_slot(std::string_view uid, uint64_t hash) const {
@@ -83,7 +161,7 @@ size_t SeenUidList::find_slot(std::string_view uid, uint64_t hash) const {
     const Slot& slot = slots_[i];
     if (slot.head == kEmpty) return kNone;
     if (slot.head != kGone && slot.tag == tag &&
-        ascii_iequal(std::string_view(text_.data() + slot.offset, uid.size()), uid)) {
+        std::string_view(text_.data() + slot.offset, uid.size()) == uid) {
       return i;
     }
   }
@@ -106,8 +184,8 @@ void SeenUidList::grow() {
   const size_t mask = capacity - 1;
   for (const Slot& slot : old) {
     if (slot.head == kEmpty || slot.head == kGone) continue;
-    std::string_view text(text_.data() + slot.offset, slot.tag & 63);
-    size_t i = ascii_case_hash(text) & mask;
+    std::string_view text(text_.data() + slot.offset, slot.tag & kLengthBits);
+    size_t i = uid_hash(text) & mask;
     while (slots_[i].head != kEmpty) i = (i + 1) & mask;
     slots_[i] = slot;
   }
@@ -121,7 +199,7 @@ size_t SeenUidList::push(std::string_view uid, bool unseen) {
   entries_.push_back(Entry{offset, static_cast<uint8_t>(uid.size()), unseen, false, -1});
   text_.append(uid);
   ++live_;
-  const uint64_t hash = ascii_case_hash(uid);
+  const uint64_t hash = uid_hash(uid);
   size_t at = find_slot(uid, hash);
   if (at == kNone) {
     insert_slot(hash, index, offset, uid.size());
@@ -133,8 +211,9 @@ size_t SeenUidList::push(std::string_view uid, bool unseen) {
 }
 
 std::optional<size_t> SeenUidList::find(std::string_view uid) const {
-  // A stored identifier is at most 63 bytes, so a longer one never matches.
-  size_t at = find_slot(uid, ascii_case_hash(uid));
+  // Cut as add() cuts, so an over-long identifier still finds its entry.
+  uid = cut(uid);
+  size_t at = find_slot(uid, uid_hash(uid));
   if (at == kNone) return std::nullopt;
   return slots_[at].head - 1;
 }
@@ -153,7 +232,8 @@ size_t SeenUidList::add(std::string_view uid, bool only_if_absent) {
 }
 
 size_t SeenUidList::remove(std::string_view uid) {
-  size_t at = find_slot(uid, ascii_case_hash(uid));
+  uid = cut(uid);
+  size_t at = find_slot(uid, uid_hash(uid));
   if (at == kNone) return 0;
   size_t removed = 0;
   for (int64_t i = slots_[at].head - 1; i >= 0; i = entries_[size_t(i)].next_same) {
@@ -194,20 +274,41 @@ bool SeenUidList::save(bool listing_complete) const {
   std::lock_guard lock(file_mutex_);
   if (file_.empty()) return false;
   if (!write_file_atomic(file_, text)) return false;
+  if (std::optional<FileStamp> now = stat_file()) {
+    stamp_ = *now;
+    stamp_.size = text.size();
+    stamp_.hash = content_hash(kFnvStart, text);
+  }
+  return true;
+}
+
+bool SeenUidList::append_text(std::string_view text, bool sync) {
+  std::lock_guard lock(file_mutex_);
+  if (file_.empty()) return false;
+  std::optional<FileStamp> before = stat_file();
+  // After a write cut short the file ends inside a line; gluing the new
+  // identifier to that piece would lose both.
+  std::string data = ends_inside_line(file_) ? "\r\n" : "";
+  data += text;
+  if (!append_file(file_, data, sync)) return false;
+  // Our own lines need not be read back at the next refresh.
+  const bool in_step = before ? stamp_.valid && before->inode == stamp_.inode && before->size == stamp_.size
+                              : !stamp_.valid;
+  std::optional<FileStamp> now = stat_file();
+  if (now && in_step && now->size == (before ? before->size : 0) + data.size()) {
+    const uint64_t hash = content_hash(before ? stamp_.hash : kFnvStart, data);
+    stamp_ = *now;
+    stamp_.hash = hash;
+  }
   return true;
 }
 
 bool SeenUidList::append_seen(std::string_view uid, bool sync) {
   uid = cut(uid);
   if (uid.empty() || uid.find_first_of("\r\n") != std::string_view::npos) return false;
-  std::lock_guard lock(file_mutex_);
-  if (file_.empty()) return false;
-  // After a write cut short the file ends inside a line; gluing the new
-  // identifier to that piece would lose both.
-  std::string line = ends_inside_line(file_) ? "\r\n" : "";
-  line += uid;
+  std::string line(uid);
   line += "\r\n";
-  return append_file(file_, line, sync);
+  return append_text(line, sync);
 }
 
 bool SeenUidList::sync_file() {
@@ -215,12 +316,32 @@ bool SeenUidList::sync_file() {
   return file_.empty() || sync_existing_file(file_);
 }
 
-bool SeenUidList::delete_file() {
+bool SeenUidList::append_seen(const std::vector<std::string>& uids, bool sync) {
+  std::string lines;
+  for (const std::string& u : uids) {
+    std::string_view uid = cut(u);
+    if (uid.empty() || uid.find_first_of("\r\n") != std::string_view::npos) continue;
+    lines += uid;
+    lines += "\r\n";
+  }
+  return lines.empty() || append_text(lines, sync);
+}
+
+std::filesystem::path SeenUidList::companion_file(const std::filesystem::path& uid_file, std::string_view extension) {
+  if (uid_file.empty()) return {};
+  std::filesystem::path p = uid_file;
+  p.replace_extension(extension);
+  return p;
+}
+
+bool SeenUidList::delete_file(std::initializer_list<std::string_view> companion_extensions) {
   std::lock_guard lock(file_mutex_);
   if (file_.empty()) return false;
   std::error_code ec;
+  for (std::string_view extension : companion_extensions) std::filesystem::remove(companion_file(file_, extension), ec);
   bool removed = std::filesystem::remove(file_, ec);
   file_.clear();
+  stamp_ = {};
   return removed;
 }
 

@@ -3,12 +3,18 @@
 // in "MailUID/<address>.uid": one identifier per line, each ended by CR LF.
 //
 // Entries keep their order and a mark: 1 ("unseen") for an entry read from
-// the file and not yet found in a complete server listing of this run, 0 for
-// one found there or added in this run. Lookups ignore ASCII letter case and
-// take constant time: an open-addressing table keyed by a hash of the folded
-// identifier leads to the first entry with that identifier, and the
-// identifiers lie back to back in one buffer, so a lookup among 100,000
+// the file and not yet found in the current server listing, 0 for one found
+// there or added since. Identifiers are compared exactly, byte for byte and
+// case-sensitively (RFC 1939: up to 70 characters, "ab" and "AB" are two
+// mails). Lookups take constant time: an open-addressing table keyed by a
+// hash of the identifier leads to the first entry with that identifier, and
+// the identifiers lie back to back in one buffer, so a lookup among 100,000
 // entries touches about as much memory as one among 1,000.
+//
+// The file is the truth: the window and a headless check may share it.
+// refresh() takes in what another process appended or rewrote, every
+// identifier a check adds is appended at once, and a rewrite happens only in
+// a check, under the directory's check lock.
 //
 // Threads: the entries belong to one thread at a time (the check worker while
 // a check runs, the UI thread otherwise). The file operations are safe from
@@ -17,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,7 +34,7 @@ namespace pw {
 
 class SeenUidList {
  public:
-  static constexpr size_t kMaxLength = 63;  // longer identifiers are cut
+  static constexpr size_t kMaxLength = 70;  // longer identifiers are cut
 
   // A list without a file: load, save and append do nothing.
   SeenUidList() = default;
@@ -35,7 +42,7 @@ class SeenUidList {
   SeenUidList(const SeenUidList&) = delete;
   SeenUidList& operator=(const SeenUidList&) = delete;
 
-  // "MailUID/<address>.uid" under `mail_uid_dir`, or nullopt when the address
+  // "MailUID/<address>.uid" under `mail_uid_dir` (the address in UTF-8), or nullopt when the address
   // cannot be a file name in that directory ('/', '\\', control characters,
   // "", "." or "..").
   [[nodiscard]] static std::optional<std::filesystem::path> file_for(const std::filesystem::path& mail_uid_dir,
@@ -50,23 +57,31 @@ class SeenUidList {
   // equal another mail's and hide it.
   size_t load();
 
-  // The index of the first live entry equal to `uid` ignoring case. Indexes
-  // stay valid until clear().
+  // Brings the entries in line with the file as it is now: lines appended
+  // since the last read are taken in, a file rewritten by someone else is
+  // read again from the start. Every entry is then marked unseen, ready for
+  // a new server listing.
+  void refresh();
+
+  // The index of the first live entry equal to `uid` (its first 70 bytes).
+  // Indexes stay valid until clear() or a refresh() that reads anew.
   [[nodiscard]] std::optional<size_t> find(std::string_view uid) const;
   [[nodiscard]] bool contains(std::string_view uid) const { return find(uid).has_value(); }
   void mark_seen(size_t index);
 
-  // Appends the first 63 bytes of `uid` with mark 0 and returns its index;
+  // Appends the first 70 bytes of `uid` with mark 0 and returns its index;
   // with `only_if_absent` an existing entry is returned instead.
   size_t add(std::string_view uid, bool only_if_absent = false);
 
-  // Removes every entry equal to `uid` ignoring case; returns how many.
+  // Removes every entry equal to `uid`; returns how many.
   size_t remove(std::string_view uid);
 
   [[nodiscard]] size_t size() const { return live_; }
   // The text stays valid until the next add() or load().
   [[nodiscard]] std::string_view identifier(size_t index) const;
   [[nodiscard]] bool unseen(size_t index) const { return entries_.at(index).unseen; }
+  // True when a live entry is still marked unseen.
+  [[nodiscard]] bool has_unseen() const;
   // The live identifiers in list order.
   [[nodiscard]] std::vector<std::string> identifiers() const;
 
@@ -78,22 +93,41 @@ class SeenUidList {
   // when there is no file or it cannot be written (the old file then stays).
   [[nodiscard]] bool save(bool listing_complete) const;
 
-  // Appends `uid` (first 63 bytes) and CR LF to the file, so a mail whose
+  // Appends `uid` (first 70 bytes) and CR LF to the file, so a mail whose
   // actions are done stays seen after a crash; with `sync` it is flushed to
   // disk before returning, else it waits for sync_file(). Does not touch the
   // entries: add() does that. Refuses identifiers that are empty or hold a
   // line break.
   [[nodiscard]] bool append_seen(std::string_view uid, bool sync = true);
+  // The same for several identifiers in one write; flushed only with `sync`.
+  // Identifiers that are empty or hold a line break are left out.
+  [[nodiscard]] bool append_seen(const std::vector<std::string>& uids, bool sync);
   // Flushes the appends made without `sync` to disk.
   [[nodiscard]] bool sync_file();
 
-  // Deletes the file and detaches the list from it, so later saves and
-  // appends by anyone still holding the account write nothing.
-  bool delete_file();
+  // A file of the same account beside the .uid file: the same name with
+  // `extension` (".del" for the deletion journal).
+  [[nodiscard]] static std::filesystem::path companion_file(const std::filesystem::path& uid_file,
+                                                            std::string_view extension);
+
+  // Deletes the file and its companions with `companion_extensions` and
+  // detaches the list from them, so later saves and appends by anyone still
+  // holding the account write nothing, and a new account of the same
+  // address inherits nothing.
+  bool delete_file(std::initializer_list<std::string_view> companion_extensions = {".del"});
 
   void clear();
 
  private:
+  // Identifies the file's content as this list last read or wrote it.
+  struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;  // bytes taken in: up to the end of the last whole line
+    uint64_t hash = 0;  // of those bytes: a rewritten file may get the old inode back
+    bool valid = false;
+  };
+
   struct Entry {
     uint32_t offset;  // in text_
     uint8_t length;
@@ -105,7 +139,7 @@ class SeenUidList {
   // chain), so a slot carries its text's place and a lookup reads the slot
   // and the text, not the entry.
   struct Slot {
-    uint32_t tag;     // high hash bits, and the text's length in the low 6
+    uint32_t tag;     // high hash bits, and the text's length in the low 7
     uint32_t head;    // first entry + 1; kEmpty or kGone
     uint32_t tail;    // last entry of the chain
     uint32_t offset;  // of the first entry's text in text_
@@ -120,6 +154,12 @@ class SeenUidList {
   void insert_slot(uint64_t hash, uint32_t index, uint32_t offset, size_t length);
   void grow();
   size_t push(std::string_view uid, bool unseen);
+  // Takes the whole lines of `text` as unseen entries; `skip_known` leaves
+  // out identifiers already held. Returns the bytes up to the last line end.
+  size_t take_lines(std::string_view text, bool skip_known, size_t* taken);
+  // Needs file_mutex_ held.
+  [[nodiscard]] std::optional<FileStamp> stat_file() const;
+  bool append_text(std::string_view text, bool sync);
 
   std::string text_;  // every identifier, back to back
   std::vector<Entry> entries_;
@@ -130,6 +170,7 @@ class SeenUidList {
 
   mutable std::mutex file_mutex_;
   std::filesystem::path file_;
+  mutable FileStamp stamp_;  // under file_mutex_
 };
 
 }  // namespace pw

@@ -96,7 +96,7 @@ SystemSettings SystemSettings::load(const ProgramDir& dir) {
 }
 
 StoreResult SystemSettings::save(const ProgramDir& dir) const {
-  if (!write_file_atomic(dir.file("System"), encode())) return {false, kSaveFailedText};
+  if (!write_file_atomic(dir.file("System"), encode(), kPrivateFile)) return {false, kSaveFailedText};
   return {};
 }
 

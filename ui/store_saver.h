@@ -4,9 +4,8 @@
 // file atomically and keeps the objects in memory; a failure is shown with
 // the store's text (61248, 61246, 61247).
 //
-// While a check runs, the worker owns the accounts' seen lists, which the
-// account save also writes: the account save then waits until the check has
-// ended.
+// While a check runs, the account save waits until the check has ended, so
+// that log-in data the check corrected is saved with the rest.
 class QWidget;
 
 namespace pw {

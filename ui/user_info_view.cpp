@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/code_page.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
@@ -293,11 +294,13 @@ void CUserInfoView::delete_selected_mails() {
   for (int row = local_list_->topLevelItemCount() - 1; row >= 0; --row) {
     auto* item = static_cast<LocalMailItem*>(local_list_->topLevelItem(row));
     if (!item->isSelected()) continue;
-    std::error_code ec;
-    std::filesystem::remove(std::filesystem::path(item->record.path), ec);  // a missing file is no obstacle
     std::optional<size_t> index = store_index(*item);
+    // The row goes only with its record: an index file that cannot be
+    // rewritten keeps both, and the mail file with them.
+    if (index && !local_.remove(*index)) continue;
+    std::error_code ec;
+    std::filesystem::remove(path_from_gb(item->record.path), ec);  // a missing file is no obstacle
     if (index) {
-      (void)local_.remove(*index);
       --local_seen_;
       for (int later = row + 1; later < local_list_->topLevelItemCount(); ++later) {
         --static_cast<LocalMailItem*>(local_list_->topLevelItem(later))->index;

@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/program_dir.h"
 #include "support/temp_dir.h"
 
 namespace pw {
 namespace {
+
+mode_t umask_now() {
+  mode_t m = ::umask(022);
+  ::umask(m);
+  return m;
+}
 
 TEST(FileIo, atomicWriteReplacesContentAndLeavesNoTemporaryFile) {
   test::TempDir dir;
@@ -50,6 +57,44 @@ TEST(FileIo, appendNeverTruncates) {
   ASSERT_TRUE(append_file(dir / "log", "ab"));
   ASSERT_TRUE(append_file(dir / "log", "cd", true));
   EXPECT_EQ(dir.read("log"), "abcd");
+}
+
+TEST(FileIo, appendAfterAShortWriteCutsThePartialRecordFirst) {
+  test::TempDir dir;
+  ASSERT_TRUE(append_record(dir / "2004-11", "AAAA", 4));
+  ASSERT_TRUE(append_file(dir / "2004-11", "BB"));  // the disk filled up mid-record
+  ASSERT_TRUE(append_record(dir / "2004-11", "CCCC", 4));
+  ASSERT_TRUE(append_record(dir / "2004-11", "DDDD", 4));
+  EXPECT_EQ(dir.read("2004-11"), "AAAACCCCDDDD");
+}
+
+TEST(FileIo, privateFilesAreTheOwnersAloneWhateverWasThereBefore) {
+  test::TempDir dir;
+  using std::filesystem::perms;
+  struct Case {
+    unsigned mode;
+    perms before;
+    perms after;
+  };
+  const Case cases[] = {{kPrivateFile, perms(0644), perms(0600)}, {kPrivateFile, perms(0666), perms(0600)},
+                        {kSharedFile, perms(0600), perms(0644) & ~perms(umask_now())}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(write_file_atomic(dir / "f", "old"));
+    std::filesystem::permissions(dir / "f", c.before);
+    ASSERT_TRUE(write_file_atomic(dir / "f", "new", c.mode));
+    EXPECT_EQ(std::filesystem::status(dir / "f").permissions(), c.after) << std::oct << c.mode;
+  }
+}
+
+TEST(ProgramDirectory, dataDirectoryIsTheOwnersAlone) {
+  test::TempDir dir;
+  ASSERT_TRUE(ProgramDir(dir / "new" / "data").create_directories());
+  EXPECT_EQ(std::filesystem::status(dir / "new" / "data").permissions(), std::filesystem::perms(0700));
+  // An existing data directory is tightened too.
+  dir.write("old/Mailbox", "");
+  std::filesystem::permissions(dir / "old", std::filesystem::perms(0755));
+  ASSERT_TRUE(ProgramDir(dir / "old").create_directories());
+  EXPECT_EQ(std::filesystem::status(dir / "old").permissions(), std::filesystem::perms(0700));
 }
 
 }  // namespace

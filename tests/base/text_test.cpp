@@ -65,6 +65,31 @@ TEST(SafeName, isSafeRejectsSeparatorsDotsAndControls) {
   for (const char* bad : {"", ".", "..", "a/b", "a\\b", "a\nb"}) EXPECT_FALSE(is_safe_file_name(bad)) << bad;
 }
 
+// 0x5C and 0x7C are also trail bytes of two-byte characters ("\x81\x5c" is
+// one character, and so is "\x81\x7c"): they are no separators and no
+// forbidden characters.
+TEST(SafeName, cleaningWorksOnCharactersSoTrailBytesSurvive) {
+  struct Case {
+    std::string input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"\x81\x5c.doc", "\x81\x5c.doc"},
+      {"a\x81\x7c" "b|c.txt", "a\x81\x7c" "bc.txt"},
+      {"dir\\\x81\x5cname", "\x81\x5cname"},
+      {"\x81\x5c\x81\x7c", "\x81\x5c\x81\x7c"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(sanitise_file_name(c.input, "x"), c.expected) << gb_to_utf8(c.input);
+  EXPECT_TRUE(is_safe_file_name("\x81\x5c@x.cn"));
+  EXPECT_EQ(without_characters("\x81\x7c;|a", ";|"), "\x81\x7c" "a");
+}
+
+TEST(CodePage, pathsFromInternalTextAreUtf8OnTheFileSystem) {
+  const std::string gb = utf8_to_gb("/data/报告 ¦ 表.txt");
+  EXPECT_EQ(path_from_gb(gb).native(), "/data/报告 ¦ 表.txt");
+  EXPECT_EQ(gb_from_path(path_from_gb(gb)), gb);
+}
+
 TEST(LocalTime, stampAndMonthFormats) {
   LocalTime t{2003, 5, 7, 9, 4, 3, 3};
   EXPECT_EQ(format_stamp(t), "2003/05/07 09:04:03");

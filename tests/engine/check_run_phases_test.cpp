@@ -221,6 +221,62 @@ TEST_F(CheckRunPhases, journalLeftByACrashIsCarriedOutBeforeTheScan) {
   EXPECT_FALSE(std::filesystem::exists(journal_file()));
 }
 
+TEST_F(CheckRunPhases, replayedDeletionWhoseMailIsGoneIsDoneNotFailed) {
+  add_rule(0);
+  ASSERT_TRUE(DeletionJournal(journal_file()).append({"x1", "s", "r", "subj", "quit answer lost", false}));
+  ScriptedPeer& d = next_session();
+  pop_login(d);
+  pop_uidl(d, {"x2"});  // the earlier QUIT committed it
+  pop_quit(d);
+  scan_session({});
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_TRUE(log_records()[0].success);
+  EXPECT_TRUE(host.notices.empty());
+  EXPECT_FALSE(std::filesystem::exists(journal_file()));
+}
+
+TEST_F(CheckRunPhases, unreachableServerGivesOneJournalNoticePerAccountNotOneBoxPerEntry) {
+  add_rule(0);
+  for (const char* uid : {"x1", "x2", "x3"})
+    ASSERT_TRUE(DeletionJournal(journal_file()).append({uid, "s", "r", "subj", "delete", false}));
+  next_session().refuse_connect();  // the replay
+  next_session().refuse_connect();  // the scan
+
+  EXPECT_FALSE(check().ok());
+
+  expect_sessions_done();
+  ASSERT_EQ(host.notices.size(), 2u);
+  EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n3" + res::text(62106) + "\r\n\"" +
+                                 res::text(61249) + "\"");
+  EXPECT_TRUE(host.notices[1].find(res::text(61431)) != std::string::npos);  // the scan's own
+  EXPECT_EQ(DeletionJournal(journal_file()).load().size(), 3u);
+}
+
+TEST_F(CheckRunPhases, journalThatCannotBeRewrittenKeepsItsEntriesForTheNextCheck) {
+  add_rule(0, kDelete);
+  std::filesystem::create_directory(journal_file());  // every write of the journal fails
+  scan_session({"a"});
+  next_session().refuse_connect();
+  EXPECT_EQ(check().deletions_failed, 1u);
+
+  ScriptedPeer& retry = next_session();
+  pop_login(retry);
+  pop_uidl(retry, {"a"});
+  retry.client("DELE 1\r\n").server("+OK\r\n");
+  pop_quit(retry);
+  scan_session({"a"});
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  ASSERT_EQ(log_records().size(), 2u);
+  EXPECT_TRUE(log_records()[1].success);
+}
+
 TEST_F(CheckRunPhases, failedDialEndsTheRunAndTheNextStartDialsAgain) {
   add_rule(kFetchHeader);
   RunSettings s = settings();

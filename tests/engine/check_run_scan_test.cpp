@@ -62,10 +62,10 @@ class CheckRunScan : public CheckRunFixture {};
 TEST_F(CheckRunScan, headerAndSizeNeedsGetOneListAndTopForEachNewMailOnly) {
   add_rule(kFetchHeader);
   add_rule(kFetchSize);
-  account->seen().add("OLD");
+  account->seen().add("old");
   ScriptedPeer& p = next_session();
   pop_login(p);
-  pop_uidl(p, {"old", "new1"});  // letter case does not make a mail new
+  pop_uidl(p, {"old", "new1"});
   pop_list_all(p, {{1, 99}, {2, 1234}});
   pop_top(p, 2, "Subject: hello\r\n\r\n");
   pop_quit(p);
@@ -215,6 +215,35 @@ TEST_F(CheckRunScan, pipelinedScanSendsAheadAndARefusalInTheMiddleEndsItAsWithou
   EXPECT_NE(host.notices[0].find("-ERR gone"), std::string::npos);
 }
 
+TEST_F(CheckRunScan, waitingMailThatAnotherProcessTookIsNotActedOnAgain) {
+  add_rule(kFetchSize, 0x40);
+  ScriptedPeer& first = next_session();
+  pop_login(first);
+  pop_uidl(first, {"u1", "u2"});
+  pop_list_all(first, {{1, 100}});  // the second is missing from the listing
+  first.client("LIST 2\r\n").server("-ERR busy\r\n");
+  pop_quit(first);
+  EXPECT_FALSE(check().ok());
+  EXPECT_EQ(run.waiting_mails(*account), 1u);
+
+  ASSERT_TRUE(SeenUidList(account->seen().file()).append_seen("u1"));  // a headless check deleted it
+  ScriptedPeer& second = next_session();
+  pop_login(second);
+  pop_uidl(second, {"u1", "u2"});
+  pop_list_all(second, {{1, 100}, {2, 200}});
+  pop_quit(second);
+  ScriptedPeer& deletion = next_session();
+  pop_login(deletion);
+  pop_uidl(deletion, {"u1", "u2"});
+  deletion.client("DELE 2\r\n").server("+OK\r\n");
+  pop_quit(deletion);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_EQ(log_records().size(), 1u);
+}
+
 TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) {
   add_rule(kFetchHeader);
   ASSERT_TRUE(write_file_atomic(account->seen().file(), "A\r\nB\r\n"));
@@ -242,7 +271,8 @@ TEST_F(CheckRunScan, listingOfBAndCAgainstStoredAAndBKeepsBAndC) {
   pop_quit(p);
 
   EXPECT_TRUE(check().ok());
-  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"A", "B", "C"}));  // appended as acted on
+  // "A" is gone from the server: the check itself drops it from the file.
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"B", "C"}));
   ASSERT_TRUE(mailboxes.save().ok);
   EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"B", "C"}));
 }
@@ -339,7 +369,7 @@ TEST_F(CheckRunScan, pausedAccountAndAccountWithoutRulesAreSkippedSilently) {
 namespace pw::test {
 namespace {
 
-TEST_F(CheckRunScan, mailNoRuleTookIsSeenInMemoryAndReachesTheFileAtTheSave) {
+TEST_F(CheckRunScan, mailNoRuleTookReachesTheFileInOneWriteAfterTheActions) {
   Rule& r = add_rule(kFetchHeader);
   r.condition_mask = bit(ConditionKind::subject_words);
   r.word_lists[4] = "urgent;";
@@ -355,9 +385,47 @@ TEST_F(CheckRunScan, mailNoRuleTookIsSeenInMemoryAndReachesTheFileAtTheSave) {
 
   expect_sessions_done();
   EXPECT_TRUE(account->seen().contains("plain"));
-  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"hot"});  // flushed: a rule acted on it
+  // "hot" was flushed at once (a rule acted on it), "plain" joined the end.
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"hot", "plain"}));
   ASSERT_TRUE(mailboxes.save().ok);
-  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"plain", "hot"}));
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"hot", "plain"}));
+}
+
+TEST_F(CheckRunScan, identifiersAreComparedExactlyAtTheirFullLength) {
+  add_rule(kFetchHeader);
+  const std::string long_uid = std::string(69, 'L') + "z";
+  ASSERT_TRUE(write_file_atomic(account->seen().file(), "Ab\r\n" + long_uid + "\r\n"));
+  account->seen().load();
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"Ab", long_uid, "ab"});
+  pop_top(p, 3, "Subject: the other mail\r\n\r\n");  // only the letter case differs: a mail of its own
+  pop_quit(p);
+
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"Ab", long_uid, "ab"}));
+}
+
+TEST_F(CheckRunScan, eachCheckStartsFromWhatTheUidFileHoldsNow) {
+  add_rule(kFetchHeader);
+  ScriptedPeer& first = next_session();
+  pop_login(first);
+  pop_uidl(first, {"a"});
+  pop_top(first, 1, "Subject: a\r\n\r\n");
+  pop_quit(first);
+  EXPECT_TRUE(check().ok());
+
+  // A headless check beside us took "b" and appended it.
+  SeenUidList other(account->seen().file());
+  ASSERT_TRUE(other.append_seen("b"));
+  ScriptedPeer& second = next_session();
+  pop_login(second);
+  pop_uidl(second, {"a", "b"});
+  pop_quit(second);
+  EXPECT_TRUE(check().ok());
+  expect_sessions_done();
 }
 
 // A mail listed over the per-mail limit is not fetched: it is logged as not

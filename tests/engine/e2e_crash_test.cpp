@@ -14,6 +14,7 @@ namespace pw::test {
 namespace {
 
 constexpr uint32_t kForward = 0x02;
+constexpr uint32_t kReply = 0x04;
 constexpr uint32_t kBackup = 0x08;
 constexpr uint32_t kDelete = 0x40;
 constexpr int kMails = 30;
@@ -25,20 +26,22 @@ class CheckCrash : public EndToEndFixture {
     EndToEndFixture::SetUp();
   }
 
-  // Times each mail was forwarded, by its number.
-  std::map<int, int> forwards() const {
+  // Times each mail's sender got a reply, by the mail's number.
+  std::map<int, int> replies() const {
     std::map<int, int> out;
     for (const ReceivedMail& m : smtp.mails()) {
-      size_t at = m.data.find("Message-ID: <m");
-      if (at == std::string::npos) continue;
-      ++out[std::stoi(m.data.substr(at + 14))];
+      if (m.recipients.size() != 1 || !m.recipients[0].starts_with("sender")) continue;
+      ++out[std::stoi(m.recipients[0].substr(6))];
     }
     return out;
   }
 };
 
 TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
-  write_data(alice(), {rule(kForward | kBackup | kDelete)});
+  Rule r = rule(kForward | kBackup | kReply | kDelete);
+  r.reply_subject = "Re: #S#";
+  r.reply_text = "Thank you, #N#.";
+  write_data(alice(), {r});
   std::map<std::string, int> wire;  // the mail as served -> its number
   for (int k = 1; k <= kMails; ++k) {
     pop.deliver("alice", e2e_mail(k, 3000));
@@ -94,6 +97,13 @@ TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
   }
   EXPECT_LE(repeats, kills) << "more repeats than mails in flight at the kills";
   RecordProperty("repeats", repeats);
+  std::map<int, int> replied = replies();
+  int reply_repeats = 0;
+  for (int k = 1; k <= kMails; ++k) {
+    EXPECT_GE(replied[k], 1) << "mail " << k << " got no reply";
+    reply_repeats += std::max(0, replied[k] - 1);
+  }
+  EXPECT_LE(reply_repeats, kills) << "more repeated replies than mails in flight at the kills";
   std::map<int, int> backed_up;
   for (const std::string& content : backup_contents()) {
     ASSERT_TRUE(wire.contains(content)) << "a backup differs from every delivered mail: " << content.size()

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -203,6 +204,16 @@ class EndToEndFixture : public ::testing::Test {
     return out;
   }
   std::string stderr_text() const { return read_file(dir.path() / "stderr.txt").value_or(""); }
+  // Times each mail of e2e_mail() was forwarded to the SMTP server, by its
+  // number.
+  std::map<int, int> forwards() const {
+    std::map<int, int> out;
+    for (const ReceivedMail& m : smtp.mails()) {
+      size_t at = m.data.find("Message-ID: <m");
+      if (at != std::string::npos) ++out[std::stoi(m.data.substr(at + 14))];
+    }
+    return out;
+  }
 
   DovecotServer pop;
   SmtpServer smtp{authenticating()};

@@ -158,3 +158,26 @@ TEST_F(ForwardActionTest, extraForwardIsLoggedWithItsOwnText) {
 
 }  // namespace
 }  // namespace pw::test
+
+namespace pw::test {
+namespace {
+
+TEST_F(ForwardActionTest, forwardNeverGoesToTheAccountsOwnAddress) {
+  SmtpServer server;
+  ASSERT_TRUE(server.running()) << server.log();
+  use_server(server);
+  EXPECT_TRUE(run(forward_rule("carol@example.test;Me@Home.test;")));
+  EXPECT_TRUE(run(forward_rule("me@home.test;")));  // nothing else left: nothing is sent
+  ASSERT_TRUE(server.wait_for_mails(1));
+  EXPECT_EQ(server.mails().size(), 1u);
+  EXPECT_EQ(server.mails()[0].recipients, std::vector<std::string>{"carol@example.test"});
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), 2u);
+  for (const LogRecord& r : records) {
+    EXPECT_TRUE(r.success);
+    EXPECT_TRUE(r.operation.ends_with(res::text(62105))) << gb_to_utf8(r.operation);
+  }
+}
+
+}  // namespace
+}  // namespace pw::test

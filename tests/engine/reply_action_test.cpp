@@ -169,3 +169,51 @@ TEST_F(ReplyActionTest, extraReplyIsUsedAsTyped) {
 
 }  // namespace
 }  // namespace pw::test
+
+namespace pw::test {
+namespace {
+
+// RFC 3834 section 2: automatic replies to automatic mail would answer each
+// other at every interval.
+TEST_F(ReplyActionTest, noAutomaticReplyToAutomaticListOrOwnMailAndTheLogSaysWhy) {
+  ASSERT_TRUE(server.running()) << server.log();
+  struct Case {
+    std::string headers;
+    int reason;  // 0: a reply goes
+  };
+  const Case cases[] = {
+      {"From: alice@example.test\r\nAuto-Submitted: auto-replied\r\n", 62101},
+      {"From: alice@example.test\r\nAUTO-SUBMITTED: Auto-Generated; x\r\n", 62101},
+      {"From: alice@example.test\r\nAuto-Submitted: no\r\n", 0},
+      {"From: alice@example.test\r\nPrecedence: bulk\r\n", 62102},
+      {"From: alice@example.test\r\nPrecedence: junk\r\n", 62102},
+      {"From: alice@example.test\r\nPrecedence: List\r\n", 62102},
+      {"From: alice@example.test\r\nPrecedence: first-class\r\n", 0},
+      {"From: alice@example.test\r\nList-Id: <news.example.test>\r\n", 62102},
+      {"Return-Path: <>\r\nFrom: alice@example.test\r\n", 62103},
+      {"Return-Path: <alice@example.test>\r\nFrom: alice@example.test\r\n", 0},
+      {"From: Mail Delivery <MAILER-DAEMON@relay.example.test>\r\n", 62103},
+      {"From: Me <ME@home.test>\r\n", 62104},
+  };
+  Rule rule = reply_rule();
+  size_t sent = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.headers);
+    const size_t logged = log_records().size();
+    auto p = processor(c.headers + "Subject: hi\r\n\r\nList-Id: in the body is no header\r\n");
+    p->add_rule(rule);
+    std::vector<uint8_t> success(1, 1);
+    ReplyAction(*p, services).run_step(success);
+    if (c.reason == 0) ++sent;
+    ASSERT_EQ(log_records().size(), logged + 1);
+    const LogRecord record = log_records().back();
+    EXPECT_TRUE(record.success);
+    EXPECT_EQ(success[0], 1) << "a skipped reply is no failure of the rule";
+    if (c.reason != 0) EXPECT_TRUE(record.operation.ends_with(res::text(c.reason))) << gb_to_utf8(record.operation);
+  }
+  ASSERT_TRUE(server.wait_for_mails(sent));
+  EXPECT_EQ(server.mails().size(), sent);
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -83,8 +83,27 @@ TEST_F(LocalMailIndexTest, recordOnlyInMemoryIsRemovedFromMemory) {
   index.load_current_month();
   add("x");
   dir.write("LocalMail/2003-05", "");
-  EXPECT_FALSE(index.remove(0));
+  EXPECT_TRUE(index.remove(0));
   EXPECT_EQ(index.count(), 0u);
+}
+
+TEST_F(LocalMailIndexTest, rowStaysInMemoryWhileItsFileCannotBeRewritten) {
+  index.load_current_month();
+  add("x");
+  std::filesystem::remove(dir / "LocalMail" / "2003-05");
+  std::filesystem::create_directories(dir / "LocalMail" / "2003-05" / "inner");
+  EXPECT_FALSE(index.remove(0));
+  EXPECT_EQ(index.count(), 1u) << "the view would drop a row the disk still may hold";
+}
+
+TEST_F(LocalMailIndexTest, appendAfterAShortWriteKeepsLaterRecordsAligned) {
+  add("first");
+  ASSERT_TRUE(append_file(dir / "LocalMail" / "2003-05", std::string(300, 'z')));  // a full disk cut it
+  add("second");
+  index.load_month(2003, 5);
+  ASSERT_EQ(index.count(), 2u);
+  EXPECT_EQ(index.at(0)->subject, "first");
+  EXPECT_EQ(index.at(1)->subject, "second");
 }
 
 TEST_F(LocalMailIndexTest, damagedLastRecordIsDropped) {

@@ -166,24 +166,60 @@ TEST_F(MailboxListTest, laterEntryRepeatingAnAddressIsSkipped) {
   EXPECT_EQ(list.binding_count(), 0u);
 }
 
-TEST_F(MailboxListTest, loadReadsTheSeenListsAndSaveWritesThem) {
+TEST_F(MailboxListTest, loadReadsTheSeenListsAndSaveLeavesTheirFilesToTheChecks) {
   dir.write("MailUID/a@b.cn.uid", "u1\r\nu2\r\n");
   dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("00 00 00 00"));
   list.load(nullptr);
   auto account = list.at(0);
   EXPECT_EQ(account->seen().identifiers(), (std::vector<std::string>{"u1", "u2"}));
-  auto found = account->seen().find("U2");
-  ASSERT_TRUE(found);
-  account->seen().mark_seen(*found);
-  account->seen().add("u3");
+  account->seen().mark_seen(*account->seen().find("u2"));
   account->set_uid_list_complete();
+  // Meanwhile a headless check beside the window appended an identifier:
+  // a save from this start-time copy must not lose it.
+  dir.write("MailUID/a@b.cn.uid", "u1\r\nu2\r\nu3\r\n");
   ASSERT_TRUE(list.save().ok);
-  EXPECT_EQ(dir.read("MailUID/a@b.cn.uid"), "u2\r\nu3\r\n");
+  EXPECT_EQ(dir.read("MailUID/a@b.cn.uid"), "u1\r\nu2\r\nu3\r\n");
   EXPECT_EQ(list.count(), 1u) << "a save keeps the accounts in memory";
-  EXPECT_EQ(account->seen().size(), 3u);
 }
 
-TEST_F(MailboxListTest, failedSaveReportsItsTextAndWritesNoSeenList) {
+TEST_F(MailboxListTest, saveLoginsChangesOnlyTheLogInOfTheFileAsItIsNow) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  ASSERT_TRUE(list.bind(*a, 7));
+  ASSERT_TRUE(list.save().ok);
+  // The window saves an edit after the headless check read the file.
+  MailboxList window(ProgramDir(dir.path()));
+  window.load(rules_exist({7, 9}));
+  MailboxRecord edited = window.at(0)->record();
+  edited.pop_server = "pop.edited.cn";
+  window.at(0)->set_record(edited);
+  ASSERT_TRUE(window.bind(*window.at(0), 9));
+  window.create(record_for("new@b.cn"));
+  ASSERT_TRUE(window.save().ok);
+
+  a->set_pop_login("user", "corrected");
+  ASSERT_TRUE(list.save_logins({a}).ok);
+
+  MailboxList reread(ProgramDir(dir.path()));
+  reread.load(rules_exist({7, 9}));
+  ASSERT_EQ(reread.count(), 2u);
+  EXPECT_EQ(reread.at(0)->record().password, "corrected");
+  EXPECT_EQ(reread.at(0)->record().pop_server, "pop.edited.cn");
+  EXPECT_EQ(reread.at(0)->bound_rules(), (std::vector<uint32_t>{7, 9}));
+  EXPECT_EQ(reread.at(1)->address(), "new@b.cn");
+  EXPECT_TRUE(list.save_logins({}).ok);
+}
+
+TEST_F(MailboxListTest, passwordFilesAreTheOwnersAloneAndAnOldOneIsTightened) {
+  list.create(record_for("a@b.cn"));
+  dir.write("Mailbox", "");
+  std::filesystem::permissions(dir / "Mailbox", std::filesystem::perms(0644));
+  ASSERT_TRUE(list.save().ok);
+  EXPECT_EQ(std::filesystem::status(dir / "Mailbox").permissions(), std::filesystem::perms(0600));
+  ASSERT_TRUE(list.save_logins({list.at(0)}).ok);
+  EXPECT_EQ(std::filesystem::status(dir / "Mailbox").permissions(), std::filesystem::perms(0600));
+}
+
+TEST_F(MailboxListTest, failedSaveReportsItsText) {
   auto account = list.create(record_for("a@b.cn"), false);
   account->seen().add("u1");
   std::filesystem::create_directories(dir / "Mailbox" / "inner");
@@ -291,13 +327,15 @@ TEST_F(MailboxListTest, resumeAllResumesOnlyAccountsWithRules) {
   EXPECT_EQ(list.watched_count(), 1u);
 }
 
-TEST_F(MailboxListTest, removedAccountDeletesItsFileAndStaysUsableForItsHolder) {
+TEST_F(MailboxListTest, removedAccountDeletesItsFilesAndStaysUsableForItsHolder) {
   dir.write("MailUID/a@b.cn.uid", "u1\r\n");
+  dir.write("MailUID/a@b.cn.del", "u1\ts\tr\tsubj\tdelete\t#\r\n");
   dir.write("Mailbox", record_for("a@b.cn").encode(false) + test::hex_bytes("00 00 00 00"));
   list.load(nullptr);
   std::shared_ptr<MailboxAccount> held = list.at(0);
   ASSERT_TRUE(list.remove(*held));
   EXPECT_FALSE(std::filesystem::exists(dir / "MailUID" / "a@b.cn.uid"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "MailUID" / "a@b.cn.del")) << "a new account would inherit its deletions";
   // A worker still holding the account reads it and cannot recreate the file.
   EXPECT_EQ(held->address(), "a@b.cn");
   EXPECT_TRUE(held->seen().contains("u1"));

@@ -5,6 +5,8 @@
 
 #include <random>
 
+#include "base/code_page.h"
+#include "base/file_io.h"
 #include "stores/ascii_case.h"
 #include "support/temp_dir.h"
 
@@ -57,30 +59,39 @@ TEST_F(SeenUidListTest, emptyCompleteListingEmptiesTheFile) {
   EXPECT_EQ(list.size(), 2u) << "a save keeps the entries";
 }
 
-TEST_F(SeenUidListTest, findIgnoresLetterCaseAndReturnsTheFirstEntry) {
+TEST_F(SeenUidListTest, findIsExactAndCaseSensitiveAndReturnsTheFirstEntry) {
   SeenUidList list;
-  size_t first = list.add("UidX");
-  list.add("uidx");
-  list.add("other");
-  EXPECT_EQ(list.find("UIDX"), first);
-  EXPECT_EQ(list.find("uidX"), first);
-  EXPECT_FALSE(list.find("uid"));
-  EXPECT_FALSE(list.find("uidxx"));
-  EXPECT_EQ(list.identifier(first), "UidX");
+  size_t upper = list.add("UidX");
+  size_t lower = list.add("uidx");
+  list.add("UidX");
+  struct Case {
+    const char* uid;
+    std::optional<size_t> found;
+  };
+  const Case cases[] = {{"UidX", upper}, {"uidx", lower}, {"UIDX", std::nullopt}, {"uid", std::nullopt},
+                        {"UidXX", std::nullopt}};
+  for (const Case& c : cases) EXPECT_EQ(list.find(c.uid), c.found) << c.uid;
 }
 
-TEST_F(SeenUidListTest, identifiersAreCutTo63BytesSoA70ByteOneNeverMatches) {
-  std::string uid70(70, 'u');
-  uid70[69] = 'z';
-  dir.write("a@b.cn.uid", uid70 + "\r\n");
-  SeenUidList list(file());
-  list.load();
-  EXPECT_EQ(list.identifier(0), std::string(63, 'u'));
-  EXPECT_FALSE(list.find(uid70)) << "the same mail counts as new again";
-  size_t added = list.add(uid70);
-  EXPECT_EQ(list.identifier(added).size(), 63u);
-  EXPECT_FALSE(list.find(uid70));
-  EXPECT_TRUE(list.find(std::string(63, 'U')));
+TEST_F(SeenUidListTest, identifiersOfUpTo70BytesMatchTheirStoredCopyExactly) {
+  for (size_t length : {63u, 64u, 69u, 70u}) {
+    std::string uid(length, 'u');
+    uid.back() = 'z';
+    dir.write("a@b.cn.uid", uid + "\r\n");
+    SeenUidList list(file());
+    list.load();
+    EXPECT_EQ(list.identifier(0), uid);
+    EXPECT_TRUE(list.find(uid)) << length << " bytes: the same mail would count as new at every check";
+    std::string other = uid;
+    other[0] = 'U';
+    EXPECT_FALSE(list.find(other)) << length;
+  }
+  // Over-long identifiers (no RFC 1939 server sends them) are kept and found
+  // by their first 70 bytes, never new again at every check.
+  SeenUidList list;
+  list.add(std::string(80, 'q'));
+  EXPECT_EQ(list.identifier(0).size(), 70u);
+  EXPECT_TRUE(list.find(std::string(80, 'q')));
 }
 
 TEST_F(SeenUidListTest, marksTellReadEntriesFromEntriesOfThisRun) {
@@ -96,10 +107,11 @@ TEST_F(SeenUidListTest, marksTellReadEntriesFromEntriesOfThisRun) {
 TEST_F(SeenUidListTest, addOnlyIfAbsentReturnsTheExistingEntry) {
   SeenUidList list;
   size_t a = list.add("a");
-  EXPECT_EQ(list.add("A", true), a);
+  EXPECT_EQ(list.add("a", true), a);
   EXPECT_EQ(list.size(), 1u);
-  EXPECT_NE(list.add("A"), a);
-  EXPECT_EQ(list.size(), 2u);
+  EXPECT_NE(list.add("a"), a);
+  EXPECT_NE(list.add("A", true), a);
+  EXPECT_EQ(list.size(), 3u);
 }
 
 TEST_F(SeenUidListTest, removeTakesEveryEqualEntryAndLaterAddsWorkAgain) {
@@ -108,15 +120,15 @@ TEST_F(SeenUidListTest, removeTakesEveryEqualEntryAndLaterAddsWorkAgain) {
   list.add("X1");
   list.add("keep");
   list.add("x1");
-  EXPECT_EQ(list.remove("x1"), 3u);
+  EXPECT_EQ(list.remove("x1"), 2u);
   EXPECT_EQ(list.remove("x1"), 0u);
   EXPECT_FALSE(list.find("x1"));
-  EXPECT_EQ(list.size(), 1u);
+  EXPECT_EQ(list.size(), 2u);
   size_t again = list.add("x1");
-  EXPECT_EQ(list.find("X1"), again);
+  EXPECT_EQ(list.find("x1"), again);
   ASSERT_TRUE(list.save(false));
-  EXPECT_EQ(dir.read("a@b.cn.uid"), "keep\r\nx1\r\n");
-  EXPECT_EQ(list.identifiers(), (std::vector<std::string>{"keep", "x1"}));
+  EXPECT_EQ(dir.read("a@b.cn.uid"), "X1\r\nkeep\r\nx1\r\n");
+  EXPECT_EQ(list.identifiers(), (std::vector<std::string>{"X1", "keep", "x1"}));
 }
 
 TEST_F(SeenUidListTest, loadAcceptsBareLineFeedsAndSkipsBlankLines) {
@@ -149,8 +161,8 @@ TEST_F(SeenUidListTest, missingOrDirectoryFileIsAnEmptyListAndADirectoryIsNotRep
 TEST_F(SeenUidListTest, appendSeenAddsOneCrLfLineAndKeepsTheFileReadable) {
   SeenUidList list(file());
   ASSERT_TRUE(list.append_seen("m1"));
-  ASSERT_TRUE(list.append_seen(std::string(70, 'q')));
-  EXPECT_EQ(dir.read("a@b.cn.uid"), "m1\r\n" + std::string(63, 'q') + "\r\n");
+  ASSERT_TRUE(list.append_seen(std::string(80, 'q')));
+  EXPECT_EQ(dir.read("a@b.cn.uid"), "m1\r\n" + std::string(70, 'q') + "\r\n");
   EXPECT_EQ(list.size(), 0u) << "append touches only the file";
   EXPECT_FALSE(list.append_seen(""));
   EXPECT_FALSE(list.append_seen("a\r\nb"));
@@ -175,7 +187,36 @@ TEST_F(SeenUidListTest, appendedIdentifiersAreSeenAfterACrash) {
   SeenUidList after(file());
   after.load();
   EXPECT_TRUE(after.contains("m1"));
-  EXPECT_TRUE(after.contains("M2"));
+  EXPECT_TRUE(after.contains("m2"));
+}
+
+TEST_F(SeenUidListTest, refreshTakesInWhatAnotherProcessAppendedOrRewrote) {
+  dir.write("a@b.cn.uid", "a\r\n");
+  SeenUidList list(file());
+  list.load();
+  list.mark_seen(0);
+  ASSERT_TRUE(list.append_seen("b"));
+  list.add("b");
+  // Another process appends, its last line cut short by a crash.
+  SeenUidList other(file());
+  ASSERT_TRUE(other.append_seen("c"));
+  ASSERT_TRUE(append_file(file(), "d"));
+  list.refresh();
+  EXPECT_EQ(list.identifiers(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(list.unseen(0) && list.unseen(1) && list.unseen(2)) << "ready for a new listing";
+  ASSERT_TRUE(append_file(file(), "\r\n"));
+  list.refresh();
+  EXPECT_EQ(list.identifiers(), (std::vector<std::string>{"a", "b", "c", "d"}));
+
+  // Another process rewrote it (a check dropped mails gone from the server).
+  other.clear();
+  other.add("c");
+  ASSERT_TRUE(other.save(false));
+  list.refresh();
+  EXPECT_EQ(list.identifiers(), std::vector<std::string>{"c"});
+  EXPECT_TRUE(list.has_unseen());
+  list.mark_seen(*list.find("c"));
+  EXPECT_FALSE(list.has_unseen());
 }
 
 TEST_F(SeenUidListTest, fileNameIsTheAddressAsStoredUnlessItCouldLeaveTheDirectory) {
@@ -186,13 +227,13 @@ TEST_F(SeenUidListTest, fileNameIsTheAddressAsStoredUnlessItCouldLeaveTheDirecto
   const Case cases[] = {
       {"Zhang@Example.cn", true}, {"a..b@x.cn", true},  {"\xd5\xc5@x.cn", true}, {"a/b@x.cn", false},
       {"a\\b@x.cn", false},       {"..", false},        {".", false},            {"", false},
-      {"a\nb@x.cn", false},       {"a\x7f@x.cn", false},
+      {"a\nb@x.cn", false},       {"a\x7f@x.cn", false},  {"\xb1\x5c@x.cn", true},
   };
   for (const Case& c : cases) {
     auto path = SeenUidList::file_for(dir.path(), c.address);
     EXPECT_EQ(path.has_value(), c.usable) << c.address;
     if (path) {
-      EXPECT_EQ(*path, dir / (std::string(c.address) + ".uid"));
+      EXPECT_EQ(*path, dir / gb_to_utf8(std::string(c.address) + ".uid"));
     }
   }
 }
@@ -215,28 +256,24 @@ TEST_F(SeenUidListTest, manyEntriesAreAllFoundAfterLoad) {
   SeenUidList list(file());
   ASSERT_EQ(list.load(), 20000u);
   for (int i = 0; i < 20000; i += 7) {
-    auto found = list.find("uid-" + std::to_string(i) + "-ABC");
+    auto found = list.find("UID-" + std::to_string(i) + "-Abc");
     ASSERT_TRUE(found) << i;
     EXPECT_EQ(*found, size_t(i));
   }
-  EXPECT_FALSE(list.find("uid-20000-abc"));
+  EXPECT_FALSE(list.find("UID-20000-Abc"));
+  EXPECT_FALSE(list.find("uid-1-abc"));
   ASSERT_TRUE(list.save(false));
   EXPECT_EQ(dir.read("a@b.cn.uid"), text);
 }
 
 // Random adds, removes and lookups against a plain model of the list: the
-// first live entry of each folded identifier.
+// first live entry of each identifier.
 TEST_F(SeenUidListTest, agreesWithAPlainModelThroughGrowthAndRemovals) {
   SeenUidList list;
   std::vector<std::pair<std::string, bool>> model;  // identifier, live
-  auto lower = [](std::string s) {
-    for (char& c : s) c = ascii_lower(c);
-    return s;
-  };
   std::mt19937 rng(7);
   for (int step = 0; step < 10000; ++step) {
-    std::string uid = "Id" + std::to_string(rng() % 1500);
-    if (rng() % 2) uid = lower(uid);
+    std::string uid = (rng() % 2 ? "Id" : "id") + std::to_string(rng() % 1500);
     switch (rng() % 4) {
       case 0:
       case 1:
@@ -246,7 +283,7 @@ TEST_F(SeenUidListTest, agreesWithAPlainModelThroughGrowthAndRemovals) {
       case 2: {
         size_t expected = 0;
         for (auto& [id, live] : model) {
-          if (live && lower(id) == lower(uid)) {
+          if (live && id == uid) {
             live = false;
             ++expected;
           }
@@ -257,7 +294,7 @@ TEST_F(SeenUidListTest, agreesWithAPlainModelThroughGrowthAndRemovals) {
       default: {
         std::optional<size_t> expected;
         for (size_t i = 0; i < model.size() && !expected; ++i) {
-          if (model[i].second && lower(model[i].first) == lower(uid)) expected = i;
+          if (model[i].second && model[i].first == uid) expected = i;
         }
         ASSERT_EQ(list.find(uid), expected) << step;
       }

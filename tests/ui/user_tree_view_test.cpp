@@ -223,6 +223,7 @@ class UserTreeViewTest : public QObject {
     s.mailboxes.bind(*account, 0);
     s.add_account("b@example.com");
     QVERIFY(s.mailboxes.save().ok);
+    QVERIFY(account->seen().append_seen("u1"));  // as a check leaves it
     std::filesystem::path uid = account->seen().file();
     QVERIFY(std::filesystem::exists(uid));
     CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
