@@ -12,8 +12,8 @@
 // ended, and the frame can wait for it before tearing down.
 //
 // The confirmation window is not built yet: confirm() returns at once, which
-// carries out the actions as when its countdown ends. download_mail()
-// downloads on the calling thread, without the download dialog.
+// carries out the actions as when its countdown ends. download_mail() shows
+// the download dialog on the UI thread.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
