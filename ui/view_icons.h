@@ -13,6 +13,9 @@ namespace pw::ui {
 [[nodiscard]] QIcon info_tab_icon(int image);
 // Local-mail rows: 0 without attachment, 1 with attachment.
 [[nodiscard]] QIcon local_mail_icon(int image);
+// Remote management rows and toggles: 1 whole mail held, 2 processed, 3
+// delete, 4 forward, 5 reply, 6 back up; 0 view.
+[[nodiscard]] QIcon remote_icon(int image);
 
 // The data role under which rows and items keep their image index, so that
 // the state a picture shows can be read back.
