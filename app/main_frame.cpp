@@ -26,6 +26,8 @@
 #include "ui/command_ids.h"
 #include "ui/message_boxes.h"
 #include "ui/ruler_list_view.h"
+#include "ui/rules/recipient_list_dialog.h"
+#include "ui/rules/rule_editor_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
@@ -111,6 +113,11 @@ void CMainFrame::build_views() {
   left_->setObjectName(QStringLiteral("LeftSplitter"));
   tree_ = new ui::CUserTreeView(s_.mailboxes, s_.rules, s_.saver, s_.boxes, s_.files, left_);
   rule_list_ = new ui::CRulerListView(s_.rules, s_.mailboxes, s_.settings, s_.saver, s_.boxes, s_.files, left_);
+  rule_list_->set_rule_editor([this](QWidget* parent, Rule& rule, bool is_new) {
+    return ui::edit_rule(parent, rule, is_new, s_.rules, s_.boxes, s_.files, [this](QWidget* picker_parent) {
+      return s_.address_book ? ui::pick_forward_recipients(picker_parent, *s_.address_book) : std::string();
+    });
+  });
   info_ = new ui::CUserInfoView(s_.log, s_.local_mail, outer_);
   left_->addWidget(tree_);
   left_->addWidget(rule_list_);

@@ -19,6 +19,7 @@ class QProgressBar;
 class QTimer;
 
 namespace pw {
+class AddressBook;
 class Clock;
 class LocalMailIndex;
 class MailboxAccount;
@@ -60,6 +61,8 @@ struct FrameServices {
   bool& shutdown_fired;
   // Opens a URL (help pages, the makers' site); tests record it.
   std::function<void(const QUrl&)> open_url;
+  // Where the forward dialog picks recipients; none offers an empty book.
+  const AddressBook* address_book = nullptr;
 };
 
 class CMainFrame : public QMainWindow {

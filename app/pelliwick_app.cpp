@@ -93,7 +93,7 @@ bool CPelliwickApp::start() {
   CheckControl& checks = options_.checks ? *options_.checks : static_cast<CheckControl&>(*this);
   frame_ = std::make_unique<CMainFrame>(FrameServices{mailboxes_, rules_, settings_, log_, local_mail_, *saver_,
                                                       boxes_, files_, checks, clock_, shutdown_fired_,
-                                                      options_.open_url});
+                                                      options_.open_url, &address_book_});
   connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
 

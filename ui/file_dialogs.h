@@ -2,6 +2,7 @@
 // The open and save file dialogs of the import and export commands, behind an
 // interface so that tests can choose files without a modal loop.
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -9,6 +10,9 @@ namespace pw::ui {
 
 inline constexpr const char* kMailboxFileFilter = "Text Files (*.txt)";
 inline constexpr const char* kRuleFileFilter = "Ruler Files (*.rul)";
+inline constexpr const char* kTextFileFilter = "Text Files (*.txt)";
+inline constexpr const char* kMailFileFilter = "Email Files (*.eml)";
+inline constexpr const char* kAllFilesFilter = "All Files (*.*)";
 
 class FileDialogs {
  public:
@@ -18,6 +22,10 @@ class FileDialogs {
   // A file name to write, or an empty string on cancel. The caller appends
   // the extension when it is missing.
   virtual QString save_file(QWidget* parent, const QString& filter) = 0;
+  // Existing files chosen together, none on cancel.
+  virtual QStringList open_files(QWidget* parent, const QString& filter);
+  // An existing directory, or an empty string on cancel.
+  virtual QString choose_folder(QWidget* parent, const QString& title);
 };
 
 class QtFileDialogs final : public FileDialogs {

@@ -10,6 +10,7 @@
 #include "app/check_control.h"
 #include "app/main_frame.h"
 #include "base/local_time.h"
+#include "stores/address_book.h"
 #include "stores/local_mail_index.h"
 #include "stores/operation_log.h"
 #include "view_fixture.h"
@@ -41,6 +42,7 @@ struct FrameStores : Stores {
   OperationLog log{dir, clock};
   LocalMailIndex local{dir, clock};
   FakeChecks checks;
+  AddressBook book{dir};
   bool shutdown_fired = false;
   std::vector<QUrl> opened;
 
@@ -59,7 +61,7 @@ struct FrameStores : Stores {
   std::unique_ptr<app::CMainFrame> frame() {
     return std::make_unique<app::CMainFrame>(app::FrameServices{
         mailboxes, rules, settings, log, local, saver, boxes, files, checks, clock, shutdown_fired,
-        [this](const QUrl& url) { opened.push_back(url); }});
+        [this](const QUrl& url) { opened.push_back(url); }, &book});
   }
 };
 

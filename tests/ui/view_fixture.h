@@ -55,8 +55,19 @@ class ScriptedFiles final : public FileDialogs {
     filters.push_back(filter);
     return save_name;
   }
+  QStringList open_files(QWidget*, const QString& filter) override {
+    filters.push_back(filter);
+    return open_names;
+  }
+  QString choose_folder(QWidget*, const QString& title) override {
+    folder_titles.push_back(title);
+    return folder;
+  }
   QString open_name;
   QString save_name;
+  QStringList open_names;
+  QString folder;
+  QStringList folder_titles;
   QStringList filters;
 };
 

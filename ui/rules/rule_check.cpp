@@ -1,0 +1,65 @@
+#include "ui/rules/rule_check.h"
+
+#include "rules/rule_store.h"
+#include "rules/word_list.h"
+
+namespace pw::ui {
+namespace {
+
+constexpr int kNoName = 61227;
+constexpr int kNameTaken = 61228;
+constexpr int kNoAction = 61235;
+
+int word_list_message(ConditionKind kind) {
+  switch (kind) {
+    case ConditionKind::sender_words: return 61229;
+    case ConditionKind::recipient_words: return 61230;
+    case ConditionKind::copy_words: return 61231;
+    case ConditionKind::recipient_or_copy_words: return 61300;
+    case ConditionKind::subject_words: return 61232;
+    default: return 61233;
+  }
+}
+
+// The message when chosen condition `kind` lacks its parameter, else 0.
+int missing_condition_parameter(const Rule& rule, ConditionKind kind) {
+  if (is_word_condition(kind)) return split_words(rule.word_list(kind)).empty() ? word_list_message(kind) : 0;
+  switch (kind) {
+    case ConditionKind::age_hours: return rule.age_hours <= 0 ? 61303 : 0;
+    case ConditionKind::size: return rule.size_kb <= 0 ? 61304 : 0;
+    case ConditionKind::body_pattern: return rule.body_pattern.empty() ? 61305 : 0;
+    default: return 0;
+  }
+}
+
+RuleCheckFailure open_action(int message_id, ActionKind kind, int sub_item = 0) {
+  return {message_id, false, RuleParameter{RuleParameter::Target::action, bit(kind), sub_item}};
+}
+
+}  // namespace
+
+std::optional<RuleCheckFailure> check_rule(const Rule& rule, const RuleStore& rules, const Rule* editing) {
+  if (rule.name.empty()) return RuleCheckFailure{kNoName, true, std::nullopt};
+  if (rules.find_by_name(rule.name, editing)) return RuleCheckFailure{kNameTaken, true, std::nullopt};
+  for (ConditionKind kind : kConditionKinds) {
+    if (!rule.has(kind)) continue;
+    if (int message = missing_condition_parameter(rule, kind)) {
+      return RuleCheckFailure{message, false, RuleParameter{RuleParameter::Target::condition, bit(kind), 0}};
+    }
+  }
+  if (rule.action_mask == 0) return RuleCheckFailure{kNoAction, false, std::nullopt};
+  if (rule.has(ActionKind::forward) && split_words(rule.forward_to).empty()) {
+    return open_action(61234, ActionKind::forward);
+  }
+  if (rule.has(ActionKind::backup) && rule.backup_dir.empty()) return open_action(61306, ActionKind::backup);
+  if (rule.has(ActionKind::reply) && (rule.reply_from_file ? rule.reply_file.empty() : rule.reply_text.empty())) {
+    return open_action(61307, ActionKind::reply);
+  }
+  if (rule.has(ActionKind::key_info)) {
+    if (rule.key_info_template.empty()) return open_action(61245, ActionKind::key_info, 0);
+    if (rule.key_info_file.empty()) return open_action(61244, ActionKind::key_info, 1);
+  }
+  return std::nullopt;
+}
+
+}  // namespace pw::ui
