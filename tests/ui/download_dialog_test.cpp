@@ -18,10 +18,10 @@ namespace {
 // A mail whose size on the wire (CR LF line ends) is exactly `size` bytes.
 std::string mail_of_size(size_t size) {
   std::string mail = "Subject: sized\n\n";
-  const size_t line = 76;
-  while (test::DovecotServer::wire_form(mail).size() + line + 1 < size) mail += std::string(line - 1, 'a') + "\n";
-  const size_t left = size - test::DovecotServer::wire_form(mail).size();
-  mail += std::string(left - 2, 'b') + "\n";
+  size_t wire = mail.size() + 2;  // each LF goes out as CR LF
+  const std::string line = std::string(75, 'a') + "\n";
+  for (; wire + line.size() + 1 + 2 < size; wire += line.size() + 1) mail += line;
+  mail += std::string(size - wire - 2, 'b') + "\n";
   return mail;
 }
 

@@ -118,14 +118,13 @@ class MailViewerTest : public QObject {
     QVERIFY(listener.listen(QHostAddress::LocalHost));
     int connections = 0;
     connect(&listener, &QTcpServer::newConnection, this, [&] { ++connections; });
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(listener.serverPort());
+    const std::string port = std::to_string(listener.serverPort());
+    const std::string base = "http://127.0.0.1:" + port;
     test::TempDir temp;
     const std::string page = ("<html><head><link rel=\"stylesheet\" href=\"" + base + "/s.css\">"
                               "<style>@import url(" + base + "/i.css);</style></head><body>"
-                              "<img src=\"" + base + "/a.png\"><img src=\"//127.0.0.1:" +
-                              std::to_string(listener.serverPort()) + "/b.png\">"
-                              "<script>document.write('x')</script><a href=\"app:do-it\">go</a></body></html>")
-                                 .toStdString();
+                              "<img src=\"" + base + "/a.png\"><img src=\"//127.0.0.1:" + port + "/b.png\">"
+                              "<script>document.write('x')</script><a href=\"app:do-it\">go</a></body></html>");
     QVERIFY(write_file_atomic(temp.path() / "temp.htm", page));
     CHtmlCtrl view(temp.path());
     QStringList commands;

@@ -11,10 +11,12 @@
 #include "stores/local_mail_index.h"
 #include "stores/operation_log.h"
 #include "support/dovecot_server.h"
+#include "res/string_table.h"
 #include "ui/host_dialogs.h"
 #include "ui/mail/remote_manager.h"
 #include "ui/qt_engine_host.h"
 #include "ui/status_sink.h"
+#include "ui/view_icons.h"
 #include "view_fixture.h"
 
 using namespace pw;
