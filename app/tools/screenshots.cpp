@@ -1,6 +1,7 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
-// then grabs the main window, the mailbox dialog and the tray menu.
+// then grabs the main window, the mailbox dialog, the tray menu, the mail
+// viewer and remote management.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
@@ -21,6 +22,10 @@
 #include "ui/message_boxes.h"
 #include "ui/user_info_view.h"
 #include "ui/user_tree_view.h"
+
+// In mail_screenshots.cpp: the viewer and remote management; the failures.
+int mail_screenshots(pw::app::CPelliwickApp& app, const QDir& out);
+bool save(QWidget* widget, const QString& file);
 
 namespace {
 
@@ -70,13 +75,13 @@ void fill(pw::app::CPelliwickApp& app) {
                        "/home/zhang/邮件备份/合同草稿.eml");
 }
 
+}  // namespace
+
 bool save(QWidget* widget, const QString& file) {
   const bool ok = widget->grab().save(file);
   std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
   return ok;
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
@@ -126,6 +131,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     failures += !save(menu, out.filePath(QStringLiteral("tray_menu.png")));
     menu->hide();
+
+    failures += mail_screenshots(app, out);
 
     QApplication::exit(0);
   });

@@ -181,6 +181,9 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
   timer_ = new QTimer(this);
   timer_->setInterval(kTickMs);
   connect(timer_, &QTimer::timeout, this, &CRemoteManager::tick);
+  drain_ = new QTimer(this);
+  drain_->setInterval(kDrainMs);
+  connect(drain_, &QTimer::timeout, this, &CRemoteManager::take_listed);
   resize(760, 420);
   lay_out(width(), height());
 }
@@ -215,6 +218,7 @@ void CRemoteManager::showEvent(QShowEvent* event) {
   if (worker_.joinable() || phase_ != Phase::listing) return;
   busy_ = true;
   timer_->start();
+  drain_->start();
   worker_ = std::thread([this] { list_mails(); });
 }
 
@@ -263,13 +267,10 @@ void CRemoteManager::list_mails() {
     (void)processor->recipient();
     (void)processor->subject();
     (void)processor->date();
-    bool first;
     {
       std::lock_guard lock(listed_mutex_);
-      first = listed_.empty();
       listed_.push_back(std::move(processor));
     }
-    if (first) QMetaObject::invokeMethod(this, [this] { take_listed(); }, Qt::QueuedConnection);
     ++made;
   }
   if (ok) (void)pop->quit();
@@ -280,17 +281,27 @@ void CRemoteManager::list_mails() {
 }
 
 void CRemoteManager::take_listed() {
+  // Rows arrive in batches on the drain timer, each added in one insertion,
+  // so a fast listing never holds the UI thread up; the rest of a large
+  // batch comes next turn.
+  constexpr size_t kBatch = 200;
   std::vector<std::unique_ptr<MailProcessor>> taken;
+  bool more = false;
   {
     std::lock_guard lock(listed_mutex_);
-    taken.swap(listed_);
+    const size_t n = std::min(kBatch, listed_.size());
+    std::move(listed_.begin(), listed_.begin() + static_cast<ptrdiff_t>(n), std::back_inserter(taken));
+    listed_.erase(listed_.begin(), listed_.begin() + static_cast<ptrdiff_t>(n));
+    more = !listed_.empty();
   }
+  QList<QTreeWidgetItem*> items;
   for (auto& mail : taken) {
     rows_.push_back(std::move(mail));
-    auto* item = new QTreeWidgetItem(list_);
-    item->setData(0, Qt::UserRole, static_cast<qulonglong>(rows_.size() - 1));
-    show_row(rows_.size() - 1);
+    items << new QTreeWidgetItem();
+    fill_row(items.back(), rows_.size() - 1);
   }
+  list_->addTopLevelItems(items);
+  if (more) QMetaObject::invokeMethod(this, [this] { take_listed(); }, Qt::QueuedConnection);
 }
 
 bool CRemoteManager::processed(size_t i) const {
@@ -299,8 +310,9 @@ bool CRemoteManager::processed(size_t i) const {
   return account_->seen().contains(rows_[i]->summary().uid);
 }
 
-void CRemoteManager::show_row(size_t i) {
-  QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(i));
+void CRemoteManager::show_row(size_t i) { fill_row(list_->topLevelItem(static_cast<int>(i)), i); }
+
+void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   MailProcessor& mail = *rows_[i];
   const ExtraOperations& e = mail.extra();
   using E = ExtraOperations;
@@ -566,8 +578,12 @@ void CRemoteManager::tick() {
     status_->setText(text(phase_ == Phase::listing ? kListing : kOperating) + QString(dots_, QLatin1Char('.')));
     return;
   }
+  {
+    std::lock_guard lock(listed_mutex_);
+    if (!listed_.empty()) return;  // rows still on their way in
+  }
+  drain_->stop();
   timer_->stop();
-  take_listed();
   switch (phase_) {
     case Phase::listing:
       phase_ = Phase::idle;

@@ -84,6 +84,7 @@ class CRemoteManager : public QDialog {
  public:
   enum class Mode { all_mails, new_mails };
   static constexpr int kTickMs = 500;
+  static constexpr int kDrainMs = 100;
 
   // Expects the caller to hold the account's remote-management claim.
   CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mode, RemoteServices services,
@@ -126,6 +127,7 @@ class CRemoteManager : public QDialog {
   void tick();
   void update_toggles();
   void show_row(size_t i);
+  void fill_row(QTreeWidgetItem* item, size_t i);
   [[nodiscard]] std::vector<size_t> selected_rows() const;
   [[nodiscard]] bool processed(size_t i) const;
   [[nodiscard]] std::unique_ptr<Pop3Session> log_in(bool& ok);
@@ -151,6 +153,7 @@ class CRemoteManager : public QDialog {
   QPushButton* operate_;
   QPushButton* cancel_button_;
   QTimer* timer_;
+  QTimer* drain_;  // takes the listed rows while the listing runs
 };
 
 }  // namespace pw::ui
