@@ -1,7 +1,8 @@
 #!/bin/sh
 # Renders docs/screenshots/*.png under Xvfb with a notification area
 # (trayer) and the WenQuanYi font: the main window over two mailboxes, three
-# rules and log rows, the mailbox dialog and the tray menu.
+# rules and log rows, the mailbox dialog, the tray menu, the mail viewer and
+# remote management (on a throwaway Dovecot).
 #   scripts/screenshots.sh [BUILD_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -153,7 +154,7 @@ int mail_screenshots(pw::app::CPelliwickApp& app, const QDir& out) {
     return true;
   };
   pw::ui::CRemoteManager dialog(account, pw::ui::CRemoteManager::Mode::all_mails, services, app.frame());
-  dialog.resize(900, 330);
+  dialog.resize(960, 300);
   dialog.show();
   if (!wait_for([&] { return dialog.operate_button()->isEnabled(); }, 20000)) return failures + 1;
   auto mark = [&](std::initializer_list<int> rows, char toggle) {

@@ -34,7 +34,10 @@ constexpr int kHeaderHeight = 60;
 constexpr int kListHeight = 75;
 constexpr int kAttachmentArea = 110;
 
-QString escaped(std::string_view gb) { return from_gb(gb).toHtmlEscaped(); }
+// A piece of the plain text for the rich-text box: CR LF shows as one line end.
+QString escaped(std::string_view gb) {
+  return from_gb(gb).replace(QLatin1String("\r\n"), QLatin1String("\n")).toHtmlEscaped();
+}
 
 }  // namespace
 

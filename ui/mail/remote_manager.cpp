@@ -137,7 +137,10 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setUniformRowHeights(true);
   list_->setAlternatingRowColors(false);
-  list_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"));
+  // Grid lines between the cells.
+  list_->setStyleSheet(QStringLiteral(
+      "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"
+      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   list_->setHeaderLabels({QString(), QString(), QString(), QString(), QString(), QString(), text(61311),
                           text(61312), text(61313), text(61433), text(61314)});
   const int widths[] = {22, 22, 22, 90, 90, 90, 100, 100, 150, 150, 80};
