@@ -24,6 +24,7 @@
 #include "ui/mail/mail_desk.h"
 #include "ui/message_boxes.h"
 #include "ui/qt_engine_host.h"
+#include "ui/rules/recipient_list_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
@@ -108,6 +109,8 @@ bool CPelliwickApp::start() {
       own_dialogs_ = std::make_unique<ui::QtHostDialogs>();
       options_.dialogs = own_dialogs_.get();
     }
+    options_.dialogs->set_recipient_picker(
+        [this](QWidget* parent) { return ui::pick_forward_recipients(parent, address_book_); });
     host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
     // Once the event loop ends no worker may wait for it any more.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { host_->shut_down(); });
@@ -147,6 +150,9 @@ void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
                                                       ui::ViewerServices{options_.dir.file("MailTemp"),
                                                                          options_.open_url, {}}});
   saved_mail_ = std::make_unique<ui::SavedMailCommands>(*desk_);
+  options_.dialogs->set_mail_viewer([viewer = desk_->viewer](QWidget* parent, MailProcessor& mail) {
+    ui::CMailViewer::show_mail(mail, viewer, parent);
+  });
   frame_->info_view()->set_saved_mail_handler([this](int command, const LocalMailRecord& record) {
     switch (command) {
       case ui::cmd::kViewMail: saved_mail_->view(frame_.get(), record); break;

@@ -44,8 +44,27 @@ constexpr int kDialFailed = 61360;
 constexpr int kErrorTitle = 61215;
 constexpr int kScanError = 61431;
 constexpr int kSkippedInRemote = 62500;  // "正在远程管理，本次检查跳过邮箱："
+constexpr int kUnansweredExecuted = 62050;
+constexpr int kUnansweredWaits = 62051;
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
+
+// Nobody could answer the confirmation window. A mail whose asking rules all
+// count down is acted on as when the countdown ends; one that a rule tells to
+// wait for ever is left alone. The log says which, mail by mail. True for
+// the mails left alone.
+std::vector<bool> leave_unanswered(std::vector<std::unique_ptr<MailProcessor>>& mails, OperationLog& log,
+                                   const std::string& address) {
+  std::vector<bool> waiting(mails.size(), false);
+  for (size_t k = 0; k < mails.size(); ++k) {
+    MailProcessor& mail = *mails[k];
+    if (!mail.needs_confirmation()) continue;
+    waiting[k] = mail.waits_forever();
+    (void)log.write(address, mail.sender(), mail.recipient(), mail.subject(),
+                    res::text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted), !waiting[k]);
+  }
+  return waiting;
+}
 
 }  // namespace
 
@@ -340,11 +359,13 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   for (size_t k = 0; k < state.mails.size(); ++k)
     for (const MatchedRule& m : slots[k].matched) state.mails[k]->add_rule(*m.rule);
 
+  std::vector<bool> waiting(state.mails.size(), false);
   if (matched.confirmation_wanted) {
     host.bring_to_front();
     std::vector<MailProcessor*> list;
     for (auto& mail : state.mails) list.push_back(mail.get());
-    host.confirm(account.address(), list, matched.countdown);
+    if (!host.confirm(account.address(), list, matched.countdown))
+      waiting = leave_unanswered(state.mails, services_.log, account.address());
   }
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
@@ -356,7 +377,11 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   PendingDeletionQueue queued;
   const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
   std::vector<PendingDeletion> deletions;
-  for (auto& mail : state.mails) {
+  for (size_t k = 0; k < state.mails.size(); ++k) {
+    // A mail waiting for an answer is neither acted on nor seen: the next
+    // check finds it again and asks.
+    if (waiting[k]) continue;
+    auto& mail = state.mails[k];
     mail->run_actions(services);
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.

@@ -40,7 +40,10 @@ class EngineHost : public ActionHost {
   // The confirmation window for the new mails of the account `address`,
   // counting down `countdown_seconds` (0: no countdown). It may clear action
   // bits and choose extra operations in the mails; it returns when it closed.
-  virtual void confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown_seconds) = 0;
+  // False when no window could be shown: nobody answered, and the run
+  // decides what happens to the mails that ask first.
+  [[nodiscard]] virtual bool confirm(std::string_view address, std::span<MailProcessor* const> mails,
+                                     int countdown_seconds) = 0;
 
   // A failed dial, with its message ("自动拨号错误：" and the reason).
   virtual void dial_up_failed(std::string_view message) = 0;

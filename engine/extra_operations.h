@@ -2,6 +2,7 @@
 // The one-off operations a user picks for one mail (in the confirmation
 // window or in remote management), with their parameters. Texts are used as
 // typed: no template markers are expanded in them.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,5 +33,28 @@ struct ExtraOperations {
 
   [[nodiscard]] bool has(uint8_t op) const { return (operations & op) != 0; }
 };
+
+// The text that describes the chosen operations, one line each (CR LF), the
+// second and later ones after "和 ", with a link over each editable value.
+// Text and positions are GB18030 bytes.
+struct ExtraDescription {
+  struct Link {
+    uint8_t operation = 0;  // the ExtraOperations bit the link edits
+    size_t start = 0;
+    size_t end = 0;  // just past the linked span (the line's end)
+  };
+  std::string text;
+  std::vector<Link> links;
+
+  // The link whose span holds byte `position`, or null.
+  [[nodiscard]] const Link* hit(size_t position) const;
+};
+
+[[nodiscard]] ExtraDescription describe_extra_operations(const ExtraOperations& extra);
+
+// What keeps the chosen operations from running: the string-table id of the
+// message (forward without recipients, reply without its file or without
+// subject and text, backup without a directory), or 0 when they can run.
+[[nodiscard]] int extra_operations_problem(const ExtraOperations& extra);
 
 }  // namespace pw

@@ -111,8 +111,6 @@ std::optional<LoginData> HeadlessHost::correct_login(LoginService service, const
   return std::nullopt;
 }
 
-void HeadlessHost::confirm(std::string_view, std::span<MailProcessor* const>, int) {}
-
 void HeadlessHost::dial_up_failed(std::string_view message) {
   ++errors_;
   line(message);

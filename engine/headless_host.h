@@ -3,8 +3,9 @@
 // become a progress display on a terminal (otherwise one line per account),
 // notices go to the error stream, and the run's own errors also to the
 // operation log.
-// Nobody is there to answer: the confirmation window executes at once, as
-// when its countdown ends; a refused password is not corrected; the yes/no
+// Nobody is there to answer: the confirmation window is not shown (the run
+// then acts on a mail whose rules count down and leaves one that waits for
+// ever for the next check that can ask); a refused password is not corrected; the yes/no
 // question (continue a reply without an attachment that cannot be read)
 // gets No, so nothing incomplete is sent unseen. A whole mail is downloaded
 // directly, without a dialog.
@@ -36,7 +37,7 @@ class HeadlessHost final : public EngineHost {
   std::optional<LoginData> correct_login(LoginService service, const LoginData& refused,
                                          std::string_view refusal) override;
   void bring_to_front() override {}
-  void confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown_seconds) override;
+  bool confirm(std::string_view, std::span<MailProcessor* const>, int) override { return false; }
   void dial_up_failed(std::string_view message) override;
   void run_error(std::string_view account, std::string_view title, std::string_view message) override;
 

@@ -1,5 +1,7 @@
 #include "engine/mail_processor.h"
 
+#include <algorithm>
+
 #include "engine/attachment_action.h"
 #include "engine/backup_action.h"
 #include "engine/delete_action.h"
@@ -20,6 +22,12 @@ void MailProcessor::add_rule(const Rule& rule) {
 
 bool MailProcessor::runs(size_t i, uint32_t bit) const {
   return (matched_[i].rule->action_mask & bit) != 0 && (matched_[i].action_mask & bit) != 0;
+}
+
+bool MailProcessor::waits_forever() const {
+  return std::any_of(matched_.begin(), matched_.end(), [](const MatchedRule& m) {
+    return m.rule->has(ActionKind::confirm) && m.rule->confirm_seconds == 0;
+  });
 }
 
 bool MailProcessor::needs_download_for_extra() const {

@@ -72,6 +72,8 @@ class MailProcessor {
   // enabled for this mail.
   [[nodiscard]] bool runs(size_t i, uint32_t bit) const;
   [[nodiscard]] bool needs_confirmation() const { return needs_confirmation_; }
+  // A matched rule asks first without a countdown ("wait for ever").
+  [[nodiscard]] bool waits_forever() const;
 
   // What the matching phase fills in for this mail: its matched rules, its
   // captures and whether it is to be confirmed.

@@ -12,7 +12,7 @@ inline constexpr const char* kMailboxFileFilter = "Text Files (*.txt)";
 inline constexpr const char* kRuleFileFilter = "Ruler Files (*.rul)";
 inline constexpr const char* kTextFileFilter = "Text Files (*.txt)";
 inline constexpr const char* kMailFileFilter = "Email Files (*.eml)";
-inline constexpr const char* kAllFilesFilter = "All Files (*.*)";
+inline constexpr const char* kAllFilesFilter = "All Files (*)";
 
 class FileDialogs {
  public:

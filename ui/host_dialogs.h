@@ -4,11 +4,19 @@
 // tests answer them without a modal loop.
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 
 #include "net/login_prompt.h"
 
 class QWidget;
+
+namespace pw {
+class MailProcessor;
+}
 
 namespace pw::ui {
 
@@ -20,6 +28,20 @@ class HostDialogs {
   // The password dialog filled with `refused` (GB18030): the corrected data,
   // or nullopt when the user gives up.
   [[nodiscard]] virtual std::optional<LoginData> correct_login(QWidget* parent, const LoginData& refused) = 0;
+  // The confirmation window over the new mails of `address`; returns once it
+  // closed. The real window unless a test answers otherwise.
+  virtual void confirm(QWidget* parent, std::string_view address, std::span<MailProcessor* const> mails,
+                       int countdown_seconds);
+
+  // The address-book button of the window's forward dialog; without one the
+  // button picks nothing.
+  void set_recipient_picker(std::function<std::string(QWidget*)> picker) { pick_recipients_ = std::move(picker); }
+  // The window's view button: the mail viewer; without one it shows nothing.
+  void set_mail_viewer(std::function<void(QWidget*, MailProcessor&)> viewer) { view_mail_ = std::move(viewer); }
+
+ private:
+  std::function<std::string(QWidget*)> pick_recipients_;
+  std::function<void(QWidget*, MailProcessor&)> view_mail_;
 };
 
 class QtHostDialogs final : public HostDialogs {

@@ -113,9 +113,8 @@ void QtEngineHost::bring_to_front() {
   });
 }
 
-void QtEngineHost::confirm(std::string_view, std::span<MailProcessor* const>, int) {
-  // Until the confirmation window exists every mail keeps the actions its
-  // rules chose, as when the window's countdown runs out unanswered.
+bool QtEngineHost::confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown_seconds) {
+  return on_ui_thread([&] { dialogs_.confirm(window_, address, mails, countdown_seconds); });
 }
 
 void QtEngineHost::dial_up_failed(std::string_view message) { warning(message); }

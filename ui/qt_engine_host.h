@@ -11,9 +11,7 @@
 // No, no correction. So a worker never waits for an event loop that has
 // ended, and the frame can wait for it before tearing down.
 //
-// The confirmation window is not built yet: confirm() returns at once, which
-// carries out the actions as when its countdown ends. download_mail() shows
-// the download dialog on the UI thread.
+// download_mail() shows the download dialog on the UI thread.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -53,7 +51,8 @@ class QtEngineHost final : public EngineHost {
   std::optional<LoginData> correct_login(LoginService service, const LoginData& refused,
                                          std::string_view refusal) override;
   void bring_to_front() override;
-  void confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown_seconds) override;
+  // False when the host was shut down before the window could open.
+  bool confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown_seconds) override;
   void dial_up_failed(std::string_view message) override;
 
  private:

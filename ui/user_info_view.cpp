@@ -15,6 +15,7 @@
 #include "stores/operation_log.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
+#include "ui/mail_size.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
 
@@ -69,17 +70,8 @@ QTreeWidget* make_list(QWidget* parent, const char* name, const Column (&columns
 }  // namespace
 
 QString format_mail_size(uint32_t bytes) {
-  double x = bytes;
-  const char* unit = "B";
-  if (x > 1024) {
-    x /= 1024;
-    unit = "KB";
-    if (x > 1024) {
-      x /= 1024;
-      unit = "MB";
-    }
-  }
-  return QString::asprintf("%.2f %s", x, unit);
+  const ScaledSize s = scale_mail_size(bytes);
+  return QString::asprintf("%.2f %s", s.value, s.unit);
 }
 
 // A local-mail row keeps its record and the record's position in the shown

@@ -113,4 +113,8 @@ QIcon local_mail_icon(int image) {
   return image == 1 ? envelope(Qt::white, QColor(90, 90, 200), 20) : envelope(Qt::white, QColor(), 20);
 }
 
+QIcon held_mail_icon(int image) {
+  return image == 1 ? envelope(Qt::white, QColor(40, 120, 200)) : envelope(QColor(225, 225, 225));
+}
+
 }  // namespace pw::ui

@@ -16,6 +16,8 @@ namespace pw::ui {
 // Remote management rows and toggles: 1 whole mail held, 2 processed, 3
 // delete, 4 forward, 5 reply, 6 back up; 0 view.
 [[nodiscard]] QIcon remote_icon(int image);
+// Rows of mails on the server: 0 only the header is held, 1 the whole mail.
+[[nodiscard]] QIcon held_mail_icon(int image);
 
 // The data role under which rows and items keep their image index, so that
 // the state a picture shows can be read back.

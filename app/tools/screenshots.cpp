@@ -1,7 +1,8 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
-// then grabs the main window, the mailbox dialog, the tray menu, the mail
-// viewer and remote management.
+// then grabs the main window, the mailbox dialog, the rule editor with
+// three of its dialogs, the tray menu, the confirmation window over two
+// mails, the mail viewer and remote management.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
@@ -14,11 +15,19 @@
 #include "app/pelliwick_app.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
+#include "engine/mail_processor.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
+#include "ui/confirm/confirm_mails_dialog.h"
+#include "ui/confirm/extra_editors.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
+#include "ui/file_dialogs.h"
 #include "ui/mailbox_dialog.h"
+#include "ui/rules/forward_dialog.h"
+#include "ui/rules/reply_dialog.h"
+#include "ui/rules/rule_editor_dialog.h"
+#include "ui/rules/word_list_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/user_info_view.h"
 #include "ui/user_tree_view.h"
@@ -83,6 +92,97 @@ bool save(QWidget* widget, const QString& file) {
   return ok;
 }
 
+namespace {
+
+// The confirmation window over two new mails of the first mailbox, both met
+// by an asking rule that forwards and deletes; the first also forwarded once
+// more and deleted by extra operations, the second held only by its header.
+bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
+                         const QString& file) {
+  pw::Rule rule;
+  rule.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  rule.action_mask = 0x01 | 0x02 | 0x40;
+  rule.confirm_seconds = 30;
+  rule.forward_to = "caiwu@example.cn;";
+  const char* mails[][3] = {{"王强 <wang.q@example.org>", "订单 2026-1208-07", "Tue, 8 Dec 2026 09:30:12 +0800"},
+                            {"陈静 <chen.j@example.net>", "订单 2026-1208-11", "Tue, 8 Dec 2026 10:05:47 +0800"}};
+  std::vector<std::unique_ptr<pw::MailProcessor>> held;
+  std::vector<pw::MailProcessor*> list;
+  for (int k = 0; k < 2; ++k) {
+    pw::MailSummary summary;
+    summary.uid = "shot" + std::to_string(k);
+    summary.mail_text = to_gb(QStringLiteral("From: %1\r\nTo: sales@example.cn\r\nSubject: %2\r\nDate: %3\r\n")
+                                  .arg(QString::fromUtf8(mails[k][0]), QString::fromUtf8(mails[k][1]),
+                                       QString::fromUtf8(mails[k][2])));
+    summary.size = k == 0 ? 48213 : 1536;
+    summary.full_text = k == 0;
+    held.push_back(std::make_unique<pw::MailProcessor>(std::move(summary), *app.mailboxes().at(0)));
+    held.back()->add_rule(rule);
+    list.push_back(held.back().get());
+  }
+  pw::ExtraOperations& extra = held[0]->extra();
+  extra.operations = pw::ExtraOperations::kForward | pw::ExtraOperations::kDelete;
+  extra.forward_to = "zhang.wei@example.com;li.na@example.com;";
+  pw::ui::QtFileDialogs files;
+  pw::ui::QtExtraEditors editors(boxes, files, {});
+  pw::ui::ConfirmMailsDialog dialog(parent, app.mailboxes().at(0)->address(), list, 30, {boxes, editors});
+  dialog.show();
+  QApplication::processEvents();
+  return save(&dialog, file);
+}
+
+// A rule with every condition and most actions, each with its parameter.
+pw::Rule full_rule() {
+  pw::Rule r;
+  r.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  for (pw::ConditionKind kind : pw::kConditionKinds) r.condition_mask |= pw::bit(kind);
+  const char* words[] = {"sales@example.cn;订单中心;", "caiwu@example.cn;", "boss@example.cn;",
+                         "caiwu@example.cn;", "订单;发票;",        "金额;"};
+  for (size_t i = 0; i < r.word_lists.size(); ++i) r.word_lists[i] = to_gb(QString::fromUtf8(words[i]));
+  r.sense_mask &= ~pw::bit(pw::ConditionKind::copy_words);
+  r.all_words_mask &= ~pw::bit(pw::ConditionKind::subject_words);
+  r.age_hours = 48;
+  r.size_kb = 500;
+  r.sense_mask &= ~pw::bit(pw::ConditionKind::size);
+  r.body_pattern = to_gb(QStringLiteral("订单号：*<#1 min=6>\r\n金额：*<#2>"));
+  r.action_mask = 0x01 | 0x02 | 0x04 | 0x10 | 0x40;
+  r.confirm_seconds = 30;
+  r.forward_to = "caiwu@example.cn;boss@example.cn;";
+  r.forward_change_headers = true;
+  r.forward_shown_subject = to_gb(QStringLiteral("订单 #1#"));
+  r.reply_subject = to_gb(QStringLiteral("回复：#S#"));
+  r.reply_text = to_gb(QStringLiteral("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
+  r.reply_attachments = {to_gb(QStringLiteral("/home/zhang/文档/付款说明.pdf"))};
+  r.key_info_template = to_gb(QStringLiteral("#D# #F# 订单#1# 金额#2#"));
+  r.key_info_file = to_gb(QStringLiteral("/home/zhang/订单.txt"));
+  return r;
+}
+
+int rule_screenshots(QWidget* parent, pw::ui::MessageBoxes& boxes, pw::ui::FileDialogs& files,
+                     const pw::RuleStore& rules, const QDir& out) {
+  int failures = 0;
+  const pw::Rule rule = full_rule();
+  auto shot = [&](QDialog* dialog, const char* name) {
+    dialog->show();
+    QApplication::processEvents();
+    failures += !save(dialog, out.filePath(QString::fromLatin1(name)));
+    dialog->hide();
+  };
+  pw::ui::RuleEditorDialog editor(rule, nullptr, rules, boxes, files, nullptr, parent);
+  editor.resize(540, 980);
+  shot(&editor, "rule_editor.png");
+  pw::ui::WordListDialog words(pw::ConditionKind::sender_words, rule.word_lists[0], true, true, boxes, &editor);
+  shot(&words, "rule_word_list_dialog.png");
+  pw::ui::ForwardDialog forward({rule.forward_to, true, "", "", rule.forward_shown_subject}, boxes, nullptr, &editor);
+  shot(&forward, "rule_forward_dialog.png");
+  pw::ui::ReplyDialog reply({false, "", rule.reply_subject, rule.reply_text, rule.reply_attachments},
+                            rule.body_pattern, boxes, files, &editor);
+  shot(&reply, "rule_reply_dialog.png");
+  return failures;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   if (argc != 3) {
@@ -91,6 +191,7 @@ int main(int argc, char** argv) {
   }
   const QDir out(QString::fromLocal8Bit(argv[2]));
   pw::ui::QtMessageBoxes boxes;
+  pw::ui::QtFileDialogs files;
   pw::app::AppOptions options;
   options.dir = pw::ProgramDir(argv[1]);
   options.instance_name = QStringLiteral("pelliwick-screenshots");
@@ -125,6 +226,8 @@ int main(int argc, char** argv) {
     failures += !save(&dialog, out.filePath(QStringLiteral("mailbox_dialog.png")));
     dialog.hide();
 
+    failures += rule_screenshots(frame, boxes, files, app.rules(), out);
+
     QMenu* menu = frame->tray()->menu();
     frame->update_commands();
     menu->popup(frame->geometry().center());
@@ -133,6 +236,7 @@ int main(int argc, char** argv) {
     menu->hide();
 
     failures += mail_screenshots(app, out);
+    failures += !confirm_window_shot(app, boxes, frame, out.filePath(QStringLiteral("confirm_window.png")));
 
     QApplication::exit(0);
   });

@@ -61,9 +61,10 @@ class ScriptedEngineHost final : public EngineHost {
     return next;
   }
   void bring_to_front() override { ++fronts; }
-  void confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown) override {
+  bool confirm(std::string_view address, std::span<MailProcessor* const> mails, int countdown) override {
     confirmations.push_back({std::string(address), mails.size(), countdown});
     if (on_confirm) on_confirm(mails);
+    return answers_confirmations;
   }
   void dial_up_failed(std::string_view message) override { dial_messages.emplace_back(message); }
 
@@ -77,6 +78,7 @@ class ScriptedEngineHost final : public EngineHost {
 
   std::deque<std::optional<LoginData>> logins;  // answers to correct_login
   std::function<void(std::span<MailProcessor* const>)> on_confirm;
+  bool answers_confirmations = true;  // false: as if no window could be shown
 
   std::vector<StatusReport> reports;
   std::vector<std::string> notices;  // "title|message"

@@ -66,7 +66,7 @@ TEST_F(HeadlessHostTest, runErrorGoesToTheLogWithoutRepeatingTheAccount) {
 TEST_F(HeadlessHostTest, nobodyAnswersSoCorrectionsAreRefusedAndQuestionsSayNo) {
   EXPECT_FALSE(host.correct_login(LoginService::pop3, {"me", "pw"}, "-ERR wrong\r\n").has_value());
   EXPECT_FALSE(host.ask_yes_no("continue?"));
-  host.confirm("me@home.test", {}, 0);  // returns at once, as when its countdown ends
+  EXPECT_FALSE(host.confirm("me@home.test", {}, 0));  // no window to answer with
   EXPECT_EQ(host.errors(), 1u);          // the unanswered question
   EXPECT_EQ(written().find("pw"), std::string::npos) << "a password reached the output";
 }

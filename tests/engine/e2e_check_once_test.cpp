@@ -185,6 +185,44 @@ TEST_F(CheckOnceEndToEnd, wrongPopPasswordFailsTheCheckAndIsLogged) {
   EXPECT_TRUE(backup_contents().empty());
 }
 
+// Nobody can answer the confirmation window of a headless check. A rule
+// that waits for ever leaves its mails alone and unseen, so that each check
+// finds them again until a window can ask; a rule that counts down acts as
+// when its countdown ends. The log says which.
+TEST_F(CheckOnceEndToEnd, unansweredRuleWithoutCountdownLeavesItsMailUnseenAndUntouched) {
+  Rule r = rule(0x01 | kForward | kDelete);
+  r.confirm_seconds = 0;
+  write_data(alice(), {r});
+  pop.deliver("alice", e2e_mail(1));
+
+  for (size_t run = 1; run <= 2; ++run) {
+    ASSERT_EQ(check_once(), 0) << stderr_text();
+    EXPECT_EQ(pop.message_count("alice"), 1u);
+    EXPECT_TRUE(uid_lines().empty());
+    const std::vector<LogRecord> records = log_records();
+    ASSERT_EQ(records.size(), run);
+    EXPECT_EQ(records.back().operation, res::text(62051));
+    EXPECT_FALSE(records.back().success);
+  }
+  EXPECT_TRUE(smtp.mails().empty());
+}
+
+TEST_F(CheckOnceEndToEnd, unansweredRuleWithCountdownActsAndSaysSo) {
+  Rule r = rule(0x01 | kForward | kDelete);
+  r.confirm_seconds = 5;
+  write_data(alice(), {r});
+  pop.deliver("alice", e2e_mail(1));
+
+  ASSERT_EQ(check_once(), 0) << stderr_text();
+
+  ASSERT_TRUE(smtp.wait_for_mails(1));
+  EXPECT_EQ(pop.message_count("alice"), 0u);
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), 3u);  // the unanswered window, the forward, the deletion
+  EXPECT_EQ(records[0].operation, res::text(62050));
+  EXPECT_TRUE(records[0].success);
+}
+
 // The engine driven directly, with a host that corrects the password.
 class CheckEngineEndToEnd : public EndToEndFixture {};
 

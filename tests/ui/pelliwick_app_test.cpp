@@ -35,7 +35,7 @@ class QuietHost final : public EngineHost {
   void report(const StatusReport&) override {}
   std::optional<LoginData> correct_login(LoginService, const LoginData&, std::string_view) override { return {}; }
   void bring_to_front() override {}
-  void confirm(std::string_view, std::span<MailProcessor* const>, int) override {}
+  bool confirm(std::string_view, std::span<MailProcessor* const>, int) override { return true; }
   void dial_up_failed(std::string_view) override {}
   void notice(std::string_view, std::string_view) override {}
   bool ask_yes_no(std::string_view) override { return false; }

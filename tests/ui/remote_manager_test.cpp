@@ -88,12 +88,6 @@ class RemoteManagerTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void sizeTextKeepsItsUnitsAndTab() {
-    const std::pair<uint32_t, const char*> cases[] = {
-        {1000, " 1000\tB"}, {1024, " 1024\tB"}, {2048, "    2\tKB"}, {3145728, " 3.00\tMB"}};
-    for (auto [bytes, text] : cases) QCOMPARE(remote_size_text(bytes), QString::fromLatin1(text));
-  }
-
   void togglesFollowTheSelection() {
     ExtraOperations plain, deleting, backup_a, backup_b;
     deleting.operations = ExtraOperations::kDelete;

@@ -20,6 +20,7 @@
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
 #include "ui/gb_qstring.h"
+#include "ui/mail_size.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
@@ -73,20 +74,6 @@ void set_icon(QTreeWidgetItem* item, int column, bool on, int image) {
 }
 
 }  // namespace
-
-QString remote_size_text(uint32_t bytes) {
-  double x = bytes;
-  const char* unit = "B";
-  if (x > 1024) {
-    x *= 0.0009765625;
-    unit = "KB";
-    if (x > 1024) {
-      x *= 0.0009765625;
-      unit = "MB";
-    }
-  }
-  return QString::asprintf(unit[0] == 'M' ? "%5.2f\t%s" : "%5.0f\t%s", x, unit);
-}
 
 ToggleStates toggle_states(const std::vector<const ExtraOperations*>& selected, const std::vector<bool>& processed) {
   ToggleStates t;
@@ -333,7 +320,7 @@ void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   item->setText(kRecipient, from_gb(mail.recipient()));
   item->setText(kSubject, from_gb(mail.subject()));
   item->setText(kDate, from_gb(mail.date()));
-  item->setText(kSize, remote_size_text(mail.mail_size()));
+  item->setText(kSize, mail_size_text(mail.mail_size()));
 }
 
 std::vector<size_t> CRemoteManager::selected_rows() const {

@@ -63,9 +63,6 @@ struct RemoteServices {
   std::function<void(QWidget* parent, MailProcessor& mail)> view;
 };
 
-// The size column: "%5.2f\t%s" in MB, else "%5.0f\t%s" in B or KB.
-[[nodiscard]] QString remote_size_text(uint32_t bytes);
-
 // Which toggles are enabled for a selection of rows, and what they show.
 struct ToggleStates {
   bool delete_enabled = false, delete_on = false;

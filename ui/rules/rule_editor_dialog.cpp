@@ -62,6 +62,14 @@ void tick_bits(QTreeWidget* list, uint32_t mask) {
   }
 }
 
+// The lists have a fixed number of rows: show them all without scrolling.
+void fit_rows(QTreeWidget* list) {
+  const int rows = list->topLevelItemCount();
+  list->setFixedHeight(list->sizeHintForRow(0) * rows + list->header()->sizeHint().height() +
+                       2 * list->frameWidth() + 2);
+  list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
 void set_bit(uint32_t& mask, uint32_t bit, bool on) { mask = on ? (mask | bit) : (mask & ~bit); }
 
 }  // namespace
@@ -85,17 +93,20 @@ RuleEditorDialog::RuleEditorDialog(Rule rule, const Rule* editing, const RuleSto
   for (ConditionKind kind : kConditionKinds) add_row(conditions_, label_id(kind), bit(kind));
   actions_ = check_list(this, QStringLiteral("operation"), "actions");
   for (ActionKind kind : kActionKinds) add_row(actions_, label_id(kind), bit(kind));
+  fit_rows(conditions_);
+  fit_rows(actions_);
   browser_ = new DescriptionBrowser(this);
+  browser_->setMinimumHeight(120);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(make_label(this, QStringLiteral("1. 规则名称(&N):"), name_));
   layout->addWidget(name_);
   layout->addWidget(make_label(this, QStringLiteral("2. 选择规则条件(&C):"), conditions_));
-  layout->addWidget(conditions_, 3);
+  layout->addWidget(conditions_);
   layout->addWidget(make_label(this, QStringLiteral("3. 选择规则操作(&A):"), actions_));
-  layout->addWidget(actions_, 2);
+  layout->addWidget(actions_);
   layout->addWidget(make_label(this, QStringLiteral("4. 规则描述（单击带下划线的值可以进行编辑）(&D):"), browser_));
-  layout->addWidget(browser_, 2);
+  layout->addWidget(browser_, 1);
   add_ok_cancel(this, layout);
 
   checks_from_masks();
@@ -103,7 +114,7 @@ RuleEditorDialog::RuleEditorDialog(Rule rule, const Rule* editing, const RuleSto
   connect(conditions_, &QTreeWidget::itemChanged, this, &RuleEditorDialog::masks_from_checks);
   connect(actions_, &QTreeWidget::itemChanged, this, &RuleEditorDialog::masks_from_checks);
   connect(browser_, &DescriptionBrowser::span_clicked, this, &RuleEditorDialog::click_description);
-  resize(480, 600);
+  resize(std::max(480, sizeHint().width()), sizeHint().height());
 }
 
 void RuleEditorDialog::masks_from_checks() {

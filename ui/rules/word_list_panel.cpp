@@ -34,7 +34,7 @@ EntryAdd add_entry(std::string& list, const QString& input, bool needs_address) 
     case WordAdd::empty:
       return {};
     case WordAdd::separator:
-      return {false, QStringLiteral("'%1'%2").arg(u';').arg(text(message_id(result))), true};
+      return {false, QStringLiteral("'%1'%2").arg(QChar(u';'), text(message_id(result))), true};
     case WordAdd::duplicate:
       return {false, text(message_id(result)), true};
     case WordAdd::too_long:

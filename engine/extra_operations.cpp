@@ -1,0 +1,61 @@
+#include "engine/extra_operations.h"
+
+#include "res/string_table.h"
+#include "rules/rule_description.h"
+
+namespace pw {
+namespace {
+
+constexpr int kAnd = 61275;
+constexpr int kDeleteOnServer = 61387;
+constexpr int kNoRecipients = 61234;
+constexpr int kNoBackupDir = 61306;
+constexpr int kNoReply = 61307;
+
+DescriptionPiece piece_for(const ExtraOperations& extra, uint8_t op) {
+  switch (op) {
+    case ExtraOperations::kForward: return forward_piece(extra.forward_to);
+    case ExtraOperations::kReply:
+      return reply_piece(extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text);
+    case ExtraOperations::kBackup: return directory_piece(ActionKind::backup, extra.backup_dir);
+    default: return {res::text(kDeleteOnServer), {}};
+  }
+}
+
+}  // namespace
+
+const ExtraDescription::Link* ExtraDescription::hit(size_t position) const {
+  for (const Link& link : links)
+    if (position >= link.start && position < link.end) return &link;
+  return nullptr;
+}
+
+ExtraDescription describe_extra_operations(const ExtraOperations& extra) {
+  ExtraDescription out;
+  bool first = true;
+  for (uint8_t op : {ExtraOperations::kForward, ExtraOperations::kReply, ExtraOperations::kBackup,
+                     ExtraOperations::kDelete}) {
+    if (!extra.has(op)) continue;
+    if (!first) out.text += res::text(kAnd) + ' ';
+    first = false;
+    const size_t base = out.text.size();
+    DescriptionPiece piece = piece_for(extra, op);
+    out.text += piece.text;
+    for (const DescriptionPiece::Link& link : piece.links) out.links.push_back({op, base + link.start, out.text.size()});
+    out.text += "\r\n";
+  }
+  return out;
+}
+
+int extra_operations_problem(const ExtraOperations& extra) {
+  if (extra.has(ExtraOperations::kForward) && extra.forward_to.empty()) return kNoRecipients;
+  if (extra.has(ExtraOperations::kReply)) {
+    const bool missing = extra.reply_from_file ? extra.reply_file.empty()
+                                               : extra.reply_text.empty() || extra.reply_subject.empty();
+    if (missing) return kNoReply;
+  }
+  if (extra.has(ExtraOperations::kBackup) && extra.backup_dir.empty()) return kNoBackupDir;
+  return 0;
+}
+
+}  // namespace pw

@@ -1,0 +1,74 @@
+// The extra operations' description with its links, and the check that
+// keeps an operation without its parameter from running.
+#include "engine/extra_operations.h"
+
+#include <gtest/gtest.h>
+
+#include "base/code_page.h"
+#include "res/string_table.h"
+
+namespace pw::test {
+namespace {
+
+TEST(ExtraOperations, problemNamesTheFirstOperationMissingItsParameter) {
+  struct Case {
+    const char* name;
+    uint8_t operations;
+    const char* forward_to;
+    bool from_file;
+    const char* file;
+    const char* subject;
+    const char* text;
+    const char* backup_dir;
+    int problem;
+  };
+  const Case cases[] = {
+      {"nothing chosen", 0, "", false, "", "", "", "", 0},
+      {"delete needs nothing", ExtraOperations::kDelete, "", false, "", "", "", "", 0},
+      {"forward without recipients", ExtraOperations::kForward, "", false, "", "", "", "", 61234},
+      {"forward with recipients", ExtraOperations::kForward, "a@x;", false, "", "", "", "", 0},
+      {"typed reply without text", ExtraOperations::kReply, "", false, "", "s", "", "", 61307},
+      {"typed reply without subject", ExtraOperations::kReply, "", false, "", "", "t", "", 61307},
+      {"typed reply", ExtraOperations::kReply, "", false, "", "s", "t", "", 0},
+      {"reply from no file", ExtraOperations::kReply, "", true, "", "s", "t", "", 61307},
+      {"reply from a file", ExtraOperations::kReply, "", true, "/r.eml", "", "", "", 0},
+      {"backup without directory", ExtraOperations::kBackup, "", false, "", "", "", "", 61306},
+      {"forward is checked first", ExtraOperations::kForward | ExtraOperations::kBackup, "", false, "", "", "", "",
+       61234},
+  };
+  for (const Case& c : cases) {
+    ExtraOperations extra;
+    extra.operations = c.operations;
+    extra.forward_to = c.forward_to;
+    extra.reply_from_file = c.from_file;
+    extra.reply_file = c.file;
+    extra.reply_subject = c.subject;
+    extra.reply_text = c.text;
+    extra.backup_dir = c.backup_dir;
+    EXPECT_EQ(extra_operations_problem(extra), c.problem) << c.name;
+  }
+}
+
+TEST(ExtraOperations, descriptionJoinsTheItemsAndLinksEachValueToItsLineEnd) {
+  ExtraOperations extra;
+  extra.operations = ExtraOperations::kForward | ExtraOperations::kBackup | ExtraOperations::kDelete;
+  extra.forward_to = "a@x;b@x;";
+  extra.backup_dir = "/bak";
+  const ExtraDescription d = describe_extra_operations(extra);
+  const std::string forward = utf8_to_gb("转发给a@x和b@x\r\n");
+  const std::string backup = utf8_to_gb("和 把邮件备份到/bak\r\n");
+  EXPECT_EQ(d.text, forward + backup + res::text(61275) + " " + res::text(61387) + "\r\n");
+  ASSERT_EQ(d.links.size(), 2u);
+  EXPECT_EQ(d.links[0].operation, ExtraOperations::kForward);
+  EXPECT_EQ(d.links[0].start, 6u);  // after "转发给"
+  EXPECT_EQ(d.links[0].end, forward.size() - 2);
+  EXPECT_EQ(d.links[1].operation, ExtraOperations::kBackup);
+  EXPECT_EQ(d.links[1].start, forward.size() + 3 + 12);  // after "和 " and "把邮件备份到"
+  EXPECT_EQ(d.links[1].end, forward.size() + backup.size() - 2);
+  EXPECT_EQ(d.hit(d.links[1].start)->operation, ExtraOperations::kBackup);
+  EXPECT_EQ(d.hit(0), nullptr);
+  EXPECT_EQ(d.hit(d.text.size() - 3), nullptr);  // the delete item has no link
+}
+
+}  // namespace
+}  // namespace pw::test

@@ -1,0 +1,296 @@
+// The confirmation window: its countdown and what stops it, the rule tree's
+// ticks reaching each mail's action masks, the extra operations with their
+// check, links and description, viewing a mail held only by its header, and
+// the size column.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <deque>
+#include <memory>
+
+#include "base/code_page.h"
+#include "engine/mail_processor.h"
+#include "rules/rule.h"
+#include "ui/confirm/confirm_mails_dialog.h"
+#include "ui/confirm/extra_editors.h"
+#include "ui/ui_text.h"
+#include "ui/view_icons.h"
+#include "view_fixture.h"
+
+using namespace pw;
+using namespace pw::ui;
+using namespace pw::ui::testing;
+
+namespace {
+
+constexpr uint32_t kConfirm = 0x01;
+constexpr uint32_t kForward = 0x02;
+constexpr uint32_t kDelete = 0x40;
+
+class ScriptedEditors final : public ExtraEditors {
+ public:
+  bool edit(QWidget*, uint8_t operation, ExtraOperations& extra) override {
+    opened.push_back(operation);
+    if (operation == ExtraOperations::kForward) extra.forward_to = "a@x.test;b@x.test;";
+    return true;
+  }
+  std::vector<int> opened;
+};
+
+// Two header-only mails of one account, both met by an asking rule that
+// forwards and deletes, and a third mail that asks nothing.
+struct Rig {
+  Stores stores;
+  std::shared_ptr<MailboxAccount> account = stores.add_account("me@home.test");
+  Rule asking;
+  Rule quiet;
+  std::vector<std::unique_ptr<MailProcessor>> mails;
+  std::vector<MailProcessor*> list;
+  ScriptedEditors editors;
+  std::deque<DownloadResult> downloads;
+  std::vector<DownloadRequest> requested;
+
+  Rig() {
+    asking.name = utf8_to_gb("先问我");
+    asking.action_mask = kConfirm | kForward | kDelete;
+    asking.confirm_seconds = 5;
+    asking.forward_to = "friend@x.test;";
+    quiet.name = "quiet";
+    quiet.action_mask = kDelete;
+    for (int k = 1; k <= 3; ++k) {
+      MailSummary summary;
+      summary.uid = "uid" + std::to_string(k);
+      summary.mail_text = "From: s" + std::to_string(k) + "@x.test\r\nSubject: mail " + std::to_string(k) + "\r\n";
+      summary.size = 1536;
+      auto mail = std::make_unique<MailProcessor>(std::move(summary), *account);
+      if (k != 2) mail->add_rule(asking);
+      mail->add_rule(quiet);
+      list.push_back(mail.get());
+      mails.push_back(std::move(mail));
+    }
+  }
+
+  std::unique_ptr<ConfirmMailsDialog> open(int countdown) {
+    ConfirmServices services{stores.boxes, editors, [this](const DownloadRequest& r) {
+                               requested.push_back(r);
+                               DownloadResult next = downloads.front();
+                               downloads.pop_front();
+                               return next;
+                             }};
+    auto dialog = std::make_unique<ConfirmMailsDialog>(nullptr, "me@home.test", list, countdown, services);
+    dialog->show();
+    if (!QTest::qWaitForWindowExposed(dialog.get())) qWarning("window not exposed");
+    return dialog;
+  }
+};
+
+template <class W>
+W* part(QWidget* dialog, const char* name) {
+  return dialog->findChild<W*>(QString::fromLatin1(name));
+}
+
+QTreeWidgetItem* action_node(QWidget* dialog, int rule, int action) {
+  return part<QTreeWidget>(dialog, "ruleTree")->topLevelItem(rule)->child(action);
+}
+
+void click_row(QWidget* dialog, int row) {
+  auto* list = part<QTableWidget>(dialog, "mailList");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row, 1)).center());
+}
+
+void tick_extra(QWidget* dialog, int row, bool on) {
+  part<QTreeWidget>(dialog, "extraList")->topLevelItem(row)->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+}
+
+}  // namespace
+
+class ConfirmMailsDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void listsOnlyTheMailsThatAskWithTheirRulesAndActions() {
+    Rig rig;
+    auto d = rig.open(0);
+    auto* list = part<QTableWidget>(d.get(), "mailList");
+    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->item(1, 3)->text(), QStringLiteral("mail 3"));
+    QCOMPARE(list->item(0, 0)->data(kImageRole).toInt(), 0);
+    auto* tree = part<QTreeWidget>(d.get(), "ruleTree");
+    QCOMPARE(tree->topLevelItemCount(), 2);
+    // Forward before delete; the confirm action has no node.
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    QVERIFY(action_node(d.get(), 0, 0)->text(0).startsWith(QStringLiteral("转发给friend@x.test")));
+    QVERIFY(action_node(d.get(), 0, 1)->text(0).startsWith(text(61268)));
+  }
+
+  void countdownExecutesAfterItsTicks() {
+    Rig rig;
+    auto d = rig.open(2);
+    auto* bar = part<QProgressBar>(d.get(), "countdownBar");
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->maximum(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(d->remaining_seconds(), 1, 1500);
+    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), QStringLiteral("1") + text(61334));
+    QCOMPARE(bar->value(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isVisible(), 1500);
+    QCOMPARE(d->result(), int(QDialog::Rejected));
+  }
+
+  void countdownOfZeroNeverCloses() {
+    Rig rig;
+    auto d = rig.open(0);
+    QVERIFY(!d->counting());
+    QVERIFY(!part<QProgressBar>(d.get(), "countdownBar")->isVisible());
+    QVERIFY(!part<QLabel>(d.get(), "countdownText")->isVisible());
+    QTest::qWait(1300);
+    QVERIFY(d->isVisible());
+  }
+
+  void userActivityStopsTheCountdownForGood_data() {
+    QTest::addColumn<int>("event");
+    QTest::newRow("click in the mail list") << 0;
+    QTest::newRow("list loses the focus") << 1;
+    QTest::newRow("press on the background") << 2;
+    QTest::newRow("resize") << 3;
+  }
+  void userActivityStopsTheCountdownForGood() {
+    QFETCH(int, event);
+    Rig rig;
+    auto d = rig.open(1);
+    auto* list = part<QTableWidget>(d.get(), "mailList");
+    switch (event) {
+      case 0: click_row(d.get(), 0); break;
+      case 1:
+        list->setFocus(Qt::OtherFocusReason);
+        part<QPushButton>(d.get(), "execute")->setFocus(Qt::TabFocusReason);
+        break;
+      case 2: QTest::mouseClick(d.get(), Qt::LeftButton, {}, QPoint(3, 3)); break;
+      case 3:
+        QTest::qWait(20);  // the window has settled
+        d->resize(d->width() + 40, d->height() + 40);
+        break;
+    }
+    QVERIFY(!d->counting());
+    QVERIFY(!part<QProgressBar>(d.get(), "countdownBar")->isVisible());
+    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(61335));
+    QTest::qWait(1300);
+    QVERIFY(d->isVisible());
+  }
+
+  void untickedDeleteOfOneMailLeavesTheOthers() {
+    Rig rig;
+    auto d = rig.open(0);
+    action_node(d.get(), 0, 1)->setCheckState(0, Qt::Unchecked);  // delete of mail 1
+    auto* rule_node = part<QTreeWidget>(d.get(), "ruleTree")->topLevelItem(0);
+    QCOMPARE(rule_node->checkState(0), Qt::PartiallyChecked);
+    click_row(d.get(), 1);
+    QCOMPARE(part<QTreeWidget>(d.get(), "ruleTree")->topLevelItem(0)->checkState(0), Qt::Checked);
+    click_row(d.get(), 0);  // the ticks come back with the mail
+    QCOMPARE(action_node(d.get(), 0, 1)->checkState(0), Qt::Unchecked);
+    QTest::mouseClick(part<QPushButton>(d.get(), "execute"), Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+    QVERIFY(!rig.mails[0]->runs(0, kDelete));
+    QVERIFY(rig.mails[0]->runs(0, kForward));
+    QVERIFY(rig.mails[0]->runs(1, kDelete));  // the other rule of the same mail
+    QVERIFY(rig.mails[2]->runs(0, kDelete));
+  }
+
+  void aClickOnAPartlyTickedRuleUnticksAllItsActions() {
+    Rig rig;
+    auto d = rig.open(0);
+    action_node(d.get(), 0, 0)->setCheckState(0, Qt::Unchecked);
+    auto* node = part<QTreeWidget>(d.get(), "ruleTree")->topLevelItem(0);
+    node->setCheckState(0, Qt::Checked);  // what Qt makes of the click
+    QCOMPARE(node->checkState(0), Qt::Unchecked);
+    QCOMPARE(action_node(d.get(), 0, 1)->checkState(0), Qt::Unchecked);
+  }
+
+  void executeRefusesExtraOperationsWithoutTheirParameters_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("message");
+    QTest::newRow("forward without recipients") << 0 << 61234;
+    QTest::newRow("delete needs nothing") << 3 << 0;
+  }
+  void executeRefusesExtraOperationsWithoutTheirParameters() {
+    QFETCH(int, row);
+    QFETCH(int, message);
+    Rig rig;
+    auto d = rig.open(0);
+    tick_extra(d.get(), row, true);
+    QTest::keyClick(d.get(), Qt::Key_Escape);
+    if (message == 0) {
+      QVERIFY(!d->isVisible());
+      QVERIFY(rig.stores.boxes.shown.empty());
+      QCOMPARE(int(rig.mails[0]->extra().operations), int(ExtraOperations::kDelete));
+      return;
+    }
+    QVERIFY(d->isVisible());
+    QVERIFY(rig.stores.boxes.only(MessageKind::input_error, message));
+    // Nor may another mail be chosen, by mouse or by keyboard.
+    click_row(d.get(), 1);
+    QTest::keyClick(part<QTableWidget>(d.get(), "mailList"), Qt::Key_Down);
+    QCOMPARE(part<QTableWidget>(d.get(), "mailList")->currentRow(), 0);
+    QCOMPARE(rig.stores.boxes.shown.size(), size_t(3));
+  }
+
+  void forwardLinkOpensItsEditorAndTheDescriptionFollows() {
+    Rig rig;
+    auto d = rig.open(0);
+    tick_extra(d.get(), 0, true);
+    tick_extra(d.get(), 3, true);
+    auto* view = part<QTextBrowser>(d.get(), "extraDescription");
+    QCOMPARE(view->toPlainText(), text(61267) + QStringLiteral("\n和 ") + text(61387) + QStringLiteral("\n"));
+    QVERIFY(view->toHtml().contains(QStringLiteral("href=\"op:1\"")));
+    emit view->anchorClicked(QUrl(QStringLiteral("op:1")));
+    QCOMPARE(rig.editors.opened, std::vector<int>{ExtraOperations::kForward});
+    QVERIFY(view->toPlainText().startsWith(QStringLiteral("转发给a@x.test和b@x.test")));
+    click_row(d.get(), 1);  // now allowed
+    QCOMPARE(part<QTableWidget>(d.get(), "mailList")->currentRow(), 1);
+    QVERIFY(view->toPlainText().isEmpty());
+    QCOMPARE(rig.mails[0]->extra().forward_to, std::string("a@x.test;b@x.test;"));
+  }
+
+  void viewDownloadsAHeaderOnlyMailOnce() {
+    Rig rig;
+    rig.downloads = {{DownloadResult::Outcome::error, ""},
+                     {DownloadResult::Outcome::downloaded, "From: s1@x.test\r\n\r\nbody\r\n"}};
+    auto d = rig.open(0);
+    auto* view = part<QToolButton>(d.get(), "viewMail");
+    QVERIFY(view->isEnabled());
+    QTest::mouseClick(view, Qt::LeftButton);
+    QVERIFY(rig.stores.boxes.only(MessageKind::input_error, 61396));
+    QVERIFY(!rig.mails[0]->summary().full_text);
+    QTest::mouseClick(view, Qt::LeftButton);
+    QVERIFY(rig.mails[0]->summary().full_text);
+    QCOMPARE(part<QTableWidget>(d.get(), "mailList")->item(0, 0)->data(kImageRole).toInt(), 1);
+    QTest::mouseClick(view, Qt::LeftButton);  // held now: no third download
+    QCOMPARE(rig.requested.size(), size_t(2));
+    QCOMPARE(rig.requested[0].uid, std::string("uid1"));
+    QCOMPARE(rig.requested[0].pop_server, std::string("pop.example.com"));
+  }
+
+  void sizeTextScalesAndAlignsTheNumber_data() {
+    QTest::addColumn<uint>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("bytes") << 500u << QStringLiteral("  500\tB");
+    QTest::newRow("1024 is still bytes") << 1024u << QStringLiteral(" 1024\tB");
+    QTest::newRow("1536 rounds to 2 KB") << 1536u << QStringLiteral("    2\tKB");
+    QTest::newRow("1 MB is still KB") << 1048576u << QStringLiteral(" 1024\tKB");
+    QTest::newRow("3 MB") << 3u * 1048576u << QStringLiteral(" 3.00\tMB");
+    QTest::newRow("largest") << 0xffffffffu << QStringLiteral("4096.00\tMB");
+  }
+  void sizeTextScalesAndAlignsTheNumber() {
+    QFETCH(uint, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(mail_size_text(bytes), shown);
+  }
+};
+
+QTEST_MAIN(ConfirmMailsDialogTest)
+#include "confirm_mails_dialog_test.moc"
