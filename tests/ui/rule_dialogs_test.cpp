@@ -17,8 +17,10 @@
 #include "ui/rules/number_dialog.h"
 #include "ui/rules/pattern_dialog.h"
 #include "ui/rules/pattern_popup.h"
+#include "ui/rules/multiline_text.h"
 #include "ui/rules/recipient_list_dialog.h"
 #include "ui/rules/reply_dialog.h"
+#include "ui/rules/rule_editor_dialog.h"
 #include "ui/rules/word_list_dialog.h"
 #include "ui/rules/word_list_panel.h"
 #include "view_fixture.h"
@@ -257,6 +259,34 @@ class RuleDialogsTest : public QObject {
     d.accept();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(d.body_pattern(), std::string("*<#1>"));
+  }
+
+  void fieldsHoldNoMoreThanTheirStoredBytes() {
+    RecordingBoxes boxes;
+    ScriptedFiles files;
+    Stores s;
+    RuleEditorDialog editor(Rule{}, nullptr, s.rules, boxes, files, nullptr);
+    ReplyDialog reply({}, std::string(), boxes, files);
+    ForwardDialog forward({}, boxes, nullptr);
+    struct Field {
+      QLineEdit* edit;
+      int characters;  // two bytes each
+    };
+    const std::vector<Field> fields = {
+        {editor.findChild<QLineEdit*>("name"), 127},        // 255 bytes
+        {reply.findChild<QLineEdit*>("subject"), 63},       // 127 bytes
+        {reply.findChild<QLineEdit*>("replyFile"), 129},    // 259 bytes
+        {forward.findChild<QLineEdit*>("shownTo"), 511},    // 1023 bytes
+        {forward.findChild<QLineEdit*>("input"), 511},      // 1022 bytes and ';'
+    };
+    for (const Field& f : fields) {
+      f.edit->setText(QString(600, QChar(0x4E2D)));
+      QCOMPARE(f.edit->text().size(), f.characters);
+    }
+    auto* text = reply.findChild<QPlainTextEdit*>("text");
+    text->setPlainText(QString(1000, QChar(0x4E2D)) + QString(100, u'\n'));
+    // 2000 bytes and 23 line ends of two bytes; a 24th would pass 2047.
+    QCOMPARE(to_gb_lines(text->toPlainText()).size(), 2046u);
   }
 
   void patternDialogSelectsTheBadWildcardAndLimitsBytes() {
