@@ -87,6 +87,15 @@ void deliver_mails(test::DovecotServer& pop, int mails) {
   }
 }
 
+std::shared_ptr<MailboxAccount> alice_on(MailboxList& mailboxes, const test::DovecotServer& pop) {
+  MailboxRecord r;
+  r.address = "alice@home.test";
+  r.login_name = "alice";
+  r.password = "secret";
+  r.pop_server = pop.server_field();
+  return mailboxes.create(r, false);
+}
+
 }  // namespace
 
 class UiStallTest : public QObject {
@@ -103,12 +112,7 @@ class UiStallTest : public QObject {
     QVERIFY(program.create_directories());
     SystemClock clock;
     MailboxList mailboxes{program};
-    MailboxRecord r;
-    r.address = "alice@home.test";
-    r.login_name = "alice";
-    r.password = "secret";
-    r.pop_server = pop.server_field();
-    auto account = mailboxes.create(r, false);
+    auto account = alice_on(mailboxes, pop);
     Rule rule;
     rule.id = 1;
     rule.action_mask = 0x08;  // back up: whole mails, with the progress bar
@@ -170,12 +174,7 @@ class UiStallTest : public QObject {
     QVERIFY(program.create_directories());
     SystemClock clock;
     MailboxList mailboxes{program};
-    MailboxRecord r;
-    r.address = "alice@home.test";
-    r.login_name = "alice";
-    r.password = "secret";
-    r.pop_server = pop.server_field();
-    auto account = mailboxes.create(r, false);
+    auto account = alice_on(mailboxes, pop);
     OperationLog log{program, clock};
     LocalMailIndex local{program, clock};
     QMainWindow window;

@@ -115,32 +115,32 @@ void SavedMailCommands::view(QWidget* parent, const LocalMailRecord& record) {
 void SavedMailCommands::reply(QWidget* parent, const LocalMailRecord& record) {
   ExtraOperations extra;
   if (!ask_reply(desk_, parent, extra)) return;
-  std::unique_ptr<Opened> opened = open(record);
-  if (!opened) return;
   extra.operations = ExtraOperations::kReply;
-  opened->mail->extra() = extra;
-  run_on_worker([&] {
-    MailSender sender(desk_.smtp);
-    PendingDeletionQueue unused;
-    const ActionServices services{desk_.host, desk_.log, desk_.local_mail, sender, desk_.clock, unused};
+  act(record, extra, [](MailProcessor& mail, const ActionServices& services) {
     std::vector<uint8_t> no_rules;
-    ReplyAction(*opened->mail, services).run_step(no_rules);
+    ReplyAction(mail, services).run_step(no_rules);
   });
 }
 
 void SavedMailCommands::forward(QWidget* parent, const LocalMailRecord& record) {
   ExtraOperations extra;
   if (!ask_forward(desk_, parent, extra)) return;
+  extra.operations = ExtraOperations::kForward;
+  act(record, extra, [](MailProcessor& mail, const ActionServices& services) {
+    std::vector<uint8_t> no_rules;
+    ForwardAction(mail, services).run_step(no_rules);
+  });
+}
+
+void SavedMailCommands::act(const LocalMailRecord& record, const ExtraOperations& extra,
+                            const std::function<void(MailProcessor&, const ActionServices&)>& action) {
   std::unique_ptr<Opened> opened = open(record);
   if (!opened) return;
-  extra.operations = ExtraOperations::kForward;
   opened->mail->extra() = extra;
   run_on_worker([&] {
     MailSender sender(desk_.smtp);
     PendingDeletionQueue unused;
-    const ActionServices services{desk_.host, desk_.log, desk_.local_mail, sender, desk_.clock, unused};
-    std::vector<uint8_t> no_rules;
-    ForwardAction(*opened->mail, services).run_step(no_rules);
+    action(*opened->mail, {desk_.host, desk_.log, desk_.local_mail, sender, desk_.clock, unused});
   });
 }
 

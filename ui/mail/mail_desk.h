@@ -16,6 +16,7 @@
 
 namespace pw {
 class AddressBook;
+struct ActionServices;
 class MailboxList;
 struct LocalMailRecord;
 }  // namespace pw
@@ -66,6 +67,9 @@ class SavedMailCommands {
  private:
   struct Opened;
   [[nodiscard]] std::unique_ptr<Opened> open(const LocalMailRecord& record) const;
+  // Reads the mail, gives it `extra` and runs `action` on it on a worker.
+  void act(const LocalMailRecord& record, const ExtraOperations& extra,
+           const std::function<void(MailProcessor&, const ActionServices&)>& action);
 
   MailDesk desk_;
 };
