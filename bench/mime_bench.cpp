@@ -83,8 +83,9 @@ const std::string& large_mail() {
 
 // ---- the two sides ------------------------------------------------------------
 
+// As the mail reader does: the message reads the held mail text in place.
 size_t read_with_pelliwick(const std::string& text) {
-  pw::MimeMessage m(text);
+  pw::MimeMessage m = pw::MimeMessage::over(text);
   size_t n = m.text_body().size() + m.html_body().size();
   for (int i = 0; i < m.attachment_count(); ++i) n += m.attachment_data(i)->size();
   return n;
@@ -190,7 +191,8 @@ long status_kb(const char* key) {
 
 // Peak memory of reading the large mail in a fresh process, beyond what the
 // process held before the mail existed, as a multiple of the mail's size.
-// The mail text itself counts.
+// The mail text itself counts; the temporaries that generated it do not
+// (the peak is reset once the mail is built).
 double peak_memory_multiple(size_t (*reader)(const std::string&)) {
   int fds[2];
   if (pipe(fds) != 0) return -1;
@@ -199,6 +201,7 @@ double peak_memory_multiple(size_t (*reader)(const std::string&)) {
     close(fds[0]);
     long before = status_kb("VmRSS:");
     std::string mail = make_large_mail();
+    std::ofstream("/proc/self/clear_refs") << "5";
     benchmark::DoNotOptimize(reader(mail));
     double multiple = double(status_kb("VmHWM:") - before) * 1024 / double(mail.size());
     (void)!write(fds[1], &multiple, sizeof multiple);

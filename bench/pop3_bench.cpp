@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
 #include "stores/seen_uid_list.h"
@@ -38,6 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using pw::Pop3Session;
+using pw::bench::run_program;
 using pw::test::DovecotServer;
 
 constexpr int kMails = 2000;
@@ -155,26 +157,6 @@ bool session_fetch(const DovecotServer& server, std::uint32_t chunk) {
   return pop.quit() == Pop3Session::kSuccess;
 }
 
-// Runs a program with its output discarded; its exit status.
-int run_program(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 void print_row(const char* what, double secs, bool ok) {
   std::printf("  %-50s %8.3f s  %8.0f mails/s%s\n", what, secs, kMails / secs, ok ? "" : "  (FAILED)");
 }
@@ -182,16 +164,7 @@ void print_row(const char* what, double secs, bool ok) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* in = std::getenv("PW_IN_NETNS"); !in || std::string(in) != "1") {
-    std::string self = fs::canonical("/proc/self/exe").string();
-    std::string netns = std::string(PW_SOURCE_DIR) + "/scripts/netns.sh";
-    std::vector<char*> args{netns.data(), self.data()};
-    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-    args.push_back(nullptr);
-    ::execv(netns.c_str(), args.data());
-    std::perror("scripts/netns.sh");
-    return 1;
-  }
+  if (int r = pw::bench::enter_netns(argc, argv); r != 0) return r;
   int runs = 3;
   for (int i = 1; i + 1 < argc; ++i)
     if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));

@@ -14,6 +14,7 @@ struct DownloadRequest {
   std::string login;
   std::string password;
   std::string uid;
+  bool require_tls = false;
 };
 
 struct DownloadResult {

@@ -46,6 +46,8 @@ constexpr int kScanError = 61431;
 constexpr int kSkippedInRemote = 62500;  // "正在远程管理，本次检查跳过邮箱："
 constexpr int kUnansweredExecuted = 62050;
 constexpr int kUnansweredWaits = 62051;
+constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
+constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -243,9 +245,10 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
-std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream) {
+std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record) {
   stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
   auto pop = std::make_unique<Pop3Session>(*stream);
+  pop->set_tls({.required = record.require_tls});
   pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
     return services_.host.correct_login(LoginService::pop3, refused, refusal);
   });
@@ -264,7 +267,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   EngineHost& host = services_.host;
   const MailboxRecord record = account.record();
   std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream);
+  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
   if (!pop->log_in(record.pop_server, record.login_name, record.password)) {
@@ -287,9 +290,16 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     MailSummary mail;
     mail.uid = uid;
     seen_lock.unlock();
-    ok = fetch(*pop, i, pop->message_number(i), need, mail);
+    const Fetch fetched = fetch(*pop, i, pop->message_number(i), need, mail);
+    if (fetched == Fetch::too_large) refuse_large_mail(account, mail);
     seen_lock.lock();
-    if (!ok) break;
+    // A mail too large to take is passed by; the scan goes on unless the
+    // transfer itself ran over (the rest of that mail is still on the wire).
+    ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
+    if (fetched != Fetch::done) {
+      if (ok) continue;
+      break;
+    }
     state.collected.insert(uid);
     state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
   }
@@ -302,12 +312,13 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   return ok;
 }
 
-bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
+CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
   EngineHost& host = services_.host;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
-    if (pop.list_one(number) != Pop3Session::kSuccess) return false;
+    if (pop.list_one(number) != Pop3Session::kSuccess) return Fetch::failed;
     mail.size = pop.size(0);
+    if ((need & kFetchWhole) && mail.size > pop.limits().max_mail) return Fetch::too_large;
   }
   if (need & kFetchWhole) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingMail)));
@@ -326,18 +337,31 @@ bool CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSum
       mail.full_text = true;
     }
     host.report(StatusReport::hide_progress());
-    return r == Pop3Session::kComplete;
+    if (r == Pop3Session::kComplete) return Fetch::done;
+    return pop.mail_too_large() ? Fetch::too_large : Fetch::failed;
   }
   if (need & kFetchHeader) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingHeader)));
     pop.set_chunk_size(Pop3Session::kDefaultChunkSize);
     int r = pop.top(number, 0);
     while (r == Pop3Session::kMore) r = pop.receive_more();
-    if (r != Pop3Session::kComplete) return false;
+    if (r != Pop3Session::kComplete) return pop.mail_too_large() ? Fetch::too_large : Fetch::failed;
     mail.mail_text = pop.take_data_text();
     mail.full_text = top_holds_body(mail.mail_text);
   }
-  return true;
+  return Fetch::done;
+}
+
+void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
+  const std::string size = std::to_string(mail.size);
+  (void)services_.log.write(account.address(), "", "", "", res::text(kNotReceived) + " " + size + " " + mail.uid,
+                            false);
+  {
+    std::lock_guard lock(seen_mutex_);
+    account.seen().add(mail.uid, true);
+  }
+  (void)account.seen().append_seen(mail.uid);
+  services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
 }
 
 void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
@@ -428,7 +452,7 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
 
   const MailboxRecord record = account.record();
   std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream);
+  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
   const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
   const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
   std::vector<bool> gone(requests.size(), false);

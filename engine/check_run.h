@@ -48,6 +48,7 @@ class Clock;
 class LocalMailIndex;
 class MailboxAccount;
 class MailboxList;
+struct MailboxRecord;
 class MailProcessor;
 class OperationLog;
 class Pop3Session;
@@ -148,14 +149,18 @@ class CheckRun {
   RunOutcome perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   void check_account(AccountState& state, const RunSettings& settings, RunOutcome& outcome);
   bool scan(AccountState& state, uint32_t fetch_need, std::string& reason);
-  bool fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
+  enum class Fetch { done, failed, too_large };
+  Fetch fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
+  // A mail over the per-mail limit: logged as not received, its identifier
+  // kept as seen so later checks pass it by, and a notice with its size.
+  void refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
   void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed).
   std::vector<PendingDeletion> delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
                                                 RunOutcome& outcome);
   void replay_journal(AccountState& state, RunOutcome& outcome);
-  std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream);
+  std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record);
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 
   CheckServices services_;

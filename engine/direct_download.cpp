@@ -29,6 +29,7 @@ struct Steps {
 
 DownloadResult download_directly(const DownloadRequest& request, ByteStream& stream, DownloadWatcher* watcher) {
   Pop3Session pop(stream);
+  pop.set_tls({.required = request.require_tls});
   DownloadResult result;
   const Steps steps{watcher};
   using Outcome = DownloadResult::Outcome;

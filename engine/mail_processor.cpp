@@ -46,7 +46,7 @@ bool MailProcessor::ensure_whole_mail(ActionHost& host) {
   if (summary().full_text) return true;
   const MailboxRecord record = account_.record();
   DownloadResult result =
-      host.download_mail({record.pop_server, record.login_name, record.password, summary().uid});
+      host.download_mail({record.pop_server, record.login_name, record.password, summary().uid, record.require_tls});
   switch (result.outcome) {
     case DownloadResult::Outcome::downloaded:
       set_whole_mail(std::move(result.text));

@@ -8,7 +8,7 @@ namespace pw {
 SmtpAccount MailSender::smtp_account(const MailboxAccount& account) {
   const MailboxRecord record = account.record();
   return {account.address(), record.smtp_server, record.smtp_auth == 1, record.smtp_login_name,
-          record.smtp_password};
+          record.smtp_password, record.require_tls};
 }
 
 void MailSender::keep_correction(const SmtpAccount& smtp, MailboxAccount& account) {

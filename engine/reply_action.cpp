@@ -27,8 +27,11 @@ std::optional<std::string> ReplyAction::build(const Reply& reply) {
     if (!text || text->empty()) return std::nullopt;
     return text;
   }
+  const std::string message_id = mail_.reader().message_id();
+  const std::string references = mail_.reader().references();
+  const MessageComposer::Original original{message_id, references};
   MessageComposer composer;
-  composer.begin(mail_.account().address(), mail_.sender(), reply.subject, services_.clock.now());
+  composer.begin(mail_.account().address(), mail_.sender(), reply.subject, services_.clock.now(), &original);
   composer.add_text(reply.text);
   for (const std::string& file : reply.attachments) {
     if (composer.add_attachment(file)) continue;

@@ -8,6 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include "base/text_lines.h"
+#include "mail/encoded_words.h"
+#include "mail/header_field.h"
 #include "mail/message_composer.h"
 #include "mail/mime_message.h"
 
@@ -43,11 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.write(attachment.data(), static_cast<std::streamsize>(attachment.size()));
   }
 
+  // Any non-ASCII subject goes out as encoded words and reads back whole.
+  std::string subject = pw::single_line(text.substr(0, 200));
   pw::MessageComposer composer;
-  composer.begin("a@example.com", "b@example.net", "subject", 0);
+  composer.begin("a@example.com", "b@example.net", subject, 0);
   composer.add_text(text);
   if (!composer.add_attachment(attachment_file())) abort();
-  pw::MimeMessage m(composer.finish());
+  std::string message = composer.finish();
+  if (!pw::is_ascii(subject) && pw::header_field(message, "subject:") != subject) abort();
+  pw::MimeMessage m(std::move(message));
 
   // Text and attachment travel as Base64, so every byte comes back.
   if (m.text_body() != text) abort();

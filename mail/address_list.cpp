@@ -34,9 +34,20 @@ void normalise_address_list(std::string& value) {
   if (start == std::string::npos) start = value.size();
   std::string out;
   out.reserve(value.size() - start);
+  bool quoted = false;  // inside a quoted display name ("Doe, John")
   for (size_t i = start; i < value.size(); ++i) {
     char c = value[i];
-    if (c != ',' && c != ';') {
+    // A GBK trail byte may be a '\\' (never a separator or a quote):
+    // double-byte characters go as one.
+    bool pair = i + 1 < value.size() && static_cast<unsigned char>(c) >= 0x81 &&
+                static_cast<unsigned char>(value[i + 1]) >= 0x40;
+    if (pair || (quoted && c == '\\' && i + 1 < value.size())) {
+      out.push_back(c);
+      out.push_back(value[++i]);
+      continue;
+    }
+    if (c == '"') quoted = !quoted;
+    if (quoted || (c != ',' && c != ';')) {
       out.push_back(c);
       continue;
     }

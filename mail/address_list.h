@@ -13,7 +13,8 @@ inline constexpr size_t kStoredListLimit = 1023;
 
 // Brings a header value to the normal form: leading ',', ' ' and ';' are
 // removed; every ',' or ';' becomes ';' and the blanks and tabs after it are
-// dropped. Display names and trailing separators stay.
+// dropped. Separators inside a quoted display name ("Doe, John") are part of
+// the name and stay. Display names and trailing separators stay.
 void normalise_address_list(std::string& value);
 
 // The bare address of a sender value: what follows the first '<' (the whole

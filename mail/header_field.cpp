@@ -9,7 +9,7 @@ namespace {
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool is_white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool is_line_end(char c) { return c == '\r' || c == '\n'; }
 
 // True when `key` matches `text` from `i`, blanks skipped on both sides.
 bool matches_at(std::string_view text, std::string_view key, size_t i) {
@@ -25,16 +25,34 @@ bool matches_at(std::string_view text, std::string_view key, size_t i) {
   }
 }
 
+// The header block: the text before the first empty line (all of it when
+// there is none), each line with its line end.
+std::string_view header_block(std::string_view text) {
+  if (text.starts_with("\n") || text.starts_with("\r\n")) return {};
+  for (size_t lf = text.find('\n'); lf != std::string_view::npos; lf = text.find('\n', lf + 1)) {
+    std::string_view next = text.substr(lf + 1);
+    if (next.starts_with("\n") || next.starts_with("\r\n")) return text.substr(0, lf + 1);
+  }
+  return text;
+}
+
 // End of the value that starts at `start`: its line end, or a later one when
-// lines end with ',' or ';'. The end excludes the CR LF.
+// the next line is a folded continuation (it starts with a blank or a tab)
+// or the line ends with ',' or ';'. The end excludes the CR LF.
 size_t value_end(std::string_view text, size_t start) {
   size_t line_start = start;
   for (;;) {
     size_t lf = text.find('\n', line_start);
-    if (lf == std::string_view::npos) return text.size();
+    if (lf == std::string_view::npos || lf + 1 == text.size()) {
+      size_t end = lf == std::string_view::npos ? text.size() : lf;
+      return end > line_start && text[end - 1] == '\r' ? end - 1 : end;
+    }
     size_t end = lf;
     if (end > line_start && text[end - 1] == '\r') --end;
-    if (end == line_start || (text[end - 1] != ',' && text[end - 1] != ';')) return end;
+    char next = text[lf + 1];
+    bool folded = next == ' ' || next == '\t';
+    bool list_goes_on = end > line_start && (text[end - 1] == ',' || text[end - 1] == ';');
+    if (!folded && !list_goes_on) return end;
     line_start = lf + 1;
   }
 }
@@ -51,6 +69,9 @@ std::ptrdiff_t find_header_key(std::string_view text, std::string_view key, std:
 }
 
 std::string header_field(std::string_view text, std::string_view key) {
+  // Only the header block holds headers: a quoted "Cc:" line in the body
+  // is not the mail's copy list.
+  text = header_block(text);
   std::ptrdiff_t found = find_header_key(text, key, 0);
   while (found > 0 && text[static_cast<size_t>(found) - 1] != '\n') {
     found = find_header_key(text, key, found + static_cast<std::ptrdiff_t>(key.size()));
@@ -59,10 +80,12 @@ std::string header_field(std::string_view text, std::string_view key) {
   // The value starts one key length after the match, even when the match
   // skipped blanks inside the name: "from :" leaves the colon in the value.
   size_t start = std::min(text.size(), static_cast<size_t>(found) + key.size());
-  std::string_view value = text.substr(start, value_end(text, start) - start);
-  while (!value.empty() && is_white(value.front())) value.remove_prefix(1);
+  // Unfolding (RFC 5322 2.2.3) removes the line breaks before decoding, so
+  // encoded words on continuation lines join the ones before them.
+  std::string value(text.substr(start, value_end(text, start) - start));
+  std::erase_if(value, is_line_end);
   std::string decoded = decode_encoded_words(value);
-  std::erase_if(decoded, [](char c) { return c == '\r' || c == '\n'; });
+  std::erase_if(decoded, is_line_end);
   return decoded;
 }
 

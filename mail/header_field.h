@@ -14,10 +14,11 @@ namespace pw {
 [[nodiscard]] std::ptrdiff_t find_header_key(std::string_view text, std::string_view key, std::ptrdiff_t start);
 
 // The value of the header line whose name (with its colon) is `key`, or "".
-// Only a match at the start of a line counts. The value runs to its line end,
-// and on over following lines while a line ends with ',' or ';' (address
-// lists); other folded lines are not followed. Leading white space is
-// trimmed, encoded words are decoded, CR and LF are removed.
+// Only the header block (up to the first empty line) is searched, and only a
+// match at the start of a line counts. The value runs over its folded
+// continuation lines (RFC 5322 2.2.3), and on over following lines while a
+// line ends with ',' or ';' (loosely written address lists). Line breaks are
+// removed, leading white space is trimmed and encoded words are decoded.
 [[nodiscard]] std::string header_field(std::string_view text, std::string_view key);
 
 }  // namespace pw

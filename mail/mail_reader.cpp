@@ -40,9 +40,13 @@ const std::string& MailReader::date() {
 }
 
 const MimeMessage& MailReader::message() {
-  if (!message_) message_ = std::make_unique<MimeMessage>(mail_.mail_text);
+  if (!message_) message_ = std::make_unique<MimeMessage>(MimeMessage::over(mail_.mail_text));
   return *message_;
 }
+
+std::string MailReader::message_id() const { return header_field(mail_.mail_text, "message-id:"); }
+
+std::string MailReader::references() const { return header_field(mail_.mail_text, "references:"); }
 
 const std::string& MailReader::text_body() {
   return cached(mail_.text_body, kTextBodyCached, [&] { return message().text_body(); });
@@ -61,6 +65,8 @@ bool MailReader::has_attachment() {
 }
 
 void MailReader::set_whole_mail(std::string text) {
+  // A message already parsed keeps reading the text it was parsed from.
+  if (message_) message_ = std::make_unique<MimeMessage>(std::move(mail_.mail_text));
   mail_.mail_text = std::move(text);
   mail_.full_text = true;
 }

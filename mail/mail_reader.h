@@ -17,6 +17,9 @@ class MailReader {
  public:
   // Takes over `mail` with its cache flags cleared.
   explicit MailReader(MailSummary mail);
+  // The parsed message reads the held text in place, so a reader stays put.
+  MailReader(const MailReader&) = delete;
+  MailReader& operator=(const MailReader&) = delete;
 
   [[nodiscard]] const MailSummary& summary() const { return mail_; }
 
@@ -41,6 +44,11 @@ class MailReader {
 
   // The parsed mail (attachments and the like); parsed on first need.
   [[nodiscard]] const MimeMessage& message();
+
+  // The mail's Message-ID and References values (not cached: only a reply
+  // asks, once).
+  [[nodiscard]] std::string message_id() const;
+  [[nodiscard]] std::string references() const;
 
   // Replaces the header text with the whole mail once it has been
   // downloaded. Values already cached and an already parsed message stay.

@@ -14,13 +14,24 @@ class MessageComposer {
  public:
   static constexpr std::string_view kBoundary = "==NextPart==Pelliwick_Multipart==";
 
-  // Starts a message: the header block with From, To, Subject, the
-  // multipart Content-Type, Date (`now` in the local zone) and Mime-Version.
-  // Header values are written as given (GB18030 bytes, not encoded); line
-  // breaks in them are replaced by spaces so a value cannot add headers.
-  void begin(std::string_view sender, std::string_view recipient, std::string_view subject, std::time_t now);
+  // The mail a reply answers: its Message-ID and References values as they
+  // stand in its header (either may be empty).
+  struct Original {
+    std::string_view message_id;
+    std::string_view references;
+  };
 
-  // Appends the text part.
+  // Starts a message: the header block with From, To, Subject, the
+  // multipart Content-Type, Date (`now` in the local zone), Mime-Version and
+  // a new Message-ID. Header values are GB18030 text; non-ASCII ones go out
+  // as RFC 2047 encoded words (in address values only the display names).
+  // Line breaks in them are replaced by spaces so a value cannot add headers.
+  // A reply (`original` given) also carries In-Reply-To and References
+  // (RFC 5322 3.6.4) and Auto-Submitted: auto-replied (RFC 3834).
+  void begin(std::string_view sender, std::string_view recipient, std::string_view subject, std::time_t now,
+             const Original* original = nullptr);
+
+  // Appends the text part (GB18030, labelled us-ascii when it is pure ASCII).
   void add_text(std::string_view body);
 
   // Appends the file as an attachment named after its last path component;

@@ -14,6 +14,7 @@
 #include "base/safe_name.h"
 #include "mail/base64.h"
 #include "mail/encoded_words.h"
+#include "mail/mime_parameter.h"
 #include "mail/quoted_printable.h"
 
 namespace pw {
@@ -70,6 +71,14 @@ Match find_key(std::string_view text, std::string_view key, size_t start = 0) {
 }
 
 bool contains_key(std::string_view text, std::string_view key) { return static_cast<bool>(find_key(text, key)); }
+
+// The first match of `key` that starts a line of `header`: a Subject that
+// mentions "Content-Type:" names no type.
+Match find_header_line(std::string_view header, std::string_view key) {
+  Match m = find_key(header, key);
+  while (m && m.pos > 0 && header[m.pos - 1] != '\n') m = find_key(header, key, m.pos + 1);
+  return m;
+}
 
 bool equals_ci(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -159,14 +168,7 @@ std::string to_system_charset(std::string text, const Part& part) {
   Match m = find_key(part.parameters, "charset=");
   if (!m) return text;
   std::string charset = without(rest_of_line(part.parameters, m.end), "\"'\t");
-  charset = charset.substr(0, charset.find(';'));
-  for (std::string_view same : {"gb2312", "gbk", "gb18030", "us-ascii", "ascii", ""}) {
-    if (equals_ci(charset, same)) return text;
-  }
-  // A '/' would let the mail pass options to iconv ("//IGNORE").
-  if (charset.size() > 40 || charset.find('/') != npos || !charset_known(charset.c_str())) return text;
-  auto converted = transcode(text, charset.c_str(), "GB18030");
-  return converted ? std::move(*converted) : text;
+  return to_system_code_page(std::move(text), charset.substr(0, charset.find(';')));
 }
 
 bool is_type(const Part& p, std::string_view type, std::string_view subtype) {
@@ -220,74 +222,90 @@ const Part* resource_container(const Part* root) {
 
 // ---- parsing ---------------------------------------------------------------
 
+// An entity split at the empty line that ends its header block.
+struct Entity {
+  std::string_view header;  // with the line end of its last line
+  std::string_view body;    // trailing CR and LF removed; empty without an empty line
+};
+
+Entity split_entity(std::string_view text) {
+  for (std::string_view empty_line : {"\r\n", "\n"}) {
+    if (text.starts_with(empty_line)) return {{}, trim_trailing_line_ends(text.substr(empty_line.size()))};
+  }
+  BlankLine blank = find_blank_line(text, 0);
+  if (blank.pos == npos) return {text, {}};
+  return {text.substr(0, blank.pos + blank.len / 2), trim_trailing_line_ends(text.substr(blank.pos + blank.len))};
+}
+
+// The text of a part that starts after a delimiter: the rest of the
+// delimiter line is not part of it.
+std::string_view part_text(std::string_view text, size_t delimiter_end, size_t end) {
+  size_t start = std::min(after_line(text, delimiter_end), end);
+  return text.substr(start, end - start);
+}
+
 class Parser {
  public:
-  Parser(bool& has_html, bool& has_attachment) : has_html_(has_html), has_attachment_(has_attachment) {}
+  explicit Parser(bool& has_html) : has_html_(has_html) {}
 
-  // One entity; nullopt when it cannot be read at all.
-  std::optional<Part> entity(std::string_view text, bool is_root, int depth) {
-    Match ct = find_key(text, "Content-Type:");
-    if (!ct) {
-      Part p;
-      if (!is_root) return p;
-      p.type = "text";
-      p.subtype = "plain";
-      p.transfer_encoding = "7bit";
-      BlankLine blank = find_blank_line(text, 0);
-      if (blank.pos != npos) p.body = trim_trailing_line_ends(text.substr(blank.pos + blank.len));
-      return p;
-    }
-    size_t type_start = text.find_first_not_of(' ', ct.end);
+  // One entity; nullopt when it cannot be read at all. Its headers are read
+  // from its own header block only: a body that quotes a header line does
+  // not change what the entity is.
+  std::optional<Part> entity(std::string_view text, int depth) {
+    Entity e = split_entity(text);
+    Match ct = find_header_line(e.header, "Content-Type:");
+    if (!ct) return single(e, ct, npos);  // RFC 2045 5.2: text/plain
+    size_t type_start = e.header.find_first_not_of(' ', ct.end);
     if (type_start == npos) return std::nullopt;
-    size_t slash = text.find('/', type_start);
+    size_t slash = e.header.find('/', type_start);
     if (slash == npos) return std::nullopt;
-    if (depth < MimeMessage::kMaxDepth && contains_ci(text.substr(type_start, slash - type_start), "multipart")) {
-      return multipart(text, slash, depth);
+    if (depth < MimeMessage::kMaxDepth && contains_ci(e.header.substr(type_start, slash - type_start), "multipart")) {
+      return multipart(text, e, slash, depth);
     }
-    return single(text);
+    return single(e, ct, slash);
   }
 
  private:
-  std::optional<Part> multipart(std::string_view text, size_t slash, int depth) {
+  std::optional<Part> multipart(std::string_view text, const Entity& e, size_t slash, int depth) {
+    std::string_view header = e.header;
     Part node;
     node.type = "multipart";
     node.transfer_encoding = "7bit";
-    size_t eol = line_end(text, slash);
-    size_t semi = text.find(';', slash);
+    size_t eol = line_end(header, slash);
+    size_t semi = header.find(';', slash);
     size_t sub_end = std::min(semi, eol);
-    node.subtype = without(text.substr(slash + 1, sub_end - slash - 1), " ");
+    node.subtype = without(header.substr(slash + 1, sub_end - slash - 1), " ");
 
-    Match b = find_key(text, "boundary", sub_end);
+    Match b = find_key(header, "boundary", sub_end);
     if (!b) return std::nullopt;
-    size_t eq = text.find('=', b.end);
+    size_t eq = header.find('=', b.end);
     if (eq == npos) return std::nullopt;
-    std::string value = without(rest_of_line(text, eq + 1), "\" ");
+    std::string value = without(rest_of_line(header, eq + 1), "\" ");
     value = value.substr(0, value.find(';'));
     if (value.empty() || value.size() > kMaxBoundary) return std::nullopt;
     const std::string delimiter = "--" + value;
 
-    size_t cursor;
     Match first = find_delimiter(text, delimiter, after_line(text, eq + 1));
-    if (first) {
-      cursor = first.end;
-    } else {
-      BlankLine blank = find_blank_line(text, 0);
-      if (blank.pos == npos) return std::nullopt;
-      cursor = blank.pos + blank.len;
+    if (!first) {
+      // No delimiter at all: the body is the only part.
+      if (e.header.size() == text.size()) return std::nullopt;
+      add_child(node, text.substr(static_cast<size_t>(e.body.data() - text.data())), depth);
+      return node;
     }
-    size_t found = first ? 1 : 0;
+    size_t cursor = first.end;
+    size_t found = 1;
     bool closed = false;
     while (parts_ < MimeMessage::kMaxParts) {
       Match next = find_delimiter(text, delimiter, cursor);
       if (!next) break;
-      add_child(node, text.substr(cursor, next.pos - cursor), depth);
+      add_child(node, part_text(text, cursor, next.pos), depth);
       ++found;
       cursor = next.end;
       closed = text.substr(cursor, 2) == "--";
     }
     // After the closing delimiter comes the epilogue, which is dropped; a
     // mail cut off before its closing delimiter keeps its last part.
-    if (found <= 1 || !closed) add_child(node, text.substr(cursor), depth);
+    if (found <= 1 || !closed) add_child(node, part_text(text, cursor, text.size()), depth);
     return node;
   }
 
@@ -306,47 +324,44 @@ class Parser {
   void add_child(Part& node, std::string_view text, int depth) {
     if (parts_ >= MimeMessage::kMaxParts) return;
     ++parts_;
-    if (auto child = entity(text, false, depth + 1)) node.children.push_back(std::move(*child));
+    if (auto child = entity(text, depth + 1)) node.children.push_back(std::move(*child));
   }
 
-  Part single(std::string_view text) {
-    size_t lead = text.find_first_not_of("\r\n");
-    text.remove_prefix(lead == npos ? text.size() : lead);
+  // A single part; `ct` is its Content-Type match (none for text/plain by
+  // default) and `slash` the '/' of its type.
+  Part single(const Entity& e, Match ct, size_t slash) {
+    std::string_view header = e.header;
     Part p;
-    Match ct = find_key(text, "Content-Type:");
-    if (!ct) return p;  // cannot happen: only line ends were skipped
-    size_t slash = text.find('/', ct.end);
-    if (slash == npos) return p;
-    p.type = without(text.substr(ct.end, slash - ct.end), " \r\n\t");
-    size_t eol = line_end(text, slash);
-    size_t semi = text.find(';', slash);
-    size_t sub_end = std::min(semi, eol);
-    p.subtype = without(text.substr(slash + 1, sub_end - slash - 1), " ");
-    if (contains_ci(p.subtype, "html")) has_html_ = true;
+    size_t ct_end = 0;
+    if (ct) {
+      p.type = without(header.substr(ct.end, slash - ct.end), " \r\n\t");
+      size_t eol = line_end(header, slash);
+      size_t semi = header.find(';', slash);
+      size_t sub_end = std::min(semi, eol);
+      p.subtype = without(header.substr(slash + 1, sub_end - slash - 1), " ");
+      if (contains_ci(p.subtype, "html")) has_html_ = true;
 
-    // The header block ends at the first blank line after Content-Type.
-    BlankLine blank = find_blank_line(text, ct.pos);
-    size_t header_end = blank.pos == npos ? text.size() : blank.pos + blank.len / 2;
-    std::string_view header = text.substr(0, header_end);
-
-    // Parameters run on over continuation lines, and past every line holding
-    // a ',' (a list of values), but never beyond the header block.
-    size_t ct_end = after_line(text, slash);
-    if (semi != npos && semi == sub_end) {
-      size_t line_start = semi + 1;
-      size_t lf = semi + 3 < text.size() ? text.find('\n', semi + 3) : npos;
-      while (lf != npos && text.substr(line_start, lf - line_start).find(',') != npos) {
-        line_start = lf + 1;
-        lf = text.find('\n', line_start);
+      // Parameters run on over continuation lines, and past every line
+      // holding a ',' (a list of values), but never beyond the header block.
+      ct_end = after_line(header, slash);
+      if (semi != npos && semi == sub_end) {
+        size_t line_start = semi + 1;
+        size_t lf = semi + 3 < header.size() ? header.find('\n', semi + 3) : npos;
+        while (lf != npos && header.substr(line_start, lf - line_start).find(',') != npos) {
+          line_start = lf + 1;
+          lf = header.find('\n', line_start);
+        }
+        ct_end = lf == npos ? header.size() : lf + 1;
+        if (ct_end > semi) p.parameters = without(header.substr(semi + 1, ct_end - semi - 1), " ");
       }
-      ct_end = std::min(lf == npos ? text.size() : lf + 1, header_end);
-      if (ct_end > semi) p.parameters = without(text.substr(semi + 1, ct_end - semi - 1), " ");
+    } else {
+      p.type = "text";
+      p.subtype = "plain";
     }
-    ct_end = std::min(ct_end, header_end);
 
     // Only the part's own header names its transfer encoding: a forwarded
     // mail in the body has encodings of its own.
-    Match cte = find_key(header, "Content-Transfer-Encoding:");
+    Match cte = find_header_line(header, "Content-Transfer-Encoding:");
     size_t cte_end = 0;
     if (cte) {
       p.transfer_encoding = trim(rest_of_line(header, cte.end));
@@ -357,7 +372,8 @@ class Parser {
 
     // The header without those two headers; their ranges may overlap when
     // the parameters ran on into the next header.
-    size_t cut1 = ct.pos, end1 = ct_end, cut2 = cte ? cte.pos : header.size(), end2 = cte ? cte_end : header.size();
+    size_t cut1 = ct ? ct.pos : header.size(), end1 = ct ? ct_end : header.size();
+    size_t cut2 = cte ? cte.pos : header.size(), end2 = cte ? cte_end : header.size();
     if (cut2 < cut1) {
       std::swap(cut1, cut2);
       std::swap(end1, end2);
@@ -365,26 +381,18 @@ class Parser {
     p.other_headers.append(header.substr(0, cut1));
     if (end1 < cut2) p.other_headers.append(header.substr(end1, cut2 - end1));
     p.other_headers.append(header.substr(std::max(end1, end2)));
-    if (blank.pos != npos) p.body = trim_trailing_line_ends(text.substr(blank.pos + blank.len));
-
-    if (!contains_key(p.other_headers, "Content-ID:") &&
-        (contains_key(p.other_headers, "Content-Disposition: attachment;") ||
-         contains_key(p.other_headers, "Content-Disposition: inline;") || equals_ci(p.type, "message"))) {
-      has_attachment_ = true;
-    }
+    p.body = e.body;
     return p;
   }
 
   bool& has_html_;
-  bool& has_attachment_;
   size_t parts_ = 0;
 };
 
 // ---- attachments and resources ----------------------------------------------
 
 // A parameter value from `pos` on: a quoted string up to its closing quote,
-// else up to the next ';' or the line end. Outlook writes more parameters
-// after the file name on the same line ("; size=700").
+// else up to the next ';' or the line end.
 std::string_view parameter_value(std::string_view text, size_t pos) {
   std::string_view line = rest_of_line(text, pos);
   size_t start = line.find_first_not_of(" \t");
@@ -397,33 +405,42 @@ std::string_view parameter_value(std::string_view text, size_t pos) {
   return line.substr(0, line.find(';'));
 }
 
-// The cleaned value after `key` and the next '=' in `text`, with blanks,
-// quotes and semicolons removed.
-std::string parameter_after(std::string_view text, std::string_view key, size_t from) {
-  Match m = find_key(text, key, from);
-  if (!m) return {};
-  size_t eq = text.find('=', m.end);
-  if (eq == npos) return {};
-  return without(parameter_value(text, eq + 1), " \";");
+// The value of the header field whose name ends at `from`, over its folded
+// continuation lines.
+std::string_view field_value(std::string_view headers, size_t from) {
+  for (size_t lf = headers.find('\n', from); lf != npos; lf = headers.find('\n', lf + 1)) {
+    if (lf + 1 == headers.size() || (headers[lf + 1] != ' ' && headers[lf + 1] != '\t')) {
+      return headers.substr(from, lf - from);
+    }
+  }
+  return headers.substr(from);
 }
 
-std::optional<MimeMessage::Attachment> as_attachment(const Part& child) {
-  std::string name;
-  Match disposition = find_key(child.other_headers, "Content-Disposition: attachment");
-  if (!disposition) disposition = find_key(child.other_headers, "Content-Disposition: inline;");
-  std::string fallback;
-  if (disposition) {
-    name = parameter_after(child.other_headers, "filename", disposition.end);
-  } else if (equals_ci(child.type, "message")) {
-    name = parameter_after(child.parameters, "name", 0);
-    fallback = "AttachEmail.eml";
-  } else {
-    return std::nullopt;
+// A part saved as an attachment: one whose disposition says attachment (a
+// Content-ID beside it, as webmail writes, changes nothing), an inline part
+// with parameters that the HTML does not refer to by Content-ID, or a
+// message part (a forwarded mail, kept whole). Its name is the disposition's
+// file name, else the Content-Type's name.
+std::optional<MimeMessage::Attachment> as_attachment(const Part& part) {
+  const bool message = equals_ci(part.type, "message");
+  Match disposition = find_key(part.other_headers, "Content-Disposition: attachment");
+  if (!disposition && !contains_key(part.other_headers, "Content-ID:")) {
+    disposition = find_key(part.other_headers, "Content-Disposition: inline;");
   }
-  size_t backslash = name.rfind('\\');
-  if (backslash != npos) name.erase(0, backslash + 1);
-  name = sanitise_file_name(decode_encoded_words(name), fallback);
-  return MimeMessage::Attachment{std::move(name), &child};
+  if (!disposition && !message) return std::nullopt;
+  std::optional<std::string> name;
+  if (disposition) name = mime_parameter(field_value(part.other_headers, disposition.end), "filename");
+  if (!name || name->empty()) name = mime_parameter(part.parameters, "name");
+  std::string cleaned = without(name.value_or(""), " \";");
+  return MimeMessage::Attachment{sanitise_file_name(cleaned, message ? "AttachEmail.eml" : ""), &part};
+}
+
+// Every attachment of the tree below `part`, in the order of the mail.
+void collect_attachments(const Part& part, std::vector<MimeMessage::Attachment>& out) {
+  if (!equals_ci(part.type, "multipart")) {
+    if (auto a = as_attachment(part)) out.push_back(std::move(*a));
+  }
+  for (const Part& child : part.children) collect_attachments(child, out);
 }
 
 // The file name a resource is written under, before making it unique.
@@ -514,17 +531,24 @@ void write_new_file(const std::filesystem::path& path, std::string_view data) {
 }  // namespace
 
 void MimeMessage::parse(std::string mail_text) {
+  text_ = std::make_unique<std::string>(std::move(mail_text));
+  parse_text(*text_);
+}
+
+MimeMessage MimeMessage::over(std::string_view mail_text) {
+  MimeMessage m;
+  m.parse_text(mail_text);
+  return m;
+}
+
+void MimeMessage::parse_text(std::string_view text) {
   root_.reset();
   attachments_.clear();
   has_html_ = false;
-  has_attachment_ = false;
-  text_ = std::make_unique<std::string>(std::move(mail_text));
-  Parser parser(has_html_, has_attachment_);
-  if (auto root = parser.entity(*text_, true, 0)) root_ = std::make_unique<Part>(std::move(*root));
-  if (!root_) return;
-  for (const Part& child : root_->children) {
-    if (auto a = as_attachment(child)) attachments_.push_back(std::move(*a));
-  }
+  Parser parser(has_html_);
+  if (auto root = parser.entity(text, 0)) root_ = std::make_unique<Part>(std::move(*root));
+  if (root_) collect_attachments(*root_, attachments_);
+  has_attachment_ = !attachments_.empty();
 }
 
 std::string MimeMessage::text_body() const {

@@ -2,8 +2,9 @@
 // A received mail read as a tree of MIME parts, and the questions the rest of
 // the system asks of it: plain-text body, HTML body (with embedded pictures
 // written out beside it), attachments. Reading is tolerant: header names are
-// found anywhere in a part, malformed parts are dropped or left empty, and a
-// mail that cannot be read at all gives empty answers. Nothing is reported.
+// found anywhere in a part's header block, a part without Content-Type is
+// text/plain, malformed parts are dropped or left empty, and a mail that
+// cannot be read at all gives empty answers. Nothing is reported.
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -47,6 +48,10 @@ class MimeMessage {
   // Builds a new tree from the raw mail, discarding any earlier one.
   void parse(std::string mail_text);
 
+  // Reads `mail_text` in place, without a copy of it: the caller keeps the
+  // text alive and unchanged for as long as the message lives.
+  [[nodiscard]] static MimeMessage over(std::string_view mail_text);
+
   // The root part, or nullptr when the mail could not be read.
   [[nodiscard]] const Part* root() const { return root_.get(); }
 
@@ -67,8 +72,10 @@ class MimeMessage {
   [[nodiscard]] bool has_attachment() const { return has_attachment_; }
   [[nodiscard]] bool has_html() const { return has_html_; }
 
-  // Attachments among the root's children (0 when the has-attachment flag is
-  // not set).
+  // Attachments anywhere in the tree, in the order of the mail: parts whose
+  // disposition says attachment, inline parts with parameters and without
+  // a Content-ID, and message parts (kept whole). The has-attachment flag is
+  // set exactly when there is one.
   [[nodiscard]] int attachment_count() const;
   // File name of attachment `index`; empty for an index out of range.
   [[nodiscard]] std::string attachment_name(int index) const;
@@ -76,7 +83,11 @@ class MimeMessage {
   [[nodiscard]] std::optional<std::string> attachment_data(int index) const;
 
  private:
-  std::unique_ptr<std::string> text_;  // on the heap so bodies stay valid when the message moves
+  void parse_text(std::string_view text);
+
+  // The owned mail text (null when reading a caller's text in place), on the
+  // heap so bodies stay valid when the message moves.
+  std::unique_ptr<std::string> text_;
   std::unique_ptr<Part> root_;
   std::vector<Attachment> attachments_;
   bool has_html_ = false;

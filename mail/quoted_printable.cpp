@@ -31,14 +31,10 @@ std::string decode(std::string_view in, bool underscore_is_space) {
     } else if (!two_follow || in[i + 1] == '\r' || in[i + 2] == '\n') {
       soft_len = 3;
     }
+    // POP3 has already removed the dot stuffing: a ".." after the break is
+    // what the sender wrote.
     if (soft_len != 0) {
-      // A line that began with a stuffed dot keeps a single one.
-      if (i + soft_len + 1 < n && in[i + soft_len] == '.' && in[i + soft_len + 1] == '.') {
-        out.push_back('.');
-        i += soft_len + 2;
-      } else {
-        i += soft_len;
-      }
+      i += soft_len;
       continue;
     }
     int high = hex_value(in[i + 1]);

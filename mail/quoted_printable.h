@@ -7,8 +7,8 @@
 namespace pw {
 
 // "=XY" gives the byte 0xXY (as far as X and Y are hex digits), "=" at a line
-// end is a soft line break (a stuffed ".." after it reads as one '.'), every
-// other byte is copied. An '=' followed by no hex digit at all is kept as it
+// end is a soft line break, every other byte is copied. Dots are taken as
+// they stand: the text is already unstuffed. An '=' followed by no hex digit at all is kept as it
 // is. The result may hold any byte, NUL included.
 [[nodiscard]] std::string quoted_printable_decode(std::string_view text);
 

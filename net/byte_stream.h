@@ -27,6 +27,24 @@ class ByteStream {
   // time-out. Returns the count received, 0 when the peer closed the
   // connection, kError or kTimeout. The buffer is not terminated.
   [[nodiscard]] virtual int receive(char* buffer, size_t capacity) = 0;
+
+  // TLS over the open connection (implicit TLS right after connect, or after
+  // STLS / STARTTLS was accepted).
+  enum class TlsResult {
+    Ok,
+    Unsupported,  // this stream cannot do TLS
+    Failed,       // the handshake failed or timed out
+    Untrusted,    // the certificate chain does not verify
+    WrongHost,    // the certificate does not name the host
+  };
+  [[nodiscard]] virtual bool supports_tls() const { return false; }
+  // Runs the client handshake (TLS 1.2 at least), within the stream's bounded
+  // wait. With `verify`, the certificate must chain to the system's trust
+  // store (OpenSSL's default verify paths) and name `host`. After anything
+  // but Ok the connection is closed: nothing more goes over it.
+  [[nodiscard]] virtual TlsResult start_tls(const std::string& /*host*/, bool /*verify*/) {
+    return TlsResult::Unsupported;
+  }
 };
 
 }  // namespace pw

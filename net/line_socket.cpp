@@ -9,25 +9,44 @@
 
 #include <string>
 
+#include "net/poll_wait.h"
+#include "net/tls_channel.h"
+
 namespace pw {
 
-LineSocket::~LineSocket() { close(); }
-
-void LineSocket::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
-int LineSocket::wait(short events, std::chrono::steady_clock::time_point deadline) const {
+int poll_until(int fd, short events, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() < 0) left = std::chrono::milliseconds(0);
-    pollfd p{fd_, events, 0};
+    pollfd p{fd, events, 0};
     int r = ::poll(&p, 1, static_cast<int>(left.count()));
     if (r > 0) return 1;
     if (r == 0) return 0;
     if (errno != EINTR) return -1;
   }
+}
+
+LineSocket::LineSocket(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+
+LineSocket::~LineSocket() { close(); }
+
+void LineSocket::close() {
+  if (tls_) tls_->shut_down();
+  tls_.reset();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+int LineSocket::wait(short events, std::chrono::steady_clock::time_point deadline) const {
+  return poll_until(fd_, events, deadline);
+}
+
+LineSocket::TlsResult LineSocket::start_tls(const std::string& host, bool verify) {
+  if (fd_ < 0) return TlsResult::Failed;
+  if (tls_) return TlsResult::Ok;
+  TlsResult r = TlsChannel::open(fd_, host, verify, std::chrono::steady_clock::now() + timeout_, tls_);
+  if (r != TlsResult::Ok) close();
+  return r;
 }
 
 bool LineSocket::connect_one(const addrinfo* ai) {
@@ -69,6 +88,7 @@ bool LineSocket::connect(const std::string& host, int port) {
 
 int LineSocket::send(std::string_view data) {
   if (fd_ < 0) return kError;
+  if (tls_) return tls_->send(data, timeout_);
   size_t sent = 0;
   while (sent < data.size()) {
     int w = wait(POLLOUT, std::chrono::steady_clock::now() + timeout_);
@@ -86,6 +106,7 @@ int LineSocket::send(std::string_view data) {
 
 int LineSocket::receive(char* buffer, size_t capacity) {
   if (fd_ < 0) return kError;
+  if (tls_) return tls_->receive(buffer, capacity, timeout_);
   auto deadline = std::chrono::steady_clock::now() + timeout_;
   for (;;) {
     int w = wait(POLLIN, deadline);

@@ -1,7 +1,8 @@
 #pragma once
 // The TCP transport: a blocking stream connection with a bounded wait before
-// every connect, send and receive.
+// every connect, send and receive, and TLS on it when asked.
 #include <chrono>
+#include <memory>
 
 struct addrinfo;
 
@@ -9,11 +10,13 @@ struct addrinfo;
 
 namespace pw {
 
+class TlsChannel;
+
 class LineSocket final : public ByteStream {
  public:
   static constexpr std::chrono::milliseconds kDefaultTimeout{20000};
 
-  explicit LineSocket(std::chrono::milliseconds timeout = kDefaultTimeout) : timeout_(timeout) {}
+  explicit LineSocket(std::chrono::milliseconds timeout = kDefaultTimeout);
   ~LineSocket() override;
   LineSocket(const LineSocket&) = delete;
   LineSocket& operator=(const LineSocket&) = delete;
@@ -23,6 +26,9 @@ class LineSocket final : public ByteStream {
   [[nodiscard]] bool connect(const std::string& host, int port) override;
   int send(std::string_view data) override;
   [[nodiscard]] int receive(char* buffer, size_t capacity) override;
+  [[nodiscard]] bool supports_tls() const override { return true; }
+  // The whole handshake is bounded by the time-out.
+  [[nodiscard]] TlsResult start_tls(const std::string& host, bool verify) override;
 
   void close();
   [[nodiscard]] bool is_open() const { return fd_ >= 0; }
@@ -34,6 +40,7 @@ class LineSocket final : public ByteStream {
 
   std::chrono::milliseconds timeout_;
   int fd_ = -1;
+  std::unique_ptr<TlsChannel> tls_;  // set while the connection is encrypted
 };
 
 }  // namespace pw

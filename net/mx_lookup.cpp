@@ -5,7 +5,9 @@
 #include <netinet/in.h>
 #include <resolv.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace pw {
 
@@ -17,6 +19,7 @@ MxLookup parse_mx_answer(const unsigned char* answer, size_t length) {
     return result;
   }
   int count = ns_msg_count(message, ns_s_an);
+  std::vector<std::pair<unsigned, std::string>> ranked;
   for (int i = 0; i < count; ++i) {
     ns_rr record;
     if (ns_parserr(&message, ns_s_an, i, &record) != 0) {
@@ -28,10 +31,11 @@ MxLookup parse_mx_answer(const unsigned char* answer, size_t length) {
     if (ns_rr_rdlen(record) < 3) continue;
     char name[NS_MAXDNAME];
     if (dn_expand(ns_msg_base(message), ns_msg_end(message), ns_rr_rdata(record) + 2, name, sizeof name) < 0) continue;
-    std::string exchanger(name);
-    if (exchanger.size() > MxLookup::kMaxNameLength) exchanger.resize(MxLookup::kMaxNameLength);
-    result.exchangers.push_back(std::move(exchanger));
+    if (name[0] == '\0') continue;  // null MX
+    ranked.emplace_back(ns_get16(ns_rr_rdata(record)), name);
   }
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& [preference, name] : ranked) result.exchangers.push_back(std::move(name));
   return result;
 }
 

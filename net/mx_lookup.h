@@ -1,6 +1,6 @@
 #pragma once
-// The mail exchangers of a domain from a DNS MX query, in the order the
-// resolver returned them (the preference values are not used for sorting).
+// The mail exchangers of a domain from a DNS MX query, most preferred first
+// (equal preferences in the resolver's order).
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -9,10 +9,8 @@
 namespace pw {
 
 struct MxLookup {
-  static constexpr size_t kMaxNameLength = 63;
-
-  // Exchanger host names, each cut to kMaxNameLength bytes; empty when
-  // nothing was found.
+  // Exchanger host names, whole; empty when nothing was found. A null MX
+  // (RFC 7505: the root name, "no mail here") gives no name.
   std::vector<std::string> exchangers;
   // Why the query failed: the resolver's h_errno (1 no such domain, 2 no
   // server answered, 4 no MX record), kMalformed for an answer that does not
@@ -20,13 +18,15 @@ struct MxLookup {
   int resolver_error = 0;
 
   static constexpr int kMalformed = -1;
+  // h_errno NO_DATA: the name exists and has no MX record.
+  static constexpr int kNoMx = 4;
 };
 
 // Asks the system resolver (standard options) for the MX records of `domain`.
 [[nodiscard]] MxLookup lookup_mx(std::string_view domain);
 
-// The MX records of a DNS answer message, in answer order; other records
-// (CNAME and the like) are skipped.
+// The MX records of a DNS answer message, by preference (stable); other
+// records (CNAME and the like) are skipped.
 [[nodiscard]] MxLookup parse_mx_answer(const unsigned char* answer, size_t length);
 
 }  // namespace pw

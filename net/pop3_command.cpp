@@ -35,6 +35,8 @@ Pop3Command Pop3Command::uidl() { return make("UIDL", "UIDL"); }
 Pop3Command Pop3Command::retr(int n) { return numbered("RETR", n); }
 Pop3Command Pop3Command::dele(int n) { return numbered("DELE", n); }
 Pop3Command Pop3Command::quit() { return make("QUIT", "QUIT"); }
+Pop3Command Pop3Command::capa() { return make("CAPA", "CAPA"); }
+Pop3Command Pop3Command::stls() { return make("STLS", "STLS"); }
 
 Pop3Command Pop3Command::top(int n, int lines) {
   std::string line = "TOP " + std::to_string(n) + " " + std::to_string(lines);

@@ -1,7 +1,7 @@
 #pragma once
-// The POP3 commands the client sends (RFC 1939), each built here with its
-// wire text and the text that goes to the protocol trace, where a password is
-// masked.
+// The POP3 commands the client sends (RFC 1939, CAPA of RFC 2449, STLS of
+// RFC 2595), each built here with its wire text and the text that goes to the
+// protocol trace, where a password is masked.
 #include <string>
 #include <string_view>
 
@@ -20,6 +20,8 @@ struct Pop3Command {
   [[nodiscard]] static Pop3Command retr(int n);
   [[nodiscard]] static Pop3Command dele(int n);
   [[nodiscard]] static Pop3Command quit();
+  [[nodiscard]] static Pop3Command capa();
+  [[nodiscard]] static Pop3Command stls();
 };
 
 }  // namespace pw

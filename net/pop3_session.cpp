@@ -6,6 +6,7 @@
 #include "base/code_page.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
+#include "net/tls_policy.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
 constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
@@ -73,6 +75,7 @@ Pop3Session::~Pop3Session() = default;
 void Pop3Session::set_limits(const Limits& limits) {
   limits_ = limits;
   reader_.set_max_line(limits.max_line);
+  reader_.set_reply_base(limits.reply_base);
 }
 
 void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
@@ -90,6 +93,19 @@ void Pop3Session::break_off(std::string text) {
   in_transfer_ = false;
 }
 
+void Pop3Session::lost(ReplyReader::Status status) {
+  switch (status) {
+    case ReplyReader::Status::TooLong:
+      break_off(own_text(kLineTooLong));
+      break;
+    case ReplyReader::Status::TooSlow:
+      break_off(res::text(kTooSlow) + host_);
+      break;
+    default:
+      break_off(res::text(kInterrupted));
+  }
+}
+
 bool Pop3Session::send_command(const Pop3Command& c) {
   if (broken_) return false;
   // A command in the middle of a transfer would read mail lines as its reply:
@@ -105,19 +121,14 @@ bool Pop3Session::send_command(const Pop3Command& c) {
     break_off(res::text(kInterrupted));
     return false;
   }
+  reader_.start_reply();
   return true;
 }
 
 Pop3Session::Reply Pop3Session::read_status() {
-  switch (reader_.read_line(status_)) {
-    case ReplyReader::Status::Line:
-      break;
-    case ReplyReader::Status::TooLong:
-      break_off(own_text(kLineTooLong));
-      return Reply::Failed;
-    default:
-      break_off(res::text(kInterrupted));
-      return Reply::Failed;
+  if (ReplyReader::Status s = reader_.read_line(status_); s != ReplyReader::Status::Line) {
+    lost(s);
+    return Reply::Failed;
   }
   trace("S: ", without_line_end(status_));
   if (starts_with_ci(status_, "-ERR")) {
@@ -140,12 +151,60 @@ int Pop3Session::connect(std::string_view server) {
   reader_.clear();
   broken_ = false;
   in_transfer_ = false;
+  capa_asked_ = false;
+  capabilities_.clear();
+  mail_too_large_ = false;
+  host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
     break_off(res::text(kCannotConnect));
     return kFailure;
   }
-  return read_status() == Reply::Accepted ? kSuccess : kFailure;
+  reader_.start_reply();  // the greeting; a handshake counts towards it
+  const bool implicit = implicit_tls_port(address.port);
+  if (implicit && !secure(address.host)) return kFailure;
+  if (read_status() != Reply::Accepted) return kFailure;
+  if (!implicit && (tls_.required || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
+  return kSuccess;
+}
+
+bool Pop3Session::secure(const std::string& host) {
+  ByteStream::TlsResult r = stream_.start_tls(host, tls_.verify);
+  if (r == ByteStream::TlsResult::Ok) {
+    trace("-- TLS with ", host);
+    return true;
+  }
+  break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host) : tls_failure_text(r, host));
+  return false;
+}
+
+bool Pop3Session::upgrade(const std::string& host) {
+  if (capa() != kSuccess) return false;
+  if (!has_capability("STLS") || !stream_.supports_tls()) {
+    if (!tls_.required) return true;
+    break_off(tls_missing_text(host));
+    return false;
+  }
+  switch (command(Pop3Command::stls())) {
+    case Reply::Failed:
+      return false;
+    case Reply::Refused:
+      // Offered, then refused: no plaintext log-in after that.
+      break_off(tls_failure_text(ByteStream::TlsResult::Failed, host));
+      return false;
+    case Reply::Accepted:
+      break;
+  }
+  // Bytes that came with the answer were sent before the handshake and could
+  // be anyone's (RFC 2595 4): never read them as the server's.
+  if (!reader_.buffered().empty()) {
+    break_off(tls_failure_text(ByteStream::TlsResult::Failed, host));
+    return false;
+  }
+  if (!secure(host)) return false;
+  capa_asked_ = false;  // the list from before the upgrade is void
+  capabilities_.clear();
+  return true;
 }
 
 int Pop3Session::user(std::string_view name) {
@@ -193,30 +252,36 @@ int Pop3Session::list_one(int n) {
   return kSuccess;
 }
 
-int Pop3Session::uidl_all() {
-  if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
-  uids_.clear();
-  numbers_.clear();
+bool Pop3Session::read_listing(std::vector<std::string>& lines) {
+  lines.clear();
   size_t total = 0;
   std::string line;
   for (;;) {
     ReplyReader::Status s = reader_.read_line(line);
     if (s != ReplyReader::Status::Line) {
-      uids_.clear();
-      numbers_.clear();
-      break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
-      return kFailure;
+      lines.clear();
+      lost(s);
+      return false;
     }
-    if (is_end_line(line)) break;
+    if (is_end_line(line)) return true;
     total += line.size();
     if (total > limits_.max_listing) {
-      uids_.clear();
-      numbers_.clear();
+      lines.clear();
       break_off(own_text(kListingTooLarge));
-      return kFailure;
+      return false;
     }
+    lines.emplace_back(without_line_end(line));
+  }
+}
+
+int Pop3Session::uidl_all() {
+  if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
+  uids_.clear();
+  numbers_.clear();
+  std::vector<std::string> lines;
+  if (!read_listing(lines)) return kFailure;
+  for (std::string_view entry : lines) {
     // "n uid": the identifier is everything after the first blank.
-    std::string_view entry = without_line_end(line);
     size_t blank = entry.find(' ');
     if (blank == std::string_view::npos) continue;
     size_t pos = 0;
@@ -229,7 +294,34 @@ int Pop3Session::uidl_all() {
   return kSuccess;
 }
 
+int Pop3Session::capa() {
+  if (capa_asked_) return broken_ ? kFailure : kSuccess;
+  capa_asked_ = true;
+  capabilities_.clear();
+  switch (command(Pop3Command::capa())) {
+    case Reply::Refused:
+      error_.clear();  // no CAPA: not a failure, just nothing known
+      return kSuccess;
+    case Reply::Failed:
+      return kFailure;
+    case Reply::Accepted:
+      break;
+  }
+  if (!read_listing(capabilities_)) return kFailure;
+  for (const std::string& c : capabilities_) trace("S: ", c);
+  return kSuccess;
+}
+
+bool Pop3Session::has_capability(std::string_view keyword) const {
+  for (std::string_view c : capabilities_) {
+    std::string_view first = c.substr(0, c.find(' '));
+    if (first.size() == keyword.size() && starts_with_ci(first, keyword)) return true;
+  }
+  return false;
+}
+
 int Pop3Session::start_transfer(const Pop3Command& c) {
+  mail_too_large_ = false;
   if (command(c) != Reply::Accepted) return kFailure;
   data_.clear();
   data_length_ = 0;
@@ -249,7 +341,7 @@ int Pop3Session::receive_more() {
   }
   int r = reader_.fill(chunk_size_);
   if (r <= 0) {
-    break_off(res::text(kInterrupted));
+    lost(receive_status(r));
     return kFailure;
   }
   return absorb();
@@ -290,6 +382,7 @@ int Pop3Session::absorb() {
     data_.clear();
     data_.shrink_to_fit();
     data_length_ = 0;
+    mail_too_large_ = true;
     break_off(own_text(kMailTooLarge));
     return kFailure;
   }

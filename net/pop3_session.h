@@ -8,6 +8,12 @@
 //
 // A session lives for one use: log in, a few commands, quit.
 //
+// Security: port 995 speaks TLS from the first byte. On any other port the
+// session reads CAPA and upgrades with STLS (RFC 2595) when the server offers
+// it, over a stream that can do TLS; with TLS required, a server without STLS
+// is refused before anything else is sent. A failed handshake or
+// verification ends the session: it never goes on in plaintext after trying.
+//
 //   Pop3Session pop;                      // its own LineSocket, 20 s waits
 //   pop.set_login_prompt(ask_user);       // optional password correction
 //   if (!pop.log_in("pop.example.com", name, password)) report(pop.error_text());
@@ -25,6 +31,7 @@
 // and keeps the reason of the first failure, until connect starts afresh.
 // Deletions are therefore never confirmed by a QUIT the server might
 // misread.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +44,7 @@
 #include "net/pop3_command.h"
 #include "net/protocol_trace.h"
 #include "net/reply_reader.h"
+#include "net/tls_policy.h"
 
 namespace pw {
 
@@ -55,6 +63,9 @@ class Pop3Session {
     size_t max_line = size_t{1} << 20;     // one status or listing line
     size_t max_mail = size_t{64} << 20;    // the text of one TOP or RETR
     size_t max_listing = size_t{64} << 20; // the bytes of one UIDL listing
+    // The whole of one reply, a mail included, must be in within this plus
+    // a second per 16 KiB received.
+    std::chrono::milliseconds reply_base = ReplyReader::kReplyBase;
   };
 
   // Talks over a LineSocket of its own with the program's 20-second wait.
@@ -69,6 +80,8 @@ class Pop3Session {
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_limits(const Limits& limits);
+  [[nodiscard]] const Limits& limits() const { return limits_; }
+  void set_tls(const TlsPolicy& policy) { tls_ = policy; }
   // The most bytes one receive asks for during a transfer (at least 1).
   void set_chunk_size(std::uint32_t bytes) { chunk_size_ = bytes ? bytes : 1; }
 
@@ -94,6 +107,16 @@ class Pop3Session {
   [[nodiscard]] int receive_more();
   [[nodiscard]] int dele(int n);
   [[nodiscard]] int quit();
+  // CAPA (RFC 2449), sent at most once per connection (and once more after
+  // an upgrade to TLS, which voids the list): the capability lines, such as
+  // "TOP", "PIPELINING", "SASL PLAIN LOGIN". A server that refuses CAPA has
+  // an empty list and the session goes on as before. kFailure only when the
+  // connection is lost.
+  [[nodiscard]] int capa();
+  // The list of the last capa(); empty before it.
+  [[nodiscard]] const std::vector<std::string>& capabilities() const { return capabilities_; }
+  // Whether the list holds a line whose first word is `keyword` (any case).
+  [[nodiscard]] bool has_capability(std::string_view keyword) const;
 
   // Entries of the last UIDL listing.
   [[nodiscard]] int message_count() const { return static_cast<int>(uids_.size()); }
@@ -115,6 +138,9 @@ class Pop3Session {
   [[nodiscard]] std::uint32_t data_length() const { return data_length_; }
 
   [[nodiscard]] const std::string& error_text() const { return error_; }
+  // True when the last TOP or RETR failed because the mail ran past
+  // max_mail (the session is broken: the rest of the mail is on the wire).
+  [[nodiscard]] bool mail_too_large() const { return mail_too_large_; }
   // The user name and password last sent (corrections included); both empty
   // after the user gave up a correction.
   [[nodiscard]] const std::string& user_name() const { return user_; }
@@ -126,6 +152,14 @@ class Pop3Session {
   bool send_command(const Pop3Command& command);
   Reply read_status();
   Reply command(const Pop3Command& c);
+  // Reads the lines of a multi-line reply up to its "." line, each without
+  // its line end, bounded by max_listing; false (session broken) when cut
+  // short.
+  bool read_listing(std::vector<std::string>& lines);
+  // TLS on the connection to `host`; false (session broken) on failure.
+  bool secure(const std::string& host);
+  // CAPA and STLS when offered (or required) on a plaintext connection.
+  bool upgrade(const std::string& host);
   int start_transfer(const Pop3Command& c);
   int absorb();
   // Asks the prompt for a corrected login after a refused password and sends
@@ -133,12 +167,15 @@ class Pop3Session {
   bool correct_login();
   void fail(std::string text);
   void break_off(std::string text);
+  // break_off with the reason for a reply that could not be read.
+  void lost(ReplyReader::Status status);
   void trace(std::string_view prefix, std::string_view text) const;
 
   std::unique_ptr<ByteStream> own_stream_;
   ByteStream& stream_;
   ReplyReader reader_;
   Limits limits_;
+  TlsPolicy tls_;
   LoginPrompt prompt_;
   ProtocolTrace trace_;
 
@@ -146,13 +183,18 @@ class Pop3Session {
   std::string password_;
   std::string error_;
   std::string status_;  // the last status line, line end included
+  std::string host_;    // the server connected to, for error texts
   bool broken_ = false;
+  bool mail_too_large_ = false;
 
   std::string data_;
   std::uint32_t data_length_ = 0;
   std::uint32_t chunk_size_ = kDefaultChunkSize;
   bool in_transfer_ = false;
   bool at_line_start_ = true;
+
+  std::vector<std::string> capabilities_;
+  bool capa_asked_ = false;
 
   std::vector<std::string> uids_;
   std::vector<int> numbers_;

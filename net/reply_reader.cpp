@@ -7,10 +7,19 @@ namespace pw {
 ReplyReader::Status receive_status(int r) {
   if (r == 0) return ReplyReader::Status::Closed;
   if (r == ByteStream::kTimeout) return ReplyReader::Status::Timeout;
+  if (r == ReplyReader::kTooSlow) return ReplyReader::Status::TooSlow;
   return ReplyReader::Status::Error;
 }
 
+void ReplyReader::start_reply(std::chrono::milliseconds base) {
+  reply_start_ = Clock::now();
+  reply_base_ = base;
+  reply_bytes_ = 0;
+}
+
 int ReplyReader::fill(size_t capacity) {
+  const auto allowed = reply_base_ + std::chrono::seconds(reply_bytes_ / kBytesPerSecond);
+  if (Clock::now() - reply_start_ > allowed) return kTooSlow;
   // Move the unconsumed rest to the front, so the buffer holds at most one
   // partial line plus one receive.
   if (begin_ > 0) {
@@ -20,7 +29,10 @@ int ReplyReader::fill(size_t capacity) {
   }
   if (buf_.size() < end_ + capacity) buf_.resize(end_ + capacity);
   int r = stream_.receive(buf_.data() + end_, capacity);
-  if (r > 0) end_ += static_cast<size_t>(r);
+  if (r > 0) {
+    end_ += static_cast<size_t>(r);
+    reply_bytes_ += static_cast<size_t>(r);
+  }
   return r;
 }
 

@@ -26,6 +26,16 @@ SmtpCommand SmtpCommand::auth_user(std::string_view name) { return make("", base
 SmtpCommand SmtpCommand::auth_password(std::string_view password) {
   return make("", base64_encode(password), {}, "********");
 }
+SmtpCommand SmtpCommand::auth_plain(std::string_view name, std::string_view password) {
+  std::string response(1, '\0');
+  response.append(name).append(1, '\0').append(password);
+  SmtpCommand c = make("AUTH PLAIN ", base64_encode(response), {}, "********");
+  // A NUL would move the boundary between name and password.
+  const std::string_view nul("\0", 1);
+  if (name.find(nul) != std::string_view::npos || password.find(nul) != std::string_view::npos) c.valid = false;
+  return c;
+}
+SmtpCommand SmtpCommand::starttls() { return make("STARTTLS"); }
 SmtpCommand SmtpCommand::mail_from(std::string_view address) { return make("MAIL FROM:<", address, ">"); }
 SmtpCommand SmtpCommand::rcpt_to(std::string_view address) { return make("RCPT TO:<", address, ">"); }
 SmtpCommand SmtpCommand::data() { return make("DATA"); }

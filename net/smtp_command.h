@@ -1,7 +1,7 @@
 #pragma once
-// The SMTP commands the client sends (RFC 5321, AUTH LOGIN of RFC 4954),
-// each built here with its wire text and the text for the protocol trace, in
-// which a password is masked.
+// The SMTP commands the client sends (RFC 5321, AUTH of RFC 4954, STARTTLS
+// of RFC 3207), each built here with its wire text and the text for the
+// protocol trace, in which a password is masked.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -22,6 +22,9 @@ struct SmtpCommand {
   // The user name and the password in standard padded Base64.
   [[nodiscard]] static SmtpCommand auth_user(std::string_view name);
   [[nodiscard]] static SmtpCommand auth_password(std::string_view password);
+  // AUTH PLAIN with the initial response "\0name\0password" (RFC 4616).
+  [[nodiscard]] static SmtpCommand auth_plain(std::string_view name, std::string_view password);
+  [[nodiscard]] static SmtpCommand starttls();
   [[nodiscard]] static SmtpCommand mail_from(std::string_view address);
   [[nodiscard]] static SmtpCommand rcpt_to(std::string_view address);
   [[nodiscard]] static SmtpCommand data();

@@ -14,21 +14,20 @@ constexpr int kTextSendFailedTryDirect = 61437;
 constexpr size_t kMaxLocalHost = 79;
 constexpr int kDirectPort = 25;
 
-void configure(SmtpSession& session, const SmtpDeliveryOptions& options) {
+void configure(SmtpSession& session, const SmtpDeliveryOptions& options, const TlsPolicy& tls) {
   session.set_login_prompt(options.login_prompt);
   session.set_trace(options.trace);
+  session.set_tls(tls);
 }
 
-// Opens the transaction: log-in (with `login`) or HELO, then MAIL FROM.
+TlsPolicy account_tls(const SmtpAccount& account) { return {.required = account.require_tls, .verify = true}; }
+
+// Opens the transaction: EHLO (and STARTTLS), the log-in with `login`, then
+// MAIL FROM.
 bool open_transaction(SmtpSession& session, const SmtpDeliveryOptions& options, std::string_view from,
                       const SmtpAccount* login) {
-  if (login) {
-    if (!session.ehlo_and_auth(options.local_host) || !session.auth_user(login->login) ||
-        !session.auth_password(login->password))
-      return false;
-  } else if (!session.helo(options.local_host)) {
-    return false;
-  }
+  if (!session.hello(options.local_host)) return false;
+  if (login && !session.log_in(login->login, login->password)) return false;
   return session.mail_from(from) == 1;
 }
 
@@ -59,9 +58,9 @@ std::string SmtpDeliveryOptions::local_host_name() {
 }
 
 bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
-              std::string_view recipient, std::string_view message, SmtpAccount* login) {
+              std::string_view recipient, std::string_view message, const TlsPolicy& tls, SmtpAccount* login) {
   SmtpSession session(options.timeout);
-  configure(session, options);
+  configure(session, options, tls);
   // QUIT goes out after any greeting, a refusing one too; after a failed
   // connect or a lost reply the session sends nothing more.
   bool ok = session.connect(server) && open_transaction(session, options, from, login) &&
@@ -74,7 +73,7 @@ bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::
 bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std::string_view recipient_list,
                   std::string_view message) {
   SmtpSession session(options.timeout);
-  configure(session, options);
+  configure(session, options, account_tls(account));
   SmtpAccount* login = account.auth ? &account : nullptr;
   bool ok = session.connect(account.server) && open_transaction(session, options, account.address, login);
   if (ok) {
@@ -91,7 +90,8 @@ bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std:
 bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
                                       std::string_view recipient, std::string_view message) {
   if (account.server.empty()) return false;
-  if (send_one(options, account.server, account.address, recipient, message, account.auth ? &account : nullptr))
+  if (send_one(options, account.server, account.address, recipient, message, account_tls(account),
+               account.auth ? &account : nullptr))
     return true;
   if (options.notice) options.notice(res::text(kTextErrorTitle), res::text(kTextSendFailedTryDirect));
   return false;
@@ -103,10 +103,13 @@ bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& acco
   // end up in the query.
   std::optional<std::string> domain = mail_domain(sender_address(recipient));
   if (!domain || domain->empty()) return false;
-  for (const std::string& exchanger : lookup_mx(*domain).exchangers) {
+  MxLookup mx = lookup_mx(*domain);
+  if (mx.exchangers.empty() && mx.resolver_error == MxLookup::kNoMx) mx.exchangers.push_back(*domain);
+  const TlsPolicy opportunistic{.required = false, .verify = false};
+  for (const std::string& exchanger : mx.exchangers) {
     // Bracketed, so that nothing in an exchanger name can pick another port.
     std::string server = "[" + exchanger + "]:" + std::to_string(kDirectPort);
-    if (send_one(options, server, account.address, recipient, message)) return true;
+    if (send_one(options, server, account.address, recipient, message, opportunistic)) return true;
   }
   return false;
 }

@@ -24,6 +24,7 @@ struct SmtpAccount {
   bool auth = false;     // log in with AUTH LOGIN
   std::string login;     // SMTP user name
   std::string password;  // SMTP password
+  bool require_tls = false;  // refuse a server that offers no TLS
 };
 
 struct SmtpDeliveryOptions {
@@ -41,12 +42,13 @@ struct SmtpDeliveryOptions {
 };
 
 // Sends `message` (a complete mail with CR LF line ends) from `from` to
-// `recipient` through `server`. With `login`, logs in with AUTH LOGIN first
-// (its login and password) and leaves a corrected user name or password in
-// it. Ends with QUIT unless the connection failed or a reply was lost. True
-// when the server took the mail.
+// `recipient` through `server`, securing the connection as `tls` says. With
+// `login`, logs in first (its login and password) and leaves a corrected
+// user name or password in it. Ends with QUIT unless the connection failed or
+// a reply was lost. True when the server took the mail.
 [[nodiscard]] bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
-                            std::string_view recipient, std::string_view message, SmtpAccount* login = nullptr);
+                            std::string_view recipient, std::string_view message, const TlsPolicy& tls = {},
+                            SmtpAccount* login = nullptr);
 
 // One transaction through the account's server to every entry of a stored
 // recipient list ("a;b;": each entry ends with ';', text after the last ';' is
@@ -61,9 +63,11 @@ struct SmtpDeliveryOptions {
 [[nodiscard]] bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
                                                     std::string_view recipient, std::string_view message);
 
-// Sends to the exchangers of the recipient's domain (port 25) in the
-// resolver's order until one takes the mail, from the account's address and
-// without logging in.
+// Sends to the exchangers of the recipient's domain (port 25) in order of
+// preference until one takes the mail, from the account's address and
+// without logging in; a domain without MX records is its own exchanger
+// (RFC 5321 5.1). STARTTLS is used when offered, without proof of the
+// exchanger's name.
 [[nodiscard]] bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account,
                                    std::string_view recipient, std::string_view message);
 

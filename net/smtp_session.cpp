@@ -1,6 +1,9 @@
 #include "net/smtp_session.h"
 
+#include <cctype>
+
 #include "base/code_page.h"
+#include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
@@ -11,12 +14,21 @@ namespace {
 
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
 
 // Reasons of our own for the bounds and for input the protocol cannot carry.
 constexpr const char* kReplyTooLong = "服务器的回应超过长度上限";
 constexpr const char* kBadArgument = "地址或登录数据过长或含有非法字符";
 
 std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+
+bool starts_with_word_ci(std::string_view line, std::string_view word) {
+  if (line.size() < word.size() || (line.size() > word.size() && line[word.size()] != ' ')) return false;
+  for (size_t i = 0; i < word.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(line[i])) != std::tolower(static_cast<unsigned char>(word[i])))
+      return false;
+  return true;
+}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -58,15 +70,22 @@ void SmtpSession::break_off(std::string text) {
   broken_ = true;
 }
 
-bool SmtpSession::read_reply(Reply& reply) {
+bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
   reply = {};
+  const auto start = std::chrono::steady_clock::now();
   std::string line;
   for (;;) {
-    switch (reader_.read_line(line)) {
+    ReplyReader::Status status = reader_.read_line(line);
+    // A long wait is the stream's wait again and again.
+    if (status == ReplyReader::Status::Timeout && std::chrono::steady_clock::now() - start < wait) continue;
+    switch (status) {
       case ReplyReader::Status::Line:
         break;
       case ReplyReader::Status::TooLong:
         break_off(own_text(kReplyTooLong));
+        return false;
+      case ReplyReader::Status::TooSlow:
+        break_off(res::text(kTooSlow) + host_);
         return false;
       default:
         break_off(res::text(kInterrupted));
@@ -85,7 +104,7 @@ bool SmtpSession::read_reply(Reply& reply) {
   }
 }
 
-bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply) {
+bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply, std::chrono::milliseconds wait) {
   if (broken_) return false;
   if (!command.valid) {
     error_ = own_text(kBadArgument);
@@ -96,12 +115,17 @@ bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply) {
     break_off(res::text(kInterrupted));
     return false;
   }
-  return read_reply(reply);
+  if (wait.count() > 0) {
+    reader_.start_reply(wait);
+  } else {
+    reader_.start_reply();
+  }
+  return read_reply(reply, wait);
 }
 
-int SmtpSession::expect(const SmtpCommand& command, int expected) {
+int SmtpSession::expect(const SmtpCommand& command, int expected, std::chrono::milliseconds wait) {
   Reply reply;
-  if (!exchange(command, reply)) return 0;
+  if (!exchange(command, reply, wait)) return 0;
   if (reply.code != expected) {
     error_ = reply.text;
     return 0;
@@ -113,11 +137,15 @@ int SmtpSession::connect(std::string_view server) {
   ServerAddress address = parse_server_address(server, kDefaultPort);
   reader_.clear();
   broken_ = false;
+  encrypted_ = false;
+  keywords_.clear();
+  host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
     break_off(res::text(kCannotConnect));
     return 0;
   }
+  if (implicit_tls_port(address.port) && !secure()) return 0;
   Reply greeting;
   if (!read_reply(greeting)) return 0;
   if (greeting.code != 220) {
@@ -127,11 +155,98 @@ int SmtpSession::connect(std::string_view server) {
   return 1;
 }
 
-int SmtpSession::helo(std::string_view host) { return expect(SmtpCommand::helo(host), 250); }
+bool SmtpSession::secure() {
+  ByteStream::TlsResult r = stream_.start_tls(host_, tls_.verify);
+  if (r == ByteStream::TlsResult::Ok) {
+    trace("-- TLS with ", host_);
+    encrypted_ = true;
+    return true;
+  }
+  break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host_) : tls_failure_text(r, host_));
+  return false;
+}
 
-int SmtpSession::ehlo_and_auth(std::string_view host) {
+int SmtpSession::helo(std::string_view host) {
+  keywords_.clear();
+  return expect(SmtpCommand::helo(host), 250);
+}
+
+int SmtpSession::ehlo(std::string_view host) {
+  keywords_.clear();
   Reply reply;
   if (!exchange(SmtpCommand::ehlo(host), reply)) return 0;
+  if (reply.code == 250) {
+    // Every line after the first names an extension: "250-KEYWORD params".
+    std::string_view rest = reply.text;
+    (void)take_line(rest);
+    while (!rest.empty())
+      if (std::string_view line = take_line(rest); line.size() > 4) keywords_.emplace_back(line.substr(4));
+    return 1;
+  }
+  // An old server that does not know EHLO (RFC 5321 3.2).
+  if (reply.code >= 500) return helo(host);
+  error_ = reply.text;
+  return 0;
+}
+
+int SmtpSession::hello(std::string_view host) {
+  if (!ehlo(host)) return 0;
+  if (encrypted_ || (!tls_.required && !stream_.supports_tls())) return 1;
+  if (!has_keyword("STARTTLS") || !stream_.supports_tls()) {
+    if (!tls_.required) return 1;
+    break_off(tls_missing_text(host_));
+    return 0;
+  }
+  Reply reply;
+  if (!exchange(SmtpCommand::starttls(), reply)) return 0;
+  // Offered, then refused, or bytes sent ahead of the handshake (which could
+  // be anyone's): no plaintext conversation after that.
+  if (reply.code != 220 || !reader_.buffered().empty()) {
+    break_off(tls_failure_text(ByteStream::TlsResult::Failed, host_));
+    return 0;
+  }
+  if (!secure()) return 0;
+  return ehlo(host);
+}
+
+bool SmtpSession::has_keyword(std::string_view keyword) const {
+  for (std::string_view line : keywords_)
+    if (starts_with_word_ci(line, keyword)) return true;
+  return false;
+}
+
+bool SmtpSession::offers_auth(std::string_view mechanism) const {
+  for (std::string_view line : keywords_) {
+    if (!starts_with_word_ci(line, "AUTH")) continue;
+    for (size_t at = 4; at < line.size();) {
+      size_t begin = line.find_first_not_of(' ', at);
+      if (begin == std::string_view::npos) break;
+      size_t end = std::min(line.find(' ', begin), line.size());
+      if (starts_with_word_ci(line.substr(begin, end - begin), mechanism)) return true;
+      at = end;
+    }
+  }
+  return false;
+}
+
+int SmtpSession::log_in(std::string_view name, std::string_view password) {
+  plain_ = offers_auth("PLAIN") && !offers_auth("LOGIN");
+  if (!plain_) return expect(SmtpCommand::auth_login(), 334) && auth_user(name) && auth_password(password);
+  user_ = name;
+  password_ = password;
+  return send_plain();
+}
+
+int SmtpSession::send_plain() {
+  Reply reply;
+  if (!exchange(SmtpCommand::auth_plain(user_, password_), reply)) return 0;
+  if (reply.code == 235) return 1;
+  error_ = reply.text;
+  return correct_login();
+}
+
+int SmtpSession::ehlo_and_auth(std::string_view host) {
+  if (!ehlo(host)) return 0;
   return expect(SmtpCommand::auth_login(), 334);
 }
 
@@ -150,11 +265,20 @@ int SmtpSession::auth_password(std::string_view password) {
 }
 
 // A refusal ends the server's AUTH exchange, so corrected data go out in a
-// new AUTH LOGIN.
+// new AUTH command.
 int SmtpSession::correct_login() {
   for (;;) {
     std::optional<LoginData> fixed;
     if (prompt_) fixed = prompt_(LoginData{user_, password_}, error_);
+    if (fixed && plain_) {
+      user_ = fixed->user;
+      password_ = fixed->password;
+      Reply reply;
+      if (!exchange(SmtpCommand::auth_plain(user_, password_), reply)) return 0;
+      if (reply.code == 235) return 1;
+      error_ = reply.text;
+      continue;
+    }
     if (!fixed || !expect(SmtpCommand::auth_login(), 334) || !auth_user(fixed->user)) {
       user_.clear();
       password_.clear();
@@ -209,7 +333,7 @@ int SmtpSession::send_data(std::string_view bytes) {
 
 int SmtpSession::end_data() {
   if (!broken_) trace("C: ", "[" + std::to_string(data_bytes_) + " bytes of message data]");
-  return expect(SmtpCommand::end_data(data_tail_.empty() || data_tail_ == "\r\n"), 250);
+  return expect(SmtpCommand::end_data(data_tail_.empty() || data_tail_ == "\r\n"), 250, data_reply_wait_);
 }
 
 int SmtpSession::quit() { return expect(SmtpCommand::quit(), 221); }

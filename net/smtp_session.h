@@ -12,6 +12,14 @@
 //       smtp.rcpt_to(to) == 1 && smtp.data()) { smtp.send_data(text); ok = smtp.end_data(); }
 //   (void)smtp.quit();
 //
+// Security: port 465 speaks TLS from the first byte. hello() sends EHLO and,
+// over a stream that can do TLS, upgrades with STARTTLS (RFC 3207) when the
+// server offers it; with TLS required a server without STARTTLS is refused
+// before anything else is sent. A failed handshake ends the session.
+//
+// The reply to the end of the data may take 10 minutes (RFC 5321 4.5.3.2):
+// a slow server is not a failure that would send the mail a second time.
+//
 // After a failure that leaves the conversation in an unknown state (no reply,
 // a closed connection, a send that failed, a reply over the bound) the
 // session sends nothing more: later commands, QUIT included, fail at once
@@ -21,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/byte_stream.h"
 #include "net/line_socket.h"
@@ -28,6 +37,7 @@
 #include "net/protocol_trace.h"
 #include "net/reply_reader.h"
 #include "net/smtp_command.h"
+#include "net/tls_policy.h"
 
 namespace pw {
 
@@ -40,6 +50,8 @@ class SmtpSession {
   static constexpr size_t kMaxReply = size_t{1} << 20;
   // Size of the pieces the sending procedures write a message in.
   static constexpr size_t kDataPiece = 2048;
+  // How long the reply to the end of the data may take.
+  static constexpr std::chrono::minutes kDataReplyWait{10};
 
   // Talks over a LineSocket of its own with the given bounded wait.
   explicit SmtpSession(std::chrono::milliseconds timeout = LineSocket::kDefaultTimeout);
@@ -52,11 +64,29 @@ class SmtpSession {
   // Asked when the server refuses the password; without one a refusal fails.
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
+  void set_tls(const TlsPolicy& policy) { tls_ = policy; }
+  // The base of the whole-reply bound (ReplyReader), for tests.
+  void set_reply_base(std::chrono::milliseconds base) { reader_.set_reply_base(base); }
+  // The longest wait for the reply to the end of the data (tests shorten it).
+  void set_data_reply_wait(std::chrono::milliseconds wait) { data_reply_wait_ = wait; }
 
   // Connects to a server field ("host" or "host:port", port 25 by default)
   // and reads the greeting; 220 expected.
   [[nodiscard]] int connect(std::string_view server);
   [[nodiscard]] int helo(std::string_view host);
+  // EHLO, or HELO when the server refuses EHLO; then STARTTLS when offered
+  // (or required) and EHLO again over TLS. Keeps the EHLO keywords.
+  [[nodiscard]] int hello(std::string_view host);
+  // Logs in with AUTH LOGIN, or with AUTH PLAIN when the server offers PLAIN
+  // and not LOGIN; refusals go through the login prompt as auth_password.
+  [[nodiscard]] int log_in(std::string_view name, std::string_view password);
+  // The keyword lines of the last EHLO reply ("SIZE 33554432", "AUTH LOGIN
+  // PLAIN", ...), the greeting line left out; empty after HELO.
+  [[nodiscard]] const std::vector<std::string>& keywords() const { return keywords_; }
+  // Whether a keyword line starts with the word `keyword` (any case).
+  [[nodiscard]] bool has_keyword(std::string_view keyword) const;
+  // Whether the AUTH keyword lists `mechanism` (any case).
+  [[nodiscard]] bool offers_auth(std::string_view mechanism) const;
   // EHLO (any reply is accepted), then AUTH LOGIN, which must get 334.
   [[nodiscard]] int ehlo_and_auth(std::string_view host);
   // The user name; 334 expected. Remembers the name.
@@ -97,10 +127,15 @@ class SmtpSession {
 
   // Sends `command` and reads its whole reply; false (error text set) when it
   // could not be sent or no whole reply came.
-  bool exchange(const SmtpCommand& command, Reply& reply);
-  bool read_reply(Reply& reply);
+  // `wait`: how long the reply may take in all; 0 for the stream's one wait.
+  bool exchange(const SmtpCommand& command, Reply& reply, std::chrono::milliseconds wait = {});
+  bool read_reply(Reply& reply, std::chrono::milliseconds wait = {});
+  int ehlo(std::string_view host);
+  bool secure();
+  // AUTH PLAIN with the remembered log-in; the prompt on refusal.
+  int send_plain();
   // exchange() and require `expected`; another code becomes the error text.
-  int expect(const SmtpCommand& command, int expected);
+  int expect(const SmtpCommand& command, int expected, std::chrono::milliseconds wait = {});
   int correct_login();
   void break_off(std::string text);
   void trace(std::string_view prefix, std::string_view text) const;
@@ -113,6 +148,12 @@ class SmtpSession {
   std::string error_;
   std::string user_;
   std::string password_;
+  std::string host_;  // the server connected to, for error texts
+  TlsPolicy tls_;
+  std::vector<std::string> keywords_;
+  bool encrypted_ = false;
+  bool plain_ = false;  // logging in with AUTH PLAIN
+  std::chrono::milliseconds data_reply_wait_ = kDataReplyWait;
   bool broken_ = false;
   std::string data_tail_;  // the last two data bytes sent since data()
   size_t data_bytes_ = 0;  // data bytes given since data(), for the trace

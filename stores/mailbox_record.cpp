@@ -18,6 +18,8 @@ constexpr size_t kSmtpAuth = 416;
 constexpr size_t kSmtpLogin = 420, kSmtpLoginWidth = 128;
 constexpr size_t kSmtpPassword = 548, kSmtpPasswordWidth = 32;
 constexpr size_t kPaused = 580;
+constexpr size_t kSecurity = 581;
+constexpr char kRequireTls = 0x01;
 
 std::string get_scrambled(const char* image, size_t offset, size_t width) {
   char field[128];
@@ -42,6 +44,7 @@ std::string MailboxRecord::encode(bool paused) const {
   put_field(p + kSmtpPassword, kSmtpPasswordWidth, smtp_password);
   scramble_field(p + kSmtpPassword, kSmtpPasswordWidth);
   p[kPaused] = paused ? 1 : 0;
+  p[kSecurity] = require_tls ? kRequireTls : 0;
   return image;
 }
 
@@ -55,6 +58,7 @@ MailboxRecord MailboxRecord::decode(const char* image, bool* paused) {
   r.smtp_auth = read_le32(image + kSmtpAuth);
   r.smtp_login_name = get_field(image + kSmtpLogin, kSmtpLoginWidth);
   r.smtp_password = get_scrambled(image, kSmtpPassword, kSmtpPasswordWidth);
+  r.require_tls = (image[kSecurity] & kRequireTls) != 0;
   if (paused) *paused = image[kPaused] != 0;
   return r;
 }

@@ -21,7 +21,11 @@ struct MailboxRecord {
   std::string smtp_login_name;  // 128 at 420
   std::string smtp_password;    // 32 at 548
   // Byte 580, the paused flag, is the account's run-time state and is passed
-  // separately; bytes 581-583 are zero.
+  // separately.
+  // Byte 581 bit 0: the user requires TLS for both servers (0 in every older
+  // file: TLS on 995/465, an upgrade on other ports when offered). Bytes 582
+  // and 583 are zero.
+  bool require_tls = false;
 
   // The stored image, passwords scrambled, strings cut to their fields.
   [[nodiscard]] std::string encode(bool paused) const;

@@ -16,6 +16,7 @@
 #include "stores/mailbox_list.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -28,6 +29,7 @@ constexpr int kBadPopServer = 61218;
 constexpr int kBadSmtpServer = 61432;
 constexpr int kBadSmtpLoginName = 61222;
 constexpr int kBadSmtpPassword = 61223;
+constexpr int kRequireTls = 62207;  // "要求加密连接(TLS)(&T)"
 
 // Byte limits of the stored fields: one less than each field's width.
 constexpr size_t kAddressLimit = 127;
@@ -78,6 +80,8 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   same_as_pop_->setChecked(true);
   smtp_login_name_ = line_edit(this, "smtpLoginName", kLoginLimit);
   smtp_password_ = line_edit(this, "smtpPassword", kPasswordLimit, true);
+  require_tls_ = new QCheckBox(ui::text(kRequireTls), this);
+  require_tls_->setObjectName(QStringLiteral("requireTls"));
 
   auto* grid = new QGridLayout;
   int row = 0;
@@ -99,6 +103,7 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   grid->addWidget(own_credentials_, row++, 0, 1, 2);
   add_row(QStringLiteral("登录名(&N)"), smtp_login_name_, 20);
   add_row(QStringLiteral("密码(&O)"), smtp_password_, 20);
+  grid->addWidget(require_tls_, row++, 0, 1, 2);
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
@@ -131,6 +136,7 @@ void CMailboxDialog::fill(const MailboxRecord& r) {
   pop_server_->setText(from_gb(r.pop_server));
   smtp_server_->setText(from_gb(r.smtp_server));
   smtp_auth_->setChecked(r.smtp_auth != 0);
+  require_tls_->setChecked(r.require_tls);
   bool own = r.smtp_login_name != r.login_name || r.smtp_password != r.password;
   (own ? own_credentials_ : same_as_pop_)->setChecked(true);
   if (own) {
@@ -190,6 +196,7 @@ void CMailboxDialog::store() {
   record_.pop_server = to_gb(pop_server_->text());
   record_.smtp_server = to_gb(smtp_server_->text());
   record_.smtp_auth = smtp_auth_->isChecked() ? 1 : 0;
+  record_.require_tls = require_tls_->isChecked();
   if (own_credentials_->isChecked()) {
     record_.smtp_login_name = to_gb(smtp_login_name_->text());
     record_.smtp_password = to_gb(smtp_password_->text());

@@ -54,6 +54,7 @@ class CMailboxDialog : public QDialog {
   QLineEdit* pop_server_;
   QLineEdit* smtp_server_;
   QCheckBox* smtp_auth_;
+  QCheckBox* require_tls_;  // both servers only over TLS
   QRadioButton* same_as_pop_;
   QRadioButton* own_credentials_;
   QLineEdit* smtp_login_name_;

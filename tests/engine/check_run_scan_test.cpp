@@ -331,5 +331,38 @@ TEST_F(CheckRunScan, mailNoRuleTookIsSeenInMemoryAndReachesTheFileAtTheSave) {
   EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"plain", "hot"}));
 }
 
+// A mail listed over the per-mail limit is not fetched: it is logged as not
+// received, noticed with its size and recorded as seen, and the scan goes on
+// with the next mail.
+TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
+  add_rule(kFetchWhole);
+  const uint32_t huge = (uint32_t{64} << 20) + 1;
+  ScriptedPeer& p = next_session();
+  pop_login(p);
+  pop_uidl(p, {"huge", "small"});
+  pop_list(p, 1, huge);
+  pop_list(p, 2, small_mail(2).size());
+  pop_retr(p, 2, small_mail(2));
+  pop_quit(p);
+  ScriptedPeer& again = next_session();
+  pop_login(again);
+  pop_uidl(again, {"huge", "small"});
+  pop_quit(again);
+
+  RunOutcome outcome = check();
+  EXPECT_TRUE(outcome.ok());
+  EXPECT_TRUE(check().ok());
+
+  expect_sessions_done();
+  const std::vector<LogRecord> logged = log_records();
+  ASSERT_FALSE(logged.empty());
+  EXPECT_FALSE(logged[0].success);
+  EXPECT_EQ(logged[0].operation, res::text(62206) + " " + std::to_string(huge) + " huge");
+  ASSERT_EQ(host.notices.size(), 1u);
+  EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(62205) + std::to_string(huge));
+  EXPECT_TRUE(account->seen().find("huge").has_value());
+  EXPECT_TRUE(account->seen().find("small").has_value());
+}
+
 }  // namespace
 }  // namespace pw::test

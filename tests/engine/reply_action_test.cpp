@@ -21,8 +21,8 @@ class ReplyActionTest : public ActionFixture {
     }
   }
   // Replies with `rule` and returns whether the rule's flag stayed set.
-  bool run(const Rule& rule) {
-    auto p = processor();
+  bool run(const Rule& rule, std::string_view mail = kPlainMail) {
+    auto p = processor(mail);
     p->add_rule(rule);
     p->add_capture(rule, 1, "A-77");
     std::vector<uint8_t> success(1, 1);
@@ -58,6 +58,20 @@ TEST_F(ReplyActionTest, composedReplyCarriesTheFullSenderButGoesToTheBareAddress
   EXPECT_NE(m.data.find(base64_encode_lines("Dear AliceLiddell, your order A-77 ships today.")), std::string::npos);
   expect_logged(true);
   EXPECT_EQ(log_records()[0].operation, utf8_to_gb("自动回复邮件主题为\"Re: #S#\""));
+}
+
+TEST_F(ReplyActionTest, composedReplyJoinsTheThreadAndSaysItIsAutomatic) {
+  ASSERT_TRUE(server.running()) << server.log();
+  const std::string mail = "From: alice@example.test\r\nSubject: Order 43\r\nReferences: <0@example.test>\r\n"
+                           "Message-ID:\r\n <43@example.test>\r\n\r\nbody\r\n";
+  EXPECT_TRUE(run(reply_rule(), mail));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  const std::string& data = server.mails()[0].data;
+  EXPECT_NE(data.find("\r\nIn-Reply-To: <43@example.test>\r\nReferences: <0@example.test>\r\n <43@example.test>\r\n"
+                      "Auto-Submitted: auto-replied\r\n"),
+            std::string::npos)
+      << data;
+  EXPECT_NE(data.find("\r\nMessage-ID: <"), std::string::npos) << data;
 }
 
 TEST_F(ReplyActionTest, replyFromFileIsSentAsItStands) {

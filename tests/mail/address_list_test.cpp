@@ -28,7 +28,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, NormaliseAddressList,
                                            TextCase{"a@b.c,", "a@b.c;"},
                                            TextCase{"a@b.c ,\t d@e.f", "a@b.c ;d@e.f"},
                                            TextCase{"a;;b", "a;;b"},
-                                           TextCase{"\"Li, Lei\" <l@x.cn>", "\"Li;Lei\" <l@x.cn>"},
+                                           TextCase{"\"Li, Lei\" <l@x.cn>, b@y.cn", "\"Li, Lei\" <l@x.cn>;b@y.cn"},
+                                           TextCase{"\"a\\\", b\" <a@x>,c", "\"a\\\", b\" <a@x>;c"},
+                                           // a GBK trail byte 0x5C is no escape
+                                           TextCase{"\"\x95\\\" <a@x>,c", "\"\x95\\\" <a@x>;c"},
                                            TextCase{"  ,,", ""}, TextCase{"", ""},
                                            TextCase{"\ta@b.c", "\ta@b.c"}));  // only ',', ' ', ';' lead
 

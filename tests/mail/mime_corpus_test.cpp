@@ -6,6 +6,7 @@
 #include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/safe_name.h"
+#include "mail/mail_reader.h"
 #include "mail/mime_message.h"
 #include "support/temp_dir.h"
 
@@ -96,13 +97,55 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusCase{"delivery_report.eml", "...<nobody@example.net>: user unknown", false, {"AttachEmail.eml"}},
         CorpusCase{"smime_signed.eml", "This message is signed.", false, {"smime.p7s"}},
         CorpusCase{"plain_unknown_charset.eml", "未知字符集的正文。", false, {}},
-        CorpusCase{"part_without_content_type.eml", "The second part.", false, {}},
+        CorpusCase{"part_without_content_type.eml", "A part without any header.", false, {}},
         CorpusCase{"thunderbird_pdf.eml", "Minutes attached.", false, {"minutes.pdf"}},
-        CorpusCase{"related_unnamed_picture.eml", "", true, {}}),
+        CorpusCase{"related_unnamed_picture.eml", "", true, {}},
+        CorpusCase{"subject_folded_gb2312.eml", "...请于本周五前提交第四季度销售目标。", false, {}},
+        CorpusCase{"subject_folded_utf8.eml", "评审结论见正文，请各负责人跟进。\n", false, {}},
+        CorpusCase{"signed_with_attachment.eml", "报价单见附件，请查收。", true, {"报价单.pdf", "smime.p7s"}},
+        CorpusCase{"attachment_rfc2231_name.eml", "预算表见附件。", false,
+                   {"二〇二六年度部门预算明细表（第三版）.xlsx", "会议纪要.txt"}},
+        CorpusCase{"webmail_raw_utf8_headers.eml", "...好的，周五见。", false, {}},
+        CorpusCase{"qp_dot_after_soft_break.eml", "系统正在处理您的订单...请稍候。\r\nLoading...done.", false, {}},
+        CorpusCase{"mixed_inside_alternative.eml", "Photo from the trip.", true, {"trip.jpg"}}),
     [](const auto& info) {
       std::string n = info.param.file;
       n = n.substr(0, n.find('.'));
       return n;
+    });
+
+struct HeaderCase {
+  const char* file;
+  const char* subject_utf8;
+  const char* sender_utf8;
+  const char* copy_utf8;
+};
+
+class CorpusHeaders : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(CorpusHeaders, readAsAUserWouldExpect) {
+  const HeaderCase& c = GetParam();
+  MailSummary summary;
+  summary.mail_text = read_file(corpus_dir() / c.file).value_or("");
+  MailReader r(std::move(summary));
+  EXPECT_EQ(shown(r.subject()), c.subject_utf8);
+  EXPECT_EQ(shown(r.sender()), c.sender_utf8);
+  EXPECT_EQ(shown(r.copy()), c.copy_utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mails, CorpusHeaders,
+    ::testing::Values(
+        HeaderCase{"subject_folded_gb2312.eml", "关于二零二六年第四季度销售目标与年终考核安排的通知",
+                   "张伟 <zhang.wei@example.com.cn>", ""},
+        HeaderCase{"subject_folded_utf8.eml", "【会议纪要】二〇二六年十二月产品评审会议结论及后续跟进事项",
+                   "陈静 <chen.jing@example.com.cn>", ""},
+        HeaderCase{"signed_with_attachment.eml", "报价单（已签名）", "张伟 <zhang.wei@example.com.cn>", ""},
+        // The quoted "Cc:" line in the body is not the mail's copy list.
+        HeaderCase{"webmail_raw_utf8_headers.eml", "回复：周五部门聚餐地点确认", "\"王芳\" <wang.fang@example.org>", ""}),
+    [](const auto& info) {
+      std::string n = info.param.file;
+      return n.substr(0, n.find('.'));
     });
 
 TEST(CorpusFiles, attachmentBytesAreDecoded) {
@@ -114,6 +157,8 @@ TEST(CorpusFiles, attachmentBytesAreDecoded) {
   EXPECT_EQ(data.substr(0, 4), "PK\x03\x04");
   MimeMessage pdf = load("thunderbird_pdf.eml");
   EXPECT_TRUE(pdf.attachment_data(0).value_or("").starts_with("%PDF-1.4\n"));
+  MimeMessage signed_pdf = load("signed_with_attachment.eml");
+  EXPECT_TRUE(signed_pdf.attachment_data(0).value_or("").starts_with("%PDF-1.4\n"));
 }
 
 TEST(CorpusFiles, htmlResourcesAreWrittenBesideTheHtml) {

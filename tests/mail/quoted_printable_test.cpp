@@ -25,7 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
         QpCase{"softBreakJoinsLines", "first=\r\nsecond", "firstsecond"},
         QpCase{"softBreakWithBareLineFeed", "first=\nsecond", "firstsecond"},
         QpCase{"hardLineBreakStays", "one\r\ntwo", "one\r\ntwo"},
-        QpCase{"stuffedDotAfterSoftBreak", "a=\r\n..b", "a.b"},
+        QpCase{"dotsAfterSoftBreakAreTheSenders", "a=\r\n..b", "a..b"},
         QpCase{"singleDotAfterSoftBreakStays", "a=\r\n.b", "a.b"},
         QpCase{"equalsAtTheEndIsDropped", "end=", "end"},
         QpCase{"equalsAndOneCharacterAtTheEnd", "end=4", "end"},

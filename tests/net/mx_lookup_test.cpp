@@ -67,12 +67,16 @@ MxLookup parse(const std::string& packet) {
 
 using Names = std::vector<std::string>;
 
-TEST(MxAnswer, exchangersComeInAnswerOrderNotByPreference) {
+// By preference, lowest first; equal preferences keep the answer's order; a
+// null MX (the root name) is no exchanger.
+TEST(MxAnswer, exchangersComeByPreference) {
   Answer a("example.test");
-  a.mx(20, "backup.example.test").mx(10, "main.example.test");
+  a.mx(20, "backup.example.test").mx(10, "main.example.test").mx(300, "last.example.test");
+  a.mx(10, "main2.example.test").mx(0, "");
   MxLookup r = parse(a.bytes());
   EXPECT_EQ(r.resolver_error, 0);
-  EXPECT_EQ(r.exchangers, (Names{"backup.example.test", "main.example.test"}));
+  EXPECT_EQ(r.exchangers,
+            (Names{"main.example.test", "main2.example.test", "backup.example.test", "last.example.test"}));
 }
 
 TEST(MxAnswer, compressedNamesAreExpandedAndOtherRecordsSkipped) {
@@ -84,13 +88,13 @@ TEST(MxAnswer, compressedNamesAreExpandedAndOtherRecordsSkipped) {
   EXPECT_EQ(r.exchangers, (Names{"mx.example.test"}));
 }
 
-TEST(MxAnswer, longNamesAreCutTo63Bytes) {
-  std::string label(60, 'a');
+TEST(MxAnswer, longNamesAreKeptWhole) {
+  std::string label(63, 'a');
+  std::string name = label + "." + label + "." + label + ".example.test";
   Answer a("example.test");
-  a.mx(10, label + ".example.test");
+  a.mx(10, name);
   MxLookup r = parse(a.bytes());
-  ASSERT_EQ(r.exchangers.size(), 1u);
-  EXPECT_EQ(r.exchangers[0], (label + ".example.test").substr(0, 63));
+  EXPECT_EQ(r.exchangers, (Names{name}));
 }
 
 TEST(MxAnswer, damagedPacketsGiveNoExchanger) {
@@ -108,8 +112,8 @@ TEST(MxAnswer, damagedPacketsGiveNoExchanger) {
   EXPECT_EQ(parse(bad.bytes()).exchangers, (Names{"ok.example.test"}));
 }
 
-// The real resolver, answered by dnsmasq; the less preferred exchanger comes
-// first in its answer and stays first.
+// The real resolver, answered by dnsmasq, which lists the less preferred
+// exchanger first.
 TEST(MxLookupQuery, answersFromTheSystemResolver) {
   test::DnsServer dns({{"example.test", "mx2.example.test", 20},
                        {"example.test", "mx1.example.test", 10},
@@ -119,7 +123,7 @@ TEST(MxLookupQuery, answersFromTheSystemResolver) {
 
   MxLookup several = lookup_mx("example.test");
   EXPECT_EQ(several.resolver_error, 0);
-  EXPECT_EQ(several.exchangers, (Names{"mx2.example.test", "mx1.example.test", "mx3.example.test"}));
+  EXPECT_EQ(several.exchangers, (Names{"mx1.example.test", "mx2.example.test", "mx3.example.test"}));
 
   MxLookup nxdomain = lookup_mx("nowhere.example.test");
   EXPECT_TRUE(nxdomain.exchangers.empty());
@@ -128,6 +132,7 @@ TEST(MxLookupQuery, answersFromTheSystemResolver) {
   MxLookup no_mx = lookup_mx("plain.example.test");
   EXPECT_TRUE(no_mx.exchangers.empty());
   EXPECT_EQ(no_mx.resolver_error, NO_DATA);
+  EXPECT_EQ(MxLookup::kNoMx, NO_DATA);
 }
 
 TEST(MxLookupQuery, noDnsServerGivesAnEmptyList) {

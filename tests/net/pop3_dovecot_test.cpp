@@ -51,6 +51,8 @@ class Pop3Dovecot : public ::testing::Test {
 TEST_F(Pop3Dovecot, logsInListsIdentifiersAndSizes) {
   for (int i = 1; i <= 3; ++i) server.deliver("alice", sample_mail(i));
   ASSERT_EQ(pop.log_in(server.server_field(), "alice", "secret"), 1) << pop.error_text();
+  ASSERT_EQ(pop.capa(), 1) << pop.error_text();
+  EXPECT_TRUE(pop.has_capability("PIPELINING") && pop.has_capability("UIDL")) << pop.capabilities().size();
   ASSERT_EQ(pop.uidl_all(), 1) << pop.error_text();
   ASSERT_EQ(pop.message_count(), 3);
   std::set<std::string> ids;

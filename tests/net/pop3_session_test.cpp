@@ -442,5 +442,66 @@ TEST_F(Pop3Script, receiveMoreWithoutATransferFails) {
   EXPECT_EQ(pop.quit(), 1);
 }
 
+// CAPA: a listing, a server that does not know the command, a lost
+// connection; the command goes out once per connection.
+TEST_F(Pop3Script, capaIsReadOncePerConnection) {
+  struct Case {
+    const char* reply;
+    int result;
+    std::vector<std::string> list;
+    bool pipelining;
+  };
+  const Case cases[] = {
+      {"+OK\r\nTOP\r\nUIDL\r\npipelining\r\nSASL PLAIN LOGIN\r\n.\r\n", 1,
+       {"TOP", "UIDL", "pipelining", "SASL PLAIN LOGIN"}, true},
+      {"+OK Capability list follows\r\n.\r\n", 1, {}, false},
+      {"-ERR unknown command\r\n", 1, {}, false},
+      {"+OK\r\nPIPELININGX\r\n", 0, {}, false},  // connection lost mid-list
+  };
+  for (const Case& c : cases) {
+    test::ScriptedPeer server;
+    Pop3Session session(server);
+    server.server("+OK ready\r\n").client("CAPA\r\n").server(c.reply);
+    if (c.result == 0) server.close();
+    ASSERT_EQ(session.connect("h"), 1);
+    EXPECT_EQ(session.capa(), c.result) << c.reply;
+    EXPECT_EQ(session.capa(), c.result) << "asked again";
+    EXPECT_EQ(session.capabilities(), c.list) << c.reply;
+    EXPECT_EQ(session.has_capability("PIPELINING"), c.pipelining) << c.reply;
+    EXPECT_EQ(server.written(), "CAPA\r\n") << c.reply;
+    if (c.result == 1) {
+      EXPECT_EQ(session.error_text(), "") << c.reply;
+    }
+  }
+}
+
+TEST_F(Pop3Script, aNewConnectionAsksForCapaAgain) {
+  peer.server("+OK\r\n").client("CAPA\r\n").server("+OK\r\nUIDL\r\n.\r\n");
+  ASSERT_EQ(pop.connect("h"), 1);
+  ASSERT_EQ(pop.capa(), 1);
+  peer.server("+OK\r\n").client("CAPA\r\n").server("+OK\r\nTOP\r\n.\r\n");
+  ASSERT_EQ(pop.connect("h"), 1);
+  ASSERT_EQ(pop.capa(), 1);
+  EXPECT_EQ(pop.capabilities(), std::vector<std::string>{"TOP"});
+  EXPECT_TRUE(peer.done());
+}
+
+// A server that trickles a mail fails the transfer with its own text, and the
+// session sends nothing more.
+TEST_F(Pop3Script, tricklingMailFailsAsTooSlow) {
+  using namespace std::chrono_literals;
+  Pop3Session::Limits limits;
+  limits.reply_base = 50ms;
+  pop.set_limits(limits);
+  logged_in();
+  peer.client("RETR 1\r\n").server("+OK\r\n" + std::string(100, 'm'), 1).trickle(5ms);
+  int r = pop.retr(1);
+  while (r == Pop3Session::kMore) r = pop.receive_more();
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(pop.error_text(), res::text(62204) + "pop.example.com");
+  EXPECT_EQ(pop.quit(), 0);
+  EXPECT_EQ(written_after_login(), "RETR 1\r\n");
+}
+
 }  // namespace
 }  // namespace pw

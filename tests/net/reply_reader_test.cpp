@@ -79,5 +79,30 @@ TEST(ReplyReader, fillAppendsOneReceiveOfAtMostTheCapacity) {
   EXPECT_EQ(reader.fill(10), 0);  // the script is over: closed
 }
 
+// The whole-reply bound: a byte every 10 ms (each far within the wait) runs
+// out a 60 ms reply bound, while a steady server passes beyond the base as
+// long as each 16 KiB comes within its second; a new reply starts afresh.
+TEST(ReplyReader, wholeReplyIsBoundedAgainstTricklingServers) {
+  using namespace std::chrono_literals;
+  test::ScriptedPeer trickling;
+  trickling.server(std::string(200, 'x') + "\r\n", 1).trickle(10ms);
+  ReplyReader slow(trickling);
+  slow.set_reply_base(60ms);
+  slow.start_reply();
+  std::string line;
+  EXPECT_EQ(slow.read_line(line), Status::TooSlow);
+
+  test::ScriptedPeer steady;
+  steady.server(std::string(200000, 'y') + "\r\n", 16384).trickle(10ms).server("+OK\r\n");
+  ReplyReader fast(steady);
+  fast.set_reply_base(60ms);
+  fast.start_reply();
+  EXPECT_EQ(fast.read_line(line), Status::Line);  // about 130 ms in all
+  EXPECT_EQ(line.size(), 200002u);
+  fast.start_reply();
+  EXPECT_EQ(fast.read_line(line), Status::Line);
+  EXPECT_EQ(line, "+OK\r\n");
+}
+
 }  // namespace
 }  // namespace pw

@@ -175,10 +175,10 @@ TEST(SmtpDelivery, silentRecipientReplyIsNoReply) {
   EXPECT_EQ(session.rcpt_to("you@example.test"), 0);
 }
 
-// Direct delivery: the first exchanger (preferred) has no server, the second
-// takes the mail on port 25.
+// Direct delivery: the preferred exchanger (listed last) has no server, the
+// second takes the mail on port 25.
 TEST(SmtpDirectDelivery, triesTheExchangersInTurn) {
-  test::DnsServer dns({{"example.test", "mx1.example.test", 10}, {"example.test", "mx2.example.test", 20}},
+  test::DnsServer dns({{"example.test", "mx2.example.test", 20}, {"example.test", "mx1.example.test", 10}},
                       {{"mx1.example.test", "127.0.0.3"}, {"mx2.example.test", "127.0.0.2"}});
   ASSERT_TRUE(dns.running()) << dns.log();
   test::SmtpServer exchanger(test::SmtpServerOptions().on("127.0.0.2", 25));
@@ -205,6 +205,18 @@ TEST(SmtpDirectDelivery, failsWithoutAnExchangerThatTakesTheMail) {
   EXPECT_FALSE(direct_delivery(quick_options(), account, "bob@example.test", kMessage));  // nobody on 127.0.0.3:25
   EXPECT_FALSE(direct_delivery(quick_options(), account, "bob@nomx.example.test", kMessage));
   EXPECT_FALSE(direct_delivery(quick_options(), account, "no address", kMessage));
+}
+
+// A domain without MX records is its own exchanger (its address record).
+TEST(SmtpDirectDelivery, domainWithoutMxGetsTheMailAtItsAddress) {
+  test::DnsServer dns({}, {{"plain.example.test", "127.0.0.2"}});
+  ASSERT_TRUE(dns.running()) << dns.log();
+  test::SmtpServer exchanger(test::SmtpServerOptions().on("127.0.0.2", 25));
+  ASSERT_TRUE(exchanger.running()) << exchanger.log();
+  SmtpAccount account{"me@sender.test", "", false, "", ""};
+  ASSERT_TRUE(direct_delivery(quick_options(), account, "bob@plain.example.test", kMessage));
+  ASSERT_TRUE(exchanger.wait_for_mails(1));
+  EXPECT_EQ(exchanger.mails()[0].recipients, (Names{"bob@plain.example.test"}));
 }
 
 }  // namespace

@@ -383,5 +383,65 @@ TEST(SmtpSession, traceShowsTheConversationWithoutThePassword) {
   EXPECT_EQ(all.find("c2VjcmV0"), std::string::npos) << all;
 }
 
+// hello(): the EHLO keywords, HELO for a server without EHLO, and the AUTH
+// mechanism log_in() picks from them.
+TEST(SmtpSession, helloKeepsTheKeywordsAndLogInPicksTheMechanism) {
+  struct Case {
+    const char* what;
+    std::string ehlo_reply;
+    bool helo;
+    std::vector<std::string> keywords;
+    std::string auth_wire;
+  };
+  const Case cases[] = {
+      {"PLAIN only", "250-mx\r\n250-auth plain\r\n250 SIZE 10\r\n", false, {"auth plain", "SIZE 10"},
+       "AUTH PLAIN AGJvYgBzZWNyZXQ=\r\n"},
+      {"LOGIN and PLAIN", kEhloReply, false, {"SIZE 1000000", "AUTH LOGIN PLAIN", "HELP"}, "AUTH LOGIN\r\n"},
+      {"no EHLO", "502 5.5.1 unknown\r\n", true, {}, "AUTH LOGIN\r\n"},
+  };
+  for (const Case& c : cases) {
+    Conversation conversation;
+    ScriptedPeer& peer = conversation.peer;
+    peer.client("EHLO pc\r\n").server(c.ehlo_reply);
+    if (c.helo) peer.client("HELO pc\r\n").server("250 hello\r\n");
+    peer.client(c.auth_wire).server("535 no\r\n");
+    ASSERT_TRUE(conversation.connect()) << c.what;
+    EXPECT_EQ(conversation.session.hello("pc"), 1) << c.what;
+    EXPECT_EQ(conversation.session.keywords(), c.keywords) << c.what;
+    EXPECT_EQ(conversation.session.log_in("bob", "secret"), 0) << c.what;
+    EXPECT_EQ(conversation.session.error_text(), "535 no\r\n") << c.what;
+    EXPECT_TRUE(peer.done()) << c.what;
+  }
+}
+
+// A stream that cannot do TLS: STARTTLS is not tried, unless TLS is required,
+// which then stops before anything else is sent.
+TEST(SmtpSession, requiredTlsOverAPlainStreamStopsAfterEhlo) {
+  for (bool required : {false, true}) {
+    Conversation c;
+    c.session.set_tls({.required = required});
+    c.peer.client("EHLO pc\r\n").server("250-mx\r\n250 STARTTLS\r\n");
+    ASSERT_TRUE(c.connect());
+    EXPECT_EQ(c.session.hello("pc"), required ? 0 : 1);
+    EXPECT_TRUE(c.session.has_keyword("starttls"));
+    if (required) {
+      EXPECT_EQ(c.session.error_text(), res::text(62202) + "mail.example.test");
+    }
+    EXPECT_EQ(c.peer.written(), "EHLO pc\r\n");
+  }
+}
+
+// The reply to the end of the data may come after several of the stream's
+// waits; another command's reply may not.
+TEST(SmtpSession, endOfDataReplyMayTakeSeveralWaits) {
+  Conversation c;
+  c.peer.client("DATA\r\n").server("354 go\r\n").client("x\r\n.\r\n").silent().silent().server("250 queued\r\n");
+  ASSERT_TRUE(c.connect());
+  ASSERT_EQ(c.session.data(), 1);
+  ASSERT_EQ(c.session.send_data("x\r\n"), 3);
+  EXPECT_EQ(c.session.end_data(), 1) << c.session.error_text();
+  EXPECT_TRUE(c.peer.done());
+}
+
 }  // namespace
 }  // namespace pw

@@ -81,6 +81,14 @@ TEST(MailboxRecord, encodesEveryFieldAtItsOffsetWithScrambledPasswords) {
   EXPECT_EQ(sample_record().encode(true), expected);
   expected[580] = 0;
   EXPECT_EQ(sample_record().encode(false), expected);
+  // Requiring TLS sets bit 0 of byte 581 and nothing else.
+  MailboxRecord secure = sample_record();
+  secure.require_tls = true;
+  expected[581] = 1;
+  EXPECT_EQ(secure.encode(false), expected);
+  EXPECT_TRUE(MailboxRecord::decode(expected.data()).require_tls);
+  expected[581] = 0x7e;  // other bits carry nothing
+  EXPECT_FALSE(MailboxRecord::decode(expected.data()).require_tls);
 }
 
 TEST(MailboxRecord, roundTripsWithThePausedFlag) {

@@ -1,5 +1,6 @@
 #include "support/dovecot_server.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <netinet/in.h>
@@ -41,17 +42,22 @@ int free_port() {
   return port;
 }
 
-// The first line the server at `port` sends, or "" when it does not accept a
-// connection or says nothing within a second.
-std::string greeting_at(int port) {
+// The first line the server at `address`:`port` sends, or "" when it does
+// not accept a connection or says nothing within a second. With `accepting`
+// only the connection counts (a TLS listener says nothing in plaintext).
+std::string greeting_at(const std::string& address, int port, bool accepting = false) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return {};
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
   a.sin_port = htons(static_cast<uint16_t>(port));
   std::string line;
   if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    if (accepting) {
+      ::close(fd);
+      return "accepted";
+    }
     auto deadline = Clock::now() + 1s;
     char c = 0;
     while (line.find('\n') == std::string::npos && Clock::now() < deadline) {
@@ -105,7 +111,9 @@ DovecotServer::DovecotServer() {
 
 DovecotServer::~DovecotServer() { stop(); }
 
-std::string DovecotServer::server_field() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string DovecotServer::server_field() const {
+  return (tls_.mode == Tls::Mode::none ? "127.0.0.1" : tls_.address) + ":" + std::to_string(port_);
+}
 
 std::string DovecotServer::log() const { return dir_.read("dovecot.log"); }
 
@@ -174,6 +182,8 @@ bool DovecotServer::write_config(int port) {
   dir_.write("users", users);
 
   const std::string d = dir_.path().string();
+  const bool implicit = tls_.mode == Tls::Mode::implicit;
+  const std::string address = tls_.mode == Tls::Mode::none ? "127.0.0.1" : tls_.address;
   const std::string self_user = user_name(::getuid());
   const std::string self_group = group_name(::getgid());
   std::ostringstream c;
@@ -182,10 +192,17 @@ bool DovecotServer::write_config(int port) {
     << "instance_name = " << fs::path(d).filename().string() << "\n"
     << "log_path = " << d << "/dovecot.log\n"
     << "protocols = pop3\n"
-    << "listen = 127.0.0.1\n"
-    << "ssl = no\n"
-    << "disable_plaintext_auth = no\n"
-    << "auth_mechanisms = plain login\n"
+    << "listen = " << address << "\n";
+  if (tls_.mode == Tls::Mode::none) {
+    c << "ssl = no\n"
+      << "disable_plaintext_auth = no\n";
+  } else {
+    c << "ssl = " << (tls_.mode == Tls::Mode::implicit ? "required" : "yes") << "\n"
+      << "ssl_cert = <" << tls_.cert << "\n"
+      << "ssl_key = <" << tls_.key << "\n"
+      << "disable_plaintext_auth = yes\n";
+  }
+  c << "auth_mechanisms = plain login\n"
     << "auth_failure_delay = 0\n"
     << "mail_location = maildir:~/Maildir\n"
     << "first_valid_uid = 1\n"
@@ -197,8 +214,9 @@ bool DovecotServer::write_config(int port) {
     << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " << d << "/users\n}\n"
     << "userdb {\n  driver = passwd-file\n  args = " << d << "/users\n}\n"
     << "service pop3-login {\n  chroot = " << (root ? "login" : "") << "\n"
-    << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port << "\n  }\n"
-    << "  inet_listener pop3s {\n    port = 0\n  }\n}\n"
+    << "  inet_listener pop3 {\n    address = " << address << "\n    port = " << (implicit ? 0 : port) << "\n  }\n"
+    << "  inet_listener pop3s {\n    address = " << address << "\n    port = " << (implicit ? port : 0)
+    << "\n    ssl = yes\n  }\n}\n"
     << "service anvil {\n  chroot =\n}\n"
     << "service imap-login {\n  chroot =\n}\n";
   dir_.write("dovecot.conf", c.str());
@@ -242,7 +260,12 @@ bool DovecotServer::launch() {
     }
     // A Dovecot without that socket is used as it is, once it had time to make it.
     bool settled = penalty_off || Clock::now() > deadline - 9s;
-    if (settled && greeting_at(port_) == "+OK " + greeting_ + "\r\n") return true;
+    if (settled && tls_.mode == Tls::Mode::implicit) {
+      if (greeting_at(tls_.address, port_, true) == "accepted") return true;
+    } else if (settled && greeting_at(tls_.mode == Tls::Mode::none ? "127.0.0.1" : tls_.address, port_) ==
+                              "+OK " + greeting_ + "\r\n") {
+      return true;
+    }
     std::this_thread::sleep_for(5ms);
   }
   error_ = "dovecot did not answer on port " + std::to_string(port_) + ": " + log();
@@ -257,7 +280,7 @@ bool DovecotServer::start(const std::vector<User>& users) {
   greeting_ = "Pelliwick test server " + std::to_string(rd()) + std::to_string(rd());
   // A free port can be taken by someone else before Dovecot binds it: retry.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = free_port();
+    port_ = tls_.port != 0 ? tls_.port : free_port();
     if (port_ == 0) {
       error_ = "no free port";
       return false;

@@ -35,8 +35,21 @@ class DovecotServer {
     std::string password;
   };
 
+  // TLS for the POP3 listener (set before start). Dovecot treats a client
+  // from its own address as secure, so a TLS server listens on another
+  // loopback address (127.0.0.10) and refuses plaintext log-ins.
+  struct Tls {
+    enum class Mode { none, implicit, stls };
+    Mode mode = Mode::none;
+    std::string address = "127.0.0.10";
+    int port = 0;  // 0: a free one
+    std::string cert;  // PEM files
+    std::string key;
+  };
+
   DovecotServer();
   ~DovecotServer();
+  void set_tls(Tls tls) { tls_ = std::move(tls); }
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -48,7 +61,7 @@ class DovecotServer {
 
   [[nodiscard]] bool running() const { return master_pid_ > 0; }
   [[nodiscard]] int port() const { return port_; }
-  // "127.0.0.1:PORT", the form a mailbox account's server field takes.
+  // "ADDRESS:PORT", the form a mailbox account's server field takes.
   [[nodiscard]] std::string server_field() const;
   [[nodiscard]] const std::string& error() const { return error_; }
   // The server's log so far (for failure messages).
@@ -74,6 +87,7 @@ class DovecotServer {
   void give_to_mail_owner(const std::filesystem::path& p) const;
 
   TempDir dir_;
+  Tls tls_;
   std::vector<User> users_;
   uid_t mail_uid_ = 0;
   gid_t mail_gid_ = 0;

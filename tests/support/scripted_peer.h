@@ -5,6 +5,7 @@
 // a silent server (the next receive times out) and a closed connection.
 // Any client byte that differs from the script, and any read while the script
 // expects the client to speak, fails the running test.
+#include <chrono>
 #include <deque>
 #include <string>
 
@@ -25,6 +26,8 @@ class ScriptedPeer final : public ByteStream {
   ScriptedPeer& close();
   // connect() fails.
   ScriptedPeer& refuse_connect();
+  // Every receive first waits this long: a server that trickles its bytes.
+  ScriptedPeer& trickle(std::chrono::milliseconds per_receive) { return delay_ = per_receive, *this; }
 
   [[nodiscard]] bool connect(const std::string& host, int port) override;
   int send(std::string_view data) override;
@@ -52,6 +55,7 @@ class ScriptedPeer final : public ByteStream {
   int connects_ = 0;
   bool refuse_ = false;
   bool closed_ = false;
+  std::chrono::milliseconds delay_{0};
 };
 
 }  // namespace pw::test

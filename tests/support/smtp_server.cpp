@@ -23,6 +23,11 @@ SmtpServer::SmtpServer(SmtpServerOptions options) : options_(std::move(options))
     argv.push_back(r);
   }
   if (options_.silent_after_mail_from) argv.push_back("--silent-after-mail-from");
+  if (!options_.tls_cert.empty()) {
+    argv.push_back(options_.implicit_tls ? "--implicit-tls" : "--starttls");
+    argv.push_back(options_.tls_cert + ":" + options_.tls_key);
+  }
+  if (options_.plain_only) argv.push_back("--plain-only");
   if (!process_.start(argv, dir_ / "server.log")) return;
   auto line = process_.read_line(std::chrono::seconds(10));
   if (line && line->rfind("READY ", 0) == 0) port_ = std::stoi(line->substr(6));
@@ -43,6 +48,9 @@ std::vector<ReceivedMail> SmtpServer::mails() const {
       else mail.recipients.push_back(line);
     }
     mail.data = dir_.read(base + ".data");
+    std::string meta = dir_.read(base + ".meta");  // "TLS LOGIN": 0 or 1, then the user name
+    mail.tls = meta.rfind("1", 0) == 0;
+    if (meta.size() > 2) mail.login = meta.substr(2);
     out.push_back(std::move(mail));
   }
   return out;

@@ -24,6 +24,12 @@ struct SmtpServerOptions {
   std::string password;
   std::vector<std::string> refused;     // recipients answered with 550
   bool silent_after_mail_from = false;  // answers MAIL FROM, then never again
+  // TLS with this certificate and key (PEM files): STARTTLS, required before
+  // AUTH and MAIL, or with `implicit_tls` TLS from the first byte.
+  std::string tls_cert;
+  std::string tls_key;
+  bool implicit_tls = false;
+  bool plain_only = false;  // AUTH offers PLAIN and not LOGIN
 
   SmtpServerOptions& on(std::string a, int p) { return address = std::move(a), port = p, *this; }
   SmtpServerOptions& with_login(std::string u, std::string p) {
@@ -31,12 +37,18 @@ struct SmtpServerOptions {
   }
   SmtpServerOptions& refusing(std::string recipient) { return refused.push_back(std::move(recipient)), *this; }
   SmtpServerOptions& silent_after_mail() { return silent_after_mail_from = true, *this; }
+  SmtpServerOptions& with_tls(std::string cert, std::string key, bool implicit) {
+    return tls_cert = std::move(cert), tls_key = std::move(key), implicit_tls = implicit, *this;
+  }
+  SmtpServerOptions& offering_plain_only() { return plain_only = true, *this; }
 };
 
 struct ReceivedMail {
   std::string mail_from;
   std::vector<std::string> recipients;  // RCPT TO addresses, in order
   std::string data;  // the message as the client meant it: dots unstuffed, without the final "." line
+  bool tls = false;  // the message came over TLS
+  std::string login;  // the user name it was sent with, empty without AUTH
 };
 
 class SmtpServer {

@@ -9,13 +9,18 @@ rename so that a reader sees whole messages only.
 
 Options: --auth USER:PASSWORD offers and requires AUTH LOGIN; --refuse ADDR
 answers RCPT TO for ADDR with 550 (repeatable); --silent-after-mail-from
-answers MAIL FROM and then never replies again.
+answers MAIL FROM and then never replies again; --starttls CERT:KEY offers
+STARTTLS and requires it before AUTH and MAIL, --implicit-tls CERT:KEY speaks
+TLS from the first byte; --plain-only offers AUTH PLAIN and not LOGIN. Beside
+each message NNNN.meta holds "1" or "0" (over TLS or not), a blank and the
+user name it was sent with.
 """
 import argparse
 import asyncio
 import os
 import signal
 import socket
+import ssl
 import sys
 
 from aiosmtpd.smtp import SMTP, AuthResult
@@ -41,6 +46,11 @@ class Handler:
         base = os.path.join(self.spool, "%04d" % self.count)
         with open(base + ".data", "wb") as f:
             f.write(envelope.original_content)
+        # STARTTLS sets session.ssl; implicit TLS shows only on the transport.
+        tls = bool(session.ssl) or server.transport.get_extra_info("ssl_object") is not None
+        login = session.auth_data.login.decode() if session.auth_data is not None else ""
+        with open(base + ".meta", "w") as f:
+            f.write("%d %s" % (tls, login))
         with open(base + ".tmp", "w") as f:
             f.write(envelope.mail_from + "\n")
             for rcpt in envelope.rcpt_tos:
@@ -57,6 +67,9 @@ def main():
     p.add_argument("--auth")
     p.add_argument("--refuse", action="append", default=[])
     p.add_argument("--silent-after-mail-from", action="store_true")
+    p.add_argument("--starttls")
+    p.add_argument("--implicit-tls")
+    p.add_argument("--plain-only", action="store_true")
     a = p.parse_args()
 
     kwargs = {}
@@ -65,9 +78,20 @@ def main():
 
         def authenticator(server, session, envelope, mechanism, auth_data):
             ok = auth_data.login == user.encode() and auth_data.password == password.encode()
-            return AuthResult(success=ok, handled=False)
+            return AuthResult(success=ok, handled=False, auth_data=auth_data)
 
-        kwargs = dict(authenticator=authenticator, auth_required=True, auth_require_tls=False)
+        # aiosmtpd cannot see implicit TLS: AUTH must not wait for STARTTLS there.
+        kwargs = dict(authenticator=authenticator, auth_required=True, auth_require_tls=bool(a.starttls))
+        if a.plain_only:
+            kwargs["auth_exclude_mechanism"] = ["LOGIN"]
+
+    context = None
+    if a.starttls or a.implicit_tls:
+        cert, key = (a.starttls or a.implicit_tls).split(":", 1)
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(cert, key)
+    if a.starttls:
+        kwargs.update(tls_context=context, require_starttls=True)
 
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
@@ -77,7 +101,8 @@ def main():
     sock.listen(16)
     handler = Handler(a.spool, a.refuse, a.silent_after_mail_from)
     server = loop.run_until_complete(loop.create_server(
-        lambda: SMTP(handler, decode_data=False, hostname="fixture.test", **kwargs), sock=sock))
+        lambda: SMTP(handler, decode_data=False, hostname="fixture.test", **kwargs), sock=sock,
+        ssl=context if a.implicit_tls else None))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     print("READY %d" % sock.getsockname()[1], flush=True)
     loop.run_forever()

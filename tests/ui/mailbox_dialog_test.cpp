@@ -165,6 +165,16 @@ class MailboxDialogTest : public QObject {
     QVERIFY(again.findChild<QCheckBox*>("smtpAuth")->isChecked());
     QVERIFY(again.findChild<QRadioButton*>("sameAsPop")->isChecked());
     QVERIFY(!enabled(again, "smtpLoginName"));
+    QVERIFY(!r.require_tls);
+    QVERIFY(!again.findChild<QCheckBox*>("requireTls")->isChecked());
+
+    // Requiring TLS reaches the record and shows again.
+    again.findChild<QCheckBox*>("requireTls")->setChecked(true);
+    again.findChild<QPushButton*>("ok")->click();
+    QVERIFY(again.record().require_tls);
+    account->set_record(again.record());
+    CMailboxDialog third(s.mailboxes, s.boxes, account.get());
+    QVERIFY(third.findChild<QCheckBox*>("requireTls")->isChecked());
   }
 
   void ownCredentialsAreKeptAndShownAgain() {

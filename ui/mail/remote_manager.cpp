@@ -219,6 +219,7 @@ std::unique_ptr<Pop3Session> CRemoteManager::log_in(bool& ok) {
     return host.correct_login(LoginService::pop3, refused, refusal);
   });
   const MailboxRecord record = account_->record();
+  pop->set_tls({.required = record.require_tls});
   ok = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
   return pop;
 }
@@ -467,7 +468,8 @@ void CRemoteManager::view_selected() {
   if (!mail.summary().full_text) {
     const MailboxRecord record = account_->record();
     DownloadResult result =
-        s_.host.download_mail({record.pop_server, record.login_name, record.password, mail.summary().uid});
+        s_.host.download_mail(
+        {record.pop_server, record.login_name, record.password, mail.summary().uid, record.require_tls});
     switch (result.outcome) {
       case DownloadResult::Outcome::downloaded:
         mail.set_whole_mail(std::move(result.text));

@@ -1,0 +1,38 @@
+#pragma once
+// TLS (OpenSSL) over a connected non-blocking socket: the client handshake and
+// then reads and writes, every wait bounded like the plain socket's.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "net/byte_stream.h"
+
+namespace pw {
+
+class TlsChannel {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  ~TlsChannel();
+  TlsChannel(const TlsChannel&) = delete;
+  TlsChannel& operator=(const TlsChannel&) = delete;
+
+  // Handshakes on `fd` (which stays owned by the caller) before `deadline`.
+  // On Ok `channel` holds the session.
+  [[nodiscard]] static ByteStream::TlsResult open(int fd, const std::string& host, bool verify,
+                                                  Clock::time_point deadline, std::unique_ptr<TlsChannel>& channel);
+
+  // Results as ByteStream::send / receive; each wait lasts at most `timeout`.
+  int send(std::string_view data, std::chrono::milliseconds timeout);
+  [[nodiscard]] int receive(char* buffer, size_t capacity, std::chrono::milliseconds timeout);
+  // Sends the close notification without waiting for the answer.
+  void shut_down();
+
+ private:
+  struct State;
+  explicit TlsChannel(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace pw
