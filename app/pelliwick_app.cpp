@@ -20,13 +20,17 @@
 #include "rules/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
+#include "ui/command_ids.h"
 #include "ui/host_dialogs.h"
+#include "ui/mail/mail_desk.h"
 #include "ui/message_boxes.h"
 #include "ui/qt_engine_host.h"
 #include "ui/rules/recipient_list_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
+#include "ui/user_info_view.h"
+#include "ui/user_tree_view.h"
 
 namespace pw::app {
 namespace {
@@ -75,6 +79,8 @@ CPelliwickApp::~CPelliwickApp() {
   if (host_) host_->shut_down();
   checks_.reset();
   frame_.reset();
+  saved_mail_.reset();
+  desk_.reset();
 }
 
 bool CPelliwickApp::start() {
@@ -135,7 +141,9 @@ bool CPelliwickApp::start() {
     };
     services.pop3_trace = options_.pop3_trace;
     services.smtp.trace = options_.smtp_trace;
+    const SmtpDeliveryOptions smtp = services.smtp;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
+    wire_mail_screens(smtp);
   }
 
   // With the login password on, the window always shows (the user has just
@@ -151,6 +159,31 @@ bool CPelliwickApp::start() {
   }
   started_ = true;
   return true;
+}
+
+void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
+  desk_ = std::make_unique<ui::MailDesk>(ui::MailDesk{*host_, log_, local_mail_, mailboxes_, clock_, boxes_, files_,
+                                                      &address_book_, smtp, &checks_->run().seen_lists_mutex(),
+                                                      ui::ViewerServices{options_.dir.file("MailTemp"),
+                                                                         options_.open_url, {}}});
+  saved_mail_ = std::make_unique<ui::SavedMailCommands>(*desk_);
+  options_.dialogs->set_mail_viewer([viewer = desk_->viewer](QWidget* parent, MailProcessor& mail) {
+    ui::CMailViewer::show_mail(mail, viewer, parent);
+  });
+  frame_->info_view()->set_saved_mail_handler([this](int command, const LocalMailRecord& record) {
+    switch (command) {
+      case ui::cmd::kViewMail: saved_mail_->view(frame_.get(), record); break;
+      case ui::cmd::kReplyMail: saved_mail_->reply(frame_.get(), record); break;
+      case ui::cmd::kForwardMail: saved_mail_->forward(frame_.get(), record); break;
+      default: break;
+    }
+  });
+  connect(frame_->tree(), &ui::CUserTreeView::remote_management_requested, this,
+          [this](std::shared_ptr<MailboxAccount> account, bool all_mails) {
+            using Mode = ui::CRemoteManager::Mode;
+            (void)ui::CRemoteManager::run(std::move(account), all_mails ? Mode::all_mails : Mode::new_mails,
+                                          ui::remote_services(*desk_), frame_.get());
+          });
 }
 
 void CPelliwickApp::ask_first_run() {

@@ -16,6 +16,7 @@
 #include "base/local_time.h"
 #include "base/program_dir.h"
 #include "net/protocol_trace.h"
+#include "net/smtp_delivery.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
 #include "stores/address_book.h"
@@ -33,6 +34,8 @@ class SenderVerifier;
 namespace pw::ui {
 class FileDialogs;
 class HostDialogs;
+struct MailDesk;
+class SavedMailCommands;
 class MessageBoxes;
 class QtEngineHost;
 class StoreSaver;
@@ -112,6 +115,8 @@ class CPelliwickApp : public QObject, private CheckControl {
   void ask_first_run();
   [[nodiscard]] bool ask_login();
   void empty_mail_temp() const;
+  // Remote management and the saved-mail commands, on the host and the check's seen-list lock.
+  void wire_mail_screens(const SmtpDeliveryOptions& smtp);
 
   AppOptions options_;
   SystemClock system_clock_;
@@ -141,6 +146,8 @@ class CPelliwickApp : public QObject, private CheckControl {
   std::unique_ptr<ui::QtEngineHost> host_;
   std::unique_ptr<GuiCheckControl> checks_;
   std::unique_ptr<DesktopNotifier> own_notifier_;
+  std::unique_ptr<ui::MailDesk> desk_;
+  std::unique_ptr<ui::SavedMailCommands> saved_mail_;
 
   bool started_ = false;
   bool shutdown_fired_ = false;

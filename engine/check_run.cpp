@@ -37,10 +37,11 @@ constexpr int kDialFailed = 61360;
 constexpr int kErrorTitle = 61215;
 constexpr int kScanError = 61431;
 constexpr int kDeletionsWaiting = 62106;  // "封待删除的邮件暂时无法..."
-constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
-constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
+constexpr int kSkippedInRemote = 62500;  // "正在远程管理，本次检查跳过邮箱："
 constexpr int kUnansweredExecuted = 62050;
 constexpr int kUnansweredWaits = 62051;
+constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
+constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -272,6 +273,16 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   if (rules.empty()) return;
 
   EngineHost& host = services_.host;
+  if (!account.claim(MailboxAccount::Worker::check)) {
+    // Remote management has the account open: its marks and deletions stay
+    // its own; the mails wait for the next check.
+    host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kSkippedInRemote) + account.address()));
+    return;
+  }
+  struct Release {
+    MailboxAccount& account;
+    ~Release() { account.release(MailboxAccount::Worker::check); }
+  } release{account};
   host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
   const uint32_t need = combined_fetch_need(rules);
   start_from_file(state);

@@ -145,6 +145,10 @@ class CheckRun {
   // Held by the worker around every use of a seen list (see above).
   [[nodiscard]] std::mutex& seen_lists_mutex() { return seen_mutex_; }
 
+  // Stores in `account` the log-in data the user corrected during `pop`
+  // (an emptied value keeps the stored one).
+  static void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
+
   // The mails a failed scan of `account` collected, waiting for its next
   // successful scan. Only while no run is going on.
   [[nodiscard]] size_t waiting_mails(const MailboxAccount& account) const;
@@ -172,7 +176,6 @@ class CheckRun {
   void start_from_file(AccountState& state);
   void replay_journal(AccountState& state, RunOutcome& outcome);
   std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record);
-  static void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 
   CheckServices services_;

@@ -1,25 +1,68 @@
 #include "engine/direct_download.h"
 
+#include <algorithm>
+
+#include "engine/check_run.h"
 #include "net/pop3_session.h"
 
 namespace pw {
+namespace {
 
-DownloadResult download_directly(const DownloadRequest& request, ByteStream& stream) {
+constexpr int kConnecting = 61338;
+constexpr int kFinding = 61393;
+constexpr int kDownloading = 61394;
+constexpr int kSizing = 61395;
+constexpr int kDisconnecting = 61340;
+
+// Steps run while `go` holds: no watcher, or one not cancelled.
+struct Steps {
+  DownloadWatcher* watcher;
+  [[nodiscard]] bool go() const { return watcher == nullptr || !watcher->cancelled(); }
+  [[nodiscard]] bool begin(int text_id) const {
+    if (!go()) return false;
+    if (watcher) watcher->step(text_id);
+    return true;
+  }
+};
+
+}  // namespace
+
+DownloadResult download_directly(const DownloadRequest& request, ByteStream& stream, DownloadWatcher* watcher) {
   Pop3Session pop(stream);
   pop.set_tls({.required = request.require_tls});
   DownloadResult result;
-  if (!pop.log_in(request.pop_server, request.login, request.password) || !pop.uidl_all()) return result;
-  if (int n = pop.find_message(request.uid); n == 0) {
-    result.outcome = DownloadResult::Outcome::not_on_server;
-  } else {
-    int r = pop.retr(n);
-    while (r == Pop3Session::kMore) r = pop.receive_more();
-    if (r == Pop3Session::kComplete) {
-      result.outcome = DownloadResult::Outcome::downloaded;
-      result.text = pop.take_data_text();
+  const Steps steps{watcher};
+  using Outcome = DownloadResult::Outcome;
+  bool session = false;
+  if (steps.begin(kConnecting)) session = pop.log_in(request.pop_server, request.login, request.password);
+  int n = 0;
+  if (session && steps.begin(kFinding) && pop.uidl_all()) {
+    n = pop.find_message(request.uid);
+    if (n == 0) result.outcome = Outcome::not_on_server;
+  }
+  if (n != 0 && steps.begin(kSizing) && pop.list_one(n)) {
+    const uint32_t size = pop.size(0);
+    const uint32_t block = whole_mail_chunk_size(size);
+    const uint32_t scale = progress_scale(size);
+    const int top = static_cast<int>(size / scale + 1);
+    pop.set_chunk_size(block);
+    if (watcher) watcher->sized(block, scale, top);
+    if (steps.begin(kDownloading)) {
+      int r = pop.retr(n);
+      while (r == Pop3Session::kMore && steps.go()) {
+        if (watcher) watcher->progress(std::min(top, static_cast<int>(pop.data_length() / scale)));
+        r = pop.receive_more();
+      }
+      if (r == Pop3Session::kComplete) {
+        if (watcher) watcher->progress(top);
+        result.outcome = Outcome::downloaded;
+        result.text = pop.take_data_text();
+      }
     }
   }
-  (void)pop.quit();
+  // A cancelled transfer leaves the session mid-answer: no QUIT then.
+  if (session && steps.begin(kDisconnecting)) (void)pop.quit();
+  if (!steps.go() && result.outcome != Outcome::downloaded) result.outcome = Outcome::cancelled;
   return result;
 }
 

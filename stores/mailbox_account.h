@@ -54,6 +54,21 @@ class MailboxAccount {
   [[nodiscard]] bool uid_list_complete() const { return uid_list_complete_.load(); }
   void set_uid_list_complete() { uid_list_complete_ = true; }
 
+  // Who works on the server mailbox now. The check and remote management
+  // each claim the account for as long as they use it, so neither acts on
+  // (or deletes) mails the other is handling.
+  enum class Worker : uint8_t { none, check, remote_management };
+  // True when the account was free and is now `worker`'s.
+  [[nodiscard]] bool claim(Worker worker) {
+    Worker free = Worker::none;
+    return worker_.compare_exchange_strong(free, worker);
+  }
+  void release(Worker worker) {
+    Worker mine = worker;
+    (void)worker_.compare_exchange_strong(mine, Worker::none);
+  }
+  [[nodiscard]] Worker worker() const { return worker_.load(); }
+
  private:
   friend class MailboxList;
 
@@ -67,6 +82,7 @@ class MailboxAccount {
   std::vector<uint32_t> rules_;
   std::atomic<bool> paused_;
   std::atomic<bool> uid_list_complete_{false};
+  std::atomic<Worker> worker_{Worker::none};
   SeenUidList seen_;
 };
 

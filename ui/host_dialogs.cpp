@@ -1,8 +1,11 @@
 #include "ui/host_dialogs.h"
 
+#include <QApplication>
+
 #include "ui/confirm/confirm_mails_dialog.h"
 #include "ui/confirm/extra_editors.h"
 #include "ui/file_dialogs.h"
+#include "ui/mail/download_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/notice_box.h"
 #include "ui/password_dialog.h"
@@ -14,7 +17,11 @@ void HostDialogs::confirm(QWidget* parent, std::string_view address, std::span<M
   QtMessageBoxes boxes;
   QtFileDialogs files;
   QtExtraEditors editors(boxes, files, pick_recipients_);
-  ConfirmMailsDialog dialog(parent, address, mails, countdown_seconds, {boxes, editors});
+  // A mail to view is downloaded through the download dialog, over the window.
+  auto download = [](const DownloadRequest& request) {
+    return CDownloadDialog::download(request, QApplication::activeModalWidget());
+  };
+  ConfirmMailsDialog dialog(parent, address, mails, countdown_seconds, {boxes, editors, download, view_mail_});
   (void)dialog.exec();
 }
 

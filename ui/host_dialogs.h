@@ -36,9 +36,12 @@ class HostDialogs {
   // The address-book button of the window's forward dialog; without one the
   // button picks nothing.
   void set_recipient_picker(std::function<std::string(QWidget*)> picker) { pick_recipients_ = std::move(picker); }
+  // The window's view button: the mail viewer; without one it shows nothing.
+  void set_mail_viewer(std::function<void(QWidget*, MailProcessor&)> viewer) { view_mail_ = std::move(viewer); }
 
  private:
   std::function<std::string(QWidget*)> pick_recipients_;
+  std::function<void(QWidget*, MailProcessor&)> view_mail_;
 };
 
 class QtHostDialogs final : public HostDialogs {

@@ -1,6 +1,8 @@
 #pragma once
 // A mail's size in the unit the lists show it in: bytes, KB once above 1024
 // bytes, MB once above 1024 KB.
+#include <QString>
+
 #include <cstdint>
 
 namespace pw::ui {
@@ -11,5 +13,9 @@ struct ScaledSize {
 };
 
 [[nodiscard]] ScaledSize scale_mail_size(uint32_t bytes);
+
+// The size column of the lists of mails on the server: "%5.2f" for MB and
+// "%5.0f" otherwise, a tab before the unit.
+[[nodiscard]] QString mail_size_text(uint32_t bytes);
 
 }  // namespace pw::ui

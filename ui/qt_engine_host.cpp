@@ -5,10 +5,9 @@
 
 #include <memory>
 
-#include "engine/direct_download.h"
-#include "net/line_socket.h"
 #include "ui/gb_qstring.h"
 #include "ui/host_dialogs.h"
+#include "ui/mail/download_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/status_sink.h"
 
@@ -92,8 +91,9 @@ void QtEngineHost::warning(std::string_view message) {
 }
 
 DownloadResult QtEngineHost::download_mail(const DownloadRequest& request) {
-  LineSocket socket;
-  return download_directly(request, socket);
+  DownloadResult result;
+  (void)on_ui_thread([&] { result = CDownloadDialog::download(request, window_); });
+  return result;
 }
 
 std::optional<LoginData> QtEngineHost::correct_login(LoginService, const LoginData& refused, std::string_view) {

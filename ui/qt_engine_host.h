@@ -11,8 +11,7 @@
 // No, no correction. So a worker never waits for an event loop that has
 // ended, and the frame can wait for it before tearing down.
 //
-// download_mail() downloads on the calling thread, without the download
-// dialog.
+// download_mail() shows the download dialog on the UI thread.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>

@@ -29,6 +29,9 @@ constexpr int kLogTabText = 61206;
 constexpr int kYesText = 61352;
 constexpr int kNoText = 61353;
 constexpr int kDeleteMailText = 61430;
+constexpr int kViewMailText = 61419;
+constexpr int kReplyMailText = 61428;
+constexpr int kForwardMailText = 61429;
 
 struct Column {
   int text_id;  // 0: no header
@@ -122,6 +125,11 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
   });
   auto* remove = new QShortcut(QKeySequence::Delete, local_list_, nullptr, nullptr, Qt::WidgetShortcut);
   connect(remove, &QShortcut::activated, this, &CUserInfoView::delete_selected_mails);
+  connect(local_list_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    local_list_->clearSelection();
+    item->setSelected(true);
+    run_saved_mail_command(cmd::kViewMail);
+  });
   log_list_ = make_list(this, "logList", kLogColumns);
 
   month_label_ = new QLabel(this);
@@ -277,14 +285,28 @@ void CUserInfoView::append_log(const LogRecord& r) {
 }
 
 QMenu* CUserInfoView::local_mail_menu() {
-  // Viewing, replying and forwarding come with the mail viewer and the
-  // reply and forward dialogs.
   auto* menu = new QMenu(this);
   menu->setObjectName(QStringLiteral("LocalMailMenu"));
+  if (saved_mail_ && local_list_->selectedItems().size() == 1) {
+    for (auto [id, text_id] : {std::pair{cmd::kViewMail, kViewMailText}, std::pair{cmd::kReplyMail, kReplyMailText},
+                               std::pair{cmd::kForwardMail, kForwardMailText}}) {
+      QAction* action = menu->addAction(text(text_id));
+      action->setData(id);
+      connect(action, &QAction::triggered, this, [this, id = id] { run_saved_mail_command(id); });
+    }
+  }
   QAction* remove = menu->addAction(text(kDeleteMailText));
   remove->setData(cmd::kDeleteMail);
   connect(remove, &QAction::triggered, this, &CUserInfoView::delete_selected_mails);
   return menu;
+}
+
+void CUserInfoView::run_saved_mail_command(int command) {
+  const QList<QTreeWidgetItem*> selected = local_list_->selectedItems();
+  if (!saved_mail_ || selected.size() != 1) return;
+  // A copy: the handler's dialogs may let the list change meanwhile.
+  const LocalMailRecord record = static_cast<LocalMailItem*>(selected.front())->record;
+  saved_mail_(command, record);
 }
 
 void CUserInfoView::delete_selected_mails() {

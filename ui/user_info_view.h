@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +56,13 @@ class CUserInfoView : public QWidget {
   // The local-mail list's context menu for the current selection. The
   // caller owns the menu; each action's data is its command id.
   [[nodiscard]] QMenu* local_mail_menu();
+
+  // Carries out "查看邮件", "回复邮件" and "转发邮件" (command id and the
+  // chosen row's record); without it those commands are not offered.
+  using SavedMailHandler = std::function<void(int command, const LocalMailRecord& record)>;
+  void set_saved_mail_handler(SavedMailHandler handler) { saved_mail_ = std::move(handler); }
+  // Runs command 31, 32 or 33 on the one selected local mail.
+  void run_saved_mail_command(int command);
 
  public slots:
   // The tree's selection: the filter account, or none for the root.
@@ -104,6 +112,7 @@ class CUserInfoView : public QWidget {
   // arriving from workers start there.
   size_t local_seen_ = 0;
   size_t log_seen_ = 0;
+  SavedMailHandler saved_mail_;
 };
 
 }  // namespace pw::ui

@@ -48,7 +48,51 @@ QIcon paper(QColor mark) {
       QSize(16, 16));
 }
 
+// A bold stroke shape over a blank square.
+QIcon strokes(QColor colour, std::initializer_list<QLineF> lines) {
+  QPixmap p = blank();
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
+  g.setPen(QPen(colour, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  for (const QLineF& l : lines) g.drawLine(l);
+  return QIcon(p);
+}
+
+QIcon disk() {
+  QPixmap p = blank();
+  QPainter g(&p);
+  g.setPen(QPen(QColor(30, 60, 120), 1));
+  g.setBrush(QColor(70, 110, 190));
+  g.drawRect(QRectF(2.5, 2.5, 11, 11));
+  g.setBrush(Qt::white);
+  g.drawRect(QRectF(4.5, 2.5, 7, 4));
+  return QIcon(p);
+}
+
+QIcon magnifier() {
+  QPixmap p = blank();
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
+  g.setPen(QPen(Qt::darkGray, 2));
+  g.setBrush(QColor(210, 230, 250));
+  g.drawEllipse(QRectF(2, 2, 8, 8));
+  g.drawLine(QPointF(9, 9), QPointF(14, 14));
+  return QIcon(p);
+}
+
 }  // namespace
+
+QIcon remote_icon(int image) {
+  switch (image) {
+    case 1: return envelope(Qt::white);
+    case 2: return strokes(QColor(40, 150, 60), {QLineF(3, 8, 6.5, 12), QLineF(6.5, 12, 13, 4)});
+    case 3: return strokes(QColor(200, 40, 40), {QLineF(4, 4, 12, 12), QLineF(12, 4, 4, 12)});
+    case 4: return strokes(QColor(40, 100, 200), {QLineF(2, 8, 13, 8), QLineF(9, 4, 13, 8), QLineF(9, 12, 13, 8)});
+    case 5: return strokes(QColor(200, 130, 20), {QLineF(3, 8, 14, 8), QLineF(7, 4, 3, 8), QLineF(7, 12, 3, 8)});
+    case 6: return disk();
+    default: return magnifier();
+  }
+}
 
 QIcon mailbox_icon(int image) {
   switch (image) {

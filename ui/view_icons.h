@@ -13,6 +13,9 @@ namespace pw::ui {
 [[nodiscard]] QIcon info_tab_icon(int image);
 // Local-mail rows: 0 without attachment, 1 with attachment.
 [[nodiscard]] QIcon local_mail_icon(int image);
+// Remote management rows and toggles: 1 whole mail held, 2 processed, 3
+// delete, 4 forward, 5 reply, 6 back up; 0 view.
+[[nodiscard]] QIcon remote_icon(int image);
 // Rows of mails on the server: 0 only the header is held, 1 the whole mail.
 [[nodiscard]] QIcon held_mail_icon(int image);
 

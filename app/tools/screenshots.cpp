@@ -2,8 +2,8 @@
 // with two mailboxes, three rules and a month of log and local-mail rows,
 // and an address book, then grabs the main window, the mailbox dialog, the
 // rule editor with three of its dialogs, the tray menu, the confirmation
-// window over two mails, the settings dialog, the address book and the
-// recipient picker.
+// window over two mails, the settings dialog, the address book, the
+// recipient picker, the mail viewer and remote management.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
@@ -39,6 +39,10 @@
 #include "ui/settings/settings_dialog.h"
 #include "ui/user_info_view.h"
 #include "ui/user_tree_view.h"
+
+// In mail_screenshots.cpp: the viewer and remote management; the failures.
+int mail_screenshots(pw::app::CPelliwickApp& app, const QDir& out);
+bool save(QWidget* widget, const QString& file);
 
 namespace {
 
@@ -118,11 +122,15 @@ void fill(pw::app::CPelliwickApp& app) {
                        "/home/zhang/邮件备份/合同草稿.eml");
 }
 
+}  // namespace
+
 bool save(QWidget* widget, const QString& file) {
   const bool ok = widget->grab().save(file);
   std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
   return ok;
 }
+
+namespace {
 
 // The confirmation window over two new mails of the first mailbox, both met
 // by an asking rule that forwards and deletes; the first also forwarded once
@@ -266,6 +274,7 @@ int main(int argc, char** argv) {
     failures += !save(menu, out.filePath(QStringLiteral("tray_menu.png")));
     menu->hide();
 
+    failures += mail_screenshots(app, out);
     failures += !confirm_window_shot(app, boxes, frame, out.filePath(QStringLiteral("confirm_window.png")));
     SampleConnections connections;
     pw::RunAtStartup autostart(QDir::tempPath().toStdString(), "/usr/bin/pelliwick");

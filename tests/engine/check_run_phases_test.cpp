@@ -3,6 +3,7 @@
 // dial-up steps and the worker thread with its flags.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 
@@ -58,6 +59,21 @@ TEST_F(CheckRunPhases, noAskingRuleMeansNoConfirmation) {
   EXPECT_TRUE(check().ok());
   EXPECT_TRUE(host.confirmations.empty());
   EXPECT_EQ(host.fronts, 0);
+}
+
+TEST_F(CheckRunPhases, accountHeldByRemoteManagementIsSkippedAndSaysSo) {
+  add_rule(0, 0);
+  ASSERT_TRUE(account->claim(MailboxAccount::Worker::remote_management));
+  EXPECT_TRUE(check().ok());
+  EXPECT_EQ(opened, 0u);
+  const std::string skipped = res::text(62500) + "me@home.test";
+  EXPECT_TRUE(std::any_of(host.reports.begin(), host.reports.end(),
+                          [&](const StatusReport& r) { return r.text == skipped; }));
+  account->release(MailboxAccount::Worker::remote_management);
+  scan_session({"a"});
+  EXPECT_TRUE(check().ok());
+  expect_sessions_done();
+  EXPECT_EQ(account->worker(), MailboxAccount::Worker::none);
 }
 
 TEST_F(CheckRunPhases, deletionPhaseDeletesInASecondSessionAndLogsEachDeletion) {

@@ -276,6 +276,27 @@ class UserInfoViewTest : public QObject {
     QCOMPARE(m.local.count(), 1u);
   }
 
+  void oneSelectedMailOffersViewReplyForwardAndDoubleClickViews() {
+    Months m;
+    for (const char* subject : {"m0", "m1"}) m.save_mail("a@example.com", subject);
+    CUserInfoView view(m.log, m.local);
+    QList<std::pair<int, QString>> ran;
+    view.set_saved_mail_handler([&](int command, const LocalMailRecord& record) {
+      ran << std::pair{command, QString::fromStdString(record.subject)};
+    });
+    QTreeWidget* list = view.local_mail_list();
+    list->topLevelItem(1)->setSelected(true);
+    std::unique_ptr<QMenu> menu(view.local_mail_menu());
+    QCOMPARE(menu_texts(menu.get()), (QStringList{"查看邮件", "回复邮件", "转发邮件", "删除邮件"}));
+    for (QAction* a : menu->actions().mid(0, 3)) a->trigger();
+    emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    QCOMPARE(ran, (QList<std::pair<int, QString>>{
+                      {cmd::kViewMail, "m1"}, {cmd::kReplyMail, "m1"}, {cmd::kForwardMail, "m1"}, {cmd::kViewMail, "m0"}}));
+    list->topLevelItem(1)->setSelected(true);
+    std::unique_ptr<QMenu> two(view.local_mail_menu());
+    QCOMPARE(menu_texts(two.get()), QStringList{"删除邮件"});
+  }
+
   void deletingUnderAFilterRemovesTheRightRecords() {
     Months m;
     m.save_mail("a@example.com", "a0");

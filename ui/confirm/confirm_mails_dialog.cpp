@@ -90,11 +90,6 @@ QIcon mail_icon(bool whole) { return held_mail_icon(whole ? 1 : 0); }
 
 }  // namespace
 
-QString mail_size_text(uint32_t bytes) {
-  const ScaledSize s = scale_mail_size(bytes);
-  return QString::asprintf(s.unit[0] == 'M' ? "%5.2f\t%s" : "%5.0f\t%s", s.value, s.unit);
-}
-
 ConfirmMailsDialog::ConfirmMailsDialog(QWidget* parent, std::string_view address,
                                        std::span<MailProcessor* const> mails, int countdown,
                                        ConfirmServices services)

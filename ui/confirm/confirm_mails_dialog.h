@@ -18,6 +18,7 @@
 #include "engine/action_host.h"
 #include "engine/extra_operations.h"
 #include "rules/rule_description.h"
+#include "ui/mail_size.h"  // mail_size_text, the size column
 
 class QLabel;
 class QProgressBar;
@@ -36,10 +37,6 @@ namespace pw::ui {
 class DescriptionBrowser;
 class ExtraEditors;
 class MessageBoxes;
-
-// The size column: bytes, or KB / MB once above 1024 of the smaller unit,
-// "%5.2f" for MB and "%5.0f" otherwise, a tab before the unit.
-[[nodiscard]] QString mail_size_text(uint32_t bytes);
 
 struct ConfirmServices {
   MessageBoxes& boxes;

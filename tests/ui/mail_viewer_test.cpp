@@ -1,0 +1,190 @@
+// The mail viewer: links found in plain text and what a click opens, the
+// header block, the HTML view that loads nothing from the network, and
+// attachments written only inside MailTemp.
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTextBrowser>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "base/file_io.h"
+#include "engine/mail_processor.h"
+#include "ui/gb_qstring.h"
+#include "ui/mail/html_ctrl.h"
+#include "ui/mail/mail_links.h"
+#include "ui/mail/mail_viewer.h"
+#include "view_fixture.h"
+
+using namespace pw;
+using namespace pw::ui;
+using namespace pw::ui::testing;
+
+namespace {
+
+std::unique_ptr<MailProcessor> processor(MailboxAccount& account, std::string text) {
+  MailSummary mail;
+  mail.mail_text = std::move(text);
+  mail.full_text = true;
+  return std::make_unique<MailProcessor>(std::move(mail), account);
+}
+
+// Each link of `text` as its target, in order.
+QStringList targets(const std::string& text) {
+  QStringList out;
+  for (const MailLink& link : find_mail_links(text)) out << QString::fromStdString(link_target(text, link));
+  return out;
+}
+
+const char kMixedMail[] =
+    "From: Li <li@example.com>\r\nTo: zhang@example.com\r\nSubject: pictures\r\n"
+    "Date: Tue, 08 Dec 2026 10:00:00 +0800\r\nMIME-Version: 1.0\r\n"
+    "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n"
+    "--b1\r\nContent-Type: text/plain\r\n\r\nsee www\r\n"
+    "--b1\r\nContent-Type: text/html\r\n\r\n<p>hello</p>\r\n"
+    "--b1\r\nContent-Type: application/octet-stream; name=\"../../evil.txt\"\r\n"
+    "Content-Disposition: attachment; filename=\"../../evil.txt\"\r\n"
+    "Content-Transfer-Encoding: base64\r\n\r\nZmlyc3Q=\r\n"
+    "--b1\r\nContent-Type: application/octet-stream; name=\"evil.txt\"\r\n"
+    "Content-Disposition: attachment; filename=\"evil.txt\"\r\n"
+    "Content-Transfer-Encoding: base64\r\n\r\nc2Vjb25k\r\n"
+    "--b1--\r\n";
+
+}  // namespace
+
+class MailViewerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void linksAreFoundAndOpenedAsTheirKindWants() {
+    struct Case {
+      std::string text;
+      QStringList expected;
+    };
+    const Case cases[] = {
+        {"write to li@example.com.", {"mailto:li@example.com"}},
+        // A dotted local part is still an address.
+        {"john.doe@mail.example.org;", {"mailto:john.doe@mail.example.org"}},
+        {"see HTTP://Example.com/a?b=1, or ftp://files.example.net/x.", {"HTTP://Example.com/a?b=1",
+                                                                          "ftp://files.example.net/x"}},
+        // A user in a URL does not make it an address.
+        {"http://user@host.example/", {"http://user@host.example/"}},
+        {"<http://example.com/x>\"", {"http://example.com/x"}},
+        {"http:// bare prefix, @alone, a@nodot, a@.x, b@x.", {}},
+        {"\xd6\xd0li@example.com\xce\xc4", {"mailto:li@example.com"}},
+        // 0x41 ('A') as the trail byte of a character never joins an address.
+        {"\x81\x41@example.com", {}},
+    };
+    for (const Case& c : cases) QCOMPARE(targets(c.text), c.expected);
+  }
+
+  void headerBlockShowsCopyOnlyWhenThereIsOne() {
+    Stores stores;
+    auto account = stores.add_account("zhang@example.com");
+    test::TempDir temp;
+    for (bool with_copy : {false, true}) {
+      std::string mail = "From: li@example.com\r\nTo: zhang@example.com\r\n";
+      if (with_copy) mail += "Cc: wang@example.com\r\n";
+      mail += "Subject: hi\r\nDate: Tue, 08 Dec 2026 10:00:00 +0800\r\n\r\nbody\r\n";
+      auto p = processor(*account, mail);
+      CMailViewer viewer(*p, {temp.path(), [](const QUrl&) {}, {}});
+      const QString header = viewer.findChild<QTextEdit*>("headerBox")->toPlainText();
+      QString expected = QStringLiteral("发件人：li@example.com\n收件人：zhang@example.com\n");
+      if (with_copy) expected += QStringLiteral("抄送：wang@example.com\n");
+      expected += QStringLiteral("主题：hi");
+      QCOMPARE(header, expected);
+      QVERIFY(viewer.findChild<QPushButton*>("htmlButton")->isHidden());
+      QVERIFY(viewer.findChild<QListWidget*>("attachmentList")->isHidden());
+    }
+  }
+
+  void clickedPlainTextLinkOpensItsTarget() {
+    Stores stores;
+    auto account = stores.add_account("zhang@example.com");
+    test::TempDir temp;
+    auto p = processor(*account, "From: a@b.example\r\nSubject: s\r\n\r\nmail li@example.com or http://x.example/\r\n");
+    QList<QUrl> opened;
+    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { opened << url; }, {}});
+    auto* plain = viewer.findChild<QTextBrowser*>("plainBox");
+    emit plain->anchorClicked(QUrl("#1"));
+    emit plain->anchorClicked(QUrl("#0"));
+    QCOMPARE(opened, (QList<QUrl>{QUrl("http://x.example/"), QUrl("mailto:li@example.com")}));
+  }
+
+  void htmlViewLoadsNothingFromTheNetwork() {
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    connect(&listener, &QTcpServer::newConnection, this, [&] { ++connections; });
+    const std::string port = std::to_string(listener.serverPort());
+    const std::string base = "http://127.0.0.1:" + port;
+    test::TempDir temp;
+    const std::string page = ("<html><head><link rel=\"stylesheet\" href=\"" + base + "/s.css\">"
+                              "<style>@import url(" + base + "/i.css);</style></head><body>"
+                              "<img src=\"" + base + "/a.png\"><img src=\"//127.0.0.1:" + port + "/b.png\">"
+                              "<script>document.write('x')</script><a href=\"app:do-it\">go</a></body></html>");
+    QVERIFY(write_file_atomic(temp.path() / "temp.htm", page));
+    CHtmlCtrl view(temp.path());
+    QStringList commands;
+    view.app_command = [&](const QString& rest) { commands << rest; };
+    view.resize(400, 300);
+    view.show();
+    view.navigate("temp.htm");
+    QTest::qWait(300);
+    QCOMPARE(connections, 0);
+    QVERIFY(!view.toPlainText().contains("document.write"));
+    emit view.anchorClicked(QUrl("APP:do-it"));
+    QCOMPARE(commands, QStringList{"do-it"});
+  }
+
+  void htmlViewReadsOnlyPlainFilesOfItsDirectory() {
+    test::TempDir temp, outside;
+    const auto dir = temp.path() / "MailTemp";
+    std::filesystem::create_directories(dir);
+    QVERIFY(write_file_atomic(dir / "pic.png", "png"));
+    QVERIFY(write_file_atomic(outside.path() / "secret.txt", "secret"));
+    std::filesystem::create_symlink(outside.path() / "secret.txt", dir / "link.png");
+    CHtmlCtrl view(dir);
+    auto url = [](const std::filesystem::path& p) { return QUrl::fromLocalFile(QString::fromStdString(p.string())); };
+    QVERIFY(view.local_resource(url(dir / "pic.png")).has_value());
+    QVERIFY(!view.local_resource(url(dir / "link.png")));
+    QVERIFY(!view.local_resource(url(dir / ".." / "MailTemp" / ".." / "x")));
+    QVERIFY(!view.local_resource(url(outside.path() / "secret.txt")));
+    QVERIFY(!view.local_resource(QUrl("http://127.0.0.1/pic.png")));
+  }
+
+  void openedAttachmentsStayInsideMailTemp() {
+    Stores stores;
+    auto account = stores.add_account("zhang@example.com");
+    test::TempDir temp, outside;
+    const auto dir = temp.path() / "MailTemp";
+    std::filesystem::create_directories(dir);
+    // A link planted under the attachment's name is replaced, not written through.
+    QVERIFY(write_file_atomic(outside.path() / "target", "keep"));
+    std::filesystem::create_symlink(outside.path() / "target", dir / "evil.txt");
+    auto p = processor(*account, kMixedMail);
+    QList<QUrl> opened;
+    CMailViewer viewer(*p, {dir, [&](const QUrl& url) { opened << url; }, {}});
+    auto* list = viewer.findChild<QListWidget*>("attachmentList");
+    QVERIFY(!list->isHidden());
+    QCOMPARE(list->count(), 2);
+    QVERIFY(!viewer.findChild<QPushButton*>("htmlButton")->isHidden());
+    QVERIFY(viewer.findChild<QTextBrowser*>("plainBox")->isHidden());  // the HTML view comes first
+    QVERIFY(std::filesystem::exists(dir / "temp.htm"));
+
+    viewer.open_attachment(0);
+    QCOMPARE(read_file(dir / "evil.txt").value_or(""), std::string("first"));
+    viewer.open_attachment(1);  // the same name: the same file
+    QCOMPARE(read_file(dir / "evil.txt").value_or(""), std::string("second"));
+    QCOMPARE(read_file(outside.path() / "target").value_or(""), std::string("keep"));
+    QVERIFY(!std::filesystem::is_symlink(dir / "evil.txt"));
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened[0].toLocalFile(), QString::fromStdString((dir / "evil.txt").string()));
+    QVERIFY(!std::filesystem::exists(temp.path() / "evil.txt"));
+  }
+};
+
+QTEST_MAIN(MailViewerTest)
+#include "mail_viewer_test.moc"

@@ -1,0 +1,42 @@
+#pragma once
+// The HTML view of the mail viewer. It shows files of one directory (the
+// MailTemp directory) and nothing else: every resource the page names,
+// pictures and style sheets alike, is loaded only when it is a regular file
+// directly inside that directory (never through a symbolic link); nothing
+// comes from the network and no script runs. Links are not followed in the
+// view: "app:" links go to the application-command hook, web and mail links
+// to the system.
+#include <QTextBrowser>
+
+#include <filesystem>
+#include <functional>
+
+namespace pw::ui {
+
+class CHtmlCtrl : public QTextBrowser {
+  Q_OBJECT
+
+ public:
+  explicit CHtmlCtrl(std::filesystem::path root, QWidget* parent = nullptr);
+
+  // Shows the file `name` of the directory.
+  void navigate(const QString& name);
+
+  // Gets the rest of an "app:" address; does nothing unless set.
+  std::function<void(const QString&)> app_command;
+  // Opens a web or mail link with the system.
+  std::function<void(const QUrl&)> open_external;
+
+  // The bytes of `url` when it is a file the view may load.
+  [[nodiscard]] std::optional<QByteArray> local_resource(const QUrl& url) const;
+
+ protected:
+  QVariant loadResource(int type, const QUrl& name) override;
+
+ private:
+  void follow(const QUrl& url);
+
+  std::filesystem::path root_;
+};
+
+}  // namespace pw::ui

@@ -1,0 +1,147 @@
+#include "ui/mail/mail_desk.h"
+
+#include <QEventLoop>
+
+#include <thread>
+
+#include "base/file_io.h"
+#include "engine/engine_host.h"
+#include "engine/forward_action.h"
+#include "engine/mail_processor.h"
+#include "engine/mail_sender.h"
+#include "engine/pending_deletion.h"
+#include "engine/reply_action.h"
+#include "stores/local_mail_record.h"
+#include "stores/mailbox_list.h"
+#include "ui/message_boxes.h"
+#include "ui/rules/folder_chooser.h"
+#include "ui/rules/forward_dialog.h"
+#include "ui/rules/recipient_list_dialog.h"
+#include "ui/rules/reply_dialog.h"
+
+namespace pw::ui {
+namespace {
+
+constexpr int kBackupDirTitle = 61294;
+constexpr int kUnreadableMail = 61420;
+
+}  // namespace
+
+bool ask_forward(const MailDesk& desk, QWidget* parent, ExtraOperations& extra) {
+  const AddressBook* book = desk.address_book;
+  ForwardDialog dialog({extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to, extra.shown_subject},
+                       desk.boxes,
+                       [book](QWidget* p) { return book ? pick_forward_recipients(p, *book) : std::string(); },
+                       parent);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const ForwardSettings& s = dialog.settings();
+  extra.forward_to = s.to;
+  extra.change_headers = s.change_headers;
+  extra.shown_from = s.shown_from;
+  extra.shown_to = s.shown_to;
+  extra.shown_subject = s.shown_subject;
+  return true;
+}
+
+bool ask_reply(const MailDesk& desk, QWidget* parent, ExtraOperations& extra) {
+  ReplyDialog dialog({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
+                      extra.reply_attachments},
+                     std::nullopt, desk.boxes, desk.files, parent);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const ReplySettings& s = dialog.settings();
+  extra.reply_from_file = s.from_file;
+  extra.reply_file = s.file;
+  extra.reply_subject = s.subject;
+  extra.reply_text = s.text;
+  extra.reply_attachments = s.attachments;
+  return true;
+}
+
+RemoteServices remote_services(const MailDesk& desk) {
+  RemoteServices s{desk.host, desk.log, desk.local_mail, desk.clock, desk.boxes, desk.smtp, desk.seen_mutex,
+                   desk.viewer};
+  s.forward_dialog = [desk](QWidget* parent, ExtraOperations& extra) { return ask_forward(desk, parent, extra); };
+  s.reply_dialog = [desk](QWidget* parent, ExtraOperations& extra) { return ask_reply(desk, parent, extra); };
+  s.backup_dir = [desk](QWidget* parent) {
+    return choose_folder(desk.files, desk.boxes, parent, kBackupDirTitle).value_or(std::string());
+  };
+  return s;
+}
+
+void run_on_worker(const std::function<void()>& work) {
+  QEventLoop loop;
+  std::thread worker([&] {
+    work();
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  loop.exec();
+  worker.join();
+}
+
+// A saved mail with the account it came from; a stand-in account when that
+// one is gone, so the mail can still be shown and answered.
+struct SavedMailCommands::Opened {
+  std::shared_ptr<MailboxAccount> account;
+  std::unique_ptr<MailProcessor> mail;
+};
+
+std::unique_ptr<SavedMailCommands::Opened> SavedMailCommands::open(const LocalMailRecord& record) const {
+  std::optional<std::string> text = read_file(std::filesystem::path(record.path));
+  if (!text) return nullptr;
+  auto opened = std::make_unique<Opened>();
+  opened->account = desk_.mailboxes.find(record.account);
+  if (!opened->account) {
+    MailboxRecord stand_in;
+    stand_in.address = record.account;
+    opened->account = std::make_shared<MailboxAccount>(stand_in, true, std::filesystem::path());
+  }
+  MailSummary summary;
+  summary.mail_text = std::move(*text);
+  summary.full_text = true;
+  summary.size = static_cast<uint32_t>(summary.mail_text.size());
+  opened->mail = std::make_unique<MailProcessor>(std::move(summary), *opened->account);
+  return opened;
+}
+
+void SavedMailCommands::view(QWidget* parent, const LocalMailRecord& record) {
+  std::unique_ptr<Opened> opened = open(record);
+  if (!opened) {
+    (void)desk_.boxes.show(parent, MessageKind::input_error, kUnreadableMail);
+    return;
+  }
+  CMailViewer::show_mail(*opened->mail, desk_.viewer, parent);
+}
+
+void SavedMailCommands::reply(QWidget* parent, const LocalMailRecord& record) {
+  ExtraOperations extra;
+  if (!ask_reply(desk_, parent, extra)) return;
+  extra.operations = ExtraOperations::kReply;
+  act(record, extra, [](MailProcessor& mail, const ActionServices& services) {
+    std::vector<uint8_t> no_rules;
+    ReplyAction(mail, services).run_step(no_rules);
+  });
+}
+
+void SavedMailCommands::forward(QWidget* parent, const LocalMailRecord& record) {
+  ExtraOperations extra;
+  if (!ask_forward(desk_, parent, extra)) return;
+  extra.operations = ExtraOperations::kForward;
+  act(record, extra, [](MailProcessor& mail, const ActionServices& services) {
+    std::vector<uint8_t> no_rules;
+    ForwardAction(mail, services).run_step(no_rules);
+  });
+}
+
+void SavedMailCommands::act(const LocalMailRecord& record, const ExtraOperations& extra,
+                            const std::function<void(MailProcessor&, const ActionServices&)>& action) {
+  std::unique_ptr<Opened> opened = open(record);
+  if (!opened) return;
+  opened->mail->extra() = extra;
+  run_on_worker([&] {
+    MailSender sender(desk_.smtp);
+    PendingDeletionQueue unused;
+    action(*opened->mail, {desk_.host, desk_.log, desk_.local_mail, sender, desk_.clock, unused});
+  });
+}
+
+}  // namespace pw::ui

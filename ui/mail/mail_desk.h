@@ -1,0 +1,77 @@
+#pragma once
+// What the mail screens of the window share (the engine host, the stores,
+// the boxes and file dialogs) and the commands built on it: remote
+// management of an account, and viewing, replying to and forwarding a mail
+// saved to disk.
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "engine/extra_operations.h"
+#include "net/smtp_delivery.h"
+#include "ui/mail/mail_viewer.h"
+#include "ui/mail/remote_manager.h"
+
+namespace pw {
+class AddressBook;
+struct ActionServices;
+class MailboxList;
+struct LocalMailRecord;
+}  // namespace pw
+
+namespace pw::ui {
+
+class FileDialogs;
+
+struct MailDesk {
+  EngineHost& host;
+  OperationLog& log;
+  LocalMailIndex& local_mail;
+  MailboxList& mailboxes;
+  const Clock& clock;
+  MessageBoxes& boxes;
+  FileDialogs& files;
+  const AddressBook* address_book = nullptr;
+  SmtpDeliveryOptions smtp = {};
+  std::mutex* seen_mutex = nullptr;
+  ViewerServices viewer = {};
+};
+
+// The forward dialog filled from and into the forward fields of `extra`;
+// false on cancel.
+[[nodiscard]] bool ask_forward(const MailDesk& desk, QWidget* parent, ExtraOperations& extra);
+// The reply dialog for the reply fields of `extra`; false on cancel.
+[[nodiscard]] bool ask_reply(const MailDesk& desk, QWidget* parent, ExtraOperations& extra);
+
+// Remote management's services with the real dialogs.
+[[nodiscard]] RemoteServices remote_services(const MailDesk& desk);
+
+// Runs `work` on a worker thread; the UI thread's events keep flowing until
+// it has ended.
+void run_on_worker(const std::function<void()>& work);
+
+// The commands of the information view on a saved mail.
+class SavedMailCommands {
+ public:
+  explicit SavedMailCommands(MailDesk desk) : desk_(std::move(desk)) {}
+
+  // The viewer; an unreadable file is told (61420).
+  void view(QWidget* parent, const LocalMailRecord& record);
+  // The reply or forward dialog with empty fields, then the action on the
+  // mail on a worker; an unreadable file ends the command silently.
+  void reply(QWidget* parent, const LocalMailRecord& record);
+  void forward(QWidget* parent, const LocalMailRecord& record);
+
+ private:
+  struct Opened;
+  [[nodiscard]] std::unique_ptr<Opened> open(const LocalMailRecord& record) const;
+  // Reads the mail, gives it `extra` and runs `action` on it on a worker.
+  void act(const LocalMailRecord& record, const ExtraOperations& extra,
+           const std::function<void(MailProcessor&, const ActionServices&)>& action);
+
+  MailDesk desk_;
+};
+
+}  // namespace pw::ui
