@@ -25,7 +25,7 @@
 #include "ui/mail/mail_desk.h"
 #include "ui/message_boxes.h"
 #include "ui/qt_engine_host.h"
-#include "ui/rules/recipient_list_dialog.h"
+#include "ui/settings/recipient_picker_dialog.h"
 #include "ui/status_bar_sink.h"
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"

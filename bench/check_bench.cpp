@@ -26,6 +26,7 @@
 #include "engine/check_run.h"
 #include "engine/headless_host.h"
 #include "net/pop3_session.h"
+#include "bench_support.h"
 #include "raw_pop3.h"
 #include "rules/sender_verifier.h"
 #include "stores/local_mail_index.h"

@@ -28,8 +28,8 @@
 
 #include "bench_support.h"
 #include "net/line_socket.h"
-#include "raw_pop3.h"
 #include "net/pop3_session.h"
+#include "raw_pop3.h"
 #include "stores/seen_uid_list.h"
 #include "support/dovecot_server.h"
 #include "support/temp_dir.h"
@@ -40,7 +40,6 @@ namespace fs = std::filesystem;
 using pw::Pop3Session;
 using pw::bench::run_program;
 using pw::test::DovecotServer;
-using pw::bench::run_program;
 
 constexpr int kMails = 2000;
 constexpr size_t kMailSize = 20000;

@@ -1,20 +1,15 @@
 #pragma once
-// The benchmarks' yardsticks: a minimal raw POP3 client (a blocking socket,
-// no parsing beyond the terminators) and a way to run a peer program.
+// The benchmarks' yardstick: a minimal raw POP3 client (a blocking socket,
+// no parsing beyond the terminators).
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace pw::bench {
 
@@ -105,26 +100,6 @@ inline bool raw_uidl(int port, const std::string& user) {
   c.send("QUIT\r\n");
   c.read_until("\r\n", 1);
   return c.ok();
-}
-
-// Runs a program with its output discarded; its exit status.
-inline int run_program(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&fa);
-  if (rc != 0) return -1;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace pw::bench

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <vector>
+
 #include "ui/painted_icon.h"
 
 namespace pw::ui {
@@ -50,34 +52,37 @@ QIcon paper(QColor mark) {
 
 // A bold stroke shape over a blank square.
 QIcon strokes(QColor colour, std::initializer_list<QLineF> lines) {
-  QPixmap p = blank();
-  QPainter g(&p);
-  g.setRenderHint(QPainter::Antialiasing);
-  g.setPen(QPen(colour, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  for (const QLineF& l : lines) g.drawLine(l);
-  return QIcon(p);
+  return painted_icon(
+      [colour, shape = std::vector<QLineF>(lines)](QPainter& g) {
+        g.setRenderHint(QPainter::Antialiasing);
+        g.setPen(QPen(colour, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QLineF& l : shape) g.drawLine(l);
+      },
+      QSize(16, 16));
 }
 
 QIcon disk() {
-  QPixmap p = blank();
-  QPainter g(&p);
-  g.setPen(QPen(QColor(30, 60, 120), 1));
-  g.setBrush(QColor(70, 110, 190));
-  g.drawRect(QRectF(2.5, 2.5, 11, 11));
-  g.setBrush(Qt::white);
-  g.drawRect(QRectF(4.5, 2.5, 7, 4));
-  return QIcon(p);
+  return painted_icon(
+      [](QPainter& g) {
+        g.setPen(QPen(QColor(30, 60, 120), 1));
+        g.setBrush(QColor(70, 110, 190));
+        g.drawRect(QRectF(2.5, 2.5, 11, 11));
+        g.setBrush(Qt::white);
+        g.drawRect(QRectF(4.5, 2.5, 7, 4));
+      },
+      QSize(16, 16));
 }
 
 QIcon magnifier() {
-  QPixmap p = blank();
-  QPainter g(&p);
-  g.setRenderHint(QPainter::Antialiasing);
-  g.setPen(QPen(Qt::darkGray, 2));
-  g.setBrush(QColor(210, 230, 250));
-  g.drawEllipse(QRectF(2, 2, 8, 8));
-  g.drawLine(QPointF(9, 9), QPointF(14, 14));
-  return QIcon(p);
+  return painted_icon(
+      [](QPainter& g) {
+        g.setRenderHint(QPainter::Antialiasing);
+        g.setPen(QPen(Qt::darkGray, 2));
+        g.setBrush(QColor(210, 230, 250));
+        g.drawEllipse(QRectF(2, 2, 8, 8));
+        g.drawLine(QPointF(9, 9), QPointF(14, 14));
+      },
+      QSize(16, 16));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "base/local_time.h"
 #include "engine/check_run.h"
-#include "engine/dial_up.h"
+#include "net/dial_up.h"
 #include "net/pop3_session.h"
 #include "rules/rule.h"
 #include "rules/sender_verifier.h"

@@ -335,7 +335,8 @@ void ConfirmMailsDialog::view_mail() {
   if (!mail || mail_list_->selectionModel()->selectedRows().size() != 1) return;
   if (!mail->summary().full_text) {
     const MailboxRecord record = mail->account().record();
-    const DownloadRequest request{record.pop_server, record.login_name, record.password, mail->summary().uid};
+    const DownloadRequest request{record.pop_server, record.login_name, record.password, mail->summary().uid,
+                                  record.require_tls};
     // The countdown waits for the download, so that the window does not
     // close under it.
     const bool was_counting = timer_.isActive();

@@ -16,7 +16,7 @@
 #include "ui/message_boxes.h"
 #include "ui/rules/folder_chooser.h"
 #include "ui/rules/forward_dialog.h"
-#include "ui/rules/recipient_list_dialog.h"
+#include "ui/settings/recipient_picker_dialog.h"
 #include "ui/rules/reply_dialog.h"
 
 namespace pw::ui {
