@@ -12,8 +12,10 @@ namespace {
 
 constexpr int kBackupDirTitle = 61294;
 
-bool edit_forward(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes,
-                  const std::function<std::string(QWidget*)>& pick_recipients) {
+}  // namespace
+
+bool edit_extra_forward(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes,
+                        const std::function<std::string(QWidget*)>& pick_recipients) {
   ForwardDialog dialog({extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to, extra.shown_subject},
                        boxes, pick_recipients, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
@@ -26,7 +28,7 @@ bool edit_forward(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes,
   return true;
 }
 
-bool edit_reply(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes, FileDialogs& files) {
+bool edit_extra_reply(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes, FileDialogs& files) {
   // No body pattern: one-off texts are sent as typed.
   ReplyDialog dialog({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
                       extra.reply_attachments},
@@ -41,12 +43,12 @@ bool edit_reply(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes, Fi
   return true;
 }
 
-}  // namespace
+
 
 bool QtExtraEditors::edit(QWidget* parent, uint8_t operation, ExtraOperations& extra) {
   switch (operation) {
-    case ExtraOperations::kForward: return edit_forward(parent, extra, boxes_, pick_recipients_);
-    case ExtraOperations::kReply: return edit_reply(parent, extra, boxes_, files_);
+    case ExtraOperations::kForward: return edit_extra_forward(parent, extra, boxes_, pick_recipients_);
+    case ExtraOperations::kReply: return edit_extra_reply(parent, extra, boxes_, files_);
     case ExtraOperations::kBackup: {
       std::optional<std::string> dir = choose_folder(files_, boxes_, parent, kBackupDirTitle);
       if (dir) extra.backup_dir = *dir;

@@ -18,6 +18,12 @@ namespace pw::ui {
 class FileDialogs;
 class MessageBoxes;
 
+// The forward and reply dialogs on the one-off parameters of `extra`; true
+// when the user confirmed (the values are then stored in `extra`).
+bool edit_extra_forward(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes,
+                        const std::function<std::string(QWidget*)>& pick_recipients);
+bool edit_extra_reply(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes, FileDialogs& files);
+
 class ExtraEditors {
  public:
   virtual ~ExtraEditors() = default;

@@ -13,11 +13,10 @@
 #include "engine/reply_action.h"
 #include "stores/local_mail_record.h"
 #include "stores/mailbox_list.h"
+#include "ui/confirm/extra_editors.h"
 #include "ui/message_boxes.h"
 #include "ui/rules/folder_chooser.h"
-#include "ui/rules/forward_dialog.h"
 #include "ui/settings/recipient_picker_dialog.h"
-#include "ui/rules/reply_dialog.h"
 
 namespace pw::ui {
 namespace {
@@ -29,32 +28,13 @@ constexpr int kUnreadableMail = 61420;
 
 bool ask_forward(const MailDesk& desk, QWidget* parent, ExtraOperations& extra) {
   const AddressBook* book = desk.address_book;
-  ForwardDialog dialog({extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to, extra.shown_subject},
-                       desk.boxes,
-                       [book](QWidget* p) { return book ? pick_forward_recipients(p, *book) : std::string(); },
-                       parent);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  const ForwardSettings& s = dialog.settings();
-  extra.forward_to = s.to;
-  extra.change_headers = s.change_headers;
-  extra.shown_from = s.shown_from;
-  extra.shown_to = s.shown_to;
-  extra.shown_subject = s.shown_subject;
-  return true;
+  return edit_extra_forward(parent, extra, desk.boxes, [book](QWidget* p) {
+    return book ? pick_forward_recipients(p, *book) : std::string();
+  });
 }
 
 bool ask_reply(const MailDesk& desk, QWidget* parent, ExtraOperations& extra) {
-  ReplyDialog dialog({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
-                      extra.reply_attachments},
-                     std::nullopt, desk.boxes, desk.files, parent);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  const ReplySettings& s = dialog.settings();
-  extra.reply_from_file = s.from_file;
-  extra.reply_file = s.file;
-  extra.reply_subject = s.subject;
-  extra.reply_text = s.text;
-  extra.reply_attachments = s.attachments;
-  return true;
+  return edit_extra_reply(parent, extra, desk.boxes, desk.files);
 }
 
 RemoteServices remote_services(const MailDesk& desk) {
