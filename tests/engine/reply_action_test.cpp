@@ -66,7 +66,7 @@ TEST_F(ReplyActionTest, composedReplyJoinsTheThreadAndSaysItIsAutomatic) {
                            "Message-ID:\r\n <43@example.test>\r\n\r\nbody\r\n";
   EXPECT_TRUE(run(reply_rule(), mail));
   ASSERT_TRUE(server.wait_for_mails(1));
-  const std::string& data = server.mails()[0].data;
+  const std::string data = server.mails()[0].data;
   EXPECT_NE(data.find("\r\nIn-Reply-To: <43@example.test>\r\nReferences: <0@example.test>\r\n <43@example.test>\r\n"
                       "Auto-Submitted: auto-replied\r\n"),
             std::string::npos)
