@@ -69,7 +69,7 @@ class MailPrefetch {
     for (sent_ = std::max(sent_, k); sent_ < news_.size() && sent_ < k + kWindow; ++sent_) {
       const int number = pop_.message_number(news_[sent_]);
       // A mail over the limit is passed by without being asked for.
-      if (whole_ && pop_.size_of_message(number) > std::int64_t{pop_.limits().max_mail}) continue;
+      if (whole_ && pop_.size_of_message(number) > static_cast<std::int64_t>(pop_.limits().max_mail)) continue;
       if (!(whole_ ? pop_.send_retr_ahead(number) : pop_.send_top_ahead(number, 0))) {
         on_ = false;  // the fetch of mail k meets the failure
         return;
