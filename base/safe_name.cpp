@@ -3,14 +3,19 @@
 namespace pw {
 namespace {
 
-// The byte length of the GB18030 character at `i` (1, 2 or 4; a lead byte
-// at the end counts alone).
+// The byte length of the GB18030 character at `i` (1, 2 or 4). A lead byte
+// without a valid rest counts alone, so that it never hides an ASCII byte
+// such as '/' behind it.
 size_t char_length(std::string_view s, size_t i) {
-  auto b = static_cast<unsigned char>(s[i]);
+  auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char b = at(i);
   if (b < 0x81 || b > 0xfe || i + 1 >= s.size()) return 1;
-  auto b2 = static_cast<unsigned char>(s[i + 1]);
-  if (b2 >= 0x30 && b2 <= 0x39) return i + 3 < s.size() ? 4 : s.size() - i;
-  return 2;
+  const unsigned char b2 = at(i + 1);
+  if ((b2 >= 0x40 && b2 <= 0x7e) || (b2 >= 0x80 && b2 <= 0xfe)) return 2;
+  if (b2 >= 0x30 && b2 <= 0x39 && i + 3 < s.size() && at(i + 2) >= 0x81 && at(i + 2) <= 0xfe && at(i + 3) >= 0x30 &&
+      at(i + 3) <= 0x39)
+    return 4;
+  return 1;
 }
 
 // Calls `visit(character, is_single_byte)` for each character in turn.

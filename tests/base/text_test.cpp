@@ -78,6 +78,10 @@ TEST(SafeName, cleaningWorksOnCharactersSoTrailBytesSurvive) {
       {"a\x81\x7c" "b|c.txt", "a\x81\x7c" "bc.txt"},
       {"dir\\\x81\x5cname", "\x81\x5cname"},
       {"\x81\x5c\x81\x7c", "\x81\x5c\x81\x7c"},
+      // A lead byte without a valid trail hides no separator behind it.
+      {"/etc\xa9/passwd", "passwd"},
+      {"a\xa9/..", "x"},
+      {"\x81\x30\x81/b", "b"},
   };
   for (const Case& c : cases) EXPECT_EQ(sanitise_file_name(c.input, "x"), c.expected) << gb_to_utf8(c.input);
   EXPECT_TRUE(is_safe_file_name("\x81\x5c@x.cn"));
