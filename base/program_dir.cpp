@@ -24,7 +24,7 @@ std::filesystem::path ProgramDir::locate(const std::filesystem::path& data_dir,
                                          const char* home) {
   if (!data_dir.empty()) return data_dir;
   if (holds_data(executable_dir)) return executable_dir;
-  // The base directory specification ignores a relative XDG_DATA_HOME.
+  // A relative XDG_DATA_HOME is not a data home: it is ignored, as by other desktop programs.
   if (xdg_data_home && xdg_data_home[0] == '/') return std::filesystem::path(xdg_data_home) / "pelliwick";
   return std::filesystem::path(home ? home : "") / ".local" / "share" / "pelliwick";
 }
