@@ -10,7 +10,6 @@
 #include <string>
 
 namespace pw {
-namespace {
 
 bool write_all(int fd, std::string_view data) {
   const char* p = data.data();
@@ -26,6 +25,8 @@ bool write_all(int fd, std::string_view data) {
   }
   return true;
 }
+
+namespace {
 
 void sync_directory(const std::filesystem::path& dir) {
   int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -27,6 +27,10 @@ inline constexpr unsigned kSharedFile = 0644;
 [[nodiscard]] bool write_file_atomic(const std::filesystem::path& path, std::string_view data,
                                      unsigned mode = kSharedFile);
 
+// Writes all of `data` to the open file `fd`, going on after short writes
+// and interruptions.
+[[nodiscard]] bool write_all(int fd, std::string_view data);
+
 // Appends `data` to `path`, creating it when missing and never truncating it.
 // With `sync`, the data is flushed to disk before returning.
 [[nodiscard]] bool append_file(const std::filesystem::path& path, std::string_view data, bool sync = false);

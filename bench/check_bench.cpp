@@ -179,6 +179,9 @@ double timed(F&& f) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+std::vector<std::unique_ptr<test::TempDir>> g_kept;
+std::vector<std::unique_ptr<Program>> g_kept_programs;
+
 // Peak resident memory of the first whole-mail check of each size, KiB.
 std::map<int, long> g_peak_kib;
 
@@ -190,7 +193,8 @@ void check_new_mails(benchmark::State& state, const char* name, const std::strin
   if (!peers().ok) return state.SkipWithError("no Dovecot");
   for (auto _ : state) {
     state.PauseTiming();
-    test::TempDir out;
+    auto kept_out = std::make_unique<test::TempDir>();
+    const test::TempDir& out = *kept_out;
     if (rule.has(ActionKind::backup)) rule.backup_dir = out.path().string();
     if (rule.has(ActionKind::key_info)) rule.key_info_file = (out.path() / "keys.txt").string();
     rule.fetch_need = compute_fetch_need(rule);
@@ -203,7 +207,8 @@ void check_new_mails(benchmark::State& state, const char* name, const std::strin
     state.PauseTiming();
     if (first) g_peak_kib[count] = peak_memory_kib();
     if (!outcome.ok() || !done(*p, out)) state.SkipWithError("the check did not act on every mail");
-    p.reset();
+    g_kept.push_back(std::move(kept_out));
+    g_kept_programs.push_back(std::move(p));
     state.ResumeTiming();
   }
   state.counters["mails/s"] = benchmark::Counter(double(count) * double(state.iterations()),

@@ -35,12 +35,15 @@ std::string SaveFolder::path_refusal(std::string_view path) {
 std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::string_view address,
                                            std::string_view sub) {
   const std::filesystem::path dir = path_from_gb(dir_text);
-  std::error_code ec;
-  if (!dir.is_absolute() || !std::filesystem::is_directory(dir, ec)) return std::nullopt;
+  if (!dir.is_absolute()) return std::nullopt;
   const std::filesystem::path account = dir / path_from_gb(clean_name(address, "mailbox"));
-  if (!ensure_directory(account)) return std::nullopt;
   const std::filesystem::path folder = account / std::string(sub);
-  if (!ensure_directory(folder)) return std::nullopt;
+  // Every mail after the first finds the folder there: one look instead of
+  // a look and a creation attempt per level.
+  std::error_code ec;
+  if (std::filesystem::is_directory(folder, ec)) return SaveFolder(folder);
+  if (!std::filesystem::is_directory(dir, ec)) return std::nullopt;
+  if (!ensure_directory(account) || !ensure_directory(folder)) return std::nullopt;
   return SaveFolder(folder);
 }
 

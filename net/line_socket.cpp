@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 
 #include "net/poll_wait.h"
@@ -89,17 +90,19 @@ bool LineSocket::connect(const std::string& host, int port) {
 int LineSocket::send(std::string_view data) {
   if (fd_ < 0) return kError;
   if (tls_) return tls_->send(data, timeout_);
+  // As with receiving: a wait only when the socket's buffer is full.
   size_t sent = 0;
   while (sent < data.size()) {
+    ssize_t n = ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n >= 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return kError;
     int w = wait(POLLOUT, std::chrono::steady_clock::now() + timeout_);
     if (w == 0) return kTimeout;
     if (w < 0) return kError;
-    ssize_t n = ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return kError;
-    }
-    sent += static_cast<size_t>(n);
   }
   return static_cast<int>(sent);
 }
@@ -107,15 +110,19 @@ int LineSocket::send(std::string_view data) {
 int LineSocket::receive(char* buffer, size_t capacity) {
   if (fd_ < 0) return kError;
   if (tls_) return tls_->receive(buffer, capacity, timeout_);
-  auto deadline = std::chrono::steady_clock::now() + timeout_;
+  // The socket does not block: what is already there is taken without a
+  // wait first (a mail arriving in a stream of receives), and only an empty
+  // socket is waited on.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
   for (;;) {
-    int w = wait(POLLIN, deadline);
-    if (w == 0) return kTimeout;
-    if (w < 0) return kError;
     ssize_t n = ::recv(fd_, buffer, capacity, 0);
     if (n >= 0) return static_cast<int>(n);
-    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-    return kError;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return kError;
+    if (!deadline) deadline = std::chrono::steady_clock::now() + timeout_;
+    int w = wait(POLLIN, *deadline);
+    if (w == 0) return kTimeout;
+    if (w < 0) return kError;
   }
 }
 

@@ -445,10 +445,12 @@ int Pop3Session::absorb() {
       if (rest.size() < 3 && (rest.size() < 2 || rest[1] == '\r')) break;  // undecided yet
       ++pos;  // the stuffed dot
     }
-    const void* lf = std::memchr(in.data() + pos, '\n', in.size() - pos);
-    size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - in.data()) + 1 : in.size();
+    // Everything up to the next line that starts with a dot goes over in
+    // one piece; only such a line needs a closer look.
+    size_t dot = in.find("\n.", pos);
+    size_t end = dot != std::string_view::npos ? dot + 1 : in.size();
     data_.append(in.data() + pos, end - pos);
-    at_line_start_ = lf != nullptr;
+    at_line_start_ = in[end - 1] == '\n';
     pos = end;
   }
   reader_.consume(pos);

@@ -18,18 +18,6 @@ namespace {
 
 std::string_view cut(std::string_view uid) { return uid.substr(0, SeenUidList::kMaxLength); }
 
-bool ends_inside_line(const std::filesystem::path& file) {
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  char last = '\n';
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    if (::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
-  }
-  ::close(fd);
-  return last != '\n';
-}
-
 // The length fits the low 7 bits: identifiers are at most 70 bytes.
 constexpr uint32_t kLengthBits = 127;
 uint32_t slot_tag(uint64_t hash, size_t length) {
@@ -285,20 +273,35 @@ bool SeenUidList::save(bool listing_complete) const {
 bool SeenUidList::append_text(std::string_view text, bool sync) {
   std::lock_guard lock(file_mutex_);
   if (file_.empty()) return false;
-  std::optional<FileStamp> before = stat_file();
+  // One open for the look at the end, the write and the flush: this runs
+  // once per mail a check acts on.
+  const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   // After a write cut short the file ends inside a line; gluing the new
   // identifier to that piece would lose both.
-  std::string data = ends_inside_line(file_) ? "\r\n" : "";
+  char last = '\n';
+  if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
+  std::string data = last != '\n' ? "\r\n" : "";
   data += text;
-  if (!append_file(file_, data, sync)) return false;
-  // Our own lines need not be read back at the next refresh.
-  const bool in_step = before ? stamp_.valid && before->inode == stamp_.inode && before->size == stamp_.size
-                              : !stamp_.valid;
-  std::optional<FileStamp> now = stat_file();
-  if (now && in_step && now->size == (before ? before->size : 0) + data.size()) {
-    const uint64_t hash = content_hash(before ? stamp_.hash : kFnvStart, data);
-    stamp_ = *now;
-    stamp_.hash = hash;
+  bool ok = write_all(fd, data);
+  if (ok && sync) ok = ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok) return false;
+  // Our own lines need not be read back at the next refresh. Should another
+  // process have appended in between, the hash no longer matches the file
+  // and the next refresh reads it whole.
+  const uint64_t before = static_cast<uint64_t>(st.st_size);
+  const bool in_step = stamp_.valid ? stamp_.device == static_cast<uint64_t>(st.st_dev) &&
+                                          stamp_.inode == static_cast<uint64_t>(st.st_ino) && stamp_.size == before
+                                    : before == 0;
+  if (in_step) {
+    stamp_ = FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), before + data.size(),
+                       content_hash(stamp_.valid ? stamp_.hash : kFnvStart, data), true};
   }
   return true;
 }
