@@ -60,12 +60,26 @@ std::optional<std::string> transcode(std::string_view bytes, const char* from, c
 
 bool charset_known(const char* charset) { return Converter(charset, "GB18030").ok(); }
 
+namespace {
+
+// ASCII reads the same in GB18030 and UTF-8; most paths and many texts are
+// plain ASCII and need no converter (opening one costs more than the copy).
+bool plain_ascii(std::string_view text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
 std::string gb_to_utf8(std::string_view gb18030) {
+  if (plain_ascii(gb18030)) return std::string(gb18030);
   Converter c("GB18030", "UTF-8");
   return c.ok() ? *c.run(gb18030, true) : std::string(gb18030);
 }
 
 std::string utf8_to_gb(std::string_view utf8) {
+  if (plain_ascii(utf8)) return std::string(utf8);
   Converter c("UTF-8", "GB18030");
   return c.ok() ? *c.run(utf8, true) : std::string(utf8);
 }

@@ -6,6 +6,7 @@
 
 #include "engine/deletion_journal.h"
 #include "engine/mail_processor.h"
+#include "engine/mail_spool.h"
 #include "engine/mail_sender.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
@@ -88,6 +89,21 @@ class MailPrefetch {
   size_t sent_ = 0;
 };
 
+// Caches the header fields of a fetched mail and moves its text to the
+// spool, so that a check of many mails holds one text at a time. A text the
+// spool cannot take stays in memory.
+void spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool) {
+  MailReader& reader = mail.reader();
+  (void)reader.sender();
+  (void)reader.recipient();
+  (void)reader.copy();
+  (void)reader.subject();
+  (void)reader.date();
+  const std::optional<MailSpool::Entry> entry = spool->put(reader.text());
+  if (!entry) return;
+  reader.spool([spool, entry = *entry] { return spool->get(entry); });
+}
+
 // Whether a mail's chosen actions act outside this computer: mail sent or
 // a deletion asked of the server.
 bool reaches_outside(const MailProcessor& mail) {
@@ -162,8 +178,10 @@ RunSettings RunSettings::from(const RuleStore& rules, const SystemSettings& sett
 }
 
 struct CheckRun::AccountState {
-  explicit AccountState(std::shared_ptr<MailboxAccount> a)
-      : account(std::move(a)), journal(DeletionJournal::file_for(account->seen().file())) {}
+  AccountState(std::shared_ptr<MailboxAccount> a, const std::filesystem::path& temp_dir)
+      : account(std::move(a)),
+        journal(DeletionJournal::file_for(account->seen().file())),
+        spool(std::make_shared<MailSpool>(temp_dir)) {}
 
   // The user removed the account during the check: its files are gone and
   // must not come back.
@@ -173,6 +191,9 @@ struct CheckRun::AccountState {
   // The new-mail list, in server order, and its identifiers.
   std::vector<std::unique_ptr<MailProcessor>> mails;
   std::unordered_set<std::string> collected;
+  // The texts of those mails; each is held in memory only while it is
+  // matched or acted on (or looked at in the confirmation window).
+  std::shared_ptr<MailSpool> spool;
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
@@ -219,7 +240,7 @@ size_t CheckRun::waiting_mails(const MailboxAccount& account) const {
 
 CheckRun::AccountState& CheckRun::state_for(const std::shared_ptr<MailboxAccount>& account) {
   auto& slot = states_[account.get()];
-  if (!slot) slot = std::make_unique<AccountState>(account);
+  if (!slot) slot = std::make_unique<AccountState>(account, services_.mailboxes.temp_dir());
   return *slot;
 }
 
@@ -362,9 +383,11 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     // transfer itself ran over (the rest of that mail is still on the wire).
     ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
     if (fetched != Fetch::done) continue;
+    auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
+    spool_text(*processor, state.spool);
     seen_lock.lock();
-    state.collected.insert(mail.uid);
-    state.mails.push_back(std::make_unique<MailProcessor>(std::move(mail), account));
+    state.collected.insert(processor->summary().uid);
+    state.mails.push_back(std::move(processor));
     seen_lock.unlock();
   }
   if (ok) account.set_uid_list_complete();
@@ -437,27 +460,31 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   EngineHost& host = services_.host;
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
-  struct Slot {
-    std::vector<MatchedRule> matched;
-    bool to_confirm = false;
-  };
-  std::vector<Slot> slots(state.mails.size());
-  std::vector<MatchItem> items;
-  items.reserve(state.mails.size());
-  for (size_t k = 0; k < state.mails.size(); ++k)
-    items.push_back({state.mails[k]->reader(), state.mails[k]->captures(), slots[k].matched, slots[k].to_confirm});
+  // A mail whose spooled text cannot be read back is neither matched nor
+  // acted on nor seen: the next check fetches it again.
+  std::vector<bool> unreadable(state.mails.size(), false);
   const MatchContext context{account.address(), services_.verifier, services_.clock};
-  const MatchPhaseResult matched = run_match_phase(items, rules, context);
-  for (size_t k = 0; k < state.mails.size(); ++k)
-    for (const MatchedRule& m : slots[k].matched) state.mails[k]->add_rule(*m.rule);
+  MatchPhaseResult matched;
+  for (size_t k = 0; k < state.mails.size(); ++k) {
+    MailReader& reader = state.mails[k]->reader();
+    if (!reader.hold_text()) {
+      unreadable[k] = true;
+      continue;
+    }
+    match_mail(state.mails[k]->match_item(), rules, context, matched);
+    reader.release_text();
+  }
 
   std::vector<bool> waiting(state.mails.size(), false);
   if (matched.confirmation_wanted) {
     host.bring_to_front();
     std::vector<MailProcessor*> list;
-    for (auto& mail : state.mails) list.push_back(mail.get());
+    for (size_t k = 0; k < state.mails.size(); ++k)
+      if (!unreadable[k]) list.push_back(state.mails[k].get());
     if (!host.confirm(account.address(), list, matched.countdown))
       waiting = leave_unanswered(state.mails, services_.log, account.address());
+    // The window may have read texts back to show them.
+    for (auto& mail : state.mails) mail->reader().release_text();
   }
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
@@ -475,9 +502,11 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   for (size_t k = 0; k < state.mails.size(); ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
-    if (waiting[k]) continue;
+    if (waiting[k] || unreadable[k]) continue;
     auto& mail = state.mails[k];
+    if (!mail->reader().hold_text()) continue;
     mail->run_actions(services);
+    mail->reader().release_text();
     if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
@@ -524,6 +553,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.journal_left = state.journal_unwritten ? std::move(kept) : std::vector<PendingDeletion>();
   state.mails.clear();
   state.collected.clear();
+  state.spool->clear();
 }
 
 void CheckRun::start_from_file(AccountState& state) {

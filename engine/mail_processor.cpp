@@ -65,7 +65,7 @@ bool MailProcessor::ensure_whole_mail(ActionHost& host) {
 
 uint32_t MailProcessor::mail_size() const {
   if (summary().size != 0) return summary().size;
-  return static_cast<uint32_t>(content().size());
+  return static_cast<uint32_t>(reader_.text_size());
 }
 
 void MailProcessor::run_actions(const ActionServices& services) {

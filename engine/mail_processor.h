@@ -99,8 +99,8 @@ class MailProcessor {
   void set_whole_mail(std::string text) { reader_.set_whole_mail(std::move(text)); }
 
   // The mail as held (the header, or the whole mail): what is backed up and
-  // forwarded.
-  [[nodiscard]] const std::string& content() const { return summary().mail_text; }
+  // forwarded. Brought back from the spool when it was let go.
+  [[nodiscard]] const std::string& content() { return reader_.text(); }
   // The mail's size in bytes: as the server listed it, else the text's.
   [[nodiscard]] uint32_t mail_size() const;
 

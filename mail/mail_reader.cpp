@@ -19,7 +19,7 @@ const std::string& MailReader::cached(std::string& slot, std::uint32_t bit, Comp
 
 const std::string& MailReader::address_field(std::string& slot, std::uint32_t bit, const char* key) {
   return cached(slot, bit, [&] {
-    std::string value = header_field(mail_.mail_text, key);
+    std::string value = header_field(text(), key);
     normalise_address_list(value);
     return value;
   });
@@ -32,21 +32,21 @@ const std::string& MailReader::copy() { return address_field(mail_.copy, kCopyCa
 std::string MailReader::recipient_and_copy() { return recipient() + copy(); }
 
 const std::string& MailReader::subject() {
-  return cached(mail_.subject, kSubjectCached, [&] { return header_field(mail_.mail_text, "subject:"); });
+  return cached(mail_.subject, kSubjectCached, [&] { return header_field(text(), "subject:"); });
 }
 
 const std::string& MailReader::date() {
-  return cached(mail_.date, kDateCached, [&] { return mail_date_display(header_field(mail_.mail_text, "date:")); });
+  return cached(mail_.date, kDateCached, [&] { return mail_date_display(header_field(text(), "date:")); });
 }
 
 const MimeMessage& MailReader::message() {
-  if (!message_) message_ = std::make_unique<MimeMessage>(MimeMessage::over(mail_.mail_text));
+  if (!message_) message_ = std::make_unique<MimeMessage>(MimeMessage::over(text()));
   return *message_;
 }
 
-std::string MailReader::message_id() const { return header_field(mail_.mail_text, "message-id:"); }
+std::string MailReader::message_id() { return header_field(text(), "message-id:"); }
 
-std::string MailReader::references() const { return header_field(mail_.mail_text, "references:"); }
+std::string MailReader::references() { return header_field(text(), "references:"); }
 
 const std::string& MailReader::text_body() {
   return cached(mail_.text_body, kTextBodyCached, [&] { return message().text_body(); });
@@ -69,6 +69,39 @@ void MailReader::set_whole_mail(std::string text) {
   if (message_) message_ = std::make_unique<MimeMessage>(std::move(mail_.mail_text));
   mail_.mail_text = std::move(text);
   mail_.full_text = true;
+  // The new text lives in memory only.
+  reload_ = nullptr;
+  released_ = false;
+}
+
+const std::string& MailReader::text() {
+  (void)hold_text();
+  return mail_.mail_text;
+}
+
+void MailReader::spool(std::function<std::optional<std::string>()> reload) {
+  reload_ = std::move(reload);
+  release_text();
+}
+
+void MailReader::release_text() {
+  if (!reload_ || released_) return;
+  released_size_ = mail_.mail_text.size();
+  released_ = true;
+  message_.reset();
+  std::string().swap(mail_.mail_text);
+  std::string().swap(mail_.text_body);
+  std::string().swap(mail_.html_body);
+  mail_.cache_flags &= ~(kTextBodyCached | kHtmlBodyCached);
+}
+
+bool MailReader::hold_text() {
+  if (!released_) return true;
+  std::optional<std::string> text = reload_();
+  if (!text) return false;
+  mail_.mail_text = std::move(*text);
+  released_ = false;
+  return true;
 }
 
 }  // namespace pw

@@ -5,7 +5,9 @@
 // body getters parse the mail with MimeMessage once, on first need.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "mail/mail_summary.h"
@@ -47,12 +49,27 @@ class MailReader {
 
   // The mail's Message-ID and References values (not cached: only a reply
   // asks, once).
-  [[nodiscard]] std::string message_id() const;
-  [[nodiscard]] std::string references() const;
+  [[nodiscard]] std::string message_id();
+  [[nodiscard]] std::string references();
 
   // Replaces the header text with the whole mail once it has been
   // downloaded. Values already cached and an already parsed message stay.
   void set_whole_mail(std::string text);
+
+  // The text as held (the header, or the whole mail), brought back first
+  // when it was let go.
+  [[nodiscard]] const std::string& text();
+  // Its length in bytes, held or not.
+  [[nodiscard]] std::size_t text_size() const { return released_ ? released_size_ : mail_.mail_text.size(); }
+
+  // Lets the text go once the header fields are cached: `reload` gives it
+  // back when something needs it again (the check keeps its fetched mails
+  // in a spool file meanwhile). The parsed message and the bodies worked out
+  // from it go too. Afterwards release_text() lets it go again.
+  void spool(std::function<std::optional<std::string>()> reload);
+  void release_text();
+  // Brings a text that was let go back; false when it cannot be read.
+  [[nodiscard]] bool hold_text();
 
  private:
   // The cached value behind `bit`, computed by `compute` when not yet filled.
@@ -62,6 +79,9 @@ class MailReader {
 
   MailSummary mail_;
   std::unique_ptr<MimeMessage> message_;
+  std::function<std::optional<std::string>()> reload_;
+  bool released_ = false;
+  std::size_t released_size_ = 0;
 };
 
 }  // namespace pw

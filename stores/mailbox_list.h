@@ -103,6 +103,8 @@ class MailboxList {
 
   [[nodiscard]] std::filesystem::path file() const { return dir_.file("Mailbox"); }
   [[nodiscard]] std::filesystem::path uid_dir() const { return dir_.file("MailUID"); }
+  // The program's temporary directory, where a check spools fetched mails.
+  [[nodiscard]] std::filesystem::path temp_dir() const { return dir_.file("MailTemp"); }
 
  private:
   using AccountPtr = std::shared_ptr<MailboxAccount>;
