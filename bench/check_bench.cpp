@@ -314,13 +314,13 @@ void BM_RawUidl(benchmark::State& state) {
     }));
 }
 
-BENCHMARK(BM_CheckWholeMailsWithBackup)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_CheckBodyPatternKeyInfo)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RawRetrSequential)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RawRetrPipelined)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FetchmailBsmtp)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RawUidl)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_NothingNewCheck)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckWholeMailsWithBackup)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckBodyPatternKeyInfo)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawRetrSequential)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawRetrPipelined)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FetchmailBsmtp)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawUidl)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NothingNewCheck)->Iterations(9)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CheckLargeMailboxWithBackup)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double median_of(const char* prefix) {

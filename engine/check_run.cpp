@@ -89,18 +89,26 @@ class MailPrefetch {
   size_t sent_ = 0;
 };
 
-// Caches the header fields of a fetched mail and moves its text to the
-// spool, so that a check of many mails holds one text at a time. A text the
-// spool cannot take stays in memory.
-void spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool) {
+// Caches the header fields of a fetched mail and, once the texts held reach
+// `budget`, moves its text to the spool, to be held again only while it is
+// matched and acted on. A text the spool cannot take stays in memory.
+void spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget, size_t& in_memory) {
   MailReader& reader = mail.reader();
   (void)reader.sender();
   (void)reader.recipient();
   (void)reader.copy();
   (void)reader.subject();
   (void)reader.date();
+  const size_t size = reader.text_size();
+  if (in_memory + size <= budget) {
+    in_memory += size;
+    return;
+  }
   const std::optional<MailSpool::Entry> entry = spool->put(reader.text());
-  if (!entry) return;
+  if (!entry) {
+    in_memory += size;
+    return;
+  }
   reader.spool([spool, entry = *entry] { return spool->get(entry); });
 }
 
@@ -191,9 +199,11 @@ struct CheckRun::AccountState {
   // The new-mail list, in server order, and its identifiers.
   std::vector<std::unique_ptr<MailProcessor>> mails;
   std::unordered_set<std::string> collected;
-  // The texts of those mails; each is held in memory only while it is
-  // matched or acted on (or looked at in the confirmation window).
+  // The texts of those mails beyond CheckServices::texts_in_memory; each is held in memory
+  // only while it is matched or acted on (or shown in the confirmation
+  // window).
   std::shared_ptr<MailSpool> spool;
+  size_t in_memory = 0;  // bytes of the texts kept in memory
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
@@ -384,7 +394,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
     if (fetched != Fetch::done) continue;
     auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
-    spool_text(*processor, state.spool);
+    spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory);
     seen_lock.lock();
     state.collected.insert(processor->summary().uid);
     state.mails.push_back(std::move(processor));
@@ -554,6 +564,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.mails.clear();
   state.collected.clear();
   state.spool->clear();
+  state.in_memory = 0;
 }
 
 void CheckRun::start_from_file(AccountState& state) {

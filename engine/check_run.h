@@ -103,6 +103,10 @@ struct CheckServices {
   std::function<std::unique_ptr<ByteStream>()> pop3_stream = {};
   // The protocol log of every POP3 session; empty: none.
   ProtocolTrace pop3_trace = {};
+  // How many bytes of fetched mail text a check keeps in memory until it
+  // acts; the texts beyond wait in a spool file in the temporary directory,
+  // so a first check of a large mailbox needs no more memory than a small one.
+  size_t texts_in_memory = size_t{64} << 20;
 };
 
 struct RunOutcome {

@@ -42,9 +42,10 @@ class MonthlyRecords {
   void set_listener(RecordAddedListener<Record>* listener) { listener_ = listener; }
 
   // Appends the record to the file of (year, month), never truncating it, and
-  // to memory when that month is shown. True when it reached the file; a
-  // failure is otherwise silent and the record then lives only in memory.
-  bool append(const Record& record, int year, int month) {
+  // to memory when that month is shown. Gives whether it reached the file (a
+  // failure is otherwise silent and the record then lives only in memory)
+  // and the record as stored (its fields cut to their sizes).
+  std::pair<bool, Record> append(const Record& record, int year, int month) {
     std::string image = record.encode();
     Record stored = Record::decode(image.data());
     bool on_disk = false;
@@ -73,7 +74,7 @@ class MonthlyRecords {
     ++serving_;
     turn.unlock();
     turn_cv_.notify_all();
-    return on_disk;
+    return {on_disk, std::move(stored)};
   }
 
   // Makes (year, month) the shown month and reads its file; a missing file is

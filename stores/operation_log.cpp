@@ -18,8 +18,7 @@ LogRecord OperationLog::write(std::string_view account, std::string_view sender,
   record.subject = subject;
   record.operation = operation;
   record.success = success;
-  append(record, now.year, now.month);
-  return LogRecord::decode(record.encode().data());
+  return append(record, now.year, now.month).second;
 }
 
 std::string OperationLog::failure_notice(const LogRecord& record) {
