@@ -483,20 +483,21 @@ class WithoutPipelining final : public ByteStream {
 struct RealServerScan : CheckRunFixture {
   void TestBody() override {}
   std::vector<std::string> scan(const std::string& server, uint32_t need, bool pipelined,
-                                std::vector<StatusReport>& reports) {
+                                std::vector<StatusReport>& reports, size_t texts_in_memory = size_t{64} << 20) {
     MailboxRecord r = account->record();
     r.pop_server = server;
     account->set_record(r);
     add_rule(need, 0, 5).action_mask = bit(ActionKind::confirm);
     std::vector<std::string> held;
     host.on_confirm = [&](std::span<MailProcessor* const> mails) {
-      for (MailProcessor* m : mails) held.push_back(m->summary().mail_text);
+      for (MailProcessor* m : mails) held.push_back(m->content());
     };
     CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
                                 [pipelined]() -> std::unique_ptr<ByteStream> {
                                   if (pipelined) return std::make_unique<LineSocket>();
                                   return std::make_unique<WithoutPipelining>();
-                                }}};
+                                },
+                                {}, texts_in_memory}};
     EXPECT_TRUE(real.run(nullptr, settings()).ok());
     // Where the bar stands between receives depends on how the bytes
     // happen to arrive, with or without pipelining; the rest may not.
@@ -516,9 +517,15 @@ TEST(CheckRunPipelining, pipelinedScanOfARealServerGivesWhatTheSequentialOneGive
     std::vector<StatusReport> with, without;
     const std::vector<std::string> pipelined = RealServerScan().scan(pop.server_field(), need, true, with);
     const std::vector<std::string> sequential = RealServerScan().scan(pop.server_field(), need, false, without);
+    // Every text beyond the first 40 KB waits in the spool file.
+    std::vector<StatusReport> spooled_reports;
+    const std::vector<std::string> spooled =
+        RealServerScan().scan(pop.server_field(), need, true, spooled_reports, 40000);
     EXPECT_EQ(pipelined.size(), 70u) << need;
     EXPECT_EQ(pipelined, sequential) << need;
     EXPECT_EQ(with, without) << need;
+    EXPECT_EQ(spooled, sequential) << need;
+    EXPECT_EQ(spooled_reports, without) << need;
   }
 }
 

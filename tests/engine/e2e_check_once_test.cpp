@@ -297,6 +297,36 @@ TEST_F(CheckEngineEndToEnd, wrongPasswordCorrectedByTheHostIsKeptInTheAccount) {
   EXPECT_EQ(reread.at(0)->seen().size(), 1u);
 }
 
+// With no text kept in memory every mail waits in the spool file between
+// the scan and its actions: the backups hold exactly what the server sent.
+TEST_F(CheckEngineEndToEnd, spooledMailsAreBackedUpByteForByte) {
+  const Rule r = rule(kBackup);
+  write_data(alice(), {r});
+  std::multiset<std::string> sent;
+  for (int k = 1; k <= 4; ++k) {
+    const std::string mail = e2e_mail(k, 3000 * size_t(k));
+    pop.deliver("alice", mail);
+    std::string crlf;
+    for (char c : mail) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    sent.insert(crlf);
+  }
+  MailboxList mailboxes(program);
+  (void)mailboxes.load([](uint32_t) { return true; });
+  FixedClock fixed{1101179103};
+  OperationLog log(program, fixed);
+  LocalMailIndex local(program, fixed);
+  ScriptedEngineHost host;
+  NoVerifier verifier;
+  NoDialUp no_dial_up;
+  CheckRun run(CheckServices{mailboxes, log, local, verifier, fixed, no_dial_up, host, {}, {}, {}, 0});
+  RunSettings settings;
+  settings.rules = {r};
+
+  EXPECT_TRUE(run.run(nullptr, settings).ok());
+  EXPECT_EQ(backup_contents(), sent);
+  EXPECT_EQ(mailboxes.at(0)->seen().size(), 4u);
+}
+
 }  // namespace
 }  // namespace pw::test
 

@@ -151,6 +151,38 @@ TEST(MailReader, bodiesAndAttachmentFlagComeFromOneParse) {
   EXPECT_EQ(r.summary().cache_flags & 0xe0u, 0xe0u);
 }
 
+// A spooled text goes with its parse and bodies, keeps its header fields
+// and size, and comes back whole on the next need; a spool that cannot give
+// it back leaves the reader without a text rather than with a wrong one.
+TEST(MailReader, releasedTextComesBackOnNeedAndAFailedReloadSaysSo) {
+  test::TempDir dir;
+  MailReader r = reader_for(kMixed, true);
+  EXPECT_EQ(r.subject(), r.subject());
+  EXPECT_EQ(r.text_body(), "\xd6\xd0\xce\xc4");
+  int reloads = 0;
+  bool spool_readable = true;
+  r.spool([&]() -> std::optional<std::string> {
+    ++reloads;
+    if (!spool_readable) return std::nullopt;
+    return std::string(kMixed);
+  });
+  EXPECT_TRUE(r.summary().mail_text.empty());
+  EXPECT_EQ(r.summary().cache_flags & 0x60u, 0u) << "bodies are let go with the text";
+  EXPECT_EQ(r.text_size(), std::string_view(kMixed).size());
+  (void)r.subject();
+  EXPECT_EQ(reloads, 0) << "a cached header field needs no text";
+  EXPECT_EQ(r.html_body(dir.path()), "<p>\xd6\xd0\xce\xc4</p>");
+  EXPECT_EQ(reloads, 1);
+  EXPECT_EQ(r.text(), kMixed);
+  r.release_text();
+  spool_readable = false;
+  EXPECT_FALSE(r.hold_text());
+  EXPECT_TRUE(r.text().empty());
+  r.set_whole_mail("Subject: new\r\n\r\n.\r\n");
+  r.release_text();
+  EXPECT_EQ(r.text(), "Subject: new\r\n\r\n.\r\n") << "a downloaded text lives in memory only";
+}
+
 TEST(MailReader, aMailWithoutHeadersOrBodyGivesEmptyAnswers) {
   MailReader r = reader_for("");
   EXPECT_EQ(r.sender(), "");
