@@ -516,7 +516,6 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
     mail->run_actions(services);
-    mail->reader().release_text();
     if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
@@ -543,6 +542,8 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     } else {
       untouched.push_back(uid);
     }
+    // Done with: its memory goes now, not after the last mail.
+    mail.reset();
   }
   {
     std::lock_guard lock(seen_mutex_);
