@@ -44,11 +44,11 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   RuleStoreUseCounter counter(rules);
   MailboxList mailboxes(dir, &counter);
   (void)mailboxes.load([&rules](uint32_t id) { return rules.find_by_id(static_cast<int32_t>(id)) != nullptr; });
+  // Records go to the month files; no month is read into memory, as no one
+  // looks at it here (a month of a busy mailbox holds many thousands).
   OperationLog log(dir, clock);
-  log.load_current_month();
   if (settings.option(SystemSettings::kPurgeLogs)) (void)log.purge_old_months(settings.months_to_keep);
   LocalMailIndex local_mail(dir, clock);
-  local_mail.load_current_month();
 
   HeadlessHost host(options.out, log);
   if (options.pop3_stream) host.set_pop3_stream(options.pop3_stream);

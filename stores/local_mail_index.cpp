@@ -18,8 +18,7 @@ LocalMailRecord LocalMailIndex::add(bool has_attachment, std::string_view accoun
   record.saved = format_stamp(now);
   record.size = size;
   record.path = path;
-  append(record, now.year, now.month);
-  return LocalMailRecord::decode(record.encode().data());
+  return append(record, now.year, now.month).second;
 }
 
 void LocalMailIndex::load_current_month() {
