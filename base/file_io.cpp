@@ -110,22 +110,49 @@ bool sync_existing_file(const std::filesystem::path& path) {
 
 namespace pw {
 
-bool append_record(const std::filesystem::path& path, std::string_view record, size_t record_size) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+int AppendFile::open(const std::filesystem::path& path, struct stat& st, bool lock) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (fd_ < 0 || path != path_) {
+      close();
+      fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+      if (fd_ < 0) return -1;
+      path_ = path;
+    }
+    if (lock) ::flock(fd_, LOCK_EX);
+    if (::fstat(fd_, &st) != 0) break;
+    if (st.st_nlink > 0) return fd_;
+    // Replaced or removed since the last append: the name leads elsewhere.
+    close();
+  }
+  close();
+  return -1;
+}
+
+void AppendFile::unlock() const {
+  if (fd_ >= 0) ::flock(fd_, LOCK_UN);
+}
+
+void AppendFile::close() {
+  if (fd_ >= 0) ::close(fd_);  // closing lets go of a lock too
+  fd_ = -1;
+}
+
+bool append_record(AppendFile& file, const std::filesystem::path& path, std::string_view record,
+                   size_t record_size) {
   // Other processes append to the same month file (a headless check beside
   // the window): the cut and the write are one step for all of them.
-  ::flock(fd, LOCK_EX);
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0;
+  const int fd = file.open(path, st, true);
+  if (fd < 0) return false;
   off_t end = st.st_size;
-  if (ok && record_size > 0 && end % static_cast<off_t>(record_size) != 0) {
+  bool ok = true;
+  if (record_size > 0 && end % static_cast<off_t>(record_size) != 0) {
     end -= end % static_cast<off_t>(record_size);
     ok = ::ftruncate(fd, end) == 0;
   }
   ok = ok && write_all(fd, record);
   if (!ok) (void)::ftruncate(fd, end);
-  ok = (::close(fd) == 0) && ok;  // closing releases the lock
+  file.unlock();
   return ok;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace pw {
 
 // The whole content of a regular file; nullopt when it is missing, is not a
@@ -38,10 +40,34 @@ inline constexpr unsigned kSharedFile = 0644;
 // Flushes what was written to `path` to disk; true when it is missing.
 [[nodiscard]] bool sync_existing_file(const std::filesystem::path& path);
 
+// A file a store appends to, kept open from one append to the next (a check
+// appends once per mail). The file held is given up for a new open by name
+// once it has lost its name: replaced by a rename or removed.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile() { close(); }
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // The descriptor of `path` (created when missing; read-write, appending)
+  // with its status in `st`, or -1. The status is taken after `lock` (an
+  // exclusive flock) when asked for.
+  [[nodiscard]] int open(const std::filesystem::path& path, struct stat& st, bool lock = false);
+  // Lets go of the lock taken by open().
+  void unlock() const;
+  void close();
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+
 // Appends one fixed-size record to a file of such records. A file whose
 // length is no multiple of `record_size` ends in the piece of a write cut
 // short (a full disk): that piece is cut off first, so every record stays
 // aligned. A write that fails is cut off again at once.
-[[nodiscard]] bool append_record(const std::filesystem::path& path, std::string_view record, size_t record_size);
+[[nodiscard]] bool append_record(AppendFile& file, const std::filesystem::path& path, std::string_view record,
+                                 size_t record_size);
 
 }  // namespace pw

@@ -40,15 +40,18 @@ class SaveFolder {
   //
   // The data is written once, to a hidden temporary file, which is then
   // renamed under the first free name without replacing anything. Names
-  // already taken earlier in this process for the same first name are
-  // skipped after `name_for(0)` is found taken, so a burst of mails from
-  // one sender costs a few renames each, not one per earlier mail.
+  // this process already took for the same first name are skipped, so a
+  // burst of mails from one sender costs one rename each, not one per
+  // earlier mail.
   template <typename NameFor>
   [[nodiscard]] std::optional<std::filesystem::path> write_new(NameFor name_for, std::string_view data) const {
     const std::string first = name_for(0);
     const std::optional<std::filesystem::path> part = write_part(data);
     if (!part) return std::nullopt;
-    int n = 0;
+    // A first name this process gave a suffix to was taken then; the names
+    // carry the time to the second, so it is taken still.
+    const int last = last_used(first);
+    int n = last > 0 ? last + 1 : 0;
     while (n < kMaxTries) {
       const std::filesystem::path p = path_ / path_from_gb(n == 0 ? first : name_for(n));
       const int r = place(*part, p);
@@ -57,7 +60,7 @@ class SaveFolder {
         return p;
       }
       if (r < 0) break;
-      n = n == 0 ? std::max(1, last_used(first) + 1) : n + 1;
+      n = n == 0 ? std::max(1, last + 1) : n + 1;
     }
     discard(*part);
     return std::nullopt;

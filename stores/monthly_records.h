@@ -55,7 +55,7 @@ class MonthlyRecords {
     uint64_t ticket = 0;
     {
       std::lock_guard lock(mutex_);
-      on_disk = append_record(month_file(year, month), image, Record::kSize);
+      on_disk = append_record(file_, month_file(year, month), image, Record::kSize);
       if (year == year_ && month == month_) {
         entries_.push_back(Entry{stored, image});
         index = entries_.size() - 1;
@@ -156,6 +156,7 @@ class MonthlyRecords {
 
   const std::filesystem::path dir_;
   mutable std::mutex mutex_;
+  AppendFile file_;  // the month file appended to last; under mutex_
   int year_ = 0;
   int month_ = 0;
   std::vector<Entry> entries_;

@@ -273,13 +273,13 @@ bool SeenUidList::save(bool listing_complete) const {
 bool SeenUidList::append_text(std::string_view text, bool sync) {
   std::lock_guard lock(file_mutex_);
   if (file_.empty()) return false;
-  // One open for the look at the end, the write and the flush: this runs
-  // once per mail a check acts on.
-  const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  // The file stays open from one append to the next: this runs once per
+  // mail a check acts on.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  const int fd = append_file_.open(file_, st);
+  if (fd < 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    append_file_.close();
     return false;
   }
   // After a write cut short the file ends inside a line; gluing the new
@@ -290,7 +290,6 @@ bool SeenUidList::append_text(std::string_view text, bool sync) {
   data += text;
   bool ok = write_all(fd, data);
   if (ok && sync) ok = ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
   if (!ok) return false;
   // Our own lines need not be read back at the next refresh. Should another
   // process have appended in between, the hash no longer matches the file

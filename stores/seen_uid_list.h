@@ -30,6 +30,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_io.h"
+
 namespace pw {
 
 class SeenUidList {
@@ -170,6 +172,7 @@ class SeenUidList {
 
   mutable std::mutex file_mutex_;
   std::filesystem::path file_;
+  AppendFile append_file_;   // under file_mutex_
   mutable FileStamp stamp_;  // under file_mutex_
 };
 

@@ -61,11 +61,28 @@ TEST(FileIo, appendNeverTruncates) {
 
 TEST(FileIo, appendAfterAShortWriteCutsThePartialRecordFirst) {
   test::TempDir dir;
-  ASSERT_TRUE(append_record(dir / "2004-11", "AAAA", 4));
+  AppendFile held;
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "AAAA", 4));
   ASSERT_TRUE(append_file(dir / "2004-11", "BB"));  // the disk filled up mid-record
-  ASSERT_TRUE(append_record(dir / "2004-11", "CCCC", 4));
-  ASSERT_TRUE(append_record(dir / "2004-11", "DDDD", 4));
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "CCCC", 4));
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "DDDD", 4));
   EXPECT_EQ(dir.read("2004-11"), "AAAACCCCDDDD");
+}
+
+// The file stays open between appends; one rewritten (renamed over) or
+// removed meanwhile, or another month, gets the next record by its name.
+TEST(FileIo, heldRecordFileFollowsItsNameWhenReplacedOrRemoved) {
+  test::TempDir dir;
+  AppendFile held;
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "AAAA", 4));
+  ASSERT_TRUE(write_file_atomic(dir / "2004-11", "BBBB"));
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "CCCC", 4));
+  EXPECT_EQ(dir.read("2004-11"), "BBBBCCCC");
+  std::filesystem::remove(dir / "2004-11");
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "DDDD", 4));
+  ASSERT_TRUE(append_record(held, dir / "2004-12", "EEEE", 4));
+  EXPECT_EQ(dir.read("2004-11"), "DDDD");
+  EXPECT_EQ(dir.read("2004-12"), "EEEE");
 }
 
 TEST(FileIo, privateFilesAreTheOwnersAloneWhateverWasThereBefore) {
