@@ -201,9 +201,9 @@ struct CheckRun::AccountState {
   // The new-mail list, in server order, and its identifiers.
   std::vector<std::unique_ptr<MailProcessor>> mails;
   std::unordered_set<std::string> collected;
-  // The texts of those mails beyond CheckServices::texts_in_memory; each is held in memory
-  // only while it is matched or acted on (or shown in the confirmation
-  // window).
+  // The texts of those mails beyond CheckServices::texts_in_memory; each
+  // is held in memory only while it is matched or acted on (or shown in
+  // the confirmation window).
   std::shared_ptr<MailSpool> spool;
   size_t in_memory = 0;  // bytes of the texts kept in memory
   DeletionJournal journal;

@@ -41,7 +41,8 @@ bool MailSpool::open_file() {
 std::optional<MailSpool::Entry> MailSpool::put(std::string_view text) {
   std::lock_guard lock(mutex_);
   if (!open_file()) return std::nullopt;
-  // O_TMPFILE files are not opened for appending: the writes go to end_.
+  // Each text goes at the end as the spool knows it, so that a text cut
+  // short by a full disk is cut off again and the next starts clean.
   if (::lseek(fd_, static_cast<off_t>(end_), SEEK_SET) < 0 || !write_all(fd_, text)) {
     // A part written before the failure is cut off again.
     (void)::ftruncate(fd_, static_cast<off_t>(end_));
