@@ -476,10 +476,16 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   // acted on nor seen: the next check fetches it again.
   std::vector<bool> unreadable(state.mails.size(), false);
   const MatchContext context{account.address(), services_.verifier, services_.clock};
+  // Header conditions read fields the scan cached; only the body and the
+  // attachments need a spooled text back.
+  const bool reads_body = std::any_of(rules.begin(), rules.end(), [](const Rule* r) {
+    return r->has(ConditionKind::body_words) || r->has(ConditionKind::body_pattern) ||
+           r->has(ConditionKind::has_attachment);
+  });
   MatchPhaseResult matched;
   for (size_t k = 0; k < state.mails.size(); ++k) {
     MailReader& reader = state.mails[k]->reader();
-    if (!reader.hold_text()) {
+    if (reads_body && !reader.hold_text()) {
       unreadable[k] = true;
       continue;
     }
