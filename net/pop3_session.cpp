@@ -262,43 +262,52 @@ int Pop3Session::list_one(int n) {
   return kSuccess;
 }
 
-bool Pop3Session::read_listing(std::vector<std::string>& lines) {
-  lines.clear();
+bool Pop3Session::read_listing(const std::function<void(std::string_view)>& each) {
   size_t total = 0;
   std::string line;
   for (;;) {
     ReplyReader::Status s = reader_.read_line(line);
     if (s != ReplyReader::Status::Line) {
-      lines.clear();
       lost(s);
       return false;
     }
     if (is_end_line(line)) return true;
     total += line.size();
     if (total > limits_.max_listing) {
-      lines.clear();
       break_off(own_text(kListingTooLarge));
       return false;
     }
-    lines.emplace_back(without_line_end(line));
+    each(without_line_end(line));
   }
+}
+
+bool Pop3Session::read_listing(std::vector<std::string>& lines) {
+  lines.clear();
+  const bool ok = read_listing([&lines](std::string_view line) { lines.emplace_back(line); });
+  if (!ok) lines.clear();
+  return ok;
 }
 
 int Pop3Session::uidl_all() {
   if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
   uids_.clear();
   numbers_.clear();
-  std::vector<std::string> lines;
-  if (!read_listing(lines)) return kFailure;
-  for (std::string_view entry : lines) {
+  // Each line is taken apart as it comes: a mailbox of 100,000 mails is
+  // not held twice.
+  const bool ok = read_listing([this](std::string_view entry) {
     // "n uid": the identifier is everything after the first blank.
     size_t blank = entry.find(' ');
-    if (blank == std::string_view::npos) continue;
+    if (blank == std::string_view::npos) return;
     size_t pos = 0;
     std::uint32_t number = read_number(entry, pos);
     uids_.emplace_back(entry.substr(blank + 1));
     numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number)
                                                                          : static_cast<int>(uids_.size()));
+  });
+  if (!ok) {
+    uids_.clear();
+    numbers_.clear();
+    return kFailure;
   }
   trace("S: ", "[" + std::to_string(uids_.size()) + " identifiers]");
   return kSuccess;

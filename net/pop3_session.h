@@ -34,6 +34,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <utility>
 #include <memory>
@@ -173,6 +174,7 @@ class Pop3Session {
   // its line end, bounded by max_listing; false (session broken) when cut
   // short.
   bool read_listing(std::vector<std::string>& lines);
+  bool read_listing(const std::function<void(std::string_view)>& each);
   bool send_ahead(const Pop3Command& c);
   // Reads and drops the replies of the commands sent ahead; false when the
   // conversation broke meanwhile.
