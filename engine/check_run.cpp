@@ -190,8 +190,8 @@ RunSettings RunSettings::from(const RuleStore& rules, const SystemSettings& sett
 struct CheckRun::AccountState {
   AccountState(std::shared_ptr<MailboxAccount> a, const std::filesystem::path& temp_dir)
       : account(std::move(a)),
-        journal(DeletionJournal::file_for(account->seen().file())),
-        spool(std::make_shared<MailSpool>(temp_dir)) {}
+        spool(std::make_shared<MailSpool>(temp_dir)),
+        journal(DeletionJournal::file_for(account->seen().file())) {}
 
   // The user removed the account during the check: its files are gone and
   // must not come back.
