@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,13 @@
 #include <vector>
 
 namespace pw::bench {
+
+// The median of `v`; 0 for none.
+inline double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
 
 // Outside scripts/netns.sh, runs this program again inside it (and returns
 // only when that fails: 1). Inside, returns 0.

@@ -125,12 +125,6 @@ class AllowAll final : public SenderVerifier {
 // Seconds of each run, by benchmark.
 std::map<std::string, std::vector<double>> g_seconds;
 
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 // The files of every run stay until the benchmark ends. This machine's root
 // file system has no journal, and ext4 without one passes over the inodes
 // freed in the last minutes when it allocates new ones: a run right after
@@ -347,7 +341,7 @@ BENCHMARK(BM_CheckLargeMailboxWithBackup)->Iterations(1)->Unit(benchmark::kMilli
 
 double median_of(const std::string& name) {
   auto it = g_seconds.find(name);
-  return it == g_seconds.end() ? 0 : median(it->second);
+  return it == g_seconds.end() ? 0 : bench::median(it->second);
 }
 
 }  // namespace
@@ -374,7 +368,7 @@ int main(int argc, char** argv) {
     std::vector<double> ratios;
     for (size_t k = 0; k < checks.size() && k < raws.size(); ++k)
       if (raws[k] > 0) ratios.push_back(checks[k] / raws[k]);
-    return pw::median(ratios);
+    return pw::bench::median(ratios);
   };
   std::printf("\nmedians: (a) backup %.3f s, (b) key information %.3f s, raw sequential %.3f s, raw pipelined %.3f s, "
               "fetchmail %.3f s\n",

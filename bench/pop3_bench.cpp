@@ -53,8 +53,7 @@ double seconds_of(const std::function<bool()>& run, int runs, bool& ok) {
     if (!run()) ok = false;
     times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return pw::bench::median(std::move(times));
 }
 
 std::string mail_of(int n, size_t size) {

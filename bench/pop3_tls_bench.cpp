@@ -34,6 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using pw::Pop3Session;
+using pw::bench::median;
 using pw::bench::run_program;
 using pw::test::DovecotServer;
 
@@ -94,11 +95,6 @@ for i in range(1, n + 1):
 s.sendall(b"QUIT\r\n"); until(b"\r\n")
 print(time.monotonic() - t0)
 )";
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // Median seconds of `runs` calls of `run`, which gives its time (< 0: failed).
 double measure(int runs, const std::function<double()>& run, bool& ok) {

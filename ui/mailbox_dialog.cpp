@@ -14,6 +14,7 @@
 #include "base/safe_name.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_list.h"
+#include "ui/address_check.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
@@ -36,14 +37,6 @@ constexpr size_t kAddressLimit = 127;
 constexpr size_t kLoginLimit = 127;
 constexpr size_t kPasswordLimit = 31;
 constexpr size_t kServerLimit = 63;
-
-// An address needs an "@" and a "." after it. Tested on the characters, not
-// the stored bytes, where a trail byte may equal "@".
-bool address_well_formed(const QString& address) {
-  qsizetype at = address.indexOf(u'@');
-  qsizetype dot = address.lastIndexOf(u'.');
-  return at >= 0 && dot >= 0 && dot > at;
-}
 
 QLineEdit* line_edit(QWidget* parent, const char* name, size_t limit, bool password = false) {
   auto* edit = new QLineEdit(parent);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "rules/word_list.h"
+#include "ui/address_check.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
@@ -20,12 +21,6 @@ constexpr int kBadAddress = 61302;
 constexpr int kListFull = 61385;
 
 }  // namespace
-
-bool address_well_formed(const QString& address) {
-  qsizetype at = address.indexOf(u'@');
-  qsizetype dot = address.lastIndexOf(u'.');
-  return at >= 0 && dot > at;
-}
 
 EntryAdd add_entry(std::string& list, const QString& input, bool needs_address) {
   std::string grown = list;

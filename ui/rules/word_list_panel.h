@@ -19,10 +19,6 @@ namespace pw::ui {
 
 class MessageBoxes;
 
-// An address needs an '@' and a '.' after it (tested on characters: a
-// trail byte of a stored Chinese character may equal '@').
-[[nodiscard]] bool address_well_formed(const QString& address);
-
 struct EntryAdd {
   bool added = false;
   QString message;         // the refusal to show, empty when none
