@@ -98,7 +98,7 @@ struct Peers {
           continue;
         }
         std::string uids;
-        for (int i = 1; i <= s.message_count(); ++i) uids += s.unique_id(i) + "\r\n";
+        for (int i = 1; i <= s.message_count(); ++i) (uids += s.unique_id(i)) += "\r\n";
         if (std::string(user) == "bulk") bulk_uids = uids;
         listings += uids;
         (void)s.quit();

@@ -365,21 +365,23 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     return false;
   }
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kListing)));
-  bool ok = pop->uidl_all() == Pop3Session::kSuccess;
-  // The seen list is held while walking the listing and let go only while a
-  // new mail is fetched.
-  std::unique_lock seen_lock(seen_mutex_);
   std::vector<int> news;  // listing entries of the new mails
-  for (int i = 1; ok && i <= pop->message_count(); ++i) {
-    const std::string& uid = pop->unique_id(i);
-    if (std::optional<size_t> entry = account.seen().find(uid)) {
+  // Each identifier is looked up as it arrives, while the rest of the listing
+  // is still on its way. The seen list is held for one lookup at a time, never
+  // across a receive: the window may want it meanwhile.
+  size_t expected = 0;  // the seen entry after the last one found
+  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
+    std::lock_guard seen_lock(seen_mutex_);
+    if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
       account.seen().mark_seen(*entry);
-      continue;
+      expected = *entry + 1;
+      return;
     }
-    if (state.collected.contains(uid)) continue;  // collected by an earlier, failed scan
+    // Collected by an earlier, failed scan: already waiting for its actions.
+    if (!state.collected.empty() && state.collected.contains(std::string(uid))) return;
     news.push_back(i);
-  }
-  seen_lock.unlock();
+  }) == Pop3Session::kSuccess;
+  if (!ok) news.clear();
   // One LIST for all sizes instead of one per new mail.
   const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
   if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
@@ -397,10 +399,9 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     if (fetched != Fetch::done) continue;
     auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
     spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory);
-    seen_lock.lock();
+    std::lock_guard seen_lock(seen_mutex_);
     state.collected.insert(processor->summary().uid);
     state.mails.push_back(std::move(processor));
-    seen_lock.unlock();
   }
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));

@@ -288,28 +288,28 @@ bool Pop3Session::read_listing(std::vector<std::string>& lines) {
   return ok;
 }
 
-int Pop3Session::uidl_all() {
+int Pop3Session::uidl_all(const std::function<void(int, std::string_view)>& each) {
   if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
-  uids_.clear();
-  numbers_.clear();
+  clear_listing();
   // Each line is taken apart as it comes: a mailbox of 100,000 mails is
   // not held twice.
-  const bool ok = read_listing([this](std::string_view entry) {
+  const bool ok = read_listing([this, &each](std::string_view entry) {
     // "n uid": the identifier is everything after the first blank.
     size_t blank = entry.find(' ');
     if (blank == std::string_view::npos) return;
     size_t pos = 0;
     std::uint32_t number = read_number(entry, pos);
-    uids_.emplace_back(entry.substr(blank + 1));
-    numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number)
-                                                                         : static_cast<int>(uids_.size()));
+    uid_text_.append(entry.substr(blank + 1));
+    uid_ends_.push_back(uid_text_.size());
+    const int i = message_count();
+    numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number) : i);
+    if (each) each(i, unique_id(i));
   });
   if (!ok) {
-    uids_.clear();
-    numbers_.clear();
+    clear_listing();
     return kFailure;
   }
-  trace("S: ", "[" + std::to_string(uids_.size()) + " identifiers]");
+  trace("S: ", "[" + std::to_string(message_count()) + " identifiers]");
   return kSuccess;
 }
 
@@ -489,9 +489,16 @@ int Pop3Session::dele(int n) { return command(Pop3Command::dele(n)) == Reply::Ac
 
 int Pop3Session::quit() { return command(Pop3Command::quit()) == Reply::Accepted ? kSuccess : kFailure; }
 
-const std::string& Pop3Session::unique_id(int i) const {
-  static const std::string none;
-  return i >= 1 && i <= message_count() ? uids_[static_cast<size_t>(i - 1)] : none;
+std::string_view Pop3Session::unique_id(int i) const {
+  if (i < 1 || i > message_count()) return {};
+  const size_t begin = i == 1 ? 0 : uid_ends_[static_cast<size_t>(i - 2)];
+  return std::string_view(uid_text_).substr(begin, uid_ends_[static_cast<size_t>(i - 1)] - begin);
+}
+
+void Pop3Session::clear_listing() {
+  uid_text_.clear();
+  uid_ends_.clear();
+  numbers_.clear();
 }
 
 int Pop3Session::message_number(int i) const {
@@ -499,8 +506,8 @@ int Pop3Session::message_number(int i) const {
 }
 
 int Pop3Session::find_message(std::string_view uid) const {
-  for (size_t k = 0; k < uids_.size(); ++k)
-    if (uids_[k] == uid) return numbers_[k];
+  for (int i = 1; i <= message_count(); ++i)
+    if (unique_id(i) == uid) return numbers_[static_cast<size_t>(i - 1)];
   return 0;
 }
 

@@ -101,8 +101,11 @@ class Pop3Session {
   [[nodiscard]] int log_in(std::string_view server, std::string_view name, std::string_view password);
   // LIST n: the size of message n becomes the only entry of the sizes.
   [[nodiscard]] int list_one(int n);
-  // UIDL: the identifiers of all messages, in the server's order.
-  [[nodiscard]] int uidl_all();
+  // UIDL: the identifiers of all messages, in the server's order. `each`, when
+  // given, is handed every entry as it arrives (its place in the listing from
+  // 1 and its identifier), so that a caller can look it up while the rest is
+  // still coming; when the listing then fails, what it was handed is void.
+  [[nodiscard]] int uidl_all(const std::function<void(int, std::string_view)>& each = nullptr);
   // LIST: the sizes of all messages, for size_of_message().
   [[nodiscard]] int list_all();
   // The size the last list_all() gave message `number`; -1 when it was not
@@ -137,9 +140,9 @@ class Pop3Session {
   [[nodiscard]] bool has_capability(std::string_view keyword) const;
 
   // Entries of the last UIDL listing.
-  [[nodiscard]] int message_count() const { return static_cast<int>(uids_.size()); }
+  [[nodiscard]] int message_count() const { return static_cast<int>(uid_ends_.size()); }
   // The identifier of entry i (1-based), empty outside 1..message_count().
-  [[nodiscard]] const std::string& unique_id(int i) const;
+  [[nodiscard]] std::string_view unique_id(int i) const;
   // The message number the server gave entry i; 0 outside the listing.
   [[nodiscard]] int message_number(int i) const;
   // The message number listed with identifier `uid` (first match, exact
@@ -174,6 +177,7 @@ class Pop3Session {
   // its line end, bounded by max_listing; false (session broken) when cut
   // short.
   bool read_listing(std::vector<std::string>& lines);
+  void clear_listing();
   bool read_listing(const std::function<void(std::string_view)>& each);
   bool send_ahead(const Pop3Command& c);
   // Reads and drops the replies of the commands sent ahead; false when the
@@ -221,7 +225,11 @@ class Pop3Session {
   std::vector<std::pair<int, std::uint32_t>> listed_;  // message number, size; by number
   bool capa_asked_ = false;
 
-  std::vector<std::string> uids_;
+  // The last UIDL listing: the identifiers back to back (one allocation for a
+  // mailbox of 100,000 mails, not one each), where each ends, and the message
+  // number listed with each.
+  std::string uid_text_;
+  std::vector<size_t> uid_ends_;
   std::vector<int> numbers_;
   std::vector<std::uint32_t> sizes_;
 };

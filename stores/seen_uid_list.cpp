@@ -184,11 +184,11 @@ size_t SeenUidList::push(std::string_view uid, bool unseen) {
   uid = cut(uid);
   const auto index = static_cast<uint32_t>(entries_.size());
   const auto offset = static_cast<uint32_t>(text_.size());
-  entries_.push_back(Entry{offset, static_cast<uint8_t>(uid.size()), unseen, false, -1});
+  const uint64_t hash = uid_hash(uid);
+  const size_t at = find_slot(uid, hash);
+  entries_.push_back(Entry{offset, static_cast<uint8_t>(uid.size()), unseen, false, at == kNone, -1});
   text_.append(uid);
   ++live_;
-  const uint64_t hash = uid_hash(uid);
-  size_t at = find_slot(uid, hash);
   if (at == kNone) {
     insert_slot(hash, index, offset, uid.size());
   } else {
@@ -204,6 +204,14 @@ std::optional<size_t> SeenUidList::find(std::string_view uid) const {
   size_t at = find_slot(uid, uid_hash(uid));
   if (at == kNone) return std::nullopt;
   return slots_[at].head - 1;
+}
+
+std::optional<size_t> SeenUidList::find(std::string_view uid, size_t expected) const {
+  if (expected < entries_.size()) {
+    const Entry& e = entries_[expected];
+    if (e.first && !e.removed && text_of(e) == cut(uid)) return expected;
+  }
+  return find(uid);
 }
 
 std::string_view SeenUidList::identifier(size_t index) const { return text_of(entries_.at(index)); }

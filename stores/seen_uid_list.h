@@ -68,6 +68,11 @@ class SeenUidList {
   // The index of the first live entry equal to `uid` (its first 70 bytes).
   // Indexes stay valid until clear() or a refresh() that reads anew.
   [[nodiscard]] std::optional<size_t> find(std::string_view uid) const;
+  // The same, trying entry `expected` first: a server lists its mails in the
+  // order this list took them in, so a walk through a listing that asks for
+  // the entry after the last one found reads the list in order instead of
+  // jumping about the table.
+  [[nodiscard]] std::optional<size_t> find(std::string_view uid, size_t expected) const;
   [[nodiscard]] bool contains(std::string_view uid) const { return find(uid).has_value(); }
   void mark_seen(size_t index);
 
@@ -135,6 +140,7 @@ class SeenUidList {
     uint8_t length;
     bool unseen;
     bool removed;
+    bool first;         // the first entry with its identifier (a slot's head)
     int32_t next_same;  // the next entry with an equal identifier, or -1
   };
   // The first entry of a chain never changes (removal takes the whole

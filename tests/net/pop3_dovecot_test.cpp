@@ -59,7 +59,7 @@ TEST_F(Pop3Dovecot, logsInListsIdentifiersAndSizes) {
   for (int i = 1; i <= 3; ++i) {
     EXPECT_EQ(pop.unique_id(i).size(), 16u) << pop.unique_id(i);
     EXPECT_EQ(pop.message_number(i), i);
-    ids.insert(pop.unique_id(i));
+    ids.emplace(pop.unique_id(i));
   }
   EXPECT_EQ(ids.size(), 3u);
   ASSERT_EQ(pop.list_one(2), 1) << pop.error_text();
@@ -130,7 +130,7 @@ TEST_F(Pop3Dovecot, deleThenQuitRemovesTheMail) {
   for (int i = 1; i <= 3; ++i) server.deliver("alice", sample_mail(i));
   ASSERT_EQ(pop.log_in(server.server_field(), "alice", "secret"), 1) << pop.error_text();
   ASSERT_EQ(pop.uidl_all(), 1);
-  const std::string gone = pop.unique_id(2);
+  const std::string gone(pop.unique_id(2));
   ASSERT_EQ(pop.dele(2), 1) << pop.error_text();
   EXPECT_EQ(pop.retr(2), 0);  // a deleted message is refused in the same session
   EXPECT_EQ(pop.error_text().substr(0, 4), "-ERR");

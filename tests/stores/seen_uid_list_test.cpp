@@ -293,10 +293,17 @@ TEST_F(SeenUidListTest, agreesWithAPlainModelThroughGrowthAndRemovals) {
       }
       default: {
         std::optional<size_t> expected;
-        for (size_t i = 0; i < model.size() && !expected; ++i) {
-          if (model[i].second && model[i].first == uid) expected = i;
+        size_t last = 0;  // the last live entry of `uid`: a wrong hint
+        for (size_t i = 0; i < model.size(); ++i) {
+          if (model[i].second && model[i].first == uid) {
+            if (!expected) expected = i;
+            last = i;
+          }
         }
         ASSERT_EQ(list.find(uid), expected) << step;
+        // A hint, right or wrong, never changes the answer.
+        for (size_t hint : {size_t(rng() % (model.size() + 2)), expected.value_or(0), last, last + 1})
+          ASSERT_EQ(list.find(uid, hint), expected) << step << " hint " << hint;
       }
     }
   }

@@ -28,7 +28,7 @@ std::string mail_of_size(size_t size) {
 std::string uid_of(const test::DovecotServer& server, int n) {
   Pop3Session pop;
   if (!pop.log_in(server.server_field(), "alice", "secret") || !pop.uidl_all()) return {};
-  std::string uid = pop.unique_id(n);
+  std::string uid(pop.unique_id(n));
   (void)pop.quit();
   return uid;
 }

@@ -65,7 +65,7 @@ struct Rig {
     account = stores.mailboxes.create(r, false);
     Pop3Session pop;
     if (!pop.log_in(server.server_field(), "alice", "secret") || !pop.uidl_all()) return false;
-    for (int i = 1; i <= pop.message_count(); ++i) uids.push_back(pop.unique_id(i));
+    for (int i = 1; i <= pop.message_count(); ++i) uids.emplace_back(pop.unique_id(i));
     return pop.quit() != 0;
   }
   RemoteServices services() { return RemoteServices{host, log, local, clock, stores.boxes}; }

@@ -232,7 +232,7 @@ void CRemoteManager::list_mails() {
   int made = 0;
   int skipped = 0;
   for (int i = 1; counted && i <= pop->message_count() && !cancel_.load(); ++i) {
-    const std::string& uid = pop->unique_id(i);
+    const std::string_view uid = pop->unique_id(i);
     if (mode_ == Mode::new_mails) {
       std::unique_lock<std::mutex> lock;
       if (s_.seen_mutex) lock = std::unique_lock(*s_.seen_mutex);
