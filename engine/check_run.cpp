@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <unordered_set>
 
 #include "engine/deletion_journal.h"
@@ -200,7 +201,12 @@ struct CheckRun::AccountState {
   std::shared_ptr<MailboxAccount> account;
   // The new-mail list, in server order, and its identifiers.
   std::vector<std::unique_ptr<MailProcessor>> mails;
-  std::unordered_set<std::string> collected;
+  // Looked up by the listing's string_views, without a copy each.
+  struct UidHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view uid) const { return std::hash<std::string_view>{}(uid); }
+  };
+  std::unordered_set<std::string, UidHash, std::equal_to<>> collected;
   // The texts of those mails beyond CheckServices::texts_in_memory; each
   // is held in memory only while it is matched or acted on (or shown in
   // the confirmation window).
@@ -378,7 +384,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
       return;
     }
     // Collected by an earlier, failed scan: already waiting for its actions.
-    if (!state.collected.empty() && state.collected.contains(std::string(uid))) return;
+    if (state.collected.contains(uid)) return;
     news.push_back(i);
   }) == Pop3Session::kSuccess;
   if (!ok) news.clear();

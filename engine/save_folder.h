@@ -60,7 +60,7 @@ class SaveFolder {
         return p;
       }
       if (r < 0) break;
-      n = n == 0 ? std::max(1, last + 1) : n + 1;
+      ++n;
     }
     discard(*part);
     return std::nullopt;

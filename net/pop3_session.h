@@ -34,10 +34,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <deque>
-#include <utility>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -177,8 +177,9 @@ class Pop3Session {
   // its line end, bounded by max_listing; false (session broken) when cut
   // short.
   bool read_listing(std::vector<std::string>& lines);
-  void clear_listing();
+  // The same, handing each line to `each` as it arrives.
   bool read_listing(const std::function<void(std::string_view)>& each);
+  void clear_listing();
   bool send_ahead(const Pop3Command& c);
   // Reads and drops the replies of the commands sent ahead; false when the
   // conversation broke meanwhile.
