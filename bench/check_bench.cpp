@@ -183,13 +183,16 @@ struct Program {
   RunSettings settings;
 };
 
-// Whether the yardstick of the next pair runs before its check; the pairs
-// take turns, so that neither run of a pair always follows the other's
-// session (whose server process is still closing the mailbox).
-bool take_turn() {
+// Runs a check and its yardstick, the yardstick first in every other pair,
+// so that neither run of a pair always follows the other's session (whose
+// server process is still closing the mailbox).
+template <typename Yardstick, typename Check>
+void run_pair(Yardstick yardstick, Check check) {
   static bool raw_first = false;
   raw_first = !raw_first;
-  return raw_first;
+  if (raw_first) yardstick();
+  check();
+  if (!raw_first) yardstick();
 }
 
 template <typename F>
@@ -220,19 +223,19 @@ void check_new_mails(benchmark::State& state, const char* name, const std::strin
     const bool first = !g_peak_kib.contains(count);
     // The machine's speed drifts (a shared virtual machine): the yardstick
     // runs beside each check, and the ratios compare the pairs.
-    auto yardstick = [&] {
-      g_seconds[std::string(name) + " paired raw"].push_back(
-          timed([&] { (void)bench::raw_fetch(peers().pop.port(), user, count, true); }));
-    };
-    const bool raw_first = take_turn();
-    if (raw_first) yardstick();
-    if (first) reset_peak_memory();
-    state.ResumeTiming();
     RunOutcome outcome;
-    g_seconds[name].push_back(timed([&] { outcome = p->check(); }));
-    state.PauseTiming();
-    if (first) g_peak_kib[count] = peak_memory_kib();
-    if (!raw_first) yardstick();
+    run_pair(
+        [&] {
+          g_seconds[std::string(name) + " paired raw"].push_back(
+              timed([&] { (void)bench::raw_fetch(peers().pop.port(), user, count, true); }));
+        },
+        [&] {
+          if (first) reset_peak_memory();
+          state.ResumeTiming();
+          g_seconds[name].push_back(timed([&] { outcome = p->check(); }));
+          state.PauseTiming();
+          if (first) g_peak_kib[count] = peak_memory_kib();
+        });
     if (!outcome.ok() || !done(*p, out)) state.SkipWithError("the check did not act on every mail");
     keep_until_exit(std::move(kept_out));
     keep_until_exit(std::move(p->dir));
@@ -327,15 +330,13 @@ void BM_NothingNewCheck(benchmark::State& state) {
   rule.fetch_need = compute_fetch_need(rule);
   Program p("bulk", rule, peers().bulk_uids);
   for (auto _ : state) {
-    auto yardstick = [] {
-      g_seconds["BM_NothingNewCheck paired raw"].push_back(
-          timed([&] { (void)bench::raw_uidl(peers().pop.port(), "bulk"); }));
-    };
-    const bool raw_first = take_turn();
-    if (raw_first) yardstick();
     RunOutcome outcome;
-    g_seconds["BM_NothingNewCheck"].push_back(timed([&] { outcome = p.check(); }));
-    if (!raw_first) yardstick();
+    run_pair(
+        [] {
+          g_seconds["BM_NothingNewCheck paired raw"].push_back(
+              timed([] { (void)bench::raw_uidl(peers().pop.port(), "bulk"); }));
+        },
+        [&] { g_seconds["BM_NothingNewCheck"].push_back(timed([&] { outcome = p.check(); })); });
     // Every new mail would have logged a failed backup.
     if (!outcome.ok() || p.logged() != 0) state.SkipWithError("the check found something new");
   }

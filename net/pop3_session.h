@@ -37,9 +37,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "net/byte_stream.h"
