@@ -64,7 +64,6 @@ int ScriptedPeer::send(std::string_view data) {
 }
 
 int ScriptedPeer::receive(char* buffer, size_t capacity) {
-  largest_receive_ = std::max(largest_receive_, capacity);
   if (delay_.count() > 0) std::this_thread::sleep_for(delay_);
   if (closed_) return 0;
   if (steps_.empty()) return 0;

@@ -40,8 +40,6 @@ class ScriptedPeer final : public ByteStream {
   [[nodiscard]] const std::string& connected_host() const { return host_; }
   [[nodiscard]] int connected_port() const { return port_; }
   [[nodiscard]] int connect_count() const { return connects_; }
-  // The most bytes one receive had room for.
-  [[nodiscard]] size_t largest_receive() const { return largest_receive_; }
 
  private:
   enum class Kind { Server, Client, Silent, Close };
@@ -55,7 +53,6 @@ class ScriptedPeer final : public ByteStream {
   std::string host_;
   int port_ = 0;
   int connects_ = 0;
-  size_t largest_receive_ = 0;
   bool refuse_ = false;
   bool closed_ = false;
   std::chrono::milliseconds delay_{0};

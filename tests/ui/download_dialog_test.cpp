@@ -6,7 +6,6 @@
 #include "engine/direct_download.h"
 #include "net/pop3_session.h"
 #include "support/dovecot_server.h"
-#include "support/scripted_peer.h"
 #include "ui/mail/download_dialog.h"
 #include "view_fixture.h"
 
@@ -104,21 +103,6 @@ class DownloadDialogTest : public QObject {
     CDownloadDialog dialog(request);
     dialog.cancel();
     QCOMPARE(int(dialog.result().outcome), int(DownloadResult::Outcome::cancelled));
-  }
-
-  void receiveRoomFollowsWhatArrivedNotWhatTheServerClaims() {
-    // A listing that claims 4 GiB, then 1 MiB of mail and a closed line.
-    const std::string line = std::string(1022, 'x') + "\r\n";
-    std::string body;
-    for (int k = 0; k < 1024; ++k) body += line;
-    test::ScriptedPeer peer;
-    peer.server("+OK ready\r\n").client("USER alice\r\n").server("+OK\r\n").client("PASS secret\r\n").server("+OK\r\n");
-    peer.client("UIDL\r\n").server("+OK\r\n1 u1\r\n.\r\n").client("LIST 1\r\n").server("+OK 1 4294967295\r\n");
-    peer.client("RETR 1\r\n").server("+OK\r\n" + body, 32768).close();
-    const DownloadResult result = download_directly({"pop.example.com", "alice", "secret", "u1"}, peer, nullptr);
-    QCOMPARE(int(result.outcome), int(DownloadResult::Outcome::error));
-    QVERIFY(peer.done());
-    QVERIFY2(peer.largest_receive() <= body.size() + 16384, qPrintable(QString::number(peer.largest_receive())));
   }
 };
 

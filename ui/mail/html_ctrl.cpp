@@ -33,13 +33,18 @@ QString decode_html(const QByteArray& bytes) {
   return from_gb(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
+// Qt takes pictures as pixmaps on the UI thread and as images elsewhere.
+QVariant as_picture(const QImage& image) {
+  if (QThread::currentThread() != QCoreApplication::instance()->thread()) return image;
+  return QPixmap::fromImage(image);
+}
+
 // What a refused picture shows: one transparent pixel. It must not be a null
 // picture, or Qt's image handler tries the name as a file of its own.
 QVariant no_picture() {
   QImage image(1, 1, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
-  if (QThread::currentThread() != QCoreApplication::instance()->thread()) return image;
-  return QPixmap::fromImage(image);
+  return as_picture(image);
 }
 
 QVariant picture(const QByteArray& bytes) {
@@ -49,10 +54,8 @@ QVariant picture(const QByteArray& bytes) {
   QImageReader reader(&buffer);
   const QSize size = reader.size();
   if (size.isValid() && qint64{size.width()} * size.height() > kMaxPixels) return no_picture();
-  QImage image = reader.read();
-  if (image.isNull()) return no_picture();
-  if (QThread::currentThread() != QCoreApplication::instance()->thread()) return image;
-  return QPixmap::fromImage(image);
+  const QImage image = reader.read();
+  return image.isNull() ? no_picture() : as_picture(image);
 }
 
 // The payload of a data: address ("data:[type][;base64],payload").
