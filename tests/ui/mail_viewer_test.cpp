@@ -106,7 +106,7 @@ class MailViewerTest : public QObject {
     test::TempDir temp;
     auto p = processor(*account, "From: a@b.example\r\nSubject: s\r\n\r\nmail li@example.com or http://x.example/\r\n");
     QList<QUrl> opened;
-    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { opened << url; }, {}});
+    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { return opened << url, true; }, {}});
     auto* plain = viewer.findChild<QTextBrowser*>("plainBox");
     emit plain->anchorClicked(QUrl("#1"));
     emit plain->anchorClicked(QUrl("#0"));
@@ -166,7 +166,9 @@ class MailViewerTest : public QObject {
     std::filesystem::create_symlink(outside.path() / "target", dir / "evil.txt");
     auto p = processor(*account, kMixedMail);
     QList<QUrl> opened;
-    CMailViewer viewer(*p, {dir, [&](const QUrl& url) { opened << url; }, {}});
+    bool opens = true;
+    RecordingBoxes boxes;
+    CMailViewer viewer(*p, {dir, [&](const QUrl& url) { return opened << url, opens; }, {}, &boxes});
     auto* list = viewer.findChild<QListWidget*>("attachmentList");
     QVERIFY(!list->isHidden());
     QCOMPARE(list->count(), 2);
@@ -183,6 +185,12 @@ class MailViewerTest : public QObject {
     QCOMPARE(opened.size(), 2);
     QCOMPARE(opened[0].toLocalFile(), QString::fromStdString((dir / "evil.txt").string()));
     QVERIFY(!std::filesystem::exists(temp.path() / "evil.txt"));
+    QVERIFY(boxes.shown.empty());
+    // Where nothing can open it, a box says where the attachment was written.
+    opens = false;
+    viewer.open_attachment(0);
+    QCOMPARE(boxes.shown.size(), size_t{1});
+    QVERIFY(boxes.shown[0].text.contains(QString::fromStdString((dir / "evil.txt").string())));
   }
 };
 
