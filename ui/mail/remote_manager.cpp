@@ -20,6 +20,7 @@
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
 #include "ui/gb_qstring.h"
+#include "ui/list_columns.h"
 #include "ui/mail_size.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
@@ -130,8 +131,10 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
       "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   list_->setHeaderLabels({QString(), QString(), QString(), QString(), QString(), QString(), text(61311),
                           text(61312), text(61313), text(61433), text(61314)});
-  const int widths[] = {22, 22, 22, 90, 90, 90, 100, 100, 150, 150, 80};
-  for (int c = 0; c < 11; ++c) list_->setColumnWidth(c, widths[c]);
+  // The operation columns are as wide as their marks: empty, they leave
+  // the room to the mail's own columns.
+  columns_ = new ColumnFitter(list_);
+  columns_->fit();
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CRemoteManager::update_toggles);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] {
     update_toggles();
@@ -292,6 +295,7 @@ void CRemoteManager::take_listed() {
     fill_row(items.back(), rows_.size() - 1);
   }
   list_->addTopLevelItems(items);
+  columns_->fit();
   if (more) QMetaObject::invokeMethod(this, [this] { take_listed(); }, Qt::QueuedConnection);
 }
 
@@ -301,7 +305,16 @@ bool CRemoteManager::processed(size_t i) const {
   return account_->seen().contains(rows_[i]->summary().uid);
 }
 
-void CRemoteManager::show_row(size_t i) { fill_row(list_->topLevelItem(static_cast<int>(i)), i); }
+void CRemoteManager::show_row(size_t i) {
+  fill_row(list_->topLevelItem(static_cast<int>(i)), i);
+  // Once for all rows a toggle changed.
+  if (fit_queued_) return;
+  fit_queued_ = true;
+  QMetaObject::invokeMethod(this, [this] {
+    fit_queued_ = false;
+    columns_->fit();
+  }, Qt::QueuedConnection);
+}
 
 void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   MailProcessor& mail = *rows_[i];
@@ -311,17 +324,18 @@ void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   set_icon(item, kProcessed, processed(i), 2);
   set_icon(item, kDelete, e.has(E::kDelete), 3);
   set_icon(item, kForward, e.has(E::kForward), 4);
-  item->setText(kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
+  set_cell(item, kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
   set_icon(item, kReply, e.has(E::kReply), 5);
-  item->setText(kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
-                                         : QString());
+  set_cell(item, kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
+                                          : QString());
   set_icon(item, kBackup, e.has(E::kBackup), 6);
-  item->setText(kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
-  item->setText(kSender, from_gb(mail.sender()));
-  item->setText(kRecipient, from_gb(mail.recipient()));
-  item->setText(kSubject, from_gb(mail.subject()));
-  item->setText(kDate, from_gb(mail.date()));
+  set_cell(item, kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
+  set_cell(item, kSender, from_gb(mail.sender()));
+  set_cell(item, kRecipient, from_gb(mail.recipient()));
+  set_cell(item, kSubject, from_gb(mail.subject()));
+  set_cell(item, kDate, from_gb(mail.date()));
   item->setText(kSize, mail_size_text(mail.mail_size()));
+  item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 std::vector<size_t> CRemoteManager::selected_rows() const {

@@ -42,6 +42,7 @@ class Pop3Session;
 
 namespace pw::ui {
 
+class ColumnFitter;
 class MessageBoxes;
 
 struct RemoteServices {
@@ -145,6 +146,8 @@ class CRemoteManager : public QDialog {
   std::vector<std::unique_ptr<MailProcessor>> listed_;
 
   QTreeWidget* list_;
+  ColumnFitter* columns_;
+  bool fit_queued_ = false;
   QLabel* status_;
   QToolButton* toggles_[6];  // S, R, F, D, T, C from the right edge
   QPushButton* operate_;
