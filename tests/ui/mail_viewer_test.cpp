@@ -89,7 +89,7 @@ class MailViewerTest : public QObject {
       if (with_copy) mail += "Cc: wang@example.com\r\n";
       mail += "Subject: hi\r\nDate: Tue, 08 Dec 2026 10:00:00 +0800\r\n\r\nbody\r\n";
       auto p = processor(*account, mail);
-      CMailViewer viewer(*p, {temp.path(), [](const QUrl&) {}, {}});
+      CMailViewer viewer(*p, {temp.path(), [](const QUrl&) { return true; }, {}});
       const QString header = viewer.findChild<QTextEdit*>("headerBox")->toPlainText();
       QString expected = QStringLiteral("发件人：li@example.com\n收件人：zhang@example.com\n");
       if (with_copy) expected += QStringLiteral("抄送：wang@example.com\n");
