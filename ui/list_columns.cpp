@@ -31,7 +31,9 @@ void ColumnFitter::fit() {
   for (int column = 0; column < last; ++column) {
     if (view_->isColumnHidden(column)) continue;
     view_->resizeColumnToContents(column);  // the wider of header and content
-    if (view_->columnWidth(column) > kMaxWidth) view_->setColumnWidth(column, kMaxWidth);
+    const auto bound = max_widths_.find(column);
+    const int most = bound == max_widths_.end() ? kMaxWidth : bound->second;
+    if (view_->columnWidth(column) > most) view_->setColumnWidth(column, most);
   }
   sizing_ = false;
 }

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
+
 class QSettings;
 class QTreeView;
 class QTreeWidgetItem;
@@ -28,6 +30,8 @@ class ColumnFitter : public QObject {
   // unless the user has sized one.
   void fit();
   [[nodiscard]] bool user_sized() const { return user_sized_; }
+  // A narrower bound for one column (its full texts stay in the tooltips).
+  void set_max_width(int column, int width) { max_widths_[column] = width; }
 
   // The user's widths under `key`; nothing when the columns were never sized
   // by hand.
@@ -36,6 +40,7 @@ class ColumnFitter : public QObject {
 
  private:
   QTreeView* view_;
+  std::map<int, int> max_widths_;
   bool user_sized_ = false;
   bool sizing_ = false;  // our own resizing is under way
 };

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -40,6 +42,10 @@ constexpr int kListingError = 61436;
 constexpr int kNoLongerOnServer = 61397;
 constexpr int kDownloadError = 61396;
 constexpr int kCheckHasAccount = 62501;
+
+constexpr int kMargin = 8;
+// The forward, reply and backup columns at most; their texts are whole in the tooltips.
+constexpr int kMarkTextWidth = 180;
 
 constexpr uint32_t kHeaderBlock = 2048;
 constexpr uint32_t kWholeBlock = 20480;
@@ -134,6 +140,7 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
   // The operation columns are as wide as their marks: empty, they leave
   // the room to the mail's own columns.
   columns_ = new ColumnFitter(list_);
+  for (int c : {kForward, kReply, kBackup}) columns_->set_max_width(c, kMarkTextWidth);
   columns_->fit();
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CRemoteManager::update_toggles);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] {
@@ -295,7 +302,7 @@ void CRemoteManager::take_listed() {
     fill_row(items.back(), rows_.size() - 1);
   }
   list_->addTopLevelItems(items);
-  columns_->fit();
+  fit_columns();
   if (more) QMetaObject::invokeMethod(this, [this] { take_listed(); }, Qt::QueuedConnection);
 }
 
@@ -312,8 +319,21 @@ void CRemoteManager::show_row(size_t i) {
   fit_queued_ = true;
   QMetaObject::invokeMethod(this, [this] {
     fit_queued_ = false;
-    columns_->fit();
+    fit_columns();
   }, Qt::QueuedConnection);
+}
+
+// The columns to their texts, and the window wider when they need it, up
+// to the screen's width.
+void CRemoteManager::fit_columns() {
+  columns_->fit();
+  const int last = list_->columnCount() - 1;
+  int wanted = std::max(list_->header()->sectionSizeHint(last),
+                        list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00 MB")) + 16);
+  for (int c = 0; c < last; ++c) wanted += list_->columnWidth(c);
+  wanted += 2 * list_->frameWidth() + list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * kMargin;
+  const int room = screen() ? screen()->availableGeometry().width() * 9 / 10 : wanted;
+  if (wanted > width()) resize(std::min(wanted, room), height());
 }
 
 void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
@@ -627,7 +647,6 @@ void CRemoteManager::resizeEvent(QResizeEvent* event) {
 }
 
 void CRemoteManager::lay_out(int w, int h) {
-  constexpr int kMargin = 8;
   constexpr int kToggle = 44;
   constexpr int kRow = 30;
   for (int k = 0; k < 6; ++k)

@@ -124,6 +124,7 @@ class CRemoteManager : public QDialog {
   void take_listed();
   void tick();
   void update_toggles();
+  void fit_columns();
   void show_row(size_t i);
   void fill_row(QTreeWidgetItem* item, size_t i);
   [[nodiscard]] std::vector<size_t> selected_rows() const;
