@@ -45,7 +45,7 @@ constexpr int kCheckHasAccount = 62501;
 
 constexpr int kMargin = 8;
 // The forward, reply and backup columns at most; their texts are whole in the tooltips.
-constexpr int kMarkTextWidth = 180;
+constexpr int kMarkTextWidth = 100;
 
 constexpr uint32_t kHeaderBlock = 2048;
 constexpr uint32_t kWholeBlock = 20480;
