@@ -5,8 +5,6 @@
 #include <QTreeView>
 #include <QTreeWidgetItem>
 
-#include <algorithm>
-
 namespace pw::ui {
 
 void set_cell(QTreeWidgetItem* item, int column, const QString& text) {

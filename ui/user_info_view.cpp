@@ -2,10 +2,10 @@
 
 #include <QHeaderView>
 #include <QLabel>
-#include <QSettings>
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -69,7 +69,6 @@ QTreeWidget* make_list(QWidget* parent, const char* name, const Column (&columns
   for (const Column& c : columns) headers << (c.text_id ? text(c.text_id) : QString());
   list->setHeaderLabels(headers);
   for (size_t i = 0; i < N; ++i) list->setColumnWidth(static_cast<int>(i), columns[i].width);
-  list->header()->setSectionsMovable(false);
   return list;
 }
 
