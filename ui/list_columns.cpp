@@ -16,6 +16,9 @@ ColumnFitter::ColumnFitter(QTreeView* view) : QObject(view), view_(view) {
   QHeaderView* header = view->header();
   header->setStretchLastSection(true);
   header->setSectionResizeMode(QHeaderView::Interactive);
+  // Measuring every row of a long list at each batch of new rows would hold
+  // the window up: the rows in view and a few after them are measured.
+  header->setResizeContentsPrecision(kRowsMeasured);
   connect(header, &QHeaderView::sectionResized, this, [this, header](int logical, int, int) {
     // The last column follows the view's width by itself.
     if (!sizing_ && logical != header->count() - 1) user_sized_ = true;

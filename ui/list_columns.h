@@ -23,6 +23,7 @@ void set_cell(QTreeWidgetItem* item, int column, const QString& text);
 class ColumnFitter : public QObject {
  public:
   static constexpr int kMaxWidth = 420;
+  static constexpr int kRowsMeasured = 50;
 
   explicit ColumnFitter(QTreeView* view);
 
