@@ -8,8 +8,13 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "app/about_dialog.h"
 #include "app/big_tool_bar.h"
@@ -97,6 +102,12 @@ CMainFrame::CMainFrame(FrameServices services, QWidget* parent) : QMainWindow(pa
   const QSize size(std::min(800, area.width()), std::min(600, area.height()));
   resize(size);
   move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+  // Where the user left the window, its splitters and columns.
+  const std::unique_ptr<QSettings> view_state = view_settings();
+  (void)restoreGeometry(view_state->value(QStringLiteral("geometry")).toByteArray());
+  outer_state_ = view_state->value(QStringLiteral("outerSplitter")).toByteArray();
+  left_state_ = view_state->value(QStringLiteral("leftSplitter")).toByteArray();
+  info_->restore_columns(*view_state);
 
   countdown_ = s_.settings.option(SystemSettings::kCheckAtStart) ? 0 : 1;
   countdown_timer_ = new QTimer(this);
@@ -294,12 +305,8 @@ bool CMainFrame::run_command(int id) {
     case cmd::kExit: close(); break;
     case cmd::kViewToolbar: tool_bar_->setVisible(!tool_bar_->isVisible()); break;
     case cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
-    case cmd::kHelp: {
-      const QUrl page = help_index();
-      if (!page.isEmpty()) s_.open_url(page);
-      break;
-    }
-    case cmd::kWebSite: s_.open_url(QUrl(QString::fromLatin1(kMakersSite))); break;
+    case cmd::kHelp: open_help(s_.open_url, s_.boxes, this); break;
+    case cmd::kWebSite: (void)s_.open_url(QUrl(QString::fromLatin1(kMakersSite))); break;
     case cmd::kAbout: {
       CAboutDialog about(s_.data_dir, this);
       about.exec();
@@ -342,12 +349,16 @@ void CMainFrame::update_commands() {
 }
 
 unsigned CMainFrame::interval_seconds() const {
-  const auto interval = static_cast<unsigned>(std::max(0, s_.settings.check_interval));
+  const auto interval = static_cast<uint64_t>(std::max(0, s_.settings.check_interval));
+  uint64_t seconds = interval * 60;
   switch (s_.settings.interval_unit) {
-    case SystemSettings::kSeconds: return interval;
-    case SystemSettings::kHours: return interval * 3600;
-    default: return interval * 60;
+    case SystemSettings::kSeconds: seconds = interval; break;
+    case SystemSettings::kHours: seconds = interval * 3600; break;
+    default: break;
   }
+  // A huge stored interval counts down from the largest the counter holds
+  // instead of wrapping round into a short one.
+  return static_cast<unsigned>(std::min<uint64_t>(seconds, std::numeric_limits<unsigned>::max() - 1));
 }
 
 void CMainFrame::start_check(std::shared_ptr<MailboxAccount> account) {
@@ -437,7 +448,24 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+  save_view_state();
   emit closed();
+}
+
+std::unique_ptr<QSettings> CMainFrame::view_settings() const {
+  if (!s_.view_state_file.isEmpty()) return std::make_unique<QSettings>(s_.view_state_file, QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("pelliwick"),
+                                     QStringLiteral("window"));
+}
+
+void CMainFrame::save_view_state() {
+  const std::unique_ptr<QSettings> view_state = view_settings();
+  view_state->setValue(QStringLiteral("geometry"), saveGeometry());
+  if (splitters_sized_) {
+    view_state->setValue(QStringLiteral("outerSplitter"), outer_->saveState());
+    view_state->setValue(QStringLiteral("leftSplitter"), left_->saveState());
+  }
+  info_->save_columns(*view_state);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -452,6 +480,9 @@ void CMainFrame::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (splitters_sized_) return;
   splitters_sized_ = true;
+  if (!outer_state_.isEmpty() && !left_state_.isEmpty() && outer_->restoreState(outer_state_) &&
+      left_->restoreState(left_state_))
+    return;
   outer_->size_first_pane();
   const int rest = std::max(0, left_->height() - kTreeRowHeight - left_->handleWidth());
   left_->setSizes({kTreeRowHeight, rest});

@@ -23,6 +23,7 @@ struct RunOutcome;
 }
 
 class QProgressBar;
+class QSettings;
 class QTimer;
 
 namespace pw {
@@ -68,8 +69,9 @@ struct FrameServices {
   const Clock& clock;
   // Set by the shutdown timer; the exit powers the computer off when set.
   bool& shutdown_fired;
-  // Opens a URL (help pages, the makers' site); tests record it.
-  std::function<void(const QUrl&)> open_url;
+  // Opens a URL (help pages, the makers' site), false when nothing could;
+  // tests record it.
+  std::function<bool(const QUrl&)> open_url;
   // What the settings, address book and feedback dialogs work on.
   AddressBook& address_book;
   DialUp& dial_up;
@@ -77,6 +79,10 @@ struct FrameServices {
   FeedbackAddresses feedback = FeedbackAddresses::configured();
   // The data directory in use, named in the about box.
   std::filesystem::path data_dir = {};
+  // Where the window's size and place, the splitters and the column widths
+  // the user set are kept; empty: "window.conf" in the user's configuration
+  // directory, never beside the data.
+  QString view_state_file = {};
 };
 
 class CMainFrame : public QMainWindow {
@@ -147,6 +153,8 @@ class CMainFrame : public QMainWindow {
   [[nodiscard]] unsigned interval_seconds() const;
   // The view that handles `id`, when the command is one of a view's.
   [[nodiscard]] QWidget* view_for(int id) const;
+  [[nodiscard]] std::unique_ptr<QSettings> view_settings() const;
+  void save_view_state();
 
   FrameServices s_;
   std::map<int, QAction*> actions_;
@@ -167,6 +175,8 @@ class CMainFrame : public QMainWindow {
   bool run_seen_ = false;      // the frame knows a run is going on
   bool refusing_close_ = false;  // the close refusal is up
   bool splitters_sized_ = false;
+  QByteArray outer_state_;  // the splitters as the user left them, until shown
+  QByteArray left_state_;
   TrayState tray_state_;
 };
 

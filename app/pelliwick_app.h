@@ -64,12 +64,16 @@ struct AppOptions {
   CheckControl* checks = nullptr;
   // Asks the login password; true once it was given. Null: the login dialog.
   std::function<bool(const std::string& password)> login;
-  std::function<void(const QUrl&)> open_url;
+  // Opens a URL with the desktop; false when nothing could. Null: QDesktopServices.
+  std::function<bool(const QUrl&)> open_url;
   ui::HostDialogs* dialogs = nullptr;
   // Null: NetworkManager on the system bus.
   DialUp* dial_up = nullptr;
   // Where the autostart entry goes; empty: the user's configuration directory.
   std::filesystem::path autostart_config_dir;
+  // Where the window keeps its size, splitters and columns; empty: the
+  // user's configuration directory.
+  QString view_state_file;
   // Where check notifications go; null: the session bus.
   DesktopNotifier* notifier = nullptr;
   // The protocol logs of every session (checks, remote management,
@@ -153,5 +157,11 @@ class CPelliwickApp : public QObject, private CheckControl {
   bool started_ = false;
   bool shutdown_fired_ = false;
 };
+
+// Ends the event loop when `app` has finished: every loop, also that of a
+// dialog busy with a worker (remote management, feedback) that refuses to
+// close. A plain quit would ask that dialog to close first, and after a
+// scheduled shutdown the program would neither end nor power off.
+void end_event_loop_when_finished(CPelliwickApp& app);
 
 }  // namespace pw::app

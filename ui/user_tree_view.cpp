@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMetaMethod>
+#include <QPainter>
 
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
@@ -23,6 +24,7 @@ namespace pw::ui {
 namespace {
 
 constexpr int kRootText = 61205;
+constexpr int kEmptyTreeHint = 62763;
 constexpr int kDeleteQuestion = 61221;
 constexpr int kNoRulesNotice = 61439;
 constexpr int kRemoteMenuText = 61373;
@@ -278,6 +280,20 @@ void CUserTreeView::export_accounts() {
   MailboxExportResult result = export_mailboxes(mailboxes_, to_path(file));
   bool done = result.text_id == kExportDone;
   boxes_.show(this, done ? MessageKind::notice : MessageKind::failure, result.text_id);
+}
+
+QString CUserTreeView::empty_hint() const { return mailboxes_.count() == 0 ? text(kEmptyTreeHint) : QString(); }
+
+void CUserTreeView::paintEvent(QPaintEvent* event) {
+  QTreeWidget::paintEvent(event);
+  const QString hint = empty_hint();
+  if (hint.isEmpty()) return;
+  constexpr int kMargin = 8;
+  QRect area = viewport()->rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+  area.setTop(visualItemRect(root_).bottom() + kMargin);
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, hint);
 }
 
 }  // namespace pw::ui

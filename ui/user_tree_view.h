@@ -50,6 +50,10 @@ class CUserTreeView : public QTreeWidget {
   // The caller owns the menu; each action's data is its command id.
   [[nodiscard]] QMenu* context_menu(QTreeWidgetItem* hit);
 
+  // The hint drawn under the root while there is no account: how to begin.
+  // Empty once an account exists.
+  [[nodiscard]] QString empty_hint() const;
+
  public slots:
   // Every account item's picture from its paused flag again, after the frame
   // paused or resumed many accounts or bindings changed elsewhere.
@@ -74,6 +78,7 @@ class CUserTreeView : public QTreeWidget {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   class AccountItem;

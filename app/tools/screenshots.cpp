@@ -1,6 +1,7 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
-// and an address book, then grabs the main window, the mailbox dialog, the
+// and an address book, then grabs the main window (also maximised on the
+// operation log), the first-run question, the mailbox dialog, the
 // rule editor with three of its dialogs, the tray menu, the confirmation
 // window over two mails, the settings dialog, the address book, the
 // recipient picker, the mail viewer and remote management.
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -47,6 +49,8 @@ bool save(QWidget* widget, const QString& file);
 namespace {
 
 using pw::ui::to_gb;
+
+constexpr int kFirstRunQuestion = 61438;
 
 // The connections a NetworkManager might offer.
 class SampleConnections final : public pw::DialUp {
@@ -123,6 +127,33 @@ void fill(pw::app::CPelliwickApp& app) {
 }
 
 }  // namespace
+
+// The operation log filling the whole screen. Xvfb runs no window manager
+// to maximise the window: it is given the screen's size as well.
+static bool log_maximised_shot(pw::app::CMainFrame* frame, const QString& file) {
+  const QRect normal = frame->geometry();
+  frame->setWindowState(Qt::WindowMaximized);
+  if (QScreen* screen = frame->screen()) frame->setGeometry(screen->availableGeometry());
+  QApplication::processEvents();
+  const bool ok = save(frame, file);
+  frame->setWindowState(Qt::WindowNoState);
+  frame->setGeometry(normal);
+  QApplication::processEvents();
+  return ok;
+}
+
+// The question of the first start, as the program asks it.
+static bool first_run_shot(pw::ui::MessageBoxes& boxes, const QString& file) {
+  bool ok = false;
+  QTimer::singleShot(300, [&] {
+    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!box) return;
+    ok = save(box, file);
+    box->reject();
+  });
+  (void)boxes.show(nullptr, pw::ui::MessageKind::question, kFirstRunQuestion);
+  return ok;
+}
 
 bool save(QWidget* widget, const QString& file) {
   const bool ok = widget->grab().save(file);
@@ -256,8 +287,10 @@ int main(int argc, char** argv) {
     frame->tick_countdown();
     QApplication::processEvents();
     failures += !save(frame, out.filePath(QStringLiteral("main_window.png")));
+    failures += !log_maximised_shot(frame, out.filePath(QStringLiteral("main_window_log_maximised.png")));
     frame->info_view()->select_tab(pw::ui::CUserInfoView::kLocalMailTab);
     failures += !save(frame, out.filePath(QStringLiteral("main_window_local_mail.png")));
+    failures += !first_run_shot(boxes, out.filePath(QStringLiteral("first_run_question.png")));
 
     pw::ui::CMailboxDialog dialog(app.mailboxes(), boxes, app.mailboxes().at(1).get(), frame);
     dialog.show();

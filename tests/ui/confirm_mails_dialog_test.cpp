@@ -275,15 +275,33 @@ class ConfirmMailsDialogTest : public QObject {
     QCOMPARE(rig.requested[0].account.server, std::string("pop.example.com"));
   }
 
+  // A long sender is shown whole (its column as wide as the text) and in
+  // its tooltip.
+  void senderAndRecipientColumnsFitTheirTexts() {
+    Rig rig;
+    const std::string sender = "Zhang Wei <zhang.wei@example.test>";
+    MailSummary summary;
+    summary.uid = "long";
+    summary.mail_text = "From: " + sender + "\r\nTo: orders@example-company.test\r\nSubject: s\r\n";
+    MailProcessor mail(std::move(summary), *rig.account);
+    mail.add_rule(rig.asking);
+    rig.list = {&mail};
+    auto d = rig.open(0);
+    auto* list = part<QTableWidget>(d.get(), "mailList");
+    QCOMPARE(list->item(0, 1)->toolTip(), QString::fromStdString(sender));
+    QVERIFY(list->columnWidth(1) >= list->fontMetrics().horizontalAdvance(QString::fromStdString(sender)));
+    QVERIFY(list->columnWidth(2) >= list->fontMetrics().horizontalAdvance(QStringLiteral("orders@example-company.test")));
+  }
+
   void sizeTextScalesAndAlignsTheNumber_data() {
     QTest::addColumn<uint>("bytes");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("bytes") << 500u << QStringLiteral("  500\tB");
-    QTest::newRow("1024 is still bytes") << 1024u << QStringLiteral(" 1024\tB");
-    QTest::newRow("1536 rounds to 2 KB") << 1536u << QStringLiteral("    2\tKB");
-    QTest::newRow("1 MB is still KB") << 1048576u << QStringLiteral(" 1024\tKB");
-    QTest::newRow("3 MB") << 3u * 1048576u << QStringLiteral(" 3.00\tMB");
-    QTest::newRow("largest") << 0xffffffffu << QStringLiteral("4096.00\tMB");
+    QTest::newRow("bytes") << 500u << QStringLiteral("500 B");
+    QTest::newRow("1024 is still bytes") << 1024u << QStringLiteral("1024 B");
+    QTest::newRow("1536 rounds to 2 KB") << 1536u << QStringLiteral("2 KB");
+    QTest::newRow("1 MB is still KB") << 1048576u << QStringLiteral("1024 KB");
+    QTest::newRow("3 MB") << 3u * 1048576u << QStringLiteral("3.00 MB");
+    QTest::newRow("largest") << 0xffffffffu << QStringLiteral("4096.00 MB");
   }
   void sizeTextScalesAndAlignsTheNumber() {
     QFETCH(uint, bytes);

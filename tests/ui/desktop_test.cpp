@@ -263,6 +263,7 @@ class DesktopTest : public QObject {
     o.instance_name = QStringLiteral("pelliwick-desktop-test");
     o.first_run_marker = data.temp / "first-run-done";
     (void)write_file_atomic(o.first_run_marker, "");
+    o.view_state_file = QString::fromStdString((data.temp / "window.conf").string());
     o.boxes = &data.boxes;
     o.files = &data.files;
     o.checks = &checks;

@@ -51,6 +51,7 @@ struct FrameStores : Stores {
   RunAtStartup autostart{temp / "config", "/opt/pelliwick/pelliwick"};
   bool shutdown_fired = false;
   std::vector<QUrl> opened;
+  bool url_opens = true;
 
   FrameStores() {
     log.load_current_month();
@@ -67,7 +68,12 @@ struct FrameStores : Stores {
   std::unique_ptr<app::CMainFrame> frame() {
     return std::make_unique<app::CMainFrame>(app::FrameServices{
         mailboxes, rules, settings, log, local, saver, boxes, files, checks, clock, shutdown_fired,
-        [this](const QUrl& url) { opened.push_back(url); }, book, dial_up, autostart});
+        [this](const QUrl& url) {
+          opened.push_back(url);
+          return url_opens;
+        },
+        book, dial_up, autostart, FeedbackAddresses::configured(), {},
+        QString::fromStdString((temp.path() / "config" / "window.conf").string())});
   }
 };
 

@@ -1,5 +1,6 @@
 // The main window: check pacing, close refusal, scheduled shutdown, the
 // notification area, status reports, command layout and routing.
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -10,6 +11,10 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <limits>
 
 #include "app/system_tray.h"
 #include "frame_fixture.h"
@@ -20,6 +25,7 @@
 #include "ui/settings/feedback_dialog.h"
 #include "ui/settings/settings_dialog.h"
 #include "ui/status_bar_sink.h"
+#include "ui/user_info_view.h"
 #include "ui/ruler_list_view.h"
 #include "ui/user_tree_view.h"
 
@@ -29,7 +35,7 @@ using namespace pw::ui::testing;
 
 namespace {
 
-QString countdown_text(int seconds) { return text(61329) + QString::number(seconds) + text(61237); }
+QString countdown_text(unsigned seconds) { return text(61329) + QString::number(seconds) + text(61237); }
 
 }  // namespace
 
@@ -81,6 +87,12 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame->pane_text(1), countdown_text(1));
     frame->tick_countdown();
     QCOMPARE(s.checks.starts.size(), size_t{1});
+    // The largest stored interval in hours does not wrap round into a short one.
+    s.checks.finish();
+    s.settings.check_interval = std::numeric_limits<int32_t>::max();
+    s.settings.interval_unit = SystemSettings::kHours;
+    frame->tick_countdown();
+    QCOMPARE(frame->pane_text(1), countdown_text(std::numeric_limits<unsigned>::max() - 1));
   }
 
   void checkAtStartBeginsOnTheFirstTick() {
@@ -201,6 +213,41 @@ class MainFrameTest : public QObject {
     frame->run_command(cmd::kShowMain);
     QVERIFY(frame->isVisible());
     QVERIFY(!frame->isMinimized());
+  }
+
+  // Kept in the configuration directory, never among the data files.
+  void sizeSplittersAndHandSizedColumnsComeBack() {
+    FrameStores s;
+    QList<int> outer;
+    {
+      auto frame = s.frame();
+      frame->show();
+      frame->resize(900, 700);
+      auto* split = frame->findChild<QSplitter*>("OuterSplitter");
+      split->setSizes({300, 600});
+      outer = split->sizes();
+      frame->info_view()->log_list()->header()->resizeSection(1, 233);
+      QVERIFY(frame->close());
+    }
+    QVERIFY(std::filesystem::exists(s.temp.path() / "config" / "window.conf"));
+    QVERIFY(!std::filesystem::exists(s.dir.file("window.conf")));
+    auto frame = s.frame();
+    frame->show();
+    QCOMPARE(frame->size(), QSize(900, 700));
+    QCOMPARE(frame->findChild<QSplitter*>("OuterSplitter")->sizes(), outer);
+    QCOMPARE(frame->info_view()->log_list()->columnWidth(1), 233);
+  }
+
+  // A panel that comes up after the program still gets the icon.
+  void notificationAreaStartingLaterGetsTheIcon() {
+    bool there = false;
+    QAction show_main(QStringLiteral("显示主窗体"));
+    app::CSystemTray tray(QIcon(), QStringLiteral("tip"), &show_main, {}, nullptr, [&] { return there; });
+    QVERIFY(!tray.available());
+    QVERIFY(!tray.look_for_tray());
+    there = true;
+    QVERIFY(tray.look_for_tray());
+    QVERIFY(tray.available());
   }
 
   void trayMenuHoldsShowMainThenTheWatchCommands() {

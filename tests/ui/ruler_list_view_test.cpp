@@ -87,6 +87,32 @@ class RulerListViewTest : public QObject {
     for (QAction* a : on_row->actions()) QVERIFY(a->isSeparator() || a->isEnabled());
   }
 
+  // A "Ruler" holding one id twice: the second rule gets an id of its own,
+  // so deleting and modifying its row reach it and not the first.
+  void aDuplicateIdInTheRuleFileStillAddressesEachRow() {
+    Stores s;
+    s.add_rule("first");
+    s.add_rule("second");
+    s.rules.at(1)->id = s.rules.at(0)->id;
+    QVERIFY(s.rules.save(s.dir).ok);
+    QCOMPARE(s.rules.load(s.dir).loaded, size_t{2});
+    QCOMPARE(s.rules.at(0)->id, 0);
+    QVERIFY(s.rules.at(1)->id != 0);
+    CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
+    list.set_rule_editor([](QWidget*, Rule& rule, bool) {
+      rule.name = "changed";
+      return true;
+    });
+    list.setCurrentItem(list.topLevelItem(1));
+    QVERIFY(list.run_command(cmd::kModifyRule));
+    QCOMPARE(row_texts(list), (QStringList{"first", "changed"}));
+    s.boxes.answer_yes = true;
+    QVERIFY(list.run_command(cmd::kDeleteRule));
+    QCOMPARE(row_texts(list), QStringList{"first"});
+    QCOMPARE(s.rules.count(), 1u);
+    QCOMPARE(s.rules.at(0)->name, std::string("first"));
+  }
+
   void deletingTheOnlyRuleOfAWatchedMailboxStopsWatchingIt() {
     Stores s;
     s.add_rule("only");
@@ -220,7 +246,7 @@ class RulerListViewTest : public QObject {
       mailbox->setCurrentIndex(0);
       back_on_a = ticked(rules);
       tick(rules, {});
-      d->close();
+      d->findChild<QPushButton*>("close")->click();  // stores like the close box
     });
     QVERIFY(list.run_command(cmd::kConfigureRules));
     QCOMPARE(configure.seen(), 1);

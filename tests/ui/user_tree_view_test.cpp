@@ -61,6 +61,10 @@ class UserTreeViewTest : public QObject {
 
   void showsEveryAccountUnderTheRootWithItsWatchMark() {
     Stores s;
+    {
+      CUserTreeView empty(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
+      QCOMPARE(empty.empty_hint(), text(62763));  // the first step, named
+    }
     s.add_rule("r");
     auto watched = s.add_account("watched@example.com");
     s.mailboxes.bind(*watched, 0);
@@ -77,6 +81,7 @@ class UserTreeViewTest : public QObject {
     QCOMPARE(image(root->child(0)), 1);
     QCOMPARE(root->child(1)->text(0), QString("paused@example.com"));
     QCOMPARE(image(root->child(1)), 2);
+    QVERIFY(tree.empty_hint().isEmpty());
   }
 
   void rootAndEmptySpaceOfferImportExportAndAddOnly() {

@@ -39,6 +39,8 @@
 namespace pw::ui {
 namespace {
 
+constexpr int kMaxFittedColumn = 320;
+
 constexpr int kSenderColumn = 61311;
 constexpr int kRecipientColumn = 61312;
 constexpr int kSubjectColumn = 61313;
@@ -129,9 +131,8 @@ void ConfirmMailsDialog::build() {
   mail_list_->setObjectName(QStringLiteral("mailList"));
   mail_list_->setHorizontalHeaderLabels({QString(), text(kSenderColumn), text(kRecipientColumn),
                                          text(kSubjectColumn), text(kDateColumn), text(kSizeColumn)});
-  // The size text holds a tab, which takes more room than the narrow
-  // column gives: that column is as wide as its largest text needs.
-  const int size_width = std::max(80, mail_list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00")) + 70);
+  // The size column is as wide as its largest text needs.
+  const int size_width = std::max(80, mail_list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00 MB")) + 16);
   int table_width = 2 * mail_list_->frameWidth() + mail_list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   for (int c = 0; int width : {16, 100, 100, 150, 150, size_width}) {
     mail_list_->setColumnWidth(c++, width);
@@ -218,10 +219,25 @@ void ConfirmMailsDialog::fill_list() {
     icon->setData(kImageRole, mail->summary().full_text ? 1 : 0);
     mail_list_->setItem(row, 0, icon);
     int column = 1;
-    for (const std::string* field : {&mail->sender(), &mail->recipient(), &mail->subject(), &mail->date()})
-      mail_list_->setItem(row, column++, new QTableWidgetItem(from_gb(*field)));
-    mail_list_->setItem(row, column, new QTableWidgetItem(mail_size_text(mail->mail_size())));
+    for (const std::string* field : {&mail->sender(), &mail->recipient(), &mail->subject(), &mail->date()}) {
+      auto* cell = new QTableWidgetItem(from_gb(*field));
+      cell->setToolTip(cell->text());
+      mail_list_->setItem(row, column++, cell);
+    }
+    auto* size = new QTableWidgetItem(mail_size_text(mail->mail_size()));
+    size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    mail_list_->setItem(row, column, size);
   }
+  // Sender, recipient, subject and date as wide as their texts, within
+  // bounds, and the window as wide as the list then needs.
+  int table_width = mail_list_->minimumWidth();
+  for (int c = 1; c <= 4; ++c) {
+    const int before = mail_list_->columnWidth(c);
+    mail_list_->resizeColumnToContents(c);
+    mail_list_->setColumnWidth(c, std::clamp(mail_list_->columnWidth(c), before, kMaxFittedColumn));
+    table_width += mail_list_->columnWidth(c) - before;
+  }
+  mail_list_->setMinimumWidth(table_width);
   filling_ = false;
   if (!mails_.empty()) mail_list_->selectRow(0);
 }

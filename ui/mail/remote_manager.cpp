@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -21,6 +23,7 @@
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
 #include "ui/gb_qstring.h"
+#include "ui/list_columns.h"
 #include "ui/mail_size.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
@@ -40,6 +43,10 @@ constexpr int kListingError = 61436;
 constexpr int kNoLongerOnServer = 61397;
 constexpr int kDownloadError = 61396;
 constexpr int kCheckHasAccount = 62501;
+
+constexpr int kMargin = 8;
+// The forward, reply and backup columns at most; their texts are whole in the tooltips.
+constexpr int kMarkTextWidth = 100;
 
 constexpr uint32_t kHeaderBlock = 2048;
 constexpr uint32_t kWholeBlock = 20480;
@@ -131,8 +138,11 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
       "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   list_->setHeaderLabels({QString(), QString(), QString(), QString(), QString(), QString(), text(61311),
                           text(61312), text(61313), text(61433), text(61314)});
-  const int widths[] = {22, 22, 22, 90, 90, 90, 100, 100, 150, 150, 80};
-  for (int c = 0; c < 11; ++c) list_->setColumnWidth(c, widths[c]);
+  // The operation columns are as wide as their marks: empty, they leave
+  // the room to the mail's own columns.
+  columns_ = new ColumnFitter(list_);
+  for (int c : {kForward, kReply, kBackup}) columns_->set_max_width(c, kMarkTextWidth);
+  columns_->fit();
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CRemoteManager::update_toggles);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] {
     update_toggles();
@@ -290,6 +300,7 @@ void CRemoteManager::take_listed() {
     fill_row(items.back(), rows_.size() - 1);
   }
   list_->addTopLevelItems(items);
+  fit_columns();
   if (more) QMetaObject::invokeMethod(this, [this] { take_listed(); }, Qt::QueuedConnection);
 }
 
@@ -299,7 +310,29 @@ bool CRemoteManager::processed(size_t i) const {
   return account_->seen().contains(rows_[i]->summary().uid);
 }
 
-void CRemoteManager::show_row(size_t i) { fill_row(list_->topLevelItem(static_cast<int>(i)), i); }
+void CRemoteManager::show_row(size_t i) {
+  fill_row(list_->topLevelItem(static_cast<int>(i)), i);
+  // Once for all rows a toggle changed.
+  if (fit_queued_) return;
+  fit_queued_ = true;
+  QMetaObject::invokeMethod(this, [this] {
+    fit_queued_ = false;
+    fit_columns();
+  }, Qt::QueuedConnection);
+}
+
+// The columns to their texts, and the window wider when they need it, up
+// to the screen's width.
+void CRemoteManager::fit_columns() {
+  columns_->fit();
+  const int last = list_->columnCount() - 1;
+  int wanted = std::max(list_->header()->sectionSizeHint(last),
+                        list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00 MB")) + 16);
+  for (int c = 0; c < last; ++c) wanted += list_->columnWidth(c);
+  wanted += 2 * list_->frameWidth() + list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * kMargin;
+  const int room = screen() ? screen()->availableGeometry().width() * 9 / 10 : wanted;
+  if (wanted > width()) resize(std::min(wanted, room), height());
+}
 
 void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   MailProcessor& mail = *rows_[i];
@@ -309,17 +342,18 @@ void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   set_icon(item, kProcessed, processed(i), 2);
   set_icon(item, kDelete, e.has(E::kDelete), 3);
   set_icon(item, kForward, e.has(E::kForward), 4);
-  item->setText(kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
+  set_cell(item, kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
   set_icon(item, kReply, e.has(E::kReply), 5);
-  item->setText(kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
-                                         : QString());
+  set_cell(item, kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
+                                          : QString());
   set_icon(item, kBackup, e.has(E::kBackup), 6);
-  item->setText(kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
-  item->setText(kSender, from_gb(mail.sender()));
-  item->setText(kRecipient, from_gb(mail.recipient()));
-  item->setText(kSubject, from_gb(mail.subject()));
-  item->setText(kDate, from_gb(mail.date()));
+  set_cell(item, kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
+  set_cell(item, kSender, from_gb(mail.sender()));
+  set_cell(item, kRecipient, from_gb(mail.recipient()));
+  set_cell(item, kSubject, from_gb(mail.subject()));
+  set_cell(item, kDate, from_gb(mail.date()));
   item->setText(kSize, mail_size_text(mail.mail_size()));
+  item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 std::vector<size_t> CRemoteManager::selected_rows() const {
@@ -598,7 +632,6 @@ void CRemoteManager::resizeEvent(QResizeEvent* event) {
 }
 
 void CRemoteManager::lay_out(int w, int h) {
-  constexpr int kMargin = 8;
   constexpr int kToggle = 44;
   constexpr int kRow = 30;
   for (int k = 0; k < 6; ++k)

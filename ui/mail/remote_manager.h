@@ -42,6 +42,7 @@ class OperationLog;
 
 namespace pw::ui {
 
+class ColumnFitter;
 class MessageBoxes;
 
 struct RemoteServices {
@@ -126,6 +127,7 @@ class CRemoteManager : public QDialog {
   void take_listed();
   void tick();
   void update_toggles();
+  void fit_columns();
   void show_row(size_t i);
   void fill_row(QTreeWidgetItem* item, size_t i);
   [[nodiscard]] std::vector<size_t> selected_rows() const;
@@ -150,6 +152,8 @@ class CRemoteManager : public QDialog {
   std::vector<std::unique_ptr<MailProcessor>> listed_;
 
   QTreeWidget* list_;
+  ColumnFitter* columns_;
+  bool fit_queued_ = false;
   QLabel* status_;
   QToolButton* toggles_[6];  // S, R, F, D, T, C from the right edge
   QPushButton* operate_;
