@@ -1,10 +1,13 @@
 #include "engine/check_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <unordered_set>
 
+#include "base/code_page.h"
+#include "base/file_io.h"
 #include "engine/deletion_journal.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_spool.h"
@@ -44,6 +47,11 @@ constexpr int kUnansweredExecuted = 62050;
 constexpr int kUnansweredWaits = 62051;
 constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
+constexpr int kStoreBlocked = 62800;     // "...本次没有处理这个邮箱的任何邮件..."
+constexpr int kStoreFailed = 62801;      // "...这个邮箱其余的邮件留待下次检查..."
+
+// The room a check's appends to the seen list and the journal need at least.
+constexpr uint64_t kAppendRoom = 64 * 1024;
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -219,6 +227,10 @@ struct CheckRun::AccountState {
   // Set when the journal could not be rewritten: journal_left then holds
   // what it should hold, and the next check takes it from here.
   bool journal_unwritten = false;
+  // Set when the seen list or the journal refused an append in this check;
+  // store_error says why when known.
+  bool store_failed = false;
+  std::string store_error;
 };
 
 CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
@@ -325,12 +337,27 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
   const uint32_t need = combined_fetch_need(rules);
   start_from_file(state);
+  // A mail acted on whose identifier cannot be kept would be acted on again
+  // at every check: with a seen list or journal that cannot be written
+  // nothing of the account is touched.
+  state.store_failed = false;
+  if (!state.removed()) {
+    for (const std::filesystem::path& file : {account.seen().file(), state.journal.file()}) {
+      if (const int error = append_blocker(file, kAppendRoom)) {
+        state.store_error = gb_from_path(file) + ": " + std::strerror(error);
+        stop_account(state, kStoreBlocked, outcome);
+        return;
+      }
+    }
+  }
   replay_journal(state, outcome);
 
   std::string reason;
   if (scan(state, need, reason)) {
     ++outcome.accounts_checked;
     act(state, rules, outcome);
+  } else if (state.store_failed) {
+    stop_account(state, kStoreFailed, outcome);
   } else {
     ++outcome.scans_failed;
     std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
@@ -398,10 +425,13 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     MailSummary mail;
     mail.uid = pop->unique_id(i);
     const Fetch fetched = fetch(*pop, i, pop->message_number(i), need, mail);
-    if (fetched == Fetch::too_large) refuse_large_mail(account, mail);
     // A mail too large to take is passed by; the scan goes on unless the
-    // transfer itself ran over (the rest of that mail is still on the wire).
-    ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
+    // transfer itself ran over (the rest of that mail is still on the wire)
+    // or its identifier could not be kept.
+    if (fetched == Fetch::too_large && !refuse_large_mail(account, mail) && !state.removed())
+      state.store_failed = true;
+    ok = !state.store_failed &&
+         (fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large()));
     if (fetched != Fetch::done) continue;
     auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
     spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory);
@@ -462,7 +492,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
   return Fetch::done;
 }
 
-void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
+bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
   (void)services_.log.write(account.address(), "", "", "", res::text(kNotReceived) + " " + size + " " + mail.uid,
                             false);
@@ -470,8 +500,23 @@ void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mai
     std::lock_guard lock(seen_mutex_);
     account.seen().add(mail.uid, true);
   }
-  (void)account.seen().append_seen(mail.uid);
   services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  return account.seen().append_seen(mail.uid);
+}
+
+void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) {
+  MailboxAccount& account = *state.account;
+  if (state.store_error.empty()) {
+    // Say what stands in the way now, if anything can tell.
+    const std::filesystem::path file = account.seen().file();
+    const int error = append_blocker(file, kAppendRoom);
+    state.store_error = gb_from_path(file) + ": " + (error ? std::strerror(error) : std::strerror(EIO));
+  }
+  ++outcome.stores_failed;
+  services_.host.run_error(account.address(), res::text(kErrorTitle),
+                           account.address() + "\r\n" + res::text(what) + "\r\n\"" + state.store_error + "\"");
+  state.store_error.clear();
+  services_.host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
 void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
@@ -524,7 +569,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   size_t acted = 0;
   bool unsynced = false;
   std::vector<std::string> untouched;
-  for (size_t k = 0; k < state.mails.size(); ++k) {
+  for (size_t k = 0; k < state.mails.size() && !state.store_failed; ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
     if (waiting[k] || unreadable[k]) continue;
@@ -535,9 +580,13 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
-      if (!state.removed()) (void)state.journal.append(d);
+      if (!state.removed() && !state.journal.append(d)) state.store_failed = true;
       deletions.push_back(std::move(d));
     }
+    // An append that fails stops the account at once, so at most this mail
+    // is acted on again. Its deletion, not journalled, still runs below; the
+    // mail stays new in case it fails.
+    if (state.store_failed) break;
     const std::string& uid = mail->summary().uid;
     {
       std::lock_guard lock(seen_mutex_);
@@ -552,7 +601,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // after a crash.
     if (mail->rule_count() > 0 || mail->extra().operations != 0) {
       const bool outside = reaches_outside(*mail);
-      (void)account.seen().append_seen(uid, outside);
+      if (!account.seen().append_seen(uid, outside)) state.store_failed = !state.removed();
       unsynced = unsynced || !outside;
     } else {
       untouched.push_back(uid);
@@ -562,8 +611,11 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
   {
     std::lock_guard lock(seen_mutex_);
-    (void)account.seen().append_seen(untouched, false);
-    if (unsynced) (void)account.seen().sync_file();
+    // Mails no rule took are only looked at again should these fail; the
+    // account is reported all the same, as its next check would fail too.
+    bool written = account.seen().append_seen(untouched, false);
+    if (unsynced) written = account.seen().sync_file() && written;
+    if (!written && !state.removed()) state.store_failed = true;
     // After a complete listing, the identifiers of mails gone from the
     // server leave the file.
     if (account.seen().has_unseen()) (void)account.seen().save(true);
@@ -581,6 +633,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.collected.clear();
   state.spool->clear();
   state.in_memory = 0;
+  if (state.store_failed) stop_account(state, kStoreFailed, outcome);
 }
 
 void CheckRun::start_from_file(AccountState& state) {

@@ -115,10 +115,15 @@ struct RunOutcome {
   size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
   size_t scans_failed = 0;
   size_t deletions_failed = 0;  // deletion records logged with success 0
+  // Accounts stopped because their seen list or deletion journal could not
+  // be written (before their first action, or after one).
+  size_t stores_failed = 0;
   // Per account address, in check order: how many mails a rule (or the
   // user's one-off operations) acted on; accounts without any are left out.
   std::vector<std::pair<std::string, size_t>> acted;
-  [[nodiscard]] bool ok() const { return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0; }
+  [[nodiscard]] bool ok() const {
+    return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0 && stores_failed == 0;
+  }
 };
 
 class CheckRun {
@@ -167,7 +172,10 @@ class CheckRun {
   Fetch fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
   // A mail over the per-mail limit: logged as not received, its identifier
   // kept as seen so later checks pass it by, and a notice with its size.
-  void refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
+  // False when its identifier could not be written.
+  [[nodiscard]] bool refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
+  // Stops the account: its seen list or journal could not be written.
+  void stop_account(AccountState& state, int what, RunOutcome& outcome);
   void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed). A `replay`

@@ -39,7 +39,10 @@ class ScriptedEngineHost final : public EngineHost {
     LoginData refused;
   };
 
-  void report(const StatusReport& r) override { reports.push_back(r); }
+  void report(const StatusReport& r) override {
+    reports.push_back(r);
+    if (on_report) on_report(r);
+  }
   void notice(std::string_view title, std::string_view message) override {
     notices.emplace_back(std::string(title) + "|" + std::string(message));
   }
@@ -78,6 +81,7 @@ class ScriptedEngineHost final : public EngineHost {
 
   std::deque<std::optional<LoginData>> logins;  // answers to correct_login
   std::function<void(std::span<MailProcessor* const>)> on_confirm;
+  std::function<void(const StatusReport&)> on_report;
   bool answers_confirmations = true;  // false: as if no window could be shown
 
   std::vector<StatusReport> reports;
