@@ -355,10 +355,13 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   std::string reason;
   if (scan(state, need, reason)) {
     ++outcome.accounts_checked;
-    act(state, rules, outcome);
+    act(state, rules, outcome, true);
   } else if (state.store_failed) {
     stop_account(state, kStoreFailed, outcome);
   } else {
+    // The mails that came in whole before the failure are acted on now, so
+    // that a check over a bad line still gets somewhere.
+    if (!state.mails.empty()) act(state, rules, outcome, false);
     ++outcome.scans_failed;
     std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
     host.run_error(account.address(), res::text(kErrorTitle), message);
@@ -371,6 +374,7 @@ std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& 
   auto pop = std::make_unique<Pop3Session>(*stream);
   pop->set_tls({.required = record.require_tls});
   if (services_.pop3_trace) pop->set_trace(services_.pop3_trace);
+  if (services_.pop3_clock) pop->set_clock(services_.pop3_clock);
   pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
     return services_.host.correct_login(LoginService::pop3, refused, refusal);
   });
@@ -519,7 +523,7 @@ void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) 
   services_.host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
-void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
+void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete) {
   MailboxAccount& account = *state.account;
   EngineHost& host = services_.host;
 
@@ -618,12 +622,13 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (!written && !state.removed()) state.store_failed = true;
     // After a complete listing, the identifiers of mails gone from the
     // server leave the file.
-    if (account.seen().has_unseen()) (void)account.seen().save(true);
+    if (complete && account.seen().has_unseen()) (void)account.seen().save(true);
   }
 
   if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
   const bool journalled = !deletions.empty();
-  std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome, false);
+  std::vector<PendingDeletion> kept =
+      complete ? delete_on_server(account, std::move(deletions), outcome, false) : std::move(deletions);
   kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
   if (!state.removed() && (journalled || state.journal_unwritten))
     state.journal_unwritten = !state.journal.replace(kept);

@@ -30,6 +30,7 @@
 // by a scan that failed later stays in the account's new-mail list and is
 // skipped (not fetched again) by the next scan, which then acts on it.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -106,7 +107,11 @@ struct CheckServices {
   // How many bytes of fetched mail text a check keeps in memory until it
   // acts; the texts beyond wait in a spool file in the temporary directory,
   // so a first check of a large mailbox needs no more memory than a small one.
-  size_t texts_in_memory = size_t{64} << 20;
+  static constexpr size_t kTextsInMemory = size_t{64} << 20;
+  size_t texts_in_memory = kTextsInMemory;
+  // The clock the POP3 replies' pace is measured by; empty: the steady
+  // clock. Tests pass one that their scripted peers move.
+  std::function<std::chrono::steady_clock::time_point()> pop3_clock = {};
 };
 
 struct RunOutcome {
@@ -176,7 +181,10 @@ class CheckRun {
   [[nodiscard]] bool refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
   // Stops the account: its seen list or journal could not be written.
   void stop_account(AccountState& state, int what, RunOutcome& outcome);
-  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
+  // Matches and acts on the collected mails. After a scan that failed
+  // (`complete` false) the deletions wait in the journal for the next check
+  // and the seen list keeps the identifiers the listing did not reach.
+  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed). A `replay`
   // of the journal counts a mail no longer listed as deleted, and a failed

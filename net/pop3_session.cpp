@@ -76,7 +76,7 @@ Pop3Session::~Pop3Session() = default;
 void Pop3Session::set_limits(const Limits& limits) {
   limits_ = limits;
   reader_.set_max_line(limits.max_line);
-  reader_.set_reply_base(limits.reply_base);
+  reader_.set_pace(limits.pace);
 }
 
 void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
@@ -120,6 +120,8 @@ bool Pop3Session::send_command(const Pop3Command& c) {
   if (!ahead_.empty()) {
     if (ahead_.front() == c.wire) {
       ahead_.pop_front();
+      // Sent long ago perhaps: its reply is measured from now, when it is due.
+      reader_.start_reply();
       return true;
     }
     if (!drop_replies_ahead()) return false;

@@ -66,9 +66,8 @@ class Pop3Session {
     size_t max_line = size_t{1} << 20;     // one status or listing line
     size_t max_mail = size_t{64} << 20;    // the text of one TOP or RETR
     size_t max_listing = size_t{64} << 20; // the bytes of one UIDL listing
-    // The whole of one reply, a mail included, must be in within this plus
-    // a second per 16 KiB received.
-    std::chrono::milliseconds reply_base = ReplyReader::kReplyBase;
+    // How each reply, a mail included, must keep moving.
+    ReplyReader::Pace pace;
   };
 
   // Talks over a LineSocket of its own with the program's 20-second wait.
@@ -83,6 +82,8 @@ class Pop3Session {
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_limits(const Limits& limits);
+  // Where the replies' pace is measured from (tests pass a clock of their own).
+  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   [[nodiscard]] const Limits& limits() const { return limits_; }
   void set_tls(const TlsPolicy& policy) { tls_ = policy; }
   // The most bytes one receive asks for during a transfer (at least 1).

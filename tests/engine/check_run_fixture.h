@@ -230,6 +230,8 @@ class CheckRunFixture : public ::testing::Test {
   std::vector<std::unique_ptr<ScriptedPeer>> peers;
   size_t opened = 0;
   std::vector<size_t> receive_sizes;  // the capacity of every receive, all sessions
+  // The POP3 sessions' clock: still, unless a peer trickles on it.
+  std::chrono::steady_clock::time_point pop3_now{};
   CheckRun run{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, [this] {
                                std::unique_ptr<ByteStream> s;
                                if (opened < peers.size()) {
@@ -242,7 +244,10 @@ class CheckRunFixture : public ::testing::Test {
                                }
                                ++opened;
                                return s;
-                             }}};
+                             },
+                             {},
+                             CheckServices::kTextsInMemory,
+                             [this] { return pop3_now; }}};
 };
 
 inline std::vector<std::string> CheckRunFixture::seen_file_lines() const {

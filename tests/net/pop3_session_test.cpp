@@ -490,11 +490,10 @@ TEST_F(Pop3Script, aNewConnectionAsksForCapaAgain) {
 // session sends nothing more.
 TEST_F(Pop3Script, tricklingMailFailsAsTooSlow) {
   using namespace std::chrono_literals;
-  Pop3Session::Limits limits;
-  limits.reply_base = 50ms;
-  pop.set_limits(limits);
+  ReplyReader::Clock::time_point now{};
+  pop.set_clock([&now] { return now; });
   logged_in();
-  peer.client("RETR 1\r\n").server("+OK\r\n" + std::string(100, 'm'), 1).trickle(5ms);
+  peer.client("RETR 1\r\n").server("+OK\r\n" + std::string(100, 'm'), 1).trickle(5s).trickle_on(now);
   int r = pop.retr(1);
   while (r == Pop3Session::kMore) r = pop.receive_more();
   EXPECT_EQ(r, 0);
