@@ -49,6 +49,8 @@ constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接�
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 constexpr int kStoreBlocked = 62800;     // "...本次没有处理这个邮箱的任何邮件..."
 constexpr int kStoreFailed = 62801;      // "...这个邮箱其余的邮件留待下次检查..."
+constexpr int kNewMailsLeft = 62802;     // "新邮件太多，留待下次检查的邮件数："
+constexpr int kSpoolFull = 62803;        // "临时目录空间不足..."
 
 // The room a check's appends to the seen list and the journal need at least.
 constexpr uint64_t kAppendRoom = 64 * 1024;
@@ -100,27 +102,30 @@ class MailPrefetch {
   size_t sent_ = 0;
 };
 
+// The most bytes of cached header fields one check holds (each field is
+// capped, but a check may take thousands of mails).
+constexpr size_t kCachedFieldsBudget = size_t{16} << 20;
+
 // Caches the header fields of a fetched mail and, once the texts held reach
 // `budget`, moves its text to the spool, to be held again only while it is
-// matched and acted on. A text the spool cannot take stays in memory.
-void spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget, size_t& in_memory) {
+// matched and acted on. False when the spool cannot take a text beyond the
+// budget, or the cached fields run past theirs: the scan stops there rather
+// than hold more.
+[[nodiscard]] bool spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget,
+                              size_t& in_memory, size_t& cached) {
   MailReader& reader = mail.reader();
-  (void)reader.sender();
-  (void)reader.recipient();
-  (void)reader.copy();
-  (void)reader.subject();
-  (void)reader.date();
+  cached += reader.sender().size() + reader.recipient().size() + reader.copy().size() + reader.subject().size() +
+            reader.date().size();
+  if (cached > kCachedFieldsBudget) return false;
   const size_t size = reader.text_size();
   if (in_memory + size <= budget) {
     in_memory += size;
-    return;
+    return true;
   }
   const std::optional<MailSpool::Entry> entry = spool->put(reader.text());
-  if (!entry) {
-    in_memory += size;
-    return;
-  }
+  if (!entry) return false;
   reader.spool([spool, entry = *entry] { return spool->get(entry); });
+  return true;
 }
 
 // Whether a mail's chosen actions act outside this computer: mail sent or
@@ -220,6 +225,7 @@ struct CheckRun::AccountState {
   // the confirmation window).
   std::shared_ptr<MailSpool> spool;
   size_t in_memory = 0;  // bytes of the texts kept in memory
+  size_t cached = 0;     // bytes of the mails' cached header fields
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
@@ -419,6 +425,15 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     news.push_back(i);
   }) == Pop3Session::kSuccess;
   if (!ok) news.clear();
+  // A first check of a large mailbox takes the oldest mails in bounded
+  // numbers; the rest are still new at the next check.
+  if (news.size() > services_.max_new_mails) {
+    (void)services_.log.write(account.address(), "", "", "",
+                              res::text(kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails),
+                              true);
+    news.resize(services_.max_new_mails);
+  }
+  bool spool_full = false;
   // One LIST for all sizes instead of one per new mail.
   const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
   if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
@@ -438,7 +453,12 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
          (fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large()));
     if (fetched != Fetch::done) continue;
     auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
-    spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory);
+    if (!spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory, state.cached)) {
+      // Neither memory nor the disk takes it: it is new again next time.
+      ok = false;
+      spool_full = true;
+      break;
+    }
     std::lock_guard seen_lock(seen_mutex_);
     state.collected.insert(processor->summary().uid);
     state.mails.push_back(std::move(processor));
@@ -447,7 +467,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
   (void)pop->quit();
   keep_login_correction(*pop, account);
-  if (!ok) reason = pop->error_text();
+  if (!ok) reason = spool_full ? res::text(kSpoolFull) : pop->error_text();
   return ok;
 }
 
@@ -638,6 +658,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.collected.clear();
   state.spool->clear();
   state.in_memory = 0;
+  state.cached = 0;
   if (state.store_failed) stop_account(state, kStoreFailed, outcome);
 }
 

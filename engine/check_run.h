@@ -112,6 +112,9 @@ struct CheckServices {
   // The clock the POP3 replies' pace is measured by; empty: the steady
   // clock. Tests pass one that their scripted peers move.
   std::function<std::chrono::steady_clock::time_point()> pop3_clock = {};
+  // The most new mails one check takes of an account; the rest wait for
+  // the next check (a first check of 100,000 mails).
+  size_t max_new_mails = 5000;
 };
 
 struct RunOutcome {

@@ -1,6 +1,7 @@
-// Over a slow line each reply, pipelined or not, is measured on its own and
-// fails only when it stops moving; the mails that came in whole before a
-// failure are acted on. Time passes on the sessions' test clock.
+// A check's bounds. Over a slow line each reply, pipelined or not, is
+// measured on its own and fails only when it stops moving; the mails that
+// came in whole before a failure are acted on. Time passes on the sessions'
+// test clock. A check takes a bounded number of new mails.
 #include <gtest/gtest.h>
 
 #include "check_run_fixture.h"
@@ -17,9 +18,9 @@ std::string mail_of_size(int k, size_t size) {
   return mail;
 }
 
-class CheckRunPace : public CheckRunFixture {};
+class CheckRunBounds : public CheckRunFixture {};
 
-TEST_F(CheckRunPace, slowLineFetchesEveryPipelinedMailAndOneThatStopsMovingFailsAlone) {
+TEST_F(CheckRunBounds, slowLineFetchesEveryPipelinedMailAndOneThatStopsMovingFailsAlone) {
   struct Case {
     const char* name;
     int trickling;  // the mail whose reply comes a byte a second; 0: none
@@ -68,6 +69,34 @@ TEST_F(CheckRunPace, slowLineFetchesEveryPipelinedMailAndOneThatStopsMovingFails
       EXPECT_LE(pop3_now - start, 12s * (c.trickling - 1) + 10s + 90s);
     }
   }
+}
+
+TEST_F(CheckRunBounds, aCheckTakesABoundedNumberOfNewMailsAndTheNextTheRest) {
+  add_rule(kFetchHeader);
+  CheckServices services{mailboxes, log, local_mail, verifier, clock, dial_up, host};
+  services.pop3_stream = [this] { return std::make_unique<PeerStream>(*peers[opened++], receive_sizes); };
+  services.max_new_mails = 2;
+  CheckRun bounded(services);
+  ScriptedPeer& first = next_session();
+  pop_login(first);
+  pop_uidl(first, {"u1", "u2", "u3"});
+  pop_capa(first, {});
+  pop_top(first, 1, "Subject: one\r\n\r\n");
+  pop_top(first, 2, "Subject: two\r\n\r\n");
+  pop_quit(first);
+  EXPECT_TRUE(bounded.run(nullptr, settings()).ok());
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2"}));
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_EQ(log_records()[0].operation, res::text(62802) + "1");
+
+  ScriptedPeer& second = next_session();
+  pop_login(second);
+  pop_uidl(second, {"u1", "u2", "u3"});
+  pop_top(second, 3, "Subject: three\r\n\r\n");
+  pop_quit(second);
+  EXPECT_TRUE(bounded.run(nullptr, settings()).ok());
+  expect_sessions_done();
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2", "u3"}));
 }
 
 }  // namespace
