@@ -361,8 +361,8 @@ int Pop3Session::list_all() {
   if (command(Pop3Command::list_all()) != Reply::Accepted) return kFailure;
   listed_.clear();
   // Taken apart line by line; no more entries are kept than the UIDL
-  // listing had, so an endless listing costs no memory beyond it.
-  const size_t most = message_count() > 0 ? static_cast<size_t>(message_count()) : SIZE_MAX;
+  // listing before it had, so an endless listing costs no memory beyond it.
+  const size_t most = static_cast<size_t>(message_count());
   const bool ok = read_listing([this, most](std::string_view entry) {
     // "n size"; lines that are not two numbers are skipped.
     size_t pos = 0;
