@@ -74,7 +74,7 @@ TEST_F(CheckRunBounds, slowLineFetchesEveryPipelinedMailAndOneThatStopsMovingFai
 TEST_F(CheckRunBounds, aCheckTakesABoundedNumberOfNewMailsAndTheNextTheRest) {
   add_rule(kFetchHeader);
   CheckServices services{mailboxes, log, local_mail, verifier, clock, dial_up, host};
-  services.pop3_stream = [this] { return std::make_unique<PeerStream>(*peers[opened++], receive_sizes); };
+  services.pop3.stream = [this] { return std::make_unique<PeerStream>(*peers[opened++], receive_sizes); };
   services.max_new_mails = 2;
   CheckRun bounded(services);
   ScriptedPeer& first = next_session();

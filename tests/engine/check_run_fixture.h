@@ -232,7 +232,7 @@ class CheckRunFixture : public ::testing::Test {
   std::vector<size_t> receive_sizes;  // the capacity of every receive, all sessions
   // The POP3 sessions' clock: still, unless a peer trickles on it.
   std::chrono::steady_clock::time_point pop3_now{};
-  CheckRun run{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, [this] {
+  CheckRun run{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, Pop3Options{.stream = [this] {
                                std::unique_ptr<ByteStream> s;
                                if (opened < peers.size()) {
                                  s = std::make_unique<PeerStream>(*peers[opened], receive_sizes);
@@ -245,9 +245,7 @@ class CheckRunFixture : public ::testing::Test {
                                ++opened;
                                return s;
                              },
-                             {},
-                             CheckServices::kTextsInMemory,
-                             [this] { return pop3_now; }}};
+                             .clock = [this] { return pop3_now; }}}};
 };
 
 inline std::vector<std::string> CheckRunFixture::seen_file_lines() const {
