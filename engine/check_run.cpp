@@ -49,8 +49,8 @@ constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接�
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
 constexpr int kStoreBlocked = 62800;     // "...本次没有处理这个邮箱的任何邮件..."
 constexpr int kStoreFailed = 62801;      // "...这个邮箱其余的邮件留待下次检查..."
-constexpr int kNewMailsLeft = 62802;     // "新邮件太多，留待下次检查的邮件数："
-constexpr int kSpoolFull = 62803;        // "临时目录空间不足..."
+constexpr int kNewMailsLeft = 62802;     // "新邮件太多，...留待下次检查的邮件数：" + count
+constexpr int kSpoolFull = 62803;        // "临时目录所在磁盘空间不足，..."
 
 // The room a check's appends to the seen list and the journal need at least.
 constexpr uint64_t kAppendRoom = 64 * 1024;
