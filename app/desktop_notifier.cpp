@@ -29,7 +29,9 @@ std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
     lines << ui::text(kAccountLine).arg(ui::from_gb(address)).arg(mails);
   }
   if (outcome.dial_failed) lines << ui::text(kDialFailed);
-  if (outcome.scans_failed > 0) lines << ui::text(kScansFailed).arg(outcome.scans_failed);
+  // An account stopped because its files could not be written failed its check as well.
+  if (const size_t failed = outcome.scans_failed + outcome.stores_failed; failed > 0)
+    lines << ui::text(kScansFailed).arg(failed);
   if (outcome.deletions_failed > 0) lines << ui::text(kDeletionsFailed).arg(outcome.deletions_failed);
   if (lines.isEmpty()) return std::nullopt;
   const QString summary = outcome.ok() ? ui::text(kActedSummary).arg(acted) : ui::text(kFailedSummary);

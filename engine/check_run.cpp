@@ -1,10 +1,13 @@
 #include "engine/check_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <unordered_set>
 
+#include "base/code_page.h"
+#include "base/file_io.h"
 #include "engine/deletion_journal.h"
 #include "engine/deletion_phase.h"
 #include "engine/mail_processor.h"
@@ -44,6 +47,13 @@ constexpr int kUnansweredExecuted = 62050;
 constexpr int kUnansweredWaits = 62051;
 constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
+constexpr int kStoreBlocked = 62800;     // "...本次没有处理这个邮箱的任何邮件..."
+constexpr int kStoreFailed = 62801;      // "...这个邮箱其余的邮件留待下次检查..."
+constexpr int kNewMailsLeft = 62802;     // "新邮件太多，...留待下次检查的邮件数：" + count
+constexpr int kSpoolFull = 62803;        // "临时目录所在磁盘空间不足，..."
+
+// The room a check's appends to the seen list and the journal need at least.
+constexpr uint64_t kAppendRoom = 64 * 1024;
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -92,27 +102,30 @@ class MailPrefetch {
   size_t sent_ = 0;
 };
 
+// The most bytes of cached header fields one check holds (each field is
+// capped, but a check may take thousands of mails).
+constexpr size_t kCachedFieldsBudget = size_t{16} << 20;
+
 // Caches the header fields of a fetched mail and, once the texts held reach
 // `budget`, moves its text to the spool, to be held again only while it is
-// matched and acted on. A text the spool cannot take stays in memory.
-void spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget, size_t& in_memory) {
+// matched and acted on. False when the spool cannot take a text beyond the
+// budget, or the cached fields run past theirs: the scan stops there rather
+// than hold more.
+[[nodiscard]] bool spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget,
+                              size_t& in_memory, size_t& cached) {
   MailReader& reader = mail.reader();
-  (void)reader.sender();
-  (void)reader.recipient();
-  (void)reader.copy();
-  (void)reader.subject();
-  (void)reader.date();
+  cached += reader.sender().size() + reader.recipient().size() + reader.copy().size() + reader.subject().size() +
+            reader.date().size();
+  if (cached > kCachedFieldsBudget) return false;
   const size_t size = reader.text_size();
   if (in_memory + size <= budget) {
     in_memory += size;
-    return;
+    return true;
   }
   const std::optional<MailSpool::Entry> entry = spool->put(reader.text());
-  if (!entry) {
-    in_memory += size;
-    return;
-  }
+  if (!entry) return false;
   reader.spool([spool, entry = *entry] { return spool->get(entry); });
+  return true;
 }
 
 // Whether a mail's chosen actions act outside this computer: mail sent or
@@ -212,6 +225,7 @@ struct CheckRun::AccountState {
   // the confirmation window).
   std::shared_ptr<MailSpool> spool;
   size_t in_memory = 0;  // bytes of the texts kept in memory
+  size_t cached = 0;     // bytes of the mails' cached header fields
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
@@ -219,6 +233,10 @@ struct CheckRun::AccountState {
   // Set when the journal could not be rewritten: journal_left then holds
   // what it should hold, and the next check takes it from here.
   bool journal_unwritten = false;
+  // Set when the seen list or the journal refused an append in this check;
+  // store_error says why when known.
+  bool store_failed = false;
+  std::string store_error;
 };
 
 CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
@@ -325,13 +343,31 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
   const uint32_t need = combined_fetch_need(rules);
   start_from_file(state);
+  // A mail acted on whose identifier cannot be kept would be acted on again
+  // at every check: with a seen list or journal that cannot be written
+  // nothing of the account is touched.
+  state.store_failed = false;
+  if (!state.removed()) {
+    for (const std::filesystem::path& file : {account.seen().file(), state.journal.file()}) {
+      if (const int error = append_blocker(file, kAppendRoom)) {
+        state.store_error = gb_from_path(file) + ": " + std::strerror(error);
+        stop_account(state, kStoreBlocked, outcome);
+        return;
+      }
+    }
+  }
   replay_journal(state, outcome);
 
   std::string reason;
   if (scan(state, need, reason)) {
     ++outcome.accounts_checked;
-    act(state, rules, outcome);
+    act(state, rules, outcome, true);
+  } else if (state.store_failed) {
+    stop_account(state, kStoreFailed, outcome);
   } else {
+    // The mails that came in whole before the failure are acted on now, so
+    // that a check over a bad line still gets somewhere.
+    if (!state.mails.empty()) act(state, rules, outcome, false);
     ++outcome.scans_failed;
     std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
     host.run_error(account.address(), res::text(kErrorTitle), message);
@@ -374,6 +410,15 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     news.push_back(i);
   }) == Pop3Session::kSuccess;
   if (!ok) news.clear();
+  // A first check of a large mailbox takes the oldest mails in bounded
+  // numbers; the rest are still new at the next check.
+  if (news.size() > services_.max_new_mails) {
+    (void)services_.log.write(account.address(), "", "", "",
+                              res::text(kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails),
+                              true);
+    news.resize(services_.max_new_mails);
+  }
+  bool spool_full = false;
   // One LIST for all sizes instead of one per new mail.
   const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
   if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
@@ -384,13 +429,21 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     MailSummary mail;
     mail.uid = pop->unique_id(i);
     const Fetch fetched = fetch(*pop, i, pop->message_number(i), need, mail);
-    if (fetched == Fetch::too_large) refuse_large_mail(account, mail);
     // A mail too large to take is passed by; the scan goes on unless the
-    // transfer itself ran over (the rest of that mail is still on the wire).
-    ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
+    // transfer itself ran over (the rest of that mail is still on the wire)
+    // or its identifier could not be kept.
+    if (fetched == Fetch::too_large && !refuse_large_mail(account, mail) && !state.removed())
+      state.store_failed = true;
+    ok = !state.store_failed &&
+         (fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large()));
     if (fetched != Fetch::done) continue;
     auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
-    spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory);
+    if (!spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory, state.cached)) {
+      // Neither memory nor the disk takes it: it is new again next time.
+      ok = false;
+      spool_full = true;
+      break;
+    }
     std::lock_guard seen_lock(seen_mutex_);
     state.collected.insert(processor->summary().uid);
     state.mails.push_back(std::move(processor));
@@ -399,7 +452,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
   (void)pop->quit();
   keep_login_correction(*pop, account);
-  if (!ok) reason = pop->error_text();
+  if (!ok) reason = spool_full ? res::text(kSpoolFull) : pop->error_text();
   return ok;
 }
 
@@ -448,7 +501,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
   return Fetch::done;
 }
 
-void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
+bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
   (void)services_.log.write(account.address(), "", "", "", res::text(kNotReceived) + " " + size + " " + mail.uid,
                             false);
@@ -456,11 +509,26 @@ void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mai
     std::lock_guard lock(seen_mutex_);
     account.seen().add(mail.uid, true);
   }
-  (void)account.seen().append_seen(mail.uid);
   services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  return account.seen().append_seen(mail.uid);
 }
 
-void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
+void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) {
+  MailboxAccount& account = *state.account;
+  if (state.store_error.empty()) {
+    // Say what stands in the way now, if anything can tell.
+    const std::filesystem::path file = account.seen().file();
+    const int error = append_blocker(file, kAppendRoom);
+    state.store_error = gb_from_path(file) + ": " + (error ? std::strerror(error) : std::strerror(EIO));
+  }
+  ++outcome.stores_failed;
+  services_.host.run_error(account.address(), res::text(kErrorTitle),
+                           account.address() + "\r\n" + res::text(what) + "\r\n\"" + state.store_error + "\"");
+  state.store_error.clear();
+  services_.host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
+}
+
+void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete) {
   MailboxAccount& account = *state.account;
   EngineHost& host = services_.host;
 
@@ -510,7 +578,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   size_t acted = 0;
   bool unsynced = false;
   std::vector<std::string> untouched;
-  for (size_t k = 0; k < state.mails.size(); ++k) {
+  for (size_t k = 0; k < state.mails.size() && !state.store_failed; ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
     if (waiting[k] || unreadable[k]) continue;
@@ -521,9 +589,13 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
-      if (!state.removed()) (void)state.journal.append(d);
+      if (!state.removed() && !state.journal.append(d)) state.store_failed = true;
       deletions.push_back(std::move(d));
     }
+    // An append that fails stops the account at once, so at most this mail
+    // is acted on again. Its deletion, not journalled, still runs below; the
+    // mail stays new in case it fails.
+    if (state.store_failed) break;
     const std::string& uid = mail->summary().uid;
     {
       std::lock_guard lock(seen_mutex_);
@@ -538,7 +610,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // after a crash.
     if (mail->rule_count() > 0 || mail->extra().operations != 0) {
       const bool outside = reaches_outside(*mail);
-      (void)account.seen().append_seen(uid, outside);
+      if (!account.seen().append_seen(uid, outside)) state.store_failed = !state.removed();
       unsynced = unsynced || !outside;
     } else {
       untouched.push_back(uid);
@@ -548,16 +620,20 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
   {
     std::lock_guard lock(seen_mutex_);
-    (void)account.seen().append_seen(untouched, false);
-    if (unsynced) (void)account.seen().sync_file();
+    // Mails no rule took are only looked at again should these fail; the
+    // account is reported all the same, as its next check would fail too.
+    bool written = account.seen().append_seen(untouched, false);
+    if (unsynced) written = account.seen().sync_file() && written;
+    if (!written && !state.removed()) state.store_failed = true;
     // After a complete listing, the identifiers of mails gone from the
     // server leave the file.
-    if (account.seen().has_unseen()) (void)account.seen().save(true);
+    if (complete && account.seen().has_unseen()) (void)account.seen().save(true);
   }
 
   if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
   const bool journalled = !deletions.empty();
-  std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome, false);
+  std::vector<PendingDeletion> kept =
+      complete ? delete_on_server(account, std::move(deletions), outcome, false) : std::move(deletions);
   kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
   if (!state.removed() && (journalled || state.journal_unwritten))
     state.journal_unwritten = !state.journal.replace(kept);
@@ -567,6 +643,8 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.collected.clear();
   state.spool->clear();
   state.in_memory = 0;
+  state.cached = 0;
+  if (state.store_failed) stop_account(state, kStoreFailed, outcome);
 }
 
 void CheckRun::start_from_file(AccountState& state) {

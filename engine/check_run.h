@@ -30,6 +30,7 @@
 // by a scan that failed later stays in the account's new-mail list and is
 // skipped (not fetched again) by the next scan, which then acts on it.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -104,6 +105,9 @@ struct CheckServices {
   // acts; the texts beyond wait in a spool file in the temporary directory,
   // so a first check of a large mailbox needs no more memory than a small one.
   size_t texts_in_memory = size_t{64} << 20;
+  // The most new mails one check takes of an account; the rest wait for
+  // the next check (a first check of 100,000 mails).
+  size_t max_new_mails = 5000;
 };
 
 struct RunOutcome {
@@ -112,10 +116,15 @@ struct RunOutcome {
   size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
   size_t scans_failed = 0;
   size_t deletions_failed = 0;  // deletion records logged with success 0
+  // Accounts stopped because their seen list or deletion journal could not
+  // be written (before their first action, or after one).
+  size_t stores_failed = 0;
   // Per account address, in check order: how many mails a rule (or the
   // user's one-off operations) acted on; accounts without any are left out.
   std::vector<std::pair<std::string, size_t>> acted;
-  [[nodiscard]] bool ok() const { return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0; }
+  [[nodiscard]] bool ok() const {
+    return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0 && stores_failed == 0;
+  }
 };
 
 class CheckRun {
@@ -160,8 +169,14 @@ class CheckRun {
   Fetch fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
   // A mail over the per-mail limit: logged as not received, its identifier
   // kept as seen so later checks pass it by, and a notice with its size.
-  void refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
-  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
+  // False when its identifier could not be written.
+  [[nodiscard]] bool refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
+  // Stops the account: its seen list or journal could not be written.
+  void stop_account(AccountState& state, int what, RunOutcome& outcome);
+  // Matches and acts on the collected mails. After a scan that failed
+  // (`complete` false) the deletions wait in the journal for the next check
+  // and the seen list keeps the identifiers the listing did not reach.
+  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed). A `replay`
   // of the journal counts a mail no longer listed as deleted, and a failed

@@ -31,6 +31,7 @@ Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options)
   auto pop = std::make_unique<Pop3Session>(*stream);
   pop->set_tls({.required = account.require_tls});
   if (options.trace) pop->set_trace(options.trace);
+  if (options.clock) pop->set_clock(options.clock);
   if (options.login_prompt) pop->set_login_prompt(options.login_prompt);
   const bool ok = pop->connect(account.server) == Pop3Session::kSuccess &&
                   sign_in(*pop, account) == Pop3Session::kSuccess;

@@ -12,6 +12,7 @@
 //   if (!pop.ok()) report(pop.error_text());  // the session is there anyway
 //   if (pop.ok() && pop->uidl_all()) ...
 //   keep_login_correction(*pop, account);
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,6 +47,9 @@ struct Pop3Options {
   ProtocolTrace trace = {};
   // Asked when the server refuses the password; empty: the refusal fails.
   LoginPrompt login_prompt = {};
+  // The clock the replies' pace is measured by; empty: the steady clock.
+  // Tests pass one that their scripted peers move.
+  std::function<std::chrono::steady_clock::time_point()> clock = {};
 };
 
 // The password dialog of `host` as the prompt of a POP3 session.

@@ -76,7 +76,7 @@ Pop3Session::~Pop3Session() = default;
 void Pop3Session::set_limits(const Limits& limits) {
   limits_ = limits;
   reader_.set_max_line(limits.max_line);
-  reader_.set_reply_base(limits.reply_base);
+  reader_.set_pace(limits.pace);
 }
 
 void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
@@ -120,6 +120,8 @@ bool Pop3Session::send_command(const Pop3Command& c) {
   if (!ahead_.empty()) {
     if (ahead_.front() == c.wire) {
       ahead_.pop_front();
+      // Sent long ago perhaps: its reply is measured from now, when it is due.
+      reader_.start_reply();
       return true;
     }
     if (!drop_replies_ahead()) return false;
@@ -281,31 +283,32 @@ bool Pop3Session::read_listing(const std::function<void(std::string_view)>& each
   }
 }
 
-bool Pop3Session::read_listing(std::vector<std::string>& lines) {
-  lines.clear();
-  const bool ok = read_listing([&lines](std::string_view line) { lines.emplace_back(line); });
-  if (!ok) lines.clear();
-  return ok;
-}
-
 int Pop3Session::uidl_all(const std::function<void(int, std::string_view)>& each) {
   if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
   clear_listing();
   // Each line is taken apart as it comes: a mailbox of 100,000 mails is
   // not held twice.
-  const bool ok = read_listing([this, &each](std::string_view entry) {
+  bool too_many = false;
+  const bool ok = read_listing([this, &each, &too_many](std::string_view entry) {
     // "n uid": the identifier is everything after the first blank.
     size_t blank = entry.find(' ');
-    if (blank == std::string_view::npos) return;
+    if (blank == std::string_view::npos || too_many) return;
+    if (static_cast<size_t>(message_count()) >= limits_.max_messages) {
+      too_many = true;
+      return;
+    }
     size_t pos = 0;
     std::uint32_t number = read_number(entry, pos);
-    uid_text_.append(entry.substr(blank + 1));
-    uid_ends_.push_back(uid_text_.size());
+    // Identifiers are at most 70 bytes (RFC 1939 7); the seen list compares
+    // no more either.
+    uid_text_.append(entry.substr(blank + 1, kMaxUidLength));
+    uid_ends_.push_back(static_cast<std::uint32_t>(uid_text_.size()));
     const int i = message_count();
     numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number) : i);
     if (each) each(i, unique_id(i));
   });
-  if (!ok) {
+  if (ok && too_many) break_off(own_text(kListingTooLarge));
+  if (!ok || too_many) {
     clear_listing();
     return kFailure;
   }
@@ -326,7 +329,22 @@ int Pop3Session::capa() {
     case Reply::Accepted:
       break;
   }
-  if (!read_listing(capabilities_)) return kFailure;
+  // A real list is a few hundred bytes. Anything longer is read to its end
+  // and taken as no list at all: whoever answers on the port could send an
+  // endless one before any TLS.
+  size_t held = 0;
+  const bool ok = read_listing([this, &held](std::string_view line) {
+    held += line.size() + 2;
+    if (held <= kMaxCapa) capabilities_.emplace_back(line);
+  });
+  if (held > kMaxCapa) {
+    capabilities_.clear();
+    trace("-- ", "CAPA reply over " + std::to_string(kMaxCapa) + " bytes: taken as no capabilities");
+  }
+  if (!ok) {
+    capabilities_.clear();
+    return kFailure;
+  }
   for (const std::string& c : capabilities_) trace("S: ", c);
   return kSuccess;
 }
@@ -342,18 +360,23 @@ bool Pop3Session::has_capability(std::string_view keyword) const {
 int Pop3Session::list_all() {
   if (command(Pop3Command::list_all()) != Reply::Accepted) return kFailure;
   listed_.clear();
-  std::vector<std::string> lines;
-  if (!read_listing(lines)) return kFailure;
-  // "n size"; lines that are not two numbers are skipped.
-  for (std::string_view entry : lines) {
+  // Taken apart line by line; no more entries are kept than the UIDL
+  // listing before it had, so an endless listing costs no memory beyond it.
+  const size_t most = static_cast<size_t>(message_count());
+  const bool ok = read_listing([this, most](std::string_view entry) {
+    // "n size"; lines that are not two numbers are skipped.
     size_t pos = 0;
     const std::uint32_t number = read_number(entry, pos);
-    if (pos == 0 || pos >= entry.size() || !is_blank(entry[pos]) || number == 0 || number > INT32_MAX) continue;
+    if (pos == 0 || pos >= entry.size() || !is_blank(entry[pos]) || number == 0 || number > INT32_MAX) return;
     while (pos < entry.size() && is_blank(entry[pos])) ++pos;
     const size_t digits = pos;
     const std::uint32_t size = read_number(entry, pos);
-    if (pos == digits) continue;
+    if (pos == digits || listed_.size() >= most) return;
     listed_.emplace_back(static_cast<int>(number), size);
+  });
+  if (!ok) {
+    listed_.clear();
+    return kFailure;
   }
   std::sort(listed_.begin(), listed_.end());
   return kSuccess;

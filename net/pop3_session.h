@@ -59,16 +59,20 @@ class Pop3Session {
   static constexpr int kComplete = 2;  // transfer: the whole mail is in
   static constexpr int kDefaultPort = 110;
   static constexpr std::uint32_t kDefaultChunkSize = 2048;
+  // The longest identifier kept from a UIDL listing (longer ones are cut).
+  static constexpr size_t kMaxUidLength = 70;
+  // The most bytes of a CAPA reply taken as capabilities.
+  static constexpr size_t kMaxCapa = 4096;
 
   // Bounds on what a server can make the session hold; reaching one ends the
   // command as a failure.
   struct Limits {
     size_t max_line = size_t{1} << 20;     // one status or listing line
     size_t max_mail = size_t{64} << 20;    // the text of one TOP or RETR
-    size_t max_listing = size_t{64} << 20; // the bytes of one UIDL listing
-    // The whole of one reply, a mail included, must be in within this plus
-    // a second per 16 KiB received.
-    std::chrono::milliseconds reply_base = ReplyReader::kReplyBase;
+    size_t max_listing = size_t{32} << 20; // the bytes of one UIDL listing
+    size_t max_messages = 1'000'000;        // the entries of one UIDL listing
+    // How each reply, a mail included, must keep moving.
+    ReplyReader::Pace pace;
   };
 
   // Talks over a LineSocket of its own with the program's 20-second wait.
@@ -83,6 +87,8 @@ class Pop3Session {
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_limits(const Limits& limits);
+  // Where the replies' pace is measured from (tests pass a clock of their own).
+  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   [[nodiscard]] const Limits& limits() const { return limits_; }
   void set_tls(const TlsPolicy& policy) { tls_ = policy; }
   // The most bytes one receive asks for during a transfer (at least 1).
@@ -173,11 +179,9 @@ class Pop3Session {
   bool send_command(const Pop3Command& command);
   Reply read_status();
   Reply command(const Pop3Command& c);
-  // Reads the lines of a multi-line reply up to its "." line, each without
-  // its line end, bounded by max_listing; false (session broken) when cut
-  // short.
-  bool read_listing(std::vector<std::string>& lines);
-  // The same, handing each line to `each` as it arrives.
+  // Reads the lines of a multi-line reply up to its "." line, handing each
+  // to `each` as it arrives without its line end, bounded by max_listing;
+  // false (session broken) when cut short.
   bool read_listing(const std::function<void(std::string_view)>& each);
   void clear_listing();
   bool send_ahead(const Pop3Command& c);
@@ -230,7 +234,7 @@ class Pop3Session {
   // mailbox of 100,000 mails, not one each), where each ends, and the message
   // number listed with each.
   std::string uid_text_;
-  std::vector<size_t> uid_ends_;
+  std::vector<std::uint32_t> uid_ends_;
   std::vector<int> numbers_;
   std::vector<std::uint32_t> sizes_;
 };

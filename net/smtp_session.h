@@ -65,8 +65,10 @@ class SmtpSession {
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_tls(const TlsPolicy& policy) { tls_ = policy; }
-  // The base of the whole-reply bound (ReplyReader), for tests.
-  void set_reply_base(std::chrono::milliseconds base) { reader_.set_reply_base(base); }
+  // How replies must keep moving (ReplyReader), and the clock that measures
+  // it, for tests.
+  void set_pace(const ReplyReader::Pace& pace) { reader_.set_pace(pace); }
+  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   // The longest wait for the reply to the end of the data (tests shorten it).
   void set_data_reply_wait(std::chrono::milliseconds wait) { data_reply_wait_ = wait; }
 
