@@ -172,6 +172,14 @@ TEST_F(CheckRunScan, failedRetrOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
   ASSERT_EQ(host.notices.size(), 1u);
   EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(61431) +
                                  "\r\n\"-ERR no such message\r\n\"");
+  // The log keeps the failure with its reason, also when nobody saw the notice.
+  ASSERT_EQ(log_records().size(), 1u);
+  EXPECT_EQ(log_records()[0].account, "me@home.test");
+  EXPECT_EQ(log_records()[0].operation, "-ERR no such message");
+  EXPECT_FALSE(log_records()[0].success);
+  ASSERT_EQ(failed.checks.size(), 1u);
+  EXPECT_EQ(failed.checks[0].result, AccountCheck::Result::failed);
+  EXPECT_EQ(failed.checks[0].reason, "-ERR no such message");
   // Nothing was acted on yet, so nothing is recorded as seen.
   EXPECT_TRUE(seen_file_lines().empty());
 
@@ -241,7 +249,9 @@ TEST_F(CheckRunScan, waitingMailThatAnotherProcessTookIsNotActedOnAgain) {
   EXPECT_TRUE(check().ok());
 
   expect_sessions_done();
-  EXPECT_EQ(log_records().size(), 1u);
+  ASSERT_EQ(log_records().size(), 2u);  // the failed scan, then the one deletion
+  EXPECT_FALSE(log_records()[0].success);
+  EXPECT_TRUE(log_records()[1].success);
 }
 
 TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) {
