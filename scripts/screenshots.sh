@@ -3,7 +3,8 @@
 # (trayer) and the WenQuanYi font: the main window over two mailboxes, three
 # rules and log rows, the mailbox dialog, the rule editor with three of its
 # dialogs, the tray menu, the confirmation window over two mails, the
-# settings dialog, the address book, the recipient picker, the mail viewer
+# settings dialog, the address book, the recipient picker, the mail viewer,
+# the confirmation window with the viewer over it, a mailbox whose check failed
 # and remote management (on a throwaway Dovecot); once at scale 1 and once
 # at scale 2 (QT_SCALE_FACTOR=2, into docs/screenshots/scale2).
 #   scripts/screenshots.sh [BUILD_DIR]

@@ -2,7 +2,8 @@
 // with two mailboxes, three rules and a month of log and local-mail rows,
 // and an address book, then grabs the main window, the mailbox dialog, the
 // rule editor with three of its dialogs, the tray menu, the confirmation
-// window over two mails, the settings dialog, the address book, the
+// window over two mails and with the mail viewer over it, the main window
+// after a mailbox's check failed, the settings dialog, the address book, the
 // recipient picker, the mail viewer and remote management.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
