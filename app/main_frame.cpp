@@ -178,9 +178,9 @@ void CMainFrame::set_active_view(QWidget* view) {
 
 void CMainFrame::build_actions() {
   for (int id : {cmd::kResumeAll, cmd::kPauseAll, cmd::kResumeMailbox, cmd::kPauseMailbox, cmd::kCheckAll,
-                 cmd::kCheckMailbox, cmd::kStopCheck, cmd::kExit, cmd::kRemoteNewMails, cmd::kRemoteAllMails, cmd::kImportMailboxes,
-                 cmd::kExportMailboxes, cmd::kAddMailbox, cmd::kModifyMailbox, cmd::kDeleteMailbox,
-                 cmd::kImportRules, cmd::kExportRules, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule,
+                 cmd::kCheckMailbox, cmd::kStopCheck, cmd::kExit, cmd::kRemoteNewMails, cmd::kRemoteAllMails,
+                 cmd::kImportMailboxes, cmd::kExportMailboxes, cmd::kAddMailbox, cmd::kModifyMailbox,
+                 cmd::kDeleteMailbox, cmd::kImportRules, cmd::kExportRules, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule,
                  cmd::kAddressBook, cmd::kConfigureRules, cmd::kSettings, cmd::kViewToolbar, cmd::kViewStatusBar,
                  cmd::kHelp, cmd::kFeedback, cmd::kWebSite, cmd::kAbout, cmd::kShowMain}) {
     const FrameCommand* c = frame_command(id);

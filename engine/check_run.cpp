@@ -349,7 +349,8 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
     ++outcome.scans_failed;
     check.result = AccountCheck::Result::failed;
     check.reason = reason;
-    while (!check.reason.empty() && (check.reason.back() == '\n' || check.reason.back() == '\r')) check.reason.pop_back();
+    while (!check.reason.empty() && (check.reason.back() == '\n' || check.reason.back() == '\r'))
+      check.reason.pop_back();
     // A mailbox that fails leaves its trace in the log, also when nobody saw the notice.
     (void)services_.log.write(account.address(), "", "", "", check.reason, false);
     std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";

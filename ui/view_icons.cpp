@@ -38,19 +38,17 @@ void draw_check_mark(QPainter& g, int last_check) {
       g.drawPolyline(QPolygonF({QPointF(1, 4), QPointF(3, 6.5), QPointF(7, 1)}));
       break;
     case 2:
-      g.setPen(QPen(Qt::white, 1));
-      g.setBrush(QColor(210, 30, 30));
-      g.drawEllipse(badge);
-      g.setPen(QPen(Qt::white, 1.4, Qt::SolidLine, Qt::RoundCap));
-      g.drawLine(QPointF(2.5, 2.5), QPointF(5.5, 5.5));
-      g.drawLine(QPointF(5.5, 2.5), QPointF(2.5, 5.5));
-      break;
     case 3:
       g.setPen(QPen(Qt::white, 1));
-      g.setBrush(QColor(120, 120, 120));
+      g.setBrush(last_check == 2 ? QColor(210, 30, 30) : QColor(120, 120, 120));
       g.drawEllipse(badge);
       g.setPen(QPen(Qt::white, 1.4, Qt::SolidLine, Qt::RoundCap));
-      g.drawLine(QPointF(2.5, 4), QPointF(5.5, 4));
+      if (last_check == 3) {
+        g.drawLine(QPointF(2.5, 4), QPointF(5.5, 4));
+        break;
+      }
+      g.drawLine(QPointF(2.5, 2.5), QPointF(5.5, 5.5));
+      g.drawLine(QPointF(5.5, 2.5), QPointF(2.5, 5.5));
       break;
     default: break;
   }

@@ -23,8 +23,8 @@ bool offer_watching(QWidget* parent, MailboxList& mailboxes, MessageBoxes& boxes
     idle.push_back(account);
     names << from_gb(account->address());
   }
-  if (idle.empty() || !boxes.show(parent, MessageKind::question, text(kOfferWatch).arg(names.join(QStringLiteral("、")))))
-    return false;
+  if (idle.empty()) return false;
+  if (!boxes.show(parent, MessageKind::question, text(kOfferWatch).arg(names.join(QStringLiteral("、"))))) return false;
   for (const auto& account : idle) mailboxes.resume(*account);
   return true;
 }

@@ -139,16 +139,22 @@ bool save(QWidget* widget, const QString& file) {
 
 namespace {
 
-// The confirmation window over two new mails of the first mailbox, both met
-// by an asking rule that forwards and deletes; the first also forwarded once
-// more and deleted by extra operations, the second held only by its header.
-bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
-                         const QString& file) {
+// An asking rule with a 30-second countdown that forwards and deletes.
+pw::Rule order_rule() {
   pw::Rule rule;
   rule.name = to_gb(QStringLiteral("订单邮件转发给财务"));
   rule.action_mask = 0x01 | 0x02 | 0x40;
   rule.confirm_seconds = 30;
   rule.forward_to = "caiwu@example.cn;";
+  return rule;
+}
+
+// The confirmation window over two new mails of the first mailbox, both met
+// by an asking rule that forwards and deletes; the first also forwarded once
+// more and deleted by extra operations, the second held only by its header.
+bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
+                         const QString& file) {
+  const pw::Rule rule = order_rule();
   const char* mails[][3] = {{"王强 <wang.q@example.org>", "订单 2026-1208-07", "Tue, 8 Dec 2026 09:30:12 +0800"},
                             {"陈静 <chen.j@example.net>", "订单 2026-1208-11", "Tue, 8 Dec 2026 10:05:47 +0800"}};
   std::vector<std::unique_ptr<pw::MailProcessor>> held;
@@ -189,11 +195,7 @@ bool save_screen(const QRect& area, const QString& file) {
 // stopped the countdown ("自动计时终止" at the bottom left).
 bool confirm_with_viewer_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
                               const QString& file) {
-  pw::Rule rule;
-  rule.name = to_gb(QStringLiteral("订单邮件转发给财务"));
-  rule.action_mask = 0x01 | 0x02 | 0x40;
-  rule.confirm_seconds = 30;
-  rule.forward_to = "caiwu@example.cn;";
+  const pw::Rule rule = order_rule();
   pw::MailSummary summary;
   summary.uid = "viewer-shot";
   summary.mail_text = to_gb(QStringLiteral(
