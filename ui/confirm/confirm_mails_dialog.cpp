@@ -24,7 +24,6 @@
 
 #include "engine/direct_download.h"
 #include "engine/mail_processor.h"
-#include "net/line_socket.h"
 #include "rules/matched_rule.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
@@ -75,8 +74,7 @@ DownloadResult download_while_waiting(const DownloadRequest& request) {
   std::atomic<bool> done{false};
   QEventLoop loop;
   std::thread worker([&] {
-    LineSocket socket;
-    result = download_directly(request, socket);
+    result = download_directly(request, {});
     done = true;
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
@@ -344,9 +342,7 @@ void ConfirmMailsDialog::view_mail() {
   // The user reads the mail: nothing may act behind the viewer.
   stop_countdown();
   if (!mail->summary().full_text) {
-    const MailboxRecord record = mail->account().record();
-    const DownloadRequest request{record.pop_server, record.login_name, record.password, mail->summary().uid,
-                                  record.require_tls};
+    const DownloadRequest request{Pop3Account::of(mail->account().record()), mail->summary().uid};
     setEnabled(false);
     const DownloadResult result = services_.download ? services_.download(request) : download_while_waiting(request);
     setEnabled(true);
