@@ -3,49 +3,23 @@
 // outcome, and neither logs nor reports it as a failure.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
 #include "check_run_fixture.h"
 #include "res/string_table.h"
+#include "support/loopback_listener.h"
 
 namespace pw::test {
 namespace {
-
-// A loopback listener whose connections the kernel accepts and nobody serves.
-class MuteServer {
- public:
-  MuteServer() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd_, 4) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      ADD_FAILURE() << "no listener";
-    port_ = ntohs(a.sin_port);
-  }
-  ~MuteServer() { ::close(fd_); }
-  [[nodiscard]] std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
 
 class CheckRunStop : public CheckRunFixture {};
 
 TEST_F(CheckRunStop, aStopEndsTheWaitForASilentServerAtOnce) {
   using Clock = std::chrono::steady_clock;
-  MuteServer server;
+  Listener server;  // accepts, never answers
   MailboxRecord record = account->record();
-  record.pop_server = server.address();
+  record.pop_server = "127.0.0.1:" + std::to_string(server.port());
   account->set_record(record);
   add_rule(kFetchHeader);
   CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host}};
