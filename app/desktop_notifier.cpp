@@ -32,6 +32,10 @@ std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
   // An account stopped because its files could not be written failed its check as well.
   if (const size_t failed = outcome.scans_failed + outcome.stores_failed; failed > 0)
     lines << ui::text(kScansFailed).arg(failed);
+  // Each failed mailbox with its reason, so the notice alone says what to fix.
+  for (const AccountCheck& check : outcome.checks)
+    if (check.result == AccountCheck::Result::failed)
+      lines << QStringLiteral("%1：%2").arg(ui::from_gb(check.address), ui::from_gb(check.reason));
   if (outcome.deletions_failed > 0) lines << ui::text(kDeletionsFailed).arg(outcome.deletions_failed);
   if (lines.isEmpty()) return std::nullopt;
   const QString summary = outcome.ok() ? ui::text(kActedSummary).arg(acted) : ui::text(kFailedSummary);

@@ -54,6 +54,14 @@ constexpr int kTitleText = 61204;
 constexpr int kCountdownText = 61329;
 constexpr int kSecondsText = 61237;
 constexpr int kCheckingRefusal = 61384;
+constexpr int kStopAndExit = 62903;
+constexpr int kUnavailable = 62917;
+constexpr int kNoneWatched = 62912;
+constexpr int kCheckGoingOn = 62913;
+constexpr int kNoMailboxSelected = 62914;
+constexpr int kMailboxPaused = 62915;
+constexpr int kMailboxWithoutRules = 62916;
+constexpr int kNoCheckGoingOn = 62918;
 constexpr int kTreeRowHeight = 250;
 
 // The makers' site opened by 32798.
@@ -118,7 +126,18 @@ CMainFrame::CMainFrame(FrameServices services, QWidget* parent) : QMainWindow(pa
   shutdown_timer_->setInterval(kShutdownMs);
   connect(shutdown_timer_, &QTimer::timeout, this, &CMainFrame::tick_shutdown);
   shutdown_timer_->start();
+  // After "stop and exit": the window closes as soon as the run has ended.
+  stop_poll_ = new QTimer(this);
+  stop_poll_->setInterval(100);
+  connect(stop_poll_, &QTimer::timeout, this, [this] {
+    if (s_.checks.check_running()) return;
+    stop_poll_->stop();
+    sync_run_state();
+    if (close_after_run_) close();
+  });
   update_commands();
+  connect(tree_, &ui::CUserTreeView::watching_started, this, &CMainFrame::check_soon);
+  connect(rule_list_, &ui::CRulerListView::watching_started, this, [this] { check_soon(nullptr); });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -170,9 +189,9 @@ void CMainFrame::set_active_view(QWidget* view) {
 
 void CMainFrame::build_actions() {
   for (int id : {cmd::kResumeAll, cmd::kPauseAll, cmd::kResumeMailbox, cmd::kPauseMailbox, cmd::kCheckAll,
-                 cmd::kCheckMailbox, cmd::kExit, cmd::kRemoteNewMails, cmd::kRemoteAllMails, cmd::kImportMailboxes,
-                 cmd::kExportMailboxes, cmd::kAddMailbox, cmd::kModifyMailbox, cmd::kDeleteMailbox,
-                 cmd::kImportRules, cmd::kExportRules, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule,
+                 cmd::kCheckMailbox, cmd::kStopCheck, cmd::kExit, cmd::kRemoteNewMails, cmd::kRemoteAllMails,
+                 cmd::kImportMailboxes, cmd::kExportMailboxes, cmd::kAddMailbox, cmd::kModifyMailbox,
+                 cmd::kDeleteMailbox, cmd::kImportRules, cmd::kExportRules, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule,
                  cmd::kAddressBook, cmd::kConfigureRules, cmd::kSettings, cmd::kViewToolbar, cmd::kViewStatusBar,
                  cmd::kHelp, cmd::kFeedback, cmd::kWebSite, cmd::kAbout, cmd::kShowMain}) {
     const FrameCommand* c = frame_command(id);
@@ -214,7 +233,7 @@ void CMainFrame::build_menus() {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::update_commands);
   };
   add_menu(QStringLiteral("系统(&S)"), {cmd::kResumeAll, cmd::kPauseAll, 0, cmd::kResumeMailbox, cmd::kPauseMailbox, 0,
-                                      cmd::kCheckAll, cmd::kCheckMailbox, 0, cmd::kExit});
+                                      cmd::kCheckAll, cmd::kCheckMailbox, cmd::kStopCheck, 0, cmd::kExit});
   add_menu(QStringLiteral("远程管理(&D)"), {cmd::kRemoteNewMails, cmd::kRemoteAllMails});
   add_menu(QStringLiteral("邮箱(&M)"), {cmd::kImportMailboxes, cmd::kExportMailboxes, 0, cmd::kAddMailbox,
                                       cmd::kModifyMailbox, cmd::kDeleteMailbox});
@@ -255,7 +274,9 @@ QWidget* CMainFrame::view_for(int id) const {
   if (id == cmd::kAddMailbox) return tree_;
   if (id == cmd::kNewRule || id == cmd::kImportRules || id == cmd::kExportRules || id == cmd::kConfigureRules)
     return rule_list_;
-  if (tree_command(id)) return active_view_ == tree_ ? tree_ : nullptr;
+  // The mailbox commands act on the account selected in the tree, wherever
+  // the focus is.
+  if (tree_command(id)) return tree_;
   if (rule_list_command(id)) return active_view_ == rule_list_ ? rule_list_ : nullptr;
   return nullptr;
 }
@@ -266,7 +287,8 @@ bool CMainFrame::command_enabled(int id) const {
     case cmd::kResumeAll: return s_.mailboxes.watched_count() < s_.mailboxes.count();
     case cmd::kPauseAll: return s_.mailboxes.watched_count() > 0;
     case cmd::kCheckAll: return s_.mailboxes.watched_count() > 0 && !running;
-    case cmd::kCheckMailbox: return active_view_ == tree_ && !running && tree_->command_enabled(id);
+    case cmd::kCheckMailbox: return !running && tree_->command_enabled(id);
+    case cmd::kStopCheck: return running;
     case cmd::kExit:
     case cmd::kViewToolbar:
     case cmd::kViewStatusBar:
@@ -295,6 +317,7 @@ bool CMainFrame::run_command(int id) {
       s_.mailboxes.resume_all();
       tree_->refresh_icons();
       s_.saver.save_mailboxes(this);
+      check_soon(nullptr);
       break;
     case cmd::kPauseAll:
       s_.mailboxes.pause_all();
@@ -302,6 +325,7 @@ bool CMainFrame::run_command(int id) {
       s_.saver.save_mailboxes(this);
       break;
     case cmd::kCheckAll: countdown_ = 0; break;
+    case cmd::kStopCheck: s_.checks.stop(); break;
     case cmd::kExit: close(); break;
     case cmd::kViewToolbar: tool_bar_->setVisible(!tool_bar_->isVisible()); break;
     case cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
@@ -342,8 +366,39 @@ bool CMainFrame::run_command(int id) {
   return true;
 }
 
+QString CMainFrame::unavailable_reason(int id) const {
+  const bool running = s_.checks.check_running();
+  int reason = 0;
+  switch (id) {
+    case cmd::kCheckAll:
+      reason = running ? kCheckGoingOn : kNoneWatched;
+      break;
+    case cmd::kCheckMailbox: {
+      const std::shared_ptr<MailboxAccount> account = tree_->selected_account();
+      reason = running            ? kCheckGoingOn
+               : !account          ? kNoMailboxSelected
+               : account->paused() ? kMailboxPaused
+                                   : kMailboxWithoutRules;
+      break;
+    }
+    case cmd::kStopCheck: reason = kNoCheckGoingOn; break;
+    default: return {};
+  }
+  return ui::text(kUnavailable) + ui::text(reason);
+}
+
 void CMainFrame::update_commands() {
-  for (auto& [id, a] : actions_) a->setEnabled(command_enabled(id));
+  for (auto& [id, a] : actions_) {
+    const bool enabled = command_enabled(id);
+    a->setEnabled(enabled);
+    // A disabled check command says why.
+    const QString why = enabled ? QString() : unavailable_reason(id);
+    if (id == cmd::kCheckAll || id == cmd::kCheckMailbox || id == cmd::kStopCheck) {
+      a->setStatusTip(why.isEmpty() ? command_prompt(id) : why);
+      a->setToolTip(why.isEmpty() ? command_tool_tip(id) : command_tool_tip(id) + QStringLiteral("（") + why +
+                                                              QStringLiteral("）"));
+    }
+  }
   action(cmd::kViewToolbar)->setChecked(tool_bar_ && !tool_bar_->isHidden());
   action(cmd::kViewStatusBar)->setChecked(!statusBar()->isHidden());
 }
@@ -359,6 +414,16 @@ unsigned CMainFrame::interval_seconds() const {
   // A huge stored interval counts down from the largest the counter holds
   // instead of wrapping round into a short one.
   return static_cast<unsigned>(std::min<uint64_t>(seconds, std::numeric_limits<unsigned>::max() - 1));
+}
+
+void CMainFrame::check_soon(std::shared_ptr<MailboxAccount> account) {
+  if (s_.checks.check_running()) {
+    check_after_run_ = true;  // all watched accounts, once this run has ended
+  } else if (account) {
+    start_check(std::move(account));
+  } else {
+    countdown_ = 0;
+  }
 }
 
 void CMainFrame::start_check(std::shared_ptr<MailboxAccount> account) {
@@ -383,6 +448,7 @@ void CMainFrame::sync_run_state() {
   tray_state_.checked = true;
   tray_state_.last_time = QString::asprintf("%02d:%02d", now.hour, now.minute);
   tray_state_.last_ok = outcome.ok();
+  tree_->show_checks(outcome.checks);
   tray_state_.last_acted = 0;
   for (const auto& [address, mails] : outcome.acted) tray_state_.last_acted += mails;
   emit check_finished(outcome);
@@ -414,6 +480,11 @@ unsigned CMainFrame::pace_checks() {
     return 0;
   }
   if (s_.checks.check_running()) return 0;
+  if (check_after_run_) {
+    check_after_run_ = false;
+    start_check(nullptr);
+    return 0;
+  }
   const unsigned d = interval_seconds();
   const unsigned left = d >= countdown_ ? d - countdown_ + 1 : 0;
   status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText) + QString::number(left) + ui::text(kSecondsText));
@@ -441,9 +512,17 @@ void CMainFrame::show_main() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (s_.checks.check_running()) {
     event->ignore();
-    if (refusing_close_) return;  // one refusal box at a time
+    if (refusing_close_ || close_after_run_) return;  // one box at a time
     refusing_close_ = true;
-    s_.boxes.show(this, ui::MessageKind::notice, kCheckingRefusal);
+    // The user may stop the check and leave; the scheduled shutdown, with
+    // nobody to answer, waits for the check to end.
+    if (s_.shutdown_fired) {
+      s_.boxes.show(this, ui::MessageKind::notice, kCheckingRefusal);
+    } else if (s_.boxes.show(this, ui::MessageKind::question, kStopAndExit)) {
+      close_after_run_ = true;
+      s_.checks.stop();
+      stop_poll_->start();
+    }
     refusing_close_ = false;
     return;
   }

@@ -144,6 +144,9 @@ class CMainFrame : public QMainWindow {
   void build_tool_bar();
   void build_status_bar();
   void start_check(std::shared_ptr<MailboxAccount> account);
+  // A mailbox began to be watched (null: several): checks it now, or all
+  // watched ones once the running check has ended.
+  void check_soon(std::shared_ptr<MailboxAccount> account);
   void check_started();
   void sync_run_state();
   // The countdown step of tick_countdown; the seconds left to the next
@@ -155,6 +158,8 @@ class CMainFrame : public QMainWindow {
   [[nodiscard]] QWidget* view_for(int id) const;
   [[nodiscard]] std::unique_ptr<QSettings> view_settings() const;
   void save_view_state();
+  // Why command `id` is disabled, for its status tip; empty when no reason is told.
+  [[nodiscard]] QString unavailable_reason(int id) const;
 
   FrameServices s_;
   std::map<int, QAction*> actions_;
@@ -169,11 +174,14 @@ class CMainFrame : public QMainWindow {
   CSystemTray* tray_ = nullptr;
   QTimer* countdown_timer_ = nullptr;
   QTimer* shutdown_timer_ = nullptr;
+  QTimer* stop_poll_ = nullptr;
 
   // Seconds elapsed in the current interval; 0: the next tick starts a check.
   unsigned countdown_ = 1;
   bool run_seen_ = false;      // the frame knows a run is going on
   bool refusing_close_ = false;  // the close refusal is up
+  bool close_after_run_ = false;  // the user chose to stop the check and exit
+  bool check_after_run_ = false;  // a mailbox began to be watched during a run
   bool splitters_sized_ = false;
   QByteArray outer_state_;  // the splitters as the user left them, until shown
   QByteArray left_state_;

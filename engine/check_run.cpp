@@ -54,6 +54,7 @@ constexpr int kSpoolFull = 62803;        // "临时目录所在磁盘空间不�
 
 // The room a check's appends to the seen list and the journal need at least.
 constexpr uint64_t kAppendRoom = 64 * 1024;
+constexpr int kStopped = 62901;          // "检查已停止"
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -246,6 +247,7 @@ CheckRun::~CheckRun() { wait(); }
 bool CheckRun::start(std::shared_ptr<MailboxAccount> account, RunSettings settings) {
   if (!worker_done_.load()) return false;
   if (running_.exchange(true)) return false;
+  stop_.reset();
   if (worker_.joinable()) worker_.join();
   worker_done_ = false;
   worker_ = std::thread([this, account = std::move(account), settings = std::move(settings)] {
@@ -257,6 +259,7 @@ bool CheckRun::start(std::shared_ptr<MailboxAccount> account, RunSettings settin
 
 RunOutcome CheckRun::run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
   if (running_.exchange(true)) return {};
+  stop_.reset();
   return perform(account, settings);
 }
 
@@ -304,11 +307,13 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
       std::erase_if(states_, [&](const auto& entry) {
         return std::none_of(accounts.begin(), accounts.end(), [&](const auto& a) { return a.get() == entry.first; });
       });
-      for (const auto& a : accounts) check_account(state_for(a), settings, outcome);
+      for (const auto& a : accounts)
+        if (!stop_.raised()) check_account(state_for(a), settings, outcome);
     }
     host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kTitle)));
     if (settings.hang_up) services_.dial_up.hang_up();
   }
+  outcome.stopped = stop_.raised();
   {
     std::lock_guard lock(outcome_mutex_);
     last_outcome_ = outcome;
@@ -359,19 +364,37 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   replay_journal(state, outcome);
 
   std::string reason;
-  if (scan(state, need, reason)) {
+  bool scanned = false;
+  {
+    const StopScope stoppable(stop_);
+    scanned = scan(state, need, reason);
+  }
+  AccountCheck check{account.address(), AccountCheck::Result::ok, "", services_.clock.now()};
+  if (scanned) {
     ++outcome.accounts_checked;
     act(state, rules, outcome, true);
   } else if (state.store_failed) {
     stop_account(state, kStoreFailed, outcome);
+    check.result = AccountCheck::Result::failed;
+    check.reason = state.store_error;
+  } else if (stop_.raised()) {
+    check.result = AccountCheck::Result::stopped;
+    check.reason = res::text(kStopped);
   } else {
     // The mails that came in whole before the failure are acted on now, so
     // that a check over a bad line still gets somewhere.
     if (!state.mails.empty()) act(state, rules, outcome, false);
     ++outcome.scans_failed;
+    check.result = AccountCheck::Result::failed;
+    check.reason = reason;
+    while (!check.reason.empty() && (check.reason.back() == '\n' || check.reason.back() == '\r'))
+      check.reason.pop_back();
+    // A mailbox that fails leaves its trace in the log, also when nobody saw the notice.
+    (void)services_.log.write(account.address(), "", "", "", check.reason, false);
     std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
     host.run_error(account.address(), res::text(kErrorTitle), message);
   }
+  outcome.checks.push_back(std::move(check));
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 

@@ -41,11 +41,13 @@
 #include <thread>
 #include <vector>
 
+#include "engine/account_check.h"
 #include "net/dial_up.h"
 #include "engine/engine_host.h"
 #include "engine/pending_deletion.h"
 #include "engine/pop3_opener.h"
 #include "net/smtp_delivery.h"
+#include "net/stop_signal.h"
 #include "rules/rule.h"
 
 namespace pw {
@@ -112,6 +114,7 @@ struct CheckServices {
 
 struct RunOutcome {
   bool ran = false;  // false when another run was going on
+  bool stopped = false;  // the user stopped it
   bool dial_failed = false;
   size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
   size_t scans_failed = 0;
@@ -122,6 +125,9 @@ struct RunOutcome {
   // Per account address, in check order: how many mails a rule (or the
   // user's one-off operations) acted on; accounts without any are left out.
   std::vector<std::pair<std::string, size_t>> acted;
+  // Every account the run looked at (not those skipped: paused, without
+  // rules, or in remote management), in check order.
+  std::vector<AccountCheck> checks;
   [[nodiscard]] bool ok() const {
     return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0 && stores_failed == 0;
   }
@@ -143,6 +149,10 @@ class CheckRun {
   RunOutcome run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   // Waits until the worker started last has ended.
   void wait();
+  // From any thread: the running check ends soon. A network wait of the scan
+  // or the deletion phase ends at once; actions under way finish; accounts
+  // not reached are left for the next run.
+  void stop() { stop_.raise(); }
 
   // Set for the whole run: the UI pauses its countdown, disables the check
   // commands and refuses to exit.
@@ -193,6 +203,7 @@ class CheckRun {
   CheckServices services_;
   std::atomic<bool> running_{false};
   std::atomic<bool> single_{false};
+  StopSignal stop_;
   std::mutex seen_mutex_;
 
   mutable std::mutex outcome_mutex_;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+constexpr int kTimedOut = 62900;        // "等待服务器回应超时"
 constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
@@ -101,6 +102,9 @@ void Pop3Session::lost(ReplyReader::Status status) {
       break;
     case ReplyReader::Status::TooSlow:
       break_off(res::text(kTooSlow) + host_);
+      break;
+    case ReplyReader::Status::Timeout:
+      break_off(res::text(kTimedOut));
       break;
     default:
       break_off(res::text(kInterrupted));

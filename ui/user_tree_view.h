@@ -9,8 +9,10 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <vector>
 
-// Complete, as the signals carry accounts.
+// Complete, as the signals and slots carry them.
+#include "engine/account_check.h"
 #include "stores/mailbox_account.h"
 
 class QMenu;
@@ -60,6 +62,8 @@ class CUserTreeView : public QTreeWidget {
   void refresh_icons();
   // While a check runs, the check command is disabled.
   void set_check_running(bool running);
+  // How the accounts' last checks ended: each item's mark and tool tip.
+  void show_checks(const std::vector<pw::AccountCheck>& checks);
 
  signals:
   // The selection moved; nullptr for the root item.
@@ -71,6 +75,8 @@ class CUserTreeView : public QTreeWidget {
   // Accounts were added or removed, or one was paused or resumed: the frame
   // updates its command states.
   void mailboxes_changed();
+  // An account began to be watched: it is checked at once.
+  void watching_started(std::shared_ptr<pw::MailboxAccount> account);
   // Bindings changed (an account was removed or given rules): the rule list
   // refreshes its pictures.
   void bindings_changed();
@@ -86,6 +92,8 @@ class CUserTreeView : public QTreeWidget {
   void fill();
   QTreeWidgetItem* add_item(std::shared_ptr<MailboxAccount> account);
   void set_image(QTreeWidgetItem* item, int image);
+  // An account item's picture, mark and tool tip from its state.
+  void update_item(AccountItem* item);
 
   void add_account();
   void modify_account();

@@ -175,6 +175,14 @@ TEST_F(CheckRunScan, failedRetrOfThirdOfFiveActsOnTheTwoBeforeAndTheThirdIsNewAg
   EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(61431) +
                                  "\r\n\"-ERR no such message\r\n\"");
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2"}));
+  // The log keeps the failure with its reason, also when nobody saw the notice.
+  ASSERT_FALSE(log_records().empty());
+  EXPECT_EQ(log_records().back().account, "me@home.test");
+  EXPECT_EQ(log_records().back().operation, "-ERR no such message");
+  EXPECT_FALSE(log_records().back().success);
+  ASSERT_EQ(failed.checks.size(), 1u);
+  EXPECT_EQ(failed.checks[0].result, AccountCheck::Result::failed);
+  EXPECT_EQ(failed.checks[0].reason, "-ERR no such message");
 
   ScriptedPeer& second = next_session();
   pop_login(second);
@@ -251,8 +259,9 @@ TEST_F(CheckRunScan, deletionOfAMailActedOnAfterAFailedScanWaitsForTheNextCheck)
   EXPECT_TRUE(check().ok());
 
   expect_sessions_done();
-  ASSERT_EQ(log_records().size(), 2u);
-  EXPECT_TRUE(log_records()[0].success && log_records()[1].success);
+  ASSERT_EQ(log_records().size(), 3u);  // the failed scan, then the two deletions
+  EXPECT_FALSE(log_records()[0].success);
+  EXPECT_TRUE(log_records()[1].success && log_records()[2].success);
   EXPECT_FALSE(std::filesystem::exists(journal_file()));
 }
 

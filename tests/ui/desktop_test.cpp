@@ -19,6 +19,7 @@
 #include "app/power_off.h"
 #include "app/qt_translations.h"
 #include "app/system_tray.h"
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "ui/command_ids.h"
 #include "frame_fixture.h"
@@ -235,10 +236,13 @@ class DesktopTest : public QObject {
     QCOMPARE(acted->summary, QString("规则处理了 3 封新邮件"));
     QCOMPARE(acted->body, QString("a@x.cn：2 封\nb@x.cn：1 封"));
 
-    std::optional<CheckNotification> failed = check_notification(outcome({{"a@x.cn", 1}}, 2));
+    RunOutcome two_failed = outcome({{"a@x.cn", 1}}, 2);
+    two_failed.checks = {{"b@x.cn", AccountCheck::Result::failed, "-ERR locked", 0},
+                         {"c@x.cn", AccountCheck::Result::failed, pw::utf8_to_gb("等待服务器回应超时"), 0}};
+    std::optional<CheckNotification> failed = check_notification(two_failed);
     QVERIFY(failed);
     QCOMPARE(failed->summary, QString("邮箱检查出错"));
-    QCOMPARE(failed->body, QString("a@x.cn：1 封\n2 个邮箱检查失败"));
+    QCOMPARE(failed->body, QString("a@x.cn：1 封\n2 个邮箱检查失败\nb@x.cn：-ERR locked\nc@x.cn：等待服务器回应超时"));
 
     QVERIFY(!check_notification(outcome({})));
     QVERIFY(!check_notification(RunOutcome{}));

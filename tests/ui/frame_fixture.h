@@ -31,12 +31,14 @@ class FakeChecks final : public app::CheckControl {
   [[nodiscard]] bool check_running() const override { return running; }
   [[nodiscard]] bool single_check() const override { return single; }
   void run_ended() override { ++ended; }
+  void stop() override { ++stops; }
   [[nodiscard]] RunOutcome last_outcome() const override { return outcome; }
   void finish() { running = single = false; }
 
   bool running = false;
   bool single = false;
   int ended = 0;
+  int stops = 0;
   RunOutcome outcome;
   std::vector<std::shared_ptr<MailboxAccount>> starts;
 };

@@ -218,6 +218,10 @@ class RulerListViewTest : public QObject {
     QCOMPARE(caption, text(61316));
     QVERIFY(!a->is_bound(8));
     QVERIFY(b->is_bound(8));
+    // The mailbox given the rule is offered watching (answered Yes here).
+    QCOMPARE(s.boxes.shown.back().text, text(62904).arg(QStringLiteral("b@example.com")));
+    QVERIFY(a->paused());
+    QVERIFY(!b->paused());
     QCOMPARE(image(list.topLevelItem(1)), 1);  // the row is added after the binding
 
     list.setCurrentItem(list.topLevelItem(0));
@@ -235,6 +239,7 @@ class RulerListViewTest : public QObject {
     s.mailboxes.resume(*a);
     CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
     QSignalSpy marks(&list, &CRulerListView::watch_marks_changed);
+    QSignalSpy watching(&list, &CRulerListView::watching_started);
     QList<int> first_shown, back_on_a;
     OnModal<CConfigureRulesDialog> configure([&](CConfigureRulesDialog* d) {
       auto* mailbox = d->findChild<QComboBox*>("mailbox");
@@ -255,6 +260,8 @@ class RulerListViewTest : public QObject {
     QCOMPARE(a->bound_count(), 0u);  // cleared before closing
     QVERIFY(a->paused());            // left without rules
     QCOMPARE(b->bound_rules(), std::vector<uint32_t>{2});
+    QVERIFY(!b->paused());  // given its first rule, and watching it was accepted
+    QCOMPARE(watching.count(), 1);
     QCOMPARE(image(list.topLevelItem(0)), 0);
     QCOMPARE(image(list.topLevelItem(2)), 1);
     QCOMPARE(marks.count(), 1);

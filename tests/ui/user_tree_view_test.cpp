@@ -198,6 +198,7 @@ class UserTreeViewTest : public QObject {
     s.add_rule("third");
     CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
     QSignalSpy bindings(&tree, &CUserTreeView::bindings_changed);
+    QSignalSpy watching(&tree, &CUserTreeView::watching_started);
     QString caption;
     QList<Qt::CheckState> initial;
     OnModal<CMailboxDialog> dialog([](CMailboxDialog* d) { fill_new_account(d, "new@example.com"); });
@@ -217,7 +218,11 @@ class UserTreeViewTest : public QObject {
     QCOMPARE(s.rules.at(0)->use_count, 1);
     QCOMPARE(s.rules.at(1)->use_count, 0);
     QCOMPARE(bindings.count(), 1);
-    QVERIFY(account->paused());
+    // With rules bound, watching is offered; the answer here is Yes.
+    QCOMPARE(s.boxes.shown.size(), size_t{1});
+    QCOMPARE(s.boxes.shown[0].text, text(62904).arg(QStringLiteral("new@example.com")));
+    QVERIFY(!account->paused());
+    QCOMPARE(watching.count(), 1);
     QCOMPARE(mailbox_file_size(s), MailboxRecord::kSize + 4 + 16);
   }
 
