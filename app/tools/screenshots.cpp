@@ -240,7 +240,7 @@ bool confirm_with_viewer_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes&
   pw::ui::QtFileDialogs files;
   pw::ui::QtExtraEditors editors(boxes, files, {});
   const pw::ui::ViewerServices viewer_services{app.mailboxes().uid_dir().parent_path() / "MailTemp",
-                                               [](const QUrl&) {}, {}};
+                                               [](const QUrl&) { return true; }, {}};
   bool ok = false;
   pw::ui::ConfirmMailsDialog* shown = nullptr;
   auto view = [&](QWidget* over, pw::MailProcessor& held) {
