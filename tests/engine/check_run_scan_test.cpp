@@ -238,7 +238,8 @@ TEST_F(CheckRunScan, deletionOfAMailActedOnAfterAFailedScanWaitsForTheNextCheck)
   expect_sessions_done();
   EXPECT_EQ(DeletionJournal(journal_file()).load().size(), 1u);
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"u1"});
-  EXPECT_TRUE(log_records().empty());
+  ASSERT_EQ(log_records().size(), 1u);  // the failed scan, with its reason
+  EXPECT_FALSE(log_records()[0].success);
 
   ScriptedPeer& replay = next_session();
   pop_login(replay);
