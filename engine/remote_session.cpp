@@ -35,12 +35,13 @@ Pop3Options RemoteSession::pop3_options() const {
 }
 
 void RemoteSession::list(Mode mode, const std::function<void(std::unique_ptr<MailProcessor>)>& take,
-                         const std::atomic<bool>& stop) {
+                         const StopSignal& stop) {
+  const StopScope stoppable(stop);
   Pop3Connection pop = open_pop3(Pop3Account::of(account_.record()), pop3_options());
   const bool counted = pop.ok() && pop->uidl_all() == Pop3Session::kSuccess;
   int made = 0;
   int skipped = 0;
-  for (int i = 1; counted && i <= pop->message_count() && !stop.load(); ++i) {
+  for (int i = 1; counted && i <= pop->message_count() && !stop.raised(); ++i) {
     const std::string_view uid = pop->unique_id(i);
     if (mode == Mode::new_mails) {
       const auto lock = lock_seen();
@@ -52,7 +53,7 @@ void RemoteSession::list(Mode mode, const std::function<void(std::unique_ptr<Mai
     const int n = pop->message_number(i);
     pop->set_chunk_size(kHeaderBlock);
     int r = pop->top(n, 0);
-    while (r == Pop3Session::kMore && !stop.load()) r = pop->receive_more();
+    while (r == Pop3Session::kMore && !stop.raised()) r = pop->receive_more();
     if (r == Pop3Session::kMore) break;  // stopped inside the answer
     if (r != Pop3Session::kComplete) continue;
     MailSummary mail;
@@ -71,20 +72,21 @@ void RemoteSession::list(Mode mode, const std::function<void(std::unique_ptr<Mai
   }
   if (pop.ok()) (void)pop->quit();
   keep_login_correction(*pop, account_);
-  if (!stop.load() && !(counted && made == pop->message_count() - skipped))
+  if (!stop.raised() && !(counted && made == pop->message_count() - skipped))
     s_.host.notice(res::text(kErrorTitle), res::text(kListingError));
 }
 
-void RemoteSession::fetch_whole(const std::vector<MailProcessor*>& mails, const std::atomic<bool>& stop) {
+void RemoteSession::fetch_whole(const std::vector<MailProcessor*>& mails, const StopSignal& stop) {
+  const StopScope stoppable(stop);
   Pop3Connection pop = open_pop3(Pop3Account::of(account_.record()), pop3_options());
   bool whole = pop.ok() && pop->uidl_all() == Pop3Session::kSuccess;
   pop->set_chunk_size(kWholeBlock);
   for (MailProcessor* mail : mails) {
-    if (!whole || stop.load()) break;
+    if (!whole || stop.raised()) break;
     const int n = pop->find_message(mail->summary().uid);
     if (n == 0) continue;
     int r = pop->retr(n);
-    while (r == Pop3Session::kMore && !stop.load()) r = pop->receive_more();
+    while (r == Pop3Session::kMore && !stop.raised()) r = pop->receive_more();
     if (r == Pop3Session::kComplete) mail->set_whole_mail(pop->take_data_text());
     whole = r != Pop3Session::kMore;  // a transfer broken off ends the session
   }
@@ -92,7 +94,7 @@ void RemoteSession::fetch_whole(const std::vector<MailProcessor*>& mails, const 
   keep_login_correction(*pop, account_);
 }
 
-void RemoteSession::carry_out(const Rows& rows, const std::atomic<bool>& stop) {
+void RemoteSession::carry_out(const Rows& rows, const StopSignal& stop) {
   {
     const auto lock = lock_seen();
     for (const auto& row : rows) {
@@ -105,19 +107,24 @@ void RemoteSession::carry_out(const Rows& rows, const std::atomic<bool>& stop) {
   std::vector<MailProcessor*> to_fetch;
   for (const auto& row : rows)
     if (row->needs_download_for_extra()) to_fetch.push_back(row.get());
-  if (!to_fetch.empty() && !stop.load()) fetch_whole(to_fetch, stop);
+  if (!to_fetch.empty() && !stop.raised()) fetch_whole(to_fetch, stop);
 
   MailSender sender(s_.smtp);
   PendingDeletionQueue queue;
   const ActionServices services{s_.host, s_.log, s_.local_mail, sender, s_.clock, queue};
   for (const auto& row : rows) {
-    if (stop.load()) break;
+    if (stop.raised()) break;
     row->run_actions(services);
   }
 
   std::vector<PendingDeletion> deletions = queue.take_all();
   bool step_ok = false;
-  if (!deletions.empty() && !stop.load()) step_ok = commit_deletions(account_, deletions, pop3_options()).confirmed;
+  if (!deletions.empty() && !stop.raised()) {
+    // A deletion phase broken off by the stop is not confirmed: the server
+    // keeps the mails and the log says they were not deleted.
+    const StopScope stoppable(stop);
+    step_ok = commit_deletions(account_, deletions, pop3_options()).confirmed;
+  }
   for (const PendingDeletion& d : deletions)
     (void)s_.log.write(account_.address(), d.sender, d.recipient, d.subject, d.description, step_ok && d.deleted);
 }

@@ -6,8 +6,8 @@
 // seen-list marks.
 //
 // Both long steps run on the caller's worker thread and stop early when
-// `stop` is set; the caller holds the account's remote-management claim.
-#include <atomic>
+// `stop` is raised (from any thread): a wait for the POP3 server ends at
+// once. The caller holds the account's remote-management claim.
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -17,6 +17,7 @@
 #include "engine/mail_processor.h"
 #include "engine/pop3_opener.h"
 #include "net/smtp_delivery.h"
+#include "net/stop_signal.h"
 
 namespace pw {
 
@@ -49,12 +50,14 @@ class RemoteSession {
   // only, its row texts worked out). Tells the host when the listing failed
   // or fell short, unless stopped.
   void list(Mode mode, const std::function<void(std::unique_ptr<MailProcessor>)>& take,
-            const std::atomic<bool>& stop);
+            const StopSignal& stop);
 
   // Carries out every mark of `rows`: marks them seen so the automatic check
   // leaves them alone, downloads the mails an action needs whole, runs the
-  // actions and deletes in one phase; logs every deletion asked for.
-  void carry_out(const Rows& rows, const std::atomic<bool>& stop);
+  // actions and deletes in one phase; logs every deletion asked for. A stop
+  // ends the POP3 waits at once and skips the actions not begun; an action
+  // under way finishes.
+  void carry_out(const Rows& rows, const StopSignal& stop);
 
   [[nodiscard]] bool processed(const std::string& uid) const;
   // Marks the mails processed (`on`) or not.
@@ -63,7 +66,7 @@ class RemoteSession {
  private:
   [[nodiscard]] std::unique_lock<std::mutex> lock_seen() const;
   [[nodiscard]] Pop3Options pop3_options() const;
-  void fetch_whole(const std::vector<MailProcessor*>& mails, const std::atomic<bool>& stop);
+  void fetch_whole(const std::vector<MailProcessor*>& mails, const StopSignal& stop);
 
   MailboxAccount& account_;
   RemoteSessionServices s_;

@@ -11,16 +11,21 @@
 #include <string>
 
 #include "net/poll_wait.h"
+#include "net/stop_signal.h"
 #include "net/tls_channel.h"
 
 namespace pw {
 
 int poll_until(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  const StopSignal* stop = current_stop();
   for (;;) {
+    if (stop && stop->raised()) return -1;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() < 0) left = std::chrono::milliseconds(0);
-    pollfd p{fd, events, 0};
-    int r = ::poll(&p, 1, static_cast<int>(left.count()));
+    // The stop's descriptor beside the socket ends the wait when raised.
+    pollfd p[2] = {{fd, events, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
+    int r = ::poll(p, 2, static_cast<int>(left.count()));
+    if (r > 0 && p[0].revents == 0) continue;  // the stop: tested above
     if (r > 0) return 1;
     if (r == 0) return 0;
     if (errno != EINTR) return -1;

@@ -1,8 +1,16 @@
 // Remote management's session without the view: listing in both modes and
-// carrying out a deletion against Dovecot; a listing cut short by the server.
+// carrying out a deletion against Dovecot; a listing cut short by the server;
+// a stop while the server never answers.
 #include "engine/remote_session.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "check_run_fixture.h"
 #include "net/pop3_session.h"
@@ -37,7 +45,29 @@ class RemoteSessionTest : public CheckRunFixture {
 
   DovecotServer dovecot;
   std::vector<std::string> uids;
-  std::atomic<bool> stop{false};
+  StopSignal stop;
+};
+
+// A server on loopback that takes connections and never says a word.
+class MuteServer {
+ public:
+  MuteServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_EQ(::listen(fd_, 4), 0);
+    socklen_t len = sizeof a;
+    (void)::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+  }
+  ~MuteServer() { ::close(fd_); }
+  [[nodiscard]] std::string server_field() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
 };
 
 TEST_F(RemoteSessionTest, listingGivesHeadersOfAllOrOfTheUnseenMails) {
@@ -93,6 +123,26 @@ TEST_F(RemoteSessionTest, listingCutShortByTheServerIsReported) {
   EXPECT_EQ(rows[0]->mail_size(), 120u);
   ASSERT_EQ(host.notices.size(), 1u);
   EXPECT_EQ(host.notices[0], res::text(61215) + "|" + res::text(61436));
+}
+
+TEST_F(RemoteSessionTest, stopEndsTheWaitForAMuteServerAtOnceWithoutNotice) {
+  MuteServer mute;
+  MailboxRecord r = account->record();
+  r.pop_server = mute.server_field();
+  account->set_record(r);
+  RemoteSession s = session();
+  std::chrono::steady_clock::time_point stopped;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well into the wait for the greeting
+    stopped = std::chrono::steady_clock::now();
+    stop.raise();
+  });
+  const RemoteSession::Rows rows = list(s, RemoteSession::Mode::all_mails);
+  const auto ended = std::chrono::steady_clock::now();
+  stopper.join();
+  EXPECT_LT(ended - stopped, std::chrono::seconds(1));  // the server's own wait is 20 s
+  EXPECT_TRUE(rows.empty());
+  EXPECT_TRUE(host.notices.empty());
 }
 
 }  // namespace

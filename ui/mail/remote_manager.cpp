@@ -173,7 +173,7 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
 }
 
 CRemoteManager::~CRemoteManager() {
-  cancel_ = true;
+  cancel_.raise();
   if (worker_.joinable()) worker_.join();
 }
 
@@ -474,7 +474,7 @@ void CRemoteManager::cancel() {
     done(QDialog::Rejected);
     return;
   }
-  cancel_ = true;
+  cancel_.raise();
   phase_ = Phase::closing;
   status_->setText(text(kExiting));
   status_->show();

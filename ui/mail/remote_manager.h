@@ -143,7 +143,7 @@ class CRemoteManager : public QDialog {
 
   std::thread worker_;
   std::atomic<bool> busy_{false};
-  std::atomic<bool> cancel_{false};
+  StopSignal cancel_;  // ends the workers' waits for the server at once
   int dots_ = 0;
   // Rows the listing made and the UI thread has not taken yet.
   std::mutex listed_mutex_;
