@@ -17,7 +17,7 @@
 #include "base/file_io.h"
 #include "net/network_manager_dial_up.h"
 #include "stores/run_at_startup.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
 #include "ui/command_ids.h"

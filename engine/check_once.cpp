@@ -8,7 +8,7 @@
 #include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"

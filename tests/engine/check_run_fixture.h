@@ -18,7 +18,7 @@
 #include "engine/engine_host.h"
 #include "engine/mail_processor.h"
 #include "rules/rule.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"

@@ -24,7 +24,7 @@
 #include "net/dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/engine_host.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "frame_fixture.h"
 #include "stores/system_settings.h"
 

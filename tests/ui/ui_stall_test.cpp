@@ -15,7 +15,7 @@
 #include "base/local_time.h"
 #include "base/program_dir.h"
 #include "engine/check_run.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
