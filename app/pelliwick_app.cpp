@@ -15,6 +15,7 @@
 #include "app/single_instance.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
+#include "engine/oauth_access.h"
 #include "net/network_manager_dial_up.h"
 #include "stores/run_at_startup.h"
 #include "rules/smtp_sender_verifier.h"
@@ -141,6 +142,8 @@ bool CPelliwickApp::start() {
     };
     services.pop3_trace = options_.pop3_trace;
     services.smtp.trace = options_.smtp_trace;
+    auto oauth = std::make_shared<OAuthAccess>(options_.dir);
+    services.smtp.bearer = [oauth](const MailboxRecord& record) { return oauth->source(record); };
     const SmtpDeliveryOptions smtp = services.smtp;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
     wire_mail_screens(smtp);

@@ -5,6 +5,7 @@
 #include "net/network_manager_dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/headless_host.h"
+#include "engine/oauth_access.h"
 #include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
@@ -59,6 +60,9 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   services.pop3_stream = options.pop3_stream;
   services.pop3_trace = options.pop3_trace;
   services.smtp.trace = options.smtp_trace;
+  // Without a window the tokens are only refreshed, never signed in anew.
+  auto oauth = std::make_shared<OAuthAccess>(dir);
+  services.smtp.bearer = [oauth](const MailboxRecord& record) { return oauth->source(record); };
 
   std::vector<MailboxRecord> before;
   for (const auto& account : mailboxes.accounts()) before.push_back(account->record());
