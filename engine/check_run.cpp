@@ -221,7 +221,8 @@ struct CheckRun::AccountState {
   bool journal_unwritten = false;
 };
 
-CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
+CheckRun::CheckRun(CheckServices services)
+    : services_(std::move(services)), oauth_(services_.mailboxes.program_dir(), services_.token_stream) {}
 
 CheckRun::~CheckRun() { wait(); }
 
@@ -365,7 +366,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   std::unique_ptr<Pop3Session> pop = new_session(stream, record);
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
-  if (!pop->log_in(record.pop_server, record.login_name, record.password)) {
+  if (!log_in_to_account(*pop, record, oauth_)) {
     keep_login_correction(*pop, account);
     reason = pop->error_text();
     return false;
@@ -620,7 +621,7 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   const MailboxRecord record = account.record();
   std::unique_ptr<ByteStream> stream;
   std::unique_ptr<Pop3Session> pop = new_session(stream, record);
-  const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
+  const bool logged_in = log_in_to_account(*pop, record, oauth_) == Pop3Session::kSuccess;
   const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
   std::vector<bool> gone(requests.size(), false);
   if (listed) {

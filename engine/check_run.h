@@ -43,6 +43,7 @@
 #include "net/dial_up.h"
 #include "engine/engine_host.h"
 #include "engine/pending_deletion.h"
+#include "engine/oauth_access.h"
 #include "net/byte_stream.h"
 #include "net/smtp_delivery.h"
 #include "rules/rule.h"
@@ -107,6 +108,8 @@ struct CheckServices {
   // acts; the texts beyond wait in a spool file in the temporary directory,
   // so a first check of a large mailbox needs no more memory than a small one.
   size_t texts_in_memory = size_t{64} << 20;
+  // The connections to OAuth 2.0 token endpoints; empty: LineSockets.
+  StreamFactory token_stream = {};
 };
 
 struct RunOutcome {
@@ -183,6 +186,7 @@ class CheckRun {
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 
   CheckServices services_;
+  OAuthAccess oauth_;  // the tokens of mailboxes signed in with OAuth 2.0
   std::atomic<bool> running_{false};
   std::atomic<bool> single_{false};
   std::mutex seen_mutex_;

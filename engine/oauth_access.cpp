@@ -73,4 +73,10 @@ BearerToken OAuthAccess::token(const MailboxRecord& record, bool renew) const {
   return BearerToken{true, m.access_token, {}};
 }
 
+int log_in_to_account(Pop3Session& pop, const MailboxRecord& record, const OAuthAccess& oauth) {
+  if (!record.uses_oauth()) return pop.log_in(record.pop_server, record.login_name, record.password);
+  pop.set_tls({.required = true});
+  return pop.log_in_bearer(record.pop_server, record.login_name, oauth.source(record));
+}
+
 }  // namespace pw

@@ -14,6 +14,7 @@
 #include "base/program_dir.h"
 #include "net/bearer_login.h"
 #include "net/oauth_token.h"
+#include "net/pop3_session.h"
 #include "stores/mailbox_record.h"
 #include "stores/oauth_store.h"
 
@@ -42,5 +43,9 @@ class OAuthAccess {
   StreamFactory streams_;
   Clock now_;
 };
+
+// Logs `pop` in to the account's POP server: with its access token when it
+// signs in with OAuth 2.0 (always over TLS), else with its password.
+[[nodiscard]] int log_in_to_account(Pop3Session& pop, const MailboxRecord& record, const OAuthAccess& oauth);
 
 }  // namespace pw

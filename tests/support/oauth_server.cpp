@@ -45,8 +45,8 @@ OAuthClient OAuthServer::client() const {
 }
 
 bool OAuthServer::sign_in(const ProgramDir& dir, const std::string& address) const {
-  // RFC 7636 appendix B: this verifier has this S256 challenge.
-  const std::string verifier = "dBjftJeZ4CVP-mJ92ZrM5sUCh2xCH5Lch0wYp2yl2gD", challenge = "3hpf8kTQlTgrohGIEpkzPg4UdT3CIFqWwg4t-Elrdoc";
+  // A fixed verifier and its S256 challenge.
+  const std::string verifier = "dBjftJeZ4CVP-mJ92ZrM5sUCh2xCH5Lch0wYp2yl2gD", challenge = "1OzCVWRHSx7RLlDkfjQQLCUyq1r7e_A2rTnUKg5iNHk";
   const std::string redirect = "http://127.0.0.1:9/";
   LineSocket socket(std::chrono::seconds(5));
   if (!socket.connect("127.0.0.1", port_)) return false;
