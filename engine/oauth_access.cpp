@@ -27,8 +27,8 @@ OAuthAccess::OAuthAccess(const ProgramDir& dir, StreamFactory streams, Clock now
   if (!now_) now_ = [] { return static_cast<int64_t>(std::time(nullptr)); };
 }
 
-BearerSource OAuthAccess::source(const MailboxRecord& record) const {
-  return [this, record](bool renew) { return token(record, renew); };
+BearerSource OAuthAccess::source(std::string_view address, MailboxRecord::SignIn method) const {
+  return [this, address = std::string(address), method](bool renew) { return token(address, method, renew); };
 }
 
 bool OAuthAccess::needs_sign_in(const OAuthFile& file, std::string_view address) {
@@ -36,19 +36,19 @@ bool OAuthAccess::needs_sign_in(const OAuthFile& file, std::string_view address)
   return !m || m->refresh_token.empty() || !m->refused.empty();
 }
 
-BearerToken OAuthAccess::token(const MailboxRecord& record, bool renew) const {
+BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn method, bool renew) const {
   // Held across the refresh: another process sharing the data directory
   // waits, then finds the new tokens instead of spending the rotated one.
   OAuthStore::Lock lock = store_.lock();
   OAuthFile file = store_.load();
-  auto it = file.mailboxes.find(OAuthFile::key(record.address));
+  auto it = file.mailboxes.find(OAuthFile::key(address));
   if (it == file.mailboxes.end() || it->second.refresh_token.empty()) return failed(sign_in_again(res::text(kNotSignedIn)));
   OAuthMailbox& m = it->second;
   if (!m.refused.empty()) return failed(sign_in_again(m.refused));
   const int64_t now = now_();
   if (!renew && !m.access_token.empty() && m.expires_at > now + kMargin) return BearerToken{true, m.access_token, {}};
 
-  const OAuthClient client = oauth_client(record.sign_in, file, record.address);
+  const OAuthClient client = oauth_client(method, file, address);
   if (client.client_id.empty()) return failed(res::text(kNoClient));
   TokenReply reply = refresh_grant(client, m.refresh_token, streams_);
   switch (reply.outcome) {
@@ -71,12 +71,6 @@ BearerToken OAuthAccess::token(const MailboxRecord& record, bool renew) const {
   // the old one already spent: the new access token is not used then.
   if (!store_.save(file)) return failed(res::text(kCannotStore) + utf8_to_gb(store_.path().string()));
   return BearerToken{true, m.access_token, {}};
-}
-
-int log_in_to_account(Pop3Session& pop, const MailboxRecord& record, const OAuthAccess& oauth) {
-  if (!record.uses_oauth()) return pop.log_in(record.pop_server, record.login_name, record.password);
-  pop.set_tls({.required = true});
-  return pop.log_in_bearer(record.pop_server, record.login_name, oauth.source(record));
 }
 
 }  // namespace pw

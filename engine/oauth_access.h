@@ -14,7 +14,6 @@
 #include "base/program_dir.h"
 #include "net/bearer_login.h"
 #include "net/oauth_token.h"
-#include "net/pop3_session.h"
 #include "stores/mailbox_record.h"
 #include "stores/oauth_store.h"
 
@@ -28,8 +27,9 @@ class OAuthAccess {
 
   // A token source for `record`'s mailbox, for Pop3Session::log_in_bearer and
   // SmtpSession::log_in_bearer. It refers to this object.
-  [[nodiscard]] BearerSource source(const MailboxRecord& record) const;
-  [[nodiscard]] BearerToken token(const MailboxRecord& record, bool renew) const;
+  [[nodiscard]] BearerSource source(const MailboxRecord& record) const { return source(record.address, record.sign_in); }
+  [[nodiscard]] BearerSource source(std::string_view address, MailboxRecord::SignIn method) const;
+  [[nodiscard]] BearerToken token(std::string_view address, MailboxRecord::SignIn method, bool renew) const;
 
   // Whether the file marks the mailbox as needing a sign-in in the window:
   // never signed in, or its refresh was refused.
@@ -43,9 +43,5 @@ class OAuthAccess {
   StreamFactory streams_;
   Clock now_;
 };
-
-// Logs `pop` in to the account's POP server: with its access token when it
-// signs in with OAuth 2.0 (always over TLS), else with its password.
-[[nodiscard]] int log_in_to_account(Pop3Session& pop, const MailboxRecord& record, const OAuthAccess& oauth);
 
 }  // namespace pw

@@ -262,7 +262,12 @@ int Pop3Session::log_in(std::string_view server, std::string_view name, std::str
 }
 
 int Pop3Session::log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token) {
-  if (connect(server) != kSuccess || capa() != kSuccess) return kFailure;
+  if (connect(server) != kSuccess) return kFailure;
+  return authenticate_bearer(name, token);
+}
+
+int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& token) {
+  if (capa() != kSuccess) return kFailure;
   user_ = name;
   password_.clear();
   // A server that answers CAPA lists its mechanisms; one that does not is

@@ -105,6 +105,8 @@ class Pop3Session {
   // refuses the token, a renewed one is asked for and tried once more. No
   // login prompt: a refusal fails with the server's reason in words.
   [[nodiscard]] int log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token);
+  // The same on a connected session.
+  [[nodiscard]] int authenticate_bearer(std::string_view name, const BearerSource& token);
   // LIST n: the size of message n becomes the only entry of the sizes.
   [[nodiscard]] int list_one(int n);
   // UIDL: the identifiers of all messages, in the server's order. `each`, when
