@@ -31,7 +31,7 @@ namespace {
 std::string http_get(const QUrl& url) {
   LineSocket socket(std::chrono::seconds(5));
   if (!socket.connect("127.0.0.1", url.port())) return {};
-  const std::string request = "GET " + url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).toStdString() +
+  const std::string request = "GET " + url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::FullyEncoded).toStdString() +
                               " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
   (void)socket.send(request);
   std::string answer;
@@ -40,9 +40,18 @@ std::string http_get(const QUrl& url) {
   return answer;
 }
 
+// The browsers the test played; joined when it ends, whatever happened.
+struct Browsers {
+  std::vector<std::thread> threads;
+  ~Browsers() {
+    for (std::thread& t : threads) t.join();
+  }
+};
+
 // The user's browser: the authorization page redirects at once (the user
 // is taken as signed in), and the redirect goes back to the program.
-bool play_browser(const QUrl& url, std::vector<std::thread>& threads) {
+bool play_browser(const QUrl& url, Browsers& browsers) {
+  std::vector<std::thread>& threads = browsers.threads;
   threads.emplace_back([url] {
     const std::string answer = http_get(url);
     const size_t at = answer.find("Location: ");
@@ -79,7 +88,7 @@ class OAuthSignInTest : public QObject {
     test::OAuthServer auth;
     QVERIFY(auth.running());
     Stores s;
-    std::vector<std::thread> browser;
+    Browsers browser;
     QUrl opened;
     {
       CMailboxDialog dialog(s.mailboxes, s.boxes, nullptr);
@@ -87,7 +96,7 @@ class OAuthSignInTest : public QObject {
       enter_oauth_account(dialog, auth);
       QVERIFY(!dialog.findChild<QLineEdit*>("password")->isEnabled());
       dialog.findChild<QPushButton*>("signInButton")->click();
-      QTRY_VERIFY_WITH_TIMEOUT(state_text(dialog).startsWith(ui::text(62966)), 10000);
+      QTRY_VERIFY2_WITH_TIMEOUT(state_text(dialog).startsWith(ui::text(62966)), qPrintable(state_text(dialog)), 10000);
       QCOMPARE(state_text(dialog), ui::text(62966) + "alice@home.test");
       dialog.findChild<QPushButton*>("ok")->click();
       QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -96,7 +105,6 @@ class OAuthSignInTest : public QObject {
       QVERIFY(r.require_tls);
       QVERIFY(r.password.empty());
     }
-    for (std::thread& t : browser) t.join();
     // The PKCE flow as sent: S256 challenge, a loopback redirect, a state.
     const QUrlQuery query(opened);
     QCOMPARE(query.queryItemValue("code_challenge_method"), QString("S256"));
@@ -117,7 +125,7 @@ class OAuthSignInTest : public QObject {
     test::OAuthServer auth(test::OAuthServer::Options{.wrong_state = true});
     QVERIFY(auth.running());
     Stores s;
-    std::vector<std::thread> browser;
+    Browsers browser;
     {
       CMailboxDialog dialog(s.mailboxes, s.boxes, nullptr);
       dialog.set_browser([&](const QUrl& url) { return play_browser(url, browser); });
@@ -127,7 +135,6 @@ class OAuthSignInTest : public QObject {
       QVERIFY(state_text(dialog).contains(ui::text(62970)));
       dialog.findChild<QPushButton*>("ok")->click();
     }
-    for (std::thread& t : browser) t.join();
     QCOMPARE(auth.stat("codes"), 0);  // the code was never redeemed
     QVERIFY(OAuthAccess::needs_sign_in(OAuthStore(s.mailboxes.program_dir()).load(), "alice@home.test"));
   }
