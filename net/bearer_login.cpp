@@ -1,5 +1,6 @@
 #include "net/bearer_login.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "base/code_page.h"
@@ -28,6 +29,14 @@ std::string trimmed(std::string_view s) {
 
 const char* mechanism_name(BearerMechanism m) {
   return m == BearerMechanism::oauthbearer ? "OAUTHBEARER" : "XOAUTH2";
+}
+
+void append_words(std::string_view list, std::vector<std::string>& out) {
+  for (size_t at = 0; at < list.size();) {
+    size_t end = std::min(list.find(' ', at), list.size());
+    if (end > at) out.emplace_back(list.substr(at, end - at));
+    at = end + 1;
+  }
 }
 
 std::optional<BearerMechanism> choose_bearer(const std::vector<std::string>& offered) {

@@ -14,6 +14,10 @@ enum class BearerMechanism { xoauth2, oauthbearer };
 
 [[nodiscard]] const char* mechanism_name(BearerMechanism m);
 
+// The words of a server's list of mechanisms ("PLAIN XOAUTH2 ..."), as
+// choose_bearer takes them; appended to `out`.
+void append_words(std::string_view list, std::vector<std::string>& out);
+
 // The mechanism to use among those a server lists (its SASL or AUTH words,
 // any case): OAUTHBEARER, the standard one, when offered, else XOAUTH2;
 // nullopt when it offers neither.

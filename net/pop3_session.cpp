@@ -275,14 +275,8 @@ int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& 
   std::optional<BearerMechanism> m = BearerMechanism::xoauth2;
   if (!capabilities_.empty()) {
     std::vector<std::string> offered;
-    for (std::string_view c : capabilities_) {
-      if (!starts_with_ci(c, "SASL ")) continue;
-      for (size_t at = 5; at < c.size();) {
-        size_t end = std::min(c.find(' ', at), c.size());
-        if (end > at) offered.emplace_back(c.substr(at, end - at));
-        at = end + 1;
-      }
-    }
+    for (std::string_view c : capabilities_)
+      if (starts_with_ci(c, "SASL ")) append_words(c.substr(5), offered);
     m = choose_bearer(offered);
   }
   if (!m) {

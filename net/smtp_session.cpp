@@ -249,14 +249,8 @@ int SmtpSession::send_plain() {
 
 int SmtpSession::log_in_bearer(std::string_view name, const BearerSource& token) {
   std::vector<std::string> offered;
-  for (std::string_view line : keywords_) {
-    if (!starts_with_word_ci(line, "AUTH")) continue;
-    for (size_t at = 4; at < line.size();) {
-      size_t end = std::min(line.find(' ', at), line.size());
-      if (end > at) offered.emplace_back(line.substr(at, end - at));
-      at = end + 1;
-    }
-  }
+  for (std::string_view line : keywords_)
+    if (starts_with_word_ci(line, "AUTH")) append_words(line.substr(4), offered);
   std::optional<BearerMechanism> m = choose_bearer(offered);
   if (!m) {
     error_ = res::text(kNoBearer);
