@@ -15,8 +15,8 @@ namespace {
 
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
-constexpr int kTooSlow = 62204;
-constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"        // "服务器回应过慢，已中止连接：" + server
+constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
+constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
 constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";

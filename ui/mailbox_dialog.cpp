@@ -304,7 +304,7 @@ void CMailboxDialog::update_enabling() {
   if (oauth) require_tls_->setChecked(true);
   require_tls_->setEnabled(!oauth);
   for (QLineEdit* e : {authorize_url_, token_url_, scope_, client_id_, client_secret_}) e->setEnabled(custom);
-  sign_in_button_->setEnabled(oauth && !(flow_ && !sign_in_address_->isHidden()));
+  sign_in_button_->setEnabled(oauth);
 }
 
 bool CMailboxDialog::fail(QLineEdit* field, int text_id) {
