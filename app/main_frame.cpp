@@ -44,6 +44,7 @@
 #include "ui/settings/settings_dialog.h"
 #include "ui/user_tree_view.h"
 #include "ui/view_wiring.h"
+#include "stores/oauth_store.h"
 
 namespace pw::app {
 namespace {
@@ -339,6 +340,8 @@ bool CMainFrame::run_command(int id) {
     case cmd::kShowMain: show_main(); break;
     case cmd::kSettings: {
       ui::CSettingsDialog settings(s_.settings, s_.dial_up, s_.autostart, s_.boxes, this);
+      const OAuthStore tokens{ProgramDir(s_.data_dir)};
+      if (!s_.data_dir.empty()) settings.set_oauth_store(&tokens);
       // The countdown reads the new interval at its next tick.
       if (settings.exec() == QDialog::Accepted) s_.saver.save_settings(this);
       break;

@@ -15,6 +15,7 @@
 #include "app/single_instance.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
+#include "engine/oauth_access.h"
 #include "net/network_manager_dial_up.h"
 #include "stores/run_at_startup.h"
 #include "net/smtp_sender_verifier.h"
@@ -134,7 +135,8 @@ bool CPelliwickApp::start() {
     options_.dialogs->set_recipient_picker(
         [this](QWidget* parent) { return ui::pick_forward_recipients(parent, address_book_); });
     host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
-    const Pop3Options pop3{.trace = options_.pop3_trace};
+    oauth_ = std::make_shared<const OAuthAccess>(options_.dir);
+    const Pop3Options pop3{.trace = options_.pop3_trace, .oauth = oauth_};
     host_->set_pop3(pop3);
     options_.dialogs->set_pop3(pop3);
     // Once the event loop ends no worker may wait for it any more.
@@ -150,6 +152,7 @@ bool CPelliwickApp::start() {
     };
     services.pop3 = pop3;
     services.smtp.trace = options_.smtp_trace;
+    services.smtp.bearer = [oauth = oauth_](const MailboxRecord& record) { return oauth->source(record); };
     const SmtpDeliveryOptions smtp = services.smtp;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
     wire_mail_screens(smtp);
@@ -175,7 +178,7 @@ void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
                                                       &address_book_, smtp, &checks_->run().seen_lists_mutex(),
                                                       ui::ViewerServices{options_.dir.file("MailTemp"),
                                                                          options_.open_url, {}, &boxes_},
-                                                      Pop3Options{.trace = options_.pop3_trace}});
+                                                      Pop3Options{.trace = options_.pop3_trace, .oauth = oauth_}});
   saved_mail_ = std::make_unique<ui::SavedMailCommands>(*desk_);
   options_.dialogs->set_mail_viewer([viewer = desk_->viewer](QWidget* parent, MailProcessor& mail) {
     ui::CMailViewer::show_mail(mail, viewer, parent);

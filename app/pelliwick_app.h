@@ -26,6 +26,7 @@
 #include "stores/system_settings.h"
 
 namespace pw {
+class OAuthAccess;
 class DialUp;
 class RunAtStartup;
 class SenderVerifier;
@@ -149,6 +150,9 @@ class CPelliwickApp : public QObject, private CheckControl {
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<ui::HostDialogs> own_dialogs_;
   std::unique_ptr<ui::QtEngineHost> host_;
+  // The tokens of mailboxes signed in with OAuth 2.0, for every POP3 and
+  // SMTP session.
+  std::shared_ptr<const OAuthAccess> oauth_;
   std::unique_ptr<GuiCheckControl> checks_;
   std::unique_ptr<DesktopNotifier> own_notifier_;
   std::unique_ptr<ui::MailDesk> desk_;

@@ -17,6 +17,7 @@ constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
 constexpr int kTimedOut = 62900;        // "等待服务器回应超时"
 constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
+constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
 constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
@@ -145,13 +146,17 @@ Pop3Session::Reply Pop3Session::read_status() {
     return Reply::Failed;
   }
   trace("S: ", without_line_end(status_));
-  if (starts_with_ci(status_, "-ERR")) {
-    fail(status_);
+  return read_status_of(status_);
+}
+
+Pop3Session::Reply Pop3Session::read_status_of(const std::string& status) {
+  if (starts_with_ci(status, "-ERR")) {
+    fail(status);
     return Reply::Refused;
   }
-  if (starts_with_ci(status_, "+OK")) return Reply::Accepted;
+  if (starts_with_ci(status, "+OK")) return Reply::Accepted;
   // Neither status indicator: whatever this is, the conversation is lost.
-  break_off(status_);
+  break_off(status);
   return Reply::Failed;
 }
 
@@ -260,6 +265,77 @@ int Pop3Session::log_in(std::string_view server, std::string_view name, std::str
   if (connect(server) != kSuccess) return kFailure;
   if (user(name) != kSuccess) return kFailure;
   return pass(password);
+}
+
+int Pop3Session::log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token) {
+  if (connect(server) != kSuccess) return kFailure;
+  return authenticate_bearer(name, token);
+}
+
+int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& token) {
+  if (capa() != kSuccess) return kFailure;
+  user_ = name;
+  password_.clear();
+  // A server that answers CAPA lists its mechanisms; one that does not is
+  // tried with XOAUTH2, the one every such provider knows.
+  std::optional<BearerMechanism> m = BearerMechanism::xoauth2;
+  if (!capabilities_.empty()) {
+    std::vector<std::string> offered;
+    for (std::string_view c : capabilities_)
+      if (starts_with_ci(c, "SASL ")) append_words(c.substr(5), offered);
+    m = choose_bearer(offered);
+  }
+  if (!m) {
+    fail(res::text(kNoBearer));
+    return kFailure;
+  }
+  for (bool renew : {false, true}) {
+    BearerToken t = token(renew);
+    if (!t.ok) {
+      fail(t.error);
+      return kFailure;
+    }
+    switch (auth_bearer(*m, name, t.token)) {
+      case Reply::Accepted:
+        return kSuccess;
+      case Reply::Failed:
+        return kFailure;
+      case Reply::Refused:
+        break;
+    }
+  }
+  return kFailure;
+}
+
+Pop3Session::Reply Pop3Session::auth_bearer(BearerMechanism m, std::string_view name, std::string_view token) {
+  const std::string response = bearer_response(m, name, token);
+  const char* mechanism = mechanism_name(m);
+  if (!send_command(Pop3Command::auth(mechanism, response))) return Reply::Failed;
+  auto read_line = [this]() {
+    if (ReplyReader::Status s = reader_.read_line(status_); s != ReplyReader::Status::Line) {
+      lost(s);
+      return false;
+    }
+    trace("S: ", without_line_end(status_));
+    return true;
+  };
+  if (!read_line()) return Reply::Failed;
+  if (Pop3Command::auth_needs_challenge(mechanism, response)) {
+    // The response goes after the server's empty challenge "+ ".
+    if (!starts_with_ci(status_, "+ ") && without_line_end(status_) != "+") return read_status_of(status_);
+    if (!send_command(Pop3Command::sasl_response(response)) || !read_line()) return Reply::Failed;
+  }
+  std::string challenge;
+  if (status_.size() >= 2 && status_[0] == '+' && (status_[1] == ' ' || status_[1] == '\r')) {
+    // An error challenge: its JSON says why; answering it ends the exchange
+    // with the refusal (RFC 7628 3.2.3).
+    std::string_view line = without_line_end(status_);
+    if (line.size() > 2) challenge = line.substr(2);
+    if (!send_command(Pop3Command::sasl_response(bearer_abort(m))) || !read_line()) return Reply::Failed;
+  }
+  Reply r = read_status_of(status_);
+  if (r == Reply::Refused) error_ = bearer_refusal_text(challenge, status_);
+  return r;
 }
 
 int Pop3Session::list_one(int n) {

@@ -42,6 +42,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/bearer_login.h"
 #include "net/byte_stream.h"
 #include "net/login_prompt.h"
 #include "net/pop3_command.h"
@@ -105,6 +106,13 @@ class Pop3Session {
   [[nodiscard]] int pass(std::string_view password);
   // connect, user and pass, stopping at the first failure.
   [[nodiscard]] int log_in(std::string_view server, std::string_view name, std::string_view password);
+  // connect, then AUTH with an OAuth 2.0 access token from `token` (SASL
+  // OAUTHBEARER or XOAUTH2, whichever CAPA SASL offers). When the server
+  // refuses the token, a renewed one is asked for and tried once more. No
+  // login prompt: a refusal fails with the server's reason in words.
+  [[nodiscard]] int log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token);
+  // The same on a connected session.
+  [[nodiscard]] int authenticate_bearer(std::string_view name, const BearerSource& token);
   // LIST n: the size of message n becomes the only entry of the sizes.
   [[nodiscard]] int list_one(int n);
   // UIDL: the identifiers of all messages, in the server's order. `each`, when
@@ -178,6 +186,9 @@ class Pop3Session {
 
   bool send_command(const Pop3Command& command);
   Reply read_status();
+  // The reply `status`, already read: Accepted, Refused or (neither status
+  // indicator) Failed with the session broken.
+  Reply read_status_of(const std::string& status);
   Reply command(const Pop3Command& c);
   // Reads the lines of a multi-line reply up to its "." line, handing each
   // to `each` as it arrives without its line end, bounded by max_listing;
@@ -192,6 +203,8 @@ class Pop3Session {
   bool secure(const std::string& host);
   // CAPA and STLS when offered (or required) on a plaintext connection.
   bool upgrade(const std::string& host);
+  // One AUTH exchange with `token`: Accepted, Refused (reason set) or Failed.
+  Reply auth_bearer(BearerMechanism m, std::string_view name, std::string_view token);
   int start_transfer(const Pop3Command& c);
   int absorb();
   // Asks the prompt for a corrected login after a refused password and sends

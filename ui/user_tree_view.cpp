@@ -10,9 +10,11 @@
 
 #include <optional>
 
+#include "engine/oauth_access.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/mailbox_text.h"
+#include "stores/oauth_store.h"
 #include "ui/command_ids.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
@@ -42,6 +44,8 @@ constexpr int kFailedTip = 62909;
 constexpr int kStoppedTip = 62910;
 constexpr int kNotCheckedTip = 62911;
 
+constexpr int kNeedsSignIn = 62971;  // "（需要登录）"
+constexpr int kNeedsSignInRole = Qt::UserRole + 2;
 constexpr int kRootImage = 0;
 constexpr int kWatchedImage = 1;
 constexpr int kPausedImage = 2;
@@ -112,6 +116,7 @@ void CUserTreeView::fill() {
   set_image(root_, kRootImage);
   for (const auto& account : mailboxes_.accounts()) add_item(account);
   root_->setExpanded(true);
+  refresh_sign_in_marks();
 }
 
 QTreeWidgetItem* CUserTreeView::add_item(std::shared_ptr<MailboxAccount> account) {
@@ -167,7 +172,25 @@ void CUserTreeView::refresh_icons() {
   for (int i = 0; i < root_->childCount(); ++i) update_item(static_cast<AccountItem*>(root_->child(i)));
 }
 
-void CUserTreeView::set_check_running(bool running) { check_running_ = running; }
+void CUserTreeView::set_check_running(bool running) {
+  check_running_ = running;
+  if (!running) refresh_sign_in_marks();
+}
+
+// A mailbox signed in with OAuth 2.0 whose grant is gone (never signed in,
+// or the refresh was refused) says so beside its address until the user
+// signs in again in the mailbox dialog.
+void CUserTreeView::refresh_sign_in_marks() {
+  if (!root_) return;
+  const OAuthFile tokens = OAuthStore(mailboxes_.program_dir()).load();
+  for (int i = 0; i < root_->childCount(); ++i) {
+    auto* item = static_cast<AccountItem*>(root_->child(i));
+    const MailboxAccount& account = *item->account();
+    const bool needs = account.record().uses_oauth() && OAuthAccess::needs_sign_in(tokens, account.address());
+    item->setText(0, from_gb(account.address()) + (needs ? text(kNeedsSignIn) : QString()));
+    item->setData(0, kNeedsSignInRole, needs);
+  }
+}
 
 bool CUserTreeView::command_enabled(int id) const {
   std::shared_ptr<MailboxAccount> account = selected_account();
@@ -280,14 +303,18 @@ void CUserTreeView::modify_account() {
   if (dialog.exec() != QDialog::Accepted) return;
   account->set_record(dialog.record());
   saver_.save_mailboxes(this);
+  refresh_sign_in_marks();
 }
 
 void CUserTreeView::delete_account() {
   std::shared_ptr<MailboxAccount> account = selected_account();
   if (!boxes_.show(this, MessageKind::question, kDeleteQuestion)) return;
   QTreeWidgetItem* item = item_of(*account);
+  const std::string address = account->address();
   (void)mailboxes_.remove(*account);
   delete item;
+  // Its tokens go with it; a failed write leaves an entry nothing reads.
+  (void)OAuthStore(mailboxes_.program_dir()).update([&](OAuthFile& f) { f.mailboxes.erase(OAuthFile::key(address)); });
   saver_.save_mailboxes(this);
   emit bindings_changed();
   emit mailboxes_changed();

@@ -60,10 +60,13 @@ class CUserTreeView : public QTreeWidget {
   // Every account item's picture from its paused flag again, after the frame
   // paused or resumed many accounts or bindings changed elsewhere.
   void refresh_icons();
-  // While a check runs, the check command is disabled.
+  // While a check runs, the check command is disabled. When it ends, the
+  // marks of mailboxes that need a new OAuth 2.0 sign-in are refreshed.
   void set_check_running(bool running);
   // How the accounts' last checks ended: each item's mark and tool tip.
   void show_checks(const std::vector<pw::AccountCheck>& checks);
+  // Appends "（需要登录）" to every OAuth 2.0 mailbox whose grant is gone.
+  void refresh_sign_in_marks();
 
  signals:
   // The selection moved; nullptr for the root item.

@@ -50,6 +50,9 @@ class DovecotServer {
   DovecotServer();
   ~DovecotServer();
   void set_tls(Tls tls) { tls_ = std::move(tls); }
+  // Offers XOAUTH2 and OAUTHBEARER, validating tokens at this introspection
+  // endpoint (set before start).
+  void set_oauth(std::string introspection_url) { oauth_introspection_ = std::move(introspection_url); }
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -83,11 +86,13 @@ class DovecotServer {
  private:
   bool write_config(int port);
   bool launch();
+  std::string oauth_passdb() const;
   void make_maildir(const std::string& user) const;
   void give_to_mail_owner(const std::filesystem::path& p) const;
 
   TempDir dir_;
   Tls tls_;
+  std::string oauth_introspection_;
   std::vector<User> users_;
   uid_t mail_uid_ = 0;
   gid_t mail_gid_ = 0;
