@@ -54,7 +54,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   HeadlessHost host(options.out, log);
   // Without a window the tokens are only refreshed, never signed in anew.
   auto oauth = std::make_shared<const OAuthAccess>(dir);
-  const Pop3Options pop3{options.pop3_stream, options.pop3_trace, {}, oauth};
+  const Pop3Options pop3{.stream = options.pop3_stream, .trace = options.pop3_trace, .oauth = oauth};
   host.set_pop3(pop3);
   NetworkManagerDialUp network_manager;
   SmtpSenderVerifier verifier;
