@@ -24,7 +24,7 @@ const std::map<std::string, std::set<std::string>> kBelow = {
     {"res", {"base"}},
     {"stores", {"base", "res"}},
     {"mail", {"base", "res"}},
-    {"net", {"base", "res", "mail"}},
+    {"net", {"base", "res", "stores", "mail"}},
     {"rules", {"base", "res", "stores", "mail", "net"}},
     {"engine", {"base", "res", "stores", "mail", "net", "rules"}},
     {"ui", {"base", "res", "stores", "mail", "net", "rules", "engine"}},
