@@ -9,6 +9,7 @@
 #include "engine/mail_processor.h"
 #include "engine/mail_spool.h"
 #include "engine/mail_sender.h"
+#include "engine/side_by_side.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
 #include "res/string_table.h"
@@ -18,6 +19,7 @@
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
+#include "stores/ascii_case.h"
 #include "stores/system_settings.h"
 
 namespace pw {
@@ -185,6 +187,7 @@ RunSettings RunSettings::from(const RuleStore& rules, const SystemSettings& sett
   out.auto_dial = settings.option(SystemSettings::kAutoDial);
   out.hang_up = out.auto_dial && settings.option(SystemSettings::kHangUp);
   out.dial = {settings.dial_entry, settings.phone_number, settings.dial_user, settings.dial_password};
+  out.mailboxes_at_once = settings.mailboxes_at_once();
   return out;
 }
 
@@ -219,9 +222,13 @@ struct CheckRun::AccountState {
   // Set when the journal could not be rewritten: journal_left then holds
   // what it should hold, and the next check takes it from here.
   bool journal_unwritten = false;
+  // While mailboxes are checked side by side: whose turn it is to ask, and
+  // this account's place in the check order.
+  MailboxTurns* turns = nullptr;
+  size_t turn = 0;
 };
 
-CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
+CheckRun::CheckRun(CheckServices services) : services_(std::move(services)), host_(&services_.host) {}
 
 CheckRun::~CheckRun() { wait(); }
 
@@ -266,7 +273,7 @@ CheckRun::AccountState& CheckRun::state_for(const std::shared_ptr<MailboxAccount
 RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
   RunOutcome outcome;
   outcome.ran = true;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   bool online = true;
   if (settings.auto_dial) {
     DialResult dialled = services_.dial_up.dial(settings.dial);
@@ -286,7 +293,13 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
       std::erase_if(states_, [&](const auto& entry) {
         return std::none_of(accounts.begin(), accounts.end(), [&](const auto& a) { return a.get() == entry.first; });
       });
-      for (const auto& a : accounts) check_account(state_for(a), settings, outcome);
+      std::vector<AccountState*> order;
+      for (const auto& a : accounts) order.push_back(&state_for(a));
+      if (settings.mailboxes_at_once > 1 && order.size() > 1) {
+        check_side_by_side(order, settings, outcome);
+      } else {
+        for (AccountState* state : order) check_account(*state, settings, outcome);
+      }
     }
     host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kTitle)));
     if (settings.hang_up) services_.dial_up.hang_up();
@@ -311,7 +324,7 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   }
   if (rules.empty()) return;
 
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   if (!account.claim(MailboxAccount::Worker::check)) {
     // Remote management has the account open: its marks and deletions stay
     // its own; the mails wait for the next check.
@@ -339,13 +352,54 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
+void CheckRun::check_side_by_side(const std::vector<AccountState*>& order, const RunSettings& settings,
+                                  RunOutcome& outcome) {
+  std::vector<std::string> keys;
+  for (const AccountState* state : order) {
+    const MailboxRecord record = state->account->record();
+    std::string key = record.pop_server + '\n' + record.login_name;
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) { return ascii_lower(c); });
+    keys.push_back(std::move(key));
+  }
+  MailboxTurns turns(std::move(keys));
+  SideBySideHost shared(services_.host);
+  host_ = &shared;
+  std::vector<RunOutcome> parts(order.size());
+  auto work = [&] {
+    while (std::optional<size_t> k = turns.take()) {
+      AccountState& state = *order[*k];
+      SideBySideHost::set_current(*k);
+      shared.started(*k);
+      state.turns = &turns;
+      state.turn = *k;
+      check_account(state, settings, parts[*k]);
+      state.turns = nullptr;
+      shared.ended(*k);
+      turns.done(*k);
+      SideBySideHost::set_current(std::nullopt);
+    }
+  };
+  std::vector<std::thread> workers;
+  const size_t count = std::min(static_cast<size_t>(settings.mailboxes_at_once), order.size());
+  for (size_t w = 1; w < count; ++w) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
+  host_ = &services_.host;
+  for (RunOutcome& part : parts) {
+    outcome.accounts_checked += part.accounts_checked;
+    outcome.scans_failed += part.scans_failed;
+    outcome.deletions_failed += part.deletions_failed;
+    for (auto& acted : part.acted) outcome.acted.push_back(std::move(acted));
+  }
+}
+
 std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record) {
   stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
   auto pop = std::make_unique<Pop3Session>(*stream);
   pop->set_tls({.required = record.require_tls});
   if (services_.pop3_trace) pop->set_trace(services_.pop3_trace);
   pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
-    return services_.host.correct_login(LoginService::pop3, refused, refusal);
+    return host_->correct_login(LoginService::pop3, refused, refusal);
   });
   return pop;
 }
@@ -359,7 +413,7 @@ void CheckRun::keep_login_correction(const Pop3Session& pop, MailboxAccount& acc
 
 bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   const MailboxRecord record = account.record();
   std::unique_ptr<ByteStream> stream;
   std::unique_ptr<Pop3Session> pop = new_session(stream, record);
@@ -376,20 +430,36 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // is still on its way. The seen list is held for one lookup at a time, never
   // across a receive: the window may want it meanwhile.
   size_t expected = 0;  // the seen entry after the last one found
-  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
-    std::lock_guard seen_lock(seen_mutex_);
-    if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
-      account.seen().mark_seen(*entry);
-      expected = *entry + 1;
-      return;
+  // One LIST for all sizes instead of one per new mail. A server that
+  // pipelines gets it together with UIDL; for a mailbox that held many mails
+  // last time, where a listing of sizes nobody may need is not free, it goes
+  // out only once the first new mail shows up in the listing.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  constexpr size_t kListAlwaysBelow = 10000;
+  bool list_sent = false;
+  if (sized && pop->pipelining()) {
+    size_t known = 0;
+    {
+      std::lock_guard seen_lock(seen_mutex_);
+      known = account.seen().size();
     }
-    // Collected by an earlier, failed scan: already waiting for its actions.
-    if (state.collected.contains(uid)) return;
+    if (known < kListAlwaysBelow) list_sent = pop->send_uidl_ahead() && pop->send_list_ahead();
+  }
+  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
+    {
+      std::lock_guard seen_lock(seen_mutex_);
+      if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
+        account.seen().mark_seen(*entry);
+        expected = *entry + 1;
+        return;
+      }
+      // Collected by an earlier, failed scan: already waiting for its actions.
+      if (state.collected.contains(uid)) return;
+    }
     news.push_back(i);
+    if (sized && !list_sent && pop->pipelining()) list_sent = pop->send_list_ahead();
   }) == Pop3Session::kSuccess;
   if (!ok) news.clear();
-  // One LIST for all sizes instead of one per new mail.
-  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
   if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
   MailPrefetch prefetch(*pop, need, news);
   for (size_t k = 0; ok && k < news.size(); ++k) {
@@ -411,14 +481,19 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   }
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
-  (void)pop->quit();
-  keep_login_correction(*pop, account);
+  // The scan deletes nothing, so the answer to its QUIT changes nothing: a
+  // server that pipelines is not waited for, a round trip less.
   if (!ok) reason = pop->error_text();
+  if (pop->pipelining())
+    pop->quit_unanswered();
+  else
+    (void)pop->quit();
+  keep_login_correction(*pop, account);
   return ok;
 }
 
 CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
     const std::int64_t listed = pop.size_of_message(number);
@@ -471,12 +546,12 @@ void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mai
     account.seen().add(mail.uid, true);
   }
   (void)account.seen().append_seen(mail.uid);
-  services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  host_->notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
 }
 
 void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
   MailboxAccount& account = *state.account;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
   // A mail whose spooled text cannot be read back is neither matched nor
@@ -501,6 +576,11 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
 
   std::vector<bool> waiting(state.mails.size(), false);
+  if (state.turns) {
+    // The windows of mailboxes checked side by side come in mailbox order.
+    if (matched.confirmation_wanted) state.turns->wait_to_ask(state.turn);
+    else state.turns->asked(state.turn);
+  }
   if (matched.confirmation_wanted) {
     host.bring_to_front();
     std::vector<MailProcessor*> list;
@@ -510,6 +590,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
       waiting = leave_unanswered(state.mails, services_.log, account.address());
     // The window may have read texts back to show them.
     for (auto& mail : state.mails) mail->reader().release_text();
+    if (state.turns) state.turns->asked(state.turn);
   }
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
@@ -530,6 +611,10 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (waiting[k] || unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
+    // One mail's actions at a time in the whole run, until it is recorded as
+    // seen: with mailboxes checked side by side, a crash still repeats at
+    // most the one mail in flight.
+    std::unique_lock acting(acting_mutex_);
     mail->run_actions(services);
     if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
@@ -557,6 +642,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     } else {
       untouched.push_back(uid);
     }
+    acting.unlock();
     // Done with: its memory goes now, not after the last mail.
     mail.reset();
   }
@@ -613,7 +699,7 @@ void CheckRun::replay_journal(AccountState& state, RunOutcome& outcome) {
 
 std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
                                                         RunOutcome& outcome, bool replay) {
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
   if (requests.empty()) return {};
 
@@ -623,15 +709,18 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
   const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
   std::vector<bool> gone(requests.size(), false);
+  std::vector<int> numbers(requests.size(), 0);
   if (listed) {
-    for (size_t k = 0; k < requests.size(); ++k) {
-      int n = pop->find_message(requests[k].uid);
-      if (n == 0) {
-        gone[k] = true;
-        continue;
-      }
-      requests[k].deleted = pop->dele(n) == Pop3Session::kSuccess;
+    for (size_t k = 0; k < requests.size(); ++k) gone[k] = (numbers[k] = pop->find_message(requests[k].uid)) == 0;
+    // A server that pipelines gets every DELE and the QUIT together; the
+    // answers are read in the same order as without.
+    if (pop->pipelining()) {
+      bool sent = true;
+      for (size_t k = 0; sent && k < requests.size(); ++k) sent = gone[k] || pop->send_dele_ahead(numbers[k]);
+      if (sent) (void)pop->send_quit_ahead();
     }
+    for (size_t k = 0; k < requests.size(); ++k)
+      if (!gone[k]) requests[k].deleted = pop->dele(numbers[k]) == Pop3Session::kSuccess;
   }
   // The server removes mails only at QUIT: without its answer nothing is
   // confirmed.

@@ -7,6 +7,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace pw {
 class DialUp;
@@ -58,6 +59,7 @@ class CSettingsDialog : public QDialog {
   QLineEdit* confirmation_;
   QCheckBox* check_at_start_;
   QCheckBox* notifications_;
+  QSpinBox* at_once_;
 };
 
 }  // namespace pw::ui
