@@ -156,7 +156,9 @@ class EndToEndFixture : public ::testing::Test {
 
   // Writes "Ruler", "Mailbox" (one account bound to `bound`, in order) and
   // "System" through the stores.
-  void write_data(const MailboxRecord& account, const std::vector<Rule>& bound) { write_data({account}, bound); }
+  void write_data(const MailboxRecord& account, const std::vector<Rule>& bound) {
+    write_data(std::vector<MailboxRecord>{account}, bound);
+  }
   // The same with several accounts, each bound to every rule of `bound`.
   void write_data(const std::vector<MailboxRecord>& accounts, const std::vector<Rule>& bound) {
     RuleStore rules;
