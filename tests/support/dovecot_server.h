@@ -50,6 +50,10 @@ class DovecotServer {
   DovecotServer();
   ~DovecotServer();
   void set_tls(Tls tls) { tls_ = std::move(tls); }
+  // Log-in processes kept started and waiting (set before start), as a
+  // production server has them: a connection is greeted without waiting for
+  // a process to start. 0 (the default) starts one per connection.
+  void set_ready_logins(int count) { ready_logins_ = count; }
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -92,6 +96,7 @@ class DovecotServer {
   uid_t mail_uid_ = 0;
   gid_t mail_gid_ = 0;
   int port_ = 0;
+  int ready_logins_ = 0;
   pid_t master_pid_ = 0;
   std::string greeting_;
   std::string error_;
