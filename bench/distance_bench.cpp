@@ -137,7 +137,7 @@ struct Program {
     // PW_BENCH_TRACE=1: every protocol line with the milliseconds since the start of the check.
     const auto start = std::chrono::steady_clock::now();
     if (std::getenv("PW_BENCH_TRACE"))
-      services.pop3_trace = [start](std::string_view line) {
+      services.pop3.trace = [start](std::string_view line) {
         const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::fprintf(stderr, "%8.1f %.*s\n", ms, static_cast<int>(std::min<size_t>(line.size(), 60)), line.data());
       };

@@ -6,20 +6,20 @@
 #include <unordered_set>
 
 #include "engine/deletion_journal.h"
+#include "engine/deletion_phase.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_spool.h"
 #include "engine/mail_sender.h"
 #include "engine/side_by_side.h"
-#include "net/line_socket.h"
 #include "net/pop3_session.h"
 #include "res/string_table.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
 #include "rules/rule_store.h"
+#include "stores/ascii_case.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
-#include "stores/ascii_case.h"
 #include "stores/system_settings.h"
 
 namespace pw {
@@ -393,35 +393,21 @@ void CheckRun::check_side_by_side(const std::vector<AccountState*>& order, const
   }
 }
 
-std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record) {
-  stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
-  auto pop = std::make_unique<Pop3Session>(*stream);
-  pop->set_tls({.required = record.require_tls});
-  if (services_.pop3_trace) pop->set_trace(services_.pop3_trace);
-  pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
-    return host_->correct_login(LoginService::pop3, refused, refusal);
-  });
-  return pop;
-}
-
-void CheckRun::keep_login_correction(const Pop3Session& pop, MailboxAccount& account) {
-  const MailboxRecord record = account.record();
-  const std::string& login = pop.user_name().empty() ? record.login_name : pop.user_name();
-  const std::string& password = pop.password().empty() ? record.password : pop.password();
-  if (login != record.login_name || password != record.password) account.set_pop_login(login, password);
+Pop3Options CheckRun::pop3_options() const {
+  Pop3Options options = services_.pop3;
+  options.login_prompt = pop3_login_prompt(*host_);
+  return options;
 }
 
 bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
   EngineHost& host = *host_;
-  const MailboxRecord record = account.record();
-  std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
-  if (!pop->log_in(record.pop_server, record.login_name, record.password)) {
+  Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
+  if (!pop.ok()) {
     keep_login_correction(*pop, account);
-    reason = pop->error_text();
+    reason = pop.error_text();
     return false;
   }
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kListing)));
@@ -578,8 +564,10 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   std::vector<bool> waiting(state.mails.size(), false);
   if (state.turns) {
     // The windows of mailboxes checked side by side come in mailbox order.
-    if (matched.confirmation_wanted) state.turns->wait_to_ask(state.turn);
-    else state.turns->asked(state.turn);
+    if (matched.confirmation_wanted)
+      state.turns->wait_to_ask(state.turn);
+    else
+      state.turns->asked(state.turn);
   }
   if (matched.confirmation_wanted) {
     host.bring_to_front();
@@ -703,29 +691,9 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
   if (requests.empty()) return {};
 
-  const MailboxRecord record = account.record();
-  std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
-  const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
-  const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
-  std::vector<bool> gone(requests.size(), false);
-  std::vector<int> numbers(requests.size(), 0);
-  if (listed) {
-    for (size_t k = 0; k < requests.size(); ++k) gone[k] = (numbers[k] = pop->find_message(requests[k].uid)) == 0;
-    // A server that pipelines gets every DELE and the QUIT together; the
-    // answers are read in the same order as without.
-    if (pop->pipelining()) {
-      bool sent = true;
-      for (size_t k = 0; sent && k < requests.size(); ++k) sent = gone[k] || pop->send_dele_ahead(numbers[k]);
-      if (sent) (void)pop->send_quit_ahead();
-    }
-    for (size_t k = 0; k < requests.size(); ++k)
-      if (!gone[k]) requests[k].deleted = pop->dele(numbers[k]) == Pop3Session::kSuccess;
-  }
-  // The server removes mails only at QUIT: without its answer nothing is
-  // confirmed.
-  const bool confirmed = logged_in && pop->quit() == Pop3Session::kSuccess && listed;
-  keep_login_correction(*pop, account);
+  const ServerDeletion server = commit_deletions(account, requests, pop3_options());
+  const bool confirmed = server.confirmed;
+  const std::vector<bool>& gone = server.gone;
 
   std::vector<PendingDeletion> kept;
   for (size_t k = 0; k < requests.size(); ++k) {
@@ -756,7 +724,7 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   }
   if (replay && !confirmed) {
     const std::string message = account.address() + "\r\n" + std::to_string(kept.size()) +
-                                res::text(kDeletionsWaiting) + "\r\n\"" + pop->error_text() + "\"";
+                                res::text(kDeletionsWaiting) + "\r\n\"" + server.error_text + "\"";
     host.run_error(account.address(), res::text(kErrorTitle), message);
   }
   return kept;

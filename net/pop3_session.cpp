@@ -254,6 +254,10 @@ bool Pop3Session::correct_login() {
 
 int Pop3Session::log_in(std::string_view server, std::string_view name, std::string_view password) {
   if (connect(server) != kSuccess) return kFailure;
+  return sign_in(name, password);
+}
+
+int Pop3Session::sign_in(std::string_view name, std::string_view password) {
   // On a secured connection CAPA has not been asked yet (or not since the
   // upgrade); the scan needs it anyway, and knowing it saves the round trip
   // of PASS.

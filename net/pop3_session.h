@@ -101,6 +101,8 @@ class Pop3Session {
   // pipelines (its capabilities read while connecting, or asked now on a
   // connection secured by TLS), USER and PASS go out together.
   [[nodiscard]] int log_in(std::string_view server, std::string_view name, std::string_view password);
+  // user and pass on a connected session, together as said above.
+  [[nodiscard]] int sign_in(std::string_view name, std::string_view password);
   // LIST n: the size of message n becomes the only entry of the sizes.
   [[nodiscard]] int list_one(int n);
   // UIDL: the identifiers of all messages, in the server's order. `each`, when

@@ -494,11 +494,11 @@ struct RealServerScan : CheckRunFixture {
       for (MailProcessor* m : mails) held.push_back(m->content());
     };
     CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
-                                [pipelined]() -> std::unique_ptr<ByteStream> {
+                                Pop3Options{.stream = [pipelined]() -> std::unique_ptr<ByteStream> {
                                   if (pipelined) return std::make_unique<LineSocket>();
                                   return std::make_unique<WithoutPipelining>();
-                                },
-                                {}, texts_in_memory}};
+                                }},
+                                texts_in_memory}};
     EXPECT_TRUE(real.run(nullptr, settings()).ok());
     // Where the bar stands between receives depends on how the bytes
     // happen to arrive, with or without pipelining; the rest may not.
@@ -544,11 +544,11 @@ struct RealServerDeletion : CheckRunFixture {
     add_rule(kFetchWhole, bit(ActionKind::backup) | bit(ActionKind::delete_on_server)).backup_dir =
         backups.path().string();
     CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
-                                [pipelined]() -> std::unique_ptr<ByteStream> {
-                                  if (pipelined) return std::make_unique<LineSocket>();
-                                  return std::make_unique<WithoutPipelining>();
-                                },
-                                [&trace](std::string_view line) { trace.emplace_back(line); }}};
+                                Pop3Options{.stream = [pipelined]() -> std::unique_ptr<ByteStream> {
+                                              if (pipelined) return std::make_unique<LineSocket>();
+                                              return std::make_unique<WithoutPipelining>();
+                                            },
+                                            .trace = [&trace](std::string_view line) { trace.emplace_back(line); }}}};
     EXPECT_TRUE(real.run(nullptr, settings()).ok());
     std::vector<std::string> records;
     for (LogRecord logged : log_records()) {

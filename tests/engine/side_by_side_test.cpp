@@ -127,7 +127,7 @@ struct SideBySideRun : CheckRunFixture {
     RunSettings s = settings();
     s.mailboxes_at_once = at_once;
     CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
-                                [this] { return std::make_unique<CountingStream>(counts); }}};
+                                Pop3Options{.stream = [this] { return std::make_unique<CountingStream>(counts); }}}};
     return real.run(nullptr, s);
   }
   // Per account, in order: how many mails were backed up for it.
