@@ -76,6 +76,9 @@ TEST_F(TlsPeers, pop3LogsInOverVerifiedTls) {
   for (auto [mode, port] : {std::pair{Mode::implicit, 995}, std::pair{Mode::stls, 110}}) {
     SCOPED_TRACE(port);
     trace.clear();
+    // One log-in process for every connection, so that it can resume the
+    // sessions it issued.
+    pop_server.set_reused_logins(true);
     start_pop(mode, port);
     Pop3Session pop(socket);
     traced(pop);

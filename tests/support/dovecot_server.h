@@ -54,6 +54,9 @@ class DovecotServer {
   // production server has them: a connection is greeted without waiting for
   // a process to start. 0 (the default) starts one per connection.
   void set_ready_logins(int count) { ready_logins_ = count; }
+  // One log-in process serves many connections (Dovecot's performance mode)
+  // instead of one each: TLS sessions it issued can be resumed.
+  void set_reused_logins(bool reused) { reused_logins_ = reused; }
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -97,6 +100,7 @@ class DovecotServer {
   gid_t mail_gid_ = 0;
   int port_ = 0;
   int ready_logins_ = 0;
+  bool reused_logins_ = false;
   pid_t master_pid_ = 0;
   std::string greeting_;
   std::string error_;
