@@ -459,6 +459,8 @@ void CMainFrame::sync_run_state() {
 
 void CMainFrame::update_tray_tip(unsigned seconds_left) {
   tray_state_.running = s_.checks.check_running();
+  // How many mailboxes are being checked, or which one is asking.
+  tray_state_.activity = tray_state_.running ? status_->pane(StatusReport::kMessagePane)->text() : QString();
   tray_state_.seconds_left = seconds_left;
   tray_->set_tool_tip(tray_tool_tip(windowTitle(), tray_state_));
 }

@@ -25,7 +25,7 @@ QString duration(unsigned seconds) {
 QString tray_tool_tip(const QString& title, const TrayState& state) {
   QStringList lines{title};
   if (state.running)
-    lines << ui::text(kRunningText);
+    lines << (state.activity.isEmpty() ? ui::text(kRunningText) : state.activity);
   else if (state.seconds_left > 0)
     lines << ui::text(kNextCheckText).arg(duration(state.seconds_left));
   if (state.checked)

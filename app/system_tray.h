@@ -25,6 +25,7 @@ struct TrayState {
   QString last_time;          // when it ended, "HH:MM"
   bool last_ok = true;
   size_t last_acted = 0;  // mails the rules acted on
+  QString activity;  // while running: what the status bar says the check is doing
 };
 
 // The tool tip: the title, then the next check (or that one is running),

@@ -13,11 +13,13 @@
 #include "engine/mail_processor.h"
 #include "engine/mail_spool.h"
 #include "engine/mail_sender.h"
+#include "engine/side_by_side.h"
 #include "net/pop3_session.h"
 #include "res/string_table.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
 #include "rules/rule_store.h"
+#include "stores/ascii_case.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
@@ -199,6 +201,7 @@ RunSettings RunSettings::from(const RuleStore& rules, const SystemSettings& sett
   out.auto_dial = settings.option(SystemSettings::kAutoDial);
   out.hang_up = out.auto_dial && settings.option(SystemSettings::kHangUp);
   out.dial = {settings.dial_entry, settings.phone_number, settings.dial_user, settings.dial_password};
+  out.mailboxes_at_once = settings.mailboxes_at_once();
   return out;
 }
 
@@ -238,9 +241,13 @@ struct CheckRun::AccountState {
   // store_error says why when known.
   bool store_failed = false;
   std::string store_error;
+  // While mailboxes are checked side by side: whose turn it is to ask, and
+  // this account's place in the check order.
+  MailboxTurns* turns = nullptr;
+  size_t turn = 0;
 };
 
-CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
+CheckRun::CheckRun(CheckServices services) : services_(std::move(services)), host_(&services_.host) {}
 
 CheckRun::~CheckRun() { wait(); }
 
@@ -287,7 +294,7 @@ CheckRun::AccountState& CheckRun::state_for(const std::shared_ptr<MailboxAccount
 RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
   RunOutcome outcome;
   outcome.ran = true;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   bool online = true;
   if (settings.auto_dial) {
     DialResult dialled = services_.dial_up.dial(settings.dial);
@@ -307,8 +314,14 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
       std::erase_if(states_, [&](const auto& entry) {
         return std::none_of(accounts.begin(), accounts.end(), [&](const auto& a) { return a.get() == entry.first; });
       });
-      for (const auto& a : accounts)
-        if (!stop_.raised()) check_account(state_for(a), settings, outcome);
+      std::vector<AccountState*> order;
+      for (const auto& a : accounts) order.push_back(&state_for(a));
+      if (settings.mailboxes_at_once > 1 && order.size() > 1) {
+        check_side_by_side(order, settings, outcome);
+      } else {
+        for (AccountState* state : order)
+          if (!stop_.raised()) check_account(*state, settings, outcome);
+      }
     }
     host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kTitle)));
     if (settings.hang_up) services_.dial_up.hang_up();
@@ -334,7 +347,7 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   }
   if (rules.empty()) return;
 
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   if (!account.claim(MailboxAccount::Worker::check)) {
     // Remote management has the account open: its marks and deletions stay
     // its own; the mails wait for the next check.
@@ -398,15 +411,56 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
+void CheckRun::check_side_by_side(const std::vector<AccountState*>& order, const RunSettings& settings,
+                                  RunOutcome& outcome) {
+  std::vector<std::string> keys;
+  for (const AccountState* state : order) {
+    const MailboxRecord record = state->account->record();
+    std::string key = record.pop_server + '\n' + record.login_name;
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) { return ascii_lower(c); });
+    keys.push_back(std::move(key));
+  }
+  MailboxTurns turns(std::move(keys));
+  SideBySideHost shared(services_.host);
+  host_ = &shared;
+  std::vector<RunOutcome> parts(order.size());
+  auto work = [&] {
+    while (std::optional<size_t> k = turns.take()) {
+      AccountState& state = *order[*k];
+      SideBySideHost::set_current(*k);
+      shared.started(*k);
+      state.turns = &turns;
+      state.turn = *k;
+      check_account(state, settings, parts[*k]);
+      state.turns = nullptr;
+      shared.ended(*k);
+      turns.done(*k);
+      SideBySideHost::set_current(std::nullopt);
+    }
+  };
+  std::vector<std::thread> workers;
+  const size_t count = std::min(static_cast<size_t>(settings.mailboxes_at_once), order.size());
+  for (size_t w = 1; w < count; ++w) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
+  host_ = &services_.host;
+  for (RunOutcome& part : parts) {
+    outcome.accounts_checked += part.accounts_checked;
+    outcome.scans_failed += part.scans_failed;
+    outcome.deletions_failed += part.deletions_failed;
+    for (auto& acted : part.acted) outcome.acted.push_back(std::move(acted));
+  }
+}
+
 Pop3Options CheckRun::pop3_options() const {
   Pop3Options options = services_.pop3;
-  options.login_prompt = pop3_login_prompt(services_.host);
+  options.login_prompt = pop3_login_prompt(*host_);
   return options;
 }
 
 bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
   Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
@@ -421,16 +475,34 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // is still on its way. The seen list is held for one lookup at a time, never
   // across a receive: the window may want it meanwhile.
   size_t expected = 0;  // the seen entry after the last one found
-  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
-    std::lock_guard seen_lock(seen_mutex_);
-    if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
-      account.seen().mark_seen(*entry);
-      expected = *entry + 1;
-      return;
+  // One LIST for all sizes instead of one per new mail. A server that
+  // pipelines gets it together with UIDL; for a mailbox that held many mails
+  // last time, where a listing of sizes nobody may need is not free, it goes
+  // out only once the first new mail shows up in the listing.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  constexpr size_t kListAlwaysBelow = 10000;
+  bool list_sent = false;
+  if (sized && pop->pipelining()) {
+    size_t known = 0;
+    {
+      std::lock_guard seen_lock(seen_mutex_);
+      known = account.seen().size();
     }
-    // Collected by an earlier, failed scan: already waiting for its actions.
-    if (state.collected.contains(uid)) return;
+    if (known < kListAlwaysBelow) list_sent = pop->send_uidl_ahead() && pop->send_list_ahead();
+  }
+  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
+    {
+      std::lock_guard seen_lock(seen_mutex_);
+      if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
+        account.seen().mark_seen(*entry);
+        expected = *entry + 1;
+        return;
+      }
+      // Collected by an earlier, failed scan: already waiting for its actions.
+      if (state.collected.contains(uid)) return;
+    }
     news.push_back(i);
+    if (sized && !list_sent && pop->pipelining()) list_sent = pop->send_list_ahead();
   }) == Pop3Session::kSuccess;
   if (!ok) news.clear();
   // A first check of a large mailbox takes the oldest mails in bounded
@@ -442,8 +514,6 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     news.resize(services_.max_new_mails);
   }
   bool spool_full = false;
-  // One LIST for all sizes instead of one per new mail.
-  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
   if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
   MailPrefetch prefetch(*pop, need, news);
   for (size_t k = 0; ok && k < news.size(); ++k) {
@@ -473,14 +543,19 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   }
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
-  (void)pop->quit();
-  keep_login_correction(*pop, account);
+  // The scan deletes nothing, so the answer to its QUIT changes nothing: a
+  // server that pipelines is not waited for, a round trip less.
   if (!ok) reason = spool_full ? res::text(kSpoolFull) : pop->error_text();
+  if (pop->pipelining())
+    pop->quit_unanswered();
+  else
+    (void)pop->quit();
+  keep_login_correction(*pop, account);
   return ok;
 }
 
 CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
     const std::int64_t listed = pop.size_of_message(number);
@@ -532,8 +607,9 @@ bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mai
     std::lock_guard lock(seen_mutex_);
     account.seen().add(mail.uid, true);
   }
-  services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
-  return account.seen().append_seen(mail.uid);
+  const bool kept = account.seen().append_seen(mail.uid);
+  host_->notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  return kept;
 }
 
 void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) {
@@ -553,7 +629,7 @@ void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) 
 
 void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete) {
   MailboxAccount& account = *state.account;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
   // A mail whose spooled text cannot be read back is neither matched nor
@@ -578,6 +654,13 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
 
   std::vector<bool> waiting(state.mails.size(), false);
+  if (state.turns) {
+    // The windows of mailboxes checked side by side come in mailbox order.
+    if (matched.confirmation_wanted)
+      state.turns->wait_to_ask(state.turn);
+    else
+      state.turns->asked(state.turn);
+  }
   if (matched.confirmation_wanted) {
     host.bring_to_front();
     std::vector<MailProcessor*> list;
@@ -587,6 +670,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
       waiting = leave_unanswered(state.mails, services_.log, account.address());
     // The window may have read texts back to show them.
     for (auto& mail : state.mails) mail->reader().release_text();
+    if (state.turns) state.turns->asked(state.turn);
   }
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
@@ -607,6 +691,10 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (waiting[k] || unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
+    // One mail's actions at a time in the whole run, until it is recorded as
+    // seen: with mailboxes checked side by side, a crash still repeats at
+    // most the one mail in flight.
+    std::unique_lock acting(acting_mutex_);
     mail->run_actions(services);
     if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
@@ -638,6 +726,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     } else {
       untouched.push_back(uid);
     }
+    acting.unlock();
     // Done with: its memory goes now, not after the last mail.
     mail.reset();
   }
@@ -700,7 +789,7 @@ void CheckRun::replay_journal(AccountState& state, RunOutcome& outcome) {
 
 std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
                                                         RunOutcome& outcome, bool replay) {
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
   if (requests.empty()) return {};
 

@@ -6,6 +6,9 @@
 // the actions queued for deletion. One run at a time, on a worker thread of
 // its own (start) or on the caller's thread (run).
 //
+// With mailboxes_at_once above 1, a run of all accounts checks several at
+// once (see side_by_side.h); each account's own steps keep their order.
+//
 // Shared state and who may touch it:
 //  - rules and settings: the UI thread owns them; start() copies what the
 //    run needs (RunSettings) on the UI thread, so the worker never reads the
@@ -14,7 +17,7 @@
 //  - each account's SeenUidList: touched by the worker only while holding
 //    seen_lists_mutex(); anyone else (remote management) takes it too. The
 //    exit-time save runs when no check does (exit is refused meanwhile).
-//  - the new-mail lists and journals: the worker's alone.
+//  - the new-mail lists and journals: the account's worker's alone.
 //  - operation log and local-mail index: serialised inside the stores.
 //
 // Shared data directory: each check of an account starts from what its .uid
@@ -85,6 +88,9 @@ struct RunSettings {
   bool auto_dial = false;
   bool hang_up = false;
   DialRequest dial;
+  // How many mailboxes a run of all of them checks at once; 1 checks them
+  // one after another.
+  int mailboxes_at_once = 1;
 
   [[nodiscard]] static RunSettings from(const RuleStore& rules, const SystemSettings& settings);
 };
@@ -174,6 +180,9 @@ class CheckRun {
 
   RunOutcome perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   void check_account(AccountState& state, const RunSettings& settings, RunOutcome& outcome);
+  // Checks `order` with up to settings.mailboxes_at_once workers (this
+  // thread one of them); the outcome as if one after another.
+  void check_side_by_side(const std::vector<AccountState*>& order, const RunSettings& settings, RunOutcome& outcome);
   bool scan(AccountState& state, uint32_t fetch_need, std::string& reason);
   enum class Fetch { done, failed, too_large };
   Fetch fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
@@ -201,10 +210,15 @@ class CheckRun {
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 
   CheckServices services_;
+  // services_.host, or while mailboxes are checked side by side the host
+  // that keeps their reports and boxes in order. Changed only while no
+  // worker of the run is going.
+  EngineHost* host_;
   std::atomic<bool> running_{false};
   std::atomic<bool> single_{false};
   StopSignal stop_;
   std::mutex seen_mutex_;
+  std::mutex acting_mutex_;  // held while one mail's actions run (see act())
 
   mutable std::mutex outcome_mutex_;
   RunOutcome last_outcome_;

@@ -49,8 +49,7 @@ int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oau
     const BearerSource none = [](bool) { return BearerToken{false, {}, res::text(kSignInAgain)}; };
     return pop.authenticate_bearer(account.login, oauth ? oauth->source(account.address, account.sign_in) : none);
   }
-  if (pop.user(account.login) != Pop3Session::kSuccess) return Pop3Session::kFailure;
-  return pop.pass(account.password);
+  return pop.sign_in(account.login, account.password);
 }
 
 void keep_login_correction(const Pop3Session& pop, MailboxAccount& account) {

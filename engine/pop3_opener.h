@@ -89,8 +89,9 @@ class Pop3Connection {
 [[nodiscard]] Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options);
 
 // The sign-in on a connected session: USER, then PASS (with the session's
-// password correction), or AUTH with the account's OAuth 2.0 access token.
-// 1 when signed in, 0 with the reason in the session.
+// password correction; both sent together when the server pipelines), or
+// AUTH with the account's OAuth 2.0 access token. 1 when signed in, 0 with the
+// reason in the session.
 [[nodiscard]] int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oauth = nullptr);
 
 // Stores in `account` the log-in data the user corrected during `pop` (an

@@ -123,7 +123,7 @@ bool Pop3Session::send_command(const Pop3Command& c) {
     return false;
   }
   if (!ahead_.empty()) {
-    if (ahead_.front() == c.wire) {
+    if (ahead_.front().wire == c.wire) {
       ahead_.pop_front();
       // Sent long ago perhaps: its reply is measured from now, when it is due.
       reader_.start_reply();
@@ -170,6 +170,7 @@ int Pop3Session::connect(std::string_view server) {
   reader_.clear();
   broken_ = false;
   in_transfer_ = false;
+  secured_ = false;
   capa_asked_ = false;
   capabilities_.clear();
   ahead_.clear();
@@ -193,6 +194,7 @@ bool Pop3Session::secure(const std::string& host) {
   ByteStream::TlsResult r = stream_.start_tls(host, tls_.verify);
   if (r == ByteStream::TlsResult::Ok) {
     trace("-- TLS with ", host);
+    secured_ = true;
     return true;
   }
   break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host) : tls_failure_text(r, host));
@@ -263,6 +265,20 @@ bool Pop3Session::correct_login() {
 
 int Pop3Session::log_in(std::string_view server, std::string_view name, std::string_view password) {
   if (connect(server) != kSuccess) return kFailure;
+  return sign_in(name, password);
+}
+
+int Pop3Session::sign_in(std::string_view name, std::string_view password) {
+  // On a secured connection CAPA has not been asked yet (or not since the
+  // upgrade); the scan needs it anyway, and knowing it saves the round trip
+  // of PASS.
+  if (!capa_asked_ && secured_ && capa() != kSuccess) return kFailure;
+  // A refused USER leaves PASS's answer due: the next command reads it.
+  if (pipelining()) {
+    const Pop3Command u = Pop3Command::user(name);
+    const Pop3Command p = Pop3Command::pass(password);
+    if (u.valid && p.valid && !(send_ahead(u, false) && send_ahead(p, false))) return kFailure;
+  }
   if (user(name) != kSuccess) return kFailure;
   return pass(password);
 }
@@ -467,30 +483,53 @@ std::int64_t Pop3Session::size_of_message(int number) const {
   return it != listed_.end() && it->first == number ? std::int64_t{it->second} : -1;
 }
 
-bool Pop3Session::send_ahead(const Pop3Command& c) {
-  if (broken_ || !c.valid) return false;
+bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) {
+  if (broken_ || !c.valid || in_transfer_) return false;
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
     break_off(res::text(kInterrupted));
     return false;
   }
-  ahead_.push_back(c.wire);
+  ahead_.push_back({c.wire, listing});
   return true;
 }
 
-bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines)); }
+bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines), true); }
 
-bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n)); }
+bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n), true); }
 
-// Only TOP and RETR are sent ahead, so a positive reply is followed by a
-// message up to its "." line. The reason of the failure that made the
-// caller give up on them stays the session's error text.
+bool Pop3Session::send_uidl_ahead() { return send_ahead(Pop3Command::uidl(), true); }
+
+bool Pop3Session::send_list_ahead() { return send_ahead(Pop3Command::list_all(), true); }
+
+bool Pop3Session::send_dele_ahead(int n) { return send_ahead(Pop3Command::dele(n), false); }
+
+bool Pop3Session::send_quit_ahead() { return send_ahead(Pop3Command::quit(), false); }
+
+void Pop3Session::quit_unanswered() {
+  // Replies still due are read first (they were asked for together, so
+  // they are on their way): closing on unread bytes would reset the
+  // connection, and the server might drop the QUIT with it.
+  while (in_transfer_ && !broken_)
+    if (receive_more() == kFailure) return;
+  if (!ahead_.empty() && !drop_replies_ahead()) return;
+  const Pop3Command c = Pop3Command::quit();
+  if (broken_) return;
+  trace("C: ", c.trace);
+  (void)stream_.send(c.wire);
+  broken_ = true;  // the conversation is over; nothing more goes out
+}
+
+// A positive reply to a listing command is followed by lines up to its "."
+// line. The reason of the failure that made the caller give up on the
+// replies stays the session's error text.
 bool Pop3Session::drop_replies_ahead() {
   const std::string reason = error_;
   std::string line;
   while (!ahead_.empty() && !broken_) {
+    const bool listing = ahead_.front().listing;
     ahead_.pop_front();
-    if (read_status() != Reply::Accepted) continue;
+    if (read_status() != Reply::Accepted || !listing) continue;
     for (;;) {
       const ReplyReader::Status s = reader_.read_line(line);
       if (s != ReplyReader::Status::Line) {

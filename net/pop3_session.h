@@ -104,7 +104,9 @@ class Pop3Session {
   // up, or the corrected USER is refused, the remembered user name and
   // password are emptied.
   [[nodiscard]] int pass(std::string_view password);
-  // connect, user and pass, stopping at the first failure.
+  // connect, user and pass, stopping at the first failure. When the server
+  // pipelines (its capabilities read while connecting, or asked now on a
+  // connection secured by TLS), USER and PASS go out together.
   [[nodiscard]] int log_in(std::string_view server, std::string_view name, std::string_view password);
   // connect, then AUTH with an OAuth 2.0 access token from `token` (SASL
   // OAUTHBEARER or XOAUTH2, whichever CAPA SASL offers). When the server
@@ -113,6 +115,8 @@ class Pop3Session {
   [[nodiscard]] int log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token);
   // The same on a connected session.
   [[nodiscard]] int authenticate_bearer(std::string_view name, const BearerSource& token);
+  // user and pass on a connected session, together as said above.
+  [[nodiscard]] int sign_in(std::string_view name, std::string_view password);
   // LIST n: the size of message n becomes the only entry of the sizes.
   [[nodiscard]] int list_one(int n);
   // UIDL: the identifiers of all messages, in the server's order. `each`, when
@@ -140,6 +144,20 @@ class Pop3Session {
   // stays in step whatever the caller does next.
   [[nodiscard]] bool send_top_ahead(int n, int lines);
   [[nodiscard]] bool send_retr_ahead(int n);
+  // The same for UIDL, LIST (all), DELE n and QUIT: uidl_all(), list_all(),
+  // dele(n) and quit() then read the replies in the order sent.
+  [[nodiscard]] bool send_uidl_ahead();
+  [[nodiscard]] bool send_list_ahead();
+  [[nodiscard]] bool send_dele_ahead(int n);
+  [[nodiscard]] bool send_quit_ahead();
+  // Whether the capabilities are known for this connection and name
+  // PIPELINING: only then may commands go out before earlier replies are in.
+  [[nodiscard]] bool pipelining() const { return capa_asked_ && !broken_ && has_capability("PIPELINING"); }
+  // Sends QUIT and does not wait for its answer: for a session that asked
+  // the server to change nothing, where the answer would only cost a round
+  // trip. Replies still due are read first. The session sends nothing more
+  // afterwards.
+  void quit_unanswered();
   // Commands sent ahead whose replies have not been read.
   [[nodiscard]] size_t commands_ahead() const { return ahead_.size(); }
   // CAPA (RFC 2449), sent at most once per connection (and once more after
@@ -195,7 +213,7 @@ class Pop3Session {
   // false (session broken) when cut short.
   bool read_listing(const std::function<void(std::string_view)>& each);
   void clear_listing();
-  bool send_ahead(const Pop3Command& c);
+  bool send_ahead(const Pop3Command& c, bool listing);
   // Reads and drops the replies of the commands sent ahead; false when the
   // conversation broke meanwhile.
   bool drop_replies_ahead();
@@ -230,6 +248,7 @@ class Pop3Session {
   std::string status_;  // the last status line, line end included
   std::string host_;    // the server connected to, for error texts
   bool broken_ = false;
+  bool secured_ = false;  // TLS is on
   bool mail_too_large_ = false;
 
   std::string data_;
@@ -239,7 +258,11 @@ class Pop3Session {
   bool at_line_start_ = true;
 
   std::vector<std::string> capabilities_;
-  std::deque<std::string> ahead_;                      // wire text of commands sent ahead
+  struct Ahead {
+    std::string wire;
+    bool listing = false;  // a positive reply is followed by lines up to "."
+  };
+  std::deque<Ahead> ahead_;                            // commands sent ahead, oldest first
   std::vector<std::pair<int, std::uint32_t>> listed_;  // message number, size; by number
   bool capa_asked_ = false;
 

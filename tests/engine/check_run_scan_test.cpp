@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "check_run_fixture.h"
 #include "net/line_socket.h"
@@ -213,7 +214,7 @@ TEST_F(CheckRunScan, pipelinedScanSendsAheadAndARefusalInTheMiddleEndsItAsWithou
   pop_capa(p, {"TOP", "UIDL", "PIPELINING"});
   p.client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n")
       .server("+OK\r\nSubject: one\r\n\r\n.\r\n-ERR gone\r\n+OK\r\nSubject: three\r\n\r\n..dot\r\n.\r\n-ERR gone\r\n");
-  pop_quit(p);
+  p.client("QUIT\r\n");  // the scan deletes nothing: its answer is not waited for
 
   RunOutcome outcome = check();
 
@@ -462,7 +463,7 @@ TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   pop_list_all(p, {{1, huge}, {2, small_mail(2).size()}});
   pop_capa(p, {"PIPELINING"});
   pop_retr(p, 2, small_mail(2));  // the huge one is never asked for
-  pop_quit(p);
+  p.client("QUIT\r\n");
   ScriptedPeer& again = next_session();
   pop_login(again);
   pop_uidl(again, {"huge", "small"});
@@ -549,6 +550,71 @@ TEST(CheckRunPipelining, pipelinedScanOfARealServerGivesWhatTheSequentialOneGive
     EXPECT_EQ(spooled, sequential) << need;
     EXPECT_EQ(spooled_reports, without) << need;
   }
+}
+
+// A first check that backs every mail of `login` up and deletes it, with or
+// without pipelining: its log and local-mail records (with each backup's
+// name and bytes), and the protocol trace.
+struct RealServerDeletion : CheckRunFixture {
+  void TestBody() override {}
+  std::vector<std::string> check(const std::string& server, const std::string& login, bool pipelined,
+                                 std::vector<std::string>& trace) {
+    MailboxRecord r = account->record();
+    r.pop_server = server;
+    r.login_name = login;
+    account->set_record(r);
+    add_rule(kFetchWhole, bit(ActionKind::backup) | bit(ActionKind::delete_on_server)).backup_dir =
+        backups.path().string();
+    CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
+                                Pop3Options{.stream = [pipelined]() -> std::unique_ptr<ByteStream> {
+                                              if (pipelined) return std::make_unique<LineSocket>();
+                                              return std::make_unique<WithoutPipelining>();
+                                            },
+                                            .trace = [&trace](std::string_view line) { trace.emplace_back(line); }}}};
+    EXPECT_TRUE(real.run(nullptr, settings()).ok());
+    std::vector<std::string> records;
+    for (LogRecord logged : log_records()) {
+      const size_t dir = logged.operation.find(backups.path().string());
+      if (dir != std::string::npos) logged.operation.erase(dir);
+      records.push_back(logged.sender + "|" + logged.subject + "|" + logged.operation + "|" +
+                        (logged.success ? "1" : "0"));
+    }
+    for (const LocalMailRecord& saved : local_mail.records())
+      records.push_back(saved.sender + "|" + std::filesystem::path(saved.path).filename().string() + "|" +
+                        read_file(saved.path).value_or("?"));
+    // Each mailbox lists its mails in an order of its own.
+    std::sort(records.begin(), records.end());
+    return records;
+  }
+  TempDir backups;
+};
+
+// Backing every mail up and deleting it, with and without pipelining: the
+// same log and local-mail records, both mailboxes emptied; with pipelining
+// USER and PASS, UIDL and LIST, and every DELE with the QUIT go out before
+// the first of their answers, and without it one at a time.
+TEST(CheckRunPipelining, pipelinedLogInListingAndDeletionGiveTheRecordsOfTheSequentialOnes) {
+  DovecotServer pop;
+  for (const char* user : {"p", "s"})
+    for (int k = 0; k < 12; ++k) pop.deliver(user, small_mail(k));
+  ASSERT_TRUE(pop.start({{"p", "pop-secret"}, {"s", "pop-secret"}})) << pop.error();
+  std::map<bool, std::vector<std::string>> records;
+  for (bool pipelined : {true, false}) {
+    SCOPED_TRACE(pipelined);
+    const std::string login = pipelined ? "p" : "s";
+    std::vector<std::string> trace;
+    records[pipelined] = RealServerDeletion().check(pop.server_field(), login, pipelined, trace);
+    EXPECT_EQ(pop.message_count(login), 0u);
+    // What follows each command that pipelining sends ahead.
+    for (const char* command : {"C: USER", "C: UIDL", "C: DELE 12"}) {
+      const auto at =
+          std::find_if(trace.begin(), trace.end(), [&](const std::string& l) { return l.starts_with(command); });
+      ASSERT_TRUE(at != trace.end() && at + 1 != trace.end()) << command;
+      EXPECT_EQ(at[1].starts_with("C: "), pipelined) << command << " then " << at[1];
+    }
+  }
+  EXPECT_EQ(records[true].size(), 24u + 12u);
+  EXPECT_EQ(records[true], records[false]);
 }
 
 }  // namespace

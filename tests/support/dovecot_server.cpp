@@ -215,6 +215,8 @@ bool DovecotServer::write_config(int port) {
     << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " << d << "/users\n}\n"
     << "userdb {\n  driver = passwd-file\n  args = " << d << "/users\n}\n"
     << "service pop3-login {\n  chroot = " << (root ? "login" : "") << "\n"
+    << "  process_min_avail = " << ready_logins_ << "\n"
+    << "  service_count = " << (reused_logins_ ? 0 : 1) << "\n"
     << "  inet_listener pop3 {\n    address = " << address << "\n    port = " << (implicit ? 0 : port) << "\n  }\n"
     << "  inet_listener pop3s {\n    address = " << address << "\n    port = " << (implicit ? port : 0)
     << "\n    ssl = yes\n  }\n}\n"

@@ -53,6 +53,13 @@ class DovecotServer {
   // Offers XOAUTH2 and OAUTHBEARER, validating tokens at this introspection
   // endpoint (set before start).
   void set_oauth(std::string introspection_url) { oauth_introspection_ = std::move(introspection_url); }
+  // Log-in processes kept started and waiting (set before start), as a
+  // production server has them: a connection is greeted without waiting for
+  // a process to start. 0 (the default) starts one per connection.
+  void set_ready_logins(int count) { ready_logins_ = count; }
+  // One log-in process serves many connections (Dovecot's performance mode)
+  // instead of one each: TLS sessions it issued can be resumed.
+  void set_reused_logins(bool reused) { reused_logins_ = reused; }
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -97,6 +104,8 @@ class DovecotServer {
   uid_t mail_uid_ = 0;
   gid_t mail_gid_ = 0;
   int port_ = 0;
+  int ready_logins_ = 0;
+  bool reused_logins_ = false;
   pid_t master_pid_ = 0;
   std::string greeting_;
   std::string error_;

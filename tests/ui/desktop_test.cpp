@@ -214,19 +214,25 @@ class DesktopTest : public QObject {
     QTest::addColumn<int>("left");
     QTest::addColumn<bool>("checked");
     QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("activity");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("nothing to check") << false << 0 << false << true << "T";
-    QTest::newRow("countdown") << false << 299 << false << true << "T\n距离下次邮箱检查还剩 4:59";
-    QTest::newRow("hours") << false << 3601 << true << true
+    QTest::newRow("nothing to check") << false << 0 << false << true << "" << "T";
+    QTest::newRow("countdown") << false << 299 << false << true << "" << "T\n距离下次邮箱检查还剩 4:59";
+    QTest::newRow("hours") << false << 3601 << true << true << ""
                            << "T\n距离下次邮箱检查还剩 1:00:01\n上次检查（09:05）：处理了 3 封邮件";
-    QTest::newRow("running after a failure") << true << 0 << true << false << "T\n正在检查邮箱...\n上次检查（09:05）：出错";
+    QTest::newRow("running after a failure") << true << 0 << true << false << ""
+                                             << "T\n正在检查邮箱...\n上次检查（09:05）：出错";
+    QTest::newRow("four at once") << true << 0 << false << true << "正在同时检查4个邮箱" << "T\n正在同时检查4个邮箱";
+    QTest::newRow("one asking") << true << 0 << false << true << "等待确认的邮箱：a@b.test"
+                                << "T\n等待确认的邮箱：a@b.test";
   }
   void trayToolTipSaysTheNextCheckAndTheLastOutcome() {
     QFETCH(bool, running);
     QFETCH(int, left);
     QFETCH(bool, checked);
     QFETCH(bool, ok);
-    TrayState state{running, static_cast<unsigned>(left), checked, "09:05", ok, 3};
+    QFETCH(QString, activity);
+    TrayState state{running, static_cast<unsigned>(left), checked, "09:05", ok, 3, activity};
     QTEST(tray_tool_tip("T", state), "tip");
   }
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -88,6 +89,9 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   confirmation_ = line_edit(this, "confirmation", kPasswordLimit, true);
   check_at_start_ = check_box(this, QStringLiteral("程序启动时检查邮箱(&M)"), "checkAtStart");
   notifications_ = check_box(this, text(62716), "notifications");
+  at_once_ = new QSpinBox(this);
+  at_once_->setObjectName(QStringLiteral("mailboxesAtOnce"));
+  at_once_->setRange(1, SystemSettings::kMostMailboxesAtOnce);
 
   auto labelled = [this](QGridLayout* grid, int row, const QString& text, QWidget* field, int indent = 0) {
     auto* label = new QLabel(text, this);
@@ -126,7 +130,8 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   labelled(right, 7, QStringLiteral("确认(&R)"), confirmation_, 20);
   right->addWidget(check_at_start_, 8, 0, 1, 2);
   right->addWidget(notifications_, 9, 0, 1, 2);
-  right->setRowStretch(10, 1);
+  labelled(right, 10, text(62721), at_once_);
+  right->setRowStretch(11, 1);
 
   auto* columns = new QHBoxLayout;
   columns->addLayout(left);
@@ -191,6 +196,7 @@ void CSettingsDialog::fill() {
   login_password_->setChecked(s.option(SystemSettings::kLoginPassword));
   check_at_start_->setChecked(s.option(SystemSettings::kCheckAtStart));
   notifications_->setChecked(s.notifications());
+  at_once_->setValue(s.mailboxes_at_once());
   run_at_startup_->setChecked(autostart_.query());
 
   interval_->setText(QString::number(s.check_interval));
@@ -271,6 +277,8 @@ void CSettingsDialog::store() {
       f.clients["google"] = own(google_client_, google_secret_);
     });
   }
+  // The default stays stored as 0, so a later default applies to it.
+  if (at_once_->value() != s.mailboxes_at_once()) s.set_mailboxes_at_once(at_once_->value());
   // Failures to write the entry are not reported.
   if (run_at_startup_->isChecked())
     (void)autostart_.set();

@@ -7,6 +7,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace pw {
 class DialUp;
@@ -70,6 +71,7 @@ class CSettingsDialog : public QDialog {
   QLineEdit* microsoft_client_;
   QLineEdit* google_client_;
   QLineEdit* google_secret_;
+  QSpinBox* at_once_;
 };
 
 }  // namespace pw::ui
