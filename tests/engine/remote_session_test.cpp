@@ -3,11 +3,7 @@
 // a stop while the server never answers.
 #include "engine/remote_session.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -16,6 +12,7 @@
 #include "net/pop3_session.h"
 #include "res/string_table.h"
 #include "support/dovecot_server.h"
+#include "support/loopback_listener.h"
 
 namespace pw::test {
 namespace {
@@ -46,28 +43,6 @@ class RemoteSessionTest : public CheckRunFixture {
   DovecotServer dovecot;
   std::vector<std::string> uids;
   StopSignal stop;
-};
-
-// A server on loopback that takes connections and never says a word.
-class MuteServer {
- public:
-  MuteServer() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    EXPECT_EQ(::listen(fd_, 4), 0);
-    socklen_t len = sizeof a;
-    (void)::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-  }
-  ~MuteServer() { ::close(fd_); }
-  [[nodiscard]] std::string server_field() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
 };
 
 TEST_F(RemoteSessionTest, listingGivesHeadersOfAllOrOfTheUnseenMails) {
@@ -126,9 +101,9 @@ TEST_F(RemoteSessionTest, listingCutShortByTheServerIsReported) {
 }
 
 TEST_F(RemoteSessionTest, stopEndsTheWaitForAMuteServerAtOnceWithoutNotice) {
-  MuteServer mute;
+  Listener mute;  // takes connections and never says a word
   MailboxRecord r = account->record();
-  r.pop_server = mute.server_field();
+  r.pop_server = "127.0.0.1:" + std::to_string(mute.port());
   account->set_record(r);
   RemoteSession s = session();
   std::chrono::steady_clock::time_point stopped;
