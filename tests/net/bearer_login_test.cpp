@@ -98,7 +98,8 @@ TEST(BearerLoginPop3, refusedTokenIsRenewedOnceAndASecondRefusalIsExplained) {
   EXPECT_TRUE(peer.done());
   EXPECT_EQ(tokens.asked, (std::vector<bool>{false, true}));
   EXPECT_EQ(gb_to_utf8(pop.error_text()),
-            "服务器拒绝了 OAuth 2.0 访问令牌（status 401, scope https://mail.google.com/）：-ERR [AUTH] "
+            "服务器拒绝了 OAuth 2.0 访问令牌：访问令牌无效、已过期，或不属于这个登录名（status 401, scope "
+            "https://mail.google.com/）：-ERR [AUTH] "
             "Authentication failed.");
 }
 
