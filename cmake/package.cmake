@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack --config build/CPackConfig.cmake` gives
 # pelliwick_<version>_<arch>.deb. Installed under /usr; the run-time
 # libraries come from dpkg-shlibdeps, the Qt plugins and translations the
@@ -24,4 +25,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://pelliwick.example/")
+
+# The licence (LICENSE holds its full text) in the form Debian's copyright
+# file names it, and the package's documentation: copyright, the Debian
+# changelog and the manual page, compressed as lintian expects (gzip -9n).
+set(PW_LICENSE_DEBIAN "GPL-3+")
+set(PW_COPYRIGHT "2026 青梧工作室")
+include(GNUInstallDirs)
+set(pw_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/pelliwick)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in ${PROJECT_BINARY_DIR}/copyright @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${pw_doc_dir})
+
 include(CPack)
