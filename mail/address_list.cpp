@@ -27,6 +27,48 @@ bool has_entry(std::string_view list, std::string_view entry) {
   return false;
 }
 
+// A sender value with its RFC 5322 comments taken out: parenthesised text
+// outside quoted strings (comments nest; a backslash quotes the next
+// character), and the content of the first comment.
+struct SenderParts {
+  std::string text;
+  std::string first_comment;
+};
+
+SenderParts split_comments(std::string_view value) {
+  SenderParts out;
+  out.text.reserve(value.size());
+  bool quoted = false;
+  int depth = 0;
+  bool first_done = false;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    // A GBK double-byte character goes as one: its trail byte may be '\\'.
+    const bool pair = i + 1 < value.size() && static_cast<unsigned char>(c) >= 0x81 &&
+                      static_cast<unsigned char>(value[i + 1]) >= 0x40;
+    const size_t len = (pair || ((quoted || depth > 0) && c == '\\' && i + 1 < value.size())) ? 2 : 1;
+    const std::string_view piece = value.substr(i, len);
+    i += len - 1;
+    if (depth > 0) {
+      if (len == 1 && c == '(') ++depth;
+      if (len == 1 && c == ')' && --depth == 0) {
+        first_done = true;
+        out.text.push_back(' ');  // a comment separates what stands around it
+        continue;
+      }
+      if (!first_done) out.first_comment.append(len == 2 && piece[0] == '\\' ? piece.substr(1) : piece);
+      continue;
+    }
+    if (len == 1 && c == '"') quoted = !quoted;
+    if (len == 1 && c == '(' && !quoted) {
+      depth = 1;
+      continue;
+    }
+    out.text.append(piece);
+  }
+  return out;
+}
+
 }  // namespace
 
 void normalise_address_list(std::string& value) {
@@ -58,15 +100,22 @@ void normalise_address_list(std::string& value) {
 }
 
 std::string sender_address(std::string_view sender) {
-  if (size_t lt = sender.find('<'); lt != std::string_view::npos) sender.remove_prefix(lt + 1);
-  return without(sender, " \t\"<>");
+  const SenderParts parts = split_comments(sender);
+  std::string_view value = parts.text;
+  if (size_t lt = value.find('<'); lt != std::string_view::npos) value.remove_prefix(lt + 1);
+  return without(value, " \t\"<>");
 }
 
 std::string sender_name(std::string_view sender) {
-  size_t cut = sender.find('<');
-  if (cut == std::string_view::npos) cut = sender.find('@');
-  if (cut == std::string_view::npos) return {};
-  return without(sender.substr(0, cut), " \t\"");
+  const SenderParts parts = split_comments(sender);
+  std::string_view value = parts.text;
+  size_t lt = value.find('<');
+  std::string name = lt == std::string_view::npos ? std::string() : without(value.substr(0, lt), " \t\"");
+  // "a@b.c (Name)" names its sender in the comment.
+  if (name.empty() && !parts.first_comment.empty()) return without(parts.first_comment, " \t\"");
+  if (lt != std::string_view::npos) return name;
+  size_t at = value.find('@');
+  return at == std::string_view::npos ? std::string() : without(value.substr(0, at), " \t\"");
 }
 
 bool is_acceptable_address(std::string_view address) {

@@ -17,12 +17,15 @@ inline constexpr size_t kStoredListLimit = 1023;
 // the name and stay. Display names and trailing separators stay.
 void normalise_address_list(std::string& value);
 
-// The bare address of a sender value: what follows the first '<' (the whole
-// value without one), without blanks, tabs, '"', '<' and '>'.
+// The bare address of a sender value: with its comments taken out ("a@b.c
+// (Name)"), what follows the first '<' (the whole value without one), without
+// blanks, tabs, '"', '<' and '>'.
 [[nodiscard]] std::string sender_address(std::string_view sender);
 
-// The display name of a sender value: the text before the first '<' (or, with
-// none, before the first '@'; with neither, ""), without blanks, tabs and '"'.
+// The display name of a sender value, without blanks, tabs and '"': the text
+// before the first '<' outside comments; when that is empty, or the value
+// has no '<', the first comment ("a@b.c (Name)"); else the text before the
+// first '@'; with none of these, "".
 [[nodiscard]] std::string sender_name(std::string_view sender);
 
 // True when `address` has an '@' and its last '.' comes after the first '@'.

@@ -155,11 +155,13 @@ std::string_view header_value(std::string_view headers, std::string_view key) {
   return m ? trim(rest_of_line(headers, m.end)) : std::string_view{};
 }
 
-std::string decode_body(const Part& part) {
-  if (equals_ci(part.transfer_encoding, "base64")) return base64_decode(part.body);
-  if (equals_ci(part.transfer_encoding, "quoted-printable")) return quoted_printable_decode(part.body);
-  return std::string(part.body);
+std::string decode(const Part& part, std::string_view bytes) {
+  if (equals_ci(part.transfer_encoding, "base64")) return base64_decode(bytes);
+  if (equals_ci(part.transfer_encoding, "quoted-printable")) return quoted_printable_decode(bytes);
+  return std::string(bytes);
 }
+
+std::string decode_body(const Part& part) { return decode(part, part.body); }
 
 // Text in a charset outside the GB family (and its ASCII subset) is
 // converted to GB18030 when iconv knows it and the bytes are valid in it;
@@ -224,24 +226,32 @@ const Part* resource_container(const Part* root) {
 
 // An entity split at the empty line that ends its header block.
 struct Entity {
-  std::string_view header;  // with the line end of its last line
-  std::string_view body;    // trailing CR and LF removed; empty without an empty line
+  std::string_view header;   // with the line end of its last line
+  std::string_view body;     // trailing CR and LF removed; empty without an empty line
+  std::string_view content;  // the body as it stands
 };
 
 Entity split_entity(std::string_view text) {
   for (std::string_view empty_line : {"\r\n", "\n"}) {
-    if (text.starts_with(empty_line)) return {{}, trim_trailing_line_ends(text.substr(empty_line.size()))};
+    if (text.starts_with(empty_line)) {
+      std::string_view content = text.substr(empty_line.size());
+      return {{}, trim_trailing_line_ends(content), content};
+    }
   }
   BlankLine blank = find_blank_line(text, 0);
-  if (blank.pos == npos) return {text, {}};
-  return {text.substr(0, blank.pos + blank.len / 2), trim_trailing_line_ends(text.substr(blank.pos + blank.len))};
+  if (blank.pos == npos) return {text, {}, {}};
+  std::string_view content = text.substr(blank.pos + blank.len);
+  return {text.substr(0, blank.pos + blank.len / 2), trim_trailing_line_ends(content), content};
 }
 
-// The text of a part that starts after a delimiter: the rest of the
-// delimiter line is not part of it.
+// The text of a part that starts after a delimiter and ends before the next
+// one: the rest of the delimiter line is not part of it, nor the line end
+// right before the next delimiter.
 std::string_view part_text(std::string_view text, size_t delimiter_end, size_t end) {
   size_t start = std::min(after_line(text, delimiter_end), end);
-  return text.substr(start, end - start);
+  std::string_view part = text.substr(start, end - start);
+  if (end < text.size() && part.ends_with('\n')) part.remove_suffix(part.ends_with("\r\n") ? 2 : 1);
+  return part;
 }
 
 class Parser {
@@ -382,6 +392,7 @@ class Parser {
     if (end1 < cut2) p.other_headers.append(header.substr(end1, cut2 - end1));
     p.other_headers.append(header.substr(std::max(end1, end2)));
     p.body = e.body;
+    p.content = e.content;
     return p;
   }
 
@@ -418,29 +429,33 @@ std::string_view field_value(std::string_view headers, size_t from) {
 
 // A part saved as an attachment: one whose disposition says attachment (a
 // Content-ID beside it, as webmail writes, changes nothing), an inline part
-// with parameters that the HTML does not refer to by Content-ID, or a
-// message part (a forwarded mail, kept whole). Its name is the disposition's
-// file name, else the Content-Type's name.
-std::optional<MimeMessage::Attachment> as_attachment(const Part& part) {
+// with parameters that the HTML does not refer to by Content-ID, a message
+// part (a forwarded mail, kept whole), or any other part without a
+// Content-ID that names a file, unless it is the body the mail shows. Its
+// name is the disposition's file name, else the Content-Type's name.
+std::optional<MimeMessage::Attachment> as_attachment(const Part& part, const Part* shown_text, const Part* shown_html) {
   const bool message = equals_ci(part.type, "message");
+  const bool has_id = contains_key(part.other_headers, "Content-ID:");
   Match disposition = find_key(part.other_headers, "Content-Disposition: attachment");
-  if (!disposition && !contains_key(part.other_headers, "Content-ID:")) {
-    disposition = find_key(part.other_headers, "Content-Disposition: inline;");
-  }
-  if (!disposition && !message) return std::nullopt;
+  if (!disposition && !has_id) disposition = find_key(part.other_headers, "Content-Disposition: inline;");
   std::optional<std::string> name;
   if (disposition) name = mime_parameter(field_value(part.other_headers, disposition.end), "filename");
   if (!name || name->empty()) name = mime_parameter(part.parameters, "name");
+  if (!disposition && !message) {
+    const bool shown = &part == shown_text || &part == shown_html;
+    if (has_id || shown || !name || name->empty()) return std::nullopt;
+  }
   std::string cleaned = without(name.value_or(""), " \";");
   return MimeMessage::Attachment{sanitise_file_name(cleaned, message ? "AttachEmail.eml" : ""), &part};
 }
 
 // Every attachment of the tree below `part`, in the order of the mail.
-void collect_attachments(const Part& part, std::vector<MimeMessage::Attachment>& out) {
+void collect_attachments(const Part& part, const Part* shown_text, const Part* shown_html,
+                         std::vector<MimeMessage::Attachment>& out) {
   if (!equals_ci(part.type, "multipart")) {
-    if (auto a = as_attachment(part)) out.push_back(std::move(*a));
+    if (auto a = as_attachment(part, shown_text, shown_html)) out.push_back(std::move(*a));
   }
-  for (const Part& child : part.children) collect_attachments(child, out);
+  for (const Part& child : part.children) collect_attachments(child, shown_text, shown_html, out);
 }
 
 // The file name a resource is written under, before making it unique.
@@ -547,7 +562,10 @@ void MimeMessage::parse_text(std::string_view text) {
   has_html_ = false;
   Parser parser(has_html_);
   if (auto root = parser.entity(text, 0)) root_ = std::make_unique<Part>(std::move(*root));
-  if (root_) collect_attachments(*root_, attachments_);
+  if (root_) {
+    collect_attachments(*root_, first_of_type(root_.get(), "text", "plain"), first_of_type(root_.get(), "text", "html"),
+                        attachments_);
+  }
   has_attachment_ = !attachments_.empty();
 }
 
@@ -596,7 +614,8 @@ std::string MimeMessage::attachment_name(int index) const {
 
 std::optional<std::string> MimeMessage::attachment_data(int index) const {
   if (index < 0 || index >= attachment_count()) return std::nullopt;
-  return decode_body(*attachments_[static_cast<size_t>(index)].part);
+  const Part& part = *attachments_[static_cast<size_t>(index)].part;
+  return decode(part, part.content);
 }
 
 }  // namespace pw

@@ -25,6 +25,9 @@ class MimeMessage {
     std::string transfer_encoding;  // "7bit" when absent
     std::string other_headers;      // header text without the Content-Type and -Transfer-Encoding lines
     std::string_view body;          // trailing CR and LF removed
+    // The body as sent: only the line end that belongs to the delimiter
+    // after it is removed (RFC 2046 5.1.1). Attachments are saved from it.
+    std::string_view content;
     std::vector<Part> children;     // multipart only, in order
   };
 
@@ -74,7 +77,8 @@ class MimeMessage {
 
   // Attachments anywhere in the tree, in the order of the mail: parts whose
   // disposition says attachment, inline parts with parameters and without
-  // a Content-ID, and message parts (kept whole). The has-attachment flag is
+  // a Content-ID, message parts (kept whole), and parts without a Content-ID
+  // that name a file and are not the body shown. The has-attachment flag is
   // set exactly when there is one.
   [[nodiscard]] int attachment_count() const;
   // File name of attachment `index`; empty for an index out of range.

@@ -56,6 +56,49 @@ TEST_F(AttachmentActionTest, namesFromTheMailStayInsideTheDirectory) {
             (std::vector<std::string>{folder + "1_Unknow", folder + "Unknow", folder + "abcd.txt"}));
 }
 
+// Each saved file holds exactly the bytes that were sent: only the line end
+// right before a delimiter belongs to the delimiter.
+TEST_F(AttachmentActionTest, savedFilesKeepTheBytesThatWereSent) {
+  const std::string head =
+      "From: alice@example.test\r\nContent-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
+      "--XX\r\nContent-Type: text/plain\r\n\r\nsee attached\r\n";
+  struct Case {
+    const char* what;
+    std::string parts;  // between the first text part and the closing delimiter
+    const char* name;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"7bit text keeps its last line end",
+       "--XX\r\nContent-Type: text/csv\r\nContent-Disposition: attachment; filename=\"a.csv\"\r\n\r\n"
+       "x,y\r\nto reflect upon our own\r\n\r\n",
+       "a.csv", "x,y\r\nto reflect upon our own\r\n"},
+      {"one line end before the delimiter is the delimiter's",
+       "--XX\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; filename=\"b.txt\"\r\n\r\nno end\r\n",
+       "b.txt", "no end"},
+      {"quoted-printable keeps its last line end",
+       "--XX\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n"
+       "Content-Disposition: attachment; filename=\"c.asc\"\r\n\r\na=3Db\r\n\r\n",
+       "c.asc", "a=b\r\n"},
+      {"a name only in Content-Type makes an attachment",
+       "--XX\r\nContent-Type: text/plain; name=\"msg.txt\"\r\n\r\nhello\r\n\r\n", "msg.txt", "hello\r\n"},
+      {"a forwarded mail is saved whole",
+       "--XX\r\nContent-Type: message/rfc822\r\n\r\nSubject: old\r\n\r\nbody\r\n\r\n", "AttachEmail.eml",
+       "Subject: old\r\n\r\nbody\r\n"},
+      {"an attachment inside a nested multipart",
+       "--XX\r\nContent-Type: multipart/mixed; boundary=\"in\"\r\n\r\n--in\r\n"
+       "Content-Type: application/octet-stream; name=\"d.bin\"\r\n\r\n\x01\r\n\r\n--in--\r\n",
+       "d.bin", "\x01\r\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(run(head + c.parts + "--XX--\r\n", dir.path().string())) << c.what;
+    const std::string file = std::string("me@home.test/Attachment/") + c.name;
+    EXPECT_EQ(files_under(dir.path()), std::vector<std::string>{file}) << c.what;
+    EXPECT_EQ(dir.read(file), c.bytes) << c.what;
+  }
+}
+
 TEST_F(AttachmentActionTest, mailWithoutAttachmentsWritesNothing) {
   EXPECT_TRUE(run(kPlainMail, target.path().string()));
   EXPECT_TRUE(std::filesystem::is_empty(target.path()));

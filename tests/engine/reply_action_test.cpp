@@ -60,6 +60,16 @@ TEST_F(ReplyActionTest, composedReplyCarriesTheFullSenderButGoesToTheBareAddress
   EXPECT_EQ(log_records()[0].operation, utf8_to_gb("自动回复邮件主题为\"Re: #S#\""));
 }
 
+TEST_F(ReplyActionTest, senderWrittenWithACommentIsRepliedToAtItsAddress) {
+  ASSERT_TRUE(server.running()) << server.log();
+  EXPECT_TRUE(run(reply_rule(), "From: bbb@example.test (John X. Doe)\r\nSubject: Order 42\r\n\r\nhi\r\n"));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  const ReceivedMail m = server.mails()[0];
+  EXPECT_EQ(m.recipients, std::vector<std::string>{"bbb@example.test"});
+  EXPECT_NE(m.data.find(base64_encode_lines("Dear JohnX.Doe, your order A-77 ships today.")), std::string::npos);
+  expect_logged(true);
+}
+
 TEST_F(ReplyActionTest, composedReplyJoinsTheThreadAndSaysItIsAutomatic) {
   ASSERT_TRUE(server.running()) << server.log();
   const std::string mail = "From: alice@example.test\r\nSubject: Order 43\r\nReferences: <0@example.test>\r\n"

@@ -43,7 +43,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, SenderAddress,
                          ::testing::Values(TextCase{"\"Zhang San\" <zs@x.cn>", "zs@x.cn"},
                                            TextCase{"zs@x.cn", "zs@x.cn"},
                                            TextCase{"Zhang San <zs@x.cn>;ls@y.cn", "zs@x.cn;ls@y.cn"},
-                                           TextCase{"zs@x.cn (Zhang San)", "zs@x.cn(ZhangSan)"},
+                                           TextCase{"zs@x.cn (Zhang San)", "zs@x.cn"},
+                                           TextCase{"bbb@ddd.com (John X. Doe)", "bbb@ddd.com"},
+                                           TextCase{"zs@x.cn (a (nested) comment)", "zs@x.cn"},
+                                           TextCase{"Zhang (work) <zs@x.cn> (home)", "zs@x.cn"},
+                                           TextCase{"\"Li (not a comment)\" <l@x.cn>", "l@x.cn"},
+                                           TextCase{"zs@x.cn (unclosed", "zs@x.cn"},
+                                           TextCase{"(only a comment)", ""},
                                            TextCase{"<<zs@x.cn>>", "zs@x.cn"}, TextCase{"", ""}));
 
 class SenderName : public ::testing::TestWithParam<TextCase> {};
@@ -56,6 +62,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, SenderName,
                          ::testing::Values(TextCase{"\"Zhang San\" <zs@x.cn>", "ZhangSan"},
                                            TextCase{"zs@x.cn", "zs"}, TextCase{"<zs@x.cn>", ""},
                                            TextCase{"nobody", ""},
+                                           TextCase{"bbb@ddd.com (John X. Doe)", "JohnX.Doe"},
+                                           TextCase{"(Zhang San) <zs@x.cn>", "ZhangSan"},
+                                           TextCase{"\"Li (work)\" <l@x.cn>", "Li(work)"},
+                                           // a GBK trail byte 0x5C quotes nothing; a backslash in a comment does
+                                           TextCase{"zs@x.cn (\x95\\) x", "\x95\\"},
+                                           TextCase{"zs@x.cn (a\\) b)", "a)b"},
                                            TextCase{"\t\"\xd5\xc5 \xc8\xfd\"<zs@x.cn>", "\xd5\xc5\xc8\xfd"}));
 
 TEST(AddressCheck, needsADotAfterTheFirstAt) {

@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CorpusFiles, attachmentBytesAreDecoded) {
   MimeMessage qp = load("attachment_qp.eml");
-  EXPECT_EQ(shown(qp.attachment_data(0).value_or("")), "日期,金额\r\n2026-12-01,1200\r\n2026-12-02,980");
+  EXPECT_EQ(shown(qp.attachment_data(0).value_or("")), "日期,金额\r\n2026-12-01,1200\r\n2026-12-02,980\r\n");
   MimeMessage zip = load("zip_attachment.eml");
   std::string data = zip.attachment_data(0).value_or("");
   EXPECT_EQ(data.size(), 24004u);

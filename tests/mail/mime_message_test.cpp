@@ -234,6 +234,32 @@ TEST(MimeMessage, inlinePictureIsAnAttachmentUnlessItHasAContentId) {
   EXPECT_EQ(m.attachment_name(0), "photo.jpg");
 }
 
+TEST(MimeMessage, namedPartsAreAttachmentsUnlessShownAsTheBody) {
+  struct Case {
+    const char* what;
+    const char* mail;
+    int count;
+  };
+  const Case cases[] = {
+      {"a named text part after the body",
+       "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\nbody\n"
+       "--b\nContent-Type: text/plain; name=\"msg.txt\"\n\nfile\n--b--\n",
+       1},
+      {"the named body itself",
+       "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain; name=\"msg.txt\"\n\nbody\n--b--\n",
+       0},
+      {"a named picture the HTML refers to by Content-ID",
+       "Content-Type: multipart/related; boundary=r\n\n--r\nContent-Type: text/html\n\n<img src=\"cid:a\">\n"
+       "--r\nContent-Type: image/gif; name=\"a.gif\"\nContent-ID: <a>\n\nGIF\n--r--\n",
+       0},
+      {"an unnamed part without disposition",
+       "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\nbody\n"
+       "--b\nContent-Type: text/plain\n\nmore\n--b--\n",
+       0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MimeMessage(crlf(c.mail)).attachment_count(), c.count) << c.what;
+}
+
 TEST(MimeMessage, attachmentNamesNeverLeaveTheirDirectory) {
   struct Case {
     std::string raw;
