@@ -4,12 +4,18 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "res/language.h"
+#include "res/string_table.h"
+
 namespace pw::app {
 
 QUrl help_index() {
+  // The English pages are in en/ beside the Chinese ones.
+  const QString index = res::language() == res::Language::english ? QStringLiteral("en/index.html")
+                                                                     : QStringLiteral("index.html");
   const QString installed =
-      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/pelliwick/help/index.html"));
-  for (const QString& page : {installed, QStringLiteral(PW_HELP_SOURCE_DIR "/index.html")}) {
+      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/pelliwick/help/") + index);
+  for (const QString& page : {installed, QStringLiteral(PW_HELP_SOURCE_DIR "/") + index}) {
     if (QFileInfo::exists(page)) return QUrl::fromLocalFile(QFileInfo(page).canonicalFilePath());
   }
   return {};

@@ -11,6 +11,7 @@
 #include "engine/mail_sender.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
@@ -137,7 +138,7 @@ std::vector<bool> leave_unanswered(std::vector<std::unique_ptr<MailProcessor>>& 
     if (!mail.needs_confirmation()) continue;
     waiting[k] = mail.waits_forever();
     (void)log.write(address, mail.sender(), mail.recipient(), mail.subject(),
-                    res::text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted), !waiting[k]);
+                    res::in_record_texts([&] { return res::text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted); }), !waiting[k]);
   }
   return waiting;
 }
@@ -333,8 +334,8 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
     act(state, rules, outcome);
   } else {
     ++outcome.scans_failed;
-    std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
-    host.run_error(account.address(), res::text(kErrorTitle), message);
+    auto message = [&] { return account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\""; };
+    host.run_error(account.address(), res::text(kErrorTitle), message(), res::in_record_texts(message));
   }
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
@@ -464,7 +465,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
 
 void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
-  (void)services_.log.write(account.address(), "", "", "", res::text(kNotReceived) + " " + size + " " + mail.uid,
+  (void)services_.log.write(account.address(), "", "", "", res::in_record_texts([] { return res::text(kNotReceived); }) + " " + size + " " + mail.uid,
                             false);
   {
     std::lock_guard lock(seen_mutex_);
@@ -666,9 +667,11 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
     }
   }
   if (replay && !confirmed) {
-    const std::string message = account.address() + "\r\n" + std::to_string(kept.size()) +
-                                res::text(kDeletionsWaiting) + "\r\n\"" + pop->error_text() + "\"";
-    host.run_error(account.address(), res::text(kErrorTitle), message);
+    auto message = [&] {
+      return account.address() + "\r\n" + std::to_string(kept.size()) + res::text(kDeletionsWaiting) + "\r\n\"" +
+             pop->error_text() + "\"";
+    };
+    host.run_error(account.address(), res::text(kErrorTitle), message(), res::in_record_texts(message));
   }
   return kept;
 }

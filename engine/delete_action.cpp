@@ -2,6 +2,7 @@
 
 #include "engine/mail_processor.h"
 #include "engine/pending_deletion.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
@@ -9,6 +10,8 @@
 namespace pw {
 
 void DeleteAction::run_step(const std::vector<uint8_t>& success) {
+  // The description goes into the log record of the deletion.
+  res::RecordTexts record;
   std::string description;
   for (size_t i = 0; i < mail_.rule_count() && description.empty(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::delete_on_server))) continue;

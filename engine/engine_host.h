@@ -50,9 +50,12 @@ class EngineHost : public ActionHost {
 
   // An error of the run that no operation-log record holds yet (a failed
   // scan of `account`). The notice box by default; the headless host also
-  // logs it, as errors of unattended work go to the log.
-  virtual void run_error(std::string_view account, std::string_view title, std::string_view message) {
+  // logs it, as errors of unattended work go to the log, with `record`: the
+  // message in the texts of the records (Chinese).
+  virtual void run_error(std::string_view account, std::string_view title, std::string_view message,
+                         std::string_view record) {
     (void)account;
+    (void)record;
     notice(title, message);
   }
 };

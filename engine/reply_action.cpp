@@ -10,6 +10,7 @@
 #include "mail/address_list.h"
 #include "mail/header_field.h"
 #include "mail/message_composer.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
@@ -105,9 +106,10 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
     const Rule& rule = mail_.rule(i);
     // Automatic replies to automatic mail would answer each other forever:
     // such a mail gets none, and the log says why.
-    const std::string refusal = loop_refusal(mail_.content(), mail_.sender(), mail_.account().address());
+    const std::string refusal =
+        res::in_record_texts([&] { return loop_refusal(mail_.content(), mail_.sender(), mail_.account().address()); });
     if (!refusal.empty()) {
-      mail_.log_operation(services_, action_piece(rule, ActionKind::reply).text + refusal, true);
+      mail_.log_operation(services_, res::in_record_texts([&] { return action_piece(rule, ActionKind::reply).text; }) + refusal, true);
       continue;
     }
     Reply r;
@@ -121,13 +123,13 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
     }
     const bool ok = reply(r);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::reply).text, ok);
+    mail_.log_operation(services_, res::in_record_texts([&] { return action_piece(rule, ActionKind::reply).text; }), ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kReply)) {
     const bool ok = reply({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
                            extra.reply_attachments});
-    mail_.log_operation(services_, res::text(61408), ok);
+    mail_.log_operation(services_, res::in_record_texts([] { return res::text(61408); }), ok);
   }
 }
 

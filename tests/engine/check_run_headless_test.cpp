@@ -54,7 +54,7 @@ TEST_F(HeadlessHostTest, aLogGetsTheAccountsAndTheNoticesInUtf8) {
 
 TEST_F(HeadlessHostTest, runErrorGoesToTheLogWithoutRepeatingTheAccount) {
   const std::string operation = res::text(61431) + "\r\n\"-ERR denied\r\n\"";
-  host.run_error("me@home.test", res::text(61215), "me@home.test\r\n" + operation);
+  host.run_error("me@home.test", res::text(61215), "me@home.test\r\n" + operation, "me@home.test\r\n" + operation);
 
   ASSERT_EQ(log.count(), 1u);
   EXPECT_EQ(log.records()[0].account, "me@home.test");
