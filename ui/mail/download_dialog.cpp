@@ -36,7 +36,7 @@ class CDownloadDialog::Watcher final : public DownloadWatcher {
 CDownloadDialog::CDownloadDialog(DownloadRequest request, QWidget* parent)
     : QDialog(parent), request_(std::move(request)) {
   setObjectName(QStringLiteral("DownloadDialog"));
-  setWindowTitle(QStringLiteral("正在接收邮件内容"));
+  setWindowTitle(ui::text("正在接收邮件内容"));
   setModal(true);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("statusLabel"));
@@ -46,7 +46,7 @@ CDownloadDialog::CDownloadDialog(DownloadRequest request, QWidget* parent)
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setTextVisible(false);
-  auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+  auto* cancel = new QPushButton(ui::text("取消"), this);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   connect(cancel, &QPushButton::clicked, this, &CDownloadDialog::cancel);
   auto* layout = new QVBoxLayout(this);
