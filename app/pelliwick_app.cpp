@@ -89,9 +89,10 @@ bool CPelliwickApp::start() {
   // The Chinese title names the socket in every language, so a start under
   // another locale still finds the running program.
   const std::string_view title = res::text_utf8(kTitleText, res::Language::chinese);
-  instance_ = std::make_unique<SingleInstance>(options_.instance_name.isEmpty()
-                                                   ? SingleInstance::name_for(QString::fromUtf8(title.data(), title.size()))
-                                                   : options_.instance_name);
+  const QString name = options_.instance_name.isEmpty()
+                           ? SingleInstance::name_for(QString::fromUtf8(title.data(), title.size()))
+                           : options_.instance_name;
+  instance_ = std::make_unique<SingleInstance>(name);
   if (instance_->hand_over_to_running()) return false;
 
   (void)options_.dir.create_directories();  // a failure shows where files are used

@@ -2,8 +2,6 @@
 
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
-#include "res/language.h"
-#include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/mailbox_account.h"
@@ -30,10 +28,10 @@ void AttachmentAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::attachments))) continue;
     const Rule& rule = mail_.rule(i);
-    const std::string refusal = res::in_record_texts([&] { return SaveFolder::path_refusal(rule.attachment_dir); });
+    const std::string refusal = SaveFolder::path_refusal(rule.attachment_dir);
     const bool ok = refusal.empty() && save_all(rule.attachment_dir);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, res::in_record_texts([&] { return action_piece(rule, ActionKind::attachments).text; }) + refusal, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::attachments) + refusal, ok);
   }
 }
 

@@ -8,7 +8,6 @@
 #include "engine/save_folder.h"
 #include "mail/address_list.h"
 #include "res/language.h"
-#include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/local_mail_index.h"
@@ -49,16 +48,16 @@ void BackupAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::backup))) continue;
     const Rule& rule = mail_.rule(i);
-    const std::string refusal = res::in_record_texts([&] { return SaveFolder::path_refusal(rule.backup_dir); });
+    const std::string refusal = SaveFolder::path_refusal(rule.backup_dir);
     const bool ok = refusal.empty() && whole_mail() && back_up(rule.backup_dir);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, res::in_record_texts([&] { return action_piece(rule, ActionKind::backup).text; }) + refusal, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::backup) + refusal, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kBackup)) {
-    const std::string refusal = res::in_record_texts([&] { return SaveFolder::path_refusal(extra.backup_dir); });
+    const std::string refusal = SaveFolder::path_refusal(extra.backup_dir);
     const bool ok = refusal.empty() && whole_mail() && back_up(extra.backup_dir);
-    mail_.log_operation(services_, res::in_record_texts([] { return res::text(61407); }) + extra.backup_dir + refusal, ok);
+    mail_.log_operation(services_, res::record_text(61407) + extra.backup_dir + refusal, ok);
   }
 }
 

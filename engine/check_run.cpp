@@ -138,7 +138,7 @@ std::vector<bool> leave_unanswered(std::vector<std::unique_ptr<MailProcessor>>& 
     if (!mail.needs_confirmation()) continue;
     waiting[k] = mail.waits_forever();
     (void)log.write(address, mail.sender(), mail.recipient(), mail.subject(),
-                    res::in_record_texts([&] { return res::text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted); }), !waiting[k]);
+                    res::record_text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted), !waiting[k]);
   }
   return waiting;
 }
@@ -465,7 +465,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
 
 void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
-  (void)services_.log.write(account.address(), "", "", "", res::in_record_texts([] { return res::text(kNotReceived); }) + " " + size + " " + mail.uid,
+  (void)services_.log.write(account.address(), "", "", "", res::record_text(kNotReceived) + " " + size + " " + mail.uid,
                             false);
   {
     std::lock_guard lock(seen_mutex_);

@@ -3,22 +3,19 @@
 #include "engine/mail_processor.h"
 #include "engine/pending_deletion.h"
 #include "res/language.h"
-#include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 
 namespace pw {
 
 void DeleteAction::run_step(const std::vector<uint8_t>& success) {
-  // The description goes into the log record of the deletion.
-  res::RecordTexts record;
   std::string description;
   for (size_t i = 0; i < mail_.rule_count() && description.empty(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::delete_on_server))) continue;
     const Rule& rule = mail_.rule(i);
-    if (rule.delete_always || success[i]) description = action_piece(rule, ActionKind::delete_on_server).text;
+    if (rule.delete_always || success[i]) description = record_action_text(rule, ActionKind::delete_on_server);
   }
-  if (description.empty() && mail_.extra().has(ExtraOperations::kDelete)) description = res::text(61409);
+  if (description.empty() && mail_.extra().has(ExtraOperations::kDelete)) description = res::record_text(61409);
   if (description.empty()) return;
   services_.deletions.push(
       {mail_.summary().uid, mail_.sender(), mail_.recipient(), mail_.subject(), std::move(description), false});

@@ -8,8 +8,6 @@
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
 #include "engine/template_expander.h"
-#include "res/language.h"
-#include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 
@@ -32,7 +30,7 @@ void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::key_info))) continue;
     const Rule& rule = mail_.rule(i);
-    const std::string refusal = res::in_record_texts([&] { return SaveFolder::path_refusal(rule.key_info_file); });
+    const std::string refusal = SaveFolder::path_refusal(rule.key_info_file);
     bool ok = refusal.empty();
     if (ok) {
       const std::string text = TemplateExpander(mail_, &rule).expand(rule.key_info_template);
@@ -40,7 +38,7 @@ void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
       ok = append_file(path_from_gb(rule.key_info_file), record(services_.clock.now(), text));
     }
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, res::in_record_texts([&] { return action_piece(rule, ActionKind::key_info).text; }) + refusal, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::key_info) + refusal, ok);
   }
 }
 

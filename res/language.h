@@ -3,6 +3,7 @@
 // (string_entries_en.inc). The program's language is chosen once at start-up
 // from the locale; texts that go into the stored records are Chinese whatever
 // it is (RecordTexts). text() and text_utf8() of string_table.h follow it.
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -40,6 +41,9 @@ template <class F>
   RecordTexts scope;
   return make();
 }
+
+// Text `id` as the records hold it: Chinese, in GB18030.
+[[nodiscard]] std::string record_text(int id);
 
 // The text in the given language, in UTF-8; the Chinese one when the
 // language has none.

@@ -50,7 +50,9 @@ Language current() { return t_record_depth > 0 ? Language::chinese : g_language.
 
 bool set(const char* v) { return v && *v; }
 
-bool is_chinese(std::string_view locale) { return locale == "zh" || locale.starts_with("zh_") || locale.starts_with("zh."); }
+bool is_chinese(std::string_view locale) {
+  return locale == "zh" || locale.starts_with("zh_") || locale.starts_with("zh.");
+}
 
 }  // namespace
 
@@ -99,6 +101,11 @@ std::string_view text_utf8(int id, Language language) {
   const Entry* e = language == Language::english ? find(kEnglishEntries, id) : nullptr;
   if (!e) e = find(kEntries, id);
   return e ? std::string_view(e->utf8) : std::string_view();
+}
+
+std::string record_text(int id) {
+  RecordTexts scope;
+  return text(id);
 }
 
 std::string_view text_utf8(int id) { return text_utf8(id, current()); }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/gb_text.h"
 #include "rules/word_list.h"
@@ -219,6 +220,11 @@ DescriptionPiece action_piece(const Rule& rule, ActionKind kind) {
     case ActionKind::delete_on_server: return delete_action(rule);
   }
   return {};
+}
+
+std::string record_action_text(const Rule& rule, ActionKind kind) {
+  res::RecordTexts record;
+  return action_piece(rule, kind).text;
 }
 
 RuleDescription build_rule_description(const Rule& rule) {

@@ -17,9 +17,11 @@
 #include "app/pelliwick_app.h"
 #include "app/qt_translations.h"
 #include "app/system_tray.h"
+#include "app/tools/sample_text.h"
 #include "base/file_io.h"
 #include "engine/mail_processor.h"
 #include "net/dial_up.h"
+#include "res/language.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/run_at_startup.h"
@@ -48,11 +50,13 @@ namespace {
 
 using pw::ui::to_gb;
 
+QString sample_q(const char* chinese) { return QString::fromUtf8(pw::tools::sample(chinese)); }
+
 // The connections a NetworkManager might offer.
 class SampleConnections final : public pw::DialUp {
  public:
   std::vector<std::string> list_entries() override {
-    return {to_gb(QStringLiteral("有线连接 1")), to_gb(QStringLiteral("宽带拨号")), to_gb(QStringLiteral("移动热点"))};
+    return {to_gb(sample_q("有线连接 1")), to_gb(sample_q("宽带拨号")), to_gb(sample_q("移动热点"))};
   }
   pw::DialResult dial(const pw::DialRequest&) override { return {}; }
   void hang_up() override {}
@@ -62,7 +66,7 @@ void fill(pw::app::CPelliwickApp& app) {
   pw::SystemSettings& settings = app.settings();
   for (const char* name : {"垃圾邮件直接删除", "订单邮件转发给财务", "备份客户来信"}) {
     pw::Rule rule;
-    rule.name = to_gb(QString::fromUtf8(name));
+    rule.name = to_gb(sample_q(name));
     rule.id = app.rules().take_next_id(settings.next_rule_id);
     app.rules().add(std::move(rule));
   }
@@ -92,7 +96,7 @@ void fill(pw::app::CPelliwickApp& app) {
       {"sales@example.cn", "陈静 <chen.j@example.net>", "询价：办公椅 200 把", "回复邮件", false},
   };
   for (const Row& r : rows)
-    app.log().write(r.account, to_gb(QString::fromUtf8(r.sender)), r.account, to_gb(QString::fromUtf8(r.subject)),
+    app.log().write(r.account, to_gb(sample_q(r.sender)), r.account, to_gb(sample_q(r.subject)),
                     to_gb(QString::fromUtf8(r.operation)), r.ok);
   pw::AddressBook& book = app.address_book();
   const char* people[][3] = {{"财务部", "caiwu@example.cn", "月底对账"},
@@ -101,25 +105,25 @@ void fill(pw::app::CPelliwickApp& app) {
                              {"周建", "zhou.j@example.com", ""}};
   std::vector<uint32_t> ids;
   for (const auto& p : people)
-    ids.push_back(book.add_contact({to_gb(QString::fromUtf8(p[0])), p[1], to_gb(QString::fromUtf8(p[2])), 0}));
-  pw::ContactGroup& team = book.add_group(to_gb(QStringLiteral("项目组")));
+    ids.push_back(book.add_contact({to_gb(sample_q(p[0])), p[1], to_gb(sample_q(p[2])), 0}));
+  pw::ContactGroup& team = book.add_group(to_gb(sample_q("项目组")));
   (void)book.add_member(team, ids[1]);
   (void)book.add_member(team, ids[3]);
-  (void)book.add_group(to_gb(QStringLiteral("客户")));
+  (void)book.add_group(to_gb(sample_q("客户")));
   // No check at start: the pictures must not start a check.
   settings.options = pw::SystemSettings::kAutoDial | pw::SystemSettings::kHangUp | pw::SystemSettings::kPurgeLogs;
-  settings.dial_entry = to_gb(QStringLiteral("宽带拨号"));
+  settings.dial_entry = to_gb(sample_q("宽带拨号"));
   settings.phone_number = "16300";
   settings.dial_user = "zhang.wei";
   settings.months_to_keep = 6;
   settings.shutdown_hour = 23;
   settings.shutdown_minute = 30;
-  app.local_mail().add(false, "zhang.wei@example.com", to_gb(QStringLiteral("李娜 <li.na@example.com>")),
-                       to_gb(QStringLiteral("本周例会纪要")), "2026/12/08 09:12:40", 18432,
-                       "/home/zhang/邮件备份/本周例会纪要.eml");
-  app.local_mail().add(true, "zhang.wei@example.com", to_gb(QStringLiteral("周建 <zhou.j@example.com>")),
-                       to_gb(QStringLiteral("合同草稿（附件）")), "2026/12/08 10:02:11", 245760,
-                       "/home/zhang/邮件备份/合同草稿.eml");
+  app.local_mail().add(false, "zhang.wei@example.com", to_gb(sample_q("李娜 <li.na@example.com>")),
+                       to_gb(sample_q("本周例会纪要")), "2026/12/08 09:12:40", 18432,
+                       pw::tools::sample("/home/zhang/邮件备份/本周例会纪要.eml"));
+  app.local_mail().add(true, "zhang.wei@example.com", to_gb(sample_q("周建 <zhou.j@example.com>")),
+                       to_gb(sample_q("合同草稿（附件）")), "2026/12/08 10:02:11", 245760,
+                       pw::tools::sample("/home/zhang/邮件备份/合同草稿.eml"));
 }
 
 }  // namespace
@@ -138,7 +142,7 @@ namespace {
 bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
                          const QString& file) {
   pw::Rule rule;
-  rule.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  rule.name = to_gb(sample_q("订单邮件转发给财务"));
   rule.action_mask = 0x01 | 0x02 | 0x40;
   rule.confirm_seconds = 30;
   rule.forward_to = "caiwu@example.cn;";
@@ -150,7 +154,7 @@ bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxe
     pw::MailSummary summary;
     summary.uid = "shot" + std::to_string(k);
     summary.mail_text = to_gb(QStringLiteral("From: %1\r\nTo: sales@example.cn\r\nSubject: %2\r\nDate: %3\r\n")
-                                  .arg(QString::fromUtf8(mails[k][0]), QString::fromUtf8(mails[k][1]),
+                                  .arg(sample_q(mails[k][0]), sample_q(mails[k][1]),
                                        QString::fromUtf8(mails[k][2])));
     summary.size = k == 0 ? 48213 : 1536;
     summary.full_text = k == 0;
@@ -172,27 +176,27 @@ bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxe
 // A rule with every condition and most actions, each with its parameter.
 pw::Rule full_rule() {
   pw::Rule r;
-  r.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  r.name = to_gb(sample_q("订单邮件转发给财务"));
   for (pw::ConditionKind kind : pw::kConditionKinds) r.condition_mask |= pw::bit(kind);
   const char* words[] = {"sales@example.cn;订单中心;", "caiwu@example.cn;", "boss@example.cn;",
                          "caiwu@example.cn;", "订单;发票;",        "金额;"};
-  for (size_t i = 0; i < r.word_lists.size(); ++i) r.word_lists[i] = to_gb(QString::fromUtf8(words[i]));
+  for (size_t i = 0; i < r.word_lists.size(); ++i) r.word_lists[i] = to_gb(sample_q(words[i]));
   r.sense_mask &= ~pw::bit(pw::ConditionKind::copy_words);
   r.all_words_mask &= ~pw::bit(pw::ConditionKind::subject_words);
   r.age_hours = 48;
   r.size_kb = 500;
   r.sense_mask &= ~pw::bit(pw::ConditionKind::size);
-  r.body_pattern = to_gb(QStringLiteral("订单号：*<#1 min=6>\r\n金额：*<#2>"));
+  r.body_pattern = to_gb(sample_q("订单号：*<#1 min=6>\r\n金额：*<#2>"));
   r.action_mask = 0x01 | 0x02 | 0x04 | 0x10 | 0x40;
   r.confirm_seconds = 30;
   r.forward_to = "caiwu@example.cn;boss@example.cn;";
   r.forward_change_headers = true;
-  r.forward_shown_subject = to_gb(QStringLiteral("订单 #1#"));
-  r.reply_subject = to_gb(QStringLiteral("回复：#S#"));
-  r.reply_text = to_gb(QStringLiteral("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
-  r.reply_attachments = {to_gb(QStringLiteral("/home/zhang/文档/付款说明.pdf"))};
-  r.key_info_template = to_gb(QStringLiteral("#D# #F# 订单#1# 金额#2#"));
-  r.key_info_file = to_gb(QStringLiteral("/home/zhang/订单.txt"));
+  r.forward_shown_subject = to_gb(sample_q("订单 #1#"));
+  r.reply_subject = to_gb(sample_q("回复：#S#"));
+  r.reply_text = to_gb(sample_q("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
+  r.reply_attachments = {to_gb(sample_q("/home/zhang/文档/付款说明.pdf"))};
+  r.key_info_template = to_gb(sample_q("#D# #F# 订单#1# 金额#2#"));
+  r.key_info_file = to_gb(sample_q("/home/zhang/订单.txt"));
   return r;
 }
 
@@ -227,7 +231,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
     return 2;
   }
-  (void)pw::app::install_qt_translations(qt);
+  // The language of the pictures follows the locale, as the program's does.
+  pw::res::set_language(pw::res::language_from_environment());
+  if (pw::res::language() == pw::res::Language::chinese) (void)pw::app::install_qt_translations(qt);
   const QDir out(QString::fromLocal8Bit(argv[2]));
   pw::ui::QtMessageBoxes boxes;
   pw::ui::QtFileDialogs files;

@@ -31,10 +31,10 @@ namespace {
 // The string literals of a C++ source that hold a CJK character, unescaped,
 // with comments left out.
 QStringList chinese_literals(const QString& source) {
-  static const QRegularExpression kComment(QStringLiteral(R"(/\*.*?\*/|//[^\n]*)"),
-                                           QRegularExpression::DotMatchesEverythingOption);
-  static const QRegularExpression kToken(QStringLiteral(R"("((?:[^"\\\n]|\\.)*)"|'(?:[^'\\\n]|\\.)*'|/\*.*?\*/|//[^\n]*)"),
-                                         QRegularExpression::DotMatchesEverythingOption);
+  // A string, a character, or a comment, whichever starts first.
+  static const QRegularExpression kToken(
+      QStringLiteral(R"("((?:[^"\\\n]|\\.)*)"|'(?:[^'\\\n]|\\.)*'|/\*.*?\*/|//[^\n]*)"),
+      QRegularExpression::DotMatchesEverythingOption);
   QStringList out;
   for (auto it = kToken.globalMatch(source); it.hasNext();) {
     const QRegularExpressionMatch m = it.next();
