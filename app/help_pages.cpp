@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include "res/language.h"
-#include "res/string_table.h"
 
 namespace pw::app {
 

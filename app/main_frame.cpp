@@ -202,10 +202,10 @@ void CMainFrame::build_menus() {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::update_commands);
   };
   add_menu(ui::text("系统(&S)"), {cmd::kResumeAll, cmd::kPauseAll, 0, cmd::kResumeMailbox, cmd::kPauseMailbox, 0,
-                                      cmd::kCheckAll, cmd::kCheckMailbox, 0, cmd::kExit});
+                                cmd::kCheckAll, cmd::kCheckMailbox, 0, cmd::kExit});
   add_menu(ui::text("远程管理(&D)"), {cmd::kRemoteNewMails, cmd::kRemoteAllMails});
   add_menu(ui::text("邮箱(&M)"), {cmd::kImportMailboxes, cmd::kExportMailboxes, 0, cmd::kAddMailbox,
-                                      cmd::kModifyMailbox, cmd::kDeleteMailbox});
+                                cmd::kModifyMailbox, cmd::kDeleteMailbox});
   add_menu(ui::text("规则(&R)"),
            {cmd::kImportRules, cmd::kExportRules, 0, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule});
   add_menu(ui::text("设置(&C)"), {cmd::kAddressBook, cmd::kConfigureRules, 0, cmd::kSettings});

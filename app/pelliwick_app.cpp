@@ -17,7 +17,6 @@
 #include "base/file_io.h"
 #include "net/network_manager_dial_up.h"
 #include "res/language.h"
-#include "res/string_table.h"
 #include "stores/run_at_startup.h"
 #include "rules/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"

@@ -343,7 +343,7 @@ TEST(RuleDescription, englishSentencesWithTheirLinks) {
          r.sense_mask = 0x0040;
        },
        {"There is new mail on the server", "If the mail's date is before its arrival by more than 24 hours",
-        "or If the mail's size is less than 10 KB", "or If the mail has no attachments"},
+        "and If the mail's size is less than 10 KB", "and If the mail has no attachments"},
        {"more than 24 hours", "less than 10 KB", "has no "}},
       {[](Rule& r) {
          r.action_mask = bit(ActionKind::forward) | bit(ActionKind::key_info) | bit(ActionKind::reply);

@@ -33,7 +33,7 @@ namespace {
 QStringList chinese_literals(const QString& source) {
   // A string, a character, or a comment, whichever starts first.
   static const QRegularExpression kToken(
-      QStringLiteral(R"("((?:[^"\\\n]|\\.)*)"|'(?:[^'\\\n]|\\.)*'|/\*.*?\*/|//[^\n]*)"),
+      QStringLiteral(R"re("((?:[^"\\\n]|\\.)*)"|'(?:[^'\\\n]|\\.)*'|/\*.*?\*/|//[^\n]*)re"),
       QRegularExpression::DotMatchesEverythingOption);
   QStringList out;
   for (auto it = kToken.globalMatch(source); it.hasNext();) {
