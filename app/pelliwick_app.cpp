@@ -133,6 +133,9 @@ bool CPelliwickApp::start() {
     options_.dialogs->set_recipient_picker(
         [this](QWidget* parent) { return ui::pick_forward_recipients(parent, address_book_); });
     host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
+    const Pop3Options pop3{.trace = options_.pop3_trace};
+    host_->set_pop3(pop3);
+    options_.dialogs->set_pop3(pop3);
     // Once the event loop ends no worker may wait for it any more.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { host_->shut_down(); });
     verifier_ = std::make_unique<SmtpSenderVerifier>();
@@ -144,7 +147,7 @@ bool CPelliwickApp::start() {
     services.smtp.login_prompt = [host](const LoginData& refused, std::string_view refusal) {
       return host->correct_login(LoginService::smtp, refused, refusal);
     };
-    services.pop3_trace = options_.pop3_trace;
+    services.pop3 = pop3;
     services.smtp.trace = options_.smtp_trace;
     const SmtpDeliveryOptions smtp = services.smtp;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
@@ -170,7 +173,8 @@ void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
   desk_ = std::make_unique<ui::MailDesk>(ui::MailDesk{*host_, log_, local_mail_, mailboxes_, clock_, boxes_, files_,
                                                       &address_book_, smtp, &checks_->run().seen_lists_mutex(),
                                                       ui::ViewerServices{options_.dir.file("MailTemp"),
-                                                                         options_.open_url, {}}});
+                                                                         options_.open_url, {}},
+                                                      Pop3Options{.trace = options_.pop3_trace}});
   saved_mail_ = std::make_unique<ui::SavedMailCommands>(*desk_);
   options_.dialogs->set_mail_viewer([viewer = desk_->viewer](QWidget* parent, MailProcessor& mail) {
     ui::CMailViewer::show_mail(mail, viewer, parent);

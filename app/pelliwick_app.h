@@ -72,7 +72,8 @@ struct AppOptions {
   std::filesystem::path autostart_config_dir;
   // Where check notifications go; null: the session bus.
   DesktopNotifier* notifier = nullptr;
-  // The protocol log of the check runs; empty: none.
+  // The protocol logs of every session (checks, remote management,
+  // downloads, sending); empty: none.
   ProtocolTrace pop3_trace;
   ProtocolTrace smtp_trace;
 };

@@ -5,16 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "engine/pop3_opener.h"
+
 namespace pw {
 
-// What to download: the account's POP server field (may carry ":PORT"),
-// its login data and the mail's unique identifier.
+// What to download: the mail's unique identifier on the account's server.
 struct DownloadRequest {
-  std::string pop_server;
-  std::string login;
-  std::string password;
+  Pop3Account account;
   std::string uid;
-  bool require_tls = false;
 };
 
 struct DownloadResult {

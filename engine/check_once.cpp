@@ -52,13 +52,13 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   LocalMailIndex local_mail(dir, clock);
 
   HeadlessHost host(options.out, log);
-  if (options.pop3_stream) host.set_pop3_stream(options.pop3_stream);
+  const Pop3Options pop3{options.pop3_stream, options.pop3_trace, {}};
+  host.set_pop3(pop3);
   NetworkManagerDialUp network_manager;
   SmtpSenderVerifier verifier;
   CheckServices services{mailboxes, log, local_mail, verifier, clock,
                          options.dial_up ? *options.dial_up : network_manager, host};
-  services.pop3_stream = options.pop3_stream;
-  services.pop3_trace = options.pop3_trace;
+  services.pop3 = pop3;
   services.smtp.trace = options.smtp_trace;
 
   std::vector<MailboxRecord> before;

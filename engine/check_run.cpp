@@ -6,10 +6,10 @@
 #include <unordered_set>
 
 #include "engine/deletion_journal.h"
+#include "engine/deletion_phase.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_spool.h"
 #include "engine/mail_sender.h"
-#include "net/line_socket.h"
 #include "net/pop3_session.h"
 #include "res/language.h"
 #include "res/string_table.h"
@@ -340,35 +340,21 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
-std::unique_ptr<Pop3Session> CheckRun::new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record) {
-  stream = services_.pop3_stream ? services_.pop3_stream() : std::make_unique<LineSocket>();
-  auto pop = std::make_unique<Pop3Session>(*stream);
-  pop->set_tls({.required = record.require_tls});
-  if (services_.pop3_trace) pop->set_trace(services_.pop3_trace);
-  pop->set_login_prompt([this](const LoginData& refused, std::string_view refusal) {
-    return services_.host.correct_login(LoginService::pop3, refused, refusal);
-  });
-  return pop;
-}
-
-void CheckRun::keep_login_correction(const Pop3Session& pop, MailboxAccount& account) {
-  const MailboxRecord record = account.record();
-  const std::string& login = pop.user_name().empty() ? record.login_name : pop.user_name();
-  const std::string& password = pop.password().empty() ? record.password : pop.password();
-  if (login != record.login_name || password != record.password) account.set_pop_login(login, password);
+Pop3Options CheckRun::pop3_options() const {
+  Pop3Options options = services_.pop3;
+  options.login_prompt = pop3_login_prompt(services_.host);
+  return options;
 }
 
 bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
   EngineHost& host = services_.host;
-  const MailboxRecord record = account.record();
-  std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
-  if (!pop->log_in(record.pop_server, record.login_name, record.password)) {
+  Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
+  if (!pop.ok()) {
     keep_login_correction(*pop, account);
-    reason = pop->error_text();
+    reason = pop.error_text();
     return false;
   }
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kListing)));
@@ -618,26 +604,9 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
   if (requests.empty()) return {};
 
-  const MailboxRecord record = account.record();
-  std::unique_ptr<ByteStream> stream;
-  std::unique_ptr<Pop3Session> pop = new_session(stream, record);
-  const bool logged_in = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
-  const bool listed = logged_in && pop->uidl_all() == Pop3Session::kSuccess;
-  std::vector<bool> gone(requests.size(), false);
-  if (listed) {
-    for (size_t k = 0; k < requests.size(); ++k) {
-      int n = pop->find_message(requests[k].uid);
-      if (n == 0) {
-        gone[k] = true;
-        continue;
-      }
-      requests[k].deleted = pop->dele(n) == Pop3Session::kSuccess;
-    }
-  }
-  // The server removes mails only at QUIT: without its answer nothing is
-  // confirmed.
-  const bool confirmed = logged_in && pop->quit() == Pop3Session::kSuccess && listed;
-  keep_login_correction(*pop, account);
+  const ServerDeletion server = commit_deletions(account, requests, pop3_options());
+  const bool confirmed = server.confirmed;
+  const std::vector<bool>& gone = server.gone;
 
   std::vector<PendingDeletion> kept;
   for (size_t k = 0; k < requests.size(); ++k) {
@@ -669,7 +638,7 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   if (replay && !confirmed) {
     auto message = [&] {
       return account.address() + "\r\n" + std::to_string(kept.size()) + res::text(kDeletionsWaiting) + "\r\n\"" +
-             pop->error_text() + "\"";
+             server.error_text + "\"";
     };
     host.run_error(account.address(), res::text(kErrorTitle), message(), res::in_record_texts(message));
   }

@@ -43,7 +43,7 @@
 #include "net/dial_up.h"
 #include "engine/engine_host.h"
 #include "engine/pending_deletion.h"
-#include "net/byte_stream.h"
+#include "engine/pop3_opener.h"
 #include "net/smtp_delivery.h"
 #include "rules/rule.h"
 
@@ -53,7 +53,6 @@ class Clock;
 class LocalMailIndex;
 class MailboxAccount;
 class MailboxList;
-struct MailboxRecord;
 class MailProcessor;
 class OperationLog;
 class Pop3Session;
@@ -98,11 +97,9 @@ struct CheckServices {
   EngineHost& host;
   // SMTP options of the actions' sending (the password prompt is the host's).
   SmtpDeliveryOptions smtp = {};
-  // The connection of each POP3 session; empty: a LineSocket with the
-  // program's 20-second wait. Tests give scripted peers.
-  std::function<std::unique_ptr<ByteStream>()> pop3_stream = {};
-  // The protocol log of every POP3 session; empty: none.
-  ProtocolTrace pop3_trace = {};
+  // The connection and protocol log of every POP3 session (the password
+  // prompt is the host's).
+  Pop3Options pop3 = {};
   // How many bytes of fetched mail text a check keeps in memory until it
   // acts; the texts beyond wait in a spool file in the temporary directory,
   // so a first check of a large mailbox needs no more memory than a small one.
@@ -149,10 +146,6 @@ class CheckRun {
   // Held by the worker around every use of a seen list (see above).
   [[nodiscard]] std::mutex& seen_lists_mutex() { return seen_mutex_; }
 
-  // Stores in `account` the log-in data the user corrected during `pop`
-  // (an emptied value keeps the stored one).
-  static void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
-
   // The mails a failed scan of `account` collected, waiting for its next
   // successful scan. Only while no run is going on.
   [[nodiscard]] size_t waiting_mails(const MailboxAccount& account) const;
@@ -179,7 +172,7 @@ class CheckRun {
   // have checked meanwhile) and forgets waiting mails it has seen.
   void start_from_file(AccountState& state);
   void replay_journal(AccountState& state, RunOutcome& outcome);
-  std::unique_ptr<Pop3Session> new_session(std::unique_ptr<ByteStream>& stream, const MailboxRecord& record);
+  [[nodiscard]] Pop3Options pop3_options() const;
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 
   CheckServices services_;

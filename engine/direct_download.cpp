@@ -27,14 +27,18 @@ struct Steps {
 
 }  // namespace
 
-DownloadResult download_directly(const DownloadRequest& request, ByteStream& stream, DownloadWatcher* watcher) {
-  Pop3Session pop(stream);
-  pop.set_tls({.required = request.require_tls});
+DownloadResult download_directly(const DownloadRequest& request, const Pop3Options& options,
+                                  DownloadWatcher* watcher) {
   DownloadResult result;
   const Steps steps{watcher};
   using Outcome = DownloadResult::Outcome;
-  bool session = false;
-  if (steps.begin(kConnecting)) session = pop.log_in(request.pop_server, request.login, request.password);
+  if (!steps.begin(kConnecting)) {
+    result.outcome = Outcome::cancelled;
+    return result;
+  }
+  Pop3Connection connection = open_pop3(request.account, options);
+  Pop3Session& pop = *connection;
+  const bool session = connection.ok();
   int n = 0;
   if (session && steps.begin(kFinding) && pop.uidl_all()) {
     n = pop.find_message(request.uid);

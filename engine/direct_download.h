@@ -10,8 +10,6 @@
 
 namespace pw {
 
-class ByteStream;
-
 class DownloadWatcher {
  public:
   virtual ~DownloadWatcher() = default;
@@ -25,9 +23,10 @@ class DownloadWatcher {
   [[nodiscard]] virtual bool cancelled() const = 0;
 };
 
-// The session talks over `stream`; no password correction is offered. A
-// cancel that comes before the whole mail is in gives `cancelled`.
-[[nodiscard]] DownloadResult download_directly(const DownloadRequest& request, ByteStream& stream,
+// The session is opened with `options` (the hosts give no password prompt:
+// a download offers no correction). A cancel that comes before the whole
+// mail is in gives `cancelled`.
+[[nodiscard]] DownloadResult download_directly(const DownloadRequest& request, const Pop3Options& options,
                                                DownloadWatcher* watcher = nullptr);
 
 }  // namespace pw

@@ -4,7 +4,6 @@
 
 #include "base/code_page.h"
 #include "engine/direct_download.h"
-#include "net/line_socket.h"
 #include "res/string_table.h"
 #include "stores/operation_log.h"
 
@@ -101,8 +100,7 @@ void HeadlessHost::warning(std::string_view message) {
 }
 
 DownloadResult HeadlessHost::download_mail(const DownloadRequest& request) {
-  std::unique_ptr<ByteStream> stream = pop3_stream_ ? pop3_stream_() : std::make_unique<LineSocket>();
-  return download_directly(request, *stream);
+  return download_directly(request, pop3_);
 }
 
 std::optional<LoginData> HeadlessHost::correct_login(LoginService service, const LoginData& refused,

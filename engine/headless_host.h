@@ -10,12 +10,10 @@
 // gets No, so nothing incomplete is sent unseen. A whole mail is downloaded
 // directly, without a dialog.
 #include <cstdio>
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "engine/engine_host.h"
-#include "net/byte_stream.h"
+#include "engine/pop3_opener.h"
 
 namespace pw {
 
@@ -26,8 +24,8 @@ class HeadlessHost final : public EngineHost {
   // Writes to `out` (stderr normally). `log` receives the run's errors.
   HeadlessHost(std::FILE* out, OperationLog& log);
 
-  // The connection of a download; empty: a LineSocket.
-  void set_pop3_stream(std::function<std::unique_ptr<ByteStream>()> factory) { pop3_stream_ = std::move(factory); }
+  // How a download's session is opened (its connection and protocol log).
+  void set_pop3(Pop3Options options) { pop3_ = std::move(options); }
 
   void report(const StatusReport& report) override;
   void notice(std::string_view title, std::string_view message) override;
@@ -54,7 +52,7 @@ class HeadlessHost final : public EngineHost {
 
   std::FILE* out_;
   OperationLog& log_;
-  std::function<std::unique_ptr<ByteStream>()> pop3_stream_;
+  Pop3Options pop3_;
   const bool terminal_;
   std::string account_text_;  // pane 0
   std::string step_text_;     // pane 1

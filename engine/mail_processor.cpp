@@ -44,9 +44,7 @@ std::string MailProcessor::capture(const Rule& rule, int32_t k) const {
 
 bool MailProcessor::ensure_whole_mail(ActionHost& host) {
   if (summary().full_text) return true;
-  const MailboxRecord record = account_.record();
-  DownloadResult result =
-      host.download_mail({record.pop_server, record.login_name, record.password, summary().uid, record.require_tls});
+  DownloadResult result = host.download_mail({Pop3Account::of(account_.record()), summary().uid});
   switch (result.outcome) {
     case DownloadResult::Outcome::downloaded:
       set_whole_mail(std::move(result.text));

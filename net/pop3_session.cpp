@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "base/code_page.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
 #include "net/tls_policy.h"
@@ -18,13 +17,13 @@ constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
 constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
-constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
-constexpr const char* kMailTooLarge = "邮件超过长度上限";
-constexpr const char* kListingTooLarge = "邮件标识列表超过长度上限";
-constexpr const char* kBadArgument = "登录名或密码中含有非法字符";
-constexpr const char* kNoTransfer = "没有正在接收的邮件";
+constexpr int kLineTooLong = 62720;      // "服务器的回应行超过长度上限"
+constexpr int kMailTooLarge = 62721;     // "邮件超过长度上限"
+constexpr int kListingTooLarge = 62722;  // "邮件标识列表超过长度上限"
+constexpr int kBadArgument = 62723;      // "登录名或密码中含有非法字符"
+constexpr int kNoTransfer = 62724;       // "没有正在接收的邮件"
 
-std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+const std::string& own_text(int id) { return res::text(id); }
 
 bool starts_with_ci(std::string_view s, std::string_view prefix) {
   if (s.size() < prefix.size()) return false;

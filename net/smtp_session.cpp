@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "base/code_page.h"
 #include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/line_socket.h"
@@ -17,10 +16,10 @@ constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
 constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
 
 // Reasons of our own for the bounds and for input the protocol cannot carry.
-constexpr const char* kReplyTooLong = "服务器的回应超过长度上限";
-constexpr const char* kBadArgument = "地址或登录数据过长或含有非法字符";
+constexpr int kReplyTooLong = 62725;  // "服务器的回应超过长度上限"
+constexpr int kBadArgument = 62726;   // "地址或登录数据过长或含有非法字符"
 
-std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+const std::string& own_text(int id) { return res::text(id); }
 
 bool starts_with_word_ci(std::string_view line, std::string_view word) {
   if (line.size() < word.size() || (line.size() > word.size() && line[word.size()] != ' ')) return false;

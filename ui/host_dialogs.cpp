@@ -18,8 +18,8 @@ void HostDialogs::confirm(QWidget* parent, std::string_view address, std::span<M
   QtFileDialogs files;
   QtExtraEditors editors(boxes, files, pick_recipients_);
   // A mail to view is downloaded through the download dialog, over the window.
-  auto download = [](const DownloadRequest& request) {
-    return CDownloadDialog::download(request, QApplication::activeModalWidget());
+  auto download = [pop3 = pop3_](const DownloadRequest& request) {
+    return CDownloadDialog::download(request, pop3, QApplication::activeModalWidget());
   };
   ConfirmMailsDialog dialog(parent, address, mails, countdown_seconds, {boxes, editors, download, view_mail_});
   (void)dialog.exec();

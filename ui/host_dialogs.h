@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/pop3_opener.h"
 #include "net/login_prompt.h"
 
 class QWidget;
@@ -38,10 +39,13 @@ class HostDialogs {
   void set_recipient_picker(std::function<std::string(QWidget*)> picker) { pick_recipients_ = std::move(picker); }
   // The window's view button: the mail viewer; without one it shows nothing.
   void set_mail_viewer(std::function<void(QWidget*, MailProcessor&)> viewer) { view_mail_ = std::move(viewer); }
+  // How the window's download of a mail to view opens its session.
+  void set_pop3(Pop3Options options) { pop3_ = std::move(options); }
 
  private:
   std::function<std::string(QWidget*)> pick_recipients_;
   std::function<void(QWidget*, MailProcessor&)> view_mail_;
+  Pop3Options pop3_;
 };
 
 class QtHostDialogs final : public HostDialogs {

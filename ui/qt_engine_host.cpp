@@ -92,7 +92,7 @@ void QtEngineHost::warning(std::string_view message) {
 
 DownloadResult QtEngineHost::download_mail(const DownloadRequest& request) {
   DownloadResult result;
-  (void)on_ui_thread([&] { result = CDownloadDialog::download(request, window_); });
+  (void)on_ui_thread([&] { result = CDownloadDialog::download(request, pop3_, window_); });
   return result;
 }
 

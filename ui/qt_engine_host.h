@@ -39,6 +39,10 @@ class QtEngineHost final : public EngineHost {
   QtEngineHost(const QtEngineHost&) = delete;
   QtEngineHost& operator=(const QtEngineHost&) = delete;
 
+  // How the download dialog opens its session (connection, protocol log).
+  // On the UI thread, before any worker runs.
+  void set_pop3(Pop3Options options) { pop3_ = std::move(options); }
+
   // From now on calls from workers no longer reach the UI thread; a worker
   // waiting for a call that has not begun there is let go. On the UI thread.
   void shut_down();
@@ -66,6 +70,7 @@ class QtEngineHost final : public EngineHost {
   StatusSink& status_;
   MessageBoxes& boxes_;
   HostDialogs& dialogs_;
+  Pop3Options pop3_;
 
   std::mutex mutex_;
   std::condition_variable changed_;

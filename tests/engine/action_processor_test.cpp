@@ -30,9 +30,9 @@ TEST_F(MailProcessorTest, downloadOutcomes) {
     auto mail = processor("From: a@b.test\r\n\r\n", false);
     EXPECT_EQ(mail->ensure_whole_mail(h), c.held);
     ASSERT_EQ(h.download_requests.size(), 1u);
-    EXPECT_EQ(h.download_requests[0].pop_server, "pop.home.test:11110");
-    EXPECT_EQ(h.download_requests[0].login, "me");
-    EXPECT_EQ(h.download_requests[0].password, "pop-secret");
+    EXPECT_EQ(h.download_requests[0].account.server, "pop.home.test:11110");
+    EXPECT_EQ(h.download_requests[0].account.login, "me");
+    EXPECT_EQ(h.download_requests[0].account.password, "pop-secret");
     EXPECT_EQ(h.download_requests[0].uid, "UID-1");
     EXPECT_EQ(mail->summary().full_text, c.held);
     EXPECT_EQ(mail->content(), c.held ? kPlainMail : "From: a@b.test\r\n\r\n");

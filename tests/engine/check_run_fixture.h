@@ -226,7 +226,7 @@ class CheckRunFixture : public ::testing::Test {
   std::vector<std::unique_ptr<ScriptedPeer>> peers;
   size_t opened = 0;
   std::vector<size_t> receive_sizes;  // the capacity of every receive, all sessions
-  CheckRun run{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, [this] {
+  CheckRun run{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, Pop3Options{.stream = [this] {
                                std::unique_ptr<ByteStream> s;
                                if (opened < peers.size()) {
                                  s = std::make_unique<PeerStream>(*peers[opened], receive_sizes);
@@ -238,7 +238,7 @@ class CheckRunFixture : public ::testing::Test {
                                }
                                ++opened;
                                return s;
-                             }}};
+                             }}}};
 };
 
 inline std::vector<std::string> CheckRunFixture::seen_file_lines() const {

@@ -493,11 +493,11 @@ struct RealServerScan : CheckRunFixture {
       for (MailProcessor* m : mails) held.push_back(m->content());
     };
     CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
-                                [pipelined]() -> std::unique_ptr<ByteStream> {
+                                Pop3Options{.stream = [pipelined]() -> std::unique_ptr<ByteStream> {
                                   if (pipelined) return std::make_unique<LineSocket>();
                                   return std::make_unique<WithoutPipelining>();
-                                },
-                                {}, texts_in_memory}};
+                                }},
+                                texts_in_memory}};
     EXPECT_TRUE(real.run(nullptr, settings()).ok());
     // Where the bar stands between receives depends on how the bytes
     // happen to arrive, with or without pipelining; the rest may not.

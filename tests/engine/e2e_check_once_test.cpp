@@ -323,7 +323,7 @@ TEST_F(CheckEngineEndToEnd, spooledMailsAreMatchedAndBackedUpByteForByte) {
   ScriptedEngineHost host;
   NoVerifier verifier;
   NoDialUp no_dial_up;
-  CheckRun run(CheckServices{mailboxes, log, local, verifier, fixed, no_dial_up, host, {}, {}, {}, 0});
+  CheckRun run(CheckServices{mailboxes, log, local, verifier, fixed, no_dial_up, host, {}, {}, 0});
   RunSettings settings;
   settings.rules = {r};
 

@@ -272,7 +272,7 @@ class ConfirmMailsDialogTest : public QObject {
     QTest::mouseClick(view, Qt::LeftButton);  // held now: no third download
     QCOMPARE(rig.requested.size(), size_t(2));
     QCOMPARE(rig.requested[0].uid, std::string("uid1"));
-    QCOMPARE(rig.requested[0].pop_server, std::string("pop.example.com"));
+    QCOMPARE(rig.requested[0].account.server, std::string("pop.example.com"));
   }
 
   void sizeTextScalesAndAlignsTheNumber_data() {

@@ -4,7 +4,6 @@
 #include <QProgressBar>
 
 #include "engine/direct_download.h"
-#include "net/line_socket.h"
 #include "net/pop3_session.h"
 #include "support/dovecot_server.h"
 #include "ui/mail/download_dialog.h"
@@ -69,8 +68,12 @@ class DownloadDialogTest : public QObject {
       uint32_t size, block, scale;
     };
     for (const Case& c : {Case{1, 5000, 1024, 100}, Case{2, 1u << 20, 131072, 100000}}) {
-      CDownloadDialog dialog({server_.server_field(), "alice", "secret", uid_of(server_, c.message)});
+      std::vector<std::string> traced;
+      const Pop3Options traced_pop3{.trace = [&](std::string_view line) { traced.emplace_back(line); }};
+      CDownloadDialog dialog({{server_.server_field(), "alice", "secret"}, uid_of(server_, c.message)}, traced_pop3);
       QCOMPARE(dialog.exec(), int(DownloadResult::Outcome::downloaded));
+      // The download's conversation reaches the protocol log.
+      QCOMPARE(std::count(traced.begin(), traced.end(), "C: RETR " + std::to_string(c.message)), 1);
       QCOMPARE(dialog.result().text.size(), size_t{c.size});
       QCOMPARE(dialog.block_size(), c.block);
       QCOMPARE(dialog.progress_scale(), c.scale);
@@ -81,7 +84,7 @@ class DownloadDialogTest : public QObject {
   }
 
   void cancellingGivesCancelledUntilTheTextIsIn() {
-    const DownloadRequest request{server_.server_field(), "alice", "secret", uid_of(server_, 2)};
+    const DownloadRequest request{{server_.server_field(), "alice", "secret"}, uid_of(server_, 2)};
     struct Case {
       const char* name;
       std::function<bool(int, int)> when;
@@ -93,9 +96,8 @@ class DownloadDialogTest : public QObject {
          DownloadResult::Outcome::downloaded},
     };
     for (const Case& c : cases) {
-      LineSocket socket;
       CancellingWatcher watcher(c.when);
-      QCOMPARE(int(download_directly(request, socket, &watcher).outcome), int(c.expected));
+      QCOMPARE(int(download_directly(request, {}, &watcher).outcome), int(c.expected));
     }
     // Cancelled before the worker began.
     CDownloadDialog dialog(request);

@@ -148,7 +148,14 @@ class RemoteManagerTest : public QObject {
   void rowMarkedOnlyForDeletionIsDeletedUnseen() {
     Rig rig;
     if (!rig.start(2)) QSKIP(qPrintable(QString::fromStdString(rig.server.error())));
-    CRemoteManager dialog(rig.account, CRemoteManager::Mode::all_mails, rig.services());
+    RemoteServices services = rig.services();
+    std::mutex traced_mutex;
+    std::vector<std::string> traced;
+    services.pop3.trace = [&](std::string_view line) {
+      std::lock_guard lock(traced_mutex);
+      traced.emplace_back(line);
+    };
+    CRemoteManager dialog(rig.account, CRemoteManager::Mode::all_mails, services);
     list(dialog);
     select_rows(dialog, {0});
     dialog.toggle('D')->click();
@@ -165,6 +172,10 @@ class RemoteManagerTest : public QObject {
     QCOMPARE(logged[0].operation, res::text(61409));
     QVERIFY(logged[0].success);
     QVERIFY(rig.dialogs.notices.isEmpty());
+    // Both sessions, the listing's and the deletion's, reach the protocol log.
+    std::lock_guard lock(traced_mutex);
+    for (const char* line : {"C: TOP 1 0", "C: DELE 1", "C: PASS ****"})
+      QVERIFY2(std::find(traced.begin(), traced.end(), line) != traced.end(), line);
   }
 
   void cancelDuringListingClosesWithoutNotice() {

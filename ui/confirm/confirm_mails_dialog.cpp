@@ -23,7 +23,6 @@
 
 #include "engine/direct_download.h"
 #include "engine/mail_processor.h"
-#include "net/line_socket.h"
 #include "rules/matched_rule.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
@@ -74,8 +73,7 @@ DownloadResult download_while_waiting(const DownloadRequest& request) {
   std::atomic<bool> done{false};
   QEventLoop loop;
   std::thread worker([&] {
-    LineSocket socket;
-    result = download_directly(request, socket);
+    result = download_directly(request, {});
     done = true;
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
@@ -334,9 +332,7 @@ void ConfirmMailsDialog::view_mail() {
   MailProcessor* mail = shown();
   if (!mail || mail_list_->selectionModel()->selectedRows().size() != 1) return;
   if (!mail->summary().full_text) {
-    const MailboxRecord record = mail->account().record();
-    const DownloadRequest request{record.pop_server, record.login_name, record.password, mail->summary().uid,
-                                  record.require_tls};
+    const DownloadRequest request{Pop3Account::of(mail->account().record()), mail->summary().uid};
     // The countdown waits for the download, so that the window does not
     // close under it.
     const bool was_counting = timer_.isActive();

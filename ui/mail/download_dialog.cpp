@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "engine/direct_download.h"
-#include "net/line_socket.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
@@ -33,8 +32,8 @@ class CDownloadDialog::Watcher final : public DownloadWatcher {
   CDownloadDialog& d_;
 };
 
-CDownloadDialog::CDownloadDialog(DownloadRequest request, QWidget* parent)
-    : QDialog(parent), request_(std::move(request)) {
+CDownloadDialog::CDownloadDialog(DownloadRequest request, Pop3Options pop3, QWidget* parent)
+    : QDialog(parent), request_(std::move(request)), pop3_(std::move(pop3)) {
   setObjectName(QStringLiteral("DownloadDialog"));
   setWindowTitle(ui::text("正在接收邮件内容"));
   setModal(true);
@@ -60,8 +59,8 @@ CDownloadDialog::~CDownloadDialog() {
   if (worker_.joinable()) worker_.join();
 }
 
-DownloadResult CDownloadDialog::download(const DownloadRequest& request, QWidget* parent) {
-  CDownloadDialog dialog(request, parent);
+DownloadResult CDownloadDialog::download(const DownloadRequest& request, const Pop3Options& pop3, QWidget* parent) {
+  CDownloadDialog dialog(request, pop3, parent);
   dialog.exec();
   if (dialog.worker_.joinable()) dialog.worker_.join();
   return dialog.result_;
@@ -73,9 +72,8 @@ void CDownloadDialog::showEvent(QShowEvent* event) {
 }
 
 void CDownloadDialog::work() {
-  LineSocket socket;
   Watcher watcher(*this);
-  DownloadResult result = download_directly(request_, socket, &watcher);
+  DownloadResult result = download_directly(request_, pop3_, &watcher);
   result_ = std::move(result);
   finished_ = true;
   QMetaObject::invokeMethod(this, [this] { done(static_cast<int>(result_.outcome)); }, Qt::QueuedConnection);

@@ -20,11 +20,13 @@ class CDownloadDialog : public QDialog {
   Q_OBJECT
 
  public:
-  CDownloadDialog(DownloadRequest request, QWidget* parent = nullptr);
+  // The session is opened with `pop3` (its connection and protocol log).
+  CDownloadDialog(DownloadRequest request, Pop3Options pop3 = {}, QWidget* parent = nullptr);
   ~CDownloadDialog() override;  // waits for the worker
 
   // Shows the dialog modally until the download ended; its result.
-  [[nodiscard]] static DownloadResult download(const DownloadRequest& request, QWidget* parent);
+  [[nodiscard]] static DownloadResult download(const DownloadRequest& request, const Pop3Options& pop3,
+                                               QWidget* parent);
 
   [[nodiscard]] const DownloadResult& result() const { return result_; }
   // The receive block and progress scale the worker chose (0 before).
@@ -44,6 +46,7 @@ class CDownloadDialog : public QDialog {
   void work();
 
   DownloadRequest request_;
+  Pop3Options pop3_;
   QLabel* status_;
   QProgressBar* bar_;
   std::thread worker_;

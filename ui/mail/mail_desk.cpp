@@ -45,6 +45,7 @@ RemoteServices remote_services(const MailDesk& desk) {
   s.backup_dir = [desk](QWidget* parent) {
     return choose_folder(desk.files, desk.boxes, parent, kBackupDirTitle).value_or(std::string());
   };
+  s.pop3 = desk.pop3;
   return s;
 }
 

@@ -37,6 +37,7 @@ struct MailDesk {
   SmtpDeliveryOptions smtp = {};
   std::mutex* seen_mutex = nullptr;
   ViewerServices viewer = {};
+  Pop3Options pop3 = {};  // how remote management opens its sessions
 };
 
 // The forward dialog filled from and into the forward fields of `extra`;

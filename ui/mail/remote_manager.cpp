@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "engine/check_run.h"
+#include "engine/deletion_phase.h"
 #include "engine/engine_host.h"
 #include "engine/mail_sender.h"
 #include "engine/pending_deletion.h"
@@ -212,23 +213,20 @@ void CRemoteManager::showEvent(QShowEvent* event) {
   worker_ = std::thread([this] { list_mails(); });
 }
 
-std::unique_ptr<Pop3Session> CRemoteManager::log_in(bool& ok) {
-  auto pop = std::make_unique<Pop3Session>();
-  EngineHost& host = s_.host;
-  pop->set_login_prompt([&host](const LoginData& refused, std::string_view refusal) {
-    return host.correct_login(LoginService::pop3, refused, refusal);
-  });
-  const MailboxRecord record = account_->record();
-  pop->set_tls({.required = record.require_tls});
-  ok = pop->log_in(record.pop_server, record.login_name, record.password) == Pop3Session::kSuccess;
-  return pop;
+Pop3Options CRemoteManager::pop3_options() const {
+  Pop3Options options = s_.pop3;
+  options.login_prompt = pop3_login_prompt(s_.host);
+  return options;
+}
+
+Pop3Connection CRemoteManager::open_session() const {
+  return open_pop3(Pop3Account::of(account_->record()), pop3_options());
 }
 
 void CRemoteManager::list_mails() {
   MailboxAccount& account = *account_;
-  bool ok = false;
-  std::unique_ptr<Pop3Session> pop = log_in(ok);
-  const bool counted = ok && pop->uidl_all() == Pop3Session::kSuccess;
+  Pop3Connection pop = open_session();
+  const bool counted = pop.ok() && pop->uidl_all() == Pop3Session::kSuccess;
   int made = 0;
   int skipped = 0;
   for (int i = 1; counted && i <= pop->message_count() && !cancel_.load(); ++i) {
@@ -264,8 +262,8 @@ void CRemoteManager::list_mails() {
     }
     ++made;
   }
-  if (ok) (void)pop->quit();
-  CheckRun::keep_login_correction(*pop, account);
+  if (pop.ok()) (void)pop->quit();
+  keep_login_correction(*pop, account);
   if (!cancel_.load() && !(counted && made == pop->message_count() - skipped))
     s_.host.notice(res::text(kErrorTitle), res::text(kListingError));
   busy_ = false;
@@ -466,10 +464,7 @@ void CRemoteManager::view_selected() {
   if (rows.size() != 1 || phase_ != Phase::idle) return;
   MailProcessor& mail = *rows_[rows.front()];
   if (!mail.summary().full_text) {
-    const MailboxRecord record = account_->record();
-    DownloadResult result =
-        s_.host.download_mail(
-        {record.pop_server, record.login_name, record.password, mail.summary().uid, record.require_tls});
+    DownloadResult result = s_.host.download_mail({Pop3Account::of(account_->record()), mail.summary().uid});
     switch (result.outcome) {
       case DownloadResult::Outcome::downloaded:
         mail.set_whole_mail(std::move(result.text));
@@ -519,9 +514,8 @@ void CRemoteManager::carry_out() {
     if (row->needs_download_for_extra()) to_fetch.push_back(row.get());
 
   if (!to_fetch.empty() && !cancel_.load()) {
-    bool ok = false;
-    std::unique_ptr<Pop3Session> pop = log_in(ok);
-    bool whole = ok && pop->uidl_all() == Pop3Session::kSuccess;
+    Pop3Connection pop = open_session();
+    bool whole = pop.ok() && pop->uidl_all() == Pop3Session::kSuccess;
     pop->set_chunk_size(kWholeBlock);
     for (MailProcessor* mail : to_fetch) {
       if (!whole || cancel_.load()) break;
@@ -532,8 +526,8 @@ void CRemoteManager::carry_out() {
       if (r == Pop3Session::kComplete) mail->set_whole_mail(pop->take_data_text());
       whole = r != Pop3Session::kMore;  // a transfer broken off ends the session
     }
-    if (ok && whole) (void)pop->quit();
-    CheckRun::keep_login_correction(*pop, account);
+    if (pop.ok() && whole) (void)pop->quit();
+    keep_login_correction(*pop, account);
   }
 
   MailSender sender(s_.smtp);
@@ -547,16 +541,7 @@ void CRemoteManager::carry_out() {
   std::vector<PendingDeletion> deletions = queue.take_all();
   bool step_ok = false;
   if (!deletions.empty() && !cancel_.load()) {
-    bool ok = false;
-    std::unique_ptr<Pop3Session> pop = log_in(ok);
-    const bool listed = ok && pop->uidl_all() == Pop3Session::kSuccess;
-    for (PendingDeletion& d : deletions) {
-      if (!listed) break;
-      const int n = pop->find_message(d.uid);
-      d.deleted = n != 0 && pop->dele(n) == Pop3Session::kSuccess;
-    }
-    step_ok = ok && pop->quit() == Pop3Session::kSuccess && listed;
-    CheckRun::keep_login_correction(*pop, account);
+    step_ok = commit_deletions(account, deletions, pop3_options()).confirmed;
   }
   for (const PendingDeletion& d : deletions)
     (void)s_.log.write(account.address(), d.sender, d.recipient, d.subject, d.description, step_ok && d.deleted);

@@ -22,6 +22,7 @@
 
 #include "engine/extra_operations.h"
 #include "engine/mail_processor.h"
+#include "engine/pop3_opener.h"
 #include "net/smtp_delivery.h"
 #include "ui/mail/mail_viewer.h"
 
@@ -37,7 +38,6 @@ class Clock;
 class EngineHost;
 class LocalMailIndex;
 class OperationLog;
-class Pop3Session;
 }  // namespace pw
 
 namespace pw::ui {
@@ -61,6 +61,9 @@ struct RemoteServices {
   std::function<std::string(QWidget* parent)> backup_dir;
   // Shows the viewer for a row. Null: CMailViewer.
   std::function<void(QWidget* parent, MailProcessor& mail)> view;
+  // The connection and protocol log of the POP3 sessions (the password
+  // prompt is the host's).
+  Pop3Options pop3 = {};
 };
 
 // Which toggles are enabled for a selection of rows, and what they show.
@@ -127,7 +130,9 @@ class CRemoteManager : public QDialog {
   void fill_row(QTreeWidgetItem* item, size_t i);
   [[nodiscard]] std::vector<size_t> selected_rows() const;
   [[nodiscard]] bool processed(size_t i) const;
-  [[nodiscard]] std::unique_ptr<Pop3Session> log_in(bool& ok);
+  // The sessions' options with the host's password dialog.
+  [[nodiscard]] Pop3Options pop3_options() const;
+  [[nodiscard]] Pop3Connection open_session() const;
   void lay_out(int width, int height);
 
   std::shared_ptr<MailboxAccount> account_;

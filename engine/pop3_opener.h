@@ -1,0 +1,87 @@
+#pragma once
+// Every POP3 session of the program is opened here: the check run's scan and
+// deletion phase, remote management and the download of a whole mail. The
+// opener makes the connection (a LineSocket with the 20-second wait, or the
+// stream a test gives), hands the session the protocol log, asks for the TLS
+// the account wants (the session itself reads CAPA and upgrades with STLS,
+// and refuses a server without it when TLS is required) and signs in. So
+// `--trace` sees every POP3 exchange, and a change to how sessions connect
+// or sign in is made once.
+//
+//   Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), options);
+//   if (!pop.ok()) report(pop.error_text());  // the session is there anyway
+//   if (pop.ok() && pop->uidl_all()) ...
+//   keep_login_correction(*pop, account);
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/byte_stream.h"
+#include "net/login_prompt.h"
+#include "net/protocol_trace.h"
+
+namespace pw {
+
+class EngineHost;
+class MailboxAccount;
+class Pop3Session;
+struct MailboxRecord;
+
+// What reaching an account's POP server takes.
+struct Pop3Account {
+  std::string server;  // "host" or "host:port"
+  std::string login;
+  std::string password;
+  bool require_tls = false;
+
+  // The POP side of a stored account: the one place its TLS choice is read.
+  [[nodiscard]] static Pop3Account of(const MailboxRecord& record);
+};
+
+// How a caller's sessions are opened.
+struct Pop3Options {
+  // The connection of each session; empty: a LineSocket. Tests give peers.
+  std::function<std::unique_ptr<ByteStream>()> stream = {};
+  // The protocol log; empty: none.
+  ProtocolTrace trace = {};
+  // Asked when the server refuses the password; empty: the refusal fails.
+  LoginPrompt login_prompt = {};
+};
+
+// The password dialog of `host` as the prompt of a POP3 session.
+[[nodiscard]] LoginPrompt pop3_login_prompt(EngineHost& host);
+
+// A session with the connection it talks over. It exists also when opening
+// failed: its error text says why, and it holds any correction the user
+// typed into the password dialog.
+class Pop3Connection {
+ public:
+  Pop3Connection(std::unique_ptr<ByteStream> stream, std::unique_ptr<Pop3Session> session, bool ok);
+  Pop3Connection(Pop3Connection&&) noexcept;
+  Pop3Connection& operator=(Pop3Connection&&) noexcept;
+  ~Pop3Connection();
+
+  // Connected and signed in.
+  [[nodiscard]] bool ok() const { return ok_; }
+  [[nodiscard]] Pop3Session& operator*() const { return *session_; }
+  [[nodiscard]] Pop3Session* operator->() const { return session_.get(); }
+  [[nodiscard]] const std::string& error_text() const;
+
+ private:
+  std::unique_ptr<ByteStream> stream_;    // outlives the session, declared first
+  std::unique_ptr<Pop3Session> session_;
+  bool ok_ = false;
+};
+
+// Connects to the account's server and signs in.
+[[nodiscard]] Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options);
+
+// The sign-in on a connected session: USER, then PASS (with the session's
+// password correction). 1 when signed in, 0 with the reason in the session.
+[[nodiscard]] int sign_in(Pop3Session& pop, const Pop3Account& account);
+
+// Stores in `account` the log-in data the user corrected during `pop` (an
+// emptied value keeps the stored one).
+void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
+
+}  // namespace pw
