@@ -7,7 +7,7 @@
 #include "net/line_socket.h"
 #include "net/server_address.h"
 #include "net/tls_policy.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -23,7 +23,7 @@ constexpr int kListingTooLarge = 62722;  // "邮件标识列表超过长度上�
 constexpr int kBadArgument = 62723;      // "登录名或密码中含有非法字符"
 constexpr int kNoTransfer = 62724;       // "没有正在接收的邮件"
 
-const std::string& own_text(int id) { return res::text(id); }
+std::string own_text(int id) { return res::record_text(id); }
 
 bool starts_with_ci(std::string_view s, std::string_view prefix) {
   if (s.size() < prefix.size()) return false;
@@ -99,10 +99,10 @@ void Pop3Session::lost(ReplyReader::Status status) {
       break_off(own_text(kLineTooLong));
       break;
     case ReplyReader::Status::TooSlow:
-      break_off(res::text(kTooSlow) + host_);
+      break_off(res::record_text(kTooSlow) + host_);
       break;
     default:
-      break_off(res::text(kInterrupted));
+      break_off(res::record_text(kInterrupted));
   }
 }
 
@@ -125,7 +125,7 @@ bool Pop3Session::send_command(const Pop3Command& c) {
   }
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   reader_.start_reply();
@@ -166,7 +166,7 @@ int Pop3Session::connect(std::string_view server) {
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    break_off(res::text(kCannotConnect));
+    break_off(res::record_text(kCannotConnect));
     return kFailure;
   }
   reader_.start_reply();  // the greeting; a handshake counts towards it
@@ -367,7 +367,7 @@ bool Pop3Session::send_ahead(const Pop3Command& c) {
   if (broken_ || !c.valid) return false;
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   ahead_.push_back(c.wire);
@@ -390,7 +390,7 @@ bool Pop3Session::drop_replies_ahead() {
     for (;;) {
       const ReplyReader::Status s = reader_.read_line(line);
       if (s != ReplyReader::Status::Line) {
-        break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
+        break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::record_text(kInterrupted));
         break;
       }
       if (is_end_line(line)) break;

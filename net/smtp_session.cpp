@@ -6,7 +6,7 @@
 #include "mail/address_list.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -19,7 +19,7 @@ constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连�
 constexpr int kReplyTooLong = 62725;  // "服务器的回应超过长度上限"
 constexpr int kBadArgument = 62726;   // "地址或登录数据过长或含有非法字符"
 
-const std::string& own_text(int id) { return res::text(id); }
+std::string own_text(int id) { return res::record_text(id); }
 
 bool starts_with_word_ci(std::string_view line, std::string_view word) {
   if (line.size() < word.size() || (line.size() > word.size() && line[word.size()] != ' ')) return false;
@@ -84,10 +84,10 @@ bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
         break_off(own_text(kReplyTooLong));
         return false;
       case ReplyReader::Status::TooSlow:
-        break_off(res::text(kTooSlow) + host_);
+        break_off(res::record_text(kTooSlow) + host_);
         return false;
       default:
-        break_off(res::text(kInterrupted));
+        break_off(res::record_text(kInterrupted));
         return false;
     }
     trace("S: ", without_line_end(line));
@@ -111,7 +111,7 @@ bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply, std::chrono
   }
   trace("C: ", command.trace);
   if (stream_.send(command.wire) != static_cast<int>(command.wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   if (wait.count() > 0) {
@@ -141,7 +141,7 @@ int SmtpSession::connect(std::string_view server) {
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    break_off(res::text(kCannotConnect));
+    break_off(res::record_text(kCannotConnect));
     return 0;
   }
   if (implicit_tls_port(address.port) && !secure()) return 0;
@@ -324,7 +324,7 @@ int SmtpSession::send_data(std::string_view bytes) {
   data_bytes_ += bytes.size();
   int sent = stream_.send(out);
   if (sent != static_cast<int>(out.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return sent < 0 ? sent : ByteStream::kError;
   }
   return sent;

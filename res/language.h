@@ -45,6 +45,10 @@ template <class F>
 // Text `id` as the records hold it: Chinese, in GB18030.
 [[nodiscard]] std::string record_text(int id);
 
+// `text` (GB18030) with the session failure reasons in it, which sessions
+// keep as record texts, in the program's language: for showing a reason.
+[[nodiscard]] std::string displayed(std::string_view text);
+
 // The text in the given language, in UTF-8; the Chinese one when the
 // language has none.
 [[nodiscard]] std::string_view text_utf8(int id, Language language);

@@ -108,6 +108,22 @@ std::string record_text(int id) {
   return text(id);
 }
 
+std::string displayed(std::string_view text) {
+  // The reasons a POP3 or SMTP session keeps: long, distinct phrases, so a
+  // user's words are not taken for one.
+  static constexpr int kReasons[] = {61249, 61250, 62200, 62201, 62202, 62203, 62204, 62720,
+                                     62721, 62722, 62723, 62724, 62725, 62726};
+  std::string out(text);
+  if (current() == Language::chinese) return out;
+  for (int id : kReasons) {
+    const std::string& from = table(Language::chinese).at(id);
+    const std::string& to = table(current()).at(id);
+    for (size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
+      out.replace(at, from.size(), to);
+  }
+  return out;
+}
+
 std::string_view text_utf8(int id) { return text_utf8(id, current()); }
 
 bool has(int id) { return find(kEntries, id) != nullptr; }

@@ -94,7 +94,11 @@ TEST(Language, programLanguagePicksTheTextAndRecordsStayChinese) {
     }
     EXPECT_EQ(res::in_record_texts([] { return std::string(res::text_utf8(61406)); }), "附加操作转发给");
     EXPECT_EQ(res::text_utf8(61406), "One-off operation: forward to ");
+    // A session keeps its reason as a record text; shown, it reads English.
+    const std::string reason = res::record_text(62204) + "pop.example.test";
+    EXPECT_EQ(res::displayed("a@b\r\n" + reason), "a@b\r\nThe server answers too slowly; connection ended: pop.example.test");
   }
+  EXPECT_EQ(res::displayed(res::record_text(61249)), res::text(61249));
   EXPECT_EQ(res::text_utf8(61215), "错误");
 }
 
