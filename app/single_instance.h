@@ -1,7 +1,7 @@
 #pragma once
 // One running program per user: the first instance listens on a local socket
-// named after the window title and the user; a later one connects, sends the
-// show request and ends.
+// named after the window title and the user, in a directory of the user's
+// own; a later one connects, sends the show request and ends.
 #include <QObject>
 #include <QString>
 
@@ -13,7 +13,7 @@ class SingleInstance : public QObject {
   Q_OBJECT
 
  public:
-  // The socket name for `title` and the current user.
+  // The socket path for `title` and the current user.
   [[nodiscard]] static QString name_for(const QString& title);
 
   explicit SingleInstance(QString name, QObject* parent = nullptr);

@@ -37,8 +37,11 @@ void sync_directory(const std::filesystem::path& dir) {
 
 }  // namespace
 
-std::optional<std::string> read_file(const std::filesystem::path& path, size_t max_bytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// The content of the file open on `fd` (closed here) when it is a regular
+// file of at most `max_bytes`.
+std::optional<std::string> read_open_file(int fd, size_t max_bytes) {
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > max_bytes) {
@@ -64,6 +67,18 @@ std::optional<std::string> read_file(const std::filesystem::path& path, size_t m
   }
   ::close(fd);
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> read_file(const std::filesystem::path& path, size_t max_bytes) {
+  return read_open_file(::open(path.c_str(), O_RDONLY | O_CLOEXEC), max_bytes);
+}
+
+std::optional<std::string> read_plain_file(const std::filesystem::path& path, size_t max_bytes) {
+  // O_NONBLOCK: opening a FIFO or a device returns at once, and fstat then
+  // refuses it; for a regular file the flag changes nothing.
+  return read_open_file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), max_bytes);
 }
 
 bool write_file_atomic(const std::filesystem::path& path, std::string_view data, unsigned mode) {

@@ -17,6 +17,10 @@ namespace pw {
 [[nodiscard]] std::optional<std::string> read_file(const std::filesystem::path& path,
                                                    size_t max_bytes = size_t(1) << 30);
 
+// The same for a file whose name came from outside: a symbolic link is
+// refused, and so is a FIFO or a device without waiting for it to open.
+[[nodiscard]] std::optional<std::string> read_plain_file(const std::filesystem::path& path, size_t max_bytes);
+
 // File modes: files that hold passwords (or other private data) are the
 // owner's alone; the rest may be read by others as usual.
 inline constexpr unsigned kPrivateFile = 0600;

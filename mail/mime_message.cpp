@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <span>
 
 #include "base/code_page.h"
@@ -478,16 +479,24 @@ bool path_taken(const std::filesystem::path& path) {
 }
 
 // `name`, or stem + "001" + extension and so on, whichever is free in `dir`.
-std::optional<std::string> free_name(const std::filesystem::path& dir, const std::string& name) {
-  if (!path_taken(dir / name)) return name;
+// `tried` counts the candidates of `name` already found taken, so that many
+// parts of one name do not probe the same names again and again.
+std::optional<std::string> free_name(const std::filesystem::path& dir, const std::string& name, int& tried) {
+  if (tried == 0) {
+    tried = 1;
+    if (!path_taken(dir / name)) return name;
+  }
   size_t dot = name.find('.');
   std::string stem = name.substr(0, dot);
   std::string ext = dot == npos ? std::string() : name.substr(dot);
-  for (int n = 1; n <= kMaxNameTries; ++n) {
+  for (; tried <= kMaxNameTries; ++tried) {
     char counter[16];
-    std::snprintf(counter, sizeof counter, "%03d", n);
+    std::snprintf(counter, sizeof counter, "%03d", tried);
     std::string candidate = stem + counter + ext;
-    if (!path_taken(dir / candidate)) return candidate;
+    if (!path_taken(dir / candidate)) {
+      ++tried;
+      return candidate;
+    }
   }
   return std::nullopt;
 }
@@ -519,11 +528,13 @@ void replace_references(std::string& html, std::string_view ref, std::string_vie
   html = std::move(out);
 }
 
-void remove_base_tag(std::string& html) {
+// Removes the first "<base" tag; false when there is none.
+bool remove_base_tag(std::string& html) {
   Match start = find_key(html, "<base");
-  if (!start) return;
+  if (!start) return false;
   size_t close = html.find('>', start.end);
   html.erase(start.pos, close == npos ? npos : close + 1 - start.pos);
+  return true;
 }
 
 // Creates `path` (never replacing or following anything there) and writes
@@ -585,7 +596,10 @@ std::string MimeMessage::html_body(const std::filesystem::path& resource_dir) co
   std::string html = html_body();
   const Part* container = resource_container(root_.get());
   if (!container || html.empty()) return html;
+  std::map<std::string, int> tried;  // by name: see free_name
+  int written = 0;
   for (const Part& child : container->children) {
+    if (written == kMaxResources) break;
     std::string location = without(header_value(child.other_headers, "Content-Location:"), " <>");
     std::string cid = without(header_value(child.other_headers, "Content-ID:"), " <>");
     if (!cid.empty()) cid.insert(0, "cid:");
@@ -596,12 +610,17 @@ std::string MimeMessage::html_body(const std::filesystem::path& resource_dir) co
     if (!cid.empty() && find_reference(html, cid, 0) != npos) ref = cid;
     else if (!location.empty() && find_reference(html, location, 0) != npos) ref = location;
     if (ref.empty()) continue;
-    auto name = free_name(resource_dir, resource_name(child));
+    const std::string wanted = resource_name(child);
+    auto name = free_name(resource_dir, wanted, tried[wanted]);
     if (!name) continue;
     replace_references(html, ref, *name);
-    remove_base_tag(html);
     write_new_file(resource_dir / *name, decode_body(child));
+    ++written;
   }
+  // A base address would turn the rewritten names elsewhere.
+  if (written > 0)
+    while (remove_base_tag(html)) {
+    }
   return html;
 }
 

@@ -69,7 +69,10 @@ class MimeMessage {
   // The same HTML with its embedded resources (cid: and Content-Location
   // references) written as files into `resource_dir` and every reference
   // rewritten to the bare file name. The caller writes the HTML into the same
-  // directory so the names resolve. Files that cannot be created are skipped.
+  // directory so the names resolve. Files that cannot be created are skipped,
+  // and so is every resource after the first kMaxResources: a mail of
+  // thousands of parts must not hold its viewer for seconds.
+  static constexpr int kMaxResources = 256;
   [[nodiscard]] std::string html_body(const std::filesystem::path& resource_dir) const;
 
   [[nodiscard]] bool has_attachment() const { return has_attachment_; }

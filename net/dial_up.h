@@ -26,10 +26,11 @@ class DialUp {
 
   // The connections that can be dialled, in the system's order.
   [[nodiscard]] virtual std::vector<std::string> list_entries() = 0;
-  // Brings `request.entry` up and waits for the outcome. Any connection
-  // already up counts as online and nothing is dialled.
+  // Brings `request.entry` up and waits for the outcome. A machine online
+  // already is left as it is: nothing is dialled.
   [[nodiscard]] virtual DialResult dial(const DialRequest& request) = 0;
-  // Takes down the first active connection, if any; failures are silent.
+  // Takes down the connection dial brought up, if any, and no other one;
+  // failures are silent.
   virtual void hang_up() = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "base/code_page.h"
@@ -38,6 +39,9 @@ constexpr int kTimedOut = -3;
 // Active connection states.
 constexpr uint32_t kActivated = 2;
 constexpr uint32_t kDeactivated = 4;
+// NetworkManager's global state "connected (global)" and connectivity "full".
+constexpr uint32_t kConnectedGlobal = 70;
+constexpr uint32_t kConnectivityFull = 4;
 
 struct BusDeleter {
   void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
@@ -79,22 +83,40 @@ std::vector<std::string> read_paths(sd_bus_message* m) {
   return paths;
 }
 
-std::optional<std::vector<std::string>> active_connections(sd_bus* bus) {
+std::optional<uint32_t> manager_property(sd_bus* bus, const char* name) {
+  Error error;
+  uint32_t value = 0;
+  if (sd_bus_get_property_trivial(bus, kService, kManagerPath, kManager, name, &error.e, 'u', &value) < 0)
+    return std::nullopt;
+  return value;
+}
+
+// Online: NetworkManager reaches the Internet, by its global state or by its
+// connectivity check. An active connection alone says nothing: loopback is
+// one, and so is a link without a route out.
+std::optional<bool> online(sd_bus* bus) {
+  std::optional<uint32_t> state = manager_property(bus, "State");
+  if (!state) return std::nullopt;
+  if (*state == kConnectedGlobal) return true;
+  return manager_property(bus, "Connectivity") == kConnectivityFull;
+}
+
+void deactivate(sd_bus* bus, const std::string& active_path) {
   Error error;
   sd_bus_message* reply = nullptr;
-  if (sd_bus_get_property(bus, kService, kManagerPath, kManager, "ActiveConnections", &error.e, &reply, "ao") < 0)
-    return std::nullopt;
-  Message owned(reply);
-  return read_paths(reply);
+  if (sd_bus_call_method(bus, kService, kManagerPath, kManager, "DeactivateConnection", &error.e, &reply, "o",
+                         active_path.c_str()) >= 0)
+    sd_bus_message_unref(reply);
 }
 
 struct Profile {
   std::string path;
   std::string id;  // UTF-8
+  std::string type;
   std::vector<std::string> permissions;
 };
 
-// The "connection" group of a GetSettings answer (a{sa{sv}}): id and
+// The "connection" group of a GetSettings answer (a{sa{sv}}): id, type and
 // permissions.
 void read_connection_group(sd_bus_message* m, Profile& profile) {
   if (sd_bus_message_enter_container(m, 'a', "{sv}") < 0) return;
@@ -103,8 +125,8 @@ void read_connection_group(sd_bus_message* m, Profile& profile) {
     if (sd_bus_message_read(m, "s", &key) < 0) break;
     const std::string name(key);
     const char* value = nullptr;
-    if (name == "id" && sd_bus_message_enter_container(m, 'v', "s") > 0) {
-      if (sd_bus_message_read(m, "s", &value) > 0) profile.id = value;
+    if ((name == "id" || name == "type") && sd_bus_message_enter_container(m, 'v', "s") > 0) {
+      if (sd_bus_message_read(m, "s", &value) > 0) (name == "id" ? profile.id : profile.type) = value;
       (void)sd_bus_message_exit_container(m);
     } else if (name == "permissions" && sd_bus_message_enter_container(m, 'v', "as") > 0) {
       if (sd_bus_message_enter_container(m, 'a', "s") > 0) {
@@ -126,7 +148,7 @@ std::optional<Profile> read_profile(sd_bus* bus, const std::string& path) {
   if (sd_bus_call_method(bus, kService, path.c_str(), kConnection, "GetSettings", &error.e, &reply, "") < 0)
     return std::nullopt;
   Message owned(reply);
-  Profile profile{path, {}, {}};
+  Profile profile{path, {}, {}, {}};
   if (sd_bus_message_enter_container(reply, 'a', "{sa{sv}}") < 0) return std::nullopt;
   while (sd_bus_message_enter_container(reply, 'e', "sa{sv}") > 0) {
     const char* group = nullptr;
@@ -165,7 +187,9 @@ std::vector<Profile> activatable_profiles(sd_bus* bus) {
   const std::string user = user_name();
   for (const std::string& path : read_paths(reply)) {
     std::optional<Profile> profile = read_profile(bus, path);
-    if (profile && !profile->id.empty() && may_activate(*profile, user)) profiles.push_back(std::move(*profile));
+    // The loopback profile NetworkManager lists (1.42 and later) is nothing to dial.
+    if (profile && !profile->id.empty() && profile->type != "loopback" && may_activate(*profile, user))
+      profiles.push_back(std::move(*profile));
   }
   return profiles;
 }
@@ -210,9 +234,9 @@ std::vector<std::string> NetworkManagerDialUp::list_entries() {
 DialResult NetworkManagerDialUp::dial(const DialRequest& request) {
   Bus bus = open_bus(bus_address_);
   if (!bus) return failure(kBusFailed, kNoBus);
-  std::optional<std::vector<std::string>> active = active_connections(bus.get());
-  if (!active) return failure(kBusFailed, kNoBus);
-  if (!active->empty()) return {};
+  const std::optional<bool> up = online(bus.get());
+  if (!up) return failure(kBusFailed, kNoBus);
+  if (*up) return {};
 
   const std::string wanted = gb_to_utf8(request.entry);
   std::string profile_path;
@@ -236,6 +260,9 @@ DialResult NetworkManagerDialUp::dial(const DialRequest& request) {
   const char* active_path = nullptr;
   if (sd_bus_message_read(reply, "o", &active_path) < 0) return failure(kBusFailed, kNoBus);
   watch.path = active_path;
+  // From here on the connection is this program's: hang-up takes it down,
+  // and so does a failure below, which would leave it activating.
+  remember(watch.path);
 
   // Signals that came with the reply first; then the state as it is now, in
   // case it settled before the signal match saw anything.
@@ -248,29 +275,44 @@ DialResult NetworkManagerDialUp::dial(const DialRequest& request) {
     watch.state = state;
 
   const auto deadline = std::chrono::steady_clock::now() + activation_limit_;
+  const auto give_up = [&](int code, int text_id) {
+    deactivate(bus.get(), watch.path);
+    forget(watch.path);
+    return failure(code, text_id);
+  };
   while (watch.state != kActivated && watch.state != kDeactivated) {
     int processed = sd_bus_process(bus.get(), nullptr);
-    if (processed < 0) return failure(kBusFailed, kNoBus);
+    if (processed < 0) return give_up(kBusFailed, kNoBus);
     if (processed > 0) continue;
     const auto left = deadline - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) return failure(kTimedOut, kActivationTimedOut);
+    if (left <= std::chrono::steady_clock::duration::zero()) return give_up(kTimedOut, kActivationTimedOut);
     const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
-    if (sd_bus_wait(bus.get(), static_cast<uint64_t>(usec)) < 0) return failure(kBusFailed, kNoBus);
+    if (sd_bus_wait(bus.get(), static_cast<uint64_t>(usec)) < 0) return give_up(kBusFailed, kNoBus);
   }
   if (watch.state == kActivated) return {};
+  forget(watch.path);
   return {static_cast<int>(watch.reason ? watch.reason : 1), reason_text(watch.reason)};
 }
 
 void NetworkManagerDialUp::hang_up() {
+  std::string path;
+  {
+    std::lock_guard lock(mutex_);
+    path.swap(activated_);
+  }
+  if (path.empty()) return;
   Bus bus = open_bus(bus_address_);
-  if (!bus) return;
-  std::optional<std::vector<std::string>> active = active_connections(bus.get());
-  if (!active || active->empty()) return;
-  Error error;
-  sd_bus_message* reply = nullptr;
-  if (sd_bus_call_method(bus.get(), kService, kManagerPath, kManager, "DeactivateConnection", &error.e, &reply, "o",
-                         active->front().c_str()) >= 0)
-    sd_bus_message_unref(reply);
+  if (bus) deactivate(bus.get(), path);
+}
+
+void NetworkManagerDialUp::remember(const std::string& active_path) {
+  std::lock_guard lock(mutex_);
+  activated_ = active_path;
+}
+
+void NetworkManagerDialUp::forget(const std::string& active_path) {
+  std::lock_guard lock(mutex_);
+  if (activated_ == active_path) activated_.clear();
 }
 
 }  // namespace pw

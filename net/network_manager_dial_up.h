@@ -1,13 +1,16 @@
 #pragma once
 // Dialling through NetworkManager on the system D-Bus: its connection
-// profiles are the entries, activating one is the dial, and any active
-// connection means the machine is online. Each call opens its own bus
-// connection, so the check worker and the UI thread may use one object.
+// profiles are the entries, activating one is the dial, and the machine is
+// online when NetworkManager says it is connected globally (or its
+// connectivity is full). Hang-up takes down only the connection this object
+// activated. Each call opens its own bus connection, so the check worker and
+// the UI thread may use one object.
 //
 // NetworkManager activates a profile with the number and log-in stored in
 // the profile itself; the phone number, user name and password of the
 // request are not passed on.
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,12 +31,18 @@ class NetworkManagerDialUp final : public DialUp {
   // The ids (GB18030) of the profiles this user may activate: those without
   // a permission list and those that name the user.
   std::vector<std::string> list_entries() override;
+  // An activation that fails to settle within the limit is deactivated.
   DialResult dial(const DialRequest& request) override;
   void hang_up() override;
 
  private:
+  void remember(const std::string& active_path);
+  void forget(const std::string& active_path);
+
   std::string bus_address_;
   std::chrono::milliseconds activation_limit_;
+  std::mutex mutex_;
+  std::string activated_;  // the active connection dial brought up, until hang-up
 };
 
 }  // namespace pw

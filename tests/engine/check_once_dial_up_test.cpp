@@ -30,8 +30,10 @@ TEST(CheckOnceDialUp, dialsAndHangsUpAsTheSettingsSay) {
   const Case cases[] = {
       {"dial and hang up", {.profiles = {"modem"}}, hang, 0, {"activate modem", "deactivate modem"}},
       {"dial only", {.profiles = {"modem"}}, dial, 0, {"activate modem"}},
-      // Online already: nothing dialled, but the hang-up takes that link down.
-      {"a connection is up", {.profiles = {"wired", "modem"}, .up = {"wired"}}, hang, 0, {"deactivate wired"}},
+      // Online by Wi-Fi already: nothing dialled, and the Wi-Fi stays up.
+      {"wi-fi is up", {.profiles = {"modem"}, .loopback = true, .wifi = true}, hang, 0, {}},
+      {"only loopback is up", {.profiles = {"modem"}, .loopback = true}, hang, 0,
+       {"activate modem", "deactivate modem"}},
       {"dialling fails", {.profiles = {"modem"}, .failing = {"modem=10"}}, hang, 1, {"activate modem"}},
       {"auto-dial off", {.profiles = {"modem"}}, 0, 0, {}},
   };

@@ -316,6 +316,25 @@ TEST(MimeMessageResources, cidPicturesAreWrittenAndReferencesRewritten) {
   EXPECT_EQ(m.html_body(), "<base href=\"http://x/\"><img src=\"cid:one@x\"><img src=\"cid:two@x\"><img src=\"cid:one@x\">");
 }
 
+TEST(MimeMessageResources, manyPicturesOfOneNameStopAtTheCap) {
+  test::TempDir dir;
+  const int count = MimeMessage::kMaxResources + 3;
+  std::string html = "<base href=\"http://x/\">", more;
+  for (int k = 1; k < count; ++k) {
+    html += "<img src=\"cid:p" + std::to_string(k) + "\">";
+    more += "--rel\nContent-Type: image/png; name=front.png\nContent-ID: <p" + std::to_string(k) + ">\n\nPNG\n";
+  }
+  MimeMessage m(related_mail(html + "<base href=\"http://y/\"><img src=\"cid:p0\">", "Content-ID: <p0>", more));
+  const std::string shown = m.html_body(dir.path());
+  // Every base address goes; the pictures past the cap keep their cid: names.
+  EXPECT_EQ(shown.find("<base"), std::string::npos);
+  EXPECT_EQ(files_in(dir.path()).size(), size_t{MimeMessage::kMaxResources});
+  EXPECT_EQ(dir.read("front.png"), "PNG1");
+  EXPECT_EQ(dir.read("front255.png"), "PNG");
+  EXPECT_NE(shown.find("<img src=\"front001.png\"><img src=\"front002.png\">"), std::string::npos);
+  EXPECT_NE(shown.find("<img src=\"cid:p256\">"), std::string::npos);
+}
+
 TEST(MimeMessageResources, unnamedPictureIsStoredAsUnknow) {
   test::TempDir dir;
   MimeMessage m(crlf("Content-Type: multipart/related; boundary=r\n\n--r\nContent-Type: text/html\n\n"

@@ -23,6 +23,9 @@ FakeNetworkManager::FakeNetworkManager(const FakeNetworkManagerOptions& options)
   for (const std::string& p : options.profiles) argv.insert(argv.end(), {"--profile", p});
   for (const std::string& f : options.failing) argv.insert(argv.end(), {"--failing", f});
   for (const std::string& u : options.up) argv.insert(argv.end(), {"--up", u});
+  for (const std::string& id : options.slow) argv.insert(argv.end(), {"--slow", id});
+  if (options.loopback) argv.push_back("--loopback");
+  if (options.wifi) argv.push_back("--wifi");
   if (!service_.start(argv, dir_ / "service.log")) return;
   line = service_.read_line(std::chrono::seconds(10));
   ready_ = line && *line == "READY";

@@ -19,6 +19,9 @@ struct FakeNetworkManagerOptions {
   std::vector<std::string> profiles = {};  // "ID" or "ID=user:NAME,user:OTHER"
   std::vector<std::string> failing = {};   // "ID=REASON": activation ends deactivated
   std::vector<std::string> up = {};        // ids active from the start
+  std::vector<std::string> slow = {};      // ids whose activation never settles
+  bool loopback = false;  // "lo", externally managed, active first (not online)
+  bool wifi = false;      // "wifi", up from the start, before the ids of `up`
 };
 
 class FakeNetworkManager {

@@ -1,8 +1,12 @@
 #!/usr/bin/python3
 # A small NetworkManager for tests, on the bus given by --bus: profiles with
 # an id and optional permissions, ActivateConnection that reaches
-# "activated" (or "deactivated" with a reason for --failing profiles) after a
-# short delay, DeactivateConnection, and the ActiveConnections property.
+# "activated" (or "deactivated" with a reason for --failing profiles, or
+# stays activating for --slow ones) after a short delay,
+# DeactivateConnection, and the ActiveConnections, State and Connectivity
+# properties. --loopback adds the externally managed loopback connection
+# NetworkManager 1.42 lists as active (it does not make the machine online);
+# --wifi a Wi-Fi connection that is up from the start.
 # Prints "READY" once its name is owned, then one line per call it served:
 # "activate ID", "deactivate ID".
 import argparse
@@ -26,16 +30,18 @@ def say(line):
 
 
 class Profile(dbus.service.Object):
-    def __init__(self, bus, path, ident, permissions):
+    def __init__(self, bus, path, ident, permissions, kind="ppp"):
         super().__init__(bus, path)
         self.path = path
         self.ident = ident
         self.permissions = permissions
+        self.kind = kind
 
     @dbus.service.method(CONNECTION, in_signature="", out_signature="a{sa{sv}}")
     def GetSettings(self):
         connection = {"id": dbus.String(self.ident, variant_level=1),
                       "uuid": dbus.String("00000000-0000-0000-0000-%012d" % len(self.ident), variant_level=1),
+                      "type": dbus.String(self.kind, variant_level=1),
                       "autoconnect": dbus.Boolean(False, variant_level=1)}
         if self.permissions:
             connection["permissions"] = dbus.Array(self.permissions, signature="s", variant_level=1)
@@ -78,11 +84,12 @@ class Settings(dbus.service.Object):
 
 
 class Manager(dbus.service.Object):
-    def __init__(self, bus, profiles, failing, delay_ms):
+    def __init__(self, bus, profiles, failing, slow, delay_ms):
         super().__init__(bus, NM_PATH)
         self.bus = bus
         self.profiles = {p.path: p for p in profiles}
         self.failing = failing
+        self.slow = slow
         self.delay_ms = delay_ms
         self.active = []
         self.count = 0
@@ -93,6 +100,8 @@ class Manager(dbus.service.Object):
         self.active.append(active)
         if not settle:
             active.state = 2
+        elif profile.ident in self.slow:
+            pass
         elif profile.ident in self.failing:
             def fail():
                 active.settle(4, self.failing[profile.ident])
@@ -127,6 +136,13 @@ class Manager(dbus.service.Object):
     def Get(self, interface, name):
         if name == "ActiveConnections":
             return dbus.Array([dbus.ObjectPath(a.path) for a in self.active], signature="o")
+        # Connected (global) with full connectivity while a connection other
+        # than loopback is activated; disconnected otherwise.
+        online = any(a.state == 2 and a.profile.kind != "loopback" for a in self.active)
+        if name == "State":
+            return dbus.UInt32(70 if online else 20)
+        if name == "Connectivity":
+            return dbus.UInt32(4 if online else 1)
         raise dbus.exceptions.DBusException("no property " + name, name="org.freedesktop.DBus.Error.UnknownProperty")
 
 
@@ -136,6 +152,9 @@ def main():
     parser.add_argument("--profile", action="append", default=[], help="ID or ID=user:NAME,user:OTHER")
     parser.add_argument("--failing", action="append", default=[], help="ID=REASON")
     parser.add_argument("--up", action="append", default=[], help="ID active from the start")
+    parser.add_argument("--slow", action="append", default=[], help="ID whose activation never settles")
+    parser.add_argument("--loopback", action="store_true")
+    parser.add_argument("--wifi", action="store_true")
     parser.add_argument("--delay-ms", type=int, default=50)
     args = parser.parse_args()
 
@@ -145,10 +164,16 @@ def main():
     for n, spec in enumerate(args.profile):
         ident, _, perms = spec.partition("=")
         profiles.append(Profile(bus, "%s/Settings/%d" % (NM_PATH, n + 1), ident, [p for p in perms.split(",") if p]))
+    up = []
+    for flag, ident, kind in ((args.loopback, "lo", "loopback"), (args.wifi, "wifi", "802-11-wireless")):
+        if flag:
+            profiles.append(Profile(bus, "%s/Settings/%d" % (NM_PATH, len(profiles) + 1), ident, [], kind))
+            up.append(ident)
+    up += args.up
     failing = {k: int(v) for k, _, v in (f.partition("=") for f in args.failing)}
-    manager = Manager(bus, profiles, failing, args.delay_ms)
+    manager = Manager(bus, profiles, failing, set(args.slow), args.delay_ms)
     Settings(bus, profiles)
-    for ident in args.up:
+    for ident in up:
         manager.bring_up(next(p for p in profiles if p.ident == ident), settle=False)
     name = dbus.service.BusName(NM, bus)  # noqa: F841 (kept while the loop runs)
     say("READY")

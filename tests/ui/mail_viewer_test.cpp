@@ -1,14 +1,24 @@
 // The mail viewer: links found in plain text and what a click opens, the
 // header block, the HTML view that loads nothing from the network, and
 // attachments written only inside MailTemp.
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <thread>
 
 #include "base/file_io.h"
 #include "engine/mail_processor.h"
@@ -29,6 +39,32 @@ std::unique_ptr<MailProcessor> processor(MailboxAccount& account, std::string te
   mail.mail_text = std::move(text);
   mail.full_text = true;
   return std::make_unique<MailProcessor>(std::move(mail), account);
+}
+
+// A PNG picture of the given size.
+std::string png_of(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::blue);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes.toStdString();
+}
+
+// The size each picture of `doc` is shown at, by its address, as the
+// document's layout reads it.
+std::map<std::string, QSize> picture_sizes(QTextDocument& doc) {
+  std::map<std::string, QSize> out;
+  QTextObjectInterface* handler = doc.documentLayout()->handlerForObject(QTextFormat::ImageObject);
+  for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.charFormat().isImageFormat()) continue;
+      const QTextImageFormat format = fragment.charFormat().toImageFormat();
+      out[format.name().toStdString()] = handler->intrinsicSize(&doc, fragment.position(), format).toSize();
+    }
+  return out;
 }
 
 // Each link of `text` as its target, in order.
@@ -139,20 +175,73 @@ class MailViewerTest : public QObject {
     QCOMPARE(commands, QStringList{"do-it"});
   }
 
-  void htmlViewReadsOnlyPlainFilesOfItsDirectory() {
+  void htmlViewHoldsOnlyPlainFilesOfItsDirectory() {
     test::TempDir temp, outside;
     const auto dir = temp.path() / "MailTemp";
     std::filesystem::create_directories(dir);
-    QVERIFY(write_file_atomic(dir / "pic.png", "png"));
-    QVERIFY(write_file_atomic(outside.path() / "secret.txt", "secret"));
-    std::filesystem::create_symlink(outside.path() / "secret.txt", dir / "link.png");
+    const std::string png = png_of(7, 5);
+    for (const auto& path : {dir / "pic.png", temp.path() / "up.png", outside.path() / "secret.png"})
+      QVERIFY(write_file_atomic(path, png));
+    std::filesystem::create_symlink(outside.path() / "secret.png", dir / "link.png");
+    QCOMPARE(::mkfifo((dir / "fifo.png").c_str(), 0600), 0);
+    const std::string red = "p { color: #ff0000 }";
+    QVERIFY(write_file_atomic(dir / "ok.css", "span { color: #00ff00 }"));
+    QVERIFY(write_file_atomic(temp.path() / "up.css", red));
+    QVERIFY(write_file_atomic(outside.path() / "out.css", red));
+    const std::string base64 = QByteArray::fromStdString(png).toBase64().toStdString();
+    // Past the size the view decodes, though its picture would still read.
+    const std::string huge = base64 + std::string((size_t{3} << 20) - base64.size() % 4, 'A');
+    const std::string file = "file://" + outside.path().string();
+
+    struct Case {
+      std::string src;
+      QSize shown;
+    };
+    const QSize refused(1, 1);
+    const Case cases[] = {
+        {"pic.png", {7, 5}},
+        {"data:image/png;base64," + base64, {7, 5}},
+        {"file:///dev/zero", refused},
+        {"fifo.png", refused},
+        {"link.png", refused},
+        {"../up.png", refused},
+        {"MailTemp/../../up.png", refused},
+        {file + "/secret.png", refused},
+        {"data:image/png;base64," + huge, refused},
+        {"http://127.0.0.1:1/x.png", refused},
+    };
+    std::string page = "<html><head>";
+    for (const std::string& sheet : {std::string("file:///etc/passwd"), std::string("ok.css"),
+                                     std::string("../up.css"), file + "/out.css"})
+      page += "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + sheet + "\">";
+    page += "</head><body>";
+    for (const Case& c : cases) page += "<img src=\"" + c.src + "\">";
+    page += "<p>plain <span>green</span></p></body></html>";
+    QVERIFY(write_file_atomic(dir / "temp.htm", page));
+
+    // Qt's own loader would wait on the FIFO for a writer: one comes, so a
+    // failure does not hang the test.
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+      for (int k = 0; k < 100 && !stop; ++k) {
+        const int fd = ::open((dir / "fifo.png").c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    });
     CHtmlCtrl view(dir);
-    auto url = [](const std::filesystem::path& p) { return QUrl::fromLocalFile(QString::fromStdString(p.string())); };
-    QVERIFY(view.local_resource(url(dir / "pic.png")).has_value());
-    QVERIFY(!view.local_resource(url(dir / "link.png")));
-    QVERIFY(!view.local_resource(url(dir / ".." / "MailTemp" / ".." / "x")));
-    QVERIFY(!view.local_resource(url(outside.path() / "secret.txt")));
-    QVERIFY(!view.local_resource(QUrl("http://127.0.0.1/pic.png")));
+    view.resize(400, 300);
+    view.navigate("temp.htm");
+    const std::map<std::string, QSize> shown = picture_sizes(*view.document());
+    stop = true;
+    writer.join();
+    for (const Case& c : cases) QCOMPARE(shown.at(c.src), c.shown);
+    QTextDocument* doc = view.document();
+    QCOMPARE(doc->find("plain").charFormat().foreground().color() == QColor(255, 0, 0), false);
+    QCOMPARE(doc->find("green").charFormat().foreground().color(), QColor(0, 255, 0));
+    const QVariant passwd = doc->resource(QTextDocument::StyleSheetResource, QUrl("file:///etc/passwd"));
+    QVERIFY(!passwd.isNull());
+    QCOMPARE(passwd.toString(), QString());
   }
 
   void openedAttachmentsStayInsideMailTemp() {
@@ -183,6 +272,31 @@ class MailViewerTest : public QObject {
     QCOMPARE(opened.size(), 2);
     QCOMPARE(opened[0].toLocalFile(), QString::fromStdString((dir / "evil.txt").string()));
     QVERIFY(!std::filesystem::exists(temp.path() / "evil.txt"));
+  }
+
+  void attachmentListStopsAtItsCapAndSaysSo() {
+    Stores stores;
+    auto account = stores.add_account("zhang@example.com");
+    test::TempDir temp;
+    const int count = CMailViewer::kMaxListedAttachments + 5;
+    std::string mail = "From: li@example.com\r\nSubject: parts\r\nMIME-Version: 1.0\r\n"
+                       "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\nContent-Type: text/plain\r\n\r\nx\r\n";
+    for (int k = 0; k < count; ++k)
+      mail += "--m\r\nContent-Type: text/plain; name=\"p" + std::to_string(k) + ".txt\"\r\n"
+              "Content-Disposition: inline; filename=\"p" + std::to_string(k) + ".txt\"\r\n\r\nline\r\n";
+    auto p = processor(*account, mail + "--m--\r\n");
+    QList<QUrl> opened;
+    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { opened << url; }, {}});
+    auto* list = viewer.findChild<QListWidget*>("attachmentList");
+    QCOMPARE(list->count(), CMailViewer::kMaxListedAttachments + 1);
+    QCOMPARE(list->item(CMailViewer::kMaxListedAttachments - 1)->text(),
+             QStringLiteral("p%1.txt").arg(CMailViewer::kMaxListedAttachments - 1));
+    QCOMPARE(list->item(CMailViewer::kMaxListedAttachments)->text(),
+             text(62850).arg(count).arg(CMailViewer::kMaxListedAttachments));
+    viewer.open_attachment(CMailViewer::kMaxListedAttachments);  // the note opens nothing
+    QVERIFY(opened.isEmpty());
+    viewer.open_attachment(CMailViewer::kMaxListedAttachments - 1);
+    QCOMPARE(opened.size(), 1);
   }
 };
 

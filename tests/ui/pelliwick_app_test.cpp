@@ -2,11 +2,13 @@
 // start, the exit's saving and cleaning, the power-off after a scheduled
 // shutdown, and the check lock shared with the headless check.
 #include <QLineEdit>
+#include <QLocalServer>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUuid>
 
 #include <filesystem>
+#include <unistd.h>
 
 #include "app/check_control.h"
 #include "app/gui_check_control.h"
@@ -212,10 +214,48 @@ class PelliwickAppTest : public QObject {
     first.exit();
   }
 
-  void instanceNameFollowsTitleAndUser() {
-    const QString name = SingleInstance::name_for(QStringLiteral("Pelliwick邮箱管家"));
-    QVERIFY(name.startsWith(QStringLiteral("Pelliwick邮箱管家-")));
-    QVERIFY(name.size() > QStringLiteral("Pelliwick邮箱管家-").size());
+  void instanceSocketLivesInADirectoryOfTheUsersOwn() {
+    test::TempDir temp;
+    const fs::path runtime = temp.path() / "runtime", open_dir = temp.path() / "open", cache = temp.path() / "cache";
+    fs::create_directories(runtime);
+    fs::create_directories(open_dir);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    fs::permissions(open_dir, fs::perms::all, fs::perm_options::replace);
+    const QByteArray saved_runtime = qgetenv("XDG_RUNTIME_DIR"), saved_cache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(QString::fromStdString(cache.string())));
+    const QString title = QStringLiteral("Pelliwick邮箱管家-") + QUuid::createUuid().toString(QUuid::Id128);
+    const QString leaf = title + QLatin1Char('-') + QString::number(::getuid());
+    struct Case {
+      const char* name;
+      std::optional<fs::path> runtime;
+      fs::path expected_dir;
+    };
+    const Case cases[] = {
+        {"runtime directory", runtime, runtime},
+        // Unset, or one others may write to: a 0700 directory of the user's made for it.
+        {"unset", std::nullopt, cache / "pelliwick-run"},
+        {"open to all", open_dir, cache / "pelliwick-run"},
+    };
+    for (const Case& c : cases) {
+      if (c.runtime)
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(QString::fromStdString(c.runtime->string())));
+      else
+        qunsetenv("XDG_RUNTIME_DIR");
+      const QString name = SingleInstance::name_for(title);
+      QCOMPARE(name, QString::fromStdString((c.expected_dir / leaf.toStdString()).string()));
+      QCOMPARE(fs::status(c.expected_dir).permissions() & fs::perms::all, fs::perms::owner_all);
+    }
+    // Another user listening first under the name in the shared temporary
+    // directory does not keep this instance from starting.
+    QLocalServer squatter;
+    QVERIFY(squatter.listen(leaf));
+    SingleInstance instance(SingleInstance::name_for(title));
+    QVERIFY(!instance.hand_over_to_running());
+    SingleInstance second(SingleInstance::name_for(title));
+    QVERIFY(second.hand_over_to_running());
+    qputenv("XDG_RUNTIME_DIR", saved_runtime);
+    if (saved_cache.isNull()) qunsetenv("XDG_CACHE_HOME");
+    else qputenv("XDG_CACHE_HOME", saved_cache);
   }
 
   void loginDialogAcceptsOnlyTheExactPassword() {

@@ -1,8 +1,11 @@
 #include "ui/mail/html_ctrl.h"
 
-#include <sys/stat.h>
-
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImageReader>
+#include <QPixmap>
 #include <QStringDecoder>
+#include <QThread>
 
 #include "base/file_io.h"
 #include "ui/gb_qstring.h"
@@ -11,6 +14,11 @@ namespace pw::ui {
 namespace {
 
 constexpr size_t kMaxResource = size_t{64} << 20;
+// A data: address longer than this is not decoded: a mail's pictures come as
+// parts (files in the directory), an inline one is small.
+constexpr qsizetype kMaxDataUrl = qsizetype{1} << 20;
+// A picture of more pixels than this is not decoded (64 MiB at 32 bits).
+constexpr qint64 kMaxPixels = qint64{16} << 20;
 
 // Mail HTML keeps the charset it came in: the one its meta tag names, else
 // UTF-8 when it reads as such, else the system code page.
@@ -23,6 +31,42 @@ QString decode_html(const QByteArray& bytes) {
   QString text = utf8.decode(bytes);
   if (!utf8.hasError()) return text;
   return from_gb(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+// Qt takes pictures as pixmaps on the UI thread and as images elsewhere.
+QVariant as_picture(const QImage& image) {
+  if (QThread::currentThread() != QCoreApplication::instance()->thread()) return image;
+  return QPixmap::fromImage(image);
+}
+
+// What a refused picture shows: one transparent pixel. It must not be a null
+// picture, or Qt's image handler tries the name as a file of its own.
+QVariant no_picture() {
+  QImage image(1, 1, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  return as_picture(image);
+}
+
+QVariant picture(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  if (!buffer.open(QIODevice::ReadOnly)) return no_picture();
+  QImageReader reader(&buffer);
+  const QSize size = reader.size();
+  if (size.isValid() && qint64{size.width()} * size.height() > kMaxPixels) return no_picture();
+  const QImage image = reader.read();
+  return image.isNull() ? no_picture() : as_picture(image);
+}
+
+// The payload of a data: address ("data:[type][;base64],payload").
+std::optional<QByteArray> data_url_payload(const QUrl& url) {
+  const QByteArray encoded = url.toEncoded();
+  if (encoded.size() > kMaxDataUrl) return std::nullopt;
+  const qsizetype comma = encoded.indexOf(',');
+  if (comma < 0) return std::nullopt;
+  QByteArray payload = QByteArray::fromPercentEncoding(encoded.mid(comma + 1));
+  if (encoded.left(comma).toLower().endsWith(";base64")) payload = QByteArray::fromBase64(payload);
+  return payload;
 }
 
 }  // namespace
@@ -48,21 +92,30 @@ std::optional<QByteArray> CHtmlCtrl::local_resource(const QUrl& url) const {
   if (!url.isLocalFile()) return std::nullopt;
   const std::filesystem::path path = to_path(url.toLocalFile()).lexically_normal();
   if (path.parent_path() != root_ || !path.has_filename()) return std::nullopt;
-  struct stat st{};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  std::optional<std::string> bytes = read_file(path, kMaxResource);
+  std::optional<std::string> bytes = read_plain_file(path, kMaxResource);
   if (!bytes) return std::nullopt;
   return QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size()));
 }
 
 QVariant CHtmlCtrl::loadResource(int type, const QUrl& name) {
   // Relative names resolve against the page; anything not a local file of
-  // the directory is refused here, before any loader sees it.
+  // the directory (or a small data: address) is refused here. A refusal is
+  // an empty value of the resource's type, never a null one: for a null
+  // value Qt would open the address itself.
   const QUrl url = document()->baseUrl().resolved(name);
-  std::optional<QByteArray> bytes = local_resource(url);
-  if (!bytes) return {};
-  if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource) return decode_html(*bytes);
-  return *bytes;
+  const std::optional<QByteArray> bytes =
+      url.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0 ? data_url_payload(url)
+                                                                            : local_resource(url);
+  switch (type) {
+    case QTextDocument::ImageResource:
+      return bytes ? picture(*bytes) : no_picture();
+    case QTextDocument::HtmlResource:
+    case QTextDocument::StyleSheetResource:
+    case QTextDocument::MarkdownResource:
+      return bytes ? decode_html(*bytes) : QString();
+    default:
+      return bytes ? *bytes : QByteArray();
+  }
 }
 
 void CHtmlCtrl::follow(const QUrl& url) {

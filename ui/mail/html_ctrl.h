@@ -2,14 +2,17 @@
 // The HTML view of the mail viewer. It shows files of one directory (the
 // MailTemp directory) and nothing else: every resource the page names,
 // pictures and style sheets alike, is loaded only when it is a regular file
-// directly inside that directory (never through a symbolic link); nothing
-// comes from the network and no script runs. Links are not followed in the
+// directly inside that directory (never through a symbolic link, a FIFO or
+// a device), or from a small data: address; a refused one is an empty value
+// of its type, so Qt's own loader never sees it. Nothing comes from the
+// network and no script runs. Links are not followed in the
 // view: "app:" links go to the application-command hook, web and mail links
 // to the system.
 #include <QTextBrowser>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace pw::ui {
 

@@ -3,12 +3,16 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTextBrowser>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "base/file_io.h"
 #include "base/safe_name.h"
@@ -27,6 +31,7 @@ constexpr int kCopyLabel = 61390;
 constexpr int kSubjectLabel = 61392;
 constexpr int kOpenAttachment = 61398;
 constexpr int kSaveAttachment = 61399;
+constexpr int kAttachmentsNotListed = 62850;
 constexpr char kHtmlFile[] = "temp.htm";
 
 constexpr int kMargin = 11;
@@ -44,9 +49,20 @@ QString escaped(std::string_view gb) {
 std::filesystem::path write_into(const std::filesystem::path& dir, std::string_view name, std::string_view data) {
   const std::string safe = sanitise_file_name(name, "attachment");
   const std::filesystem::path path = dir / to_path(from_gb(safe));
+  if (path.parent_path() != dir) return {};
   // A new file renamed over the name: an entry there, a link included, is
-  // replaced rather than written through.
-  if (path.parent_path() != dir || !write_file_atomic(path, data)) return {};
+  // replaced rather than written through. Scratch files need no flush to
+  // disk, which would wait for everything the disk has pending.
+  std::filesystem::path fresh = path;
+  fresh += ".new." + std::to_string(::getpid());
+  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return {};
+  bool ok = write_all(fd, data);
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || ::rename(fresh.c_str(), path.c_str()) != 0) {
+    ::unlink(fresh.c_str());
+    return {};
+  }
   return path;
 }
 
@@ -99,7 +115,7 @@ CMailViewer::CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* 
           [this](QListWidgetItem* item) { open_attachment(attachments_->row(item)); });
   connect(attachments_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     QListWidgetItem* item = attachments_->itemAt(pos);
-    if (!item) return;
+    if (!item || attachments_->row(item) >= listed_attachments_) return;
     clicked_attachment_ = attachments_->row(item);
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("AttachmentMenu"));
@@ -170,13 +186,28 @@ void CMailViewer::fill_attachments() {
   attachment_label_->setVisible(has_attachments_);
   attachments_->setVisible(has_attachments_);
   if (!has_attachments_) return;
+  // A mail of thousands of parts would hold the window for many seconds:
+  // the list stops at kMaxListedAttachments and its last line says so.
+  const int count = message.attachment_count();
+  listed_attachments_ = std::min(count, kMaxListedAttachments);
   QFileIconProvider icons;
-  for (int i = 0; i < message.attachment_count(); ++i) {
+  QHash<QString, QIcon> by_suffix;
+  for (int i = 0; i < listed_attachments_; ++i) {
     const QString name = from_gb(message.attachment_name(i));
-    QIcon icon = icons.icon(QFileInfo(name));
-    if (icon.isNull()) icon = icons.icon(QAbstractFileIconProvider::File);
-    auto* item = new QListWidgetItem(icon, name, attachments_);
+    const QFileInfo info(name);
+    auto known = by_suffix.constFind(info.suffix());
+    if (known == by_suffix.constEnd()) {
+      QIcon icon = icons.icon(info);
+      if (icon.isNull()) icon = icons.icon(QAbstractFileIconProvider::File);
+      known = by_suffix.insert(info.suffix(), icon);
+    }
+    auto* item = new QListWidgetItem(*known, name, attachments_);
     item->setToolTip(name);
+  }
+  if (listed_attachments_ < count) {
+    auto* note = new QListWidgetItem(text(kAttachmentsNotListed).arg(count).arg(listed_attachments_), attachments_);
+    note->setFlags(Qt::ItemIsEnabled);
+    note->setToolTip(note->text());
   }
 }
 
@@ -193,6 +224,7 @@ void CMailViewer::show_html() {
 void CMailViewer::open(const QUrl& url) const { services_.open_url(url); }
 
 void CMailViewer::open_attachment(int index) {
+  if (index >= listed_attachments_) return;  // the line that says the rest is not listed
   clicked_attachment_ = index;
   const MimeMessage& message = mail_.message();
   std::optional<std::string> data = message.attachment_data(index);
@@ -202,6 +234,7 @@ void CMailViewer::open_attachment(int index) {
 }
 
 void CMailViewer::save_attachment(int index) {
+  if (index >= listed_attachments_) return;
   clicked_attachment_ = index;
   const MimeMessage& message = mail_.message();
   std::optional<std::string> data = message.attachment_data(index);

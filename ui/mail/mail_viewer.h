@@ -45,6 +45,10 @@ class CMailViewer : public QDialog {
   Q_OBJECT
 
  public:
+  // The attachment list shows at most this many; a last line tells how many
+  // more the mail has.
+  static constexpr int kMaxListedAttachments = 200;
+
   CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* parent = nullptr);
   ~CMailViewer() override;
 
@@ -74,6 +78,7 @@ class CMailViewer : public QDialog {
   bool has_html_ = false;
   bool has_attachments_ = false;
   int clicked_attachment_ = -1;
+  int listed_attachments_ = 0;
   std::string body_;
   std::vector<MailLink> links_;
 
