@@ -20,6 +20,8 @@ class CheckControl {
   virtual bool start(std::shared_ptr<MailboxAccount> account) = 0;
   [[nodiscard]] virtual bool check_running() const = 0;
   [[nodiscard]] virtual bool single_check() const = 0;
+  // Asks the running check to end soon (see CheckRun::stop).
+  virtual void stop() {}
   // Called on the UI thread once the frame has seen a run end.
   virtual void run_ended() {}
   // The outcome of the run that ended last.

@@ -5,6 +5,7 @@
 #include <QVariantMap>
 
 #include "engine/check_run.h"
+#include "res/language.h"
 #include "ui/gb_qstring.h"
 #include "ui/ui_text.h"
 
@@ -29,7 +30,13 @@ std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
     lines << ui::text(kAccountLine).arg(ui::from_gb(address)).arg(mails);
   }
   if (outcome.dial_failed) lines << ui::text(kDialFailed);
-  if (outcome.scans_failed > 0) lines << ui::text(kScansFailed).arg(outcome.scans_failed);
+  // An account stopped because its files could not be written failed its check as well.
+  if (const size_t failed = outcome.scans_failed + outcome.stores_failed; failed > 0)
+    lines << ui::text(kScansFailed).arg(failed);
+  // Each failed mailbox with its reason, so the notice alone says what to fix.
+  for (const AccountCheck& check : outcome.checks)
+    if (check.result == AccountCheck::Result::failed)
+      lines << ui::text("%1：%2").arg(ui::from_gb(check.address), ui::from_gb(res::displayed(check.reason)));
   if (outcome.deletions_failed > 0) lines << ui::text(kDeletionsFailed).arg(outcome.deletions_failed);
   if (lines.isEmpty()) return std::nullopt;
   const QString summary = outcome.ok() ? ui::text(kActedSummary).arg(acted) : ui::text(kFailedSummary);

@@ -20,6 +20,7 @@ const std::array kCommands = {
     FrameCommand{cmd::kPauseMailbox, "关闭当前邮箱(&U)", {}},
     FrameCommand{cmd::kCheckAll, "检查所有邮箱(&A)", QKeySequence(Qt::CTRL | Qt::Key_A)},
     FrameCommand{cmd::kCheckMailbox, "检查当前邮箱(&C)", {}},
+    FrameCommand{cmd::kStopCheck, "停止检查(&T)", {}},
     FrameCommand{cmd::kExit, "退出(&X)", {}},
     FrameCommand{cmd::kRemoteNewMails, "显示新到邮件(&N)...", {}},
     FrameCommand{cmd::kRemoteAllMails, "显示所有邮件(&A)...", {}},
@@ -81,7 +82,10 @@ const std::array kPrompts = {
     Prompt{cmd::kShowMain, "显示主窗体\n显示主窗体"},
 };
 
+constexpr int kStopCheckPrompt = 62902;
+
 QStringList halves(int id) {
+  if (id == cmd::kStopCheck) return ui::text(kStopCheckPrompt).split(QLatin1Char('\n'));
   if (res::has(id)) return ui::text(id).split(QLatin1Char('\n'));
   for (const Prompt& p : kPrompts)
     if (p.id == id) return ui::text(p.text).split(QLatin1Char('\n'));

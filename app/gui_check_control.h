@@ -26,6 +26,7 @@ class GuiCheckControl final : public CheckControl {
   [[nodiscard]] bool check_running() const override { return run_.check_running(); }
   [[nodiscard]] bool single_check() const override { return run_.single_check(); }
   void run_ended() override;
+  void stop() override { run_.stop(); }
   [[nodiscard]] RunOutcome last_outcome() const override { return run_.last_outcome(); }
 
   [[nodiscard]] CheckRun& run() { return run_; }

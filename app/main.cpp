@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   }
   pw::app::CPelliwickApp app(std::move(options));
   if (!app.start()) return 0;
-  QObject::connect(&app, &pw::app::CPelliwickApp::finished, &qt, &QCoreApplication::quit);
+  pw::app::end_event_loop_when_finished(app);
   const int code = QApplication::exec();
   app.exit();
   return code;

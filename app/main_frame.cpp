@@ -8,8 +8,13 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "app/about_dialog.h"
 #include "app/big_tool_bar.h"
@@ -39,6 +44,7 @@
 #include "ui/settings/settings_dialog.h"
 #include "ui/user_tree_view.h"
 #include "ui/view_wiring.h"
+#include "stores/oauth_store.h"
 
 namespace pw::app {
 namespace {
@@ -46,8 +52,16 @@ namespace {
 namespace cmd = ui::cmd;
 
 constexpr int kTitleText = 61204;
-constexpr int kCountdownText = 62719;  // "距离下次邮箱检查还剩%1秒"
+constexpr int kCountdownText = 63001;  // "距离下次邮箱检查还剩%1秒"
 constexpr int kCheckingRefusal = 61384;
+constexpr int kStopAndExit = 62903;
+constexpr int kUnavailable = 62917;
+constexpr int kNoneWatched = 62912;
+constexpr int kCheckGoingOn = 62913;
+constexpr int kNoMailboxSelected = 62914;
+constexpr int kMailboxPaused = 62915;
+constexpr int kMailboxWithoutRules = 62916;
+constexpr int kNoCheckGoingOn = 62918;
 constexpr int kTreeRowHeight = 250;
 
 // The makers' site opened by 32798.
@@ -96,6 +110,12 @@ CMainFrame::CMainFrame(FrameServices services, QWidget* parent) : QMainWindow(pa
   const QSize size(std::min(800, area.width()), std::min(600, area.height()));
   resize(size);
   move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+  // Where the user left the window, its splitters and columns.
+  const std::unique_ptr<QSettings> view_state = view_settings();
+  (void)restoreGeometry(view_state->value(QStringLiteral("geometry")).toByteArray());
+  outer_state_ = view_state->value(QStringLiteral("outerSplitter")).toByteArray();
+  left_state_ = view_state->value(QStringLiteral("leftSplitter")).toByteArray();
+  info_->restore_columns(*view_state);
 
   countdown_ = s_.settings.option(SystemSettings::kCheckAtStart) ? 0 : 1;
   countdown_timer_ = new QTimer(this);
@@ -106,7 +126,18 @@ CMainFrame::CMainFrame(FrameServices services, QWidget* parent) : QMainWindow(pa
   shutdown_timer_->setInterval(kShutdownMs);
   connect(shutdown_timer_, &QTimer::timeout, this, &CMainFrame::tick_shutdown);
   shutdown_timer_->start();
+  // After "stop and exit": the window closes as soon as the run has ended.
+  stop_poll_ = new QTimer(this);
+  stop_poll_->setInterval(100);
+  connect(stop_poll_, &QTimer::timeout, this, [this] {
+    if (s_.checks.check_running()) return;
+    stop_poll_->stop();
+    sync_run_state();
+    if (close_after_run_) close();
+  });
   update_commands();
+  connect(tree_, &ui::CUserTreeView::watching_started, this, &CMainFrame::check_soon);
+  connect(rule_list_, &ui::CRulerListView::watching_started, this, [this] { check_soon(nullptr); });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -158,9 +189,9 @@ void CMainFrame::set_active_view(QWidget* view) {
 
 void CMainFrame::build_actions() {
   for (int id : {cmd::kResumeAll, cmd::kPauseAll, cmd::kResumeMailbox, cmd::kPauseMailbox, cmd::kCheckAll,
-                 cmd::kCheckMailbox, cmd::kExit, cmd::kRemoteNewMails, cmd::kRemoteAllMails, cmd::kImportMailboxes,
-                 cmd::kExportMailboxes, cmd::kAddMailbox, cmd::kModifyMailbox, cmd::kDeleteMailbox,
-                 cmd::kImportRules, cmd::kExportRules, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule,
+                 cmd::kCheckMailbox, cmd::kStopCheck, cmd::kExit, cmd::kRemoteNewMails, cmd::kRemoteAllMails,
+                 cmd::kImportMailboxes, cmd::kExportMailboxes, cmd::kAddMailbox, cmd::kModifyMailbox,
+                 cmd::kDeleteMailbox, cmd::kImportRules, cmd::kExportRules, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule,
                  cmd::kAddressBook, cmd::kConfigureRules, cmd::kSettings, cmd::kViewToolbar, cmd::kViewStatusBar,
                  cmd::kHelp, cmd::kFeedback, cmd::kWebSite, cmd::kAbout, cmd::kShowMain}) {
     const FrameCommand* c = frame_command(id);
@@ -202,7 +233,7 @@ void CMainFrame::build_menus() {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::update_commands);
   };
   add_menu(ui::text("系统(&S)"), {cmd::kResumeAll, cmd::kPauseAll, 0, cmd::kResumeMailbox, cmd::kPauseMailbox, 0,
-                                cmd::kCheckAll, cmd::kCheckMailbox, 0, cmd::kExit});
+                                cmd::kCheckAll, cmd::kCheckMailbox, cmd::kStopCheck, 0, cmd::kExit});
   add_menu(ui::text("远程管理(&D)"), {cmd::kRemoteNewMails, cmd::kRemoteAllMails});
   add_menu(ui::text("邮箱(&M)"), {cmd::kImportMailboxes, cmd::kExportMailboxes, 0, cmd::kAddMailbox,
                                 cmd::kModifyMailbox, cmd::kDeleteMailbox});
@@ -243,7 +274,9 @@ QWidget* CMainFrame::view_for(int id) const {
   if (id == cmd::kAddMailbox) return tree_;
   if (id == cmd::kNewRule || id == cmd::kImportRules || id == cmd::kExportRules || id == cmd::kConfigureRules)
     return rule_list_;
-  if (tree_command(id)) return active_view_ == tree_ ? tree_ : nullptr;
+  // The mailbox commands act on the account selected in the tree, wherever
+  // the focus is.
+  if (tree_command(id)) return tree_;
   if (rule_list_command(id)) return active_view_ == rule_list_ ? rule_list_ : nullptr;
   return nullptr;
 }
@@ -254,7 +287,8 @@ bool CMainFrame::command_enabled(int id) const {
     case cmd::kResumeAll: return s_.mailboxes.watched_count() < s_.mailboxes.count();
     case cmd::kPauseAll: return s_.mailboxes.watched_count() > 0;
     case cmd::kCheckAll: return s_.mailboxes.watched_count() > 0 && !running;
-    case cmd::kCheckMailbox: return active_view_ == tree_ && !running && tree_->command_enabled(id);
+    case cmd::kCheckMailbox: return !running && tree_->command_enabled(id);
+    case cmd::kStopCheck: return running;
     case cmd::kExit:
     case cmd::kViewToolbar:
     case cmd::kViewStatusBar:
@@ -283,6 +317,7 @@ bool CMainFrame::run_command(int id) {
       s_.mailboxes.resume_all();
       tree_->refresh_icons();
       s_.saver.save_mailboxes(this);
+      check_soon(nullptr);
       break;
     case cmd::kPauseAll:
       s_.mailboxes.pause_all();
@@ -290,15 +325,12 @@ bool CMainFrame::run_command(int id) {
       s_.saver.save_mailboxes(this);
       break;
     case cmd::kCheckAll: countdown_ = 0; break;
+    case cmd::kStopCheck: s_.checks.stop(); break;
     case cmd::kExit: close(); break;
     case cmd::kViewToolbar: tool_bar_->setVisible(!tool_bar_->isVisible()); break;
     case cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
-    case cmd::kHelp: {
-      const QUrl page = help_index();
-      if (!page.isEmpty()) s_.open_url(page);
-      break;
-    }
-    case cmd::kWebSite: s_.open_url(QUrl(QString::fromLatin1(kMakersSite))); break;
+    case cmd::kHelp: open_help(s_.open_url, s_.boxes, this); break;
+    case cmd::kWebSite: (void)s_.open_url(QUrl(QString::fromLatin1(kMakersSite))); break;
     case cmd::kAbout: {
       CAboutDialog about(s_.data_dir, this);
       about.exec();
@@ -307,6 +339,8 @@ bool CMainFrame::run_command(int id) {
     case cmd::kShowMain: show_main(); break;
     case cmd::kSettings: {
       ui::CSettingsDialog settings(s_.settings, s_.dial_up, s_.autostart, s_.boxes, this);
+      const OAuthStore tokens{ProgramDir(s_.data_dir)};
+      if (!s_.data_dir.empty()) settings.set_oauth_store(&tokens);
       // The countdown reads the new interval at its next tick.
       if (settings.exec() == QDialog::Accepted) s_.saver.save_settings(this);
       break;
@@ -334,18 +368,63 @@ bool CMainFrame::run_command(int id) {
   return true;
 }
 
+QString CMainFrame::unavailable_reason(int id) const {
+  const bool running = s_.checks.check_running();
+  int reason = 0;
+  switch (id) {
+    case cmd::kCheckAll:
+      reason = running ? kCheckGoingOn : kNoneWatched;
+      break;
+    case cmd::kCheckMailbox: {
+      const std::shared_ptr<MailboxAccount> account = tree_->selected_account();
+      reason = running            ? kCheckGoingOn
+               : !account          ? kNoMailboxSelected
+               : account->paused() ? kMailboxPaused
+                                   : kMailboxWithoutRules;
+      break;
+    }
+    case cmd::kStopCheck: reason = kNoCheckGoingOn; break;
+    default: return {};
+  }
+  return ui::text(kUnavailable) + ui::text(reason);
+}
+
 void CMainFrame::update_commands() {
-  for (auto& [id, a] : actions_) a->setEnabled(command_enabled(id));
+  for (auto& [id, a] : actions_) {
+    const bool enabled = command_enabled(id);
+    a->setEnabled(enabled);
+    // A disabled check command says why.
+    const QString why = enabled ? QString() : unavailable_reason(id);
+    if (id == cmd::kCheckAll || id == cmd::kCheckMailbox || id == cmd::kStopCheck) {
+      a->setStatusTip(why.isEmpty() ? command_prompt(id) : why);
+      a->setToolTip(why.isEmpty() ? command_tool_tip(id) : command_tool_tip(id) + ui::text("（") + why +
+                                                              ui::text("）"));
+    }
+  }
   action(cmd::kViewToolbar)->setChecked(tool_bar_ && !tool_bar_->isHidden());
   action(cmd::kViewStatusBar)->setChecked(!statusBar()->isHidden());
 }
 
 unsigned CMainFrame::interval_seconds() const {
-  const auto interval = static_cast<unsigned>(std::max(0, s_.settings.check_interval));
+  const auto interval = static_cast<uint64_t>(std::max(0, s_.settings.check_interval));
+  uint64_t seconds = interval * 60;
   switch (s_.settings.interval_unit) {
-    case SystemSettings::kSeconds: return interval;
-    case SystemSettings::kHours: return interval * 3600;
-    default: return interval * 60;
+    case SystemSettings::kSeconds: seconds = interval; break;
+    case SystemSettings::kHours: seconds = interval * 3600; break;
+    default: break;
+  }
+  // A huge stored interval counts down from the largest the counter holds
+  // instead of wrapping round into a short one.
+  return static_cast<unsigned>(std::min<uint64_t>(seconds, std::numeric_limits<unsigned>::max() - 1));
+}
+
+void CMainFrame::check_soon(std::shared_ptr<MailboxAccount> account) {
+  if (s_.checks.check_running()) {
+    check_after_run_ = true;  // all watched accounts, once this run has ended
+  } else if (account) {
+    start_check(std::move(account));
+  } else {
+    countdown_ = 0;
   }
 }
 
@@ -371,6 +450,7 @@ void CMainFrame::sync_run_state() {
   tray_state_.checked = true;
   tray_state_.last_time = QString::asprintf("%02d:%02d", now.hour, now.minute);
   tray_state_.last_ok = outcome.ok();
+  tree_->show_checks(outcome.checks);
   tray_state_.last_acted = 0;
   for (const auto& [address, mails] : outcome.acted) tray_state_.last_acted += mails;
   emit check_finished(outcome);
@@ -378,6 +458,8 @@ void CMainFrame::sync_run_state() {
 
 void CMainFrame::update_tray_tip(unsigned seconds_left) {
   tray_state_.running = s_.checks.check_running();
+  // How many mailboxes are being checked, or which one is asking.
+  tray_state_.activity = tray_state_.running ? status_->pane(StatusReport::kMessagePane)->text() : QString();
   tray_state_.seconds_left = seconds_left;
   tray_->set_tool_tip(tray_tool_tip(windowTitle(), tray_state_));
 }
@@ -402,6 +484,11 @@ unsigned CMainFrame::pace_checks() {
     return 0;
   }
   if (s_.checks.check_running()) return 0;
+  if (check_after_run_) {
+    check_after_run_ = false;
+    start_check(nullptr);
+    return 0;
+  }
   const unsigned d = interval_seconds();
   const unsigned left = d >= countdown_ ? d - countdown_ + 1 : 0;
   status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText).arg(left));
@@ -429,14 +516,39 @@ void CMainFrame::show_main() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (s_.checks.check_running()) {
     event->ignore();
-    if (refusing_close_) return;  // one refusal box at a time
+    if (refusing_close_ || close_after_run_) return;  // one box at a time
     refusing_close_ = true;
-    s_.boxes.show(this, ui::MessageKind::notice, kCheckingRefusal);
+    // The user may stop the check and leave; the scheduled shutdown, with
+    // nobody to answer, waits for the check to end.
+    if (s_.shutdown_fired) {
+      s_.boxes.show(this, ui::MessageKind::notice, kCheckingRefusal);
+    } else if (s_.boxes.show(this, ui::MessageKind::question, kStopAndExit)) {
+      close_after_run_ = true;
+      s_.checks.stop();
+      stop_poll_->start();
+    }
     refusing_close_ = false;
     return;
   }
   event->accept();
+  save_view_state();
   emit closed();
+}
+
+std::unique_ptr<QSettings> CMainFrame::view_settings() const {
+  if (!s_.view_state_file.isEmpty()) return std::make_unique<QSettings>(s_.view_state_file, QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("pelliwick"),
+                                     QStringLiteral("window"));
+}
+
+void CMainFrame::save_view_state() {
+  const std::unique_ptr<QSettings> view_state = view_settings();
+  view_state->setValue(QStringLiteral("geometry"), saveGeometry());
+  if (splitters_sized_) {
+    view_state->setValue(QStringLiteral("outerSplitter"), outer_->saveState());
+    view_state->setValue(QStringLiteral("leftSplitter"), left_->saveState());
+  }
+  info_->save_columns(*view_state);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -451,6 +563,9 @@ void CMainFrame::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (splitters_sized_) return;
   splitters_sized_ = true;
+  if (!outer_state_.isEmpty() && !left_state_.isEmpty() && outer_->restoreState(outer_state_) &&
+      left_->restoreState(left_state_))
+    return;
   outer_->size_first_pane();
   const int rest = std::max(0, left_->height() - kTreeRowHeight - left_->handleWidth());
   left_->setSizes({kTreeRowHeight, rest});

@@ -23,6 +23,7 @@ struct RunOutcome;
 }
 
 class QProgressBar;
+class QSettings;
 class QTimer;
 
 namespace pw {
@@ -68,8 +69,9 @@ struct FrameServices {
   const Clock& clock;
   // Set by the shutdown timer; the exit powers the computer off when set.
   bool& shutdown_fired;
-  // Opens a URL (help pages, the makers' site); tests record it.
-  std::function<void(const QUrl&)> open_url;
+  // Opens a URL (help pages, the makers' site), false when nothing could;
+  // tests record it.
+  std::function<bool(const QUrl&)> open_url;
   // What the settings, address book and feedback dialogs work on.
   AddressBook& address_book;
   DialUp& dial_up;
@@ -77,6 +79,10 @@ struct FrameServices {
   FeedbackAddresses feedback = FeedbackAddresses::configured();
   // The data directory in use, named in the about box.
   std::filesystem::path data_dir = {};
+  // Where the window's size and place, the splitters and the column widths
+  // the user set are kept; empty: "window.conf" in the user's configuration
+  // directory, never beside the data.
+  QString view_state_file = {};
 };
 
 class CMainFrame : public QMainWindow {
@@ -138,6 +144,9 @@ class CMainFrame : public QMainWindow {
   void build_tool_bar();
   void build_status_bar();
   void start_check(std::shared_ptr<MailboxAccount> account);
+  // A mailbox began to be watched (null: several): checks it now, or all
+  // watched ones once the running check has ended.
+  void check_soon(std::shared_ptr<MailboxAccount> account);
   void check_started();
   void sync_run_state();
   // The countdown step of tick_countdown; the seconds left to the next
@@ -147,6 +156,10 @@ class CMainFrame : public QMainWindow {
   [[nodiscard]] unsigned interval_seconds() const;
   // The view that handles `id`, when the command is one of a view's.
   [[nodiscard]] QWidget* view_for(int id) const;
+  [[nodiscard]] std::unique_ptr<QSettings> view_settings() const;
+  void save_view_state();
+  // Why command `id` is disabled, for its status tip; empty when no reason is told.
+  [[nodiscard]] QString unavailable_reason(int id) const;
 
   FrameServices s_;
   std::map<int, QAction*> actions_;
@@ -161,12 +174,17 @@ class CMainFrame : public QMainWindow {
   CSystemTray* tray_ = nullptr;
   QTimer* countdown_timer_ = nullptr;
   QTimer* shutdown_timer_ = nullptr;
+  QTimer* stop_poll_ = nullptr;
 
   // Seconds elapsed in the current interval; 0: the next tick starts a check.
   unsigned countdown_ = 1;
   bool run_seen_ = false;      // the frame knows a run is going on
   bool refusing_close_ = false;  // the close refusal is up
+  bool close_after_run_ = false;  // the user chose to stop the check and exit
+  bool check_after_run_ = false;  // a mailbox began to be watched during a run
   bool splitters_sized_ = false;
+  QByteArray outer_state_;  // the splitters as the user left them, until shown
+  QByteArray left_state_;
   TrayState tray_state_;
 };
 

@@ -15,10 +15,11 @@
 #include "app/single_instance.h"
 #include "app/system_tray.h"
 #include "base/file_io.h"
+#include "engine/oauth_access.h"
 #include "net/network_manager_dial_up.h"
 #include "res/language.h"
 #include "stores/run_at_startup.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
 #include "ui/command_ids.h"
@@ -59,7 +60,7 @@ CPelliwickApp::CPelliwickApp(AppOptions options)
       boxes_(options_.boxes ? *options_.boxes : *own_boxes_),
       files_(options_.files ? *options_.files : *own_files_),
       power_off_(options_.power_off ? *options_.power_off : *own_power_off_) {
-  if (!options_.open_url) options_.open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  if (!options_.open_url) options_.open_url = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   if (options_.first_run_marker.empty()) options_.first_run_marker = default_first_run_marker();
   if (!options_.dial_up) own_dial_up_ = std::make_unique<NetworkManagerDialUp>();
   dial_up_ = options_.dial_up ? options_.dial_up : own_dial_up_.get();
@@ -111,8 +112,14 @@ bool CPelliwickApp::start() {
   frame_ = std::make_unique<CMainFrame>(FrameServices{mailboxes_, rules_, settings_, log_, local_mail_, *saver_,
                                                       boxes_, files_, checks, clock_, shutdown_fired_,
                                                       options_.open_url, address_book_, *dial_up_, *autostart_,
-                                                      FeedbackAddresses::configured(), options_.dir.root()});
-  connect(frame_.get(), &CMainFrame::closed, this, &CPelliwickApp::finished);
+                                                      FeedbackAddresses::configured(), options_.dir.root(),
+                                                      options_.view_state_file});
+  connect(frame_.get(), &CMainFrame::closed, this, [this] {
+    // No worker may wait for the UI thread from now on: a busy dialog or a
+    // reply being sent ends on its own, and the exit waits for it.
+    if (host_) host_->shut_down();
+    emit finished();
+  });
   connect(instance_.get(), &SingleInstance::show_requested, frame_.get(), &CMainFrame::show_main);
   connect(frame_.get(), &CMainFrame::check_finished, this, [this](const RunOutcome& outcome) {
     if (!settings_.notifications()) return;
@@ -133,7 +140,8 @@ bool CPelliwickApp::start() {
     options_.dialogs->set_recipient_picker(
         [this](QWidget* parent) { return ui::pick_forward_recipients(parent, address_book_); });
     host_ = std::make_unique<ui::QtEngineHost>(frame_.get(), frame_->status_sink(), boxes_, *options_.dialogs);
-    const Pop3Options pop3{.trace = options_.pop3_trace};
+    oauth_ = std::make_shared<const OAuthAccess>(options_.dir);
+    const Pop3Options pop3{.trace = options_.pop3_trace, .oauth = oauth_};
     host_->set_pop3(pop3);
     options_.dialogs->set_pop3(pop3);
     // Once the event loop ends no worker may wait for it any more.
@@ -149,6 +157,7 @@ bool CPelliwickApp::start() {
     };
     services.pop3 = pop3;
     services.smtp.trace = options_.smtp_trace;
+    services.smtp.bearer = [oauth = oauth_](const MailboxRecord& record) { return oauth->source(record); };
     const SmtpDeliveryOptions smtp = services.smtp;
     checks_ = std::make_unique<GuiCheckControl>(options_.dir, std::move(services), rules_, settings_);
     wire_mail_screens(smtp);
@@ -173,8 +182,8 @@ void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
   desk_ = std::make_unique<ui::MailDesk>(ui::MailDesk{*host_, log_, local_mail_, mailboxes_, clock_, boxes_, files_,
                                                       &address_book_, smtp, &checks_->run().seen_lists_mutex(),
                                                       ui::ViewerServices{options_.dir.file("MailTemp"),
-                                                                         options_.open_url, {}},
-                                                      Pop3Options{.trace = options_.pop3_trace}});
+                                                                         options_.open_url, {}, &boxes_},
+                                                      Pop3Options{.trace = options_.pop3_trace, .oauth = oauth_}});
   saved_mail_ = std::make_unique<ui::SavedMailCommands>(*desk_);
   options_.dialogs->set_mail_viewer([viewer = desk_->viewer](QWidget* parent, MailProcessor& mail) {
     ui::CMailViewer::show_mail(mail, viewer, parent);
@@ -195,13 +204,14 @@ void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
           });
 }
 
+void end_event_loop_when_finished(CPelliwickApp& app) {
+  QObject::connect(&app, &CPelliwickApp::finished, qApp, [] { QCoreApplication::exit(0); });
+}
+
 void CPelliwickApp::ask_first_run() {
   std::error_code error;
   if (std::filesystem::exists(options_.first_run_marker, error)) return;
-  if (boxes_.show(nullptr, ui::MessageKind::question, kFirstRunQuestion)) {
-    const QUrl page = help_index();
-    if (!page.isEmpty()) options_.open_url(page);
-  }
+  if (boxes_.show(nullptr, ui::MessageKind::question, kFirstRunQuestion)) open_help(options_.open_url, boxes_, nullptr);
   std::filesystem::create_directories(options_.first_run_marker.parent_path(), error);
   (void)write_file_atomic(options_.first_run_marker, "");
 }
@@ -215,6 +225,9 @@ bool CPelliwickApp::ask_login() {
 void CPelliwickApp::exit() {
   if (!started_) return;
   started_ = false;
+  // Replies and forwards still being sent write to the stores: they end first.
+  if (host_) host_->shut_down();
+  saved_mail_.reset();
   if (StoreResult r = mailboxes_.save(); !r.ok) boxes_.show(nullptr, ui::MessageKind::failure, r.text_id);
   if (RuleSaveResult r = rules_.save(options_.dir); !r.ok) boxes_.show(nullptr, ui::MessageKind::failure, r.message_id);
   (void)address_book_.save();

@@ -26,6 +26,7 @@
 #include "stores/system_settings.h"
 
 namespace pw {
+class OAuthAccess;
 class DialUp;
 class RunAtStartup;
 class SenderVerifier;
@@ -64,12 +65,16 @@ struct AppOptions {
   CheckControl* checks = nullptr;
   // Asks the login password; true once it was given. Null: the login dialog.
   std::function<bool(const std::string& password)> login;
-  std::function<void(const QUrl&)> open_url;
+  // Opens a URL with the desktop; false when nothing could. Null: QDesktopServices.
+  std::function<bool(const QUrl&)> open_url;
   ui::HostDialogs* dialogs = nullptr;
   // Null: NetworkManager on the system bus.
   DialUp* dial_up = nullptr;
   // Where the autostart entry goes; empty: the user's configuration directory.
   std::filesystem::path autostart_config_dir;
+  // Where the window keeps its size, splitters and columns; empty: the
+  // user's configuration directory.
+  QString view_state_file;
   // Where check notifications go; null: the session bus.
   DesktopNotifier* notifier = nullptr;
   // The protocol logs of every session (checks, remote management,
@@ -145,6 +150,9 @@ class CPelliwickApp : public QObject, private CheckControl {
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<ui::HostDialogs> own_dialogs_;
   std::unique_ptr<ui::QtEngineHost> host_;
+  // The tokens of mailboxes signed in with OAuth 2.0, for every POP3 and
+  // SMTP session.
+  std::shared_ptr<const OAuthAccess> oauth_;
   std::unique_ptr<GuiCheckControl> checks_;
   std::unique_ptr<DesktopNotifier> own_notifier_;
   std::unique_ptr<ui::MailDesk> desk_;
@@ -153,5 +161,11 @@ class CPelliwickApp : public QObject, private CheckControl {
   bool started_ = false;
   bool shutdown_fired_ = false;
 };
+
+// Ends the event loop when `app` has finished: every loop, also that of a
+// dialog busy with a worker (remote management, feedback) that refuses to
+// close. A plain quit would ask that dialog to close first, and after a
+// scheduled shutdown the program would neither end nor power off.
+void end_event_loop_when_finished(CPelliwickApp& app);
 
 }  // namespace pw::app

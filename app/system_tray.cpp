@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "ui/ui_text.h"
 
@@ -24,7 +25,7 @@ QString duration(unsigned seconds) {
 QString tray_tool_tip(const QString& title, const TrayState& state) {
   QStringList lines{title};
   if (state.running)
-    lines << ui::text(kRunningText);
+    lines << (state.activity.isEmpty() ? ui::text(kRunningText) : state.activity);
   else if (state.seconds_left > 0)
     lines << ui::text(kNextCheckText).arg(duration(state.seconds_left));
   if (state.checked)
@@ -34,8 +35,9 @@ QString tray_tool_tip(const QString& title, const TrayState& state) {
 }
 
 CSystemTray::CSystemTray(const QIcon& icon, const QString& tip, QAction* show_main, QList<QAction*> commands,
-                         QObject* parent)
-    : QObject(parent), menu_(new QMenu), tip_(tip) {
+                         QObject* parent, std::function<bool()> tray_there)
+    : QObject(parent), menu_(new QMenu), tip_(tip), picture_(icon), tray_there_(std::move(tray_there)) {
+  if (!tray_there_) tray_there_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   menu_->setObjectName(QStringLiteral("TrayMenu"));
   menu_->addAction(show_main);
   menu_->setDefaultAction(show_main);
@@ -46,12 +48,25 @@ CSystemTray::CSystemTray(const QIcon& icon, const QString& tip, QAction* show_ma
     else
       menu_->addSeparator();
   }
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
-  icon_ = new QSystemTrayIcon(icon, this);
-  icon_->setToolTip(tip);
+  if (look_for_tray()) return;
+  look_again_ = new QTimer(this);
+  look_again_->setInterval(kLookAgainMs);
+  connect(look_again_, &QTimer::timeout, this, [this] {
+    if (look_for_tray()) look_again_->stop();
+  });
+  look_again_->start();
+}
+
+bool CSystemTray::look_for_tray() {
+  if (icon_) return true;
+  if (!tray_there_()) return false;
+  icon_ = new QSystemTrayIcon(picture_, this);
+  icon_->setToolTip(tip_);
   icon_->setContextMenu(menu_);
   connect(icon_, &QSystemTrayIcon::activated, this, &CSystemTray::activate);
   icon_->show();
+  if (look_again_) look_again_->stop();
+  return true;
 }
 
 CSystemTray::~CSystemTray() {

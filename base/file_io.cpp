@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -112,6 +113,26 @@ bool append_file(const std::filesystem::path& path, std::string_view data, bool 
   if (ok && sync) ok = ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   return ok;
+}
+
+int append_blocker(const std::filesystem::path& path, uint64_t min_free) {
+  std::filesystem::path target = path;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
+  } else if (errno == ENOENT) {
+    target = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  } else {
+    return errno;
+  }
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return errno;
+  struct statvfs fs {};
+  if (::statvfs(target.c_str(), &fs) != 0) return errno;
+  if (static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize < min_free) return ENOSPC;
+  // A new file needs an inode as well (tmpfs and others may run out).
+  if (target != path && fs.f_files != 0 && fs.f_favail == 0) return ENOSPC;
+  return 0;
 }
 
 bool sync_existing_file(const std::filesystem::path& path) {

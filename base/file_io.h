@@ -2,6 +2,7 @@
 // Whole-file reads and the two ways stores write: atomic replacement and
 // appending.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -40,6 +41,12 @@ inline constexpr unsigned kSharedFile = 0644;
 // Appends `data` to `path`, creating it when missing and never truncating it.
 // With `sync`, the data is flushed to disk before returning.
 [[nodiscard]] bool append_file(const std::filesystem::path& path, std::string_view data, bool sync = false);
+
+// Why appending to `path` would fail now, as an errno value (EROFS, EACCES,
+// ENOSPC, EISDIR, ...), or 0 when it can be written and its file system has
+// at least `min_free` bytes left. A missing file is judged by its directory,
+// where an append would create it.
+[[nodiscard]] int append_blocker(const std::filesystem::path& path, uint64_t min_free);
 
 // Flushes what was written to `path` to disk; true when it is missing.
 [[nodiscard]] bool sync_existing_file(const std::filesystem::path& path);

@@ -28,7 +28,7 @@
 #include "net/pop3_session.h"
 #include "bench_support.h"
 #include "raw_pop3.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"

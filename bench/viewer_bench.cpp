@@ -64,7 +64,7 @@ void open_viewer(benchmark::State& state, std::string (*make)(int)) {
     summary.full_text = true;
     pw::MailProcessor mail(std::move(summary), *account);
     state.ResumeTiming();
-    pw::ui::CMailViewer viewer(mail, {mail_temp, [](const QUrl&) {}, {}});
+    pw::ui::CMailViewer viewer(mail, {mail_temp, [](const QUrl&) { return true; }, {}});
     viewer.show();
     QApplication::processEvents();
     viewer.repaint();

@@ -5,10 +5,11 @@
 #include "net/network_manager_dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/headless_host.h"
+#include "engine/oauth_access.h"
 #include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
@@ -18,7 +19,7 @@ namespace pw {
 namespace {
 
 constexpr int kSkippedText = 62704;
-constexpr int kNoDataDirectory = 62718;
+constexpr int kNoDataDirectory = 63000;
 
 void say(std::FILE* out, const char* text) {
   if (out) std::fprintf(out, "%s\n", text);
@@ -52,7 +53,9 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   LocalMailIndex local_mail(dir, clock);
 
   HeadlessHost host(options.out, log);
-  const Pop3Options pop3{options.pop3_stream, options.pop3_trace, {}};
+  // Without a window the tokens are only refreshed, never signed in anew.
+  auto oauth = std::make_shared<const OAuthAccess>(dir);
+  const Pop3Options pop3{.stream = options.pop3_stream, .trace = options.pop3_trace, .oauth = oauth};
   host.set_pop3(pop3);
   NetworkManagerDialUp network_manager;
   SmtpSenderVerifier verifier;
@@ -60,6 +63,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
                          options.dial_up ? *options.dial_up : network_manager, host};
   services.pop3 = pop3;
   services.smtp.trace = options.smtp_trace;
+  services.smtp.bearer = [oauth](const MailboxRecord& record) { return oauth->source(record); };
 
   std::vector<MailboxRecord> before;
   for (const auto& account : mailboxes.accounts()) before.push_back(account->record());

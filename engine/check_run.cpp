@@ -1,21 +1,26 @@
 #include "engine/check_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <unordered_set>
 
+#include "base/code_page.h"
+#include "base/file_io.h"
 #include "engine/deletion_journal.h"
 #include "engine/deletion_phase.h"
 #include "engine/mail_processor.h"
 #include "engine/mail_spool.h"
 #include "engine/mail_sender.h"
+#include "engine/side_by_side.h"
 #include "net/pop3_session.h"
 #include "res/language.h"
 #include "res/string_table.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
 #include "rules/rule_store.h"
+#include "stores/ascii_case.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
@@ -45,6 +50,14 @@ constexpr int kUnansweredExecuted = 62050;
 constexpr int kUnansweredWaits = 62051;
 constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
 constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
+constexpr int kStoreBlocked = 62800;     // "...本次没有处理这个邮箱的任何邮件..."
+constexpr int kStoreFailed = 62801;      // "...这个邮箱其余的邮件留待下次检查..."
+constexpr int kNewMailsLeft = 62802;     // "新邮件太多，...留待下次检查的邮件数：" + count
+constexpr int kSpoolFull = 62803;        // "临时目录所在磁盘空间不足，..."
+
+// The room a check's appends to the seen list and the journal need at least.
+constexpr uint64_t kAppendRoom = 64 * 1024;
+constexpr int kStopped = 62901;          // "检查已停止"
 
 std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
 
@@ -93,27 +106,30 @@ class MailPrefetch {
   size_t sent_ = 0;
 };
 
+// The most bytes of cached header fields one check holds (each field is
+// capped, but a check may take thousands of mails).
+constexpr size_t kCachedFieldsBudget = size_t{16} << 20;
+
 // Caches the header fields of a fetched mail and, once the texts held reach
 // `budget`, moves its text to the spool, to be held again only while it is
-// matched and acted on. A text the spool cannot take stays in memory.
-void spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget, size_t& in_memory) {
+// matched and acted on. False when the spool cannot take a text beyond the
+// budget, or the cached fields run past theirs: the scan stops there rather
+// than hold more.
+[[nodiscard]] bool spool_text(MailProcessor& mail, const std::shared_ptr<MailSpool>& spool, size_t budget,
+                              size_t& in_memory, size_t& cached) {
   MailReader& reader = mail.reader();
-  (void)reader.sender();
-  (void)reader.recipient();
-  (void)reader.copy();
-  (void)reader.subject();
-  (void)reader.date();
+  cached += reader.sender().size() + reader.recipient().size() + reader.copy().size() + reader.subject().size() +
+            reader.date().size();
+  if (cached > kCachedFieldsBudget) return false;
   const size_t size = reader.text_size();
   if (in_memory + size <= budget) {
     in_memory += size;
-    return;
+    return true;
   }
   const std::optional<MailSpool::Entry> entry = spool->put(reader.text());
-  if (!entry) {
-    in_memory += size;
-    return;
-  }
+  if (!entry) return false;
   reader.spool([spool, entry = *entry] { return spool->get(entry); });
+  return true;
 }
 
 // Whether a mail's chosen actions act outside this computer: mail sent or
@@ -186,6 +202,7 @@ RunSettings RunSettings::from(const RuleStore& rules, const SystemSettings& sett
   out.auto_dial = settings.option(SystemSettings::kAutoDial);
   out.hang_up = out.auto_dial && settings.option(SystemSettings::kHangUp);
   out.dial = {settings.dial_entry, settings.phone_number, settings.dial_user, settings.dial_password};
+  out.mailboxes_at_once = settings.mailboxes_at_once();
   return out;
 }
 
@@ -213,6 +230,7 @@ struct CheckRun::AccountState {
   // the confirmation window).
   std::shared_ptr<MailSpool> spool;
   size_t in_memory = 0;  // bytes of the texts kept in memory
+  size_t cached = 0;     // bytes of the mails' cached header fields
   DeletionJournal journal;
   // Journalled deletions of earlier runs that the last replay could not see
   // through; they stay in the journal beside this run's.
@@ -220,15 +238,24 @@ struct CheckRun::AccountState {
   // Set when the journal could not be rewritten: journal_left then holds
   // what it should hold, and the next check takes it from here.
   bool journal_unwritten = false;
+  // Set when the seen list or the journal refused an append in this check;
+  // store_error says why when known.
+  bool store_failed = false;
+  std::string store_error;
+  // While mailboxes are checked side by side: whose turn it is to ask, and
+  // this account's place in the check order.
+  MailboxTurns* turns = nullptr;
+  size_t turn = 0;
 };
 
-CheckRun::CheckRun(CheckServices services) : services_(std::move(services)) {}
+CheckRun::CheckRun(CheckServices services) : services_(std::move(services)), host_(&services_.host) {}
 
 CheckRun::~CheckRun() { wait(); }
 
 bool CheckRun::start(std::shared_ptr<MailboxAccount> account, RunSettings settings) {
   if (!worker_done_.load()) return false;
   if (running_.exchange(true)) return false;
+  stop_.reset();
   if (worker_.joinable()) worker_.join();
   worker_done_ = false;
   worker_ = std::thread([this, account = std::move(account), settings = std::move(settings)] {
@@ -240,6 +267,7 @@ bool CheckRun::start(std::shared_ptr<MailboxAccount> account, RunSettings settin
 
 RunOutcome CheckRun::run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
   if (running_.exchange(true)) return {};
+  stop_.reset();
   return perform(account, settings);
 }
 
@@ -267,7 +295,7 @@ CheckRun::AccountState& CheckRun::state_for(const std::shared_ptr<MailboxAccount
 RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings) {
   RunOutcome outcome;
   outcome.ran = true;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   bool online = true;
   if (settings.auto_dial) {
     DialResult dialled = services_.dial_up.dial(settings.dial);
@@ -287,11 +315,19 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
       std::erase_if(states_, [&](const auto& entry) {
         return std::none_of(accounts.begin(), accounts.end(), [&](const auto& a) { return a.get() == entry.first; });
       });
-      for (const auto& a : accounts) check_account(state_for(a), settings, outcome);
+      std::vector<AccountState*> order;
+      for (const auto& a : accounts) order.push_back(&state_for(a));
+      if (settings.mailboxes_at_once > 1 && order.size() > 1) {
+        check_side_by_side(order, settings, outcome);
+      } else {
+        for (AccountState* state : order)
+          if (!stop_.raised()) check_account(*state, settings, outcome);
+      }
     }
     host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kTitle)));
     if (settings.hang_up) services_.dial_up.hang_up();
   }
+  outcome.stopped = stop_.raised();
   {
     std::lock_guard lock(outcome_mutex_);
     last_outcome_ = outcome;
@@ -312,7 +348,7 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   }
   if (rules.empty()) return;
 
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   if (!account.claim(MailboxAccount::Worker::check)) {
     // Remote management has the account open: its marks and deletions stay
     // its own; the mails wait for the next check.
@@ -326,29 +362,106 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
   const uint32_t need = combined_fetch_need(rules);
   start_from_file(state);
+  // A mail acted on whose identifier cannot be kept would be acted on again
+  // at every check: with a seen list or journal that cannot be written
+  // nothing of the account is touched.
+  state.store_failed = false;
+  if (!state.removed()) {
+    for (const std::filesystem::path& file : {account.seen().file(), state.journal.file()}) {
+      if (const int error = append_blocker(file, kAppendRoom)) {
+        state.store_error = gb_from_path(file) + ": " + std::strerror(error);
+        stop_account(state, kStoreBlocked, outcome);
+        return;
+      }
+    }
+  }
   replay_journal(state, outcome);
 
   std::string reason;
-  if (scan(state, need, reason)) {
-    ++outcome.accounts_checked;
-    act(state, rules, outcome);
-  } else {
-    ++outcome.scans_failed;
-    auto message = [&] { return account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\""; };
-    host.run_error(account.address(), res::text(kErrorTitle), message(), res::in_record_texts(message));
+  bool scanned = false;
+  {
+    const StopScope stoppable(stop_);
+    scanned = scan(state, need, reason);
   }
+  AccountCheck check{account.address(), AccountCheck::Result::ok, "", services_.clock.now()};
+  if (scanned) {
+    ++outcome.accounts_checked;
+    act(state, rules, outcome, true);
+  } else if (state.store_failed) {
+    stop_account(state, kStoreFailed, outcome);
+    check.result = AccountCheck::Result::failed;
+    check.reason = state.store_error;
+  } else if (stop_.raised()) {
+    check.result = AccountCheck::Result::stopped;
+    check.reason = res::text(kStopped);
+  } else {
+    // The mails that came in whole before the failure are acted on now, so
+    // that a check over a bad line still gets somewhere.
+    if (!state.mails.empty()) act(state, rules, outcome, false);
+    ++outcome.scans_failed;
+    check.result = AccountCheck::Result::failed;
+    check.reason = reason;
+    while (!check.reason.empty() && (check.reason.back() == '\n' || check.reason.back() == '\r'))
+      check.reason.pop_back();
+    // A mailbox that fails leaves its trace in the log, also when nobody saw the notice.
+    (void)services_.log.write(account.address(), "", "", "", check.reason, false);
+    std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
+    host.run_error(account.address(), res::text(kErrorTitle), message);
+  }
+  outcome.checks.push_back(std::move(check));
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
+}
+
+void CheckRun::check_side_by_side(const std::vector<AccountState*>& order, const RunSettings& settings,
+                                  RunOutcome& outcome) {
+  std::vector<std::string> keys;
+  for (const AccountState* state : order) {
+    const MailboxRecord record = state->account->record();
+    std::string key = record.pop_server + '\n' + record.login_name;
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) { return ascii_lower(c); });
+    keys.push_back(std::move(key));
+  }
+  MailboxTurns turns(std::move(keys));
+  SideBySideHost shared(services_.host);
+  host_ = &shared;
+  std::vector<RunOutcome> parts(order.size());
+  auto work = [&] {
+    while (std::optional<size_t> k = turns.take()) {
+      AccountState& state = *order[*k];
+      SideBySideHost::set_current(*k);
+      shared.started(*k);
+      state.turns = &turns;
+      state.turn = *k;
+      check_account(state, settings, parts[*k]);
+      state.turns = nullptr;
+      shared.ended(*k);
+      turns.done(*k);
+      SideBySideHost::set_current(std::nullopt);
+    }
+  };
+  std::vector<std::thread> workers;
+  const size_t count = std::min(static_cast<size_t>(settings.mailboxes_at_once), order.size());
+  for (size_t w = 1; w < count; ++w) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
+  host_ = &services_.host;
+  for (RunOutcome& part : parts) {
+    outcome.accounts_checked += part.accounts_checked;
+    outcome.scans_failed += part.scans_failed;
+    outcome.deletions_failed += part.deletions_failed;
+    for (auto& acted : part.acted) outcome.acted.push_back(std::move(acted));
+  }
 }
 
 Pop3Options CheckRun::pop3_options() const {
   Pop3Options options = services_.pop3;
-  options.login_prompt = pop3_login_prompt(services_.host);
+  options.login_prompt = pop3_login_prompt(*host_);
   return options;
 }
 
 bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
   Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
@@ -363,20 +476,45 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // is still on its way. The seen list is held for one lookup at a time, never
   // across a receive: the window may want it meanwhile.
   size_t expected = 0;  // the seen entry after the last one found
-  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
-    std::lock_guard seen_lock(seen_mutex_);
-    if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
-      account.seen().mark_seen(*entry);
-      expected = *entry + 1;
-      return;
+  // One LIST for all sizes instead of one per new mail. A server that
+  // pipelines gets it together with UIDL; for a mailbox that held many mails
+  // last time, where a listing of sizes nobody may need is not free, it goes
+  // out only once the first new mail shows up in the listing.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  constexpr size_t kListAlwaysBelow = 10000;
+  bool list_sent = false;
+  if (sized && pop->pipelining()) {
+    size_t known = 0;
+    {
+      std::lock_guard seen_lock(seen_mutex_);
+      known = account.seen().size();
     }
-    // Collected by an earlier, failed scan: already waiting for its actions.
-    if (state.collected.contains(uid)) return;
+    if (known < kListAlwaysBelow) list_sent = pop->send_uidl_ahead() && pop->send_list_ahead();
+  }
+  bool ok = pop->uidl_all([&](int i, std::string_view uid) {
+    {
+      std::lock_guard seen_lock(seen_mutex_);
+      if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
+        account.seen().mark_seen(*entry);
+        expected = *entry + 1;
+        return;
+      }
+      // Collected by an earlier, failed scan: already waiting for its actions.
+      if (state.collected.contains(uid)) return;
+    }
     news.push_back(i);
+    if (sized && !list_sent && pop->pipelining()) list_sent = pop->send_list_ahead();
   }) == Pop3Session::kSuccess;
   if (!ok) news.clear();
-  // One LIST for all sizes instead of one per new mail.
-  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  // A first check of a large mailbox takes the oldest mails in bounded
+  // numbers; the rest are still new at the next check.
+  if (news.size() > services_.max_new_mails) {
+    (void)services_.log.write(account.address(), "", "", "",
+                              res::record_text(kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails),
+                              true);
+    news.resize(services_.max_new_mails);
+  }
+  bool spool_full = false;
   if (ok && sized && !news.empty()) ok = pop->list_all() == Pop3Session::kSuccess;
   MailPrefetch prefetch(*pop, need, news);
   for (size_t k = 0; ok && k < news.size(); ++k) {
@@ -385,27 +523,40 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     MailSummary mail;
     mail.uid = pop->unique_id(i);
     const Fetch fetched = fetch(*pop, i, pop->message_number(i), need, mail);
-    if (fetched == Fetch::too_large) refuse_large_mail(account, mail);
     // A mail too large to take is passed by; the scan goes on unless the
-    // transfer itself ran over (the rest of that mail is still on the wire).
-    ok = fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large());
+    // transfer itself ran over (the rest of that mail is still on the wire)
+    // or its identifier could not be kept.
+    if (fetched == Fetch::too_large && !refuse_large_mail(account, mail) && !state.removed())
+      state.store_failed = true;
+    ok = !state.store_failed &&
+         (fetched == Fetch::done || (fetched == Fetch::too_large && !pop->mail_too_large()));
     if (fetched != Fetch::done) continue;
     auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
-    spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory);
+    if (!spool_text(*processor, state.spool, services_.texts_in_memory, state.in_memory, state.cached)) {
+      // Neither memory nor the disk takes it: it is new again next time.
+      ok = false;
+      spool_full = true;
+      break;
+    }
     std::lock_guard seen_lock(seen_mutex_);
     state.collected.insert(processor->summary().uid);
     state.mails.push_back(std::move(processor));
   }
   if (ok) account.set_uid_list_complete();
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
-  (void)pop->quit();
+  // The scan deletes nothing, so the answer to its QUIT changes nothing: a
+  // server that pipelines is not waited for, a round trip less.
+  if (!ok) reason = spool_full ? res::record_text(kSpoolFull) : pop->error_text();
+  if (pop->pipelining())
+    pop->quit_unanswered();
+  else
+    (void)pop->quit();
   keep_login_correction(*pop, account);
-  if (!ok) reason = pop->error_text();
   return ok;
 }
 
 CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   if (need & (kFetchWhole | kFetchSize)) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
     const std::int64_t listed = pop.size_of_message(number);
@@ -449,7 +600,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
   return Fetch::done;
 }
 
-void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
+bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
   (void)services_.log.write(account.address(), "", "", "", res::record_text(kNotReceived) + " " + size + " " + mail.uid,
                             false);
@@ -457,13 +608,29 @@ void CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mai
     std::lock_guard lock(seen_mutex_);
     account.seen().add(mail.uid, true);
   }
-  (void)account.seen().append_seen(mail.uid);
-  services_.host.notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  const bool kept = account.seen().append_seen(mail.uid);
+  host_->notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  return kept;
 }
 
-void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome) {
+void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) {
   MailboxAccount& account = *state.account;
-  EngineHost& host = services_.host;
+  if (state.store_error.empty()) {
+    // Say what stands in the way now, if anything can tell.
+    const std::filesystem::path file = account.seen().file();
+    const int error = append_blocker(file, kAppendRoom);
+    state.store_error = gb_from_path(file) + ": " + (error ? std::strerror(error) : std::strerror(EIO));
+  }
+  ++outcome.stores_failed;
+  services_.host.run_error(account.address(), res::text(kErrorTitle),
+                           account.address() + "\r\n" + res::text(what) + "\r\n\"" + state.store_error + "\"");
+  state.store_error.clear();
+  services_.host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
+}
+
+void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete) {
+  MailboxAccount& account = *state.account;
+  EngineHost& host = *host_;
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
   // A mail whose spooled text cannot be read back is neither matched nor
@@ -488,6 +655,13 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
 
   std::vector<bool> waiting(state.mails.size(), false);
+  if (state.turns) {
+    // The windows of mailboxes checked side by side come in mailbox order.
+    if (matched.confirmation_wanted)
+      state.turns->wait_to_ask(state.turn);
+    else
+      state.turns->asked(state.turn);
+  }
   if (matched.confirmation_wanted) {
     host.bring_to_front();
     std::vector<MailProcessor*> list;
@@ -497,6 +671,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
       waiting = leave_unanswered(state.mails, services_.log, account.address());
     // The window may have read texts back to show them.
     for (auto& mail : state.mails) mail->reader().release_text();
+    if (state.turns) state.turns->asked(state.turn);
   }
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
@@ -511,20 +686,28 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   size_t acted = 0;
   bool unsynced = false;
   std::vector<std::string> untouched;
-  for (size_t k = 0; k < state.mails.size(); ++k) {
+  for (size_t k = 0; k < state.mails.size() && !state.store_failed; ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
     if (waiting[k] || unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
+    // One mail's actions at a time in the whole run, until it is recorded as
+    // seen: with mailboxes checked side by side, a crash still repeats at
+    // most the one mail in flight.
+    std::unique_lock acting(acting_mutex_);
     mail->run_actions(services);
     if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
-      if (!state.removed()) (void)state.journal.append(d);
+      if (!state.removed() && !state.journal.append(d)) state.store_failed = true;
       deletions.push_back(std::move(d));
     }
+    // An append that fails stops the account at once, so at most this mail
+    // is acted on again. Its deletion, not journalled, still runs below; the
+    // mail stays new in case it fails.
+    if (state.store_failed) break;
     const std::string& uid = mail->summary().uid;
     {
       std::lock_guard lock(seen_mutex_);
@@ -539,26 +722,31 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // after a crash.
     if (mail->rule_count() > 0 || mail->extra().operations != 0) {
       const bool outside = reaches_outside(*mail);
-      (void)account.seen().append_seen(uid, outside);
+      if (!account.seen().append_seen(uid, outside)) state.store_failed = !state.removed();
       unsynced = unsynced || !outside;
     } else {
       untouched.push_back(uid);
     }
+    acting.unlock();
     // Done with: its memory goes now, not after the last mail.
     mail.reset();
   }
   {
     std::lock_guard lock(seen_mutex_);
-    (void)account.seen().append_seen(untouched, false);
-    if (unsynced) (void)account.seen().sync_file();
+    // Mails no rule took are only looked at again should these fail; the
+    // account is reported all the same, as its next check would fail too.
+    bool written = account.seen().append_seen(untouched, false);
+    if (unsynced) written = account.seen().sync_file() && written;
+    if (!written && !state.removed()) state.store_failed = true;
     // After a complete listing, the identifiers of mails gone from the
     // server leave the file.
-    if (account.seen().has_unseen()) (void)account.seen().save(true);
+    if (complete && account.seen().has_unseen()) (void)account.seen().save(true);
   }
 
   if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
   const bool journalled = !deletions.empty();
-  std::vector<PendingDeletion> kept = delete_on_server(account, std::move(deletions), outcome, false);
+  std::vector<PendingDeletion> kept =
+      complete ? delete_on_server(account, std::move(deletions), outcome, false) : std::move(deletions);
   kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
   if (!state.removed() && (journalled || state.journal_unwritten))
     state.journal_unwritten = !state.journal.replace(kept);
@@ -568,6 +756,8 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.collected.clear();
   state.spool->clear();
   state.in_memory = 0;
+  state.cached = 0;
+  if (state.store_failed) stop_account(state, kStoreFailed, outcome);
 }
 
 void CheckRun::start_from_file(AccountState& state) {
@@ -600,7 +790,7 @@ void CheckRun::replay_journal(AccountState& state, RunOutcome& outcome) {
 
 std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
                                                         RunOutcome& outcome, bool replay) {
-  EngineHost& host = services_.host;
+  EngineHost& host = *host_;
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
   if (requests.empty()) return {};
 
@@ -636,11 +826,9 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
     }
   }
   if (replay && !confirmed) {
-    auto message = [&] {
-      return account.address() + "\r\n" + std::to_string(kept.size()) + res::text(kDeletionsWaiting) + "\r\n\"" +
-             server.error_text + "\"";
-    };
-    host.run_error(account.address(), res::text(kErrorTitle), message(), res::in_record_texts(message));
+    const std::string message = account.address() + "\r\n" + std::to_string(kept.size()) +
+                                res::text(kDeletionsWaiting) + "\r\n\"" + server.error_text + "\"";
+    host.run_error(account.address(), res::text(kErrorTitle), message);
   }
   return kept;
 }

@@ -6,6 +6,9 @@
 // the actions queued for deletion. One run at a time, on a worker thread of
 // its own (start) or on the caller's thread (run).
 //
+// With mailboxes_at_once above 1, a run of all accounts checks several at
+// once (see side_by_side.h); each account's own steps keep their order.
+//
 // Shared state and who may touch it:
 //  - rules and settings: the UI thread owns them; start() copies what the
 //    run needs (RunSettings) on the UI thread, so the worker never reads the
@@ -14,7 +17,7 @@
 //  - each account's SeenUidList: touched by the worker only while holding
 //    seen_lists_mutex(); anyone else (remote management) takes it too. The
 //    exit-time save runs when no check does (exit is refused meanwhile).
-//  - the new-mail lists and journals: the worker's alone.
+//  - the new-mail lists and journals: the account's worker's alone.
 //  - operation log and local-mail index: serialised inside the stores.
 //
 // Shared data directory: each check of an account starts from what its .uid
@@ -30,6 +33,7 @@
 // by a scan that failed later stays in the account's new-mail list and is
 // skipped (not fetched again) by the next scan, which then acts on it.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,11 +44,13 @@
 #include <thread>
 #include <vector>
 
+#include "engine/account_check.h"
 #include "net/dial_up.h"
 #include "engine/engine_host.h"
 #include "engine/pending_deletion.h"
 #include "engine/pop3_opener.h"
 #include "net/smtp_delivery.h"
+#include "net/stop_signal.h"
 #include "rules/rule.h"
 
 namespace pw {
@@ -82,6 +88,9 @@ struct RunSettings {
   bool auto_dial = false;
   bool hang_up = false;
   DialRequest dial;
+  // How many mailboxes a run of all of them checks at once; 1 checks them
+  // one after another.
+  int mailboxes_at_once = 1;
 
   [[nodiscard]] static RunSettings from(const RuleStore& rules, const SystemSettings& settings);
 };
@@ -104,18 +113,30 @@ struct CheckServices {
   // acts; the texts beyond wait in a spool file in the temporary directory,
   // so a first check of a large mailbox needs no more memory than a small one.
   size_t texts_in_memory = size_t{64} << 20;
+  // The most new mails one check takes of an account; the rest wait for
+  // the next check (a first check of 100,000 mails).
+  size_t max_new_mails = 5000;
 };
 
 struct RunOutcome {
   bool ran = false;  // false when another run was going on
+  bool stopped = false;  // the user stopped it
   bool dial_failed = false;
   size_t accounts_checked = 0;  // scanned (and acted on) without a scan failure
   size_t scans_failed = 0;
   size_t deletions_failed = 0;  // deletion records logged with success 0
+  // Accounts stopped because their seen list or deletion journal could not
+  // be written (before their first action, or after one).
+  size_t stores_failed = 0;
   // Per account address, in check order: how many mails a rule (or the
   // user's one-off operations) acted on; accounts without any are left out.
   std::vector<std::pair<std::string, size_t>> acted;
-  [[nodiscard]] bool ok() const { return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0; }
+  // Every account the run looked at (not those skipped: paused, without
+  // rules, or in remote management), in check order.
+  std::vector<AccountCheck> checks;
+  [[nodiscard]] bool ok() const {
+    return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0 && stores_failed == 0;
+  }
 };
 
 class CheckRun {
@@ -134,6 +155,10 @@ class CheckRun {
   RunOutcome run(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   // Waits until the worker started last has ended.
   void wait();
+  // From any thread: the running check ends soon. A network wait of the scan
+  // or the deletion phase ends at once; actions under way finish; accounts
+  // not reached are left for the next run.
+  void stop() { stop_.raise(); }
 
   // Set for the whole run: the UI pauses its countdown, disables the check
   // commands and refuses to exit.
@@ -155,13 +180,22 @@ class CheckRun {
 
   RunOutcome perform(const std::shared_ptr<MailboxAccount>& account, const RunSettings& settings);
   void check_account(AccountState& state, const RunSettings& settings, RunOutcome& outcome);
+  // Checks `order` with up to settings.mailboxes_at_once workers (this
+  // thread one of them); the outcome as if one after another.
+  void check_side_by_side(const std::vector<AccountState*>& order, const RunSettings& settings, RunOutcome& outcome);
   bool scan(AccountState& state, uint32_t fetch_need, std::string& reason);
   enum class Fetch { done, failed, too_large };
   Fetch fetch(Pop3Session& pop, int i, int number, uint32_t fetch_need, MailSummary& mail);
   // A mail over the per-mail limit: logged as not received, its identifier
   // kept as seen so later checks pass it by, and a notice with its size.
-  void refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
-  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome);
+  // False when its identifier could not be written.
+  [[nodiscard]] bool refuse_large_mail(MailboxAccount& account, const MailSummary& mail);
+  // Stops the account: its seen list or journal could not be written.
+  void stop_account(AccountState& state, int what, RunOutcome& outcome);
+  // Matches and acts on the collected mails. After a scan that failed
+  // (`complete` false) the deletions wait in the journal for the next check
+  // and the seen list keeps the identifiers the listing did not reach.
+  void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed). A `replay`
   // of the journal counts a mail no longer listed as deleted, and a failed
@@ -176,9 +210,15 @@ class CheckRun {
   AccountState& state_for(const std::shared_ptr<MailboxAccount>& account);
 
   CheckServices services_;
+  // services_.host, or while mailboxes are checked side by side the host
+  // that keeps their reports and boxes in order. Changed only while no
+  // worker of the run is going.
+  EngineHost* host_;
   std::atomic<bool> running_{false};
   std::atomic<bool> single_{false};
+  StopSignal stop_;
   std::mutex seen_mutex_;
+  std::mutex acting_mutex_;  // held while one mail's actions run (see act())
 
   mutable std::mutex outcome_mutex_;
   RunOutcome last_outcome_;

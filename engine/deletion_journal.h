@@ -32,6 +32,8 @@ class DeletionJournal {
   // Replaces the journal with `remaining`; no file when it is empty.
   [[nodiscard]] bool replace(const std::vector<PendingDeletion>& remaining) const;
 
+  [[nodiscard]] const std::filesystem::path& file() const { return file_; }
+
   [[nodiscard]] static std::string encode(const PendingDeletion& request);
 
  private:

@@ -48,14 +48,10 @@ class EngineHost : public ActionHost {
   // A failed dial, with its message ("自动拨号错误：" and the reason).
   virtual void dial_up_failed(std::string_view message) = 0;
 
-  // An error of the run that no operation-log record holds yet (a failed
-  // scan of `account`). The notice box by default; the headless host also
-  // logs it, as errors of unattended work go to the log, with `record`: the
-  // message in the texts of the records (Chinese).
-  virtual void run_error(std::string_view account, std::string_view title, std::string_view message,
-                         std::string_view record) {
+  // An error of the run (a failed scan of `account`, already in the
+  // operation log). The notice box by default.
+  virtual void run_error(std::string_view account, std::string_view title, std::string_view message) {
     (void)account;
-    (void)record;
     notice(title, message);
   }
 };

@@ -115,14 +115,4 @@ void HeadlessHost::dial_up_failed(std::string_view message) {
   line(message);
 }
 
-void HeadlessHost::run_error(std::string_view account, std::string_view title, std::string_view message,
-                             std::string_view record) {
-  notice(title, message);
-  // The log record names the account in its own field.
-  std::string_view operation = record;
-  if (operation.starts_with(account) && operation.substr(account.size()).starts_with("\r\n"))
-    operation.remove_prefix(account.size() + 2);
-  (void)log_.write(account, "", "", "", operation, false);
-}
-
 }  // namespace pw

@@ -37,8 +37,6 @@ class HeadlessHost final : public EngineHost {
   void bring_to_front() override {}
   bool confirm(std::string_view, std::span<MailProcessor* const>, int) override { return false; }
   void dial_up_failed(std::string_view message) override;
-  void run_error(std::string_view account, std::string_view title, std::string_view message,
-                 std::string_view record) override;
 
   // Ends a progress line left on the terminal.
   void finish() { clear_progress_line(); }

@@ -1,14 +1,27 @@
 #include "engine/mail_sender.h"
 
 #include "engine/action_host.h"
+#include "res/string_table.h"
 #include "stores/mailbox_account.h"
 
 namespace pw {
+namespace {
+constexpr int kSignInAgain = 62950;  // "请在窗口中重新登录"
+}
 
-SmtpAccount MailSender::smtp_account(const MailboxAccount& account) {
+SmtpAccount MailSender::smtp_account(const MailboxAccount& account) const {
   const MailboxRecord record = account.record();
-  return {account.address(), record.smtp_server, record.smtp_auth == 1, record.smtp_login_name,
-          record.smtp_password, record.require_tls};
+  SmtpAccount smtp{account.address(), record.smtp_server,  record.smtp_auth == 1,
+                   record.smtp_login_name, record.smtp_password, record.require_tls};
+  // An OAuth 2.0 account always logs in, with its token, over TLS.
+  if (record.uses_oauth()) {
+    smtp.auth = true;
+    smtp.require_tls = true;
+    smtp.bearer = options_.bearer ? options_.bearer(record) : BearerSource([](bool) {
+      return BearerToken{false, {}, res::text(kSignInAgain)};
+    });
+  }
+  return smtp;
 }
 
 void MailSender::keep_correction(const SmtpAccount& smtp, MailboxAccount& account) {

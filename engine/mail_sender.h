@@ -25,7 +25,7 @@ class MailSender {
                                      std::string_view message) const;
 
  private:
-  [[nodiscard]] static SmtpAccount smtp_account(const MailboxAccount& account);
+  [[nodiscard]] SmtpAccount smtp_account(const MailboxAccount& account) const;
   static void keep_correction(const SmtpAccount& smtp, MailboxAccount& account);
 
   SmtpDeliveryOptions options_;

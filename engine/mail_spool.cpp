@@ -1,6 +1,7 @@
 #include "engine/mail_spool.h"
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +42,12 @@ bool MailSpool::open_file() {
 std::optional<MailSpool::Entry> MailSpool::put(std::string_view text) {
   std::lock_guard lock(mutex_);
   if (!open_file()) return std::nullopt;
+  // Room is asked for first: a disk filled by the spool would fail the
+  // writes of everything else (the seen lists among them).
+  struct statvfs fs {};
+  if (::fstatvfs(fd_, &fs) == 0 &&
+      static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize < text.size() + kReserve)
+    return std::nullopt;
   // Each text goes at the end as the spool knows it, so that a text cut
   // short by a full disk is cut off again and the next starts clean.
   if (::lseek(fd_, static_cast<off_t>(end_), SEEK_SET) < 0 || !write_all(fd_, text)) {

@@ -27,8 +27,9 @@ class MailSpool {
   MailSpool(const MailSpool&) = delete;
   MailSpool& operator=(const MailSpool&) = delete;
 
-  // Appends `text`. nullopt when no file could be made or the write failed
-  // (a full disk): the caller keeps the text in memory then.
+  // Appends `text`. nullopt when no file could be made, the file system
+  // would keep less than kReserve free after it, or the write failed.
+  static constexpr uint64_t kReserve = uint64_t{8} << 20;
   [[nodiscard]] std::optional<Entry> put(std::string_view text);
   // The text `put` stored as `entry`; nullopt when it cannot be read back.
   // Any thread may read while another appends.

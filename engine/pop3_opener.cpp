@@ -1,15 +1,22 @@
 #include "engine/pop3_opener.h"
 
 #include "engine/engine_host.h"
+#include "engine/oauth_access.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
+#include "res/language.h"
+#include "res/string_table.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_record.h"
 
 namespace pw {
+namespace {
+constexpr int kSignInAgain = 62950;  // "请在窗口中重新登录"
+}
 
 Pop3Account Pop3Account::of(const MailboxRecord& record) {
-  return {record.pop_server, record.login_name, record.password, record.require_tls};
+  return {record.pop_server, record.login_name, record.password, record.require_tls || record.uses_oauth(),
+          record.sign_in, record.address};
 }
 
 LoginPrompt pop3_login_prompt(EngineHost& host) {
@@ -31,15 +38,19 @@ Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options)
   auto pop = std::make_unique<Pop3Session>(*stream);
   pop->set_tls({.required = account.require_tls});
   if (options.trace) pop->set_trace(options.trace);
+  if (options.clock) pop->set_clock(options.clock);
   if (options.login_prompt) pop->set_login_prompt(options.login_prompt);
   const bool ok = pop->connect(account.server) == Pop3Session::kSuccess &&
-                  sign_in(*pop, account) == Pop3Session::kSuccess;
+                  sign_in(*pop, account, options.oauth.get()) == Pop3Session::kSuccess;
   return Pop3Connection(std::move(stream), std::move(pop), ok);
 }
 
-int sign_in(Pop3Session& pop, const Pop3Account& account) {
-  if (pop.user(account.login) != Pop3Session::kSuccess) return Pop3Session::kFailure;
-  return pop.pass(account.password);
+int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oauth) {
+  if (account.sign_in != MailboxRecord::SignIn::password) {
+    const BearerSource none = [](bool) { return BearerToken{false, {}, res::record_text(kSignInAgain)}; };
+    return pop.authenticate_bearer(account.login, oauth ? oauth->source(account.address, account.sign_in) : none);
+  }
+  return pop.sign_in(account.login, account.password);
 }
 
 void keep_login_correction(const Pop3Session& pop, MailboxAccount& account) {

@@ -12,6 +12,7 @@
 //   if (!pop.ok()) report(pop.error_text());  // the session is there anyway
 //   if (pop.ok() && pop->uidl_all()) ...
 //   keep_login_correction(*pop, account);
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,13 +20,14 @@
 #include "net/byte_stream.h"
 #include "net/login_prompt.h"
 #include "net/protocol_trace.h"
+#include "stores/mailbox_record.h"
 
 namespace pw {
 
 class EngineHost;
 class MailboxAccount;
+class OAuthAccess;
 class Pop3Session;
-struct MailboxRecord;
 
 // What reaching an account's POP server takes.
 struct Pop3Account {
@@ -33,6 +35,10 @@ struct Pop3Account {
   std::string login;
   std::string password;
   bool require_tls = false;
+  // An account signed in with OAuth 2.0 logs in with its access token (and
+  // always over TLS); `address` names it in the token file.
+  MailboxRecord::SignIn sign_in = MailboxRecord::SignIn::password;
+  std::string address;
 
   // The POP side of a stored account: the one place its TLS choice is read.
   [[nodiscard]] static Pop3Account of(const MailboxRecord& record);
@@ -46,6 +52,12 @@ struct Pop3Options {
   ProtocolTrace trace = {};
   // Asked when the server refuses the password; empty: the refusal fails.
   LoginPrompt login_prompt = {};
+  // The clock the replies' pace is measured by; empty: the steady clock.
+  // Tests pass one that their scripted peers move.
+  std::function<std::chrono::steady_clock::time_point()> clock = {};
+  // The access tokens of accounts signed in with OAuth 2.0; empty: such an
+  // account cannot sign in.
+  std::shared_ptr<const OAuthAccess> oauth = {};
 };
 
 // The password dialog of `host` as the prompt of a POP3 session.
@@ -77,8 +89,10 @@ class Pop3Connection {
 [[nodiscard]] Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options);
 
 // The sign-in on a connected session: USER, then PASS (with the session's
-// password correction). 1 when signed in, 0 with the reason in the session.
-[[nodiscard]] int sign_in(Pop3Session& pop, const Pop3Account& account);
+// password correction; both sent together when the server pipelines), or
+// AUTH with the account's OAuth 2.0 access token. 1 when signed in, 0 with the
+// reason in the session.
+[[nodiscard]] int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oauth = nullptr);
 
 // Stores in `account` the log-in data the user corrected during `pop` (an
 // emptied value keeps the stored one).

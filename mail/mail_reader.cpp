@@ -12,6 +12,8 @@ template <typename Compute>
 const std::string& MailReader::cached(std::string& slot, std::uint32_t bit, Compute compute) {
   if (!(mail_.cache_flags & bit)) {
     slot = compute();
+    // Kept for the whole check: a hostile header must not make it large.
+    if (slot.size() > kMaxCachedValue) slot.resize(kMaxCachedValue);
     mail_.cache_flags |= bit;
   }
   return slot;

@@ -25,6 +25,8 @@ class MailReader {
 
   [[nodiscard]] const MailSummary& summary() const { return mail_; }
 
+  // The most bytes of a header value kept in the cache (a longer one is cut).
+  static constexpr size_t kMaxCachedValue = 16384;
   // The from, to and cc values, decoded and in address-list normal form.
   [[nodiscard]] const std::string& sender();
   [[nodiscard]] const std::string& recipient();

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,16 +13,21 @@
 #include <string>
 
 #include "net/poll_wait.h"
+#include "net/stop_signal.h"
 #include "net/tls_channel.h"
 
 namespace pw {
 
 int poll_until(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  const StopSignal* stop = current_stop();
   for (;;) {
+    if (stop && stop->raised()) return -1;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() < 0) left = std::chrono::milliseconds(0);
-    pollfd p{fd, events, 0};
-    int r = ::poll(&p, 1, static_cast<int>(left.count()));
+    // The stop's descriptor beside the socket ends the wait when raised.
+    pollfd p[2] = {{fd, events, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
+    int r = ::poll(p, 2, static_cast<int>(left.count()));
+    if (r > 0 && p[0].revents == 0) continue;  // the stop: tested above
     if (r > 0) return 1;
     if (r == 0) return 0;
     if (errno != EINTR) return -1;
@@ -45,10 +52,14 @@ int LineSocket::wait(short events, std::chrono::steady_clock::time_point deadlin
 LineSocket::TlsResult LineSocket::start_tls(const std::string& host, bool verify) {
   if (fd_ < 0) return TlsResult::Failed;
   if (tls_) return TlsResult::Ok;
-  TlsResult r = TlsChannel::open(fd_, host, verify, std::chrono::steady_clock::now() + timeout_, tls_);
+  // Sessions are resumed per server: host and port.
+  TlsResult r = TlsChannel::open(fd_, host, verify, std::chrono::steady_clock::now() + timeout_, tls_,
+                                 host + ":" + std::to_string(port_));
   if (r != TlsResult::Ok) close();
   return r;
 }
+
+bool LineSocket::tls_resumed() const { return tls_ && tls_->resumed(); }
 
 bool LineSocket::connect_one(const addrinfo* ai) {
   fd_ = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
@@ -70,6 +81,11 @@ bool LineSocket::connect_one(const addrinfo* ai) {
       return false;
     }
   }
+  // Every send is a whole command line (or a batch of them): it goes out at
+  // once, not after the answer to the one before, or commands sent ahead
+  // would wait a round trip each.
+  int one = 1;
+  (void)::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return true;
 }
 
@@ -79,6 +95,7 @@ bool LineSocket::connect(const std::string& host, int port) {
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* list = nullptr;
+  port_ = port;
   std::string service = std::to_string(port);
   if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return false;
   bool ok = false;

@@ -32,6 +32,8 @@ class LineSocket final : public ByteStream {
 
   void close();
   [[nodiscard]] bool is_open() const { return fd_ >= 0; }
+  // Whether the TLS connection resumed an earlier session with the server.
+  [[nodiscard]] bool tls_resumed() const;
 
  private:
   // Waits for `events` on the socket until `deadline`; 1 ready, 0 timed out, -1 error.
@@ -40,6 +42,7 @@ class LineSocket final : public ByteStream {
 
   std::chrono::milliseconds timeout_;
   int fd_ = -1;
+  int port_ = 0;
   std::unique_ptr<TlsChannel> tls_;  // set while the connection is encrypted
 };
 

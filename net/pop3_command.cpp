@@ -1,5 +1,7 @@
 #include "net/pop3_command.h"
 
+#include "mail/base64.h"
+
 namespace pw {
 namespace {
 
@@ -38,6 +40,19 @@ Pop3Command Pop3Command::quit() { return make("QUIT", "QUIT"); }
 Pop3Command Pop3Command::list_all() { return make("LIST", "LIST"); }
 Pop3Command Pop3Command::capa() { return make("CAPA", "CAPA"); }
 Pop3Command Pop3Command::stls() { return make("STLS", "STLS"); }
+
+bool Pop3Command::auth_needs_challenge(std::string_view mechanism, std::string_view response) {
+  constexpr size_t kMaxAuthLine = 255;  // RFC 5034 4, CR LF included
+  return 5 + mechanism.size() + 1 + (response.size() + 2) / 3 * 4 + 2 > kMaxAuthLine;
+}
+
+Pop3Command Pop3Command::auth(std::string_view mechanism, std::string_view response) {
+  const std::string head = "AUTH " + std::string(mechanism);
+  if (auth_needs_challenge(mechanism, response)) return make(head, head);
+  return make(head + " " + base64_encode(response), head + " ****");
+}
+
+Pop3Command Pop3Command::sasl_response(std::string_view response) { return make(base64_encode(response), "****"); }
 
 Pop3Command Pop3Command::top(int n, int lines) {
   std::string line = "TOP " + std::to_string(n) + " " + std::to_string(lines);

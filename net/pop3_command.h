@@ -23,6 +23,13 @@ struct Pop3Command {
   [[nodiscard]] static Pop3Command list_all();
   [[nodiscard]] static Pop3Command capa();
   [[nodiscard]] static Pop3Command stls();
+  // AUTH (RFC 5034) with the first response in Base64 on the same line when
+  // the line stays within 255 bytes, else the mechanism alone, the response
+  // following after the server's empty challenge (auth_needs_challenge).
+  // Responses are masked in the trace.
+  [[nodiscard]] static Pop3Command auth(std::string_view mechanism, std::string_view response);
+  [[nodiscard]] static bool auth_needs_challenge(std::string_view mechanism, std::string_view response);
+  [[nodiscard]] static Pop3Command sasl_response(std::string_view response);
 };
 
 }  // namespace pw

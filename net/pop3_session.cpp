@@ -14,14 +14,16 @@ namespace {
 
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
+constexpr int kTimedOut = 62900;        // "等待服务器回应超时"
 constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
+constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
-constexpr int kLineTooLong = 62720;      // "服务器的回应行超过长度上限"
-constexpr int kMailTooLarge = 62721;     // "邮件超过长度上限"
-constexpr int kListingTooLarge = 62722;  // "邮件标识列表超过长度上限"
-constexpr int kBadArgument = 62723;      // "登录名或密码中含有非法字符"
-constexpr int kNoTransfer = 62724;       // "没有正在接收的邮件"
+constexpr int kLineTooLong = 63002;      // "服务器的回应行超过长度上限"
+constexpr int kMailTooLarge = 63003;     // "邮件超过长度上限"
+constexpr int kListingTooLarge = 63004;  // "邮件标识列表超过长度上限"
+constexpr int kBadArgument = 63005;      // "登录名或密码中含有非法字符"
+constexpr int kNoTransfer = 63006;       // "没有正在接收的邮件"
 
 std::string own_text(int id) { return res::record_text(id); }
 
@@ -75,7 +77,7 @@ Pop3Session::~Pop3Session() = default;
 void Pop3Session::set_limits(const Limits& limits) {
   limits_ = limits;
   reader_.set_max_line(limits.max_line);
-  reader_.set_reply_base(limits.reply_base);
+  reader_.set_pace(limits.pace);
 }
 
 void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
@@ -101,6 +103,9 @@ void Pop3Session::lost(ReplyReader::Status status) {
     case ReplyReader::Status::TooSlow:
       break_off(res::record_text(kTooSlow) + host_);
       break;
+    case ReplyReader::Status::Timeout:
+      break_off(res::record_text(kTimedOut));
+      break;
     default:
       break_off(res::record_text(kInterrupted));
   }
@@ -117,8 +122,10 @@ bool Pop3Session::send_command(const Pop3Command& c) {
     return false;
   }
   if (!ahead_.empty()) {
-    if (ahead_.front() == c.wire) {
+    if (ahead_.front().wire == c.wire) {
       ahead_.pop_front();
+      // Sent long ago perhaps: its reply is measured from now, when it is due.
+      reader_.start_reply();
       return true;
     }
     if (!drop_replies_ahead()) return false;
@@ -138,13 +145,17 @@ Pop3Session::Reply Pop3Session::read_status() {
     return Reply::Failed;
   }
   trace("S: ", without_line_end(status_));
-  if (starts_with_ci(status_, "-ERR")) {
-    fail(status_);
+  return read_status_of(status_);
+}
+
+Pop3Session::Reply Pop3Session::read_status_of(const std::string& status) {
+  if (starts_with_ci(status, "-ERR")) {
+    fail(status);
     return Reply::Refused;
   }
-  if (starts_with_ci(status_, "+OK")) return Reply::Accepted;
+  if (starts_with_ci(status, "+OK")) return Reply::Accepted;
   // Neither status indicator: whatever this is, the conversation is lost.
-  break_off(status_);
+  break_off(status);
   return Reply::Failed;
 }
 
@@ -158,6 +169,7 @@ int Pop3Session::connect(std::string_view server) {
   reader_.clear();
   broken_ = false;
   in_transfer_ = false;
+  secured_ = false;
   capa_asked_ = false;
   capabilities_.clear();
   ahead_.clear();
@@ -181,6 +193,7 @@ bool Pop3Session::secure(const std::string& host) {
   ByteStream::TlsResult r = stream_.start_tls(host, tls_.verify);
   if (r == ByteStream::TlsResult::Ok) {
     trace("-- TLS with ", host);
+    secured_ = true;
     return true;
   }
   break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host) : tls_failure_text(r, host));
@@ -251,8 +264,93 @@ bool Pop3Session::correct_login() {
 
 int Pop3Session::log_in(std::string_view server, std::string_view name, std::string_view password) {
   if (connect(server) != kSuccess) return kFailure;
+  return sign_in(name, password);
+}
+
+int Pop3Session::sign_in(std::string_view name, std::string_view password) {
+  // On a secured connection CAPA has not been asked yet (or not since the
+  // upgrade); the scan needs it anyway, and knowing it saves the round trip
+  // of PASS.
+  if (!capa_asked_ && secured_ && capa() != kSuccess) return kFailure;
+  // A refused USER leaves PASS's answer due: the next command reads it.
+  if (pipelining()) {
+    const Pop3Command u = Pop3Command::user(name);
+    const Pop3Command p = Pop3Command::pass(password);
+    if (u.valid && p.valid && !(send_ahead(u, false) && send_ahead(p, false))) return kFailure;
+  }
   if (user(name) != kSuccess) return kFailure;
   return pass(password);
+}
+
+int Pop3Session::log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token) {
+  if (connect(server) != kSuccess) return kFailure;
+  return authenticate_bearer(name, token);
+}
+
+int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& token) {
+  if (capa() != kSuccess) return kFailure;
+  user_ = name;
+  password_.clear();
+  // A server that answers CAPA lists its mechanisms; one that does not is
+  // tried with XOAUTH2, the one every such provider knows.
+  std::optional<BearerMechanism> m = BearerMechanism::xoauth2;
+  if (!capabilities_.empty()) {
+    std::vector<std::string> offered;
+    for (std::string_view c : capabilities_)
+      if (starts_with_ci(c, "SASL ")) append_words(c.substr(5), offered);
+    m = choose_bearer(offered);
+  }
+  if (!m) {
+    fail(res::record_text(kNoBearer));
+    return kFailure;
+  }
+  for (bool renew : {false, true}) {
+    BearerToken t = token(renew);
+    if (!t.ok) {
+      fail(t.error);
+      return kFailure;
+    }
+    switch (auth_bearer(*m, name, t.token)) {
+      case Reply::Accepted:
+        return kSuccess;
+      case Reply::Failed:
+        return kFailure;
+      case Reply::Refused:
+        break;
+    }
+  }
+  return kFailure;
+}
+
+Pop3Session::Reply Pop3Session::auth_bearer(BearerMechanism m, std::string_view name, std::string_view token) {
+  const std::string response = bearer_response(m, name, token);
+  const char* mechanism = mechanism_name(m);
+  if (!send_command(Pop3Command::auth(mechanism, response))) return Reply::Failed;
+  auto read_line = [this]() {
+    if (ReplyReader::Status s = reader_.read_line(status_); s != ReplyReader::Status::Line) {
+      lost(s);
+      return false;
+    }
+    trace("S: ", without_line_end(status_));
+    return true;
+  };
+  if (!read_line()) return Reply::Failed;
+  if (Pop3Command::auth_needs_challenge(mechanism, response)) {
+    // The response goes after the server's empty challenge "+ ".
+    if (!starts_with_ci(status_, "+ ") && without_line_end(status_) != "+") return read_status_of(status_);
+    if (!send_command(Pop3Command::sasl_response(response)) || !read_line()) return Reply::Failed;
+  }
+  std::string challenge;
+  if (status_.size() >= 2 && status_[0] == '+' && (status_[1] == ' ' || status_[1] == '\r')) {
+    // An error challenge: its JSON says why; answering it ends the exchange
+    // with the refusal (RFC 7628 3.2.3).
+    std::string_view line = without_line_end(status_);
+    if (line.size() > 2) challenge = line.substr(2);
+    if (!send_command(Pop3Command::sasl_response(bearer_abort(m))) || !read_line()) return Reply::Failed;
+  }
+  Reply r = read_status_of(status_);
+  if (r == Reply::Refused) error_ = bearer_refusal_text(challenge, status_);
+  return r;
 }
 
 int Pop3Session::list_one(int n) {
@@ -280,31 +378,32 @@ bool Pop3Session::read_listing(const std::function<void(std::string_view)>& each
   }
 }
 
-bool Pop3Session::read_listing(std::vector<std::string>& lines) {
-  lines.clear();
-  const bool ok = read_listing([&lines](std::string_view line) { lines.emplace_back(line); });
-  if (!ok) lines.clear();
-  return ok;
-}
-
 int Pop3Session::uidl_all(const std::function<void(int, std::string_view)>& each) {
   if (command(Pop3Command::uidl()) != Reply::Accepted) return kFailure;
   clear_listing();
   // Each line is taken apart as it comes: a mailbox of 100,000 mails is
   // not held twice.
-  const bool ok = read_listing([this, &each](std::string_view entry) {
+  bool too_many = false;
+  const bool ok = read_listing([this, &each, &too_many](std::string_view entry) {
     // "n uid": the identifier is everything after the first blank.
     size_t blank = entry.find(' ');
-    if (blank == std::string_view::npos) return;
+    if (blank == std::string_view::npos || too_many) return;
+    if (static_cast<size_t>(message_count()) >= limits_.max_messages) {
+      too_many = true;
+      return;
+    }
     size_t pos = 0;
     std::uint32_t number = read_number(entry, pos);
-    uid_text_.append(entry.substr(blank + 1));
-    uid_ends_.push_back(uid_text_.size());
+    // Identifiers are at most 70 bytes (RFC 1939 7); the seen list compares
+    // no more either.
+    uid_text_.append(entry.substr(blank + 1, kMaxUidLength));
+    uid_ends_.push_back(static_cast<std::uint32_t>(uid_text_.size()));
     const int i = message_count();
     numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number) : i);
     if (each) each(i, unique_id(i));
   });
-  if (!ok) {
+  if (ok && too_many) break_off(own_text(kListingTooLarge));
+  if (!ok || too_many) {
     clear_listing();
     return kFailure;
   }
@@ -325,7 +424,22 @@ int Pop3Session::capa() {
     case Reply::Accepted:
       break;
   }
-  if (!read_listing(capabilities_)) return kFailure;
+  // A real list is a few hundred bytes. Anything longer is read to its end
+  // and taken as no list at all: whoever answers on the port could send an
+  // endless one before any TLS.
+  size_t held = 0;
+  const bool ok = read_listing([this, &held](std::string_view line) {
+    held += line.size() + 2;
+    if (held <= kMaxCapa) capabilities_.emplace_back(line);
+  });
+  if (held > kMaxCapa) {
+    capabilities_.clear();
+    trace("-- ", "CAPA reply over " + std::to_string(kMaxCapa) + " bytes: taken as no capabilities");
+  }
+  if (!ok) {
+    capabilities_.clear();
+    return kFailure;
+  }
   for (const std::string& c : capabilities_) trace("S: ", c);
   return kSuccess;
 }
@@ -341,18 +455,23 @@ bool Pop3Session::has_capability(std::string_view keyword) const {
 int Pop3Session::list_all() {
   if (command(Pop3Command::list_all()) != Reply::Accepted) return kFailure;
   listed_.clear();
-  std::vector<std::string> lines;
-  if (!read_listing(lines)) return kFailure;
-  // "n size"; lines that are not two numbers are skipped.
-  for (std::string_view entry : lines) {
+  // Taken apart line by line; no more entries are kept than the UIDL
+  // listing before it had, so an endless listing costs no memory beyond it.
+  const size_t most = static_cast<size_t>(message_count());
+  const bool ok = read_listing([this, most](std::string_view entry) {
+    // "n size"; lines that are not two numbers are skipped.
     size_t pos = 0;
     const std::uint32_t number = read_number(entry, pos);
-    if (pos == 0 || pos >= entry.size() || !is_blank(entry[pos]) || number == 0 || number > INT32_MAX) continue;
+    if (pos == 0 || pos >= entry.size() || !is_blank(entry[pos]) || number == 0 || number > INT32_MAX) return;
     while (pos < entry.size() && is_blank(entry[pos])) ++pos;
     const size_t digits = pos;
     const std::uint32_t size = read_number(entry, pos);
-    if (pos == digits) continue;
+    if (pos == digits || listed_.size() >= most) return;
     listed_.emplace_back(static_cast<int>(number), size);
+  });
+  if (!ok) {
+    listed_.clear();
+    return kFailure;
   }
   std::sort(listed_.begin(), listed_.end());
   return kSuccess;
@@ -363,30 +482,53 @@ std::int64_t Pop3Session::size_of_message(int number) const {
   return it != listed_.end() && it->first == number ? std::int64_t{it->second} : -1;
 }
 
-bool Pop3Session::send_ahead(const Pop3Command& c) {
-  if (broken_ || !c.valid) return false;
+bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) {
+  if (broken_ || !c.valid || in_transfer_) return false;
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
     break_off(res::record_text(kInterrupted));
     return false;
   }
-  ahead_.push_back(c.wire);
+  ahead_.push_back({c.wire, listing});
   return true;
 }
 
-bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines)); }
+bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines), true); }
 
-bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n)); }
+bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n), true); }
 
-// Only TOP and RETR are sent ahead, so a positive reply is followed by a
-// message up to its "." line. The reason of the failure that made the
-// caller give up on them stays the session's error text.
+bool Pop3Session::send_uidl_ahead() { return send_ahead(Pop3Command::uidl(), true); }
+
+bool Pop3Session::send_list_ahead() { return send_ahead(Pop3Command::list_all(), true); }
+
+bool Pop3Session::send_dele_ahead(int n) { return send_ahead(Pop3Command::dele(n), false); }
+
+bool Pop3Session::send_quit_ahead() { return send_ahead(Pop3Command::quit(), false); }
+
+void Pop3Session::quit_unanswered() {
+  // Replies still due are read first (they were asked for together, so
+  // they are on their way): closing on unread bytes would reset the
+  // connection, and the server might drop the QUIT with it.
+  while (in_transfer_ && !broken_)
+    if (receive_more() == kFailure) return;
+  if (!ahead_.empty() && !drop_replies_ahead()) return;
+  const Pop3Command c = Pop3Command::quit();
+  if (broken_) return;
+  trace("C: ", c.trace);
+  (void)stream_.send(c.wire);
+  broken_ = true;  // the conversation is over; nothing more goes out
+}
+
+// A positive reply to a listing command is followed by lines up to its "."
+// line. The reason of the failure that made the caller give up on the
+// replies stays the session's error text.
 bool Pop3Session::drop_replies_ahead() {
   const std::string reason = error_;
   std::string line;
   while (!ahead_.empty() && !broken_) {
+    const bool listing = ahead_.front().listing;
     ahead_.pop_front();
-    if (read_status() != Reply::Accepted) continue;
+    if (read_status() != Reply::Accepted || !listing) continue;
     for (;;) {
       const ReplyReader::Status s = reader_.read_line(line);
       if (s != ReplyReader::Status::Line) {

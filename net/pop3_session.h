@@ -42,6 +42,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/bearer_login.h"
 #include "net/byte_stream.h"
 #include "net/login_prompt.h"
 #include "net/pop3_command.h"
@@ -59,16 +60,20 @@ class Pop3Session {
   static constexpr int kComplete = 2;  // transfer: the whole mail is in
   static constexpr int kDefaultPort = 110;
   static constexpr std::uint32_t kDefaultChunkSize = 2048;
+  // The longest identifier kept from a UIDL listing (longer ones are cut).
+  static constexpr size_t kMaxUidLength = 70;
+  // The most bytes of a CAPA reply taken as capabilities.
+  static constexpr size_t kMaxCapa = 4096;
 
   // Bounds on what a server can make the session hold; reaching one ends the
   // command as a failure.
   struct Limits {
     size_t max_line = size_t{1} << 20;     // one status or listing line
     size_t max_mail = size_t{64} << 20;    // the text of one TOP or RETR
-    size_t max_listing = size_t{64} << 20; // the bytes of one UIDL listing
-    // The whole of one reply, a mail included, must be in within this plus
-    // a second per 16 KiB received.
-    std::chrono::milliseconds reply_base = ReplyReader::kReplyBase;
+    size_t max_listing = size_t{32} << 20; // the bytes of one UIDL listing
+    size_t max_messages = 1'000'000;        // the entries of one UIDL listing
+    // How each reply, a mail included, must keep moving.
+    ReplyReader::Pace pace;
   };
 
   // Talks over a LineSocket of its own with the program's 20-second wait.
@@ -83,6 +88,8 @@ class Pop3Session {
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_limits(const Limits& limits);
+  // Where the replies' pace is measured from (tests pass a clock of their own).
+  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   [[nodiscard]] const Limits& limits() const { return limits_; }
   void set_tls(const TlsPolicy& policy) { tls_ = policy; }
   // The most bytes one receive asks for during a transfer (at least 1).
@@ -97,8 +104,19 @@ class Pop3Session {
   // up, or the corrected USER is refused, the remembered user name and
   // password are emptied.
   [[nodiscard]] int pass(std::string_view password);
-  // connect, user and pass, stopping at the first failure.
+  // connect, user and pass, stopping at the first failure. When the server
+  // pipelines (its capabilities read while connecting, or asked now on a
+  // connection secured by TLS), USER and PASS go out together.
   [[nodiscard]] int log_in(std::string_view server, std::string_view name, std::string_view password);
+  // connect, then AUTH with an OAuth 2.0 access token from `token` (SASL
+  // OAUTHBEARER or XOAUTH2, whichever CAPA SASL offers). When the server
+  // refuses the token, a renewed one is asked for and tried once more. No
+  // login prompt: a refusal fails with the server's reason in words.
+  [[nodiscard]] int log_in_bearer(std::string_view server, std::string_view name, const BearerSource& token);
+  // The same on a connected session.
+  [[nodiscard]] int authenticate_bearer(std::string_view name, const BearerSource& token);
+  // user and pass on a connected session, together as said above.
+  [[nodiscard]] int sign_in(std::string_view name, std::string_view password);
   // LIST n: the size of message n becomes the only entry of the sizes.
   [[nodiscard]] int list_one(int n);
   // UIDL: the identifiers of all messages, in the server's order. `each`, when
@@ -126,6 +144,20 @@ class Pop3Session {
   // stays in step whatever the caller does next.
   [[nodiscard]] bool send_top_ahead(int n, int lines);
   [[nodiscard]] bool send_retr_ahead(int n);
+  // The same for UIDL, LIST (all), DELE n and QUIT: uidl_all(), list_all(),
+  // dele(n) and quit() then read the replies in the order sent.
+  [[nodiscard]] bool send_uidl_ahead();
+  [[nodiscard]] bool send_list_ahead();
+  [[nodiscard]] bool send_dele_ahead(int n);
+  [[nodiscard]] bool send_quit_ahead();
+  // Whether the capabilities are known for this connection and name
+  // PIPELINING: only then may commands go out before earlier replies are in.
+  [[nodiscard]] bool pipelining() const { return capa_asked_ && !broken_ && has_capability("PIPELINING"); }
+  // Sends QUIT and does not wait for its answer: for a session that asked
+  // the server to change nothing, where the answer would only cost a round
+  // trip. Replies still due are read first. The session sends nothing more
+  // afterwards.
+  void quit_unanswered();
   // Commands sent ahead whose replies have not been read.
   [[nodiscard]] size_t commands_ahead() const { return ahead_.size(); }
   // CAPA (RFC 2449), sent at most once per connection (and once more after
@@ -172,15 +204,16 @@ class Pop3Session {
 
   bool send_command(const Pop3Command& command);
   Reply read_status();
+  // The reply `status`, already read: Accepted, Refused or (neither status
+  // indicator) Failed with the session broken.
+  Reply read_status_of(const std::string& status);
   Reply command(const Pop3Command& c);
-  // Reads the lines of a multi-line reply up to its "." line, each without
-  // its line end, bounded by max_listing; false (session broken) when cut
-  // short.
-  bool read_listing(std::vector<std::string>& lines);
-  // The same, handing each line to `each` as it arrives.
+  // Reads the lines of a multi-line reply up to its "." line, handing each
+  // to `each` as it arrives without its line end, bounded by max_listing;
+  // false (session broken) when cut short.
   bool read_listing(const std::function<void(std::string_view)>& each);
   void clear_listing();
-  bool send_ahead(const Pop3Command& c);
+  bool send_ahead(const Pop3Command& c, bool listing);
   // Reads and drops the replies of the commands sent ahead; false when the
   // conversation broke meanwhile.
   bool drop_replies_ahead();
@@ -188,6 +221,8 @@ class Pop3Session {
   bool secure(const std::string& host);
   // CAPA and STLS when offered (or required) on a plaintext connection.
   bool upgrade(const std::string& host);
+  // One AUTH exchange with `token`: Accepted, Refused (reason set) or Failed.
+  Reply auth_bearer(BearerMechanism m, std::string_view name, std::string_view token);
   int start_transfer(const Pop3Command& c);
   int absorb();
   // Asks the prompt for a corrected login after a refused password and sends
@@ -213,6 +248,7 @@ class Pop3Session {
   std::string status_;  // the last status line, line end included
   std::string host_;    // the server connected to, for error texts
   bool broken_ = false;
+  bool secured_ = false;  // TLS is on
   bool mail_too_large_ = false;
 
   std::string data_;
@@ -222,7 +258,11 @@ class Pop3Session {
   bool at_line_start_ = true;
 
   std::vector<std::string> capabilities_;
-  std::deque<std::string> ahead_;                      // wire text of commands sent ahead
+  struct Ahead {
+    std::string wire;
+    bool listing = false;  // a positive reply is followed by lines up to "."
+  };
+  std::deque<Ahead> ahead_;                            // commands sent ahead, oldest first
   std::vector<std::pair<int, std::uint32_t>> listed_;  // message number, size; by number
   bool capa_asked_ = false;
 
@@ -230,7 +270,7 @@ class Pop3Session {
   // mailbox of 100,000 mails, not one each), where each ends, and the message
   // number listed with each.
   std::string uid_text_;
-  std::vector<size_t> uid_ends_;
+  std::vector<std::uint32_t> uid_ends_;
   std::vector<int> numbers_;
   std::vector<std::uint32_t> sizes_;
 };

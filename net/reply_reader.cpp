@@ -11,15 +11,34 @@ ReplyReader::Status receive_status(int r) {
   return ReplyReader::Status::Error;
 }
 
-void ReplyReader::start_reply(std::chrono::milliseconds base) {
-  reply_start_ = Clock::now();
-  reply_base_ = base;
-  reply_bytes_ = 0;
+void ReplyReader::start_reply(std::chrono::milliseconds grace) {
+  reply_start_ = now_();
+  grace_ = grace;
+  recent_.clear();
+  recent_bytes_ = 0;
+}
+
+bool ReplyReader::stalled() {
+  const Clock::time_point now = now_();
+  while (!recent_.empty() && now - recent_.front().at > pace_.window) {
+    recent_bytes_ -= recent_.front().bytes;
+    recent_.pop_front();
+  }
+  return now - reply_start_ >= grace_ && recent_bytes_ < pace_.min_bytes;
+}
+
+void ReplyReader::note(size_t bytes) {
+  recent_.push_back({now_(), bytes});
+  recent_bytes_ += bytes;
+  // Older receipts matter no more once the newer ones hold min_bytes.
+  while (recent_.size() > 1 && recent_bytes_ - recent_.front().bytes >= pace_.min_bytes) {
+    recent_bytes_ -= recent_.front().bytes;
+    recent_.pop_front();
+  }
 }
 
 int ReplyReader::fill(size_t capacity) {
-  const auto allowed = reply_base_ + std::chrono::seconds(reply_bytes_ / kBytesPerSecond);
-  if (Clock::now() - reply_start_ > allowed) return kTooSlow;
+  if (stalled()) return kTooSlow;
   // Move the unconsumed rest to the front, so the buffer holds at most one
   // partial line plus one receive.
   if (begin_ > 0) {
@@ -31,7 +50,7 @@ int ReplyReader::fill(size_t capacity) {
   int r = stream_.receive(buf_.data() + end_, capacity);
   if (r > 0) {
     end_ += static_cast<size_t>(r);
-    reply_bytes_ += static_cast<size_t>(r);
+    note(static_cast<size_t>(r));
   }
   return r;
 }

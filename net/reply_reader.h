@@ -4,13 +4,16 @@
 // it; whatever was received beyond the line just read stays buffered for the
 // next read, so the protocol never loses its place.
 //
-// Besides the stream's wait for each receive, the whole of one reply is
-// bounded: from start_reply() on it must be in within a base time plus one
-// second per 16 KiB received so far, or the next read fails as TooSlow. A
-// slow but steady link passes; a server that trickles a byte now and then,
-// each within the wait, cannot hold the session for ever.
+// Besides the stream's wait for each receive, a reply must keep moving: once
+// its grace time (a minute by default) has passed since it began, it fails
+// as TooSlow whenever less than 1 KiB arrived in the last minute. A slow but
+// steady link passes whatever the size of the reply; a server that trickles
+// a byte now and then, each within the wait, cannot hold the session for
+// ever.
 #include <chrono>
 #include <cstddef>
+#include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +30,11 @@ class ReplyReader {
   static constexpr size_t kDefaultMaxLine = size_t{1} << 20;
   // How much one receive asks for while a line is being read.
   static constexpr size_t kLineReceiveSize = 16384;
-  // The whole-reply bound: kReplyBase plus a second per kBytesPerSecond.
-  static constexpr std::chrono::milliseconds kReplyBase{60000};
-  static constexpr size_t kBytesPerSecond = 16384;
+  // How a reply must move: at least min_bytes in every `window`.
+  struct Pace {
+    std::chrono::milliseconds window{60000};
+    size_t min_bytes = 1024;
+  };
   // fill()'s result when the reply ran past its bound (nothing received).
   static constexpr int kTooSlow = -3;
 
@@ -57,12 +62,15 @@ class ReplyReader {
     start_reply();
   }
 
-  // A new reply begins (its command was just sent): its bound starts now,
-  // with `base` (kReplyBase by default) before the allowance for its size.
-  void start_reply(std::chrono::milliseconds base);
-  void start_reply() { start_reply(base_); }
-  // The base of the replies that follow (tests shorten it).
-  void set_reply_base(std::chrono::milliseconds base) { base_ = base; }
+  // A new reply begins (its command was just sent, or the reply before it
+  // was read): its measure starts now, with `grace` (the pace's window by
+  // default) before it must show progress.
+  void start_reply(std::chrono::milliseconds grace);
+  void start_reply() { start_reply(pace_.window); }
+  void set_pace(const Pace& pace) { pace_ = pace; }
+  [[nodiscard]] const Pace& pace() const { return pace_; }
+  // Where the time comes from (tests pass a clock of their own).
+  void set_clock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
   void set_max_line(size_t max_line) { max_line_ = max_line; }
 
@@ -72,10 +80,21 @@ class ReplyReader {
   std::vector<char> buf_;
   size_t begin_ = 0;  // first unconsumed byte
   size_t end_ = 0;    // one past the last received byte
-  std::chrono::milliseconds base_ = kReplyBase;
-  Clock::time_point reply_start_ = Clock::now();
-  std::chrono::milliseconds reply_base_ = kReplyBase;
-  size_t reply_bytes_ = 0;  // received since start_reply
+  Pace pace_;
+  std::function<Clock::time_point()> now_ = [] { return Clock::now(); };
+  Clock::time_point reply_start_ = now_();
+  std::chrono::milliseconds grace_ = pace_.window;
+  // The latest receives of this reply, as few as hold min_bytes, each with
+  // its time, and their sum.
+  struct Receipt {
+    Clock::time_point at;
+    size_t bytes;
+  };
+  std::deque<Receipt> recent_;
+  size_t recent_bytes_ = 0;
+
+  [[nodiscard]] bool stalled();
+  void note(size_t bytes);
 };
 
 // A receive result of 0 or less as a reader status.

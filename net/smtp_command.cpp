@@ -35,6 +35,28 @@ SmtpCommand SmtpCommand::auth_plain(std::string_view name, std::string_view pass
   if (name.find(nul) != std::string_view::npos || password.find(nul) != std::string_view::npos) c.valid = false;
   return c;
 }
+namespace {
+constexpr size_t kMaxAuthLine = 512;  // RFC 4954 4: the AUTH line with its initial response
+}
+
+bool SmtpCommand::bearer_needs_challenge(std::string_view mechanism, std::string_view response) {
+  return 5 + mechanism.size() + 1 + (response.size() + 2) / 3 * 4 + 2 > kMaxAuthLine;
+}
+
+SmtpCommand SmtpCommand::auth_bearer(std::string_view mechanism, std::string_view response) {
+  const std::string head = "AUTH " + std::string(mechanism);
+  if (bearer_needs_challenge(mechanism, response)) return make(head);
+  SmtpCommand c = make(head + " ", base64_encode(response), {}, "********");
+  c.valid = c.wire.size() <= kMaxAuthLine;
+  return c;
+}
+
+SmtpCommand SmtpCommand::sasl_response(std::string_view response) {
+  SmtpCommand c = make("", base64_encode(response), {}, "********");
+  c.valid = true;  // a response line has no length limit of its own
+  return c;
+}
+
 SmtpCommand SmtpCommand::starttls() { return make("STARTTLS"); }
 SmtpCommand SmtpCommand::mail_from(std::string_view address) { return make("MAIL FROM:<", address, ">"); }
 SmtpCommand SmtpCommand::rcpt_to(std::string_view address) { return make("RCPT TO:<", address, ">"); }

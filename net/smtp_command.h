@@ -25,6 +25,14 @@ struct SmtpCommand {
   // AUTH PLAIN with the initial response "\0name\0password" (RFC 4616).
   [[nodiscard]] static SmtpCommand auth_plain(std::string_view name, std::string_view password);
   [[nodiscard]] static SmtpCommand starttls();
+  // AUTH with a bearer mechanism (XOAUTH2, OAUTHBEARER) and its first
+  // response, Base64 on the same line when the line stays within 512 bytes
+  // (RFC 4954 4), else alone after the server's empty challenge: see
+  // bearer_needs_challenge. The token never reaches the trace.
+  [[nodiscard]] static SmtpCommand auth_bearer(std::string_view mechanism, std::string_view response);
+  [[nodiscard]] static bool bearer_needs_challenge(std::string_view mechanism, std::string_view response);
+  // A SASL response of its own line (Base64), masked in the trace.
+  [[nodiscard]] static SmtpCommand sasl_response(std::string_view response);
   [[nodiscard]] static SmtpCommand mail_from(std::string_view address);
   [[nodiscard]] static SmtpCommand rcpt_to(std::string_view address);
   [[nodiscard]] static SmtpCommand data();

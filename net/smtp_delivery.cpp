@@ -27,7 +27,11 @@ TlsPolicy account_tls(const SmtpAccount& account) { return {.required = account.
 bool open_transaction(SmtpSession& session, const SmtpDeliveryOptions& options, std::string_view from,
                       const SmtpAccount* login) {
   if (!session.hello(options.local_host)) return false;
-  if (login && !session.log_in(login->login, login->password)) return false;
+  if (login && login->bearer) {
+    if (!session.log_in_bearer(login->login, login->bearer)) return false;
+  } else if (login && !session.log_in(login->login, login->password)) {
+    return false;
+  }
   return session.mail_from(from) == 1;
 }
 

@@ -8,10 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "net/bearer_login.h"
 #include "net/line_socket.h"
 #include "net/login_prompt.h"
 #include "net/protocol_trace.h"
 #include "net/smtp_session.h"
+#include "stores/mailbox_record.h"
 
 namespace pw {
 
@@ -25,6 +27,9 @@ struct SmtpAccount {
   std::string login;     // SMTP user name
   std::string password;  // SMTP password
   bool require_tls = false;  // refuse a server that offers no TLS
+  // Set for an account signed in with OAuth 2.0: its access tokens, used
+  // with the login name instead of the password.
+  BearerSource bearer;
 };
 
 struct SmtpDeliveryOptions {
@@ -33,6 +38,9 @@ struct SmtpDeliveryOptions {
   std::string local_host = local_host_name();
   LoginPrompt login_prompt;  // empty: a refused password fails the send
   ProtocolTrace trace;       // empty: no protocol trace
+  // The access tokens of an account that signs in with OAuth 2.0; empty:
+  // such an account cannot log in.
+  std::function<BearerSource(const MailboxRecord&)> bearer;
   // Shows the notice box (title, message) when sending through the account's
   // server failed; empty: no notice.
   std::function<void(const std::string& title, const std::string& message)> notice;

@@ -1,5 +1,6 @@
 #include "net/smtp_session.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "base/text_lines.h"
@@ -14,10 +15,11 @@ namespace {
 constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
 constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
 constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
+constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the bounds and for input the protocol cannot carry.
-constexpr int kReplyTooLong = 62725;  // "服务器的回应超过长度上限"
-constexpr int kBadArgument = 62726;   // "地址或登录数据过长或含有非法字符"
+constexpr int kReplyTooLong = 63007;  // "服务器的回应超过长度上限"
+constexpr int kBadArgument = 63008;   // "地址或登录数据过长或含有非法字符"
 
 std::string own_text(int id) { return res::record_text(id); }
 
@@ -242,6 +244,50 @@ int SmtpSession::send_plain() {
   if (reply.code == 235) return 1;
   error_ = reply.text;
   return correct_login();
+}
+
+int SmtpSession::log_in_bearer(std::string_view name, const BearerSource& token) {
+  std::vector<std::string> offered;
+  for (std::string_view line : keywords_)
+    if (starts_with_word_ci(line, "AUTH")) append_words(line.substr(4), offered);
+  std::optional<BearerMechanism> m = choose_bearer(offered);
+  if (!m) {
+    error_ = res::record_text(kNoBearer);
+    return 0;
+  }
+  user_ = name;
+  password_.clear();
+  for (bool renew : {false, true}) {
+    BearerToken t = token(renew);
+    if (!t.ok) {
+      error_ = t.error;
+      return 0;
+    }
+    const int r = auth_bearer(*m, name, t.token);
+    if (r != 0) return r > 0 ? 1 : 0;
+  }
+  return 0;
+}
+
+int SmtpSession::auth_bearer(BearerMechanism m, std::string_view name, std::string_view token) {
+  const std::string response = bearer_response(m, name, token);
+  const char* mechanism = mechanism_name(m);
+  Reply reply;
+  if (!exchange(SmtpCommand::auth_bearer(mechanism, response), reply)) return -1;
+  if (SmtpCommand::bearer_needs_challenge(mechanism, response) && reply.code == 334 &&
+      !exchange(SmtpCommand::sasl_response(response), reply))
+    return -1;
+  if (reply.code == 235) return 1;
+  std::string challenge;
+  if (reply.code == 334) {
+    // An error challenge: its JSON says why; answering it ends the exchange
+    // with the refusal (RFC 7628 3.2.3).
+    std::string_view line = without_line_end(reply.text);
+    if (line.size() > 4) challenge = line.substr(4);
+    if (!exchange(SmtpCommand::sasl_response(bearer_abort(m)), reply)) return -1;
+  }
+  error_ = bearer_refusal_text(challenge, reply.text);
+  return 0;
 }
 
 int SmtpSession::ehlo_and_auth(std::string_view host) {

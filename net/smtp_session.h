@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/bearer_login.h"
 #include "net/byte_stream.h"
 #include "net/line_socket.h"
 #include "net/login_prompt.h"
@@ -65,8 +66,10 @@ class SmtpSession {
   void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
   void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_tls(const TlsPolicy& policy) { tls_ = policy; }
-  // The base of the whole-reply bound (ReplyReader), for tests.
-  void set_reply_base(std::chrono::milliseconds base) { reader_.set_reply_base(base); }
+  // How replies must keep moving (ReplyReader), and the clock that measures
+  // it, for tests.
+  void set_pace(const ReplyReader::Pace& pace) { reader_.set_pace(pace); }
+  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   // The longest wait for the reply to the end of the data (tests shorten it).
   void set_data_reply_wait(std::chrono::milliseconds wait) { data_reply_wait_ = wait; }
 
@@ -80,6 +83,10 @@ class SmtpSession {
   // Logs in with AUTH LOGIN, or with AUTH PLAIN when the server offers PLAIN
   // and not LOGIN; refusals go through the login prompt as auth_password.
   [[nodiscard]] int log_in(std::string_view name, std::string_view password);
+  // Logs in with an OAuth 2.0 access token from `token`: AUTH OAUTHBEARER or
+  // XOAUTH2, whichever the EHLO reply offers. When the server refuses the
+  // token a renewed one is asked for and tried once more; no login prompt.
+  [[nodiscard]] int log_in_bearer(std::string_view name, const BearerSource& token);
   // The keyword lines of the last EHLO reply ("SIZE 33554432", "AUTH LOGIN
   // PLAIN", ...), the greeting line left out; empty after HELO.
   [[nodiscard]] const std::vector<std::string>& keywords() const { return keywords_; }
@@ -137,6 +144,9 @@ class SmtpSession {
   // exchange() and require `expected`; another code becomes the error text.
   int expect(const SmtpCommand& command, int expected, std::chrono::milliseconds wait = {});
   int correct_login();
+  // One AUTH exchange with a bearer token: 1 accepted, 0 refused (reason
+  // set), -1 the conversation failed.
+  int auth_bearer(BearerMechanism m, std::string_view name, std::string_view token);
   void break_off(std::string text);
   void trace(std::string_view prefix, std::string_view text) const;
 

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 
+#include <map>
 #include <mutex>
 
 #include "net/poll_wait.h"
@@ -39,12 +40,67 @@ int wait_for(int fd, int error, std::chrono::steady_clock::time_point deadline) 
   return -1;
 }
 
+// The last resumable session each server gave, by key ("host:port" and the
+// verification it passed). Shared by every thread of the process.
+class SessionCache {
+ public:
+  static SessionCache& instance() {
+    static SessionCache cache;
+    return cache;
+  }
+  // A reference the caller frees; null when none is kept.
+  SSL_SESSION* get(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(key);
+    if (it == sessions_.end()) return nullptr;
+    SSL_SESSION_up_ref(it->second);
+    return it->second;
+  }
+  // Takes over the caller's reference.
+  void put(const std::string& key, SSL_SESSION* session) {
+    std::lock_guard lock(mutex_);
+    SSL_SESSION*& slot = sessions_[key];
+    if (slot) SSL_SESSION_free(slot);
+    slot = session;
+  }
+  void drop(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(key);
+    if (it == sessions_.end()) return;
+    SSL_SESSION_free(it->second);
+    sessions_.erase(it);
+  }
+  // The index under which a connection's SSL carries its key.
+  static int key_index() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+  }
+
+ private:
+  SessionCache() = default;
+  ~SessionCache() {
+    for (auto& [key, session] : sessions_) SSL_SESSION_free(session);
+  }
+  std::mutex mutex_;
+  std::map<std::string, SSL_SESSION*> sessions_;
+};
+
+// OpenSSL hands over each session the server issues (with TLS 1.3 after the
+// handshake, as tickets arrive with the first reads); 1 keeps the reference.
+int keep_new_session(SSL* ssl, SSL_SESSION* session) {
+  const auto* key = static_cast<const std::string*>(SSL_get_ex_data(ssl, SessionCache::key_index()));
+  if (!key || !SSL_SESSION_is_resumable(session)) return 0;
+  SessionCache::instance().put(*key, session);
+  return 1;
+}
+
 }  // namespace
 
 struct TlsChannel::State {
   int fd = -1;
   SSL_CTX* ctx = nullptr;
   SSL* ssl = nullptr;
+  std::string session_key;  // empty: no resumption
   ~State() {
     if (ssl) SSL_free(ssl);
     if (ctx) SSL_CTX_free(ctx);
@@ -56,10 +112,13 @@ TlsChannel::TlsChannel(std::unique_ptr<State> state) : state_(std::move(state)) 
 TlsChannel::~TlsChannel() = default;
 
 Result TlsChannel::open(int fd, const std::string& host, bool verify, Clock::time_point deadline,
-                        std::unique_ptr<TlsChannel>& channel) {
+                        std::unique_ptr<TlsChannel>& channel, const std::string& session_key) {
   ignore_broken_pipes();
   auto state = std::make_unique<State>();
   state->fd = fd;
+  // A session checked against the trust store is never offered to a
+  // connection that does not check, nor the other way round.
+  if (!session_key.empty()) state->session_key = session_key + (verify ? " verified" : " unverified");
   // A context per connection: the trust store is read as the environment
   // (SSL_CERT_FILE, SSL_CERT_DIR) says at the time.
   state->ctx = SSL_CTX_new(TLS_client_method());
@@ -72,8 +131,19 @@ Result TlsChannel::open(int fd, const std::string& host, bool verify, Clock::tim
     if (SSL_CTX_set_default_verify_paths(state->ctx) != 1) return Result::Untrusted;
     SSL_CTX_set_verify(state->ctx, SSL_VERIFY_PEER, nullptr);
   }
+  if (!state->session_key.empty()) {
+    SSL_CTX_set_session_cache_mode(state->ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(state->ctx, keep_new_session);
+  }
   state->ssl = SSL_new(state->ctx);
   if (!state->ssl || SSL_set_fd(state->ssl, fd) != 1) return Result::Failed;
+  if (!state->session_key.empty()) {
+    SSL_set_ex_data(state->ssl, SessionCache::key_index(), &state->session_key);
+    if (SSL_SESSION* kept = SessionCache::instance().get(state->session_key)) {
+      (void)SSL_set_session(state->ssl, kept);
+      SSL_SESSION_free(kept);
+    }
+  }
   SSL_set_mode(state->ssl, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
   const bool numeric = is_numeric_address(host);
   if (!numeric) SSL_set_tlsext_host_name(state->ssl, host.c_str());
@@ -90,6 +160,8 @@ Result TlsChannel::open(int fd, const std::string& host, bool verify, Clock::tim
     if (r == 1) break;
     int error = SSL_get_error(state->ssl, r);
     if (wait_for(fd, error, deadline) == 1) continue;
+    // Whatever went wrong, the next connection starts afresh.
+    if (!state->session_key.empty()) SessionCache::instance().drop(state->session_key);
     long verified = SSL_get_verify_result(state->ssl);
     if (!verify || verified == X509_V_OK) return Result::Failed;
     if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH)
@@ -130,6 +202,8 @@ int TlsChannel::receive(char* buffer, size_t capacity, std::chrono::milliseconds
     if (w < 0) return ByteStream::kError;
   }
 }
+
+bool TlsChannel::resumed() const { return SSL_session_reused(state_->ssl) == 1; }
 
 void TlsChannel::shut_down() {
   ERR_clear_error();

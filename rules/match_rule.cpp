@@ -11,7 +11,7 @@
 #include "rules/match_pattern.h"
 #include "rules/match_words.h"
 #include "rules/rule.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 
 namespace pw {
 namespace {

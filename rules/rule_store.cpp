@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <set>
 
 #include "base/file_io.h"
 #include "base/fixed_field.h"
@@ -64,8 +65,21 @@ RuleLoadResult RuleStore::load(const ProgramDir& dir) {
   std::optional<std::string> data = read_file(dir.file(kFileName));
   if (!data) return result;
   DecodedRules decoded = decode_rules(*data);
+  std::set<int32_t> held;
+  for (const Rule& r : decoded.rules) held.insert(r.id);
+  std::set<int32_t> taken;
   for (Rule& r : decoded.rules) {
     r.use_count = 0;
+    // A file holding one id twice (damaged or made by hand) would send every
+    // command and binding on the second rule to the first: the second gets
+    // the lowest id nobody holds. A sound file keeps its ids.
+    if (!taken.insert(r.id).second) {
+      int32_t fresh = 1;
+      while (held.contains(fresh)) ++fresh;
+      r.id = fresh;
+      held.insert(fresh);
+      taken.insert(fresh);
+    }
     rules_.push_back(std::make_unique<Rule>(std::move(r)));
   }
   result.loaded = rules_.size();

@@ -1,9 +1,11 @@
 #!/bin/sh
 # Renders docs/screenshots/*.png under Xvfb with a notification area
 # (trayer) and the WenQuanYi font: the main window over two mailboxes, three
-# rules and log rows, the mailbox dialog, the rule editor with three of its
+# rules and log rows (also maximised on the operation log), the first-run
+# question, the mailbox dialog, the rule editor with three of its
 # dialogs, the tray menu, the confirmation window over two mails, the
-# settings dialog, the address book, the recipient picker, the mail viewer
+# settings dialog, the address book, the recipient picker, the mail viewer,
+# the confirmation window with the viewer over it, a mailbox whose check failed
 # and remote management (on a throwaway Dovecot); once at scale 1 and once
 # at scale 2 (QT_SCALE_FACTOR=2, into docs/screenshots/scale2), in Chinese;
 # and once in English at scale 1 (docs/screenshots/en).

@@ -103,6 +103,7 @@ class MailboxList {
 
   [[nodiscard]] std::filesystem::path file() const { return dir_.file("Mailbox"); }
   [[nodiscard]] std::filesystem::path uid_dir() const { return dir_.file("MailUID"); }
+  [[nodiscard]] const ProgramDir& program_dir() const { return dir_; }
   // The program's temporary directory, where a check spools fetched mails.
   [[nodiscard]] std::filesystem::path temp_dir() const { return dir_.file("MailTemp"); }
 

@@ -20,6 +20,8 @@ constexpr size_t kSmtpPassword = 548, kSmtpPasswordWidth = 32;
 constexpr size_t kPaused = 580;
 constexpr size_t kSecurity = 581;
 constexpr char kRequireTls = 0x01;
+constexpr int kSignInShift = 2;  // bits 2-3
+constexpr char kSignInBits = 0x0c;
 
 std::string get_scrambled(const char* image, size_t offset, size_t width) {
   char field[128];
@@ -44,7 +46,7 @@ std::string MailboxRecord::encode(bool paused) const {
   put_field(p + kSmtpPassword, kSmtpPasswordWidth, smtp_password);
   scramble_field(p + kSmtpPassword, kSmtpPasswordWidth);
   p[kPaused] = paused ? 1 : 0;
-  p[kSecurity] = require_tls ? kRequireTls : 0;
+  p[kSecurity] = static_cast<char>((require_tls ? kRequireTls : 0) | (static_cast<int>(sign_in) << kSignInShift));
   return image;
 }
 
@@ -59,6 +61,7 @@ MailboxRecord MailboxRecord::decode(const char* image, bool* paused) {
   r.smtp_login_name = get_field(image + kSmtpLogin, kSmtpLoginWidth);
   r.smtp_password = get_scrambled(image, kSmtpPassword, kSmtpPasswordWidth);
   r.require_tls = (image[kSecurity] & kRequireTls) != 0;
+  r.sign_in = static_cast<SignIn>((image[kSecurity] & kSignInBits) >> kSignInShift);
   if (paused) *paused = image[kPaused] != 0;
   return r;
 }

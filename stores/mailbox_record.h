@@ -23,9 +23,14 @@ struct MailboxRecord {
   // Byte 580, the paused flag, is the account's run-time state and is passed
   // separately.
   // Byte 581 bit 0: the user requires TLS for both servers (0 in every older
-  // file: TLS on 995/465, an upgrade on other ports when offered). Bytes 582
-  // and 583 are zero.
+  // file: TLS on 995/465, an upgrade on other ports when offered); an OAuth
+  // 2.0 account always requires it. Bytes 582 and 583 are zero.
   bool require_tls = false;
+  // Bits 2-3 of byte 581: how the account signs in to both servers (0 in
+  // every older file: the password).
+  enum class SignIn : uint8_t { password = 0, microsoft = 1, google = 2, custom = 3 };
+  SignIn sign_in = SignIn::password;
+  [[nodiscard]] bool uses_oauth() const { return sign_in != SignIn::password; }
 
   // The stored image, passwords scrambled, strings cut to their fields.
   [[nodiscard]] std::string encode(bool paused) const;

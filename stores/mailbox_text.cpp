@@ -1,5 +1,6 @@
 #include "stores/mailbox_text.h"
 
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,13 @@ void add_line(std::string& out, std::string_view line) {
   out += "\r\n";
 }
 
+// An OAuth 2.0 account has no password: its block carries a placeholder
+// where the passwords go (an empty line would end the block) and, as an
+// eighth line, the method. Tokens never leave the token file.
+constexpr std::string_view kNoPassword = "*";
+constexpr std::string_view kMethodPrefix = "OAUTH2 ";
+constexpr std::string_view kMethodNames[] = {"", "microsoft", "google", "custom"};
+
 // The fields of a block in order, each cut to its stored width.
 MailboxRecord record_from_block(const std::vector<std::string_view>& lines) {
   MailboxRecord r;
@@ -28,6 +36,16 @@ MailboxRecord record_from_block(const std::vector<std::string_view>& lines) {
   static constexpr size_t widths[] = {128, 128, 32, 64, 64, 128, 32};
   for (size_t i = 0; i < lines.size() && i < 7; ++i) *fields[i] = fit_field(lines[i], widths[i]);
   r.smtp_auth = lines.size() >= 6 ? 1 : 0;
+  if (lines.size() >= 8 && lines[7].starts_with(kMethodPrefix)) {
+    std::string_view name = lines[7].substr(kMethodPrefix.size());
+    for (size_t m = 1; m < std::size(kMethodNames); ++m)
+      if (name == kMethodNames[m]) r.sign_in = static_cast<MailboxRecord::SignIn>(m);
+    if (r.uses_oauth()) {
+      r.require_tls = true;
+      if (r.password == kNoPassword) r.password.clear();
+      if (r.smtp_password == kNoPassword) r.smtp_password.clear();
+    }
+  }
   return r;
 }
 
@@ -37,15 +55,17 @@ std::string mailbox_export_text(const MailboxList& list) {
   std::string out;
   for (const auto& account : list.accounts()) {
     MailboxRecord r = account->record();
+    const bool oauth = r.uses_oauth();
     add_line(out, r.address);
     add_line(out, r.login_name);
-    add_line(out, r.password);
+    add_line(out, oauth ? kNoPassword : std::string_view(r.password));
     add_line(out, r.pop_server);
     add_line(out, r.smtp_server);
-    if (r.smtp_auth != 0) {
+    if (r.smtp_auth != 0 || oauth) {
       add_line(out, r.smtp_login_name);
-      add_line(out, r.smtp_password);
+      add_line(out, oauth ? kNoPassword : std::string_view(r.smtp_password));
     }
+    if (oauth) add_line(out, std::string(kMethodPrefix) + std::string(kMethodNames[static_cast<int>(r.sign_in)]));
     add_line(out, "");
   }
   return out;

@@ -3,6 +3,7 @@
 // 32-bit little-endian; the dial-up and login passwords are plain here and
 // scrambled in the stored image. The first word and the reserved tail are
 // kept as read.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,6 +56,22 @@ struct SystemSettings {
   void set_notifications(bool on) {
     if (reserved.size() <= kNotificationsOffByte) reserved.resize(kSize / 2, '\0');
     reserved[kNotificationsOffByte] = on ? '\0' : '\1';
+  }
+
+  // How many mailboxes a check works on at once. Kept in the next reserved
+  // byte (offset 257): 0 means the default, 4; 1 checks one after another.
+  static constexpr size_t kMailboxesAtOnceByte = 1;
+  static constexpr int kDefaultMailboxesAtOnce = 4;
+  static constexpr int kMostMailboxesAtOnce = 16;
+  [[nodiscard]] int mailboxes_at_once() const {
+    const int stored = reserved.size() <= kMailboxesAtOnceByte
+                           ? 0
+                           : static_cast<unsigned char>(reserved[kMailboxesAtOnceByte]);
+    return stored == 0 ? kDefaultMailboxesAtOnce : std::min(stored, kMostMailboxesAtOnce);
+  }
+  void set_mailboxes_at_once(int count) {
+    if (reserved.size() <= kMailboxesAtOnceByte) reserved.resize(kSize / 2, '\0');
+    reserved[kMailboxesAtOnceByte] = static_cast<char>(std::clamp(count, 1, kMostMailboxesAtOnce));
   }
 
   [[nodiscard]] bool option(uint32_t bit) const { return (options & bit) != 0; }

@@ -37,6 +37,7 @@ inline constexpr int kExit = 57665;
 inline constexpr int kHelp = 57670;
 inline constexpr int kViewToolbar = 59392;
 inline constexpr int kViewStatusBar = 59393;
+inline constexpr int kStopCheck = 32810;
 
 // Local-mail list of the information view.
 inline constexpr int kViewMail = 31;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "rules/rule_store.h"
@@ -41,6 +42,16 @@ CConfigureRulesDialog::CConfigureRulesDialog(MailboxList& mailboxes, const RuleS
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(list_);
+  // Closing keeps the ticks; the button is the way out where the window
+  // manager draws no close box.
+  auto* close = new QPushButton(QStringLiteral("关闭"), this);
+  close->setObjectName(QStringLiteral("close"));
+  close->setAutoDefault(false);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch();
+  bottom->addWidget(close);
+  layout->addLayout(bottom);
   resize(460, 320);
 
   show_mailbox(0);

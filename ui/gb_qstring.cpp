@@ -21,14 +21,27 @@ std::string to_gb(const QString& text) {
 
 size_t gb_size(const QString& text) { return to_gb(text).size(); }
 
+// One conversion of the whole text, then a walk over its GB18030 sequences
+// beside the text's code points (each code point is one sequence: 1 byte,
+// 2 bytes, or 4 when the second byte is a digit), so a long paste costs one
+// pass instead of one conversion per dropped character.
 QString fit_gb(const QString& text, size_t max_bytes) {
-  QString fitted = text;
-  while (!fitted.isEmpty() && gb_size(fitted) > max_bytes) {
-    qsizetype cut = fitted.size() - 1;
-    if (cut > 0 && fitted.at(cut).isLowSurrogate()) --cut;
-    fitted.truncate(cut);
+  const std::string gb = to_gb(text);
+  if (gb.size() <= max_bytes) return text;
+  size_t bytes = 0;
+  qsizetype units = 0;
+  while (units < text.size() && bytes < gb.size()) {
+    const auto lead = static_cast<unsigned char>(gb[bytes]);
+    size_t length = 1;
+    if (lead >= 0x80 && bytes + 1 < gb.size()) {
+      const auto second = static_cast<unsigned char>(gb[bytes + 1]);
+      length = second >= 0x30 && second <= 0x39 ? 4 : 2;
+    }
+    if (bytes + length > max_bytes) break;
+    bytes += length;
+    units += text.at(units).isHighSurrogate() && units + 1 < text.size() && text.at(units + 1).isLowSurrogate() ? 2 : 1;
   }
-  return fitted;
+  return text.left(units);
 }
 
 void limit_gb_bytes(QLineEdit* edit, size_t max_bytes) {

@@ -13,7 +13,7 @@ ScaledSize scale_mail_size(uint32_t bytes) {
 
 QString mail_size_text(uint32_t bytes) {
   const ScaledSize s = scale_mail_size(bytes);
-  return QString::asprintf(s.unit[0] == 'M' ? "%5.2f\t%s" : "%5.0f\t%s", s.value, s.unit);
+  return QString::asprintf(s.unit[0] == 'M' ? "%.2f %s" : "%.0f %s", s.value, s.unit);
 }
 
 }  // namespace pw::ui

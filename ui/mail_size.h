@@ -14,8 +14,10 @@ struct ScaledSize {
 
 [[nodiscard]] ScaledSize scale_mail_size(uint32_t bytes);
 
-// The size column of the lists of mails on the server: "%5.2f" for MB and
-// "%5.0f" otherwise, a tab before the unit.
+// The size column of the lists of mails on the server: "%.2f" for MB and
+// "%.0f" otherwise, a blank before the unit. (A tab, as such lists once
+// had, shows as a run of blanks in a Qt list; the columns align the
+// numbers to the right instead.)
 [[nodiscard]] QString mail_size_text(uint32_t bytes);
 
 }  // namespace pw::ui

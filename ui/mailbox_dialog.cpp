@@ -1,6 +1,8 @@
 #include "ui/mailbox_dialog.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QDateTime>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -12,11 +14,13 @@
 #include <QVBoxLayout>
 
 #include "base/safe_name.h"
+#include "res/language.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_list.h"
 #include "ui/address_check.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
+#include "ui/oauth_sign_in.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
@@ -31,6 +35,21 @@ constexpr int kBadSmtpServer = 61432;
 constexpr int kBadSmtpLoginName = 61222;
 constexpr int kBadSmtpPassword = 61223;
 constexpr int kRequireTls = 62207;  // "要求加密连接(TLS)(&T)"
+constexpr int kSignInButton = 62956;   // "登录..."
+constexpr int kSignInMethod = 62957;   // "登录方式(&Y)"
+constexpr int kMethodNames[] = {62958, 62959, 62960, 62961};  // password, Microsoft, Google, custom
+constexpr int kAuthorizeUrl = 62962;
+constexpr int kTokenUrl = 62963;
+constexpr int kScope = 62964;
+constexpr int kClientId = 62965;
+constexpr int kSignedInAs = 62966;     // "已登录："
+constexpr int kNotSignedIn = 62967;    // "尚未登录"
+constexpr int kCopyAddress = 62968;    // "请在浏览器中完成登录。如果浏览器没有打开，请把下面的地址复制到浏览器中："
+constexpr int kSignInFailed = 62969;   // "登录失败："
+constexpr int kNoClientId = 62976;     // "没有客户端ID：请在系统设置中填写"
+constexpr int kCannotStore = 62977;    // "无法写入令牌文件："
+constexpr int kClientSecret = 62980;
+constexpr int kWaiting = 62981;        // "正在等待浏览器中的登录..."
 
 // Byte limits of the stored fields: one less than each field's width.
 constexpr size_t kAddressLimit = 127;
@@ -52,7 +71,7 @@ QLineEdit* line_edit(QWidget* parent, const char* name, size_t limit, bool passw
 
 CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, const MailboxAccount* account,
                                QWidget* parent)
-    : QDialog(parent), list_(list), boxes_(boxes), new_account_(account == nullptr) {
+    : QDialog(parent), list_(list), boxes_(boxes), new_account_(account == nullptr), oauth_(list.program_dir()) {
   setObjectName(QStringLiteral("MailboxDialog"));
   setWindowTitle(ui::text("邮箱信息"));
 
@@ -75,6 +94,28 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   smtp_password_ = line_edit(this, "smtpPassword", kPasswordLimit, true);
   require_tls_ = new QCheckBox(ui::text(kRequireTls), this);
   require_tls_->setObjectName(QStringLiteral("requireTls"));
+  sign_in_ = new QComboBox(this);
+  sign_in_->setObjectName(QStringLiteral("signIn"));
+  for (int id : kMethodNames) sign_in_->addItem(ui::text(id));
+  auto plain_edit = [this](const char* name) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
+  };
+  authorize_url_ = plain_edit("authorizeUrl");
+  token_url_ = plain_edit("tokenUrl");
+  scope_ = plain_edit("scope");
+  client_id_ = plain_edit("clientId");
+  client_secret_ = plain_edit("clientSecret");
+  client_secret_->setEchoMode(QLineEdit::Password);
+  sign_in_button_ = new QPushButton(ui::text(kSignInButton), this);
+  sign_in_button_->setObjectName(QStringLiteral("signInButton"));
+  sign_in_state_ = new QLabel(this);
+  sign_in_state_->setObjectName(QStringLiteral("signInState"));
+  sign_in_state_->setWordWrap(true);
+  sign_in_address_ = plain_edit("signInAddress");
+  sign_in_address_->setReadOnly(true);
+  sign_in_address_->hide();
 
   auto* grid = new QGridLayout;
   int row = 0;
@@ -89,6 +130,15 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   add_row(ui::text("邮箱地址(&M)"), address_);
   add_row(ui::text("登录名(&L)"), login_name_);
   add_row(ui::text("密码(&W)"), password_);
+  add_row(ui::text(kSignInMethod), sign_in_);
+  add_row(ui::text(kAuthorizeUrl), authorize_url_, 20);
+  add_row(ui::text(kTokenUrl), token_url_, 20);
+  add_row(ui::text(kScope), scope_, 20);
+  add_row(ui::text(kClientId), client_id_, 20);
+  add_row(ui::text(kClientSecret), client_secret_, 20);
+  grid->addWidget(sign_in_button_, row, 0);
+  grid->addWidget(sign_in_state_, row++, 1);
+  grid->addWidget(sign_in_address_, row++, 0, 1, 2);
   add_row(ui::text("POP服务器(&P)"), pop_server_);
   add_row(ui::text("SMTP服务器(&S)"), smtp_server_);
   grid->addWidget(smtp_auth_, row++, 0, 1, 2);
@@ -120,6 +170,98 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   connect(smtp_server_, &QLineEdit::textChanged, this, &CMailboxDialog::update_enabling);
   connect(smtp_auth_, &QCheckBox::toggled, this, &CMailboxDialog::update_enabling);
   connect(same_as_pop_, &QRadioButton::toggled, this, &CMailboxDialog::update_enabling);
+  connect(sign_in_, &QComboBox::currentIndexChanged, this, &CMailboxDialog::update_enabling);
+  connect(sign_in_button_, &QPushButton::clicked, this, &CMailboxDialog::start_sign_in);
+  show_sign_in_state();
+}
+
+MailboxRecord::SignIn CMailboxDialog::method() const {
+  return static_cast<MailboxRecord::SignIn>(std::max(0, sign_in_->currentIndex()));
+}
+
+OAuthClient CMailboxDialog::client_entered() const {
+  if (method() != MailboxRecord::SignIn::custom) return oauth_client(method(), oauth_.load(), to_gb(address_->text()));
+  OAuthClient c;
+  c.authorize_url = authorize_url_->text().trimmed().toStdString();
+  c.token_url = token_url_->text().trimmed().toStdString();
+  c.scope = scope_->text().simplified().toStdString();
+  c.client_id = client_id_->text().trimmed().toStdString();
+  c.client_secret = client_secret_->text().toStdString();
+  return c;
+}
+
+void CMailboxDialog::start_sign_in() {
+  const QString address = address_->text();
+  if (address.isEmpty() || !address_well_formed(address)) {
+    (void)fail(address_, kBadAddress);
+    return;
+  }
+  const OAuthClient client = client_entered();
+  if (client.client_id.empty()) {
+    boxes_.show(this, MessageKind::input_error, kNoClientId);
+    return;
+  }
+  delete flow_;
+  flow_ = new OAuthSignIn(this);
+  if (browser_) flow_->set_browser(browser_);
+  connect(flow_, &OAuthSignIn::succeeded, this, &CMailboxDialog::signed_in);
+  connect(flow_, &OAuthSignIn::failed, this, [this](const QString& reason) {
+    sign_in_state_->setText(ui::text(kSignInFailed) + reason);
+    sign_in_button_->setEnabled(true);
+  });
+  const QString hint = login_name_->text().contains(u'@') ? login_name_->text() : address;
+  if (!flow_->start(client, hint)) return;
+  sign_in_button_->setEnabled(false);
+  if (flow_->browser_opened()) {
+    sign_in_state_->setText(ui::text(kWaiting));
+  } else {
+    // Nothing could open a browser: the user copies the address into one.
+    sign_in_state_->setText(ui::text(kCopyAddress));
+    sign_in_address_->setText(flow_->authorization_url().toString(QUrl::FullyEncoded));
+    sign_in_address_->show();
+  }
+}
+
+void CMailboxDialog::signed_in(const TokenGrant& grant, const QString& address) {
+  grant_ = grant;
+  signed_in_as_ = address.isEmpty() ? login_name_->text() : address;
+  sign_in_address_->hide();
+  sign_in_button_->setEnabled(true);
+  show_sign_in_state();
+}
+
+void CMailboxDialog::show_sign_in_state() {
+  if (grant_) {
+    sign_in_state_->setText(ui::text(kSignedInAs) + signed_in_as_);
+    return;
+  }
+  const OAuthFile file = oauth_.load();
+  const OAuthMailbox* m = new_account_ ? nullptr : file.mailbox(record_.address);
+  if (m && !m->refresh_token.empty() && m->refused.empty()) {
+    sign_in_state_->setText(ui::text(kSignedInAs) + from_gb(m->signed_in_as));
+  } else if (m && !m->refused.empty()) {
+    sign_in_state_->setText(ui::text(kNotSignedIn) + QStringLiteral(" (") + from_gb(res::displayed(m->refused)) +
+                            QLatin1Char(')'));
+  } else {
+    sign_in_state_->setText(ui::text(kNotSignedIn));
+  }
+}
+
+bool CMailboxDialog::store_sign_in() {
+  const std::string address = to_gb(address_->text());
+  const MailboxRecord::SignIn m = method();
+  if (m == MailboxRecord::SignIn::password) return true;
+  const OAuthClient custom = m == MailboxRecord::SignIn::custom ? client_entered() : OAuthClient{};
+  return oauth_.update([&](OAuthFile& f) {
+    OAuthMailbox& entry = f.mailboxes[OAuthFile::key(address)];
+    entry.custom = custom;
+    if (!grant_) return;
+    entry.access_token = grant_->access_token;
+    entry.refresh_token = grant_->refresh_token;
+    entry.expires_at = QDateTime::currentSecsSinceEpoch() + (grant_->expires_in > 0 ? grant_->expires_in : 3600);
+    entry.signed_in_as = to_gb(signed_in_as_);
+    entry.refused.clear();
+  });
 }
 
 void CMailboxDialog::fill(const MailboxRecord& r) {
@@ -130,6 +272,14 @@ void CMailboxDialog::fill(const MailboxRecord& r) {
   smtp_server_->setText(from_gb(r.smtp_server));
   smtp_auth_->setChecked(r.smtp_auth != 0);
   require_tls_->setChecked(r.require_tls);
+  sign_in_->setCurrentIndex(static_cast<int>(r.sign_in));
+  if (const OAuthMailbox* m = oauth_.load().mailbox(r.address)) {
+    authorize_url_->setText(QString::fromStdString(m->custom.authorize_url));
+    token_url_->setText(QString::fromStdString(m->custom.token_url));
+    scope_->setText(QString::fromStdString(m->custom.scope));
+    client_id_->setText(QString::fromStdString(m->custom.client_id));
+    client_secret_->setText(QString::fromStdString(m->custom.client_secret));
+  }
   bool own = r.smtp_login_name != r.login_name || r.smtp_password != r.password;
   (own ? own_credentials_ : same_as_pop_)->setChecked(true);
   if (own) {
@@ -147,8 +297,16 @@ void CMailboxDialog::update_enabling() {
   smtp_auth_->setEnabled(server);
   same_as_pop_->setEnabled(auth);
   own_credentials_->setEnabled(auth);
+  // Signed in through the provider: no password, and always over TLS.
+  const bool oauth = method() != MailboxRecord::SignIn::password;
+  const bool custom = method() == MailboxRecord::SignIn::custom;
   smtp_login_name_->setEnabled(own);
-  smtp_password_->setEnabled(own);
+  smtp_password_->setEnabled(own && !oauth);
+  password_->setEnabled(!oauth);
+  if (oauth) require_tls_->setChecked(true);
+  require_tls_->setEnabled(!oauth);
+  for (QLineEdit* e : {authorize_url_, token_url_, scope_, client_id_, client_secret_}) e->setEnabled(custom);
+  sign_in_button_->setEnabled(oauth);
 }
 
 bool CMailboxDialog::fail(QLineEdit* field, int text_id) {
@@ -168,13 +326,14 @@ bool CMailboxDialog::validate() {
     if (!is_safe_file_name(gb + ".uid")) return fail(address_, kBadAddress);
     if (list_.find(gb)) return fail(address_, kAddressExists);
   }
+  const bool oauth = method() != MailboxRecord::SignIn::password;
   if (login_name_->text().isEmpty()) return fail(login_name_, kBadLoginName);
-  if (password_->text().isEmpty()) return fail(password_, kBadPassword);
+  if (!oauth && password_->text().isEmpty()) return fail(password_, kBadPassword);
   if (!pop_server_->text().contains(u'.')) return fail(pop_server_, kBadPopServer);
   if (!smtp_server_->text().contains(u'.')) return fail(smtp_server_, kBadSmtpServer);
   if (smtp_auth_->isChecked() && own_credentials_->isChecked()) {
     if (smtp_login_name_->text().isEmpty()) return fail(smtp_login_name_, kBadSmtpLoginName);
-    if (smtp_password_->text().isEmpty()) return fail(smtp_password_, kBadSmtpPassword);
+    if (!oauth && smtp_password_->text().isEmpty()) return fail(smtp_password_, kBadSmtpPassword);
   }
   return true;
 }
@@ -190,6 +349,7 @@ void CMailboxDialog::store() {
   record_.smtp_server = to_gb(smtp_server_->text());
   record_.smtp_auth = smtp_auth_->isChecked() ? 1 : 0;
   record_.require_tls = require_tls_->isChecked();
+  record_.sign_in = method();
   if (own_credentials_->isChecked()) {
     record_.smtp_login_name = to_gb(smtp_login_name_->text());
     record_.smtp_password = to_gb(smtp_password_->text());
@@ -197,10 +357,19 @@ void CMailboxDialog::store() {
     record_.smtp_login_name = record_.login_name;
     record_.smtp_password = record_.password;
   }
+  if (record_.uses_oauth()) {
+    record_.password.clear();
+    record_.smtp_password.clear();
+    record_.require_tls = true;
+  }
 }
 
 void CMailboxDialog::accept() {
   if (!validate()) return;
+  if (!store_sign_in()) {
+    boxes_.show(this, MessageKind::failure, ui::text(kCannotStore) + QString::fromStdString(oauth_.path().string()));
+    return;
+  }
   store();
   QDialog::accept();
 }

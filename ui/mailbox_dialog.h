@@ -3,11 +3,17 @@
 // the record of a new one. The address of an existing account is fixed (it
 // names the account's seen-mail file).
 #include <QDialog>
+#include <optional>
 
+#include "net/oauth_token.h"
 #include "stores/mailbox_record.h"
+#include "stores/oauth_store.h"
 
 class QCheckBox;
+class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace pw {
@@ -18,6 +24,7 @@ class MailboxList;
 namespace pw::ui {
 
 class MessageBoxes;
+class OAuthSignIn;
 
 class CMailboxDialog : public QDialog {
   Q_OBJECT
@@ -36,7 +43,19 @@ class CMailboxDialog : public QDialog {
   // the dialog open; stores the record and closes with OK when all pass.
   void accept() override;
 
+  // The browser sign-in ("登录..."): for tests, what opens the browser.
+  void set_browser(std::function<bool(const QUrl&)> open) { browser_ = std::move(open); }
+  // The sign-in in progress, for tests; null when none.
+  [[nodiscard]] OAuthSignIn* sign_in_flow() const { return flow_; }
+
  private:
+  [[nodiscard]] MailboxRecord::SignIn method() const;
+  [[nodiscard]] OAuthClient client_entered() const;
+  void start_sign_in();
+  void signed_in(const TokenGrant& grant, const QString& address);
+  void show_sign_in_state();
+  // Writes the sign-in (custom endpoints, a new grant) to the token file.
+  [[nodiscard]] bool store_sign_in();
   void fill(const MailboxRecord& record);
   void update_enabling();
   [[nodiscard]] bool validate();
@@ -59,6 +78,22 @@ class CMailboxDialog : public QDialog {
   QRadioButton* own_credentials_;
   QLineEdit* smtp_login_name_;
   QLineEdit* smtp_password_;
+
+  // Sign-in with OAuth 2.0.
+  OAuthStore oauth_;
+  QComboBox* sign_in_;
+  QLineEdit* authorize_url_;
+  QLineEdit* token_url_;
+  QLineEdit* scope_;
+  QLineEdit* client_id_;
+  QLineEdit* client_secret_;
+  QPushButton* sign_in_button_;
+  QLabel* sign_in_state_;
+  QLineEdit* sign_in_address_;  // the authorization address, when no browser opened it
+  OAuthSignIn* flow_ = nullptr;
+  std::optional<TokenGrant> grant_;  // signed in, not yet stored
+  QString signed_in_as_;
+  std::function<bool(const QUrl&)> browser_;
 };
 
 }  // namespace pw::ui

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include <algorithm>
+
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/system_settings.h"
@@ -17,6 +19,7 @@
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
+#include "ui/watch_offer.h"
 
 namespace pw::ui {
 namespace {
@@ -159,15 +162,27 @@ void CRulerListView::new_rule() {
   rule.id = rules_.take_next_id(settings_.next_rule_id);
   rule.use_count = 0;
   Rule& stored = rules_.add(std::move(rule));
+  bool watching = false;
   if (mailboxes_.count() > 0) {
     CListChooserDialog chooser(mailboxes_, stored, this);
-    (void)chooser.exec();
+    if (chooser.exec() == QDialog::Accepted) {
+      std::vector<std::shared_ptr<MailboxAccount>> bound;
+      for (const auto& account : mailboxes_.accounts()) {
+        const std::vector<uint32_t> ids = account->bound_rules();
+        if (std::find(ids.begin(), ids.end(), static_cast<uint32_t>(stored.id)) != ids.end()) bound.push_back(account);
+      }
+      watching = offer_watching(this, mailboxes_, boxes_, bound);
+    }
   }
   add_row(stored);
   saver_.save_rules(this);
   saver_.save_settings(this);
   saver_.save_mailboxes(this);
   emit rules_changed();
+  if (watching) {
+    emit watch_marks_changed();
+    emit watching_started();
+  }
 }
 
 void CRulerListView::modify_rule() {
@@ -212,14 +227,20 @@ void CRulerListView::export_rules() {
 }
 
 void CRulerListView::configure_rules() {
+  // The mailboxes that had no rule: those given one are offered watching.
+  std::vector<std::shared_ptr<MailboxAccount>> ruleless;
+  for (const auto& account : mailboxes_.accounts())
+    if (account->bound_count() == 0) ruleless.push_back(account);
   {
     CConfigureRulesDialog dialog(mailboxes_, rules_, this);
     (void)dialog.exec();
   }
   refresh_images();
   pause_accounts_without_rules();
+  const bool watching = offer_watching(this, mailboxes_, boxes_, ruleless);
   saver_.save_mailboxes(this);
   emit watch_marks_changed();
+  if (watching) emit watching_started();
 }
 
 void CRulerListView::pause_accounts_without_rules() {

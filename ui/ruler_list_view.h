@@ -62,6 +62,8 @@ class CRulerListView : public QTreeWidget {
   void watch_marks_changed();
   // Rules were added or removed: the frame updates its command states.
   void rules_changed();
+  // Mailboxes given a rule began to be watched: they are checked at once.
+  void watching_started();
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

@@ -1,9 +1,11 @@
 #include "ui/user_info_view.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -17,6 +19,7 @@
 #include "stores/operation_log.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
+#include "ui/list_columns.h"
 #include "ui/mail_size.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
@@ -131,6 +134,8 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
     run_saved_mail_command(cmd::kViewMail);
   });
   log_list_ = make_list(this, "logList", kLogColumns);
+  local_columns_ = new ColumnFitter(local_list_);
+  log_columns_ = new ColumnFitter(log_list_);
 
   month_label_ = new QLabel(this);
   month_label_->setObjectName(QStringLiteral("monthLabel"));
@@ -231,6 +236,7 @@ void CUserInfoView::fill_local() {
   for (size_t i = 0; i < records.size(); ++i) append_local(records[i], i);
   local_seen_ = records.size();
   local_filled_ = true;
+  local_columns_->fit();
 }
 
 void CUserInfoView::fill_log() {
@@ -240,22 +246,27 @@ void CUserInfoView::fill_log() {
   for (const LogRecord& r : records) append_log(r);
   log_seen_ = records.size();
   log_filled_ = true;
+  log_columns_->fit();
 }
 
 // A list that is not filled is read in full when it is next shown; a filled
 // one, current or not, takes the new records now so it never goes stale.
 void CUserInfoView::catch_up_local() {
   if (!local_filled_) return;
+  const size_t seen = local_seen_;
   for (; local_seen_ < local_.count(); ++local_seen_) {
     if (std::optional<LocalMailRecord> r = local_.at(local_seen_)) append_local(*r, local_seen_);
   }
+  if (local_seen_ != seen) local_columns_->fit();
 }
 
 void CUserInfoView::catch_up_log() {
   if (!log_filled_) return;
+  const size_t seen = log_seen_;
   for (; log_seen_ < log_.count(); ++log_seen_) {
     if (std::optional<LogRecord> r = log_.at(log_seen_)) append_log(*r);
   }
+  if (log_seen_ != seen) log_columns_->fit();
 }
 
 void CUserInfoView::append_local(const LocalMailRecord& r, size_t index) {
@@ -264,23 +275,23 @@ void CUserInfoView::append_local(const LocalMailRecord& r, size_t index) {
   int image = r.has_attachment ? 1 : 0;
   item->setIcon(0, local_mail_icon(image));
   item->setData(0, kImageRole, image);
-  item->setText(1, from_gb(r.sender));
-  item->setText(2, from_gb(r.subject));
-  item->setText(3, from_gb(r.mail_date));
-  item->setText(4, from_gb(r.saved));
+  set_cell(item, 1, from_gb(r.sender));
+  set_cell(item, 2, from_gb(r.subject));
+  set_cell(item, 3, from_gb(r.mail_date));
+  set_cell(item, 4, from_gb(r.saved));
   item->setText(5, format_mail_size(r.size));
-  item->setText(6, from_gb(r.path));
+  set_cell(item, 6, from_gb(r.path));
 }
 
 void CUserInfoView::append_log(const LogRecord& r) {
   if (!passes(r.account)) return;
   auto* item = new QTreeWidgetItem(log_list_);
-  item->setText(0, from_gb(r.account));
-  item->setText(1, from_gb(r.time));
-  item->setText(2, from_gb(r.sender));
-  item->setText(3, from_gb(r.recipients));
-  item->setText(4, from_gb(r.subject));
-  item->setText(5, from_gb(r.operation));
+  set_cell(item, 0, from_gb(r.account));
+  set_cell(item, 1, from_gb(r.time));
+  set_cell(item, 2, from_gb(r.sender));
+  set_cell(item, 3, from_gb(r.recipients));
+  set_cell(item, 4, from_gb(r.subject));
+  set_cell(item, 5, from_gb(r.operation));
   item->setText(6, text(r.success ? kYesText : kNoText));
 }
 
@@ -342,6 +353,16 @@ std::optional<size_t> CUserInfoView::store_index(const LocalMailItem& item) cons
     if (records[i] == item.record) return i;
   }
   return std::nullopt;
+}
+
+void CUserInfoView::save_columns(QSettings& settings) const {
+  local_columns_->save(settings, QStringLiteral("localMailColumns"));
+  log_columns_->save(settings, QStringLiteral("logColumns"));
+}
+
+void CUserInfoView::restore_columns(const QSettings& settings) {
+  local_columns_->restore(settings, QStringLiteral("localMailColumns"));
+  log_columns_->restore(settings, QStringLiteral("logColumns"));
 }
 
 void CUserInfoView::resizeEvent(QResizeEvent* event) {

@@ -23,6 +23,7 @@
 class QLabel;
 class QMenu;
 class QScrollBar;
+class QSettings;
 class QTabBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -33,6 +34,8 @@ class OperationLog;
 }  // namespace pw
 
 namespace pw::ui {
+
+class ColumnFitter;
 
 // "%.2f %s" of the size in B, KB or MB: 1536 is "1.50 KB", 1024 "1024.00 B".
 [[nodiscard]] QString format_mail_size(uint32_t bytes);
@@ -63,6 +66,11 @@ class CUserInfoView : public QWidget {
   void set_saved_mail_handler(SavedMailHandler handler) { saved_mail_ = std::move(handler); }
   // Runs command 31, 32 or 33 on the one selected local mail.
   void run_saved_mail_command(int command);
+
+  // The column widths the user set in both lists; until then the columns
+  // follow their content.
+  void save_columns(QSettings& settings) const;
+  void restore_columns(const QSettings& settings);
 
  public slots:
   // The tree's selection: the filter account, or none for the root.
@@ -103,6 +111,8 @@ class CUserInfoView : public QWidget {
   QTreeWidget* log_list_;
   QLabel* month_label_;
   QScrollBar* month_arrows_;
+  ColumnFitter* local_columns_;
+  ColumnFitter* log_columns_;
 
   int tab_ = kLocalMailTab;
   std::optional<std::string> filter_;  // the filter account's address

@@ -1,14 +1,21 @@
 #include "ui/user_tree_view.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMetaMethod>
+#include <QPainter>
 
+#include <optional>
+
+#include "engine/oauth_access.h"
+#include "res/language.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/mailbox_text.h"
+#include "stores/oauth_store.h"
 #include "ui/command_ids.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
@@ -18,22 +25,54 @@
 #include "ui/store_saver.h"
 #include "ui/ui_text.h"
 #include "ui/view_icons.h"
+#include "ui/watch_offer.h"
 
 namespace pw::ui {
 namespace {
 
 constexpr int kRootText = 61205;
+constexpr int kEmptyTreeHint = 62763;
 constexpr int kDeleteQuestion = 61221;
 constexpr int kNoRulesNotice = 61439;
 constexpr int kRemoteMenuText = 61373;
 constexpr int kImportDone = 61196;
 constexpr int kExportDone = 61199;
+constexpr int kWatchedTip = 62905;
+constexpr int kPausedTip = 62906;
+constexpr int kNoRulesTip = 62907;
+constexpr int kCheckedTip = 62908;
+constexpr int kFailedTip = 62909;
+constexpr int kStoppedTip = 62910;
+constexpr int kNotCheckedTip = 62911;
 
+constexpr int kNeedsSignIn = 62971;  // "（需要登录）"
+constexpr int kNeedsSignInRole = Qt::UserRole + 2;
 constexpr int kRootImage = 0;
 constexpr int kWatchedImage = 1;
 constexpr int kPausedImage = 2;
 
 int image_of(const MailboxAccount& account) { return account.paused() ? kPausedImage : kWatchedImage; }
+
+// The mark of a last check as mailbox_icon numbers it.
+int mark_of(const AccountCheck& check) {
+  switch (check.result) {
+    case AccountCheck::Result::ok: return 1;
+    case AccountCheck::Result::failed: return 2;
+    case AccountCheck::Result::stopped: return 3;
+  }
+  return 0;
+}
+
+QString check_tip(const std::optional<AccountCheck>& check) {
+  if (!check) return text(kNotCheckedTip);
+  const QString time = QDateTime::fromSecsSinceEpoch(check->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  switch (check->result) {
+    case AccountCheck::Result::ok: return text(kCheckedTip).arg(time);
+    case AccountCheck::Result::failed: return text(kFailedTip).arg(time, from_gb(res::displayed(check->reason)));
+    case AccountCheck::Result::stopped: return text(kStoppedTip).arg(time);
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -43,6 +82,7 @@ class CUserTreeView::AccountItem : public QTreeWidgetItem {
     setText(0, from_gb(account_->address()));
   }
   [[nodiscard]] const std::shared_ptr<MailboxAccount>& account() const { return account_; }
+  std::optional<AccountCheck> last_check;
 
  private:
   std::shared_ptr<MailboxAccount> account_;
@@ -77,18 +117,43 @@ void CUserTreeView::fill() {
   set_image(root_, kRootImage);
   for (const auto& account : mailboxes_.accounts()) add_item(account);
   root_->setExpanded(true);
+  refresh_sign_in_marks();
 }
 
 QTreeWidgetItem* CUserTreeView::add_item(std::shared_ptr<MailboxAccount> account) {
   auto* item = new AccountItem(std::move(account));
   root_->addChild(item);
-  set_image(item, image_of(*item->account()));
+  update_item(item);
   return item;
 }
 
 void CUserTreeView::set_image(QTreeWidgetItem* item, int image) {
   item->setIcon(0, mailbox_icon(image));
   item->setData(0, kImageRole, image);
+}
+
+void CUserTreeView::update_item(AccountItem* item) {
+  const MailboxAccount& account = *item->account();
+  const int image = image_of(account);
+  const int mark = item->last_check ? mark_of(*item->last_check) : 0;
+  item->setIcon(0, mailbox_icon(image, mark));
+  item->setData(0, kImageRole, image);
+  item->setData(0, kCheckMarkRole, mark);
+  QString tip = text(account.paused() ? kPausedTip : kWatchedTip);
+  if (account.bound_count() == 0) tip += text("（") + text(kNoRulesTip) + text("）");
+  item->setToolTip(0, from_gb(account.address()) + QLatin1Char('\n') + tip + QLatin1Char('\n') +
+                          check_tip(item->last_check));
+}
+
+void CUserTreeView::show_checks(const std::vector<AccountCheck>& checks) {
+  for (const AccountCheck& check : checks) {
+    for (int i = 0; i < root_->childCount(); ++i) {
+      auto* item = static_cast<AccountItem*>(root_->child(i));
+      if (item->account()->address() != check.address) continue;
+      item->last_check = check;
+      update_item(item);
+    }
+  }
 }
 
 std::shared_ptr<MailboxAccount> CUserTreeView::selected_account() const {
@@ -105,13 +170,28 @@ QTreeWidgetItem* CUserTreeView::item_of(const MailboxAccount& account) const {
 }
 
 void CUserTreeView::refresh_icons() {
-  for (int i = 0; i < root_->childCount(); ++i) {
-    auto* item = static_cast<AccountItem*>(root_->child(i));
-    set_image(item, image_of(*item->account()));
-  }
+  for (int i = 0; i < root_->childCount(); ++i) update_item(static_cast<AccountItem*>(root_->child(i)));
 }
 
-void CUserTreeView::set_check_running(bool running) { check_running_ = running; }
+void CUserTreeView::set_check_running(bool running) {
+  check_running_ = running;
+  if (!running) refresh_sign_in_marks();
+}
+
+// A mailbox signed in with OAuth 2.0 whose grant is gone (never signed in,
+// or the refresh was refused) says so beside its address until the user
+// signs in again in the mailbox dialog.
+void CUserTreeView::refresh_sign_in_marks() {
+  if (!root_) return;
+  const OAuthFile tokens = OAuthStore(mailboxes_.program_dir()).load();
+  for (int i = 0; i < root_->childCount(); ++i) {
+    auto* item = static_cast<AccountItem*>(root_->child(i));
+    const MailboxAccount& account = *item->account();
+    const bool needs = account.record().uses_oauth() && OAuthAccess::needs_sign_in(tokens, account.address());
+    item->setText(0, from_gb(account.address()) + (needs ? text(kNeedsSignIn) : QString()));
+    item->setData(0, kNeedsSignInRole, needs);
+  }
+}
 
 bool CUserTreeView::command_enabled(int id) const {
   std::shared_ptr<MailboxAccount> account = selected_account();
@@ -211,8 +291,11 @@ void CUserTreeView::add_account() {
     CListChooserDialog chooser(mailboxes_, rules_, *account, this);
     if (chooser.exec() == QDialog::Accepted) emit bindings_changed();
   }
+  const bool watch = offer_watching(this, mailboxes_, boxes_, {account});
+  update_item(static_cast<AccountItem*>(item_of(*account)));
   saver_.save_mailboxes(this);
   emit mailboxes_changed();
+  if (watch) emit watching_started(account);
 }
 
 void CUserTreeView::modify_account() {
@@ -221,14 +304,18 @@ void CUserTreeView::modify_account() {
   if (dialog.exec() != QDialog::Accepted) return;
   account->set_record(dialog.record());
   saver_.save_mailboxes(this);
+  refresh_sign_in_marks();
 }
 
 void CUserTreeView::delete_account() {
   std::shared_ptr<MailboxAccount> account = selected_account();
   if (!boxes_.show(this, MessageKind::question, kDeleteQuestion)) return;
   QTreeWidgetItem* item = item_of(*account);
+  const std::string address = account->address();
   (void)mailboxes_.remove(*account);
   delete item;
+  // Its tokens go with it; a failed write leaves an entry nothing reads.
+  (void)OAuthStore(mailboxes_.program_dir()).update([&](OAuthFile& f) { f.mailboxes.erase(OAuthFile::key(address)); });
   saver_.save_mailboxes(this);
   emit bindings_changed();
   emit mailboxes_changed();
@@ -241,15 +328,16 @@ void CUserTreeView::resume_account() {
     return;
   }
   mailboxes_.resume(*account);
-  set_image(item_of(*account), kWatchedImage);
+  update_item(static_cast<AccountItem*>(item_of(*account)));
   saver_.save_mailboxes(this);
   emit mailboxes_changed();
+  emit watching_started(account);
 }
 
 void CUserTreeView::pause_account() {
   std::shared_ptr<MailboxAccount> account = selected_account();
   mailboxes_.pause(*account);
-  set_image(item_of(*account), kPausedImage);
+  update_item(static_cast<AccountItem*>(item_of(*account)));
   saver_.save_mailboxes(this);
   emit mailboxes_changed();
 }
@@ -278,6 +366,20 @@ void CUserTreeView::export_accounts() {
   MailboxExportResult result = export_mailboxes(mailboxes_, to_path(file));
   bool done = result.text_id == kExportDone;
   boxes_.show(this, done ? MessageKind::notice : MessageKind::failure, result.text_id);
+}
+
+QString CUserTreeView::empty_hint() const { return mailboxes_.count() == 0 ? text(kEmptyTreeHint) : QString(); }
+
+void CUserTreeView::paintEvent(QPaintEvent* event) {
+  QTreeWidget::paintEvent(event);
+  const QString hint = empty_hint();
+  if (hint.isEmpty()) return;
+  constexpr int kMargin = 8;
+  QRect area = viewport()->rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+  area.setTop(visualItemRect(root_).bottom() + kMargin);
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, hint);
 }
 
 }  // namespace pw::ui

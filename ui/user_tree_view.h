@@ -9,8 +9,10 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <vector>
 
-// Complete, as the signals carry accounts.
+// Complete, as the signals and slots carry them.
+#include "engine/account_check.h"
 #include "stores/mailbox_account.h"
 
 class QMenu;
@@ -50,12 +52,21 @@ class CUserTreeView : public QTreeWidget {
   // The caller owns the menu; each action's data is its command id.
   [[nodiscard]] QMenu* context_menu(QTreeWidgetItem* hit);
 
+  // The hint drawn under the root while there is no account: how to begin.
+  // Empty once an account exists.
+  [[nodiscard]] QString empty_hint() const;
+
  public slots:
   // Every account item's picture from its paused flag again, after the frame
   // paused or resumed many accounts or bindings changed elsewhere.
   void refresh_icons();
-  // While a check runs, the check command is disabled.
+  // While a check runs, the check command is disabled. When it ends, the
+  // marks of mailboxes that need a new OAuth 2.0 sign-in are refreshed.
   void set_check_running(bool running);
+  // How the accounts' last checks ended: each item's mark and tool tip.
+  void show_checks(const std::vector<pw::AccountCheck>& checks);
+  // Appends "（需要登录）" to every OAuth 2.0 mailbox whose grant is gone.
+  void refresh_sign_in_marks();
 
  signals:
   // The selection moved; nullptr for the root item.
@@ -67,6 +78,8 @@ class CUserTreeView : public QTreeWidget {
   // Accounts were added or removed, or one was paused or resumed: the frame
   // updates its command states.
   void mailboxes_changed();
+  // An account began to be watched: it is checked at once.
+  void watching_started(std::shared_ptr<pw::MailboxAccount> account);
   // Bindings changed (an account was removed or given rules): the rule list
   // refreshes its pictures.
   void bindings_changed();
@@ -74,6 +87,7 @@ class CUserTreeView : public QTreeWidget {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   class AccountItem;
@@ -81,6 +95,8 @@ class CUserTreeView : public QTreeWidget {
   void fill();
   QTreeWidgetItem* add_item(std::shared_ptr<MailboxAccount> account);
   void set_image(QTreeWidgetItem* item, int image);
+  // An account item's picture, mark and tool tip from its state.
+  void update_item(AccountItem* item);
 
   void add_account();
   void modify_account();

@@ -9,22 +9,49 @@
 namespace pw::ui {
 namespace {
 
+void draw_envelope(QPainter& g, QColor body, QColor dot) {
+  g.setPen(QPen(Qt::darkGray, 1));
+  g.setBrush(body);
+  g.drawRect(QRectF(1.5, 3.5, 13, 9));
+  g.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
+  g.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
+  if (dot.isValid()) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(dot);
+    g.drawEllipse(QRectF(9, 9, 6.5, 6.5));
+  }
+}
+
 // An envelope, with an optional coloured dot in its lower right corner.
 QIcon envelope(QColor body, QColor dot = QColor(), int width = 16) {
-  return painted_icon(
-      [body, dot](QPainter& g) {
-        g.setPen(QPen(Qt::darkGray, 1));
-        g.setBrush(body);
-        g.drawRect(QRectF(1.5, 3.5, 13, 9));
-        g.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
-        g.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
-        if (dot.isValid()) {
-          g.setPen(Qt::NoPen);
-          g.setBrush(dot);
-          g.drawEllipse(QRectF(9, 9, 6.5, 6.5));
-        }
-      },
-      QSize(width, 16));
+  return painted_icon([body, dot](QPainter& g) { draw_envelope(g, body, dot); }, QSize(width, 16));
+}
+
+// The last check's mark in the upper left corner: a green tick, a red
+// badge with a cross, or a grey bar.
+void draw_check_mark(QPainter& g, int last_check) {
+  g.setRenderHint(QPainter::Antialiasing);
+  const QRectF badge(0, 0, 8, 8);
+  switch (last_check) {
+    case 1:
+      g.setPen(QPen(QColor(30, 150, 50), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      g.drawPolyline(QPolygonF({QPointF(1, 4), QPointF(3, 6.5), QPointF(7, 1)}));
+      break;
+    case 2:
+    case 3:
+      g.setPen(QPen(Qt::white, 1));
+      g.setBrush(last_check == 2 ? QColor(210, 30, 30) : QColor(120, 120, 120));
+      g.drawEllipse(badge);
+      g.setPen(QPen(Qt::white, 1.4, Qt::SolidLine, Qt::RoundCap));
+      if (last_check == 3) {
+        g.drawLine(QPointF(2.5, 4), QPointF(5.5, 4));
+        break;
+      }
+      g.drawLine(QPointF(2.5, 2.5), QPointF(5.5, 5.5));
+      g.drawLine(QPointF(5.5, 2.5), QPointF(2.5, 5.5));
+      break;
+    default: break;
+  }
 }
 
 QIcon folder() {
@@ -97,6 +124,18 @@ QIcon remote_icon(int image) {
     case 6: return disk();
     default: return magnifier();
   }
+}
+
+QIcon mailbox_icon(int image, int last_check) {
+  if (image == 0 || last_check == 0) return mailbox_icon(image);
+  const QColor body = image == 1 ? QColor(Qt::white) : QColor(225, 225, 225);
+  const QColor dot = image == 1 ? QColor(40, 170, 60) : QColor(200, 60, 40);
+  return painted_icon(
+      [body, dot, last_check](QPainter& g) {
+        draw_envelope(g, body, dot);
+        draw_check_mark(g, last_check);
+      },
+      QSize(16, 16));
 }
 
 QIcon mailbox_icon(int image) {

@@ -7,6 +7,9 @@ namespace pw::ui {
 
 // Mailbox tree: 0 the root, 1 a watched account, 2 a paused account.
 [[nodiscard]] QIcon mailbox_icon(int image);
+// The same with the mark of the account's last check: 0 none yet, 1
+// succeeded, 2 failed, 3 stopped.
+[[nodiscard]] QIcon mailbox_icon(int image, int last_check);
 // Rule list: 0 a rule bound to no mailbox, 1 a rule in use.
 [[nodiscard]] QIcon rule_icon(int image);
 // Information view tabs: 0 local mails, 1 operation log.
@@ -22,5 +25,7 @@ namespace pw::ui {
 // The data role under which rows and items keep their image index, so that
 // the state a picture shows can be read back.
 inline constexpr int kImageRole = Qt::UserRole + 1;
+// Mailbox tree items: the mark of the last check (as mailbox_icon numbers it).
+inline constexpr int kCheckMarkRole = Qt::UserRole + 4;
 
 }  // namespace pw::ui

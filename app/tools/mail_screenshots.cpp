@@ -106,7 +106,7 @@ bool wait_for(const std::function<bool()>& done, int ms) {
 int mail_screenshots(pw::app::CPelliwickApp& app, const QDir& out) {
   int failures = 0;
   std::shared_ptr<pw::MailboxAccount> account = app.mailboxes().at(0);
-  const pw::ui::ViewerServices viewer{app.mailboxes().uid_dir().parent_path() / "MailTemp", [](const QUrl&) {}, {}};
+  const pw::ui::ViewerServices viewer{app.mailboxes().uid_dir().parent_path() / "MailTemp", [](const QUrl&) { return true; }, {}};
   for (auto [name, text] : {std::pair{"mail_viewer_text.png", text_mail()}, std::pair{"mail_viewer_html.png", html_mail()}}) {
     pw::MailSummary summary;
     summary.mail_text = text;

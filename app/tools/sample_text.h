@@ -38,6 +38,8 @@ inline const char* sample(const char* chinese) {
       {"客户", "Customers"},
       {"周建 <zhou.j@example.com>", "Jian Zhou <zhou.j@example.com>"},
       {"合同草稿（附件）", "Draft contract (attached)"},
+      {"您好：\r\n\r\n附上本周订单，共 12 项，请安排发货。\r\n\r\n王强\r\n",
+       "Hello,\r\n\r\nHere are this week's orders, 12 items; please arrange the shipping.\r\n\r\nQiang Wang\r\n"},
       {"/home/zhang/邮件备份/本周例会纪要.eml", "/home/zhang/mail-backup/meeting-minutes.eml"},
       {"/home/zhang/邮件备份/合同草稿.eml", "/home/zhang/mail-backup/draft-contract.eml"},
       {"sales@example.cn;订单中心;", "sales@example.cn;Order desk;"},

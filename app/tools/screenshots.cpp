@@ -1,14 +1,19 @@
 // Renders the documentation screenshots: fills a fresh program directory
 // with two mailboxes, three rules and a month of log and local-mail rows,
-// and an address book, then grabs the main window, the mailbox dialog, the
+// and an address book, then grabs the main window (also maximised on the
+// operation log), the first-run question, the mailbox dialog, the
 // rule editor with three of its dialogs, the tray menu, the confirmation
-// window over two mails, the settings dialog, the address book, the
+// window over two mails and with the mail viewer over it, the main window
+// after a mailbox's check failed, the settings dialog, the address book, the
 // recipient picker, the mail viewer and remote management.
 //   pelliwick_screenshots DATA_DIR OUT_DIR
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -19,14 +24,17 @@
 #include "app/system_tray.h"
 #include "app/tools/sample_text.h"
 #include "base/file_io.h"
+#include "engine/check_run.h"
 #include "engine/mail_processor.h"
 #include "net/dial_up.h"
 #include "res/language.h"
+#include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/run_at_startup.h"
 #include "ui/confirm/confirm_mails_dialog.h"
 #include "ui/confirm/extra_editors.h"
+#include "ui/mail/mail_viewer.h"
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
 #include "ui/file_dialogs.h"
@@ -51,6 +59,7 @@ namespace {
 using pw::ui::to_gb;
 
 QString sample_q(const char* chinese) { return QString::fromUtf8(pw::tools::sample(chinese)); }
+constexpr int kFirstRunQuestion = 61438;
 
 // The connections a NetworkManager might offer.
 class SampleConnections final : public pw::DialUp {
@@ -128,6 +137,33 @@ void fill(pw::app::CPelliwickApp& app) {
 
 }  // namespace
 
+// The operation log filling the whole screen. Xvfb runs no window manager
+// to maximise the window: it is given the screen's size as well.
+static bool log_maximised_shot(pw::app::CMainFrame* frame, const QString& file) {
+  const QRect normal = frame->geometry();
+  frame->setWindowState(Qt::WindowMaximized);
+  if (QScreen* screen = frame->screen()) frame->setGeometry(screen->availableGeometry());
+  QApplication::processEvents();
+  const bool ok = save(frame, file);
+  frame->setWindowState(Qt::WindowNoState);
+  frame->setGeometry(normal);
+  QApplication::processEvents();
+  return ok;
+}
+
+// The question of the first start, as the program asks it.
+static bool first_run_shot(pw::ui::MessageBoxes& boxes, const QString& file) {
+  bool ok = false;
+  QTimer::singleShot(300, [&] {
+    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!box) return;
+    ok = save(box, file);
+    box->reject();
+  });
+  (void)boxes.show(nullptr, pw::ui::MessageKind::question, kFirstRunQuestion);
+  return ok;
+}
+
 bool save(QWidget* widget, const QString& file) {
   const bool ok = widget->grab().save(file);
   std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
@@ -136,16 +172,22 @@ bool save(QWidget* widget, const QString& file) {
 
 namespace {
 
-// The confirmation window over two new mails of the first mailbox, both met
-// by an asking rule that forwards and deletes; the first also forwarded once
-// more and deleted by extra operations, the second held only by its header.
-bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
-                         const QString& file) {
+// An asking rule with a 30-second countdown that forwards and deletes.
+pw::Rule order_rule() {
   pw::Rule rule;
   rule.name = to_gb(sample_q("订单邮件转发给财务"));
   rule.action_mask = 0x01 | 0x02 | 0x40;
   rule.confirm_seconds = 30;
   rule.forward_to = "caiwu@example.cn;";
+  return rule;
+}
+
+// The confirmation window over two new mails of the first mailbox, both met
+// by an asking rule that forwards and deletes; the first also forwarded once
+// more and deleted by extra operations, the second held only by its header.
+bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
+                         const QString& file) {
+  const pw::Rule rule = order_rule();
   const char* mails[][3] = {{"王强 <wang.q@example.org>", "订单 2026-1208-07", "Tue, 8 Dec 2026 09:30:12 +0800"},
                             {"陈静 <chen.j@example.net>", "订单 2026-1208-11", "Tue, 8 Dec 2026 10:05:47 +0800"}};
   std::vector<std::unique_ptr<pw::MailProcessor>> held;
@@ -171,6 +213,76 @@ bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxe
   dialog.show();
   QApplication::processEvents();
   return save(&dialog, file);
+}
+
+// What the screen shows around `area`: windows over windows, tool tips.
+bool save_screen(const QRect& area, const QString& file) {
+  QApplication::processEvents();
+  const bool ok = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                      .save(file);
+  std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
+// The confirmation window with the mail viewer over it: opening the mail
+// stopped the countdown ("自动计时终止" at the bottom left).
+bool confirm_with_viewer_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxes, QWidget* parent,
+                              const QString& file) {
+  const pw::Rule rule = order_rule();
+  pw::MailSummary summary;
+  summary.uid = "viewer-shot";
+  summary.mail_text = to_gb(QStringLiteral("From: %1\r\nTo: sales@example.cn\r\nSubject: %2\r\n"
+                                           "Date: Tue, 8 Dec 2026 09:30:12 +0800\r\n"
+                                           "Content-Type: text/plain; charset=utf-8\r\n\r\n%3")
+                                .arg(sample_q("王强 <wang.q@example.org>"), sample_q("订单 2026-1208-07"),
+                                     sample_q("您好：\r\n\r\n附上本周订单，共 12 项，请安排发货。\r\n\r\n王强\r\n")));
+  summary.size = 48213;
+  summary.full_text = true;
+  pw::MailProcessor mail(std::move(summary), *app.mailboxes().at(0));
+  mail.add_rule(rule);
+  std::vector<pw::MailProcessor*> list{&mail};
+  pw::ui::QtFileDialogs files;
+  pw::ui::QtExtraEditors editors(boxes, files, {});
+  const pw::ui::ViewerServices viewer_services{app.mailboxes().uid_dir().parent_path() / "MailTemp",
+                                               [](const QUrl&) { return true; }, {}};
+  bool ok = false;
+  pw::ui::ConfirmMailsDialog* shown = nullptr;
+  auto view = [&](QWidget* over, pw::MailProcessor& held) {
+    pw::ui::CMailViewer viewer(held, viewer_services, over);
+    viewer.move(shown->geometry().topLeft() + QPoint(160, 150));
+    viewer.show();
+    QApplication::processEvents();
+    ok = save_screen(shown->frameGeometry().united(viewer.frameGeometry()).adjusted(-8, -8, 8, 8), file);
+  };
+  pw::ui::ConfirmMailsDialog dialog(parent, app.mailboxes().at(0)->address(), list, 30, {boxes, editors, {}, view});
+  shown = &dialog;
+  dialog.move(40, 40);
+  dialog.show();
+  QApplication::processEvents();
+  dialog.findChild<QToolButton*>(QStringLiteral("viewMail"))->click();
+  dialog.hide();
+  return ok;
+}
+
+// The main window after a check of the first mailbox failed: its mark in the
+// tree and the tool tip that says when and why.
+bool failed_mailbox_shot(pw::app::CMainFrame* frame, pw::app::CPelliwickApp& app, const QString& file) {
+  const std::string address = app.mailboxes().at(0)->address();
+  // The record the failed check leaves in the operation log.
+  (void)app.log().write(address, "", "", "", pw::res::record_text(62900), false);
+  frame->info_view()->select_tab(pw::ui::CUserInfoView::kLogTab);
+  frame->tree()->show_checks({{address, pw::AccountCheck::Result::failed, pw::res::record_text(62900),
+                               static_cast<std::time_t>(1796707800)},
+                              {app.mailboxes().at(1)->address(), pw::AccountCheck::Result::ok, "",
+                               static_cast<std::time_t>(1796707800)}});
+  QTreeWidgetItem* item = frame->tree()->item_of(*app.mailboxes().at(0));
+  const QRect rect = frame->tree()->visualItemRect(item);
+  const QPoint at = frame->tree()->viewport()->mapToGlobal(rect.center());
+  QToolTip::showText(at, item->toolTip(0), frame->tree()->viewport(), rect);
+  QApplication::processEvents();
+  const bool ok = save_screen(frame->frameGeometry().adjusted(-4, -4, 4, 4), file);
+  QToolTip::hideText();
+  return ok;
 }
 
 // A rule with every condition and most actions, each with its parameter.
@@ -262,8 +374,10 @@ int main(int argc, char** argv) {
     frame->tick_countdown();
     QApplication::processEvents();
     failures += !save(frame, out.filePath(QStringLiteral("main_window.png")));
+    failures += !log_maximised_shot(frame, out.filePath(QStringLiteral("main_window_log_maximised.png")));
     frame->info_view()->select_tab(pw::ui::CUserInfoView::kLocalMailTab);
     failures += !save(frame, out.filePath(QStringLiteral("main_window_local_mail.png")));
+    failures += !first_run_shot(boxes, out.filePath(QStringLiteral("first_run_question.png")));
 
     pw::ui::CMailboxDialog dialog(app.mailboxes(), boxes, app.mailboxes().at(1).get(), frame);
     dialog.show();
@@ -282,6 +396,8 @@ int main(int argc, char** argv) {
 
     failures += mail_screenshots(app, out);
     failures += !confirm_window_shot(app, boxes, frame, out.filePath(QStringLiteral("confirm_window.png")));
+    failures += !confirm_with_viewer_shot(app, boxes, frame, out.filePath(QStringLiteral("confirm_window_viewer.png")));
+    failures += !failed_mailbox_shot(frame, app, out.filePath(QStringLiteral("failed_mailbox.png")));
     SampleConnections connections;
     pw::RunAtStartup autostart(QDir::tempPath().toStdString(), "/usr/bin/pelliwick");
     pw::ui::CSettingsDialog settings(app.settings(), connections, autostart, boxes, frame);

@@ -18,7 +18,7 @@
 #include "engine/engine_host.h"
 #include "engine/mail_processor.h"
 #include "rules/rule.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
@@ -39,7 +39,10 @@ class ScriptedEngineHost final : public EngineHost {
     LoginData refused;
   };
 
-  void report(const StatusReport& r) override { reports.push_back(r); }
+  void report(const StatusReport& r) override {
+    reports.push_back(r);
+    if (on_report) on_report(r);
+  }
   void notice(std::string_view title, std::string_view message) override {
     notices.emplace_back(std::string(title) + "|" + std::string(message));
   }
@@ -78,6 +81,7 @@ class ScriptedEngineHost final : public EngineHost {
 
   std::deque<std::optional<LoginData>> logins;  // answers to correct_login
   std::function<void(std::span<MailProcessor* const>)> on_confirm;
+  std::function<void(const StatusReport&)> on_report;
   bool answers_confirmations = true;  // false: as if no window could be shown
 
   std::vector<StatusReport> reports;
@@ -226,6 +230,8 @@ class CheckRunFixture : public ::testing::Test {
   std::vector<std::unique_ptr<ScriptedPeer>> peers;
   size_t opened = 0;
   std::vector<size_t> receive_sizes;  // the capacity of every receive, all sessions
+  // The POP3 sessions' clock: still, unless a peer trickles on it.
+  std::chrono::steady_clock::time_point pop3_now{};
   CheckRun run{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, Pop3Options{.stream = [this] {
                                std::unique_ptr<ByteStream> s;
                                if (opened < peers.size()) {
@@ -238,7 +244,8 @@ class CheckRunFixture : public ::testing::Test {
                                }
                                ++opened;
                                return s;
-                             }}}};
+                             },
+                             .clock = [this] { return pop3_now; }}}};
 };
 
 inline std::vector<std::string> CheckRunFixture::seen_file_lines() const {

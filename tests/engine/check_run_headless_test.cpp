@@ -52,17 +52,6 @@ TEST_F(HeadlessHostTest, aLogGetsTheAccountsAndTheNoticesInUtf8) {
   EXPECT_EQ(host.errors(), 1u);
 }
 
-TEST_F(HeadlessHostTest, runErrorGoesToTheLogWithoutRepeatingTheAccount) {
-  const std::string operation = res::text(61431) + "\r\n\"-ERR denied\r\n\"";
-  host.run_error("me@home.test", res::text(61215), "me@home.test\r\n" + operation, "me@home.test\r\n" + operation);
-
-  ASSERT_EQ(log.count(), 1u);
-  EXPECT_EQ(log.records()[0].account, "me@home.test");
-  EXPECT_EQ(log.records()[0].operation, operation);
-  EXPECT_FALSE(log.records()[0].success);
-  EXPECT_EQ(host.errors(), 1u);
-}
-
 TEST_F(HeadlessHostTest, nobodyAnswersSoCorrectionsAreRefusedAndQuestionsSayNo) {
   EXPECT_FALSE(host.correct_login(LoginService::pop3, {"me", "pw"}, "-ERR wrong\r\n").has_value());
   EXPECT_FALSE(host.ask_yes_no("continue?"));

@@ -272,27 +272,6 @@ TEST_F(CheckRunPhases, unreachableServerGivesOneJournalNoticePerAccountNotOneBox
   EXPECT_EQ(DeletionJournal(journal_file()).load().size(), 3u);
 }
 
-TEST_F(CheckRunPhases, journalThatCannotBeRewrittenKeepsItsEntriesForTheNextCheck) {
-  add_rule(0, kDelete);
-  std::filesystem::create_directory(journal_file());  // every write of the journal fails
-  scan_session({"a"});
-  next_session().refuse_connect();
-  EXPECT_EQ(check().deletions_failed, 1u);
-
-  ScriptedPeer& retry = next_session();
-  pop_login(retry);
-  pop_uidl(retry, {"a"});
-  retry.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(retry);
-  scan_session({"a"});
-
-  EXPECT_TRUE(check().ok());
-
-  expect_sessions_done();
-  ASSERT_EQ(log_records().size(), 2u);
-  EXPECT_TRUE(log_records()[1].success);
-}
-
 TEST_F(CheckRunPhases, failedDialEndsTheRunAndTheNextStartDialsAgain) {
   add_rule(kFetchHeader);
   RunSettings s = settings();

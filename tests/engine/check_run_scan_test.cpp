@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "check_run_fixture.h"
 #include "net/line_socket.h"
@@ -149,7 +150,9 @@ TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {
   EXPECT_EQ(seen_file_lines(), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(CheckRunScan, failedRetrOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
+// The mails that came in whole before a failure are acted on at once, so a
+// check over a bad line gets somewhere; the failed one is new again.
+TEST_F(CheckRunScan, failedRetrOfThirdOfFiveActsOnTheTwoBeforeAndTheThirdIsNewAgain) {
   add_rule(kFetchWhole);
   const std::vector<std::string> uids = {"u1", "u2", "u3", "u4", "u5"};
   ScriptedPeer& first = next_session();
@@ -167,20 +170,27 @@ TEST_F(CheckRunScan, failedRetrOfThirdOfFiveKeepsTwoCollectedAndTheThirdNew) {
   expect_sessions_done();
   EXPECT_FALSE(failed.ok());
   EXPECT_EQ(failed.scans_failed, 1u);
-  EXPECT_EQ(run.waiting_mails(*account), 2u);
+  EXPECT_EQ(run.waiting_mails(*account), 0u);
   EXPECT_FALSE(account->uid_list_complete());
   ASSERT_EQ(host.notices.size(), 1u);
   EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(61431) +
                                  "\r\n\"-ERR no such message\r\n\"");
-  // Nothing was acted on yet, so nothing is recorded as seen.
-  EXPECT_TRUE(seen_file_lines().empty());
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2"}));
+  // The log keeps the failure with its reason, also when nobody saw the notice.
+  ASSERT_FALSE(log_records().empty());
+  EXPECT_EQ(log_records().back().account, "me@home.test");
+  EXPECT_EQ(log_records().back().operation, "-ERR no such message");
+  EXPECT_FALSE(log_records().back().success);
+  ASSERT_EQ(failed.checks.size(), 1u);
+  EXPECT_EQ(failed.checks[0].result, AccountCheck::Result::failed);
+  EXPECT_EQ(failed.checks[0].reason, "-ERR no such message");
 
   ScriptedPeer& second = next_session();
   pop_login(second);
   pop_uidl(second, uids);
   pop_list_all(second, {{1, 100}, {2, 200}, {3, 300}, {4, 400}, {5, 500}});
   pop_capa(second, {});
-  pop_retr(second, 3, small_mail(3));  // 1 and 2 are not fetched again
+  pop_retr(second, 3, small_mail(3));  // 1 and 2 were seen
   pop_retr(second, 4, small_mail(4));
   pop_retr(second, 5, small_mail(5));
   pop_quit(second);
@@ -204,18 +214,20 @@ TEST_F(CheckRunScan, pipelinedScanSendsAheadAndARefusalInTheMiddleEndsItAsWithou
   pop_capa(p, {"TOP", "UIDL", "PIPELINING"});
   p.client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n")
       .server("+OK\r\nSubject: one\r\n\r\n.\r\n-ERR gone\r\n+OK\r\nSubject: three\r\n\r\n..dot\r\n.\r\n-ERR gone\r\n");
-  pop_quit(p);
+  p.client("QUIT\r\n");  // the scan deletes nothing: its answer is not waited for
 
   RunOutcome outcome = check();
 
   expect_sessions_done();
   EXPECT_EQ(outcome.scans_failed, 1u);
-  EXPECT_EQ(run.waiting_mails(*account), 1u);
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"u1"});
   ASSERT_EQ(host.notices.size(), 1u);
   EXPECT_NE(host.notices[0].find("-ERR gone"), std::string::npos);
 }
 
-TEST_F(CheckRunScan, waitingMailThatAnotherProcessTookIsNotActedOnAgain) {
+// A deletion queued by a mail acted on after a failed scan waits in the
+// journal: the line just failed, so the next check carries it out first.
+TEST_F(CheckRunScan, deletionOfAMailActedOnAfterAFailedScanWaitsForTheNextCheck) {
   add_rule(kFetchSize, 0x40);
   ScriptedPeer& first = next_session();
   pop_login(first);
@@ -224,24 +236,35 @@ TEST_F(CheckRunScan, waitingMailThatAnotherProcessTookIsNotActedOnAgain) {
   first.client("LIST 2\r\n").server("-ERR busy\r\n");
   pop_quit(first);
   EXPECT_FALSE(check().ok());
-  EXPECT_EQ(run.waiting_mails(*account), 1u);
+  expect_sessions_done();
+  EXPECT_EQ(DeletionJournal(journal_file()).load().size(), 1u);
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"u1"});
+  ASSERT_EQ(log_records().size(), 1u);  // the failed scan, with its reason
+  EXPECT_FALSE(log_records()[0].success);
 
-  ASSERT_TRUE(SeenUidList(account->seen().file()).append_seen("u1"));  // a headless check deleted it
+  ScriptedPeer& replay = next_session();
+  pop_login(replay);
+  pop_uidl(replay, {"u1", "u2"});
+  replay.client("DELE 1\r\n").server("+OK\r\n");
+  pop_quit(replay);
   ScriptedPeer& second = next_session();
   pop_login(second);
-  pop_uidl(second, {"u1", "u2"});
-  pop_list_all(second, {{1, 100}, {2, 200}});
+  pop_uidl(second, {"u2"});
+  pop_list_all(second, {{1, 200}});
   pop_quit(second);
   ScriptedPeer& deletion = next_session();
   pop_login(deletion);
-  pop_uidl(deletion, {"u1", "u2"});
-  deletion.client("DELE 2\r\n").server("+OK\r\n");
+  pop_uidl(deletion, {"u2"});
+  deletion.client("DELE 1\r\n").server("+OK\r\n");
   pop_quit(deletion);
 
   EXPECT_TRUE(check().ok());
 
   expect_sessions_done();
-  EXPECT_EQ(log_records().size(), 1u);
+  ASSERT_EQ(log_records().size(), 3u);  // the failed scan, then the two deletions
+  EXPECT_FALSE(log_records()[0].success);
+  EXPECT_TRUE(log_records()[1].success && log_records()[2].success);
+  EXPECT_FALSE(std::filesystem::exists(journal_file()));
 }
 
 TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) {
@@ -344,7 +367,7 @@ TEST_F(CheckRunScan, brokenTransferFailsTheScanAndTheMailIsNewAgain) {
   p.client("RETR 2\r\n").server("+OK\r\nFrom: x\r\n").close();
 
   EXPECT_EQ(check().scans_failed, 1u);
-  EXPECT_EQ(run.waiting_mails(*account), 1u);
+  EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"a"});
   EXPECT_EQ(host.reports.back(), StatusReport::show_text(0, res::text(57345)));
   EXPECT_NE(std::find(host.reports.begin(), host.reports.end(), StatusReport::hide_progress()), host.reports.end());
 }
@@ -440,7 +463,7 @@ TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   pop_list_all(p, {{1, huge}, {2, small_mail(2).size()}});
   pop_capa(p, {"PIPELINING"});
   pop_retr(p, 2, small_mail(2));  // the huge one is never asked for
-  pop_quit(p);
+  p.client("QUIT\r\n");
   ScriptedPeer& again = next_session();
   pop_login(again);
   pop_uidl(again, {"huge", "small"});
@@ -527,6 +550,71 @@ TEST(CheckRunPipelining, pipelinedScanOfARealServerGivesWhatTheSequentialOneGive
     EXPECT_EQ(spooled, sequential) << need;
     EXPECT_EQ(spooled_reports, without) << need;
   }
+}
+
+// A first check that backs every mail of `login` up and deletes it, with or
+// without pipelining: its log and local-mail records (with each backup's
+// name and bytes), and the protocol trace.
+struct RealServerDeletion : CheckRunFixture {
+  void TestBody() override {}
+  std::vector<std::string> check(const std::string& server, const std::string& login, bool pipelined,
+                                 std::vector<std::string>& trace) {
+    MailboxRecord r = account->record();
+    r.pop_server = server;
+    r.login_name = login;
+    account->set_record(r);
+    add_rule(kFetchWhole, bit(ActionKind::backup) | bit(ActionKind::delete_on_server)).backup_dir =
+        backups.path().string();
+    CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {},
+                                Pop3Options{.stream = [pipelined]() -> std::unique_ptr<ByteStream> {
+                                              if (pipelined) return std::make_unique<LineSocket>();
+                                              return std::make_unique<WithoutPipelining>();
+                                            },
+                                            .trace = [&trace](std::string_view line) { trace.emplace_back(line); }}}};
+    EXPECT_TRUE(real.run(nullptr, settings()).ok());
+    std::vector<std::string> records;
+    for (LogRecord logged : log_records()) {
+      const size_t dir = logged.operation.find(backups.path().string());
+      if (dir != std::string::npos) logged.operation.erase(dir);
+      records.push_back(logged.sender + "|" + logged.subject + "|" + logged.operation + "|" +
+                        (logged.success ? "1" : "0"));
+    }
+    for (const LocalMailRecord& saved : local_mail.records())
+      records.push_back(saved.sender + "|" + std::filesystem::path(saved.path).filename().string() + "|" +
+                        read_file(saved.path).value_or("?"));
+    // Each mailbox lists its mails in an order of its own.
+    std::sort(records.begin(), records.end());
+    return records;
+  }
+  TempDir backups;
+};
+
+// Backing every mail up and deleting it, with and without pipelining: the
+// same log and local-mail records, both mailboxes emptied; with pipelining
+// USER and PASS, UIDL and LIST, and every DELE with the QUIT go out before
+// the first of their answers, and without it one at a time.
+TEST(CheckRunPipelining, pipelinedLogInListingAndDeletionGiveTheRecordsOfTheSequentialOnes) {
+  DovecotServer pop;
+  for (const char* user : {"p", "s"})
+    for (int k = 0; k < 12; ++k) pop.deliver(user, small_mail(k));
+  ASSERT_TRUE(pop.start({{"p", "pop-secret"}, {"s", "pop-secret"}})) << pop.error();
+  std::map<bool, std::vector<std::string>> records;
+  for (bool pipelined : {true, false}) {
+    SCOPED_TRACE(pipelined);
+    const std::string login = pipelined ? "p" : "s";
+    std::vector<std::string> trace;
+    records[pipelined] = RealServerDeletion().check(pop.server_field(), login, pipelined, trace);
+    EXPECT_EQ(pop.message_count(login), 0u);
+    // What follows each command that pipelining sends ahead.
+    for (const char* command : {"C: USER", "C: UIDL", "C: DELE 12"}) {
+      const auto at =
+          std::find_if(trace.begin(), trace.end(), [&](const std::string& l) { return l.starts_with(command); });
+      ASSERT_TRUE(at != trace.end() && at + 1 != trace.end()) << command;
+      EXPECT_EQ(at[1].starts_with("C: "), pipelined) << command << " then " << at[1];
+    }
+  }
+  EXPECT_EQ(records[true].size(), 24u + 12u);
+  EXPECT_EQ(records[true], records[false]);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // and no queued deletion is lost.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <thread>
@@ -19,8 +20,13 @@ constexpr uint32_t kBackup = 0x08;
 constexpr uint32_t kDelete = 0x40;
 constexpr int kMails = 30;
 
-class CheckCrash : public EndToEndFixture {
+// One mailbox, or four checked side by side (the program's default), with
+// the same number of mails in all.
+class CheckCrash : public EndToEndFixture, public ::testing::WithParamInterface<int> {
  protected:
+  CheckCrash() {
+    for (int b = 1; b < GetParam(); ++b) pop_users.push_back({"box" + std::to_string(b), "secret"});
+  }
   void SetUp() override {
     if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
     EndToEndFixture::SetUp();
@@ -37,24 +43,40 @@ class CheckCrash : public EndToEndFixture {
   }
 };
 
-TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
+TEST_P(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
   Rule r = rule(kForward | kBackup | kReply | kDelete);
   r.reply_subject = "Re: #S#";
   r.reply_text = "Thank you, #N#.";
-  write_data(alice(), {r});
+  std::vector<MailboxRecord> accounts;
+  std::vector<std::filesystem::path> journals;
+  for (const DovecotServer::User& user : pop_users) {
+    MailboxRecord a = alice();
+    a.address = user.name + "@home.test";
+    a.login_name = user.name;
+    accounts.push_back(a);
+    journals.push_back(DeletionJournal::file_for(program.file("MailUID") / (a.address + ".uid")));
+  }
+  write_data(accounts, {r});
   std::map<std::string, int> wire;  // the mail as served -> its number
   for (int k = 1; k <= kMails; ++k) {
-    pop.deliver("alice", e2e_mail(k, 3000));
+    pop.deliver(pop_users[size_t(k) % pop_users.size()].name, e2e_mail(k, 3000));
     wire[DovecotServer::wire_form(e2e_mail(k, 3000))] = k;
   }
+  auto on_server = [&] {
+    size_t n = 0;
+    for (const DovecotServer::User& user : pop_users) n += pop.message_count(user.name);
+    return n;
+  };
+  auto journalled = [&] {
+    return std::any_of(journals.begin(), journals.end(), [](const auto& j) { return std::filesystem::exists(j); });
+  };
   const std::filesystem::path exe = pelliwick_program();
   const std::vector<std::string> args = {"--check-once", "--data-dir", dir.path().string()};
-  const std::filesystem::path journal = DeletionJournal::file_for(uid_file());
 
   int kills = 0;
-  for (int round = 0; round < 15 && pop.message_count("alice") > 0; ++round) {
+  for (int round = 0; round < 15 && on_server() > 0; ++round) {
     const size_t sent_before = smtp.mails().size();
-    const size_t on_server = pop.message_count("alice");
+    const size_t left = on_server();
     ProgramRun run(exe, args, dir.path() / "stderr.txt");
     // Kill points, in turn: just after a forward reached the server (the
     // mail's other actions under way), once every mail left was forwarded
@@ -67,7 +89,7 @@ TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
       bool now = false;
       switch (round % 3) {
         case 0: now = sent >= 1 + size_t(round / 3); break;
-        case 1: now = sent >= on_server || std::filesystem::exists(journal); break;
+        case 1: now = sent >= left || journalled(); break;
         case 2: now = elapsed >= std::chrono::milliseconds(5 + 12 * round); break;
       }
       if (now) {
@@ -87,8 +109,8 @@ TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
   EXPECT_GT(kills, 5);
   RecordProperty("kills", kills);
 
-  EXPECT_EQ(pop.message_count("alice"), 0u) << "a queued deletion was lost";
-  EXPECT_FALSE(std::filesystem::exists(journal));
+  EXPECT_EQ(on_server(), 0u) << "a queued deletion was lost";
+  EXPECT_FALSE(journalled());
   std::map<int, int> forwarded = forwards();
   int repeats = 0;
   for (int k = 1; k <= kMails; ++k) {
@@ -111,9 +133,15 @@ TEST_F(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
     ++backed_up[wire[content]];
   }
   EXPECT_EQ(backed_up.size(), size_t(kMails));
-  // Every line of the seen file is a whole identifier.
-  for (const std::string& line : uid_lines()) EXPECT_EQ(line.size(), 16u) << line;
+  // Every line of each seen file is a whole identifier.
+  for (const MailboxRecord& a : accounts) {
+    const std::string text = read_file(program.file("MailUID") / (a.address + ".uid")).value_or("");
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+      EXPECT_EQ(end - at, 16u) << a.address;
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Mailboxes, CheckCrash, ::testing::Values(1, 4));
 
 }  // namespace
 }  // namespace pw::test

@@ -121,7 +121,7 @@ class EndToEndFixture : public ::testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_TRUE(pop.start({{"alice", "secret"}})) << pop.error();
+    ASSERT_TRUE(pop.start(pop_users)) << pop.error();
     ASSERT_TRUE(smtp.running()) << smtp.log();
     ASSERT_TRUE(program.create_directories());
   }
@@ -157,12 +157,18 @@ class EndToEndFixture : public ::testing::Test {
   // Writes "Ruler", "Mailbox" (one account bound to `bound`, in order) and
   // "System" through the stores.
   void write_data(const MailboxRecord& account, const std::vector<Rule>& bound) {
+    write_data(std::vector<MailboxRecord>{account}, bound);
+  }
+  // The same with several accounts, each bound to every rule of `bound`.
+  void write_data(const std::vector<MailboxRecord>& accounts, const std::vector<Rule>& bound) {
     RuleStore rules;
     for (const Rule& r : bound) rules.add(r);
     ASSERT_TRUE(rules.save(program).ok);
     MailboxList list(program);
-    std::shared_ptr<MailboxAccount> a = list.create(account, false);
-    for (const Rule& r : bound) ASSERT_TRUE(list.bind(*a, static_cast<uint32_t>(r.id)));
+    for (const MailboxRecord& account : accounts) {
+      std::shared_ptr<MailboxAccount> a = list.create(account, false);
+      for (const Rule& r : bound) ASSERT_TRUE(list.bind(*a, static_cast<uint32_t>(r.id)));
+    }
     ASSERT_TRUE(list.save().ok);
     ASSERT_TRUE(SystemSettings{}.save(program).ok);
   }
@@ -215,6 +221,9 @@ class EndToEndFixture : public ::testing::Test {
     return out;
   }
 
+  // The POP3 users SetUp starts the server with; a test's constructor may
+  // add more.
+  std::vector<DovecotServer::User> pop_users{{"alice", "secret"}};
   DovecotServer pop;
   SmtpServer smtp{authenticating()};
   TempDir dir;

@@ -4,7 +4,7 @@
 #include "action_fixture.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 
 namespace pw::test {
 namespace {

@@ -5,6 +5,8 @@
 // the certificates are checked against real host names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -74,6 +76,9 @@ TEST_F(TlsPeers, pop3LogsInOverVerifiedTls) {
   for (auto [mode, port] : {std::pair{Mode::implicit, 995}, std::pair{Mode::stls, 110}}) {
     SCOPED_TRACE(port);
     trace.clear();
+    // One log-in process for every connection, so that it can resume the
+    // sessions it issued.
+    pop_server.set_reused_logins(true);
     start_pop(mode, port);
     Pop3Session pop(socket);
     traced(pop);
@@ -86,8 +91,19 @@ TEST_F(TlsPeers, pop3LogsInOverVerifiedTls) {
     EXPECT_EQ(pop.data_text(), test::DovecotServer::wire_form(kMail));
     EXPECT_EQ(pop.quit(), 1);
     EXPECT_EQ(has_line(trace, "C: STLS"), mode == Mode::stls);
+    // The server pipelines: PASS went out before the answer to USER came.
+    auto user = std::find_if(trace.begin(), trace.end(), [](const std::string& l) { return l.starts_with("C: USER"); });
+    ASSERT_NE(user, trace.end());
+    ASSERT_NE(user + 1, trace.end());
+    EXPECT_TRUE(user[1].starts_with("C: PASS")) << user[1];
     EXPECT_NE(pop_server.log().find("user=<alice>, method=PLAIN"), std::string::npos) << pop_server.log();
     EXPECT_NE(pop_server.log().find(", TLS"), std::string::npos) << pop_server.log();
+    // The next connection to the server resumes this one's TLS session.
+    LineSocket again{5s};
+    Pop3Session second(again);
+    ASSERT_EQ(second.log_in("pop.example.test:" + std::to_string(port), "alice", "secret"), 1) << second.error_text();
+    EXPECT_TRUE(again.tls_resumed());
+    EXPECT_EQ(second.quit(), 1);
     pop_server.stop();
   }
 }

@@ -7,7 +7,7 @@
 
 #include "mail/mail_reader.h"
 #include "rules/rule.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 
 namespace pw::test {
 

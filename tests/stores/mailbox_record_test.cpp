@@ -87,8 +87,19 @@ TEST(MailboxRecord, encodesEveryFieldAtItsOffsetWithScrambledPasswords) {
   expected[581] = 1;
   EXPECT_EQ(secure.encode(false), expected);
   EXPECT_TRUE(MailboxRecord::decode(expected.data()).require_tls);
-  expected[581] = 0x7e;  // other bits carry nothing
+  expected[581] = 0x72;  // bits outside 0 and 2-3 carry nothing
   EXPECT_FALSE(MailboxRecord::decode(expected.data()).require_tls);
+  EXPECT_EQ(MailboxRecord::decode(expected.data()).sign_in, MailboxRecord::SignIn::password);
+  // The sign-in method sits in bits 2-3 beside it; an old record reads as
+  // signing in with the password.
+  using SignIn = MailboxRecord::SignIn;
+  for (auto [method, byte] : {std::pair{SignIn::microsoft, 0x05}, {SignIn::google, 0x09}, {SignIn::custom, 0x0d}}) {
+    MailboxRecord oauth = secure;
+    oauth.sign_in = method;
+    expected[581] = static_cast<char>(byte);
+    EXPECT_EQ(oauth.encode(false), expected);
+    EXPECT_EQ(MailboxRecord::decode(expected.data()), oauth);
+  }
 }
 
 TEST(MailboxRecord, roundTripsWithThePausedFlag) {

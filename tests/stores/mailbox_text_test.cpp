@@ -25,6 +25,20 @@ class MailboxTextTest : public ::testing::Test {
     list.create(r, false);
   }
 
+  // An account signing in with OAuth 2.0: no passwords, TLS required.
+  void add_oauth(std::string address, MailboxRecord::SignIn method) {
+    MailboxRecord r;
+    r.address = std::move(address);
+    r.login_name = "login";
+    r.pop_server = "pop.x.cn";
+    r.smtp_server = "smtp.x.cn";
+    r.smtp_auth = 1;
+    r.smtp_login_name = "login";
+    r.require_tls = true;
+    r.sign_in = method;
+    list.create(r, false);
+  }
+
   test::TempDir dir;
   MailboxList list{ProgramDir(dir.path())};
 };
@@ -64,22 +78,27 @@ TEST_F(MailboxTextTest, exportThatCannotWriteReportsFailure) {
 TEST_F(MailboxTextTest, exportThenImportIntoAnEmptyListRecreatesEveryAccountPaused) {
   add("a@x.cn", true);
   add("b@x.cn", false);
+  add_oauth("c@x.cn", MailboxRecord::SignIn::google);
+  add_oauth("d@x.cn", MailboxRecord::SignIn::custom);
   ASSERT_EQ(export_mailboxes(list, dir / "out.txt").text_id, 61199);
+  // The method travels, a placeholder stands for the absent passwords.
+  EXPECT_NE(dir.read("out.txt").find("c@x.cn\r\nlogin\r\n*\r\npop.x.cn\r\nsmtp.x.cn\r\nlogin\r\n*\r\nOAUTH2 google\r\n\r\n"),
+            std::string::npos);
 
   test::TempDir other;
   MailboxList fresh{ProgramDir(other.path())};
   MailboxImportResult result = import_mailboxes(fresh, dir / "out.txt");
   EXPECT_EQ(result.text_id, 61196);
-  EXPECT_EQ(result.added, 2u);
-  ASSERT_EQ(fresh.count(), 2u);
-  for (size_t i = 0; i < 2; ++i) {
+  EXPECT_EQ(result.added, 4u);
+  ASSERT_EQ(fresh.count(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(fresh.at(i)->record(), list.at(i)->record()) << i;
     EXPECT_TRUE(fresh.at(i)->paused()) << i;
   }
   EXPECT_EQ(fresh.at(0)->record().smtp_auth, 1u);
   EXPECT_EQ(fresh.at(1)->record().smtp_auth, 0u);
   EXPECT_EQ(fresh.watched_count(), 0u);
-  EXPECT_EQ(result.accounts.size(), 2u);
+  EXPECT_EQ(result.accounts.size(), 4u);
   EXPECT_EQ(result.accounts[1], fresh.at(1));
 }
 

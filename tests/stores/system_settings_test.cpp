@@ -67,6 +67,28 @@ TEST(SystemSettings, notificationSwitchLivesInTheFirstReservedByteAndKeepsTheRes
                                                     {511, "5a"}}));
 }
 
+TEST(SystemSettings, mailboxesAtOnceLiveInTheSecondReservedByteWithZeroForTheDefault) {
+  struct Case {
+    const char* stored;  // byte 257
+    int read;
+    int set;
+    const char* written;
+  };
+  for (const Case& c : {Case{"00", 4, 1, "01"}, Case{"01", 1, 4, "04"}, Case{"08", 8, 0, "01"},
+                        Case{"ff", 16, 99, "10"}}) {
+    const std::string base = test::record_bytes(512, {{0, "01 00 00 00"}, {256, "01"}, {511, "5a"}});
+    std::string image = base;
+    image[257] = test::hex_bytes(c.stored)[0];
+    SystemSettings s = SystemSettings::decode(image);
+    EXPECT_EQ(s.mailboxes_at_once(), c.read) << c.stored;
+    EXPECT_FALSE(s.notifications()) << c.stored;
+    s.set_mailboxes_at_once(c.set);
+    std::string expected = base;
+    expected[257] = test::hex_bytes(c.written)[0];
+    EXPECT_EQ(s.encode(), expected) << c.stored;
+  }
+}
+
 TEST(SystemSettings, saveAndLoadRoundTripIncludingKeyLettersInPasswords) {
   test::TempDir dir;
   ProgramDir program(dir.path());

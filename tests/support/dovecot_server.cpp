@@ -202,7 +202,7 @@ bool DovecotServer::write_config(int port) {
       << "ssl_key = <" << tls_.key << "\n"
       << "disable_plaintext_auth = yes\n";
   }
-  c << "auth_mechanisms = plain login\n"
+  c << "auth_mechanisms = plain login" << (oauth_introspection_.empty() ? "" : " xoauth2 oauthbearer") << "\n"
     << "auth_failure_delay = 0\n"
     << "mail_location = maildir:~/Maildir\n"
     << "first_valid_uid = 1\n"
@@ -211,9 +211,12 @@ bool DovecotServer::write_config(int port) {
     << "default_internal_user = " << (root ? "dovecot" : self_user) << "\n"
     << "default_internal_group = " << (root ? "dovecot" : self_group) << "\n"
     << "default_login_user = " << (root ? "dovenull" : self_user) << "\n"
+    << oauth_passdb()
     << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " << d << "/users\n}\n"
     << "userdb {\n  driver = passwd-file\n  args = " << d << "/users\n}\n"
     << "service pop3-login {\n  chroot = " << (root ? "login" : "") << "\n"
+    << "  process_min_avail = " << ready_logins_ << "\n"
+    << "  service_count = " << (reused_logins_ ? 0 : 1) << "\n"
     << "  inet_listener pop3 {\n    address = " << address << "\n    port = " << (implicit ? 0 : port) << "\n  }\n"
     << "  inet_listener pop3s {\n    address = " << address << "\n    port = " << (implicit ? port : 0)
     << "\n    ssl = yes\n  }\n}\n"
@@ -221,6 +224,17 @@ bool DovecotServer::write_config(int port) {
     << "service imap-login {\n  chroot =\n}\n";
   dir_.write("dovecot.conf", c.str());
   return true;
+}
+
+// Bearer tokens are validated at the authorization server's introspection
+// endpoint; the password passdb after it still serves USER/PASS.
+std::string DovecotServer::oauth_passdb() const {
+  if (oauth_introspection_.empty()) return {};
+  dir_.write("oauth2.conf.ext", "introspection_url = " + oauth_introspection_ +
+                                    "\nintrospection_mode = post\nusername_attribute = username\n"
+                                    "active_attribute = active\nactive_value = true\n");
+  return "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n  args = " +
+         (dir_ / "oauth2.conf.ext").string() + "\n}\n";
 }
 
 bool DovecotServer::launch() {

@@ -50,6 +50,16 @@ class DovecotServer {
   DovecotServer();
   ~DovecotServer();
   void set_tls(Tls tls) { tls_ = std::move(tls); }
+  // Offers XOAUTH2 and OAUTHBEARER, validating tokens at this introspection
+  // endpoint (set before start).
+  void set_oauth(std::string introspection_url) { oauth_introspection_ = std::move(introspection_url); }
+  // Log-in processes kept started and waiting (set before start), as a
+  // production server has them: a connection is greeted without waiting for
+  // a process to start. 0 (the default) starts one per connection.
+  void set_ready_logins(int count) { ready_logins_ = count; }
+  // One log-in process serves many connections (Dovecot's performance mode)
+  // instead of one each: TLS sessions it issued can be resumed.
+  void set_reused_logins(bool reused) { reused_logins_ = reused; }
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -83,15 +93,19 @@ class DovecotServer {
  private:
   bool write_config(int port);
   bool launch();
+  std::string oauth_passdb() const;
   void make_maildir(const std::string& user) const;
   void give_to_mail_owner(const std::filesystem::path& p) const;
 
   TempDir dir_;
   Tls tls_;
+  std::string oauth_introspection_;
   std::vector<User> users_;
   uid_t mail_uid_ = 0;
   gid_t mail_gid_ = 0;
   int port_ = 0;
+  int ready_logins_ = 0;
+  bool reused_logins_ = false;
   pid_t master_pid_ = 0;
   std::string greeting_;
   std::string error_;

@@ -64,7 +64,11 @@ int ScriptedPeer::send(std::string_view data) {
 }
 
 int ScriptedPeer::receive(char* buffer, size_t capacity) {
-  if (delay_.count() > 0) std::this_thread::sleep_for(delay_);
+  if (clock_) {
+    *clock_ += delay_;
+  } else if (delay_.count() > 0) {
+    std::this_thread::sleep_for(delay_);
+  }
   if (closed_) return 0;
   if (steps_.empty()) return 0;
   Step& step = steps_.front();

@@ -28,6 +28,8 @@ class ScriptedPeer final : public ByteStream {
   ScriptedPeer& refuse_connect();
   // Every receive first waits this long: a server that trickles its bytes.
   ScriptedPeer& trickle(std::chrono::milliseconds per_receive) { return delay_ = per_receive, *this; }
+  // The trickle's wait passes on `clock` instead of in real time.
+  ScriptedPeer& trickle_on(std::chrono::steady_clock::time_point& clock) { return clock_ = &clock, *this; }
 
   [[nodiscard]] bool connect(const std::string& host, int port) override;
   int send(std::string_view data) override;
@@ -42,6 +44,7 @@ class ScriptedPeer final : public ByteStream {
   [[nodiscard]] int connect_count() const { return connects_; }
 
  private:
+  std::chrono::steady_clock::time_point* clock_ = nullptr;
   enum class Kind { Server, Client, Silent, Close };
   struct Step {
     Kind kind;

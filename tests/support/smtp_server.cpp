@@ -28,6 +28,10 @@ SmtpServer::SmtpServer(SmtpServerOptions options) : options_(std::move(options))
     argv.push_back(options_.tls_cert + ":" + options_.tls_key);
   }
   if (options_.plain_only) argv.push_back("--plain-only");
+  if (!options_.oauth_introspection.empty()) {
+    argv.push_back("--oauth");
+    argv.push_back(options_.oauth_introspection);
+  }
   if (!process_.start(argv, dir_ / "server.log")) return;
   auto line = process_.read_line(std::chrono::seconds(10));
   if (line && line->rfind("READY ", 0) == 0) port_ = std::stoi(line->substr(6));

@@ -30,6 +30,7 @@ struct SmtpServerOptions {
   std::string tls_key;
   bool implicit_tls = false;
   bool plain_only = false;  // AUTH offers PLAIN and not LOGIN
+  std::string oauth_introspection;  // non-empty: XOAUTH2 and OAUTHBEARER checked there
 
   SmtpServerOptions& on(std::string a, int p) { return address = std::move(a), port = p, *this; }
   SmtpServerOptions& with_login(std::string u, std::string p) {
@@ -39,6 +40,9 @@ struct SmtpServerOptions {
   SmtpServerOptions& silent_after_mail() { return silent_after_mail_from = true, *this; }
   SmtpServerOptions& with_tls(std::string cert, std::string key, bool implicit) {
     return tls_cert = std::move(cert), tls_key = std::move(key), implicit_tls = implicit, *this;
+  }
+  SmtpServerOptions& with_oauth(std::string introspection_url) {
+    return oauth_introspection = std::move(introspection_url), *this;
   }
   SmtpServerOptions& offering_plain_only() { return plain_only = true, *this; }
 };

@@ -11,12 +11,19 @@ Options: --auth USER:PASSWORD offers and requires AUTH LOGIN; --refuse ADDR
 answers RCPT TO for ADDR with 550 (repeatable); --silent-after-mail-from
 answers MAIL FROM and then never replies again; --starttls CERT:KEY offers
 STARTTLS and requires it before AUTH and MAIL, --implicit-tls CERT:KEY speaks
-TLS from the first byte; --plain-only offers AUTH PLAIN and not LOGIN. Beside
+TLS from the first byte; --plain-only offers AUTH PLAIN and not LOGIN;
+--oauth URL offers XOAUTH2 and OAUTHBEARER and validates the bearer token at
+that introspection endpoint (refusals answer with the JSON error challenge,
+as the big providers do). Beside
 each message NNNN.meta holds "1" or "0" (over TLS or not), a blank and the
 user name it was sent with.
 """
 import argparse
 import asyncio
+import base64
+import json
+import urllib.parse
+import urllib.request
 import os
 import signal
 import socket
@@ -59,6 +66,58 @@ class Handler:
         return "250 2.0.0 OK"
 
 
+class OAuthData:
+    def __init__(self, login):
+        self.login = login
+
+
+def oauth_methods(handler, introspect):
+    """Adds auth_XOAUTH2 and auth_OAUTHBEARER to the handler's class."""
+
+    def check(token):
+        body = urllib.parse.urlencode({"token": token}).encode()
+        with urllib.request.urlopen(introspect, body, timeout=5) as r:
+            answer = json.load(r)
+        return answer.get("username") if answer.get("active") else None
+
+    async def bearer(server, args, parse):
+        blob = base64.b64decode(args[1]) if len(args) > 1 else await server.challenge_auth("")
+        if not isinstance(blob, bytes):
+            return AuthResult(success=False, handled=True)
+        user, token = parse(blob)
+        if token and check(token) is not None:
+            return AuthResult(success=True, auth_data=OAuthData(user))
+        error = json.dumps({"status": "401", "schemes": "bearer", "scope": "mail"})
+        await server.challenge_auth(error)  # the client's dummy answer ends it
+        return AuthResult(success=False, handled=False, message="535 5.7.8 Authentication credentials invalid")
+
+    def fields(blob):
+        out = {}
+        for part in blob.split(b"\x01"):
+            if b"=" in part:
+                k, v = part.split(b"=", 1)
+                out[k] = v
+        return out
+
+    def xoauth2(blob):
+        f = fields(blob)
+        return f.get(b"user", b""), f.get(b"auth", b"")[len(b"Bearer "):].decode()
+
+    def oauthbearer(blob):
+        head, _, rest = blob.partition(b"\x01")
+        user = head.split(b",")[1][2:] if head.count(b",") >= 2 else b""
+        return user, fields(rest).get(b"auth", b"")[len(b"Bearer "):].decode()
+
+    async def auth_XOAUTH2(self, server, args):
+        return await bearer(server, args, xoauth2)
+
+    async def auth_OAUTHBEARER(self, server, args):
+        return await bearer(server, args, oauthbearer)
+
+    type(handler).auth_XOAUTH2 = auth_XOAUTH2
+    type(handler).auth_OAUTHBEARER = auth_OAUTHBEARER
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--host", default="127.0.0.1")
@@ -70,6 +129,7 @@ def main():
     p.add_argument("--starttls")
     p.add_argument("--implicit-tls")
     p.add_argument("--plain-only", action="store_true")
+    p.add_argument("--oauth")
     a = p.parse_args()
 
     kwargs = {}
@@ -100,6 +160,8 @@ def main():
     sock.bind((a.host, a.port))
     sock.listen(16)
     handler = Handler(a.spool, a.refuse, a.silent_after_mail_from)
+    if a.oauth:
+        oauth_methods(handler, a.oauth)
     server = loop.run_until_complete(loop.create_server(
         lambda: SMTP(handler, decode_data=False, hostname="fixture.test", **kwargs), sock=sock,
         ssl=context if a.implicit_tls else None))

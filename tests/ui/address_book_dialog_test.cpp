@@ -168,7 +168,11 @@ class AddressBookDialogTest : public QObject {
     b.group("two", {a});
     CAddressBookDialog d(b.book, b.boxes);
     d.show();
+    // "-" is there for a selection only.
+    QVERIFY(!d.findChild<QPushButton*>("deleteGroup")->isEnabled());
+    QVERIFY(!d.findChild<QPushButton*>("deleteContact")->isEnabled());
     select_rows(list(d, "groups"), {0});
+    QVERIFY(d.findChild<QPushButton*>("deleteGroup")->isEnabled());
     // Deleting a contact takes it out of the groups and of the member list.
     select_rows(list(d, "allContacts"), {0});
     click(d, "deleteContact");
@@ -184,6 +188,7 @@ class AddressBookDialogTest : public QObject {
     QCOMPARE(list(d, "members")->topLevelItemCount(), 0);
     QCOMPARE(d.current_group(), -1);
     QVERIFY(!d.findChild<QPushButton*>("removeFromGroup")->isEnabled());
+    QVERIFY(!d.findChild<QPushButton*>("deleteGroup")->isEnabled());
   }
 
   void addingThroughTheContactAndGroupDialogs() {

@@ -13,7 +13,7 @@
 #include "net/dial_up.h"
 #include "net/pop3_session.h"
 #include "rules/rule.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/operation_log.h"
 #include "support/dovecot_server.h"

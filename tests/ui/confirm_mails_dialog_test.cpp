@@ -1,15 +1,19 @@
-// The confirmation window: its countdown and what stops it, the rule tree's
+// The confirmation window: its countdown, what stops it and what holds it
+// (the user at this window or another one), the rule tree's
 // ticks reaching each mail's action masks, the extra operations with their
 // check, links and description, viewing a mail held only by its header, and
 // the size column.
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <deque>
 #include <memory>
@@ -33,6 +37,20 @@ constexpr uint32_t kConfirm = 0x01;
 constexpr uint32_t kForward = 0x02;
 constexpr uint32_t kDelete = 0x40;
 
+// The countdown's seconds, fired by the test.
+class HandTicker final : public CountdownTicker {
+ public:
+  void start(std::function<void()> tick) override { tick_ = std::move(tick); }
+  void stop() override { tick_ = nullptr; }
+  [[nodiscard]] bool active() const override { return tick_ != nullptr; }
+  void fire(int times = 1) {
+    for (int k = 0; k < times && tick_; ++k) tick_();
+  }
+
+ private:
+  std::function<void()> tick_;
+};
+
 class ScriptedEditors final : public ExtraEditors {
  public:
   bool edit(QWidget*, uint8_t operation, ExtraOperations& extra) override {
@@ -55,6 +73,10 @@ struct Rig {
   ScriptedEditors editors;
   std::deque<DownloadResult> downloads;
   std::vector<DownloadRequest> requested;
+  HandTicker ticker;
+  // The viewer: a window over the confirmation window, open while `reading` runs.
+  std::function<void(QWidget*)> reading;
+  int viewed = 0;
 
   Rig() {
     asking.name = utf8_to_gb("先问我");
@@ -83,6 +105,17 @@ struct Rig {
                                downloads.pop_front();
                                return next;
                              }};
+    services.view = [this](QWidget* parent, MailProcessor&) {
+      ++viewed;
+      QDialog viewer(parent);
+      viewer.setObjectName(QStringLiteral("viewer"));
+      QTimer::singleShot(0, &viewer, [&] {
+        if (reading) reading(&viewer);
+        viewer.accept();
+      });
+      viewer.exec();
+    };
+    services.ticker = &ticker;
     auto dialog = std::make_unique<ConfirmMailsDialog>(nullptr, "me@home.test", list, countdown, services);
     dialog->show();
     if (!QTest::qWaitForWindowExposed(dialog.get())) qWarning("window not exposed");
@@ -135,10 +168,12 @@ class ConfirmMailsDialogTest : public QObject {
     auto* bar = part<QProgressBar>(d.get(), "countdownBar");
     QVERIFY(bar->isVisible());
     QCOMPARE(bar->maximum(), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(d->remaining_seconds(), 1, 1500);
+    rig.ticker.fire();
+    QCOMPARE(d->remaining_seconds(), 1);
     QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), QStringLiteral("1") + text(61334));
     QCOMPARE(bar->value(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!d->isVisible(), 1500);
+    rig.ticker.fire();
+    QVERIFY(!d->isVisible());
     QCOMPARE(d->result(), int(QDialog::Rejected));
   }
 
@@ -148,8 +183,15 @@ class ConfirmMailsDialogTest : public QObject {
     QVERIFY(!d->counting());
     QVERIFY(!part<QProgressBar>(d.get(), "countdownBar")->isVisible());
     QVERIFY(!part<QLabel>(d.get(), "countdownText")->isVisible());
-    QTest::qWait(1300);
+    rig.ticker.fire(3);
     QVERIFY(d->isVisible());
+  }
+
+  void theMailListHasTheFocusAtOpen() {
+    Rig rig;
+    auto d = rig.open(5);
+    QCOMPARE(d->focusWidget(), part<QTableWidget>(d.get(), "mailList"));
+    QVERIFY(d->counting());
   }
 
   void userActivityStopsTheCountdownForGood_data() {
@@ -158,29 +200,98 @@ class ConfirmMailsDialogTest : public QObject {
     QTest::newRow("list loses the focus") << 1;
     QTest::newRow("press on the background") << 2;
     QTest::newRow("resize") << 3;
+    QTest::newRow("click in the rule tree") << 4;
+    QTest::newRow("click in the extra operations") << 5;
+    QTest::newRow("click in the description") << 6;
+    QTest::newRow("a key") << 7;
+    QTest::newRow("the wheel") << 8;
+    QTest::newRow("view button") << 9;
+    QTest::newRow("double click on a mail") << 10;
+    QTest::newRow("a link editor") << 11;
   }
   void userActivityStopsTheCountdownForGood() {
     QFETCH(int, event);
     Rig rig;
-    auto d = rig.open(1);
+    rig.downloads = {{DownloadResult::Outcome::downloaded, "From: s1@x.test\r\n\r\nbody\r\n"}};
+    auto d = rig.open(3);
     auto* list = part<QTableWidget>(d.get(), "mailList");
+    auto centre = [](QWidget* w) { return w->rect().center(); };
     switch (event) {
       case 0: click_row(d.get(), 0); break;
-      case 1:
-        list->setFocus(Qt::OtherFocusReason);
-        part<QPushButton>(d.get(), "execute")->setFocus(Qt::TabFocusReason);
-        break;
+      case 1: part<QPushButton>(d.get(), "execute")->setFocus(Qt::TabFocusReason); break;
       case 2: QTest::mouseClick(d.get(), Qt::LeftButton, {}, QPoint(3, 3)); break;
       case 3:
-        QTest::qWait(20);  // the window has settled
+        QCoreApplication::processEvents();  // the window has settled
         d->resize(d->width() + 40, d->height() + 40);
+        break;
+      case 4: {
+        auto* tree = part<QTreeWidget>(d.get(), "ruleTree");
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centre(tree->viewport()));
+        break;
+      }
+      case 5: {
+        auto* extra = part<QTreeWidget>(d.get(), "extraList");
+        QTest::mouseClick(extra->viewport(), Qt::LeftButton, {}, centre(extra->viewport()));
+        break;
+      }
+      case 6: {
+        auto* view = part<QTextBrowser>(d.get(), "extraDescription");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre(view->viewport()));
+        break;
+      }
+      case 7: QTest::keyClick(list, Qt::Key_Right); break;
+      case 8: {
+        QWheelEvent wheel(QPointF(5, 5), list->viewport()->mapToGlobal(QPointF(5, 5)), {}, {0, -120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list->viewport(), &wheel);
+        break;
+      }
+      case 9: part<QToolButton>(d.get(), "viewMail")->click(); break;
+      case 10: emit list->itemDoubleClicked(list->item(0, 1)); break;
+      case 11:
+        tick_extra(d.get(), 0, true);
+        emit part<QTextBrowser>(d.get(), "extraDescription")->anchorClicked(QUrl(QStringLiteral("#6")));
         break;
     }
     QVERIFY(!d->counting());
     QVERIFY(!part<QProgressBar>(d.get(), "countdownBar")->isVisible());
     QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(61335));
-    QTest::qWait(1300);
+    rig.ticker.fire(5);
     QVERIFY(d->isVisible());
+  }
+
+  void nothingActsWhileTheViewerIsOpen() {
+    Rig rig;
+    rig.downloads = {{DownloadResult::Outcome::downloaded, "From: s1@x.test\r\n\r\nbody\r\n"}};
+    auto d = rig.open(30);
+    rig.ticker.fire(27);  // three seconds left when the user opens the mail
+    bool open_while_reading = false;
+    rig.reading = [&](QWidget*) {
+      rig.ticker.fire(30);
+      open_while_reading = d->isVisible();
+    };
+    part<QToolButton>(d.get(), "viewMail")->click();
+    QCOMPARE(rig.viewed, 1);
+    QVERIFY(open_while_reading);
+    QVERIFY(d->isVisible());
+    QCOMPARE(d->remaining_seconds(), 3);
+    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(61335));
+    // Back at the confirmation window, in its list.
+    QCOMPARE(d->focusWidget(), part<QTableWidget>(d.get(), "mailList"));
+    QTRY_COMPARE(QApplication::activeWindow(), d.get());
+  }
+
+  void countdownHoldsWhileAnotherWindowIsOpen() {
+    Rig rig;
+    auto d = rig.open(2);
+    auto other = std::make_unique<QDialog>();
+    other->show();
+    rig.ticker.fire(5);
+    QVERIFY(d->isVisible());
+    QCOMPARE(d->remaining_seconds(), 2);
+    other->hide();
+    rig.ticker.fire(2);
+    QVERIFY(!d->isVisible());
   }
 
   void untickedDeleteOfOneMailLeavesTheOthers() {
@@ -275,15 +386,33 @@ class ConfirmMailsDialogTest : public QObject {
     QCOMPARE(rig.requested[0].account.server, std::string("pop.example.com"));
   }
 
+  // A long sender is shown whole (its column as wide as the text) and in
+  // its tooltip.
+  void senderAndRecipientColumnsFitTheirTexts() {
+    Rig rig;
+    const std::string sender = "Zhang Wei <zhang.wei@example.test>";
+    MailSummary summary;
+    summary.uid = "long";
+    summary.mail_text = "From: " + sender + "\r\nTo: orders@example-company.test\r\nSubject: s\r\n";
+    MailProcessor mail(std::move(summary), *rig.account);
+    mail.add_rule(rig.asking);
+    rig.list = {&mail};
+    auto d = rig.open(0);
+    auto* list = part<QTableWidget>(d.get(), "mailList");
+    QCOMPARE(list->item(0, 1)->toolTip(), QString::fromStdString(sender));
+    QVERIFY(list->columnWidth(1) >= list->fontMetrics().horizontalAdvance(QString::fromStdString(sender)));
+    QVERIFY(list->columnWidth(2) >= list->fontMetrics().horizontalAdvance(QStringLiteral("orders@example-company.test")));
+  }
+
   void sizeTextScalesAndAlignsTheNumber_data() {
     QTest::addColumn<uint>("bytes");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("bytes") << 500u << QStringLiteral("  500\tB");
-    QTest::newRow("1024 is still bytes") << 1024u << QStringLiteral(" 1024\tB");
-    QTest::newRow("1536 rounds to 2 KB") << 1536u << QStringLiteral("    2\tKB");
-    QTest::newRow("1 MB is still KB") << 1048576u << QStringLiteral(" 1024\tKB");
-    QTest::newRow("3 MB") << 3u * 1048576u << QStringLiteral(" 3.00\tMB");
-    QTest::newRow("largest") << 0xffffffffu << QStringLiteral("4096.00\tMB");
+    QTest::newRow("bytes") << 500u << QStringLiteral("500 B");
+    QTest::newRow("1024 is still bytes") << 1024u << QStringLiteral("1024 B");
+    QTest::newRow("1536 rounds to 2 KB") << 1536u << QStringLiteral("2 KB");
+    QTest::newRow("1 MB is still KB") << 1048576u << QStringLiteral("1024 KB");
+    QTest::newRow("3 MB") << 3u * 1048576u << QStringLiteral("3.00 MB");
+    QTest::newRow("largest") << 0xffffffffu << QStringLiteral("4096.00 MB");
   }
   void sizeTextScalesAndAlignsTheNumber() {
     QFETCH(uint, bytes);

@@ -19,6 +19,7 @@
 #include "app/power_off.h"
 #include "app/qt_translations.h"
 #include "app/system_tray.h"
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "ui/command_ids.h"
 #include "frame_fixture.h"
@@ -213,19 +214,25 @@ class DesktopTest : public QObject {
     QTest::addColumn<int>("left");
     QTest::addColumn<bool>("checked");
     QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("activity");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("nothing to check") << false << 0 << false << true << "T";
-    QTest::newRow("countdown") << false << 299 << false << true << "T\n距离下次邮箱检查还剩 4:59";
-    QTest::newRow("hours") << false << 3601 << true << true
+    QTest::newRow("nothing to check") << false << 0 << false << true << "" << "T";
+    QTest::newRow("countdown") << false << 299 << false << true << "" << "T\n距离下次邮箱检查还剩 4:59";
+    QTest::newRow("hours") << false << 3601 << true << true << ""
                            << "T\n距离下次邮箱检查还剩 1:00:01\n上次检查（09:05）：处理了 3 封邮件";
-    QTest::newRow("running after a failure") << true << 0 << true << false << "T\n正在检查邮箱...\n上次检查（09:05）：出错";
+    QTest::newRow("running after a failure") << true << 0 << true << false << ""
+                                             << "T\n正在检查邮箱...\n上次检查（09:05）：出错";
+    QTest::newRow("four at once") << true << 0 << false << true << "正在同时检查4个邮箱" << "T\n正在同时检查4个邮箱";
+    QTest::newRow("one asking") << true << 0 << false << true << "等待确认的邮箱：a@b.test"
+                                << "T\n等待确认的邮箱：a@b.test";
   }
   void trayToolTipSaysTheNextCheckAndTheLastOutcome() {
     QFETCH(bool, running);
     QFETCH(int, left);
     QFETCH(bool, checked);
     QFETCH(bool, ok);
-    TrayState state{running, static_cast<unsigned>(left), checked, "09:05", ok, 3};
+    QFETCH(QString, activity);
+    TrayState state{running, static_cast<unsigned>(left), checked, "09:05", ok, 3, activity};
     QTEST(tray_tool_tip("T", state), "tip");
   }
 
@@ -235,10 +242,13 @@ class DesktopTest : public QObject {
     QCOMPARE(acted->summary, QString("规则处理了 3 封新邮件"));
     QCOMPARE(acted->body, QString("a@x.cn：2 封\nb@x.cn：1 封"));
 
-    std::optional<CheckNotification> failed = check_notification(outcome({{"a@x.cn", 1}}, 2));
+    RunOutcome two_failed = outcome({{"a@x.cn", 1}}, 2);
+    two_failed.checks = {{"b@x.cn", AccountCheck::Result::failed, "-ERR locked", 0},
+                         {"c@x.cn", AccountCheck::Result::failed, pw::utf8_to_gb("等待服务器回应超时"), 0}};
+    std::optional<CheckNotification> failed = check_notification(two_failed);
     QVERIFY(failed);
     QCOMPARE(failed->summary, QString("邮箱检查出错"));
-    QCOMPARE(failed->body, QString("a@x.cn：1 封\n2 个邮箱检查失败"));
+    QCOMPARE(failed->body, QString("a@x.cn：1 封\n2 个邮箱检查失败\nb@x.cn：-ERR locked\nc@x.cn：等待服务器回应超时"));
 
     QVERIFY(!check_notification(outcome({})));
     QVERIFY(!check_notification(RunOutcome{}));
@@ -263,6 +273,7 @@ class DesktopTest : public QObject {
     o.instance_name = QStringLiteral("pelliwick-desktop-test");
     o.first_run_marker = data.temp / "first-run-done";
     (void)write_file_atomic(o.first_run_marker, "");
+    o.view_state_file = QString::fromStdString((data.temp / "window.conf").string());
     o.boxes = &data.boxes;
     o.files = &data.files;
     o.checks = &checks;

@@ -31,12 +31,14 @@ class FakeChecks final : public app::CheckControl {
   [[nodiscard]] bool check_running() const override { return running; }
   [[nodiscard]] bool single_check() const override { return single; }
   void run_ended() override { ++ended; }
+  void stop() override { ++stops; }
   [[nodiscard]] RunOutcome last_outcome() const override { return outcome; }
   void finish() { running = single = false; }
 
   bool running = false;
   bool single = false;
   int ended = 0;
+  int stops = 0;
   RunOutcome outcome;
   std::vector<std::shared_ptr<MailboxAccount>> starts;
 };
@@ -51,6 +53,7 @@ struct FrameStores : Stores {
   RunAtStartup autostart{temp / "config", "/opt/pelliwick/pelliwick"};
   bool shutdown_fired = false;
   std::vector<QUrl> opened;
+  bool url_opens = true;
 
   FrameStores() {
     log.load_current_month();
@@ -67,7 +70,12 @@ struct FrameStores : Stores {
   std::unique_ptr<app::CMainFrame> frame() {
     return std::make_unique<app::CMainFrame>(app::FrameServices{
         mailboxes, rules, settings, log, local, saver, boxes, files, checks, clock, shutdown_fired,
-        [this](const QUrl& url) { opened.push_back(url); }, book, dial_up, autostart});
+        [this](const QUrl& url) {
+          opened.push_back(url);
+          return url_opens;
+        },
+        book, dial_up, autostart, FeedbackAddresses::configured(), {},
+        QString::fromStdString((temp.path() / "config" / "window.conf").string())});
   }
 };
 

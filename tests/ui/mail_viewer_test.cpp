@@ -125,7 +125,7 @@ class MailViewerTest : public QObject {
       if (with_copy) mail += "Cc: wang@example.com\r\n";
       mail += "Subject: hi\r\nDate: Tue, 08 Dec 2026 10:00:00 +0800\r\n\r\nbody\r\n";
       auto p = processor(*account, mail);
-      CMailViewer viewer(*p, {temp.path(), [](const QUrl&) {}, {}});
+      CMailViewer viewer(*p, {temp.path(), [](const QUrl&) { return true; }, {}});
       const QString header = viewer.findChild<QTextEdit*>("headerBox")->toPlainText();
       QString expected = QStringLiteral("发件人：li@example.com\n收件人：zhang@example.com\n");
       if (with_copy) expected += QStringLiteral("抄送：wang@example.com\n");
@@ -142,7 +142,7 @@ class MailViewerTest : public QObject {
     test::TempDir temp;
     auto p = processor(*account, "From: a@b.example\r\nSubject: s\r\n\r\nmail li@example.com or http://x.example/\r\n");
     QList<QUrl> opened;
-    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { opened << url; }, {}});
+    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { return opened << url, true; }, {}});
     auto* plain = viewer.findChild<QTextBrowser*>("plainBox");
     emit plain->anchorClicked(QUrl("#1"));
     emit plain->anchorClicked(QUrl("#0"));
@@ -255,7 +255,9 @@ class MailViewerTest : public QObject {
     std::filesystem::create_symlink(outside.path() / "target", dir / "evil.txt");
     auto p = processor(*account, kMixedMail);
     QList<QUrl> opened;
-    CMailViewer viewer(*p, {dir, [&](const QUrl& url) { opened << url; }, {}});
+    bool opens = true;
+    RecordingBoxes boxes;
+    CMailViewer viewer(*p, {dir, [&](const QUrl& url) { return opened << url, opens; }, {}, &boxes});
     auto* list = viewer.findChild<QListWidget*>("attachmentList");
     QVERIFY(!list->isHidden());
     QCOMPARE(list->count(), 2);
@@ -272,6 +274,12 @@ class MailViewerTest : public QObject {
     QCOMPARE(opened.size(), 2);
     QCOMPARE(opened[0].toLocalFile(), QString::fromStdString((dir / "evil.txt").string()));
     QVERIFY(!std::filesystem::exists(temp.path() / "evil.txt"));
+    QVERIFY(boxes.shown.empty());
+    // Where nothing can open it, a box says where the attachment was written.
+    opens = false;
+    viewer.open_attachment(0);
+    QCOMPARE(boxes.shown.size(), size_t{1});
+    QVERIFY(boxes.shown[0].text.contains(QString::fromStdString((dir / "evil.txt").string())));
   }
 
   void attachmentListStopsAtItsCapAndSaysSo() {
@@ -286,7 +294,7 @@ class MailViewerTest : public QObject {
               "Content-Disposition: inline; filename=\"p" + std::to_string(k) + ".txt\"\r\n\r\nline\r\n";
     auto p = processor(*account, mail + "--m--\r\n");
     QList<QUrl> opened;
-    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { opened << url; }, {}});
+    CMailViewer viewer(*p, {temp.path(), [&](const QUrl& url) { opened << url; return true; }, {}});
     auto* list = viewer.findChild<QListWidget*>("attachmentList");
     QCOMPARE(list->count(), CMailViewer::kMaxListedAttachments + 1);
     QCOMPARE(list->item(CMailViewer::kMaxListedAttachments - 1)->text(),

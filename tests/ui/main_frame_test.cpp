@@ -1,5 +1,7 @@
 // The main window: check pacing, close refusal, scheduled shutdown, the
 // notification area, status reports, command layout and routing.
+#include <QDateTime>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -10,8 +12,14 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidget>
 
+#include <filesystem>
+#include <limits>
+
+#include "app/frame_commands.h"
 #include "app/system_tray.h"
+#include "base/code_page.h"
 #include "frame_fixture.h"
 #include "stores/system_settings.h"
 #include "ui/command_ids.h"
@@ -20,8 +28,10 @@
 #include "ui/settings/feedback_dialog.h"
 #include "ui/settings/settings_dialog.h"
 #include "ui/status_bar_sink.h"
+#include "ui/user_info_view.h"
 #include "ui/ruler_list_view.h"
 #include "ui/user_tree_view.h"
+#include "ui/view_icons.h"
 
 using namespace pw;
 using namespace pw::ui;
@@ -29,7 +39,7 @@ using namespace pw::ui::testing;
 
 namespace {
 
-QString countdown_text(int seconds) { return text(61329) + QString::number(seconds) + text(61237); }
+QString countdown_text(unsigned seconds) { return text(61329) + QString::number(seconds) + text(61237); }
 
 }  // namespace
 
@@ -81,6 +91,12 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame->pane_text(1), countdown_text(1));
     frame->tick_countdown();
     QCOMPARE(s.checks.starts.size(), size_t{1});
+    // The largest stored interval in hours does not wrap round into a short one.
+    s.checks.finish();
+    s.settings.check_interval = std::numeric_limits<int32_t>::max();
+    s.settings.interval_unit = SystemSettings::kHours;
+    frame->tick_countdown();
+    QCOMPARE(frame->pane_text(1), countdown_text(std::numeric_limits<unsigned>::max() - 1));
   }
 
   void checkAtStartBeginsOnTheFirstTick() {
@@ -146,20 +162,137 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame->countdown(), k + 1);
   }
 
-  void closeIsRefusedDuringACheck() {
+  void closeDuringACheckOffersToStopIt_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("shutdown");
+    QTest::newRow("the user keeps the check") << false << false;
+    QTest::newRow("the user stops it and leaves") << true << false;
+    QTest::newRow("the scheduled shutdown waits for it") << true << true;
+  }
+  void closeDuringACheckOffersToStopIt() {
+    QFETCH(bool, yes);
+    QFETCH(bool, shutdown);
     FrameStores s;
+    auto account = s.add_watched("a@example.com");
+    s.boxes.answer_yes = yes;
+    s.shutdown_fired = shutdown;
     auto frame = s.frame();
     int closed = 0;
     connect(frame.get(), &app::CMainFrame::closed, [&] { ++closed; });
     frame->show();
-    s.checks.running = true;
+    frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
+    QVERIFY(frame->run_command(cmd::kCheckMailbox));
     QVERIFY(!frame->close());
-    QVERIFY(s.boxes.only(MessageKind::notice, 61384));
+    QVERIFY(s.boxes.only(shutdown ? MessageKind::notice : MessageKind::question, shutdown ? 61384 : 62903));
     QCOMPARE(closed, 0);
     QVERIFY(frame->isVisible());
+    const bool stops = yes && !shutdown;
+    QCOMPARE(s.checks.stops, stops ? 1 : 0);
     s.checks.finish();
+    if (stops) {
+      QTRY_COMPARE(closed, 1);  // closes by itself once the run has ended
+      return;
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(closed, 0);
     QVERIFY(frame->close());
     QCOMPARE(closed, 1);
+  }
+
+  void stopCommandStopsTheRunningCheck() {
+    FrameStores s;
+    s.add_watched("a@example.com");
+    auto frame = s.frame();
+    QVERIFY(!frame->command_enabled(cmd::kStopCheck));
+    s.checks.running = true;
+    QVERIFY(frame->run_command(cmd::kStopCheck));
+    QCOMPARE(s.checks.stops, 1);
+  }
+
+  void disabledCheckCommandsSayWhy_data() {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("state");  // 0 nothing watched, 1 running, 2 none selected, 3 paused selected
+    QTest::addColumn<int>("reason");
+    QTest::newRow("check all, nothing watched") << int(cmd::kCheckAll) << 0 << 62912;
+    QTest::newRow("check all during a check") << int(cmd::kCheckAll) << 1 << 62913;
+    QTest::newRow("check one, none selected") << int(cmd::kCheckMailbox) << 2 << 62914;
+    QTest::newRow("check one, paused") << int(cmd::kCheckMailbox) << 3 << 62915;
+    QTest::newRow("check one during a check") << int(cmd::kCheckMailbox) << 1 << 62913;
+    QTest::newRow("stop without a check") << int(cmd::kStopCheck) << 2 << 62918;
+  }
+  void disabledCheckCommandsSayWhy() {
+    QFETCH(int, command);
+    QFETCH(int, state);
+    QFETCH(int, reason);
+    FrameStores s;
+    auto account = state == 0 ? s.add_account("a@example.com") : s.add_watched("a@example.com");
+    if (state == 3) s.mailboxes.pause(*account);
+    s.checks.running = state == 1;
+    auto frame = s.frame();
+    if (state != 2) frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
+    frame->update_commands();
+    QAction* a = frame->action(command);
+    QVERIFY(!a->isEnabled());
+    QCOMPARE(a->statusTip(), text(62917) + text(reason));
+    QVERIFY(a->toolTip().contains(text(reason)));
+    // Once it can run, the plain prompt comes back.
+    s.checks.running = state != 1 && command == cmd::kStopCheck;
+    if (state == 0 || state == 3) s.mailboxes.resume(*account);
+    if (state == 2) frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
+    frame->update_commands();
+    QVERIFY(a->isEnabled());
+    QCOMPARE(a->statusTip(), app::command_prompt(command));
+  }
+
+  void mailboxCommandsFollowTheTreeSelectionWhereverTheFocusIs() {
+    FrameStores s;
+    auto account = s.add_watched("a@example.com");
+    auto frame = s.frame();
+    frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
+    frame->set_active_view(frame->info_view());
+    for (int id : {cmd::kCheckMailbox, cmd::kPauseMailbox, cmd::kModifyMailbox, cmd::kDeleteMailbox})
+      QVERIFY2(frame->command_enabled(id), qPrintable(QString::number(id)));
+    QVERIFY(frame->run_command(cmd::kCheckMailbox));
+    QVERIFY(s.checks.starts.at(0) == account);
+  }
+
+  void startingToWatchChecksAtOnce() {
+    FrameStores s;
+    auto account = s.add_watched("a@example.com");
+    s.mailboxes.pause(*account);
+    auto frame = s.frame();
+    frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
+    QVERIFY(frame->run_command(cmd::kResumeMailbox));
+    QCOMPARE(s.checks.starts.size(), size_t{1});
+    QVERIFY(s.checks.starts[0] == account);
+    // "开启所有监管" checks them all at the next tick.
+    s.checks.finish();
+    frame->tick_countdown();
+    QVERIFY(frame->run_command(cmd::kPauseAll));
+    QVERIFY(frame->run_command(cmd::kResumeAll));
+    frame->tick_countdown();
+    QCOMPARE(s.checks.starts.size(), size_t{2});
+    QVERIFY(s.checks.starts[1] == nullptr);
+  }
+
+  void aFailedCheckShowsOnItsMailbox() {
+    FrameStores s;
+    auto account = s.add_watched("a@example.com");
+    auto frame = s.frame();
+    QTreeWidgetItem* item = frame->tree()->item_of(*account);
+    QCOMPARE(item->data(0, kCheckMarkRole).toInt(), 0);
+    QVERIFY(item->toolTip(0).contains(text(62905)));  // watched
+    QVERIFY(item->toolTip(0).contains(text(62911)));  // not checked yet
+    QVERIFY(frame->run_command(cmd::kCheckAll));
+    frame->tick_countdown();
+    s.checks.outcome.ran = true;
+    s.checks.outcome.checks = {{"a@example.com", AccountCheck::Result::failed, utf8_to_gb("等待服务器回应超时"),
+                                s.clock.now()}};
+    s.checks.finish();
+    frame->tick_countdown();
+    QCOMPARE(item->data(0, kCheckMarkRole).toInt(), 2);
+    const QString time = QDateTime::fromSecsSinceEpoch(s.clock.now()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QVERIFY2(item->toolTip(0).contains(text(62909).arg(time, text(62900))), qPrintable(item->toolTip(0)));
   }
 
   void scheduledShutdownFiresAtItsMinute() {
@@ -203,6 +336,41 @@ class MainFrameTest : public QObject {
     QVERIFY(!frame->isMinimized());
   }
 
+  // Kept in the configuration directory, never among the data files.
+  void sizeSplittersAndHandSizedColumnsComeBack() {
+    FrameStores s;
+    QList<int> outer;
+    {
+      auto frame = s.frame();
+      frame->show();
+      frame->resize(900, 700);
+      auto* split = frame->findChild<QSplitter*>("OuterSplitter");
+      split->setSizes({300, 600});
+      outer = split->sizes();
+      frame->info_view()->log_list()->header()->resizeSection(1, 233);
+      QVERIFY(frame->close());
+    }
+    QVERIFY(std::filesystem::exists(s.temp.path() / "config" / "window.conf"));
+    QVERIFY(!std::filesystem::exists(s.dir.file("window.conf")));
+    auto frame = s.frame();
+    frame->show();
+    QCOMPARE(frame->size(), QSize(900, 700));
+    QCOMPARE(frame->findChild<QSplitter*>("OuterSplitter")->sizes(), outer);
+    QCOMPARE(frame->info_view()->log_list()->columnWidth(1), 233);
+  }
+
+  // A panel that comes up after the program still gets the icon.
+  void notificationAreaStartingLaterGetsTheIcon() {
+    bool there = false;
+    QAction show_main(QStringLiteral("显示主窗体"));
+    app::CSystemTray tray(QIcon(), QStringLiteral("tip"), &show_main, {}, nullptr, [&] { return there; });
+    QVERIFY(!tray.available());
+    QVERIFY(!tray.look_for_tray());
+    there = true;
+    QVERIFY(tray.look_for_tray());
+    QVERIFY(tray.available());
+  }
+
   void trayMenuHoldsShowMainThenTheWatchCommands() {
     FrameStores s;
     auto frame = s.frame();
@@ -237,7 +405,7 @@ class MainFrameTest : public QObject {
     QCOMPARE(titles, QStringList({"系统(&S)", "远程管理(&D)", "邮箱(&M)", "规则(&R)", "设置(&C)", "查看(&V)", "帮助(&H)"}));
     QStringList system = menu_texts(frame->menuBar()->actions()[0]->menu());
     QCOMPARE(system, QStringList({"开启所有监管(&R)", "关闭所有监管(&P)", "-", "开启当前邮箱(&E)", "关闭当前邮箱(&U)",
-                                  "-", "检查所有邮箱(&A)", "检查当前邮箱(&C)", "-", "退出(&X)"}));
+                                  "-", "检查所有邮箱(&A)", "检查当前邮箱(&C)", "停止检查(&T)", "-", "退出(&X)"}));
     auto* bar = frame->findChild<QToolBar*>(QStringLiteral("MainToolBar"));
     QStringList buttons;
     for (QAction* a : bar->actions()) buttons << (a->isSeparator() ? QStringLiteral("-") : QString::number(a->data().toInt()));

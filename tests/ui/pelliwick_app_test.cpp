@@ -1,10 +1,12 @@
 // Start and exit of the program: single instance, first run, login, hidden
 // start, the exit's saving and cleaning, the power-off after a scheduled
 // shutdown, and the check lock shared with the headless check.
+#include <QDialog>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QUuid>
 
 #include <filesystem>
@@ -18,10 +20,11 @@
 #include "app/power_off.h"
 #include "app/single_instance.h"
 #include "base/file_io.h"
+#include "base/local_time.h"
 #include "net/dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/engine_host.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "frame_fixture.h"
 #include "stores/system_settings.h"
 
@@ -72,6 +75,7 @@ struct AppSetup {
   std::vector<QUrl> opened;
   int logins = 0;
   bool login_answer = true;
+  bool url_opens = true;
   QString instance = QStringLiteral("pelliwick-test-") + QUuid::createUuid().toString(QUuid::Id128);
 
   AppSetup() { fs::create_directories(data); }
@@ -81,6 +85,7 @@ struct AppSetup {
     o.instance_name = instance;
     o.first_run_marker = temp.path() / "config" / "first-run-done";
     o.autostart_config_dir = temp.path() / "config";
+    o.view_state_file = QString::fromStdString((temp.path() / "config" / "window.conf").string());
     o.boxes = &boxes;
     o.files = &files;
     o.power_off = &power;
@@ -89,7 +94,10 @@ struct AppSetup {
       ++logins;
       return login_answer;
     };
-    o.open_url = [this](const QUrl& url) { opened.push_back(url); };
+    o.open_url = [this](const QUrl& url) {
+      opened.push_back(url);
+      return url_opens;
+    };
     return o;
   }
   void write_settings(uint32_t options) {
@@ -129,6 +137,43 @@ class PelliwickAppTest : public QObject {
     QVERIFY(s.boxes.shown.size() == 1);  // only the first-run question
   }
 
+  // Remote management and the feedback dialog refuse to close while their
+  // worker runs. A scheduled shutdown meanwhile still ends the program and
+  // powers the computer off.
+  void scheduledShutdownEndsTheProgramPastABusyDialog() {
+    class BusyDialog final : public QDialog {
+     public:
+      using QDialog::QDialog;
+      void reject() override {}
+    };
+    AppSetup s;
+    FixedClock clock(std::time(nullptr));
+    AppOptions o = s.options();
+    o.clock = &clock;
+    CPelliwickApp app(o);
+    QVERIFY(app.start());
+    end_event_loop_when_finished(app);
+    const LocalTime now = to_local(clock.now());
+    app.settings().set_option(SystemSettings::kAutoShutdown, true);
+    app.settings().shutdown_hour = now.hour;
+    app.settings().shutdown_minute = now.minute;
+    bool dialog_ended = false;
+    QTimer::singleShot(0, app.frame(), [&] {
+      BusyDialog busy(app.frame());
+      QTimer::singleShot(0, app.frame(), [&] { app.frame()->tick_shutdown(); });
+      busy.exec();
+      dialog_ended = true;
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    watchdog.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(dialog_ended);
+    app.exit();
+    QCOMPARE(s.power.calls, 1);
+  }
+
   void noPowerOffWithoutTheScheduledShutdown() {
     AppSetup s;
     CPelliwickApp app(s.options());
@@ -154,6 +199,19 @@ class PelliwickAppTest : public QObject {
     QVERIFY(again.start());
     QVERIFY(s.boxes.shown.empty());
     again.exit();
+  }
+
+  void firstRunNamesTheProgramAndSaysWhereHelpIsWhenNothingOpensIt() {
+    AppSetup s;
+    s.boxes.answer_yes = true;
+    s.url_opens = false;
+    CPelliwickApp app(s.options());
+    QVERIFY(app.start());
+    QCOMPARE(s.boxes.shown.size(), size_t{2});
+    QVERIFY(s.boxes.shown[0].text.contains(ui::text(61204)));
+    QCOMPARE(s.boxes.shown[1].kind, ui::MessageKind::notice);
+    QVERIFY(s.boxes.shown[1].text.contains(s.opened.at(0).toLocalFile()));
+    app.exit();
   }
 
   void cancelledLoginEndsWithoutTouchingFiles() {

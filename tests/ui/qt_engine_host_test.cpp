@@ -229,7 +229,7 @@ class QtEngineHostTest : public QObject {
     HostRig rig;
     auto download = [&](std::string password, std::string id) -> DownloadResult {
       DownloadResult r;
-      if (!on_worker([&] { r = rig.host.download_mail({server.server_field(), "alice", password, id}); })) return {};
+      if (!on_worker([&] { r = rig.host.download_mail({{server.server_field(), "alice", password}, id}); })) return {};
       return r;
     };
     DownloadResult whole = download("secret", uid);

@@ -129,6 +129,8 @@ class RemoteManagerTest : public QObject {
     list(dialog);
     QCOMPARE(dialog.row_count(), size_t{3});
     QCOMPARE(dialog.list()->topLevelItem(1)->data(1, kImageRole).toInt(), 2);  // processed
+    // Empty, the backup column leaves its room to the mail's own columns.
+    QVERIFY(dialog.list()->columnWidth(5) < 40);
     select_rows(dialog, {0, 2});
     QVERIFY(dialog.toggle('S')->isEnabled() && !dialog.toggle('C')->isEnabled());
     dialog.toggle('S')->click();
@@ -137,7 +139,9 @@ class RemoteManagerTest : public QObject {
       QVERIFY(dialog.row(size_t(r)).extra().has(ExtraOperations::kBackup));
       QCOMPARE(dialog.row(size_t(r)).extra().backup_dir, std::string("/srv/backup"));
       QCOMPARE(dialog.list()->topLevelItem(r)->text(5), QStringLiteral("/srv/backup"));
+      QCOMPARE(dialog.list()->topLevelItem(r)->toolTip(5), QStringLiteral("/srv/backup"));
     }
+    QTRY_VERIFY(dialog.list()->columnWidth(5) >= dialog.fontMetrics().horizontalAdvance(QStringLiteral("/srv/backup")));
     QVERIFY(!dialog.row(1).extra().has(ExtraOperations::kBackup));
     QVERIFY(dialog.toggle('S')->isChecked());
     // One marked, one not: D stays usable, S does not.

@@ -1,6 +1,7 @@
 // The rule editor: its checks in order with the dialog each failure opens,
 // the description's links and their rebuilding, templates that use captures,
 // the commands that open it, and a rule made in it and kept in "Ruler".
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include "ui/command_ids.h"
 #include "ui/gb_qstring.h"
 #include "ui/rules/description_browser.h"
+#include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
 #include "ui/rules/rule_editor_dialog.h"
 #include "ui/ruler_list_view.h"
@@ -288,6 +290,43 @@ class RuleEditorTest : public QObject {
     QCOMPARE(e->rule().key_info_template, std::string("#S#-#1#"));
     QCOMPARE(e->rule().condition_mask, kPattern);
     QCOMPARE(e->findChild<QTreeWidget*>("conditions")->topLevelItem(14)->checkState(0), Qt::Checked);
+  }
+
+  void fittingToStoredBytesCutsWholeCharacters() {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");  // 4 bytes, a surrogate pair
+    struct Case {
+      const char* name;
+      QString text;
+      size_t max;
+      QString fitted;
+    };
+    const std::vector<Case> cases = {
+        {"fits", QStringLiteral("ab中"), 4, QStringLiteral("ab中")},
+        {"two-byte character not halved", QStringLiteral("ab中"), 3, QStringLiteral("ab")},
+        {"pair kept whole", "a" + emoji + "b", 5, "a" + emoji},
+        {"pair left out whole", "a" + emoji, 4, QStringLiteral("a")},
+        {"nothing fits", QStringLiteral("中"), 1, QString()},
+    };
+    for (const Case& c : cases) QVERIFY2(fit_gb(c.text, c.max) == c.fitted, c.name);
+  }
+
+  // A paste of the longest text a line edit takes is cut in one pass: the
+  // bound is far above what it costs (about a millisecond) and far below the
+  // seconds a cut per character took.
+  void longPasteIsCutAtOnce() {
+    FrameStores s;
+    auto e = editor(s, Rule{});
+    auto* name = e->findChild<QLineEdit*>("name");
+    QPlainTextEdit key_info;
+    limit_gb_lines(&key_info, Rule::kKeyInfoTemplateWidth - 1);
+    const QString paste(32767, QChar(0x4E2D));
+    QElapsedTimer timer;
+    timer.start();
+    name->setText(paste);
+    QVERIFY2(timer.elapsed() < 1000, QByteArray::number(timer.elapsed()).constData());
+    key_info.setPlainText(paste);
+    QCOMPARE(gb_size(name->text()), Rule::kNameWidth - 2);  // 127 characters of two bytes
+    QCOMPARE(to_gb_lines(key_info.toPlainText()).size(), Rule::kKeyInfoTemplateWidth - 2);
   }
 
   void commandsOpenTheEditorOnTheRule() {

@@ -87,6 +87,32 @@ class RulerListViewTest : public QObject {
     for (QAction* a : on_row->actions()) QVERIFY(a->isSeparator() || a->isEnabled());
   }
 
+  // A "Ruler" holding one id twice: the second rule gets an id of its own,
+  // so deleting and modifying its row reach it and not the first.
+  void aDuplicateIdInTheRuleFileStillAddressesEachRow() {
+    Stores s;
+    s.add_rule("first");
+    s.add_rule("second");
+    s.rules.at(1)->id = s.rules.at(0)->id;
+    QVERIFY(s.rules.save(s.dir).ok);
+    QCOMPARE(s.rules.load(s.dir).loaded, size_t{2});
+    QCOMPARE(s.rules.at(0)->id, 0);
+    QVERIFY(s.rules.at(1)->id != 0);
+    CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
+    list.set_rule_editor([](QWidget*, Rule& rule, bool) {
+      rule.name = "changed";
+      return true;
+    });
+    list.setCurrentItem(list.topLevelItem(1));
+    QVERIFY(list.run_command(cmd::kModifyRule));
+    QCOMPARE(row_texts(list), (QStringList{"first", "changed"}));
+    s.boxes.answer_yes = true;
+    QVERIFY(list.run_command(cmd::kDeleteRule));
+    QCOMPARE(row_texts(list), QStringList{"first"});
+    QCOMPARE(s.rules.count(), 1u);
+    QCOMPARE(s.rules.at(0)->name, std::string("first"));
+  }
+
   void deletingTheOnlyRuleOfAWatchedMailboxStopsWatchingIt() {
     Stores s;
     s.add_rule("only");
@@ -192,6 +218,10 @@ class RulerListViewTest : public QObject {
     QCOMPARE(caption, text(61316));
     QVERIFY(!a->is_bound(8));
     QVERIFY(b->is_bound(8));
+    // The mailbox given the rule is offered watching (answered Yes here).
+    QCOMPARE(s.boxes.shown.back().text, text(62904).arg(QStringLiteral("b@example.com")));
+    QVERIFY(a->paused());
+    QVERIFY(!b->paused());
     QCOMPARE(image(list.topLevelItem(1)), 1);  // the row is added after the binding
 
     list.setCurrentItem(list.topLevelItem(0));
@@ -209,6 +239,7 @@ class RulerListViewTest : public QObject {
     s.mailboxes.resume(*a);
     CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
     QSignalSpy marks(&list, &CRulerListView::watch_marks_changed);
+    QSignalSpy watching(&list, &CRulerListView::watching_started);
     QList<int> first_shown, back_on_a;
     OnModal<CConfigureRulesDialog> configure([&](CConfigureRulesDialog* d) {
       auto* mailbox = d->findChild<QComboBox*>("mailbox");
@@ -220,7 +251,7 @@ class RulerListViewTest : public QObject {
       mailbox->setCurrentIndex(0);
       back_on_a = ticked(rules);
       tick(rules, {});
-      d->close();
+      d->findChild<QPushButton*>("close")->click();  // stores like the close box
     });
     QVERIFY(list.run_command(cmd::kConfigureRules));
     QCOMPARE(configure.seen(), 1);
@@ -229,6 +260,8 @@ class RulerListViewTest : public QObject {
     QCOMPARE(a->bound_count(), 0u);  // cleared before closing
     QVERIFY(a->paused());            // left without rules
     QCOMPARE(b->bound_rules(), std::vector<uint32_t>{2});
+    QVERIFY(!b->paused());  // given its first rule, and watching it was accepted
+    QCOMPARE(watching.count(), 1);
     QCOMPARE(image(list.topLevelItem(0)), 0);
     QCOMPARE(image(list.topLevelItem(2)), 1);
     QCOMPARE(marks.count(), 1);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include <functional>
@@ -174,6 +175,8 @@ class SettingsDialogTest : public QObject {
     Rig::edit(dialog, "shutdownTime")->setText("7:5");
     Rig::box(dialog, "checkAtStart")->setChecked(true);
     Rig::box(dialog, "notifications")->setChecked(false);
+    QCOMPARE(Rig::field<QSpinBox>(dialog, "mailboxesAtOnce")->value(), 4);
+    Rig::field<QSpinBox>(dialog, "mailboxesAtOnce")->setValue(2);
     // Stored although the option is off.
     Rig::edit(dialog, "password")->setText("kept");
     QVERIFY(Rig::ok(dialog));
@@ -191,6 +194,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(s.login_password, std::string("kept"));
     QCOMPARE(s.next_rule_id, 42u);
     QVERIFY(!s.notifications());
+    QCOMPARE(s.mailboxes_at_once(), 2);
 
     // Opened again it shows what was stored.
     CSettingsDialog again(rig.settings, rig.dial_up, rig.autostart, rig.boxes);
@@ -199,6 +203,7 @@ class SettingsDialogTest : public QObject {
     QVERIFY(Rig::box(again, "autoDial")->isChecked());
     QVERIFY(Rig::edit(again, "phoneNumber")->isEnabled());
     QVERIFY(!Rig::box(again, "notifications")->isChecked());
+    QCOMPARE(Rig::field<QSpinBox>(again, "mailboxesAtOnce")->value(), 2);
   }
 
   void openingShowsDefaultsAndSortedConnections() {

@@ -1,5 +1,6 @@
 // The user interface keeps running during a check: a real check of new mails
-// on a local Dovecot runs through CheckRun on its worker with the Qt host,
+// in four mailboxes at once on a local Dovecot runs through CheckRun on its
+// workers with the Qt host,
 // its reports applied to a real status bar, while a probe timer on the UI
 // thread records the worst gap between its ticks.
 #include <QApplication>
@@ -15,7 +16,7 @@
 #include "base/local_time.h"
 #include "base/program_dir.h"
 #include "engine/check_run.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
@@ -79,18 +80,22 @@ class StallProbe {
   Clock::time_point last_;
 };
 
-void deliver_mails(test::DovecotServer& pop, int mails) {
+const std::vector<std::string> kUsers{"alice", "bob", "carol", "dave"};
+
+// `mails` mails, taking turns among the first `users` users.
+void deliver_mails(test::DovecotServer& pop, int mails, size_t users = 1) {
   for (int k = 0; k < mails; ++k) {
     std::string m = "From: s" + std::to_string(k) + "@example.test\nSubject: mail " + std::to_string(k) + "\n\n";
     while (m.size() < 4000) m += "a line of the body of mail " + std::to_string(k) + "\n";
-    pop.deliver("alice", m);
+    pop.deliver(kUsers[size_t(k) % users], m);
   }
 }
 
-std::shared_ptr<MailboxAccount> alice_on(MailboxList& mailboxes, const test::DovecotServer& pop) {
+std::shared_ptr<MailboxAccount> account_on(MailboxList& mailboxes, const test::DovecotServer& pop,
+                                           const std::string& user = "alice") {
   MailboxRecord r;
-  r.address = "alice@home.test";
-  r.login_name = "alice";
+  r.address = user + "@home.test";
+  r.login_name = user;
   r.password = "secret";
   r.pop_server = pop.server_field();
   return mailboxes.create(r, false);
@@ -104,23 +109,25 @@ class UiStallTest : public QObject {
  private slots:
   void uiNeverStallsDuringACheck() {
     test::DovecotServer pop;
-    if (!pop.start({{"alice", "secret"}})) QSKIP(qPrintable(QString::fromStdString(pop.error())));
+    std::vector<test::DovecotServer::User> users;
+    for (const std::string& user : kUsers) users.push_back({user, "secret"});
+    if (!pop.start(users)) QSKIP(qPrintable(QString::fromStdString(pop.error())));
     const int mails = mail_count();
-    deliver_mails(pop, mails);
+    deliver_mails(pop, mails, kUsers.size());
     test::TempDir dir, backups;
     ProgramDir program{dir.path()};
     QVERIFY(program.create_directories());
     SystemClock clock;
     MailboxList mailboxes{program};
-    auto account = alice_on(mailboxes, pop);
     Rule rule;
     rule.id = 1;
     rule.action_mask = 0x08;  // back up: whole mails, with the progress bar
     rule.backup_dir = backups.path().string();
     rule.fetch_need = compute_fetch_need(rule);
-    QVERIFY(mailboxes.bind(*account, 1));
+    for (const std::string& user : kUsers) QVERIFY(mailboxes.bind(*account_on(mailboxes, pop, user), 1));
     RunSettings settings;
     settings.rules = {rule};
+    settings.mailboxes_at_once = static_cast<int>(kUsers.size());
     OperationLog log{program, clock};
     LocalMailIndex local{program, clock};
     log.load_current_month();
@@ -174,7 +181,7 @@ class UiStallTest : public QObject {
     QVERIFY(program.create_directories());
     SystemClock clock;
     MailboxList mailboxes{program};
-    auto account = alice_on(mailboxes, pop);
+    auto account = account_on(mailboxes, pop);
     OperationLog log{program, clock};
     LocalMailIndex local{program, clock};
     QMainWindow window;

@@ -1,6 +1,7 @@
 // The information view: columns and size texts, the account filter, tab
 // switching and refilling, month navigation, rows that arrive from a worker
 // thread, and deleting local mails.
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
@@ -17,6 +18,7 @@
 #include "stores/local_mail_index.h"
 #include "stores/operation_log.h"
 #include "ui/command_ids.h"
+#include "ui/gb_qstring.h"
 #include "ui/user_info_view.h"
 #include "ui/view_icons.h"
 #include "view_fixture.h"
@@ -97,11 +99,11 @@ class UserInfoViewTest : public QObject {
   void listsShowTheirColumnsAndRecordFields() {
     Months m;
     m.save_mail("a@example.com", "with", true, 1536);
-    m.log.write("a@example.com", "from@example.com", "to@example.com", "subject", "forwarded", false);
+    const std::string operation = to_gb(QStringLiteral("把邮件备份到/home/zhang/邮件备份/客户来信/2003年一月"));
+    m.log.write("a@example.com", "from@example.com", "to@example.com", "subject", operation, false);
     CUserInfoView view(m.log, m.local);
     QCOMPARE(headers(view.local_mail_list()),
              (QStringList{"", "发件人", "主题", "邮件日期", "接收日期", "大小", "邮件路径"}));
-    QCOMPARE(view.local_mail_list()->columnWidth(2), 300);
     QCOMPARE(headers(view.log_list()), (QStringList{"邮箱", "时间", "发件人", "收件人", "主题", "操作", "成功"}));
 
     QTreeWidgetItem* mail = view.local_mail_list()->topLevelItem(0);
@@ -115,8 +117,15 @@ class UserInfoViewTest : public QObject {
     QVERIFY(!view.local_mail_list()->isVisibleTo(&view));
     QTreeWidgetItem* entry = view.log_list()->topLevelItem(0);
     QCOMPARE(entry->text(0), QString("a@example.com"));
-    QCOMPARE(entry->text(5), QString("forwarded"));
+    QCOMPARE(entry->text(5), from_gb(operation));
     QCOMPARE(entry->text(6), QString("否"));
+    // Columns as wide as their texts, the last one stretching; a text cut
+    // all the same is whole in its tooltip.
+    QTreeWidget* log = view.log_list();
+    QCOMPARE(entry->toolTip(5), entry->text(5));
+    QVERIFY(log->columnWidth(5) >= log->fontMetrics().horizontalAdvance(entry->text(5)));
+    QVERIFY(log->columnWidth(0) < log->columnWidth(5));
+    QVERIFY(log->header()->stretchLastSection());
   }
 
   void filterShowsOneAccountExactlyOrEveryAccount() {

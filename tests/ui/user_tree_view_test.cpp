@@ -10,9 +10,11 @@
 #include <QTreeWidget>
 
 #include "base/file_io.h"
+#include "stores/oauth_store.h"
 #include "ui/command_ids.h"
 #include "ui/list_chooser_dialog.h"
 #include "ui/mailbox_dialog.h"
+#include "stores/oauth_store.h"
 #include "ui/user_tree_view.h"
 #include "ui/view_icons.h"
 #include "view_fixture.h"
@@ -61,6 +63,10 @@ class UserTreeViewTest : public QObject {
 
   void showsEveryAccountUnderTheRootWithItsWatchMark() {
     Stores s;
+    {
+      CUserTreeView empty(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
+      QCOMPARE(empty.empty_hint(), text(62763));  // the first step, named
+    }
     s.add_rule("r");
     auto watched = s.add_account("watched@example.com");
     s.mailboxes.bind(*watched, 0);
@@ -77,6 +83,35 @@ class UserTreeViewTest : public QObject {
     QCOMPARE(image(root->child(0)), 1);
     QCOMPARE(root->child(1)->text(0), QString("paused@example.com"));
     QCOMPARE(image(root->child(1)), 2);
+    QVERIFY(tree.empty_hint().isEmpty());
+  }
+
+  // A mailbox signed in with OAuth 2.0 whose grant is gone says so after its
+  // address; the mark follows the token file at the end of each check.
+  void oauthMailboxWithoutAGrantIsMarked() {
+    Stores s;
+    for (const char* address : {"live@example.com", "refused@example.com"}) {
+      auto account = s.add_account(address);
+      MailboxRecord r = account->record();
+      r.sign_in = MailboxRecord::SignIn::google;
+      account->set_record(r);
+    }
+    s.add_account("password@example.com");
+    const OAuthStore store(s.mailboxes.program_dir());
+    QVERIFY(store.update([](OAuthFile& f) {
+      f.mailboxes["live@example.com"].refresh_token = "rt";
+      f.mailboxes["refused@example.com"].refresh_token = "rt";
+      f.mailboxes["refused@example.com"].refused = "invalid_grant";
+    }));
+    CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
+    QTreeWidgetItem* root = tree.root();
+    QCOMPARE(root->child(0)->text(0), QString("live@example.com"));
+    QCOMPARE(root->child(1)->text(0), QString("refused@example.com") + text(62971));
+    QCOMPARE(root->child(2)->text(0), QString("password@example.com"));
+    QVERIFY(store.update([](OAuthFile& f) { f.mailboxes["refused@example.com"].refused.clear(); }));
+    tree.set_check_running(true);
+    tree.set_check_running(false);
+    QCOMPARE(root->child(1)->text(0), QString("refused@example.com"));
   }
 
   void rootAndEmptySpaceOfferImportExportAndAddOnly() {
@@ -193,6 +228,7 @@ class UserTreeViewTest : public QObject {
     s.add_rule("third");
     CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
     QSignalSpy bindings(&tree, &CUserTreeView::bindings_changed);
+    QSignalSpy watching(&tree, &CUserTreeView::watching_started);
     QString caption;
     QList<Qt::CheckState> initial;
     OnModal<CMailboxDialog> dialog([](CMailboxDialog* d) { fill_new_account(d, "new@example.com"); });
@@ -212,7 +248,11 @@ class UserTreeViewTest : public QObject {
     QCOMPARE(s.rules.at(0)->use_count, 1);
     QCOMPARE(s.rules.at(1)->use_count, 0);
     QCOMPARE(bindings.count(), 1);
-    QVERIFY(account->paused());
+    // With rules bound, watching is offered; the answer here is Yes.
+    QCOMPARE(s.boxes.shown.size(), size_t{1});
+    QCOMPARE(s.boxes.shown[0].text, text(62904).arg(QStringLiteral("new@example.com")));
+    QVERIFY(!account->paused());
+    QCOMPARE(watching.count(), 1);
     QCOMPARE(mailbox_file_size(s), MailboxRecord::kSize + 4 + 16);
   }
 

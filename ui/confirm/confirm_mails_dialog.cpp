@@ -1,5 +1,6 @@
 #include "ui/confirm/confirm_mails_dialog.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -38,6 +39,8 @@
 
 namespace pw::ui {
 namespace {
+
+constexpr int kMaxFittedColumn = 320;
 
 constexpr int kSenderColumn = 61311;
 constexpr int kRecipientColumn = 61312;
@@ -91,22 +94,29 @@ QIcon mail_icon(bool whole) { return held_mail_icon(whole ? 1 : 0); }
 ConfirmMailsDialog::ConfirmMailsDialog(QWidget* parent, std::string_view address,
                                        std::span<MailProcessor* const> mails, int countdown,
                                        ConfirmServices services)
-    : QDialog(parent), services_(std::move(services)), countdown_(countdown), remaining_(countdown) {
+    : QDialog(parent),
+      services_(std::move(services)),
+      countdown_(countdown),
+      remaining_(countdown),
+      own_ticker_(services_.ticker ? nullptr : std::make_unique<SecondTicker>()),
+      ticker_(services_.ticker ? services_.ticker : own_ticker_.get()) {
   for (MailProcessor* mail : mails)
     if (mail->needs_confirmation()) mails_.push_back(mail);
   setObjectName(QStringLiteral("ConfirmMailsDialog"));
   setWindowTitle(ui::text("符合条件邮件") + QStringLiteral(" - ") + from_gb(address));
   build();
   fill_list();
-  timer_.setInterval(1000);
-  connect(&timer_, &QTimer::timeout, this, &ConfirmMailsDialog::tick);
+  // The user starts in the list, so that leaving it is the user's doing.
+  mail_list_->setFocus(Qt::OtherFocusReason);
+  // Every click and key anywhere in this window passes here first.
+  qApp->installEventFilter(this);
   if (countdown_ > 0) {
     progress_->setRange(0, countdown_);
     progress_->setValue(0);
     progress_->show();
     status_->setText(countdown_text(remaining_));
     status_->show();
-    timer_.start();
+    ticker_->start([this] { tick(); });
   }
 }
 
@@ -129,9 +139,8 @@ void ConfirmMailsDialog::build() {
   mail_list_->setObjectName(QStringLiteral("mailList"));
   mail_list_->setHorizontalHeaderLabels({QString(), text(kSenderColumn), text(kRecipientColumn),
                                          text(kSubjectColumn), text(kDateColumn), text(kSizeColumn)});
-  // The size text holds a tab, which takes more room than the narrow
-  // column gives: that column is as wide as its largest text needs.
-  const int size_width = std::max(80, mail_list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00")) + 70);
+  // The size column is as wide as its largest text needs.
+  const int size_width = std::max(80, mail_list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00 MB")) + 16);
   int table_width = 2 * mail_list_->frameWidth() + mail_list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   for (int c = 0; int width : {16, 100, 100, 150, 150, size_width}) {
     mail_list_->setColumnWidth(c++, width);
@@ -148,8 +157,6 @@ void ConfirmMailsDialog::build() {
   mail_list_->horizontalHeader()->setStretchLastSection(true);
   mail_list_->setMinimumWidth(table_width);
   list_label->setBuddy(mail_list_);
-  mail_list_->viewport()->installEventFilter(this);
-  mail_list_->installEventFilter(this);
   layout->addWidget(mail_list_, 1);
 
   auto* tree_label = new QLabel(ui::text("邮件符合的规则及操作(&R)"), this);
@@ -218,10 +225,25 @@ void ConfirmMailsDialog::fill_list() {
     icon->setData(kImageRole, mail->summary().full_text ? 1 : 0);
     mail_list_->setItem(row, 0, icon);
     int column = 1;
-    for (const std::string* field : {&mail->sender(), &mail->recipient(), &mail->subject(), &mail->date()})
-      mail_list_->setItem(row, column++, new QTableWidgetItem(from_gb(*field)));
-    mail_list_->setItem(row, column, new QTableWidgetItem(mail_size_text(mail->mail_size())));
+    for (const std::string* field : {&mail->sender(), &mail->recipient(), &mail->subject(), &mail->date()}) {
+      auto* cell = new QTableWidgetItem(from_gb(*field));
+      cell->setToolTip(cell->text());
+      mail_list_->setItem(row, column++, cell);
+    }
+    auto* size = new QTableWidgetItem(mail_size_text(mail->mail_size()));
+    size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    mail_list_->setItem(row, column, size);
   }
+  // Sender, recipient, subject and date as wide as their texts, within
+  // bounds, and the window as wide as the list then needs.
+  int table_width = mail_list_->minimumWidth();
+  for (int c = 1; c <= 4; ++c) {
+    const int before = mail_list_->columnWidth(c);
+    mail_list_->resizeColumnToContents(c);
+    mail_list_->setColumnWidth(c, std::clamp(mail_list_->columnWidth(c), before, kMaxFittedColumn));
+    table_width += mail_list_->columnWidth(c) - before;
+  }
+  mail_list_->setMinimumWidth(table_width);
   filling_ = false;
   if (!mails_.empty()) mail_list_->selectRow(0);
 }
@@ -325,22 +347,21 @@ void ConfirmMailsDialog::link_clicked(size_t position) {
   MailProcessor* mail = shown();
   const DescriptionHit hit = description_.hit(position);
   if (!mail || hit.target != DescriptionHit::Target::link) return;
+  stop_countdown();
   if (services_.editors.edit(this, static_cast<uint8_t>(hit.link->bit), mail->extra())) rebuild_description();
+  come_back();
 }
 
 void ConfirmMailsDialog::view_mail() {
   MailProcessor* mail = shown();
   if (!mail || mail_list_->selectionModel()->selectedRows().size() != 1) return;
+  // The user reads the mail: nothing may act behind the viewer.
+  stop_countdown();
   if (!mail->summary().full_text) {
     const DownloadRequest request{Pop3Account::of(mail->account().record()), mail->summary().uid};
-    // The countdown waits for the download, so that the window does not
-    // close under it.
-    const bool was_counting = timer_.isActive();
-    timer_.stop();
     setEnabled(false);
     const DownloadResult result = services_.download ? services_.download(request) : download_while_waiting(request);
     setEnabled(true);
-    if (was_counting) timer_.start();
     switch (result.outcome) {
       case DownloadResult::Outcome::downloaded: {
         mail->set_whole_mail(result.text);
@@ -355,22 +376,38 @@ void ConfirmMailsDialog::view_mail() {
     }
   }
   if (mail->summary().full_text && services_.view) services_.view(this, *mail);
+  come_back();
+}
+
+void ConfirmMailsDialog::come_back() {
+  raise();
+  activateWindow();
+  mail_list_->setFocus(Qt::OtherFocusReason);
+}
+
+bool ConfirmMailsDialog::other_window_open() const {
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  return std::any_of(windows.begin(), windows.end(), [this](const QWidget* w) {
+    return w != this && w->isVisible() && (w->isModal() || qobject_cast<const QDialog*>(w));
+  });
 }
 
 void ConfirmMailsDialog::tick() {
+  // Held while the user is at another window; it goes on once that closed.
+  if (other_window_open()) return;
   --remaining_;
   status_->setText(countdown_text(remaining_));
   progress_->setValue(countdown_ - remaining_);
   if (remaining_ > 0) return;
-  timer_.stop();
+  ticker_->stop();
   reject();
   // Still open: an extra operation misses its parameter; no countdown now.
   if (isVisible()) stop_countdown();
 }
 
 void ConfirmMailsDialog::stop_countdown() {
-  if (!timer_.isActive() && !progress_->isVisible()) return;
-  timer_.stop();
+  if (!ticker_->active() && !progress_->isVisible()) return;
+  ticker_->stop();
   progress_->hide();
   status_->setText(text(kCountdownStopped));
   status_->show();
@@ -381,10 +418,10 @@ bool ConfirmMailsDialog::extra_ready() {
   const int problem = mail ? extra_operations_problem(mail->extra()) : 0;
   if (problem == 0) return true;
   // The countdown waits for the message: its end would only say it again.
-  const bool counting = timer_.isActive();
-  timer_.stop();
+  const bool counting = ticker_->active();
+  ticker_->stop();
   (void)services_.boxes.show(this, MessageKind::input_error, problem);
-  if (counting) timer_.start();
+  if (counting) ticker_->start([this] { tick(); });
   extra_list_->setFocus();
   return false;
 }
@@ -392,13 +429,22 @@ bool ConfirmMailsDialog::extra_ready() {
 void ConfirmMailsDialog::reject() {
   if (!extra_ready()) return;
   store_ticks();
-  timer_.stop();
+  ticker_->stop();
   QDialog::reject();
 }
 
 bool ConfirmMailsDialog::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+      if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) stop_countdown();
+      break;
+    default:
+      break;
+  }
   if (watched == mail_list_->viewport() && event->type() == QEvent::MouseButtonPress) {
-    stop_countdown();
     const int row = mail_list_->rowAt(static_cast<QMouseEvent*>(event)->position().toPoint().y());
     // The mail shown keeps the selection until its extra operations can run.
     if (row >= 0 && row != shown_ && !extra_ready()) return true;
@@ -416,11 +462,6 @@ bool ConfirmMailsDialog::eventFilter(QObject* watched, QEvent* event) {
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) stop_countdown();
   }
   return QDialog::eventFilter(watched, event);
-}
-
-void ConfirmMailsDialog::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) stop_countdown();
-  QDialog::mousePressEvent(event);
 }
 
 void ConfirmMailsDialog::resizeEvent(QResizeEvent* event) {

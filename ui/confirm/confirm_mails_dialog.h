@@ -7,10 +7,10 @@
 // MailProcessor records; the run acts once the window has closed, whichever
 // way it closed ("执行", Escape, the close box or the countdown).
 #include <QDialog>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "engine/action_host.h"
 #include "engine/extra_operations.h"
 #include "rules/rule_description.h"
+#include "ui/countdown_ticker.h"
 #include "ui/mail_size.h"  // mail_size_text, the size column
 
 class QLabel;
@@ -46,6 +47,8 @@ struct ConfirmServices {
   std::function<DownloadResult(const DownloadRequest&)> download = {};
   // Shows a whole mail; empty until there is a mail viewer.
   std::function<void(QWidget*, MailProcessor&)> view = {};
+  // What counts the seconds down; null: a one-second timer of the window's own.
+  CountdownTicker* ticker = nullptr;
 };
 
 class ConfirmMailsDialog final : public QDialog {
@@ -57,16 +60,18 @@ class ConfirmMailsDialog final : public QDialog {
   ConfirmMailsDialog(QWidget* parent, std::string_view address, std::span<MailProcessor* const> mails, int countdown,
                      ConfirmServices services);
 
-  [[nodiscard]] bool counting() const { return timer_.isActive(); }
+  [[nodiscard]] bool counting() const { return ticker_->active(); }
   [[nodiscard]] int remaining_seconds() const { return remaining_; }
 
   // Execute: closes the window unless the extra operations of the mail
   // shown miss a parameter (then says which and stays open).
   void reject() override;
 
+  // The user is at the window: the countdown stops for good.
+  void stop_countdown();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -82,7 +87,11 @@ class ConfirmMailsDialog final : public QDialog {
   void link_clicked(size_t position);
   void view_mail();
   void tick();
-  void stop_countdown();
+  // Another window of the program is open over or beside this one: the user
+  // is at it, and nothing here may act meanwhile.
+  [[nodiscard]] bool other_window_open() const;
+  // Back to this window after one of its own windows closed.
+  void come_back();
   // The extra-operation check of the mail shown; says what is missing.
   bool extra_ready();
   [[nodiscard]] MailProcessor* shown() const;
@@ -95,7 +104,8 @@ class ConfirmMailsDialog final : public QDialog {
   bool filling_ = false;
   bool resize_stops_ = false;  // set once the window has settled after showing
   RuleDescription description_;
-  QTimer timer_;
+  std::unique_ptr<CountdownTicker> own_ticker_;
+  CountdownTicker* ticker_;
 
   QTableWidget* mail_list_ = nullptr;
   QToolButton* view_button_ = nullptr;

@@ -1,9 +1,6 @@
 #include "ui/mail/mail_desk.h"
 
-#include <QEventLoop>
-
-#include <thread>
-
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "engine/engine_host.h"
 #include "engine/forward_action.h"
@@ -49,16 +46,6 @@ RemoteServices remote_services(const MailDesk& desk) {
   return s;
 }
 
-void run_on_worker(const std::function<void()>& work) {
-  QEventLoop loop;
-  std::thread worker([&] {
-    work();
-    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-  });
-  loop.exec();
-  worker.join();
-}
-
 // A saved mail with the account it came from; a stand-in account when that
 // one is gone, so the mail can still be shown and answered.
 struct SavedMailCommands::Opened {
@@ -67,7 +54,7 @@ struct SavedMailCommands::Opened {
 };
 
 std::unique_ptr<SavedMailCommands::Opened> SavedMailCommands::open(const LocalMailRecord& record) const {
-  std::optional<std::string> text = read_file(std::filesystem::path(record.path));
+  std::optional<std::string> text = read_file(path_from_gb(record.path));
   if (!text) return nullptr;
   auto opened = std::make_unique<Opened>();
   opened->account = desk_.mailboxes.find(record.account);
@@ -113,16 +100,30 @@ void SavedMailCommands::forward(QWidget* parent, const LocalMailRecord& record) 
   });
 }
 
+SavedMailCommands::~SavedMailCommands() {
+  for (Sending& sending : sendings_) sending.worker.join();
+}
+
 void SavedMailCommands::act(const LocalMailRecord& record, const ExtraOperations& extra,
-                            const std::function<void(MailProcessor&, const ActionServices&)>& action) {
+                            std::function<void(MailProcessor&, const ActionServices&)> action) {
   std::unique_ptr<Opened> opened = open(record);
   if (!opened) return;
   opened->mail->extra() = extra;
-  run_on_worker([&] {
+  std::erase_if(sendings_, [](Sending& sending) {
+    if (!sending.done->load()) return false;
+    sending.worker.join();
+    return true;
+  });
+  // The send runs beside the window, never in a loop nested on the UI
+  // thread: the program can close meanwhile, and the destructor waits.
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread worker([this, opened = std::move(opened), action = std::move(action), done] {
     MailSender sender(desk_.smtp);
     PendingDeletionQueue unused;
     action(*opened->mail, {desk_.host, desk_.log, desk_.local_mail, sender, desk_.clock, unused});
+    *done = true;
   });
+  sendings_.push_back({std::move(worker), std::move(done)});
 }
 
 }  // namespace pw::ui

@@ -5,9 +5,12 @@
 // saved to disk.
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "engine/extra_operations.h"
 #include "net/smtp_delivery.h"
@@ -49,30 +52,37 @@ struct MailDesk {
 // Remote management's services with the real dialogs.
 [[nodiscard]] RemoteServices remote_services(const MailDesk& desk);
 
-// Runs `work` on a worker thread; the UI thread's events keep flowing until
-// it has ended.
-void run_on_worker(const std::function<void()>& work);
-
 // The commands of the information view on a saved mail.
 class SavedMailCommands {
  public:
   explicit SavedMailCommands(MailDesk desk) : desk_(std::move(desk)) {}
+  // Waits for the replies and forwards still being sent: shut the host down
+  // first, so that none of them waits for the UI thread.
+  ~SavedMailCommands();
+  SavedMailCommands(const SavedMailCommands&) = delete;
+  SavedMailCommands& operator=(const SavedMailCommands&) = delete;
 
   // The viewer; an unreadable file is told (61420).
   void view(QWidget* parent, const LocalMailRecord& record);
   // The reply or forward dialog with empty fields, then the action on the
-  // mail on a worker; an unreadable file ends the command silently.
+  // mail on a worker of its own (the command returns at once); an
+  // unreadable file ends the command silently.
   void reply(QWidget* parent, const LocalMailRecord& record);
   void forward(QWidget* parent, const LocalMailRecord& record);
 
  private:
   struct Opened;
   [[nodiscard]] std::unique_ptr<Opened> open(const LocalMailRecord& record) const;
-  // Reads the mail, gives it `extra` and runs `action` on it on a worker.
+  // Reads the mail, gives it `extra` and starts `action` on it on a worker.
   void act(const LocalMailRecord& record, const ExtraOperations& extra,
-           const std::function<void(MailProcessor&, const ActionServices&)>& action);
+           std::function<void(MailProcessor&, const ActionServices&)> action);
 
+  struct Sending {
+    std::thread worker;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
   MailDesk desk_;
+  std::vector<Sending> sendings_;
 };
 
 }  // namespace pw::ui

@@ -32,6 +32,7 @@ constexpr int kSubjectLabel = 61392;
 constexpr int kOpenAttachment = 61398;
 constexpr int kSaveAttachment = 61399;
 constexpr int kAttachmentsNotListed = 62850;
+constexpr int kAttachmentNotOpened = 62762;
 constexpr char kHtmlFile[] = "temp.htm";
 
 constexpr int kMargin = 11;
@@ -71,7 +72,11 @@ CMailViewer::CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* 
   setObjectName(QStringLiteral("MailViewer"));
   setWindowTitle(ui::text("显示邮件内容"));
   setSizeGripEnabled(true);
-  if (!services_.open_url) services_.open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  if (!services_.open_url) services_.open_url = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  if (!services_.boxes) {
+    own_boxes_ = std::make_unique<QtMessageBoxes>();
+    services_.boxes = own_boxes_.get();
+  }
   if (!services_.save_path)
     services_.save_path = [](QWidget* parent, const QString& name) {
       return QFileDialog::getSaveFileName(parent, QString(), name, QStringLiteral("All Files (*)"));
@@ -221,7 +226,7 @@ void CMailViewer::show_html() {
   plain_->hide();
 }
 
-void CMailViewer::open(const QUrl& url) const { services_.open_url(url); }
+bool CMailViewer::open(const QUrl& url) const { return services_.open_url(url); }
 
 void CMailViewer::open_attachment(int index) {
   if (index >= listed_attachments_) return;  // the line that says the rest is not listed
@@ -230,7 +235,10 @@ void CMailViewer::open_attachment(int index) {
   std::optional<std::string> data = message.attachment_data(index);
   if (!data) return;
   const std::filesystem::path path = write_into(services_.mail_temp, message.attachment_name(index), *data);
-  if (!path.empty()) open(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+  if (path.empty()) return;
+  const QString file = QString::fromStdString(path.string());
+  if (!open(QUrl::fromLocalFile(file)))
+    (void)services_.boxes->show(this, MessageKind::notice, text(kAttachmentNotOpened).arg(file));
 }
 
 void CMailViewer::save_attachment(int index) {

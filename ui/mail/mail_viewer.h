@@ -7,10 +7,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/mail/mail_links.h"
+#include "ui/message_boxes.h"
 
 class QLabel;
 class QListWidget;
@@ -28,11 +30,15 @@ class CHtmlCtrl;
 
 struct ViewerServices {
   std::filesystem::path mail_temp;  // the MailTemp directory
-  // Opens a link or a file with the system; null: QDesktopServices.
-  std::function<void(const QUrl&)> open_url;
+  // Opens a link or a file with the system, false when nothing could; null:
+  // QDesktopServices.
+  std::function<bool(const QUrl&)> open_url;
   // The path to save an attachment to, proposing `name`; empty on cancel.
   // Null: the save-file dialog.
   std::function<QString(QWidget* parent, const QString& name)> save_path;
+  // Tells where an attachment that nothing could open was written; null:
+  // message boxes of the toolkit.
+  MessageBoxes* boxes = nullptr;
 };
 
 // Writes `data` into `dir` as the file of attachment name `name` (made one
@@ -71,10 +77,11 @@ class CMailViewer : public QDialog {
   void fill_body();
   void fill_attachments();
   void lay_out(int width, int height);
-  void open(const QUrl& url) const;
+  bool open(const QUrl& url) const;
 
   MailProcessor& mail_;
   ViewerServices services_;
+  std::unique_ptr<MessageBoxes> own_boxes_;
   bool has_html_ = false;
   bool has_attachments_ = false;
   int clicked_attachment_ = -1;

@@ -5,22 +5,19 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <algorithm>
 
-#include "engine/check_run.h"
-#include "engine/deletion_phase.h"
 #include "engine/engine_host.h"
-#include "engine/mail_sender.h"
-#include "engine/pending_deletion.h"
-#include "net/pop3_session.h"
 #include "res/string_table.h"
 #include "stores/mailbox_account.h"
-#include "stores/operation_log.h"
 #include "ui/gb_qstring.h"
+#include "ui/list_columns.h"
 #include "ui/mail_size.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
@@ -35,14 +32,13 @@ constexpr int kOperating = 61375;
 constexpr int kExiting = 61400;
 constexpr int kReplySubject = 61286;  // "主题为"
 constexpr int kBackupDirTitle = 61294;
-constexpr int kErrorTitle = 61215;
-constexpr int kListingError = 61436;
 constexpr int kNoLongerOnServer = 61397;
 constexpr int kDownloadError = 61396;
 constexpr int kCheckHasAccount = 62501;
 
-constexpr uint32_t kHeaderBlock = 2048;
-constexpr uint32_t kWholeBlock = 20480;
+constexpr int kMargin = 8;
+// The forward, reply and backup columns at most; their texts are whole in the tooltips.
+constexpr int kMarkTextWidth = 100;
 
 enum Column { kHeld, kProcessed, kDelete, kForward, kReply, kBackup, kSender, kRecipient, kSubject, kDate, kSize };
 
@@ -105,7 +101,11 @@ ToggleStates toggle_states(const std::vector<const ExtraOperations*>& selected, 
 
 CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mode, RemoteServices services,
                                QWidget* parent)
-    : QDialog(parent), account_(std::move(account)), mode_(mode), s_(std::move(services)) {
+    : QDialog(parent),
+      account_(std::move(account)),
+      mode_(mode),
+      s_(std::move(services)),
+      session_(*account_, {s_.host, s_.log, s_.local_mail, s_.clock, s_.smtp, s_.seen_mutex, s_.pop3}) {
   setObjectName(QStringLiteral("RemoteManager"));
   setWindowTitle(text(kTitle));
   setSizeGripEnabled(true);
@@ -131,8 +131,11 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
       "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   list_->setHeaderLabels({QString(), QString(), QString(), QString(), QString(), QString(), text(61311),
                           text(61312), text(61313), text(61433), text(61314)});
-  const int widths[] = {22, 22, 22, 90, 90, 90, 100, 100, 150, 150, 80};
-  for (int c = 0; c < 11; ++c) list_->setColumnWidth(c, widths[c]);
+  // The operation columns are as wide as their marks: empty, they leave
+  // the room to the mail's own columns.
+  columns_ = new ColumnFitter(list_);
+  for (int c : {kForward, kReply, kBackup}) columns_->set_max_width(c, kMarkTextWidth);
+  columns_->fit();
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CRemoteManager::update_toggles);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] {
     update_toggles();
@@ -180,7 +183,7 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
 }
 
 CRemoteManager::~CRemoteManager() {
-  cancel_ = true;
+  cancel_.raise();
   if (worker_.joinable()) worker_.join();
 }
 
@@ -213,59 +216,14 @@ void CRemoteManager::showEvent(QShowEvent* event) {
   worker_ = std::thread([this] { list_mails(); });
 }
 
-Pop3Options CRemoteManager::pop3_options() const {
-  Pop3Options options = s_.pop3;
-  options.login_prompt = pop3_login_prompt(s_.host);
-  return options;
-}
-
-Pop3Connection CRemoteManager::open_session() const {
-  return open_pop3(Pop3Account::of(account_->record()), pop3_options());
-}
-
 void CRemoteManager::list_mails() {
-  MailboxAccount& account = *account_;
-  Pop3Connection pop = open_session();
-  const bool counted = pop.ok() && pop->uidl_all() == Pop3Session::kSuccess;
-  int made = 0;
-  int skipped = 0;
-  for (int i = 1; counted && i <= pop->message_count() && !cancel_.load(); ++i) {
-    const std::string_view uid = pop->unique_id(i);
-    if (mode_ == Mode::new_mails) {
-      std::unique_lock<std::mutex> lock;
-      if (s_.seen_mutex) lock = std::unique_lock(*s_.seen_mutex);
-      if (account.seen().contains(uid)) {
-        ++skipped;
-        continue;
-      }
-    }
-    const int n = pop->message_number(i);
-    pop->set_chunk_size(kHeaderBlock);
-    int r = pop->top(n, 0);
-    while (r == Pop3Session::kMore && !cancel_.load()) r = pop->receive_more();
-    if (r == Pop3Session::kMore) break;  // cancelled inside the answer
-    if (r != Pop3Session::kComplete) continue;
-    MailSummary mail;
-    mail.mail_text = pop->take_data_text();
-    mail.full_text = top_holds_body(mail.mail_text);
-    if (pop->list_one(n) == Pop3Session::kSuccess) mail.size = pop->size(0);
-    mail.uid = uid;
-    auto processor = std::make_unique<MailProcessor>(std::move(mail), account);
-    // The row's texts are worked out here, off the UI thread.
-    (void)processor->sender();
-    (void)processor->recipient();
-    (void)processor->subject();
-    (void)processor->date();
-    {
-      std::lock_guard lock(listed_mutex_);
-      listed_.push_back(std::move(processor));
-    }
-    ++made;
-  }
-  if (pop.ok()) (void)pop->quit();
-  keep_login_correction(*pop, account);
-  if (!cancel_.load() && !(counted && made == pop->message_count() - skipped))
-    s_.host.notice(res::text(kErrorTitle), res::text(kListingError));
+  session_.list(
+      mode_,
+      [this](std::unique_ptr<MailProcessor> row) {
+        std::lock_guard lock(listed_mutex_);
+        listed_.push_back(std::move(row));
+      },
+      cancel_);
   busy_ = false;
 }
 
@@ -290,16 +248,35 @@ void CRemoteManager::take_listed() {
     fill_row(items.back(), rows_.size() - 1);
   }
   list_->addTopLevelItems(items);
+  fit_columns();
   if (more) QMetaObject::invokeMethod(this, [this] { take_listed(); }, Qt::QueuedConnection);
 }
 
-bool CRemoteManager::processed(size_t i) const {
-  std::unique_lock<std::mutex> lock;
-  if (s_.seen_mutex) lock = std::unique_lock(*s_.seen_mutex);
-  return account_->seen().contains(rows_[i]->summary().uid);
+bool CRemoteManager::processed(size_t i) const { return session_.processed(rows_[i]->summary().uid); }
+
+void CRemoteManager::show_row(size_t i) {
+  fill_row(list_->topLevelItem(static_cast<int>(i)), i);
+  // Once for all rows a toggle changed.
+  if (fit_queued_) return;
+  fit_queued_ = true;
+  QMetaObject::invokeMethod(this, [this] {
+    fit_queued_ = false;
+    fit_columns();
+  }, Qt::QueuedConnection);
 }
 
-void CRemoteManager::show_row(size_t i) { fill_row(list_->topLevelItem(static_cast<int>(i)), i); }
+// The columns to their texts, and the window wider when they need it, up
+// to the screen's width.
+void CRemoteManager::fit_columns() {
+  columns_->fit();
+  const int last = list_->columnCount() - 1;
+  int wanted = std::max(list_->header()->sectionSizeHint(last),
+                        list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00 MB")) + 16);
+  for (int c = 0; c < last; ++c) wanted += list_->columnWidth(c);
+  wanted += 2 * list_->frameWidth() + list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * kMargin;
+  const int room = screen() ? screen()->availableGeometry().width() * 9 / 10 : wanted;
+  if (wanted > width()) resize(std::min(wanted, room), height());
+}
 
 void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   MailProcessor& mail = *rows_[i];
@@ -309,17 +286,18 @@ void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   set_icon(item, kProcessed, processed(i), 2);
   set_icon(item, kDelete, e.has(E::kDelete), 3);
   set_icon(item, kForward, e.has(E::kForward), 4);
-  item->setText(kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
+  set_cell(item, kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
   set_icon(item, kReply, e.has(E::kReply), 5);
-  item->setText(kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
-                                         : QString());
+  set_cell(item, kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
+                                          : QString());
   set_icon(item, kBackup, e.has(E::kBackup), 6);
-  item->setText(kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
-  item->setText(kSender, from_gb(mail.sender()));
-  item->setText(kRecipient, from_gb(mail.recipient()));
-  item->setText(kSubject, from_gb(mail.subject()));
-  item->setText(kDate, from_gb(mail.date()));
+  set_cell(item, kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
+  set_cell(item, kSender, from_gb(mail.sender()));
+  set_cell(item, kRecipient, from_gb(mail.recipient()));
+  set_cell(item, kSubject, from_gb(mail.subject()));
+  set_cell(item, kDate, from_gb(mail.date()));
   item->setText(kSize, mail_size_text(mail.mail_size()));
+  item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 std::vector<size_t> CRemoteManager::selected_rows() const {
@@ -444,17 +422,9 @@ void CRemoteManager::toggle_seen() {
   const std::vector<size_t> rows = selected_rows();
   if (rows.empty()) return;
   const bool was = processed(rows.front());
-  {
-    std::unique_lock<std::mutex> lock;
-    if (s_.seen_mutex) lock = std::unique_lock(*s_.seen_mutex);
-    for (size_t i : rows) {
-      const std::string& uid = rows_[i]->summary().uid;
-      if (was)
-        (void)account_->seen().remove(uid);
-      else
-        (void)account_->seen().add(uid);
-    }
-  }
+  std::vector<std::string> uids;
+  for (size_t i : rows) uids.push_back(rows_[i]->summary().uid);
+  session_.set_processed(uids, !was);
   for (size_t i : rows) show_row(i);
   update_toggles();
 }
@@ -498,53 +468,7 @@ void CRemoteManager::operate() {
 }
 
 void CRemoteManager::carry_out() {
-  MailboxAccount& account = *account_;
-  std::vector<MailProcessor*> to_fetch;
-  {
-    std::unique_lock<std::mutex> lock;
-    if (s_.seen_mutex) lock = std::unique_lock(*s_.seen_mutex);
-    for (auto& row : rows_) {
-      if (!row->has_extra_operations()) continue;
-      // The automatic check is not to act on this mail again, also after a crash.
-      (void)account.seen().add(row->summary().uid, true);
-      (void)account.seen().append_seen(row->summary().uid);
-    }
-  }
-  for (auto& row : rows_)
-    if (row->needs_download_for_extra()) to_fetch.push_back(row.get());
-
-  if (!to_fetch.empty() && !cancel_.load()) {
-    Pop3Connection pop = open_session();
-    bool whole = pop.ok() && pop->uidl_all() == Pop3Session::kSuccess;
-    pop->set_chunk_size(kWholeBlock);
-    for (MailProcessor* mail : to_fetch) {
-      if (!whole || cancel_.load()) break;
-      const int n = pop->find_message(mail->summary().uid);
-      if (n == 0) continue;
-      int r = pop->retr(n);
-      while (r == Pop3Session::kMore && !cancel_.load()) r = pop->receive_more();
-      if (r == Pop3Session::kComplete) mail->set_whole_mail(pop->take_data_text());
-      whole = r != Pop3Session::kMore;  // a transfer broken off ends the session
-    }
-    if (pop.ok() && whole) (void)pop->quit();
-    keep_login_correction(*pop, account);
-  }
-
-  MailSender sender(s_.smtp);
-  PendingDeletionQueue queue;
-  const ActionServices services{s_.host, s_.log, s_.local_mail, sender, s_.clock, queue};
-  for (auto& row : rows_) {
-    if (cancel_.load()) break;
-    row->run_actions(services);
-  }
-
-  std::vector<PendingDeletion> deletions = queue.take_all();
-  bool step_ok = false;
-  if (!deletions.empty() && !cancel_.load()) {
-    step_ok = commit_deletions(account, deletions, pop3_options()).confirmed;
-  }
-  for (const PendingDeletion& d : deletions)
-    (void)s_.log.write(account.address(), d.sender, d.recipient, d.subject, d.description, step_ok && d.deleted);
+  session_.carry_out(rows_, cancel_);
   busy_ = false;
 }
 
@@ -584,7 +508,7 @@ void CRemoteManager::cancel() {
     done(QDialog::Rejected);
     return;
   }
-  cancel_ = true;
+  cancel_.raise();
   phase_ = Phase::closing;
   status_->setText(text(kExiting));
   status_->show();
@@ -598,7 +522,6 @@ void CRemoteManager::resizeEvent(QResizeEvent* event) {
 }
 
 void CRemoteManager::lay_out(int w, int h) {
-  constexpr int kMargin = 8;
   constexpr int kToggle = 44;
   constexpr int kRow = 30;
   for (int k = 0; k < 6; ++k)

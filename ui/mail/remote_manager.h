@@ -3,7 +3,8 @@
 // (all of them, or only those the seen list does not hold) on a worker
 // thread, lets the user mark single mails for one-off operations (delete,
 // forward, reply, back up), mark them processed or not and view them, and
-// carries out every mark at once on a second worker.
+// carries out every mark at once on a second worker. The POP3 work is the
+// engine's RemoteSession; the dialog is its view.
 //
 // The dialog works on the account only while it holds the account's claim
 // (MailboxAccount::claim): the automatic check then skips the account, and
@@ -23,6 +24,7 @@
 #include "engine/extra_operations.h"
 #include "engine/mail_processor.h"
 #include "engine/pop3_opener.h"
+#include "engine/remote_session.h"
 #include "net/smtp_delivery.h"
 #include "ui/mail/mail_viewer.h"
 
@@ -42,6 +44,7 @@ class OperationLog;
 
 namespace pw::ui {
 
+class ColumnFitter;
 class MessageBoxes;
 
 struct RemoteServices {
@@ -82,7 +85,7 @@ class CRemoteManager : public QDialog {
   Q_OBJECT
 
  public:
-  enum class Mode { all_mails, new_mails };
+  using Mode = RemoteSession::Mode;
   static constexpr int kTickMs = 500;
   static constexpr int kDrainMs = 100;
 
@@ -126,30 +129,31 @@ class CRemoteManager : public QDialog {
   void take_listed();
   void tick();
   void update_toggles();
+  void fit_columns();
   void show_row(size_t i);
   void fill_row(QTreeWidgetItem* item, size_t i);
   [[nodiscard]] std::vector<size_t> selected_rows() const;
   [[nodiscard]] bool processed(size_t i) const;
-  // The sessions' options with the host's password dialog.
-  [[nodiscard]] Pop3Options pop3_options() const;
-  [[nodiscard]] Pop3Connection open_session() const;
   void lay_out(int width, int height);
 
   std::shared_ptr<MailboxAccount> account_;
   Mode mode_;
   RemoteServices s_;
+  RemoteSession session_;  // the listing, the carrying out and the seen marks
   Phase phase_ = Phase::listing;
   std::vector<std::unique_ptr<MailProcessor>> rows_;
 
   std::thread worker_;
   std::atomic<bool> busy_{false};
-  std::atomic<bool> cancel_{false};
+  StopSignal cancel_;  // ends the workers' waits for the server at once
   int dots_ = 0;
   // Rows the listing made and the UI thread has not taken yet.
   std::mutex listed_mutex_;
   std::vector<std::unique_ptr<MailProcessor>> listed_;
 
   QTreeWidget* list_;
+  ColumnFitter* columns_;
+  bool fit_queued_ = false;
   QLabel* status_;
   QToolButton* toggles_[6];  // S, R, F, D, T, C from the right edge
   QPushButton* operate_;

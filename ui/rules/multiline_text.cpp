@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
+#include <algorithm>
+
 #include "ui/gb_qstring.h"
 
 namespace pw::ui {
@@ -25,14 +27,18 @@ void limit_gb_lines(QPlainTextEdit* edit, size_t max_bytes) {
     const QString text = edit->toPlainText();
     if (to_gb_lines(text).size() <= max_bytes) return;
     int cursor = edit->textCursor().position();
-    // Every character takes at least one byte: start from at most max_bytes of them.
-    QString fitted = text.left(static_cast<qsizetype>(max_bytes));
-    // Each line end takes one byte more when stored; cut characters until it fits.
-    while (!fitted.isEmpty() && to_gb_lines(fitted).size() > max_bytes) {
-      qsizetype cut = fitted.size() - 1;
-      if (cut > 0 && fitted.at(cut).isLowSurrogate()) --cut;
-      fitted.truncate(cut);
+    // The longest prefix that fits, found by halving (every character takes
+    // a byte at least, a line end one more when stored); a surrogate pair is
+    // never cut in two.
+    qsizetype fits = 0;
+    qsizetype too_long = std::min<qsizetype>(text.size(), static_cast<qsizetype>(max_bytes)) + 1;
+    while (too_long - fits > 1) {
+      const qsizetype middle = fits + (too_long - fits) / 2;
+      if (to_gb_lines(text.left(middle)).size() <= max_bytes) fits = middle;
+      else too_long = middle;
     }
+    if (fits > 0 && text.at(fits - 1).isHighSurrogate()) --fits;
+    const QString fitted = text.left(fits);
     const QSignalBlocker block(edit);
     edit->setPlainText(fitted);
     QTextCursor c = edit->textCursor();

@@ -127,6 +127,12 @@ CAddressBookDialog::CAddressBookDialog(AddressBook& book, MessageBoxes& boxes, Q
   connect(remove_from_group_, &QPushButton::clicked, this, &CAddressBookDialog::remove_from_group);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   connect(groups_, &QTreeWidget::itemSelectionChanged, this, &CAddressBookDialog::group_clicked);
+  // Each "-" only while it has something selected to delete.
+  for (auto [list, remove] : {std::pair{contacts_, delete_contact_button}, std::pair{groups_, delete_group_button}}) {
+    remove->setEnabled(false);
+    connect(list, &QTreeWidget::itemSelectionChanged, remove,
+            [list, remove] { remove->setEnabled(!list->selectedItems().isEmpty()); });
+  }
 
   for (const Contact& c : book_.people()) add_contact_row(contacts_, c);
   for (const ContactGroup& g : book_.groups()) new QTreeWidgetItem(groups_, {from_gb(g.name)});

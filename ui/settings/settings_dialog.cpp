@@ -8,11 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "net/dial_up.h"
+#include "stores/oauth_store.h"
 #include "stores/run_at_startup.h"
 #include "stores/system_settings.h"
 #include "ui/gb_qstring.h"
@@ -87,6 +89,9 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   confirmation_ = line_edit(this, "confirmation", kPasswordLimit, true);
   check_at_start_ = check_box(this, ui::text("程序启动时检查邮箱(&M)"), "checkAtStart");
   notifications_ = check_box(this, text(62716), "notifications");
+  at_once_ = new QSpinBox(this);
+  at_once_->setObjectName(QStringLiteral("mailboxesAtOnce"));
+  at_once_->setRange(1, SystemSettings::kMostMailboxesAtOnce);
 
   auto labelled = [this](QGridLayout* grid, int row, const QString& text, QWidget* field, int indent = 0) {
     auto* label = new QLabel(text, this);
@@ -125,16 +130,40 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   labelled(right, 7, ui::text("确认(&R)"), confirmation_, 20);
   right->addWidget(check_at_start_, 8, 0, 1, 2);
   right->addWidget(notifications_, 9, 0, 1, 2);
-  right->setRowStretch(10, 1);
+  labelled(right, 10, text(62721), at_once_);
+  right->setRowStretch(11, 1);
 
   auto* columns = new QHBoxLayout;
   columns->addLayout(left);
   columns->addSpacing(16);
   columns->addLayout(right);
 
+  // The user's own OAuth 2.0 clients, shown once a token file is given.
+  auto* clients = new QGridLayout;
+  auto client_edit = [this](const char* name) {
+    auto* e = new QLineEdit(this);
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+  };
+  microsoft_client_ = client_edit("microsoftClientId");
+  google_client_ = client_edit("googleClientId");
+  google_secret_ = client_edit("googleClientSecret");
+  google_secret_->setEchoMode(QLineEdit::Password);
+  labelled(clients, 0, text(62972), microsoft_client_, 0);
+  labelled(clients, 1, text(62973), google_client_, 0);
+  labelled(clients, 2, text(62974), google_secret_, 0);
+  auto* where = new QLabel(text(62975), this);
+  where->setWordWrap(true);
+  clients->addWidget(where, 3, 0, 1, 2);
+  auto* client_box = new QWidget(this);
+  client_box->setObjectName(QStringLiteral("oauthClients"));
+  client_box->setLayout(clients);
+  client_box->hide();
+
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns);
+  layout->addWidget(client_box);
   add_ok_cancel(this, layout);
 
   // Opening: the units, the connections to dial, then the stored values.
@@ -167,6 +196,7 @@ void CSettingsDialog::fill() {
   login_password_->setChecked(s.option(SystemSettings::kLoginPassword));
   check_at_start_->setChecked(s.option(SystemSettings::kCheckAtStart));
   notifications_->setChecked(s.notifications());
+  at_once_->setValue(s.mailboxes_at_once());
   run_at_startup_->setChecked(autostart_.query());
 
   interval_->setText(QString::number(s.check_interval));
@@ -234,6 +264,21 @@ void CSettingsDialog::store() {
   s.set_option(SystemSettings::kLoginPassword, login_password_->isChecked());
   s.set_option(SystemSettings::kCheckAtStart, check_at_start_->isChecked());
   s.set_notifications(notifications_->isChecked());
+  if (oauth_) {
+    const auto own = [](QLineEdit* id, QLineEdit* secret) {
+      OAuthClient c;
+      c.client_id = id->text().trimmed().toStdString();
+      if (secret) c.client_secret = secret->text().trimmed().toStdString();
+      return c;
+    };
+    // A failed write keeps the old identifiers; the sign-in then says so.
+    (void)oauth_->update([&](OAuthFile& f) {
+      f.clients["microsoft"] = own(microsoft_client_, nullptr);
+      f.clients["google"] = own(google_client_, google_secret_);
+    });
+  }
+  // The default stays stored as 0, so a later default applies to it.
+  if (at_once_->value() != s.mailboxes_at_once()) s.set_mailboxes_at_once(at_once_->value());
   // Failures to write the entry are not reported.
   if (run_at_startup_->isChecked())
     (void)autostart_.set();
@@ -253,6 +298,21 @@ void CSettingsDialog::store() {
     s.shutdown_minute = t->minute;
   }
   s.login_password = to_gb(password_->text());
+}
+
+void CSettingsDialog::set_oauth_store(const OAuthStore* store) {
+  oauth_ = store;
+  if (!store) return;
+  const OAuthFile file = store->load();
+  auto shown = [&file](std::string_view provider, QLineEdit* id, QLineEdit* secret) {
+    auto it = file.clients.find(provider);
+    if (it == file.clients.end()) return;
+    id->setText(QString::fromStdString(it->second.client_id));
+    if (secret) secret->setText(QString::fromStdString(it->second.client_secret));
+  };
+  shown("microsoft", microsoft_client_, nullptr);
+  shown("google", google_client_, google_secret_);
+  findChild<QWidget*>(QStringLiteral("oauthClients"))->show();
 }
 
 void CSettingsDialog::accept() {

@@ -7,12 +7,17 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace pw {
 class DialUp;
 class RunAtStartup;
 struct SystemSettings;
 }  // namespace pw
+
+namespace pw {
+class OAuthStore;
+}
 
 namespace pw::ui {
 
@@ -26,6 +31,10 @@ class CSettingsDialog : public QDialog {
   // dialog opens and written or removed on "确定".
   CSettingsDialog(SystemSettings& settings, DialUp& dial_up, const RunAtStartup& autostart, MessageBoxes& boxes,
                   QWidget* parent = nullptr);
+
+  // Shows the fields for the user's own OAuth 2.0 clients, kept in `store`
+  // (which must outlive the dialog) on "确定".
+  void set_oauth_store(const OAuthStore* store);
 
   void accept() override;
 
@@ -58,6 +67,11 @@ class CSettingsDialog : public QDialog {
   QLineEdit* confirmation_;
   QCheckBox* check_at_start_;
   QCheckBox* notifications_;
+  const OAuthStore* oauth_ = nullptr;
+  QLineEdit* microsoft_client_;
+  QLineEdit* google_client_;
+  QLineEdit* google_secret_;
+  QSpinBox* at_once_;
 };
 
 }  // namespace pw::ui

@@ -13,7 +13,7 @@
 #include "net/line_socket.h"
 #include "net/protocol_trace.h"
 #include "net/smtp_session.h"
-#include "rules/sender_verifier.h"
+#include "net/sender_verifier.h"
 
 namespace pw {
 

@@ -1,4 +1,4 @@
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 
 #include "net/mx_lookup.h"
 #include "net/smtp_command.h"

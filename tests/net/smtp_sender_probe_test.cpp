@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "net/mx_lookup.h"
-#include "rules/smtp_sender_verifier.h"
+#include "net/smtp_sender_verifier.h"
 #include "support/dns_server.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
@@ -29,7 +29,7 @@ ScriptedPeer& up_to_rcpt(ScriptedPeer& peer) {
       .client("RCPT TO:<bob@example.test>\r\n");
 }
 
-TEST(MatchSenderProbe, recipientReplyDecides) {
+TEST(SmtpSenderProbe, recipientReplyDecides) {
   struct Case {
     const char* name;
     std::string reply;  // empty: the exchanger says nothing more
@@ -59,7 +59,7 @@ TEST(MatchSenderProbe, recipientReplyDecides) {
   }
 }
 
-TEST(MatchSenderProbe, failuresBeforeTheRecipientMakeTheExchangerUnreachable) {
+TEST(SmtpSenderProbe, failuresBeforeTheRecipientMakeTheExchangerUnreachable) {
   {
     ScriptedPeer peer;
     peer.refuse_connect();
@@ -93,7 +93,7 @@ TEST(MatchSenderProbe, failuresBeforeTheRecipientMakeTheExchangerUnreachable) {
   }
 }
 
-TEST(MatchSenderProbe, unverifiableAddressesAskNobody) {
+TEST(SmtpSenderProbe, unverifiableAddressesAskNobody) {
   SmtpSenderVerifier::Options options;
   options.lookup = [](std::string_view domain) {
     ADD_FAILURE() << "looked up " << domain;
@@ -107,7 +107,7 @@ TEST(MatchSenderProbe, unverifiableAddressesAskNobody) {
   EXPECT_FALSE(verifier.verify("me@home.test", std::string("bob\0x@example.test", 18)));
 }
 
-TEST(MatchSenderProbe, domainIsEverythingAfterTheFirstAt) {
+TEST(SmtpSenderProbe, domainIsEverythingAfterTheFirstAt) {
   std::string asked;
   SmtpSenderVerifier::Options options;
   options.lookup = [&](std::string_view domain) {
@@ -121,7 +121,7 @@ TEST(MatchSenderProbe, domainIsEverythingAfterTheFirstAt) {
 
 // Against real servers: dnsmasq answers the MX queries, aiosmtpd instances on
 // port 25 of several loopback addresses play the exchangers.
-class MatchSenderProbeOnNetwork : public ::testing::Test {
+class SmtpSenderProbeOnNetwork : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dns_ = std::make_unique<test::DnsServer>(
@@ -187,30 +187,30 @@ class MatchSenderProbeOnNetwork : public ::testing::Test {
   static inline std::unique_ptr<test::SmtpServer> silent_;
 };
 
-TEST_F(MatchSenderProbeOnNetwork, acceptedSenderIsVerified) {
+TEST_F(SmtpSenderProbeOnNetwork, acceptedSenderIsVerified) {
   EXPECT_TRUE(verify("bob@accept.test"));
   EXPECT_EQ(sent(), (std::vector<std::string>{"HELO probe.home.test", "MAIL FROM:<me@home.test>",
                                               "RCPT TO:<bob@accept.test>", "QUIT"}));
   EXPECT_TRUE(accepting_->mails().empty());  // a probe sends no mail
 }
 
-TEST_F(MatchSenderProbeOnNetwork, rejectedSenderIsNotVerified) {
+TEST_F(SmtpSenderProbeOnNetwork, rejectedSenderIsNotVerified) {
   EXPECT_FALSE(verify("ghost@reject.test"));
   EXPECT_EQ(sent().back(), "QUIT");
 }
 
-TEST_F(MatchSenderProbeOnNetwork, silenceAfterMailFromCountsAsAccepted) {
+TEST_F(SmtpSenderProbeOnNetwork, silenceAfterMailFromCountsAsAccepted) {
   EXPECT_TRUE(verify("bob@silent.test"));
 }
 
-TEST_F(MatchSenderProbeOnNetwork, unreachableExchangerIsSkippedForTheNext) {
+TEST_F(SmtpSenderProbeOnNetwork, unreachableExchangerIsSkippedForTheNext) {
   ASSERT_EQ(lookup_mx("backup.test").exchangers, (std::vector<std::string>{"dead.backup.test", "mx.accept.test"}));
   EXPECT_TRUE(verify("bob@backup.test"));
   EXPECT_EQ(connects(), (std::vector<std::string>{"dead.backup.test:25", "mx.accept.test:25"}));
   EXPECT_EQ(sent().size(), 4u);  // the dead one never got a word
 }
 
-TEST_F(MatchSenderProbeOnNetwork, noReachableOrKnownExchangerIsNotVerified) {
+TEST_F(SmtpSenderProbeOnNetwork, noReachableOrKnownExchangerIsNotVerified) {
   EXPECT_FALSE(verify("bob@dead.test"));   // one refuses, the other's name does not resolve
   EXPECT_EQ(connects().size(), 2u);
   EXPECT_FALSE(verify("bob@nomx.test"));   // no such domain
