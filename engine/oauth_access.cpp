@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/code_page.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -18,7 +19,7 @@ constexpr int64_t kAssumedLifetime = 3600;  // when the endpoint does not say
 BearerToken failed(std::string error) { return BearerToken{false, {}, std::move(error)}; }
 
 std::string sign_in_again(std::string_view reason) {
-  return res::text(kSignInAgain) + utf8_to_gb("：") + std::string(reason);
+  return res::record_text(kSignInAgain) + utf8_to_gb("：") + std::string(reason);
 }
 
 }  // namespace
@@ -43,7 +44,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   // `refused_token` is the access token the server has just refused.
   auto stored = [&](const OAuthFile& file, std::string_view refused_token) -> std::optional<BearerToken> {
     const OAuthMailbox* m = file.mailbox(address);
-    if (!m || m->refresh_token.empty()) return failed(sign_in_again(res::text(kNotSignedIn)));
+    if (!m || m->refresh_token.empty()) return failed(sign_in_again(res::record_text(kNotSignedIn)));
     if (!m->refused.empty()) return failed(sign_in_again(m->refused));
     if ((!renew || m->access_token != refused_token) && !m->access_token.empty() && m->expires_at > now + kMargin)
       return BearerToken{true, m->access_token, {}};
@@ -65,7 +66,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   if (std::optional<BearerToken> t = stored(file, refused_token)) return *t;
   const std::string used = file.mailbox(address)->refresh_token;
   const OAuthClient client = oauth_client(method, file, address);
-  if (client.client_id.empty()) return failed(res::text(kNoClient));
+  if (client.client_id.empty()) return failed(res::record_text(kNoClient));
   TokenReply reply = refresh_grant(client, used, streams_);
   if (reply.outcome == TokenReply::Outcome::unreachable) return failed(reply.error);
 
@@ -91,7 +92,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   if (!reply.grant.refresh_token.empty()) m->refresh_token = reply.grant.refresh_token;
   // A rotated refresh token that did not reach the disk would be lost with
   // the old one already spent: the new access token is not used then.
-  if (!store_.save(file)) return failed(res::text(kCannotStore) + utf8_to_gb(store_.path().string()));
+  if (!store_.save(file)) return failed(res::record_text(kCannotStore) + utf8_to_gb(store_.path().string()));
   return BearerToken{true, m->access_token, {}};
 }
 

@@ -6,6 +6,7 @@
 #include "base/code_page.h"
 #include "mail/base64.h"
 #include "net/json_object.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -85,7 +86,7 @@ std::string bearer_response(BearerMechanism m, std::string_view user, std::strin
 std::string_view bearer_abort(BearerMechanism m) { return m == BearerMechanism::oauthbearer ? "\x01" : ""; }
 
 std::string bearer_refusal_text(std::string_view challenge_base64, std::string_view final_reply) {
-  std::string text = res::text(kTokenRefused);
+  std::string text = res::record_text(kTokenRefused);
   std::vector<std::string> details;
   int meaning = 0;
   if (std::optional<JsonObject> status = parse_json_object(base64_decode(challenge_base64))) {
@@ -93,7 +94,7 @@ std::string bearer_refusal_text(std::string_view challenge_base64, std::string_v
     for (const char* key : {"status", "error", "scope"})
       if (std::string v = json_member(*status, key); !v.empty()) details.push_back(std::string(key) + " " + v);
   }
-  if (meaning) text += utf8_to_gb("：") + res::text(meaning);
+  if (meaning) text += utf8_to_gb("：") + res::record_text(meaning);
   if (!details.empty()) {
     text += utf8_to_gb("（");
     for (size_t i = 0; i < details.size(); ++i) text += (i ? ", " : "") + utf8_to_gb(details[i]);
