@@ -13,26 +13,19 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "base/safe_name.h"
+#include "mail/address_list.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_list.h"
-#include "ui/address_check.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
 #include "ui/oauth_sign_in.h"
+#include "ui/settings/settings_check.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
 
 constexpr int kBadAddress = 61214;
-constexpr int kAddressExists = 61219;
-constexpr int kBadLoginName = 61216;
-constexpr int kBadPassword = 61217;
-constexpr int kBadPopServer = 61218;
-constexpr int kBadSmtpServer = 61432;
-constexpr int kBadSmtpLoginName = 61222;
-constexpr int kBadSmtpPassword = 61223;
 constexpr int kRequireTls = 62207;  // "要求加密连接(TLS)(&T)"
 constexpr int kSignInButton = 62956;   // "登录..."
 constexpr int kSignInMethod = 62957;   // "登录方式(&Y)"
@@ -191,7 +184,7 @@ OAuthClient CMailboxDialog::client_entered() const {
 
 void CMailboxDialog::start_sign_in() {
   const QString address = address_->text();
-  if (address.isEmpty() || !address_well_formed(address)) {
+  if (!is_acceptable_address(to_gb(address))) {
     (void)fail(address_, kBadAddress);
     return;
   }
@@ -313,27 +306,27 @@ bool CMailboxDialog::fail(QLineEdit* field, int text_id) {
   return false;
 }
 
+MailboxForm CMailboxDialog::form() const {
+  MailboxForm f;
+  f.new_account = new_account_;
+  f.oauth = method() != MailboxRecord::SignIn::password;
+  f.address = to_gb(address_->text());
+  f.login_name = to_gb(login_name_->text());
+  f.password = to_gb(password_->text());
+  f.pop_server = to_gb(pop_server_->text());
+  f.smtp_server = to_gb(smtp_server_->text());
+  f.own_smtp_credentials = smtp_auth_->isChecked() && own_credentials_->isChecked();
+  f.smtp_login_name = to_gb(smtp_login_name_->text());
+  f.smtp_password = to_gb(smtp_password_->text());
+  return f;
+}
+
 bool CMailboxDialog::validate() {
-  const QString address = address_->text();
-  if (address.isEmpty() || !address_well_formed(address)) return fail(address_, kBadAddress);
-  if (new_account_) {
-    std::string gb = to_gb(address);
-    // The address names the account's seen-mail file: one that cannot be a
-    // file name would leave the account without one, and every mail would
-    // be new again after a restart.
-    if (!is_safe_file_name(gb + ".uid")) return fail(address_, kBadAddress);
-    if (list_.find(gb)) return fail(address_, kAddressExists);
-  }
-  const bool oauth = method() != MailboxRecord::SignIn::password;
-  if (login_name_->text().isEmpty()) return fail(login_name_, kBadLoginName);
-  if (!oauth && password_->text().isEmpty()) return fail(password_, kBadPassword);
-  if (!pop_server_->text().contains(u'.')) return fail(pop_server_, kBadPopServer);
-  if (!smtp_server_->text().contains(u'.')) return fail(smtp_server_, kBadSmtpServer);
-  if (smtp_auth_->isChecked() && own_credentials_->isChecked()) {
-    if (smtp_login_name_->text().isEmpty()) return fail(smtp_login_name_, kBadSmtpLoginName);
-    if (!oauth && smtp_password_->text().isEmpty()) return fail(smtp_password_, kBadSmtpPassword);
-  }
-  return true;
+  const std::optional<FormFailure<MailboxField>> failure = check_mailbox(form(), list_);
+  if (!failure) return true;
+  QLineEdit* const fields[] = {address_,     login_name_,      password_,     pop_server_,
+                               smtp_server_, smtp_login_name_, smtp_password_};
+  return fail(fields[static_cast<int>(failure->field)], failure->message_id);
 }
 
 void CMailboxDialog::store() {

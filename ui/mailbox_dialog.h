@@ -8,6 +8,7 @@
 #include "net/oauth_token.h"
 #include "stores/mailbox_record.h"
 #include "stores/oauth_store.h"
+#include "ui/settings/settings_check.h"
 
 class QCheckBox;
 class QComboBox;
@@ -58,6 +59,7 @@ class CMailboxDialog : public QDialog {
   [[nodiscard]] bool store_sign_in();
   void fill(const MailboxRecord& record);
   void update_enabling();
+  [[nodiscard]] MailboxForm form() const;
   [[nodiscard]] bool validate();
   [[nodiscard]] bool fail(QLineEdit* field, int text_id);
   void store();

@@ -1,5 +1,5 @@
-// The settings dialog: the order of its checks with their messages and
-// focus, what opening shows, the enabling rules, what "确定" stores, and the
+// The settings dialog: each check's message and focus (their order is the
+// form check's), what opening shows, the enabling rules, what "确定" stores, and the
 // start-with-session entry.
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +14,6 @@
 #include "stores/run_at_startup.h"
 #include "ui/gb_qstring.h"
 #include "ui/settings/settings_dialog.h"
-#include "ui/settings/settings_input.h"
 #include "view_fixture.h"
 
 using namespace pw;
@@ -60,7 +59,7 @@ class SettingsDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void checksRunInOrderWithTheirMessageAndFocus() {
+  void eachFailureShowsItsMessageAndFocusesItsField() {
     struct Case {
       const char* name;
       std::function<void(CSettingsDialog&)> enter;
@@ -70,16 +69,7 @@ class SettingsDialogTest : public QObject {
     const QString range = text(61714).arg(1).arg(120);
     const Case cases[] = {
         {"interval not a number", [](auto& d) { Rig::edit(d, "interval")->setText("5x"); }, text(62001), "interval"},
-        {"interval zero", [](auto& d) { Rig::edit(d, "interval")->setText("0"); }, text(62601), "interval"},
-        {"interval before months",
-         [](auto& d) {
-           Rig::edit(d, "interval")->setText("-1");
-           Rig::edit(d, "monthsToKeep")->setText("0");
-         },
-         text(62601), "interval"},
         {"months 0 with purging off", [](auto& d) { Rig::edit(d, "monthsToKeep")->setText("0"); }, range,
-         "purgeLogs"},
-        {"months 121 with purging off", [](auto& d) { Rig::edit(d, "monthsToKeep")->setText("121"); }, range,
          "purgeLogs"},
         {"months not a number",
          [](auto& d) {
@@ -96,26 +86,12 @@ class SettingsDialogTest : public QObject {
            Rig::edit(d, "phoneNumber")->setText("0123x");
          },
          text(61240), "phoneNumber"},
-        {"empty phone",
-         [](auto& d) {
-           Rig::box(d, "autoDial")->setChecked(true);
-           Rig::field<QComboBox>(d, "dialEntry")->setCurrentIndex(1);
-         },
-         text(61240), "phoneNumber"},
         {"hour 24",
          [](auto& d) {
            Rig::box(d, "autoShutdown")->setChecked(true);
            Rig::edit(d, "shutdownTime")->setText("24:00");
          },
          text(61241), "shutdownTime"},
-        {"minute 60",
-         [](auto& d) {
-           Rig::box(d, "autoShutdown")->setChecked(true);
-           Rig::edit(d, "shutdownTime")->setText("12:60");
-         },
-         text(61241), "shutdownTime"},
-        {"login password empty", [](auto& d) { Rig::box(d, "loginPassword")->setChecked(true); }, text(61242),
-         "password"},
         {"login password mismatch",
          [](auto& d) {
            Rig::box(d, "loginPassword")->setChecked(true);
@@ -138,21 +114,6 @@ class SettingsDialogTest : public QObject {
       QVERIFY2(dialog.focusWidget(), c.name);
       QCOMPARE(dialog.focusWidget()->objectName(), QString::fromLatin1(c.focus));
       QVERIFY2(rig.settings == before, c.name);
-    }
-  }
-
-  void shutdownTimeIsReadAsTwoNumbers() {
-    struct Case {
-      const char* typed;
-      int hour;  // -1: refused
-      int minute;
-    };
-    const Case cases[] = {{"7:5", 7, 5}, {"07:05", 7, 5}, {" 23:59", 23, 59}, {"0:0", 0, 0}, {"24:00", -1, 0},
-                          {"12:60", -1, 0}, {"-1:10", -1, 0}, {"12 :30", -1, 0}, {"1230", -1, 0}, {"", -1, 0}};
-    for (const Case& c : cases) {
-      std::optional<ClockTime> t = read_shutdown_time(QString::fromLatin1(c.typed));
-      QCOMPARE(t.has_value(), c.hour >= 0);
-      if (t) QCOMPARE(std::pair(t->hour, t->minute), std::pair(c.hour, c.minute));
     }
   }
 
