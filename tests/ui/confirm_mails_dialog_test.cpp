@@ -33,9 +33,9 @@ using namespace pw::ui::testing;
 
 namespace {
 
-constexpr uint32_t kConfirm = 0x01;
-constexpr uint32_t kForward = 0x02;
-constexpr uint32_t kDelete = 0x40;
+constexpr uint32_t kConfirm = bit(ActionKind::confirm);
+constexpr uint32_t kForward = bit(ActionKind::forward);
+constexpr uint32_t kDelete = bit(ActionKind::delete_on_server);
 
 // The countdown's seconds, fired by the test.
 class HandTicker final : public CountdownTicker {

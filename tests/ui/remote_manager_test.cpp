@@ -10,6 +10,7 @@
 #include "net/pop3_session.h"
 #include "stores/local_mail_index.h"
 #include "stores/operation_log.h"
+#include "support/data_builders.h"
 #include "support/dovecot_server.h"
 #include "res/string_table.h"
 #include "ui/host_dialogs.h"
@@ -57,12 +58,7 @@ struct Rig {
                                   "\n\nbody of mail " + std::to_string(k) + "\n");
     log.load_current_month();
     local.load_current_month();
-    MailboxRecord r;
-    r.address = "alice@home.test";
-    r.login_name = "alice";
-    r.password = "secret";
-    r.pop_server = server.server_field();
-    account = stores.mailboxes.create(r, false);
+    account = stores.mailboxes.create(test::account_record("alice@home.test", "secret", server.server_field()), false);
     Pop3Session pop;
     if (!pop.log_in(server.server_field(), "alice", "secret") || !pop.uidl_all()) return false;
     for (int i = 1; i <= pop.message_count(); ++i) uids.emplace_back(pop.unique_id(i));

@@ -31,10 +31,13 @@ using namespace pw::ui::testing;
 
 namespace {
 
-constexpr uint32_t kSender = 0x0001, kRecipientOrCopy = 0x0008, kAge = 0x0040, kSize = 0x0080,
-                   kPattern = 0x4000, kNoSubject = 0x0400;
-constexpr uint32_t kConfirm = 0x01, kForward = 0x02, kReply = 0x04, kBackup = 0x08, kKeyInfo = 0x10,
-                   kAttachments = 0x20, kDelete = 0x40;
+constexpr uint32_t kSender = bit(ConditionKind::sender_words), kRecipientOrCopy = bit(ConditionKind::recipient_or_copy_words),
+                   kAge = bit(ConditionKind::age_hours), kSize = bit(ConditionKind::size),
+                   kPattern = bit(ConditionKind::body_pattern), kNoSubject = bit(ConditionKind::no_subject);
+constexpr uint32_t kConfirm = bit(ActionKind::confirm), kForward = bit(ActionKind::forward),
+                   kReply = bit(ActionKind::reply), kBackup = bit(ActionKind::backup),
+                   kKeyInfo = bit(ActionKind::key_info), kAttachments = bit(ActionKind::attachments),
+                   kDelete = bit(ActionKind::delete_on_server);
 
 std::unique_ptr<RuleEditorDialog> editor(Stores& s, Rule rule, const Rule* editing = nullptr) {
   return std::make_unique<RuleEditorDialog>(std::move(rule), editing, s.rules, s.boxes, s.files,

@@ -20,6 +20,7 @@
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
+#include "support/data_builders.h"
 #include "support/dovecot_server.h"
 #include "support/temp_dir.h"
 #include "ui/host_dialogs.h"
@@ -93,12 +94,7 @@ void deliver_mails(test::DovecotServer& pop, int mails, size_t users = 1) {
 
 std::shared_ptr<MailboxAccount> account_on(MailboxList& mailboxes, const test::DovecotServer& pop,
                                            const std::string& user = "alice") {
-  MailboxRecord r;
-  r.address = user + "@home.test";
-  r.login_name = user;
-  r.password = "secret";
-  r.pop_server = pop.server_field();
-  return mailboxes.create(r, false);
+  return mailboxes.create(test::account_record(user + "@home.test", "secret", pop.server_field()), false);
 }
 
 }  // namespace

@@ -226,7 +226,7 @@ class UserInfoViewTest : public QObject {
     // The refill reads the record before the queued hand-over runs.
     view.show_account(nullptr);
     QCOMPARE(view.local_mail_list()->topLevelItemCount(), 1);
-    QTest::qWait(20);
+    QCoreApplication::sendPostedEvents();  // the queued hand-over, if any
     QCOMPARE(view.local_mail_list()->topLevelItemCount(), 1);
   }
 
@@ -237,7 +237,7 @@ class UserInfoViewTest : public QObject {
     view.select_tab(CUserInfoView::kLocalMailTab);
     std::thread worker([&] { m.log.write("a@example.com", "", "", "while hidden", "op", true); });
     worker.join();
-    QTest::qWait(20);
+    QCoreApplication::sendPostedEvents();  // the queued hand-over, if any
     view.select_tab(CUserInfoView::kLogTab);
     QCOMPARE(column(view.log_list(), 4), QStringList{"while hidden"});
   }
