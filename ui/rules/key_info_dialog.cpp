@@ -8,7 +8,7 @@
 
 #include "rules/rule.h"
 #include "ui/message_boxes.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
 #include "ui/rules/rule_check.h"

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "ui/gb_qstring.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/message_boxes.h"
 #include "ui/settings/settings_check.h"
 #include "ui/ui_text.h"

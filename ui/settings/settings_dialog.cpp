@@ -18,7 +18,7 @@
 #include "stores/run_at_startup.h"
 #include "stores/system_settings.h"
 #include "ui/gb_qstring.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/message_boxes.h"
 #include "ui/settings/settings_check.h"
 #include "ui/ui_text.h"
