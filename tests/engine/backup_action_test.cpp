@@ -123,7 +123,7 @@ TEST_F(BackupActionTest, mailRetrievedFromARealServerIsSavedAsStored) {
 }
 
 TEST_F(BackupActionTest, namesFromMailsAndAccountsStayInsideTheDirectory) {
-  MailboxAccount odd(account_record("../../x\\y"), false, {});
+  MailboxAccount odd(account_on("../../x\\y"), false, {});
   current = &odd;
   ASSERT_TRUE(run("From: \"a:b\" <../..//etc/pass*wd?|;@x>\r\n\r\nbody\r\n", target.path().string()));
   const std::vector<std::string> files = files_under(target.path());
