@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/check_control.h"
+#include "app/frame_fixture.h"
 #include "app/gui_check_control.h"
 #include "app/login_dialog.h"
 #include "app/main_frame.h"
@@ -22,14 +23,13 @@
 #include "app/single_instance.h"
 #include "base/file_io.h"
 #include "base/local_time.h"
-#include "net/dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/engine_host.h"
+#include "net/dial_up.h"
 #include "net/smtp_sender_verifier.h"
-#include "app/frame_fixture.h"
 #include "stores/system_settings.h"
-#include "ui/command_ids.h"
-#include "ui/host_dialogs.h"
+#include "ui/frame/command_ids.h"
+#include "ui/host/host_dialogs.h"
 
 using namespace pw;
 using namespace pw::app;

@@ -32,14 +32,14 @@
 #include "support/oauth_server.h"
 #include "support/smtp_server.h"
 #include "support/test_ca.h"
-#include "ui/command_ids.h"
-#include "ui/host_dialogs.h"
+#include "ui/frame/command_ids.h"
+#include "ui/frame/user_tree_view.h"
+#include "ui/host/host_dialogs.h"
+#include "ui/host/qt_engine_host.h"
+#include "ui/host/status_sink.h"
 #include "ui/mail/download_dialog.h"
 #include "ui/mail/remote_manager.h"
-#include "ui/qt_engine_host.h"
-#include "ui/status_sink.h"
-#include "ui/user_tree_view.h"
-#include "view_fixture.h"
+#include "ui/view_fixture.h"
 
 using namespace pw;
 using namespace pw::ui;
