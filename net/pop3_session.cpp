@@ -186,7 +186,7 @@ int Pop3Session::connect(std::string_view server) {
   const bool implicit = implicit_tls_port(address.port);
   if (implicit && !secure(address.host)) return kFailure;
   if (read_status() != Reply::Accepted) return kFailure;
-  if (!implicit && (tls_.required || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
+  if (!implicit && (tls_.required || tls_.seen || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
   return kSuccess;
 }
 
@@ -204,8 +204,8 @@ bool Pop3Session::secure(const std::string& host) {
 bool Pop3Session::upgrade(const std::string& host) {
   if (capa() != kSuccess) return false;
   if (!has_capability("STLS") || !stream_.supports_tls()) {
-    if (!tls_.required) return true;
-    break_off(tls_missing_text(host));
+    if (!tls_.required && !tls_.seen) return true;
+    break_off(tls_.seen ? tls_downgrade_text(host) : tls_missing_text(host));
     return false;
   }
   switch (command(Pop3Command::stls())) {
@@ -559,10 +559,15 @@ int Pop3Session::top(int n, int lines) { return start_transfer(Pop3Command::top(
 
 int Pop3Session::retr(int n) {
   // With the size listed, the text grows in place instead of being copied at
-  // each doubling. A hostile listing gains nothing: at most kReserveCap.
-  constexpr std::int64_t kReserveCap = std::int64_t{4} << 20;
+  // each doubling: room for the size and a margin (servers that count bare
+  // LF line ends list a little less than they send), within the mail limit.
+  // Reserved pages are not touched until bytes arrive, so a hostile listing
+  // gains nothing; the room left unused goes when the mail is complete.
   const std::int64_t listed = size_of_message(n);
-  if (listed > 0) data_.reserve(static_cast<size_t>(std::min(listed, kReserveCap)));
+  if (listed > 0) {
+    const std::int64_t room = listed + listed / 16 + static_cast<std::int64_t>(kReserveMargin);
+    data_.reserve(static_cast<size_t>(std::min(room, static_cast<std::int64_t>(limits_.max_mail))));
+  }
   return start_transfer(Pop3Command::retr(n));
 }
 
@@ -623,6 +628,9 @@ int Pop3Session::absorb() {
   data_length_ = static_cast<std::uint32_t>(data_.size());
   if (!ended) return kMore;
   in_transfer_ = false;
+  // A mail far shorter than its listing (or its doubling) does not keep the
+  // room: the check holds thousands of texts.
+  if (data_.capacity() - data_.size() > data_.size() / 8 + kReserveMargin) data_.shrink_to_fit();
   trace("S: ", "[" + std::to_string(data_.size()) + " bytes of mail]");
   return kComplete;
 }

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "check_run_fixture.h"
 #include "e2e_fixture.h"
+#include "engine/check_once.h"
 #include "res/string_table.h"
 #include "support/test_ca.h"
 
@@ -73,6 +75,64 @@ TEST_F(CheckOnceOverTls, untrustedServerFailsTheCheckWithItsReason) {
   EXPECT_NE(records[0].operation.find(res::text(62200) + "pop.example.test"), std::string::npos)
       << records[0].operation;
   EXPECT_EQ(pop.log().find("Login:"), std::string::npos) << pop.log();
+}
+
+// The headless check in this process, against a Dovecot that offers STLS on
+// 110 and allows no plaintext log-in.
+class CheckOnceTlsSeen : public EndToEndFixture {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ca.ok()) << ca.error();
+    ASSERT_TRUE(dns.running()) << dns.log();
+    TestCa::Issued cert = ca.issue("pop.example.test");
+    pop.set_tls({DovecotServer::Tls::Mode::stls, "127.0.0.10", 110, cert.cert, cert.key});
+    EndToEndFixture::SetUp();
+    ::setenv("SSL_CERT_FILE", ca.pem().c_str(), 1);
+  }
+  void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
+
+  int check(const std::function<std::unique_ptr<ByteStream>()>& stream = {}) {
+    CheckOnceOptions options;
+    options.out = nullptr;
+    options.pop3_stream = stream;
+    return run_check_once(program, options);
+  }
+  std::string mailbox_file() const { return read_file(program.file("Mailbox")).value_or(""); }
+
+  TestCa ca;
+  DnsServer dns{{}, {{"pop.example.test", "127.0.0.10"}}};
+};
+
+// An account that does not require TLS meets a server that offers it: the
+// check upgrades and marks the account in "Mailbox" (that one bit). From then
+// on a server without STLS (someone on the path strips it) is refused as a
+// downgrade, before any user name goes out.
+TEST_F(CheckOnceTlsSeen, serverOnceSeenOverTlsIsRefusedWhenItStopsOfferingIt) {
+  MailboxRecord account = alice();
+  account.pop_server = "pop.example.test:110";
+  write_data(account, {rule(0x08, false)});
+  pop.deliver("alice", e2e_mail(1));
+  std::string expected = mailbox_file();
+  ASSERT_EQ(static_cast<int>(expected[581]), 0);
+
+  ASSERT_EQ(check(), 0) << pop.log();
+  EXPECT_NE(pop.log().find(", TLS"), std::string::npos) << pop.log();
+  expected[581] = 0x02;
+  EXPECT_EQ(mailbox_file(), expected);
+  const size_t logged = log_records().size();
+
+  ScriptedPeer stripped;
+  stripped.server("+OK ready\r\n").client("CAPA\r\n").server("+OK\r\nTOP\r\nUIDL\r\nUSER\r\n.\r\n");
+  std::vector<size_t> sizes;
+  EXPECT_EQ(check([&] { return std::make_unique<PeerStream>(stripped, sizes); }), 1);
+  EXPECT_TRUE(stripped.done());
+  EXPECT_EQ(stripped.written(), "CAPA\r\n");
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), logged + 1);
+  EXPECT_FALSE(records.back().success);
+  EXPECT_NE(records.back().operation.find(res::text(63100) + "pop.example.test"), std::string::npos)
+      << records.back().operation;
+  EXPECT_EQ(mailbox_file(), expected);
 }
 
 }  // namespace
