@@ -175,7 +175,7 @@ TEST_F(ReplyActionTest, noDirectDeliveryWhenTheAccountRequiresTls) {
   r.require_tls = true;
   account.set_record(r);
   EXPECT_FALSE(run(reply_rule()));
-  ASSERT_EQ(host.notices.size(), 1u);
+  ASSERT_EQ(host.notices.size(), 2u);  // the sending's, then the failed action's
   EXPECT_EQ(host.notices[0].message, res::text(63101) + "\r\n" + res::text(63102));
   expect_logged(false);
   EXPECT_NE(log_records()[0].operation.find(res::text(63102)), std::string::npos);
