@@ -612,19 +612,24 @@ int Pop3Session::absorb() {
     // one piece; only such a line needs a closer look.
     size_t dot = in.find("\n.", pos);
     size_t end = dot != std::string_view::npos ? dot + 1 : in.size();
+    const size_t want = data_.size() + (end - pos);
+    if (want > limits_.max_mail) {
+      data_.clear();
+      data_.shrink_to_fit();
+      data_length_ = 0;
+      mail_too_large_ = true;
+      break_off(own_text(kMailTooLarge));
+      return kFailure;
+    }
+    // A long text that outgrows its room (a mail longer than listed) takes
+    // room up to the limit at once: copied once, not at every doubling, and
+    // the pages it does not fill are never touched.
+    if (want > data_.capacity() && want > kGrowToLimitAbove) data_.reserve(limits_.max_mail);
     data_.append(in.data() + pos, end - pos);
     at_line_start_ = in[end - 1] == '\n';
     pos = end;
   }
   reader_.consume(pos);
-  if (data_.size() > limits_.max_mail) {
-    data_.clear();
-    data_.shrink_to_fit();
-    data_length_ = 0;
-    mail_too_large_ = true;
-    break_off(own_text(kMailTooLarge));
-    return kFailure;
-  }
   data_length_ = static_cast<std::uint32_t>(data_.size());
   if (!ended) return kMore;
   in_transfer_ = false;

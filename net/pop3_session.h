@@ -67,6 +67,9 @@ class Pop3Session {
   static constexpr size_t kMaxCapa = 4096;
   // Room a RETR reserves beyond the listed size, besides 1/16 of it.
   static constexpr size_t kReserveMargin = 4096;
+  // A mail text longer than this that outgrows its room grows to the mail
+  // limit in one step.
+  static constexpr size_t kGrowToLimitAbove = size_t{1} << 20;
 
   // Bounds on what a server can make the session hold; reaching one ends the
   // command as a failure.

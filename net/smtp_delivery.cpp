@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/mx_lookup.h"
 #include "res/string_table.h"
@@ -48,21 +49,6 @@ void keep_corrected_login(const SmtpSession& session, SmtpAccount* login) {
   if (!login) return;
   if (!session.user_name().empty() && session.user_name() != login->login) login->login = session.user_name();
   if (!session.password().empty() && session.password() != login->password) login->password = session.password();
-}
-
-// The session's error text on one line (a refusing reply may hold several).
-std::string one_line(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\r') continue;
-    if (c == '\n') {
-      if (!out.empty() && out.back() != ' ') out += ' ';
-      continue;
-    }
-    out += c;
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
 }
 
 // send_one, keeping why it failed in `failure` when given.
@@ -153,7 +139,10 @@ std::string no_direct_delivery_text(const SmtpAccount& account) {
   if (account.unreachable) return res::text(kTextUnreachableButTlsRequired);
   // '%' is never part of a multi-byte character in GB18030.
   std::string text = res::text(kTextNotTakenNoDirect);
-  if (const size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, one_line(account.failure));
+  // The refusing reply on one line, without its final line end.
+  std::string reason = single_line(account.failure);
+  while (!reason.empty() && reason.back() == ' ') reason.pop_back();
+  if (const size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, reason);
   return text;
 }
 
