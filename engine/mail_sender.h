@@ -3,8 +3,8 @@
 // SMTP server to a whole stored recipient list in one transaction, through it
 // to one recipient with the notice the user sees when that fails, and
 // directly to the exchangers of the recipient's domain. None retries; the
-// caller falls back to direct delivery when the result allows it. SMTP log-in data the user corrects on the way is kept in
-// the account.
+// caller falls back to direct delivery when the result allows it. SMTP
+// log-in data the user corrects on the way is kept in the account.
 #include <string>
 #include <string_view>
 
