@@ -1,6 +1,7 @@
 // `pelliwick --check-once` against a Dovecot that speaks only TLS (995) and an
 // aiosmtpd that requires STARTTLS, with the test CA known to the program only
 // through SSL_CERT_FILE.
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -91,9 +92,9 @@ class CheckOnceTlsSeen : public EndToEndFixture {
   }
   void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
 
-  int check(const std::function<std::unique_ptr<ByteStream>()>& stream = {}) {
+  int check(const std::function<std::unique_ptr<ByteStream>()>& stream = {}, std::FILE* out = nullptr) {
     CheckOnceOptions options;
-    options.out = nullptr;
+    options.out = out;
     options.pop3_stream = stream;
     return run_check_once(program, options);
   }
@@ -133,6 +134,34 @@ TEST_F(CheckOnceTlsSeen, serverOnceSeenOverTlsIsRefusedWhenItStopsOfferingIt) {
   EXPECT_NE(records.back().operation.find(res::text(63100) + "pop.example.test"), std::string::npos)
       << records.back().operation;
   EXPECT_EQ(mailbox_file(), expected);
+}
+
+// A mark that cannot be written is said (terminal and log) but does not fail
+// the check: the next check that meets TLS marks the account again. Here the
+// file ends inside an entry, which the field-by-field write refuses to touch.
+TEST_F(CheckOnceTlsSeen, markThatCannotBeWrittenIsReportedAndTheCheckStillSucceeds) {
+  MailboxRecord account = alice();
+  account.pop_server = "pop.example.test:110";
+  write_data(account, {rule(0x08, false)});
+  pop.deliver("alice", e2e_mail(1));
+  const std::string damaged = mailbox_file() + "xyz";
+  ASSERT_TRUE(write_file_atomic(program.file("Mailbox"), damaged));
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+
+  EXPECT_EQ(check({}, out), 0) << pop.log();
+
+  std::rewind(out);
+  std::string said(4096, '\0');
+  said.resize(std::fread(said.data(), 1, said.size(), out));
+  std::fclose(out);
+  EXPECT_NE(said.find(std::string(res::text_utf8(63104))), std::string::npos) << said;
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_FALSE(records.back().success);
+  EXPECT_TRUE(records.back().operation.starts_with(res::text(63104))) << records.back().operation;
+  EXPECT_EQ(mailbox_file(), damaged);
+  EXPECT_EQ(backup_contents().size(), 1u);  // the mail was acted on
 }
 
 }  // namespace
