@@ -7,6 +7,7 @@
 #include "engine/directory_lock.h"
 #include "engine/headless_host.h"
 #include "engine/oauth_access.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
@@ -20,6 +21,7 @@ namespace pw {
 namespace {
 
 constexpr int kSkippedText = 62704;
+constexpr int kNoDataDirectory = 63000;
 constexpr int kTlsSeenNotSaved = 63104;
 
 void say(std::FILE* out, const char* text) {
@@ -30,7 +32,7 @@ void say(std::FILE* out, const char* text) {
 
 int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   if (!dir.create_directories()) {
-    say(options.out, "pelliwick: 无法建立数据目录");
+    say(options.out, std::string(res::text_utf8(kNoDataDirectory)).c_str());
     return 1;
   }
   DirectoryLock lock(dir.file(DirectoryLock::kCheckLockName));
@@ -96,7 +98,7 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   // Not a failure of the check: the next one that meets TLS marks it again.
   if (!mailboxes.save_tls_seen(tls_seen).ok) {
     say(options.out, (std::string(res::text_utf8(kTlsSeenNotSaved)) + mailboxes.file().string()).c_str());
-    (void)log.write("", "", "", "", res::text(kTlsSeenNotSaved) + gb_from_path(mailboxes.file()), false);
+    (void)log.write("", "", "", "", res::record_text(kTlsSeenNotSaved) + gb_from_path(mailboxes.file()), false);
   }
   mailboxes.release();
   return outcome.ok() && host.errors() == 0 && saved ? 0 : 1;

@@ -5,6 +5,7 @@
 #include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/mx_lookup.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -128,22 +129,24 @@ bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAc
     options.notice(res::text(kTextErrorTitle),
                    may_deliver_directly(account)
                        ? res::text(kTextSendFailedTryDirect)
-                       : res::text(kTextSendFailed) + "\r\n" + no_direct_delivery_text(account));
+                       : res::text(kTextSendFailed) + "\r\n" + no_direct_delivery_text(account, true));
   return false;
 }
 
 bool may_deliver_directly(const SmtpAccount& account) { return account.unreachable && !account.require_tls; }
 
-std::string no_direct_delivery_text(const SmtpAccount& account) {
+std::string no_direct_delivery_text(const SmtpAccount& account, bool shown) {
   if (may_deliver_directly(account)) return {};
-  if (account.unreachable) return res::text(kTextUnreachableButTlsRequired);
-  // '%' is never part of a multi-byte character in GB18030.
-  std::string text = res::text(kTextNotTakenNoDirect);
-  // The refusing reply on one line, without its final line end.
-  std::string reason = single_line(account.failure);
+  auto text = [shown](int id) { return shown ? res::text(id) : res::record_text(id); };
+  if (account.unreachable) return text(kTextUnreachableButTlsRequired);
+  // The refusing reply on one line, without its final line end. Session
+  // reasons are kept in the records' language.
+  std::string reason = single_line(shown ? res::displayed(account.failure) : account.failure);
   while (!reason.empty() && reason.back() == ' ') reason.pop_back();
-  if (const size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, reason);
-  return text;
+  // '%' is never part of a multi-byte character in GB18030.
+  std::string out = text(kTextNotTakenNoDirect);
+  if (const size_t at = out.find("%1"); at != std::string::npos) out.replace(at, 2, reason);
+  return out;
 }
 
 bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account, std::string_view recipient,

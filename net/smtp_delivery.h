@@ -89,8 +89,9 @@ struct SmtpDeliveryOptions {
 // the conversation broke off, when it may have taken the mail after all.
 [[nodiscard]] bool may_deliver_directly(const SmtpAccount& account);
 // Why a mail that the account's server did not take is not sent directly
-// either, for the log and the notice; empty when it may be.
-[[nodiscard]] std::string no_direct_delivery_text(const SmtpAccount& account);
+// either; empty when it may be. In the records' language for the log, or
+// (`shown`) in the program's language for a notice.
+[[nodiscard]] std::string no_direct_delivery_text(const SmtpAccount& account, bool shown = false);
 
 // Sends to the exchangers of the recipient's domain (port 25) in order of
 // preference until one takes the mail, from the account's address and

@@ -1,6 +1,6 @@
 #include "net/tls_policy.h"
 
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -11,7 +11,7 @@ constexpr int kNotOffered = 62202;
 constexpr int kHandshakeFailed = 62203;
 constexpr int kDowngrade = 63100;
 
-std::string naming(int id, std::string_view host) { return res::text(id) + std::string(host); }
+std::string naming(int id, std::string_view host) { return res::record_text(id) + std::string(host); }
 
 }  // namespace
 
