@@ -259,8 +259,12 @@ bool CPelliwickApp::start(std::shared_ptr<MailboxAccount> account) {
 }
 bool CPelliwickApp::check_running() const { return checks_ && checks_->check_running(); }
 bool CPelliwickApp::single_check() const { return checks_ && checks_->single_check(); }
+void CPelliwickApp::stop() {
+  if (checks_) checks_->stop();
+}
 void CPelliwickApp::run_ended() {
   if (checks_) checks_->run_ended();
 }
+RunOutcome CPelliwickApp::last_outcome() const { return checks_ ? checks_->last_outcome() : RunOutcome{}; }
 
 }  // namespace pw::app

@@ -5,6 +5,7 @@
 // recipient's domain.
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -92,6 +93,11 @@ struct SmtpDeliveryOptions {
 // either; empty when it may be. In the records' language for the log, or
 // (`shown`) in the program's language for a notice.
 [[nodiscard]] std::string no_direct_delivery_text(const SmtpAccount& account, bool shown = false);
+
+// The server field of the mail exchanger `exchanger`: its port 25, the name
+// bracketed so that nothing in it picks another port. nullopt when it is no
+// host name (is_host_name): an address literal, say, or a name with a port.
+[[nodiscard]] std::optional<std::string> exchanger_server(std::string_view exchanger);
 
 // Sends to the exchangers of the recipient's domain (port 25) in order of
 // preference until one takes the mail, from the account's address and

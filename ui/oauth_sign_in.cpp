@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kSignInFailed = 62969;  // "登录失败："
 constexpr int kWrongState = 62970;    // "返回的 state 与请求不符，已拒绝这次登录"
+constexpr int kReceived = 63153;      // the browser's page once the code is in
 constexpr qsizetype kMaxRequest = 16 * 1024;
 
 QByteArray random_text(int bytes) {
@@ -126,7 +127,7 @@ void OAuthSignIn::on_request(QTcpSocket* socket) {
     answer(socket, 400, ui::text(kSignInFailed) + reason);
     return fail(reason);
   }
-  answer(socket, 200, QStringLiteral("Pelliwick: OK"));
+  answer(socket, 200, ui::text(kReceived));
   redeem(query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded));
 }
 

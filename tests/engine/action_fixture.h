@@ -48,6 +48,11 @@ inline std::vector<std::string> files_under(const std::filesystem::path& dir) {
   return out;
 }
 
+// The permission bits of `path`.
+inline unsigned file_mode(const std::filesystem::path& path) {
+  return static_cast<unsigned>(std::filesystem::status(path).permissions()) & 07777;
+}
+
 // A mail exchanger: no log-in, port 25 of `address`.
 inline SmtpServerOptions exchanger(std::string address) {
   SmtpServerOptions o;

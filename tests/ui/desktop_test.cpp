@@ -194,6 +194,15 @@ class DesktopTest : public QObject {
                                        "--trace", QString::fromStdString((dir / "no" / "such" / "t").string())});
     QCOMPARE(trace.code, 1);
     QVERIFY(trace.err.contains(ui::text(62717).arg(QString::fromStdString((dir / "no/such/t").string()))));
+    // A link planted in the trace's place is refused by name, its target untouched.
+    dir.write("target", "keep");
+    std::filesystem::create_symlink(dir / "target", dir / "planted");
+    const QString planted = QString::fromStdString((dir / "planted").string());
+    ProgramResult link = run_program({"--check-once", "--data-dir", QString::fromStdString(dir.path().string()),
+                                      "--trace", planted});
+    QCOMPARE(link.code, 1);
+    QVERIFY(link.err.contains(ui::text(63130).arg(planted)));
+    QCOMPARE(pw::read_file(dir / "target").value_or(""), std::string("keep"));
   }
 
   void trayActivationReasons_data() {

@@ -282,6 +282,70 @@ class MailViewerTest : public QObject {
     QVERIFY(boxes.shown[0].text.contains(QString::fromStdString((dir / "evil.txt").string())));
   }
 
+  void picturesPastTheCapAreLeftOut_data() {
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("count");
+    QTest::newRow("under the cap") << "<p><img src=a></p>" << "<p><img src=a></p>" << 1;
+    QTest::newRow("the third goes") << "a<img src=1>b<IMG src=2>c<img src=3>d" << "a<img src=1>b<IMG src=2>cd" << 3;
+    QTest::newRow("other tags stay") << "<imgx><img/><image><img\tsrc=2><img>" << "<imgx><img/><image><img\tsrc=2>" << 3;
+    QTest::newRow("a quoted > is no end") << "<img a=1><img b=2><img alt=\"a>b\" src='c>d'>e" << "<img a=1><img b=2>e"
+                                          << 3;
+    QTest::newRow("an open tag goes to the end") << "<img><img><p>x<img src=\"y" << "<img><img><p>x" << 3;
+  }
+
+  void picturesPastTheCapAreLeftOut() {
+    QFETCH(QString, html);
+    QFETCH(QString, kept);
+    QFETCH(int, count);
+    QCOMPARE(limit_pictures(html, 2), count);
+    QCOMPARE(html, kept);
+  }
+
+  // A page of thousands of pictures is built in little time: past the cap
+  // they are left out and the page says so first. The whole page is shown,
+  // however long.
+  void pageOfManyPicturesShowsTheFirstAndSaysSo() {
+    Stores stores;
+    auto account = stores.add_account("zhang@example.com");
+    test::TempDir temp;
+    const int count = CHtmlCtrl::kMaxPictures + 100;
+    const std::string png = QByteArray::fromStdString(png_of(3, 2)).toBase64().toStdString();
+    std::string html = "<html><body><p>first</p>";
+    std::string parts;
+    for (int k = 0; k < count; ++k) {
+      const std::string id = "p" + std::to_string(k) + "@x";
+      html += "<img src=\"cid:" + id + "\">";
+      parts += "--r\r\nContent-Type: image/png\r\nContent-ID: <" + id +
+               ">\r\nContent-Transfer-Encoding: base64\r\n\r\n" + png + "\r\n";
+    }
+    html += "<p>" + std::string(20000, 'x') + "</p><p>last words</p></body></html>";
+    auto p = processor(*account, "From: li@example.com\r\nSubject: news\r\nMIME-Version: 1.0\r\n"
+                                 "Content-Type: multipart/related; boundary=\"r\"\r\n\r\n"
+                                 "--r\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n" + parts + "--r--\r\n");
+    CMailViewer viewer(*p, {temp.path(), [](const QUrl&) { return true; }, {}});
+    QTextDocument* doc = viewer.findChild<QTextBrowser*>("htmlView")->document();
+    const std::map<std::string, QSize> shown = picture_sizes(*doc);
+    QCOMPARE(int(shown.size()), CHtmlCtrl::kMaxPictures);
+    for (const auto& [name, size] : shown) QCOMPARE(size, QSize(3, 2));
+    QVERIFY(doc->firstBlock().text().startsWith(text(63131).arg(count).arg(CHtmlCtrl::kMaxPictures)));
+    QVERIFY(doc->toPlainText().contains("last words"));
+  }
+
+  void savedAttachmentIsTheOwnersAlone() {
+    Stores stores;
+    auto account = stores.add_account("zhang@example.com");
+    test::TempDir temp, chosen;
+    auto p = processor(*account, kMixedMail);
+    const QString target = QString::fromStdString((chosen / "saved.txt").string());
+    CMailViewer viewer(*p, {temp.path(), [](const QUrl&) { return true; },
+                            [&](QWidget*, const QString&) { return target; }});
+    viewer.save_attachment(1);
+    QCOMPARE(read_file(chosen / "saved.txt").value_or(""), std::string("second"));
+    QCOMPARE(std::filesystem::status(chosen / "saved.txt").permissions(),
+             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  }
+
   void attachmentListStopsAtItsCapAndSaysSo() {
     Stores stores;
     auto account = stores.add_account("zhang@example.com");

@@ -43,20 +43,24 @@ std::string http_get(const QUrl& url) {
 // The browsers the test played; joined when it ends, whatever happened.
 struct Browsers {
   std::vector<std::thread> threads;
-  ~Browsers() {
-    for (std::thread& t : threads) t.join();
+  std::string last_page;  // the page the last browser ended on
+  void join() {
+    for (std::thread& t : threads)
+      if (t.joinable()) t.join();
   }
+  ~Browsers() { join(); }
 };
 
 // The user's browser: the authorization page redirects at once (the user
 // is taken as signed in), and the redirect goes back to the program.
 bool play_browser(const QUrl& url, Browsers& browsers) {
   std::vector<std::thread>& threads = browsers.threads;
-  threads.emplace_back([url] {
+  threads.emplace_back([url, &browsers] {
     const std::string answer = http_get(url);
     const size_t at = answer.find("Location: ");
     if (at == std::string::npos) return;
-    (void)http_get(QUrl(QString::fromStdString(answer.substr(at + 10, answer.find("\r\n", at) - at - 10))));
+    browsers.last_page =
+        http_get(QUrl(QString::fromStdString(answer.substr(at + 10, answer.find("\r\n", at) - at - 10))));
   });
   return true;
 }
@@ -116,6 +120,9 @@ class OAuthSignInTest : public QObject {
     QVERIFY(!OAuthAccess::needs_sign_in(file, "alice@home.test"));
     QCOMPARE(file.mailbox("alice@home.test")->custom, auth.client());
     QCOMPARE(auth.stat("codes"), 1);
+    // The browser's page tells the user to go back to the program.
+    browser.join();
+    QVERIFY(browser.last_page.find(ui::text(63153).toHtmlEscaped().toStdString()) != std::string::npos);
     struct stat st {};
     QCOMPARE(::stat(store.path().c_str(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0600u);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
@@ -27,6 +28,8 @@
 #include "net/smtp_sender_verifier.h"
 #include "frame_fixture.h"
 #include "stores/system_settings.h"
+#include "ui/command_ids.h"
+#include "ui/host_dialogs.h"
 
 using namespace pw;
 using namespace pw::app;
@@ -46,6 +49,13 @@ class QuietHost final : public EngineHost {
   bool ask_yes_no(std::string_view) override { return false; }
   void warning(std::string_view) override {}
   DownloadResult download_mail(const DownloadRequest&) override { return {}; }
+};
+
+class NoDialogs final : public ui::HostDialogs {
+ public:
+  void notice(QWidget*, const QString&, const QString&) override { ++notices; }
+  std::optional<LoginData> correct_login(QWidget*, const LoginData&) override { return std::nullopt; }
+  int notices = 0;
 };
 
 // Records the state of the program directory when the power-off came.
@@ -327,6 +337,53 @@ class PelliwickAppTest : public QObject {
     edit->setText(QStringLiteral("Secret"));
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
+  }
+
+  // The program's own check run behind the window: the stop command ends a
+  // check whose server never answers, and the window sees how it ended.
+  void stopCommandEndsTheProgramsCheck() {
+    AppSetup s;
+    QTcpServer mute;  // takes the connection, never greets
+    QVERIFY(mute.listen(QHostAddress::LocalHost));
+    {
+      const ProgramDir dir(s.data);
+      RuleStore rules;
+      Rule rule;
+      rule.id = 1;
+      rule.name = "delete";
+      rule.action_mask = bit(ActionKind::delete_on_server);
+      rules.add(rule);
+      MailboxList list(dir);
+      MailboxRecord r;
+      r.address = "a@home.test";
+      r.login_name = "a";
+      r.password = "p";
+      r.pop_server = "127.0.0.1:" + std::to_string(mute.serverPort());
+      QVERIFY(list.bind(*list.create(r, false), 1));
+      SystemSettings settings;
+      settings.set_notifications(false);
+      QVERIFY(rules.save(dir).ok && list.save().ok && settings.save(dir).ok);
+    }
+    NoDialUp no_dial_up;
+    NoDialogs dialogs;
+    AppOptions o = s.options();
+    o.checks = nullptr;
+    o.dial_up = &no_dial_up;
+    o.dialogs = &dialogs;
+    CPelliwickApp app(o);
+    QVERIFY(app.start());
+    CMainFrame* frame = app.frame();
+    std::optional<RunOutcome> seen;
+    connect(frame, &CMainFrame::check_finished, [&](const RunOutcome& outcome) { seen = outcome; });
+    (void)frame->run_command(ui::cmd::kCheckAll);
+    frame->tick_countdown();
+    QTRY_VERIFY(frame->command_enabled(ui::cmd::kStopCheck));
+    QVERIFY(frame->run_command(ui::cmd::kStopCheck));
+    // Well before the 20-second wait for the greeting.
+    QTRY_VERIFY_WITH_TIMEOUT((frame->tick_countdown(), seen.has_value()), 5000);
+    QVERIFY(seen->ran && seen->stopped);
+    QCOMPARE(dialogs.notices, 0);
+    app.exit();
   }
 
   void checkLockKeepsCronAndTheWindowApart() {
