@@ -444,8 +444,11 @@ void CMainFrame::sync_run_state() {
   run_seen_ = false;
   s_.checks.run_ended();
   tree_->set_check_running(false);
-  s_.saver.set_check_running(false);  // makes the account save that waited
   const RunOutcome outcome = s_.checks.last_outcome();
+  // What the check learned about the accounts is kept at once, not only at
+  // exit: a server seen over TLS must stay refused without it after a crash.
+  if (outcome.records_changed) s_.saver.save_mailboxes(this);
+  s_.saver.set_check_running(false);  // makes the account save that waited
   const LocalTime now = to_local(s_.clock.now());
   tray_state_.checked = true;
   tray_state_.last_time = QString::asprintf("%02d:%02d", now.hour, now.minute);

@@ -1,5 +1,6 @@
 // Peak resident memory of a POP3 session against replies that never end: an
-// endless CAPA, an endless LIST and an endless UIDL listing, each from an
+// endless CAPA, an endless LIST, an endless UIDL listing and a mail that runs
+// past the per-mail limit (nothing listed for it), each from an
 // in-process peer, each in a child process whose maximum resident set size
 // is read with wait4. Prints one line per reply.
 //   build/bench/bench_hostile_reply_bench
@@ -77,6 +78,11 @@ long peak_kib(const char* what, std::string line) {
     if (std::strcmp(what, "capa") == 0) r = pop.capa();
     if (std::strcmp(what, "list") == 0) r = pop.uidl_all() == 1 ? pop.list_all() : -1;
     if (std::strcmp(what, "uidl") == 0) r = pop.uidl_all();
+    if (std::strcmp(what, "retr") == 0) {
+      pop.set_chunk_size(65536);
+      r = pop.retr(1);
+      while (r == pw::Pop3Session::kMore) r = pop.receive_more();
+    }
     std::printf("%s: result %d\n", what, r);
     std::fflush(stdout);
     ::_exit(0);
@@ -94,7 +100,8 @@ int main() {
     const char* what;
     const char* line;
   } cases[] = {{"capa", "X-CAPABILITY\r\n"}, {"list", "1 1\r\n"}, {"uidl", "1 a\r\n"},
-               {"uidl", "1 0123456789012345678901234567890123456789012345678901234567890123456789xx\r\n"}};
+               {"uidl", "1 0123456789012345678901234567890123456789012345678901234567890123456789xx\r\n"},
+               {"retr", "a line of a mail that never ends\r\n"}};
   for (const auto& c : cases)
     std::printf("%s, lines of %zu bytes: peak resident %ld KiB\n", c.what, std::strlen(c.line),
                 peak_kib(c.what, c.line));

@@ -1,11 +1,13 @@
 #include "engine/check_once.h"
 
+#include "base/code_page.h"
 #include "base/local_time.h"
 #include "engine/check_run.h"
 #include "net/network_manager_dial_up.h"
 #include "engine/directory_lock.h"
 #include "engine/headless_host.h"
 #include "engine/oauth_access.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "rules/rule_store_use_counter.h"
@@ -20,6 +22,7 @@ namespace {
 
 constexpr int kSkippedText = 62704;
 constexpr int kNoDataDirectory = 63000;
+constexpr int kTlsSeenNotSaved = 63104;
 
 void say(std::FILE* out, const char* text) {
   if (out) std::fprintf(out, "%s\n", text);
@@ -76,15 +79,27 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   if (options.finished) options.finished(outcome, settings);
 
   // The check wrote its seen lists, journals, log and local-mail records as
-  // it went. Of the stores only corrected log-in data is left to write, into
-  // "Mailbox" as it is now: the window beside us may have saved an edit
-  // since we read it, and our start-time copy must not undo it.
+  // it went. Of the stores only corrected log-in data and servers first seen
+  // over TLS are left to write, field by field into "Mailbox" as it is now:
+  // the window beside us may have saved an edit since we read it, and our
+  // start-time copy must not undo it.
   std::vector<std::shared_ptr<MailboxAccount>> corrected;
+  std::vector<std::shared_ptr<MailboxAccount>> tls_seen;
   std::vector<std::shared_ptr<MailboxAccount>> accounts = mailboxes.accounts();
-  for (size_t k = 0; k < accounts.size() && k < before.size(); ++k)
-    if (accounts[k]->record() != before[k]) corrected.push_back(accounts[k]);
+  for (size_t k = 0; k < accounts.size() && k < before.size(); ++k) {
+    const MailboxRecord now = accounts[k]->record();
+    if (now.login_name != before[k].login_name || now.password != before[k].password ||
+        now.smtp_login_name != before[k].smtp_login_name || now.smtp_password != before[k].smtp_password)
+      corrected.push_back(accounts[k]);
+    if (now.tls_seen && !before[k].tls_seen) tls_seen.push_back(accounts[k]);
+  }
   const bool saved = mailboxes.save_logins(corrected).ok;
   if (!saved) say(options.out, std::string(res::text_utf8(MailboxList::kSaveFailedText)).c_str());
+  // Not a failure of the check: the next one that meets TLS marks it again.
+  if (!mailboxes.save_tls_seen(tls_seen).ok) {
+    say(options.out, (std::string(res::text_utf8(kTlsSeenNotSaved)) + mailboxes.file().string()).c_str());
+    (void)log.write("", "", "", "", res::record_text(kTlsSeenNotSaved) + gb_from_path(mailboxes.file()), false);
+  }
   mailboxes.release();
   return outcome.ok() && host.errors() == 0 && saved ? 0 : 1;
 }

@@ -169,6 +169,11 @@ uint32_t whole_mail_chunk_size(uint32_t size) {
   return chunk;
 }
 
+uint32_t whole_mail_receive_size(uint32_t size, uint32_t arrived) {
+  constexpr uint32_t kFirstReceive = 65536;
+  return std::min(whole_mail_chunk_size(std::max(size, arrived)), std::max(kFirstReceive, arrived));
+}
+
 uint32_t progress_scale(uint32_t size) {
   uint32_t scale = 1;
   while (uint64_t{size} / scale + 1 > 100) scale *= 10;
@@ -296,6 +301,9 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
   RunOutcome outcome;
   outcome.ran = true;
   EngineHost& host = *host_;
+  const std::vector<std::shared_ptr<MailboxAccount>> before_run = services_.mailboxes.accounts();
+  std::vector<MailboxRecord> records_before;
+  for (const auto& a : before_run) records_before.push_back(a->record());
   bool online = true;
   if (settings.auto_dial) {
     DialResult dialled = services_.dial_up.dial(settings.dial);
@@ -328,6 +336,8 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
     if (settings.hang_up) services_.dial_up.hang_up();
   }
   outcome.stopped = stop_.raised();
+  for (size_t k = 0; k < before_run.size(); ++k)
+    if (before_run[k]->record() != records_before[k]) outcome.records_changed = true;
   {
     std::lock_guard lock(outcome_mutex_);
     last_outcome_ = outcome;
@@ -465,6 +475,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
 
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
   Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
+  (void)keep_tls_seen(pop, account);
   if (!pop.ok()) {
     keep_login_correction(*pop, account);
     reason = pop.error_text();
@@ -570,12 +581,13 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
   }
   if (need & kFetchWhole) {
     host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingMail)));
-    pop.set_chunk_size(whole_mail_chunk_size(mail.size));
+    pop.set_chunk_size(whole_mail_receive_size(mail.size, 0));
     const uint32_t scale = progress_scale(mail.size);
     const int top = static_cast<int>(mail.size / scale + 1);
     host.report(StatusReport::progress_range(0, top));
     int r = pop.retr(number);
     while (r == Pop3Session::kMore) {
+      pop.set_chunk_size(whole_mail_receive_size(mail.size, pop.data_length()));
       r = pop.receive_more();
       host.report(StatusReport::progress_position(std::min(top, static_cast<int>(pop.data_length() / scale))));
     }

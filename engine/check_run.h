@@ -71,6 +71,12 @@ struct MailSummary;
 // about ten receives: 1024 below 10 KB, else the first of 2048, 4096, ...
 // with size / chunk + 1 <= 10.
 [[nodiscard]] uint32_t whole_mail_chunk_size(uint32_t size);
+// The receive size while a whole mail listed as `size` bytes comes in, with
+// `arrived` bytes in so far: the chunk size of the larger of the two, but no
+// more than what arrived (at least 64 KiB). The listed size is the server's
+// word: a claimed 60 MB must not size the receive buffer before a byte came,
+// and a mail longer than claimed still comes in receives that grow with it.
+[[nodiscard]] uint32_t whole_mail_receive_size(uint32_t size, uint32_t arrived);
 // The progress scale: the first of 1, 10, 100, ... with size / scale + 1 <=
 // 100, so the bar has at most 100 steps.
 [[nodiscard]] uint32_t progress_scale(uint32_t size);
@@ -134,6 +140,9 @@ struct RunOutcome {
   // Every account the run looked at (not those skipped: paused, without
   // rules, or in remote management), in check order.
   std::vector<AccountCheck> checks;
+  // An account's stored fields changed during the run (a log-in the user
+  // corrected, a POP server first seen over TLS): the window saves them.
+  bool records_changed = false;
   [[nodiscard]] bool ok() const {
     return ran && !dial_failed && scans_failed == 0 && deletions_failed == 0 && stores_failed == 0;
   }

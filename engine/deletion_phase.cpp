@@ -25,6 +25,7 @@ ServerDeletion commit_deletions(MailboxAccount& account, std::vector<PendingDele
     if (!result.gone[k]) requests[k].deleted = pop->dele(numbers[k]) == Pop3Session::kSuccess;
   result.confirmed = pop.ok() && pop->quit() == Pop3Session::kSuccess && listed;
   keep_login_correction(*pop, account);
+  (void)keep_tls_seen(pop, account);
   result.error_text = pop.error_text();
   return result;
 }

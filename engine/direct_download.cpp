@@ -14,13 +14,6 @@ constexpr int kDownloading = 61394;
 constexpr int kSizing = 61395;
 constexpr int kDisconnecting = 61340;
 
-// The first receive of a mail; later ones grow with what arrived, up to the
-// block the mail's size asks for. The size is the server's word: a claimed
-// 4 GiB must not make the receive buffer 512 MiB before a byte arrived.
-constexpr uint32_t kFirstReceive = 65536;
-
-uint32_t receive_size(uint32_t block, uint32_t arrived) { return std::min(block, std::max(kFirstReceive, arrived)); }
-
 // Steps run while `go` holds: no watcher, or one not cancelled.
 struct Steps {
   DownloadWatcher* watcher;
@@ -56,13 +49,15 @@ DownloadResult download_directly(const DownloadRequest& request, const Pop3Optio
     const uint32_t block = whole_mail_chunk_size(size);
     const uint32_t scale = progress_scale(size);
     const int top = static_cast<int>(size / scale + 1);
-    pop.set_chunk_size(receive_size(block, 0));
+    // The size is the server's word: a claimed 4 GiB must not make the
+    // receive buffer 512 MiB before a byte arrived.
+    pop.set_chunk_size(whole_mail_receive_size(size, 0));
     if (watcher) watcher->sized(block, scale, top);
     if (steps.begin(kDownloading)) {
       int r = pop.retr(n);
       while (r == Pop3Session::kMore && steps.go()) {
         if (watcher) watcher->progress(std::min(top, static_cast<int>(pop.data_length() / scale)));
-        pop.set_chunk_size(receive_size(block, pop.data_length()));
+        pop.set_chunk_size(whole_mail_receive_size(size, pop.data_length()));
         r = pop.receive_more();
       }
       if (r == Pop3Session::kComplete) {

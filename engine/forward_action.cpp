@@ -96,13 +96,18 @@ bool ForwardAction::whole_mail() {
 }
 
 bool ForwardAction::forward(std::string_view list, bool change_headers, std::string_view from, std::string_view to,
-                            std::string_view subject) {
+                            std::string_view subject, std::string& note) {
   const std::string message =
       change_headers
           ? changed_header_form(from, to, subject, format_mail_date(services_.clock.now()), mail_.content())
           : mail_.content();
   MailboxAccount& account = mail_.account();
-  if (services_.sender.send_to_list(account, list, message)) return true;
+  const AccountSend sent = services_.sender.send_to_list(account, list, message);
+  if (sent.sent) return true;
+  if (!sent.may_go_direct) {
+    note += sent.no_direct;
+    return false;
+  }
   const std::vector<std::string> entries = split_stored_list(list);
   bool ok = !entries.empty();
   for (const std::string& entry : entries) {
@@ -120,7 +125,7 @@ bool ForwardAction::forward_checked(std::string_view list, bool change_headers, 
     note = res::record_text(kNotToOwnAddress);
     if (kept.empty()) return true;
   }
-  return whole_mail() && forward(kept, change_headers, from, to, subject);
+  return whole_mail() && forward(kept, change_headers, from, to, subject, note);
 }
 
 void ForwardAction::run_step(std::vector<uint8_t>& success) {

@@ -22,10 +22,12 @@ class ForwardAction {
   void run_step(std::vector<uint8_t>& success);
 
   // Sends the mail to `list` in one transaction through the account; when
-  // that fails, directly to each entry. True only when every entry was
-  // reached one way or the other (an empty list reaches nobody).
+  // the account's server cannot be reached (and TLS is not required),
+  // directly to each entry. True only when every entry was reached one way
+  // or the other (an empty list reaches nobody). `note` gets the log's remark
+  // on why the mail did not go directly after the server failed.
   [[nodiscard]] bool forward(std::string_view list, bool change_headers, std::string_view from,
-                             std::string_view to, std::string_view subject);
+                             std::string_view to, std::string_view subject, std::string& note);
 
   // The stored list `list` without the entries whose address is `own`.
   [[nodiscard]] static std::string without_own_address(std::string_view list, std::string_view own);

@@ -30,22 +30,27 @@ void MailSender::keep_correction(const SmtpAccount& smtp, MailboxAccount& accoun
     account.set_smtp_login(smtp.login, smtp.password);
 }
 
-bool MailSender::send_to_list(MailboxAccount& account, std::string_view list, std::string_view message) const {
-  SmtpAccount smtp = smtp_account(account);
-  if (smtp.server.empty()) return false;
-  const bool ok = pw::send_to_list(options_, smtp, list, message);
-  keep_correction(smtp, account);
-  return ok;
+AccountSend MailSender::outcome(bool sent, const SmtpAccount& smtp) {
+  if (sent) return {true, false, {}};
+  return {false, may_deliver_directly(smtp), no_direct_delivery_text(smtp)};
 }
 
-bool MailSender::send_through_account(MailboxAccount& account, std::string_view recipient,
-                                      std::string_view message, ActionHost& host) const {
+AccountSend MailSender::send_to_list(MailboxAccount& account, std::string_view list,
+                                     std::string_view message) const {
+  SmtpAccount smtp = smtp_account(account);
+  const bool ok = pw::send_to_list(options_, smtp, list, message);
+  keep_correction(smtp, account);
+  return outcome(ok, smtp);
+}
+
+AccountSend MailSender::send_through_account(MailboxAccount& account, std::string_view recipient,
+                                             std::string_view message, ActionHost& host) const {
   SmtpAccount smtp = smtp_account(account);
   SmtpDeliveryOptions options = options_;
   options.notice = [&host](const std::string& title, const std::string& text) { host.notice(title, text); };
   const bool ok = send_through_account_with_notice(options, smtp, recipient, message);
   keep_correction(smtp, account);
-  return ok;
+  return outcome(ok, smtp);
 }
 
 bool MailSender::direct_delivery(const MailboxAccount& account, std::string_view recipient,

@@ -15,8 +15,13 @@ constexpr int kSignInAgain = 62950;  // "请在窗口中重新登录"
 }
 
 Pop3Account Pop3Account::of(const MailboxRecord& record) {
-  return {record.pop_server, record.login_name, record.password, record.require_tls || record.uses_oauth(),
-          record.sign_in, record.address};
+  return {record.pop_server,
+          record.login_name,
+          record.password,
+          record.require_tls || record.uses_oauth(),
+          record.tls_seen,
+          record.sign_in,
+          record.address};
 }
 
 LoginPrompt pop3_login_prompt(EngineHost& host) {
@@ -25,8 +30,9 @@ LoginPrompt pop3_login_prompt(EngineHost& host) {
   };
 }
 
-Pop3Connection::Pop3Connection(std::unique_ptr<ByteStream> stream, std::unique_ptr<Pop3Session> session, bool ok)
-    : stream_(std::move(stream)), session_(std::move(session)), ok_(ok) {}
+Pop3Connection::Pop3Connection(std::unique_ptr<ByteStream> stream, std::unique_ptr<Pop3Session> session, bool ok,
+                               std::string server)
+    : stream_(std::move(stream)), session_(std::move(session)), ok_(ok), server_(std::move(server)) {}
 Pop3Connection::Pop3Connection(Pop3Connection&&) noexcept = default;
 Pop3Connection& Pop3Connection::operator=(Pop3Connection&&) noexcept = default;
 Pop3Connection::~Pop3Connection() = default;
@@ -36,13 +42,13 @@ const std::string& Pop3Connection::error_text() const { return session_->error_t
 Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options) {
   std::unique_ptr<ByteStream> stream = options.stream ? options.stream() : std::make_unique<LineSocket>();
   auto pop = std::make_unique<Pop3Session>(*stream);
-  pop->set_tls({.required = account.require_tls});
+  pop->set_tls({.required = account.require_tls, .seen = account.tls_seen});
   if (options.trace) pop->set_trace(options.trace);
   if (options.clock) pop->set_clock(options.clock);
   if (options.login_prompt) pop->set_login_prompt(options.login_prompt);
   const bool ok = pop->connect(account.server) == Pop3Session::kSuccess &&
                   sign_in(*pop, account, options.oauth.get()) == Pop3Session::kSuccess;
-  return Pop3Connection(std::move(stream), std::move(pop), ok);
+  return Pop3Connection(std::move(stream), std::move(pop), ok, account.server);
 }
 
 int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oauth) {
@@ -58,6 +64,10 @@ void keep_login_correction(const Pop3Session& pop, MailboxAccount& account) {
   const std::string& login = pop.user_name().empty() ? record.login_name : pop.user_name();
   const std::string& password = pop.password().empty() ? record.password : pop.password();
   if (login != record.login_name || password != record.password) account.set_pop_login(login, password);
+}
+
+bool keep_tls_seen(const Pop3Connection& pop, MailboxAccount& account) {
+  return pop->secured() && account.mark_tls_seen(pop.server());
 }
 
 }  // namespace pw

@@ -12,6 +12,7 @@
 //   if (!pop.ok()) report(pop.error_text());  // the session is there anyway
 //   if (pop.ok() && pop->uidl_all()) ...
 //   keep_login_correction(*pop, account);
+//   keep_tls_seen(pop, account);   // the first verified TLS with its server
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -35,6 +36,9 @@ struct Pop3Account {
   std::string login;
   std::string password;
   bool require_tls = false;
+  // The server completed a TLS handshake before: one that offers no TLS now
+  // is refused as a downgrade.
+  bool tls_seen = false;
   // An account signed in with OAuth 2.0 logs in with its access token (and
   // always over TLS); `address` names it in the token file.
   MailboxRecord::SignIn sign_in = MailboxRecord::SignIn::password;
@@ -68,7 +72,8 @@ struct Pop3Options {
 // typed into the password dialog.
 class Pop3Connection {
  public:
-  Pop3Connection(std::unique_ptr<ByteStream> stream, std::unique_ptr<Pop3Session> session, bool ok);
+  Pop3Connection(std::unique_ptr<ByteStream> stream, std::unique_ptr<Pop3Session> session, bool ok,
+                 std::string server = {});
   Pop3Connection(Pop3Connection&&) noexcept;
   Pop3Connection& operator=(Pop3Connection&&) noexcept;
   ~Pop3Connection();
@@ -78,11 +83,14 @@ class Pop3Connection {
   [[nodiscard]] Pop3Session& operator*() const { return *session_; }
   [[nodiscard]] Pop3Session* operator->() const { return session_.get(); }
   [[nodiscard]] const std::string& error_text() const;
+  // The account's server field the connection was opened to.
+  [[nodiscard]] const std::string& server() const { return server_; }
 
  private:
   std::unique_ptr<ByteStream> stream_;    // outlives the session, declared first
   std::unique_ptr<Pop3Session> session_;
   bool ok_ = false;
+  std::string server_;
 };
 
 // Connects to the account's server and signs in.
@@ -97,5 +105,10 @@ class Pop3Connection {
 // Stores in `account` the log-in data the user corrected during `pop` (an
 // emptied value keeps the stored one).
 void keep_login_correction(const Pop3Session& pop, MailboxAccount& account);
+
+// Marks `account` as having completed a verified TLS handshake with its POP
+// server when `pop` did (and that is still its server). True when the mark is
+// new: the record then differs from the stored one.
+bool keep_tls_seen(const Pop3Connection& pop, MailboxAccount& account);
 
 }  // namespace pw

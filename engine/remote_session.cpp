@@ -72,6 +72,7 @@ void RemoteSession::list(Mode mode, const std::function<void(std::unique_ptr<Mai
   }
   if (pop.ok()) (void)pop->quit();
   keep_login_correction(*pop, account_);
+  (void)keep_tls_seen(pop, account_);
   if (!stop.raised() && !(counted && made == pop->message_count() - skipped))
     s_.host.notice(res::text(kErrorTitle), res::text(kListingError));
 }
@@ -92,6 +93,7 @@ void RemoteSession::fetch_whole(const std::vector<MailProcessor*>& mails, const 
   }
   if (pop.ok() && whole) (void)pop->quit();
   keep_login_correction(*pop, account_);
+  (void)keep_tls_seen(pop, account_);
 }
 
 void RemoteSession::carry_out(const Rows& rows, const StopSignal& stop) {

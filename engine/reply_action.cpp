@@ -94,14 +94,19 @@ std::optional<std::string> ReplyAction::build(const Reply& reply) {
   return composer.finish();
 }
 
-bool ReplyAction::reply(const Reply& reply) {
+bool ReplyAction::reply(const Reply& reply, std::string& note) {
   const std::string recipient = sender_address(mail_.sender());
   if (recipient.empty()) return false;
   const std::optional<std::string> message = build(reply);
   if (!message) return false;
   MailboxAccount& account = mail_.account();
-  return services_.sender.send_through_account(account, recipient, *message, services_.host) ||
-         services_.sender.direct_delivery(account, recipient, *message);
+  const AccountSend sent = services_.sender.send_through_account(account, recipient, *message, services_.host);
+  if (sent.sent) return true;
+  if (!sent.may_go_direct) {
+    note += sent.no_direct;
+    return false;
+  }
+  return services_.sender.direct_delivery(account, recipient, *message);
 }
 
 void ReplyAction::run_step(std::vector<uint8_t>& success) {
@@ -124,15 +129,18 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
       r.text = expander.expand(rule.reply_text);
       r.attachments = rule.reply_attachments;
     }
-    const bool ok = reply(r);
+    std::string note;
+    const bool ok = reply(r, note);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, record_action_text(rule, ActionKind::reply), ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::reply) + note, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kReply)) {
+    std::string note;
     const bool ok = reply({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
-                           extra.reply_attachments});
-    mail_.log_operation(services_, res::record_text(61408), ok);
+                           extra.reply_attachments},
+                          note);
+    mail_.log_operation(services_, res::record_text(61408) + note, ok);
   }
 }
 

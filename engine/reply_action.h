@@ -30,10 +30,12 @@ class ReplyAction {
   };
 
   // Builds and sends one reply to the sender's bare address: through the
-  // account, else directly. False when the message cannot be built (an
+  // account, else directly when the account's server cannot be reached and
+  // TLS is not required. False when the message cannot be built (an
   // unreadable or empty file, a refused continuation after a missing
-  // attachment), when the mail names no sender, or when both routes fail.
-  [[nodiscard]] bool reply(const Reply& reply);
+  // attachment), when the mail names no sender, or when no route took it;
+  // `note` then gets the log's remark on why it did not go directly.
+  [[nodiscard]] bool reply(const Reply& reply, std::string& note);
 
   // Why a rule must not answer this mail automatically (RFC 3834 section 2):
   // an Auto-Submitted other than "no", Precedence bulk, junk or list, a

@@ -185,7 +185,7 @@ int Pop3Session::connect(std::string_view server) {
   const bool implicit = implicit_tls_port(address.port);
   if (implicit && !secure(address.host)) return kFailure;
   if (read_status() != Reply::Accepted) return kFailure;
-  if (!implicit && (tls_.required || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
+  if (!implicit && (tls_.required || tls_.seen || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
   return kSuccess;
 }
 
@@ -203,8 +203,8 @@ bool Pop3Session::secure(const std::string& host) {
 bool Pop3Session::upgrade(const std::string& host) {
   if (capa() != kSuccess) return false;
   if (!has_capability("STLS") || !stream_.supports_tls()) {
-    if (!tls_.required) return true;
-    break_off(tls_missing_text(host));
+    if (!tls_.required && !tls_.seen) return true;
+    break_off(tls_.seen ? tls_downgrade_text(host) : tls_missing_text(host));
     return false;
   }
   switch (command(Pop3Command::stls())) {
@@ -558,10 +558,15 @@ int Pop3Session::top(int n, int lines) { return start_transfer(Pop3Command::top(
 
 int Pop3Session::retr(int n) {
   // With the size listed, the text grows in place instead of being copied at
-  // each doubling. A hostile listing gains nothing: at most kReserveCap.
-  constexpr std::int64_t kReserveCap = std::int64_t{4} << 20;
+  // each doubling: room for the size and a margin (servers that count bare
+  // LF line ends list a little less than they send), within the mail limit.
+  // Reserved pages are not touched until bytes arrive, so a hostile listing
+  // gains nothing; the room left unused goes when the mail is complete.
   const std::int64_t listed = size_of_message(n);
-  if (listed > 0) data_.reserve(static_cast<size_t>(std::min(listed, kReserveCap)));
+  if (listed > 0) {
+    const std::int64_t room = listed + listed / 16 + static_cast<std::int64_t>(kReserveMargin);
+    data_.reserve(static_cast<size_t>(std::min(room, static_cast<std::int64_t>(limits_.max_mail))));
+  }
   return start_transfer(Pop3Command::retr(n));
 }
 
@@ -606,22 +611,30 @@ int Pop3Session::absorb() {
     // one piece; only such a line needs a closer look.
     size_t dot = in.find("\n.", pos);
     size_t end = dot != std::string_view::npos ? dot + 1 : in.size();
+    const size_t want = data_.size() + (end - pos);
+    if (want > limits_.max_mail) {
+      data_.clear();
+      data_.shrink_to_fit();
+      data_length_ = 0;
+      mail_too_large_ = true;
+      break_off(own_text(kMailTooLarge));
+      return kFailure;
+    }
+    // A long text that outgrows its room (a mail longer than listed) takes
+    // room up to the limit at once: copied once, not at every doubling, and
+    // the pages it does not fill are never touched.
+    if (want > data_.capacity() && want > kGrowToLimitAbove) data_.reserve(limits_.max_mail);
     data_.append(in.data() + pos, end - pos);
     at_line_start_ = in[end - 1] == '\n';
     pos = end;
   }
   reader_.consume(pos);
-  if (data_.size() > limits_.max_mail) {
-    data_.clear();
-    data_.shrink_to_fit();
-    data_length_ = 0;
-    mail_too_large_ = true;
-    break_off(own_text(kMailTooLarge));
-    return kFailure;
-  }
   data_length_ = static_cast<std::uint32_t>(data_.size());
   if (!ended) return kMore;
   in_transfer_ = false;
+  // A mail far shorter than its listing (or its doubling) does not keep the
+  // room: the check holds thousands of texts.
+  if (data_.capacity() - data_.size() > data_.size() / 8 + kReserveMargin) data_.shrink_to_fit();
   trace("S: ", "[" + std::to_string(data_.size()) + " bytes of mail]");
   return kComplete;
 }

@@ -10,8 +10,9 @@
 //
 // Security: port 995 speaks TLS from the first byte. On any other port the
 // session reads CAPA and upgrades with STLS (RFC 2595) when the server offers
-// it, over a stream that can do TLS; with TLS required, a server without STLS
-// is refused before anything else is sent. A failed handshake or
+// it, over a stream that can do TLS; with TLS required, or seen on an earlier
+// connection (a downgrade), a server without STLS is refused before anything
+// else is sent. A failed handshake or
 // verification ends the session: it never goes on in plaintext after trying.
 //
 //   Pop3Session pop;                      // its own LineSocket, 20 s waits
@@ -64,6 +65,11 @@ class Pop3Session {
   static constexpr size_t kMaxUidLength = 70;
   // The most bytes of a CAPA reply taken as capabilities.
   static constexpr size_t kMaxCapa = 4096;
+  // Room a RETR reserves beyond the listed size, besides 1/16 of it.
+  static constexpr size_t kReserveMargin = 4096;
+  // A mail text longer than this that outgrows its room grows to the mail
+  // limit in one step.
+  static constexpr size_t kGrowToLimitAbove = size_t{1} << 20;
 
   // Bounds on what a server can make the session hold; reaching one ends the
   // command as a failure.
@@ -92,6 +98,8 @@ class Pop3Session {
   void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   [[nodiscard]] const Limits& limits() const { return limits_; }
   void set_tls(const TlsPolicy& policy) { tls_ = policy; }
+  // Whether the connection completed a verified TLS handshake.
+  [[nodiscard]] bool secured() const { return secured_ && tls_.verify; }
   // The most bytes one receive asks for during a transfer (at least 1).
   void set_chunk_size(std::uint32_t bytes) { chunk_size_ = bytes ? bytes : 1; }
 

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/mx_lookup.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -11,6 +13,9 @@ namespace {
 
 constexpr int kTextErrorTitle = 61215;
 constexpr int kTextSendFailedTryDirect = 61437;
+constexpr int kTextSendFailed = 63101;             // "通过你的smtp服务器发送邮件失败"
+constexpr int kTextUnreachableButTlsRequired = 63102;
+constexpr int kTextNotTakenNoDirect = 63103;
 constexpr size_t kMaxLocalHost = 79;
 constexpr int kDirectPort = 25;
 
@@ -47,6 +52,25 @@ void keep_corrected_login(const SmtpSession& session, SmtpAccount* login) {
   if (!session.password().empty() && session.password() != login->password) login->password = session.password();
 }
 
+// send_one, keeping why it failed in `failure` when given.
+bool send_session(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
+                  std::string_view recipient, std::string_view message, const TlsPolicy& tls, SmtpAccount* login,
+                  SmtpAccount* failure) {
+  SmtpSession session(options.timeout);
+  configure(session, options, tls);
+  // QUIT goes out after any greeting, a refusing one too; after a failed
+  // connect or a lost reply the session sends nothing more.
+  bool ok = session.connect(server) && open_transaction(session, options, from, login) &&
+            session.rcpt_to(recipient) == 1 && transfer(session, message);
+  if (!ok && failure) {
+    failure->failure = session.error_text();
+    failure->unreachable = session.unreachable();
+  }
+  (void)session.quit();
+  keep_corrected_login(session, login);
+  return ok;
+}
+
 }  // namespace
 
 bool send_message_pieces(SmtpSession& session, std::string_view message) {
@@ -66,19 +90,14 @@ std::string SmtpDeliveryOptions::local_host_name() {
 
 bool send_one(const SmtpDeliveryOptions& options, std::string_view server, std::string_view from,
               std::string_view recipient, std::string_view message, const TlsPolicy& tls, SmtpAccount* login) {
-  SmtpSession session(options.timeout);
-  configure(session, options, tls);
-  // QUIT goes out after any greeting, a refusing one too; after a failed
-  // connect or a lost reply the session sends nothing more.
-  bool ok = session.connect(server) && open_transaction(session, options, from, login) &&
-            session.rcpt_to(recipient) == 1 && transfer(session, message);
-  (void)session.quit();
-  keep_corrected_login(session, login);
-  return ok;
+  return send_session(options, server, from, recipient, message, tls, login, nullptr);
 }
 
 bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std::string_view recipient_list,
                   std::string_view message) {
+  account.failure.clear();
+  account.unreachable = account.server.empty();
+  if (account.server.empty()) return false;
   SmtpSession session(options.timeout);
   configure(session, options, account_tls(account));
   SmtpAccount* login = account.auth ? &account : nullptr;
@@ -89,6 +108,10 @@ bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std:
       if (session.rcpt_to(recipient) == 1) ++accepted;
     ok = accepted > 0 && transfer(session, message);
   }
+  if (!ok) {
+    account.failure = session.error_text();
+    account.unreachable = session.unreachable();
+  }
   (void)session.quit();
   keep_corrected_login(session, login);
   return ok;
@@ -96,12 +119,34 @@ bool send_to_list(const SmtpDeliveryOptions& options, SmtpAccount& account, std:
 
 bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
                                       std::string_view recipient, std::string_view message) {
+  account.failure.clear();
+  account.unreachable = account.server.empty();
   if (account.server.empty()) return false;
-  if (send_one(options, account.server, account.address, recipient, message, account_tls(account),
-               account.auth ? &account : nullptr))
+  if (send_session(options, account.server, account.address, recipient, message, account_tls(account),
+                   account.auth ? &account : nullptr, &account))
     return true;
-  if (options.notice) options.notice(res::text(kTextErrorTitle), res::text(kTextSendFailedTryDirect));
+  if (options.notice)
+    options.notice(res::text(kTextErrorTitle),
+                   may_deliver_directly(account)
+                       ? res::text(kTextSendFailedTryDirect)
+                       : res::text(kTextSendFailed) + "\r\n" + no_direct_delivery_text(account, true));
   return false;
+}
+
+bool may_deliver_directly(const SmtpAccount& account) { return account.unreachable && !account.require_tls; }
+
+std::string no_direct_delivery_text(const SmtpAccount& account, bool shown) {
+  if (may_deliver_directly(account)) return {};
+  auto text = [shown](int id) { return shown ? res::text(id) : res::record_text(id); };
+  if (account.unreachable) return text(kTextUnreachableButTlsRequired);
+  // The refusing reply on one line, without its final line end. Session
+  // reasons are kept in the records' language.
+  std::string reason = single_line(shown ? res::displayed(account.failure) : account.failure);
+  while (!reason.empty() && reason.back() == ' ') reason.pop_back();
+  // '%' is never part of a multi-byte character in GB18030.
+  std::string out = text(kTextNotTakenNoDirect);
+  if (const size_t at = out.find("%1"); at != std::string::npos) out.replace(at, 2, reason);
+  return out;
 }
 
 std::optional<std::string> exchanger_server(std::string_view exchanger) {

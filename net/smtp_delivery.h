@@ -31,6 +31,11 @@ struct SmtpAccount {
   // Set for an account signed in with OAuth 2.0: its access tokens, used
   // with the login name instead of the password.
   BearerSource bearer;
+  // Set by a send through the account's server that failed: why, and whether
+  // the server could not be reached at all (or there is none), so that
+  // nothing was said to it.
+  std::string failure;
+  bool unreachable = false;
 };
 
 struct SmtpDeliveryOptions {
@@ -71,10 +76,23 @@ struct SmtpDeliveryOptions {
                                 std::string_view recipient_list, std::string_view message);
 
 // send_one through the account's server (logging in when the account says
-// so). On failure shows the notice 61437 titled 61215 and returns false, after
-// which the caller tries direct_delivery. False at once without a server.
+// so). On failure shows a notice titled 61215 and returns false: 61437 when
+// the caller is to try direct_delivery next, else why it is not to. False at
+// once, without a notice, when the account has no server.
 [[nodiscard]] bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
                                                     std::string_view recipient, std::string_view message);
+
+// Whether a mail that the account's server did not take may go to the
+// recipient's exchangers instead: only when that server could not be reached
+// (or there is none) and the account does not require TLS. Never after a TLS
+// or certificate failure, which direct delivery cannot tell from an attack
+// (it checks no exchanger's name), nor after the server refused the mail or
+// the conversation broke off, when it may have taken the mail after all.
+[[nodiscard]] bool may_deliver_directly(const SmtpAccount& account);
+// Why a mail that the account's server did not take is not sent directly
+// either; empty when it may be. In the records' language for the log, or
+// (`shown`) in the program's language for a notice.
+[[nodiscard]] std::string no_direct_delivery_text(const SmtpAccount& account, bool shown = false);
 
 // The server field of the mail exchanger `exchanger`: its port 25, the name
 // bracketed so that nothing in it picks another port. nullopt when it is no

@@ -139,11 +139,13 @@ int SmtpSession::connect(std::string_view server) {
   reader_.clear();
   broken_ = false;
   encrypted_ = false;
+  unreachable_ = false;
   keywords_.clear();
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
     break_off(res::record_text(kCannotConnect));
+    unreachable_ = true;
     return 0;
   }
   if (implicit_tls_port(address.port) && !secure()) return 0;

@@ -123,6 +123,9 @@ class SmtpSession {
   [[nodiscard]] int quit();
 
   [[nodiscard]] const std::string& error_text() const { return error_; }
+  // The last connect did not reach the server (its name did not resolve,
+  // the connection was refused or not answered): nothing was said to it.
+  [[nodiscard]] bool unreachable() const { return unreachable_; }
   // The log-in data last sent (corrections included); both empty after the
   // user gave up a correction.
   [[nodiscard]] const std::string& user_name() const { return user_; }
@@ -164,6 +167,7 @@ class SmtpSession {
   TlsPolicy tls_;
   std::vector<std::string> keywords_;
   bool encrypted_ = false;
+  bool unreachable_ = false;
   bool plain_ = false;  // logging in with AUTH PLAIN
   std::chrono::milliseconds data_reply_wait_ = kDataReplyWait;
   bool broken_ = false;

@@ -9,6 +9,7 @@ constexpr int kUntrusted = 62200;
 constexpr int kWrongHost = 62201;
 constexpr int kNotOffered = 62202;
 constexpr int kHandshakeFailed = 62203;
+constexpr int kDowngrade = 63100;
 
 std::string naming(int id, std::string_view host) { return res::record_text(id) + std::string(host); }
 
@@ -28,5 +29,7 @@ std::string tls_failure_text(ByteStream::TlsResult result, std::string_view host
 }
 
 std::string tls_missing_text(std::string_view host) { return naming(kNotOffered, host); }
+
+std::string tls_downgrade_text(std::string_view host) { return naming(kDowngrade, host); }
 
 }  // namespace pw

@@ -14,6 +14,10 @@ struct TlsPolicy {
   // only for direct delivery to exchangers, where encryption is taken when
   // offered without proof of the exchanger's name (no credential is sent).
   bool verify = true;
+  // The server completed a TLS handshake on an earlier connection: a server
+  // that offers no upgrade now is refused as a downgrade (someone on the
+  // path may strip it), whatever `required` says.
+  bool seen = false;
 };
 
 // Ports that speak TLS from the first byte: 995 (POP3S), 465 (SMTPS).
@@ -23,5 +27,7 @@ struct TlsPolicy {
 [[nodiscard]] std::string tls_failure_text(ByteStream::TlsResult result, std::string_view host);
 // The error text for a server that offers no upgrade when TLS is required.
 [[nodiscard]] std::string tls_missing_text(std::string_view host);
+// The same for a server that offered it before (`seen`).
+[[nodiscard]] std::string tls_downgrade_text(std::string_view host);
 
 }  // namespace pw

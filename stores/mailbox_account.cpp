@@ -31,6 +31,13 @@ void MailboxAccount::set_smtp_login(const std::string& login_name, const std::st
   record_.smtp_password = password;
 }
 
+bool MailboxAccount::mark_tls_seen(std::string_view pop_server) {
+  std::lock_guard lock(mutex_);
+  if (record_.tls_seen || record_.pop_server != pop_server) return false;
+  record_.tls_seen = true;
+  return true;
+}
+
 std::vector<uint32_t> MailboxAccount::bound_rules() const {
   std::lock_guard lock(mutex_);
   return rules_;

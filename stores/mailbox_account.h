@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "stores/mailbox_record.h"
@@ -39,6 +40,10 @@ class MailboxAccount {
   // Corrected log-in data from a password dialog during a check.
   void set_pop_login(const std::string& login_name, const std::string& password);
   void set_smtp_login(const std::string& login_name, const std::string& password);
+  // A session with the POP server `pop_server` completed a TLS handshake:
+  // marks the record (tls_seen) while that is still its POP server. True
+  // when the mark is new.
+  bool mark_tls_seen(std::string_view pop_server);
 
   [[nodiscard]] bool paused() const { return paused_.load(); }
 

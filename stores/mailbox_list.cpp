@@ -103,27 +103,19 @@ StoreResult MailboxList::save() const {
   return {};
 }
 
-StoreResult MailboxList::save_logins(const std::vector<std::shared_ptr<MailboxAccount>>& corrected) const {
-  if (corrected.empty()) return {};
+StoreResult MailboxList::rewrite_entries(const std::vector<AccountPtr>& accounts, const EntryChange& change) const {
+  if (accounts.empty()) return {};
   std::optional<std::string> data = read_file(file());
-  if (!data) return {};  // nothing stored to correct
+  if (!data) return {};  // nothing stored to change
   std::string out;
   out.reserve(data->size());
   const bool damaged = for_each_entry(*data, [&](std::string_view image, std::string_view ids) {
-    bool paused = true;
-    MailboxRecord record = MailboxRecord::decode(image.data(), &paused);
-    auto it = std::find_if(corrected.begin(), corrected.end(),
-                           [&](const AccountPtr& a) { return ascii_iequal(a->address(), record.address); });
-    if (it == corrected.end()) {
-      out += image;  // untouched entries stay byte for byte
-    } else {
-      const MailboxRecord now = (*it)->record();
-      record.login_name = now.login_name;
-      record.password = now.password;
-      record.smtp_login_name = now.smtp_login_name;
-      record.smtp_password = now.smtp_password;
-      out += record.encode(paused);
-    }
+    const std::string address = MailboxRecord::decode(image.data()).address;
+    auto it = std::find_if(accounts.begin(), accounts.end(),
+                           [&](const AccountPtr& a) { return ascii_iequal(a->address(), address); });
+    std::string entry(image);
+    if (it != accounts.end()) change(entry, **it);
+    out += entry;
     append_le32(out, static_cast<uint32_t>(ids.size() / kIdWidth));
     out += ids;
   });
@@ -131,6 +123,27 @@ StoreResult MailboxList::save_logins(const std::vector<std::shared_ptr<MailboxAc
   if (damaged) return {false, kSaveFailedText};
   if (!write_file_atomic(file(), out, kPrivateFile)) return {false, kSaveFailedText};
   return {};
+}
+
+StoreResult MailboxList::save_logins(const std::vector<std::shared_ptr<MailboxAccount>>& corrected) const {
+  return rewrite_entries(corrected, [](std::string& image, const MailboxAccount& account) {
+    bool paused = true;
+    MailboxRecord record = MailboxRecord::decode(image.data(), &paused);
+    const MailboxRecord now = account.record();
+    record.login_name = now.login_name;
+    record.password = now.password;
+    record.smtp_login_name = now.smtp_login_name;
+    record.smtp_password = now.smtp_password;
+    image = record.encode(paused);
+  });
+}
+
+StoreResult MailboxList::save_tls_seen(const std::vector<std::shared_ptr<MailboxAccount>>& seen) const {
+  return rewrite_entries(seen, [](std::string& image, const MailboxAccount& account) {
+    const MailboxRecord now = account.record();
+    if (now.tls_seen && MailboxRecord::decode(image.data()).pop_server == now.pop_server)
+      MailboxRecord::mark_tls_seen(image.data());
+  });
 }
 
 void MailboxList::release() {

@@ -63,6 +63,10 @@ class MailboxList {
   // headless check keeps a correction without undoing what the window saved
   // meanwhile. An account no longer in the file stays out of it.
   [[nodiscard]] StoreResult save_logins(const std::vector<std::shared_ptr<MailboxAccount>>& corrected) const;
+  // The same for the TLS-seen mark of `seen`: only that bit of byte 581 is
+  // set, and only in an entry whose POP server is still the one the account
+  // in memory names.
+  [[nodiscard]] StoreResult save_tls_seen(const std::vector<std::shared_ptr<MailboxAccount>>& seen) const;
 
   // Unbinds every rule (telling the rule counter) and empties the list: the
   // end of an orderly exit, after save().
@@ -114,6 +118,12 @@ class MailboxList {
   // true when the data ends inside an entry.
   using EntryVisitor = std::function<void(std::string_view record, std::string_view ids)>;
   static bool for_each_entry(std::string_view data, const EntryVisitor& visit);
+
+  // Rewrites "Mailbox" as it is on disk now, handing the stored image of each
+  // entry whose address names one of `accounts` to `change` with that
+  // account; every other entry stays byte for byte.
+  using EntryChange = std::function<void(std::string& image, const MailboxAccount& account)>;
+  [[nodiscard]] StoreResult rewrite_entries(const std::vector<AccountPtr>& accounts, const EntryChange& change) const;
 
   // Needs mutex_ held.
   [[nodiscard]] bool contains_locked(const MailboxAccount& account) const;

@@ -20,6 +20,7 @@ constexpr size_t kSmtpPassword = 548, kSmtpPasswordWidth = 32;
 constexpr size_t kPaused = 580;
 constexpr size_t kSecurity = 581;
 constexpr char kRequireTls = 0x01;
+constexpr char kTlsSeen = 0x02;
 constexpr int kSignInShift = 2;  // bits 2-3
 constexpr char kSignInBits = 0x0c;
 
@@ -46,7 +47,8 @@ std::string MailboxRecord::encode(bool paused) const {
   put_field(p + kSmtpPassword, kSmtpPasswordWidth, smtp_password);
   scramble_field(p + kSmtpPassword, kSmtpPasswordWidth);
   p[kPaused] = paused ? 1 : 0;
-  p[kSecurity] = static_cast<char>((require_tls ? kRequireTls : 0) | (static_cast<int>(sign_in) << kSignInShift));
+  p[kSecurity] = static_cast<char>((require_tls ? kRequireTls : 0) | (tls_seen ? kTlsSeen : 0) |
+                                    (static_cast<int>(sign_in) << kSignInShift));
   return image;
 }
 
@@ -61,9 +63,12 @@ MailboxRecord MailboxRecord::decode(const char* image, bool* paused) {
   r.smtp_login_name = get_field(image + kSmtpLogin, kSmtpLoginWidth);
   r.smtp_password = get_scrambled(image, kSmtpPassword, kSmtpPasswordWidth);
   r.require_tls = (image[kSecurity] & kRequireTls) != 0;
+  r.tls_seen = (image[kSecurity] & kTlsSeen) != 0;
   r.sign_in = static_cast<SignIn>((image[kSecurity] & kSignInBits) >> kSignInShift);
   if (paused) *paused = image[kPaused] != 0;
   return r;
 }
+
+void MailboxRecord::mark_tls_seen(char* image) { image[kSecurity] = static_cast<char>(image[kSecurity] | kTlsSeen); }
 
 }  // namespace pw

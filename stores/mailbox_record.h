@@ -26,6 +26,10 @@ struct MailboxRecord {
   // file: TLS on 995/465, an upgrade on other ports when offered); an OAuth
   // 2.0 account always requires it. Bytes 582 and 583 are zero.
   bool require_tls = false;
+  // Bit 1: the POP server of this record once completed a TLS handshake, so
+  // a later connection without TLS is refused as a downgrade (0 in every
+  // older file: not yet).
+  bool tls_seen = false;
   // Bits 2-3 of byte 581: how the account signs in to both servers (0 in
   // every older file: the password).
   enum class SignIn : uint8_t { password = 0, microsoft = 1, google = 2, custom = 3 };
@@ -36,6 +40,8 @@ struct MailboxRecord {
   [[nodiscard]] std::string encode(bool paused) const;
   // Reads a stored image of kSize bytes; `paused` receives byte 580.
   [[nodiscard]] static MailboxRecord decode(const char* image, bool* paused = nullptr);
+  // Sets the TLS-seen bit in a stored image; every other bit and byte stays.
+  static void mark_tls_seen(char* image);
 
   friend bool operator==(const MailboxRecord&, const MailboxRecord&) = default;
 };

@@ -295,6 +295,29 @@ class MainFrameTest : public QObject {
     QVERIFY2(item->toolTip(0).contains(text(62909).arg(time, text(62900))), qPrintable(item->toolTip(0)));
   }
 
+  // What a check learned about the accounts (here a server first seen over
+  // TLS) reaches "Mailbox" when the check ends, not only at exit; a check
+  // that learned nothing writes nothing.
+  void whatTheCheckLearnedIsSavedWhenItEnds() {
+    FrameStores s;
+    auto account = s.add_watched("a@example.com");
+    auto frame = s.frame();
+    std::filesystem::remove(s.mailboxes.file());
+    for (bool learned : {false, true}) {
+      QVERIFY(frame->run_command(cmd::kCheckAll));
+      frame->tick_countdown();
+      if (learned) QVERIFY(account->mark_tls_seen(account->record().pop_server));
+      s.checks.outcome.ran = true;
+      s.checks.outcome.records_changed = learned;
+      s.checks.finish();
+      frame->tick_countdown();
+      QCOMPARE(std::filesystem::exists(s.mailboxes.file()), learned);
+    }
+    MailboxList reread(s.mailboxes.program_dir());
+    (void)reread.load(nullptr);
+    QVERIFY(reread.at(0)->record().tls_seen);
+  }
+
   void scheduledShutdownFiresAtItsMinute() {
     FrameStores s;
     const LocalTime now = to_local(s.clock.now());

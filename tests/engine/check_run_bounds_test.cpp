@@ -4,6 +4,8 @@
 // test clock. A check takes a bounded number of new mails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "check_run_fixture.h"
 #include "res/string_table.h"
 
@@ -97,6 +99,45 @@ TEST_F(CheckRunBounds, aCheckTakesABoundedNumberOfNewMailsAndTheNextTheRest) {
   EXPECT_TRUE(bounded.run(nullptr, settings()).ok());
   expect_sessions_done();
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2", "u3"}));
+}
+
+// The listed size is the server's word. The receive buffer grows with what
+// arrives, whatever the listing claims, and a mail longer than listed still
+// arrives whole and is acted on.
+TEST_F(CheckRunBounds, receiveRoomFollowsWhatArrivesNotWhatWasListed) {
+  struct Case {
+    const char* name;
+    size_t listed;
+    size_t sent;
+  };
+  const Case cases[] = {
+      {"listed as sent", 300000, 300000},
+      {"listed 60 MB, sends 2 KB", size_t{60} << 20, 2000},
+      {"listed 100 bytes, sends 1 MB", 100, size_t{1} << 20},
+  };
+  add_rule(kFetchWhole, bit(ActionKind::confirm), 5);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string mail = mail_of_size(1, c.sent);
+    ScriptedPeer& p = next_session();
+    pop_login(p);
+    pop_uidl(p, {c.name});
+    pop_list_all(p, {{1, c.listed}});
+    pop_retr(p, 1, mail, 16384);
+    pop_quit(p);
+    std::string held;
+    host.on_confirm = [&](std::span<MailProcessor* const> mails) {
+      ASSERT_EQ(mails.size(), 1u);
+      held = mails[0]->content();
+    };
+    receive_sizes.clear();
+
+    EXPECT_TRUE(check().ok());
+
+    expect_sessions_done();
+    EXPECT_EQ(held, mail);
+    EXPECT_LE(*std::max_element(receive_sizes.begin(), receive_sizes.end()), std::max<size_t>(65536, mail.size()));
+  }
 }
 
 }  // namespace

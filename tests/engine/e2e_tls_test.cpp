@@ -1,10 +1,13 @@
 // `pelliwick --check-once` against a Dovecot that speaks only TLS (995) and an
 // aiosmtpd that requires STARTTLS, with the test CA known to the program only
 // through SSL_CERT_FILE.
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
+#include "check_run_fixture.h"
 #include "e2e_fixture.h"
+#include "engine/check_once.h"
 #include "res/string_table.h"
 #include "support/test_ca.h"
 
@@ -73,6 +76,92 @@ TEST_F(CheckOnceOverTls, untrustedServerFailsTheCheckWithItsReason) {
   EXPECT_NE(records[0].operation.find(res::text(62200) + "pop.example.test"), std::string::npos)
       << records[0].operation;
   EXPECT_EQ(pop.log().find("Login:"), std::string::npos) << pop.log();
+}
+
+// The headless check in this process, against a Dovecot that offers STLS on
+// 110 and allows no plaintext log-in.
+class CheckOnceTlsSeen : public EndToEndFixture {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ca.ok()) << ca.error();
+    ASSERT_TRUE(dns.running()) << dns.log();
+    TestCa::Issued cert = ca.issue("pop.example.test");
+    pop.set_tls({DovecotServer::Tls::Mode::stls, "127.0.0.10", 110, cert.cert, cert.key});
+    EndToEndFixture::SetUp();
+    ::setenv("SSL_CERT_FILE", ca.pem().c_str(), 1);
+  }
+  void TearDown() override { ::unsetenv("SSL_CERT_FILE"); }
+
+  int check(const std::function<std::unique_ptr<ByteStream>()>& stream = {}, std::FILE* out = nullptr) {
+    CheckOnceOptions options;
+    options.out = out;
+    options.pop3_stream = stream;
+    return run_check_once(program, options);
+  }
+  std::string mailbox_file() const { return read_file(program.file("Mailbox")).value_or(""); }
+
+  TestCa ca;
+  DnsServer dns{{}, {{"pop.example.test", "127.0.0.10"}}};
+};
+
+// An account that does not require TLS meets a server that offers it: the
+// check upgrades and marks the account in "Mailbox" (that one bit). From then
+// on a server without STLS (someone on the path strips it) is refused as a
+// downgrade, before any user name goes out.
+TEST_F(CheckOnceTlsSeen, serverOnceSeenOverTlsIsRefusedWhenItStopsOfferingIt) {
+  MailboxRecord account = alice();
+  account.pop_server = "pop.example.test:110";
+  write_data(account, {rule(0x08, false)});
+  pop.deliver("alice", e2e_mail(1));
+  std::string expected = mailbox_file();
+  ASSERT_EQ(static_cast<int>(expected[581]), 0);
+
+  ASSERT_EQ(check(), 0) << pop.log();
+  EXPECT_NE(pop.log().find(", TLS"), std::string::npos) << pop.log();
+  expected[581] = 0x02;
+  EXPECT_EQ(mailbox_file(), expected);
+  const size_t logged = log_records().size();
+
+  ScriptedPeer stripped;
+  stripped.server("+OK ready\r\n").client("CAPA\r\n").server("+OK\r\nTOP\r\nUIDL\r\nUSER\r\n.\r\n");
+  std::vector<size_t> sizes;
+  EXPECT_EQ(check([&] { return std::make_unique<PeerStream>(stripped, sizes); }), 1);
+  EXPECT_TRUE(stripped.done());
+  EXPECT_EQ(stripped.written(), "CAPA\r\n");
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_EQ(records.size(), logged + 1);
+  EXPECT_FALSE(records.back().success);
+  EXPECT_NE(records.back().operation.find(res::text(63100) + "pop.example.test"), std::string::npos)
+      << records.back().operation;
+  EXPECT_EQ(mailbox_file(), expected);
+}
+
+// A mark that cannot be written is said (terminal and log) but does not fail
+// the check: the next check that meets TLS marks the account again. Here the
+// file ends inside an entry, which the field-by-field write refuses to touch.
+TEST_F(CheckOnceTlsSeen, markThatCannotBeWrittenIsReportedAndTheCheckStillSucceeds) {
+  MailboxRecord account = alice();
+  account.pop_server = "pop.example.test:110";
+  write_data(account, {rule(0x08, false)});
+  pop.deliver("alice", e2e_mail(1));
+  const std::string damaged = mailbox_file() + "xyz";
+  ASSERT_TRUE(write_file_atomic(program.file("Mailbox"), damaged));
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+
+  EXPECT_EQ(check({}, out), 0) << pop.log();
+
+  std::rewind(out);
+  std::string said(4096, '\0');
+  said.resize(std::fread(said.data(), 1, said.size(), out));
+  std::fclose(out);
+  EXPECT_NE(said.find(std::string(res::text_utf8(63104))), std::string::npos) << said;
+  const std::vector<LogRecord> records = log_records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_FALSE(records.back().success);
+  EXPECT_TRUE(records.back().operation.starts_with(res::text(63104))) << records.back().operation;
+  EXPECT_EQ(mailbox_file(), damaged);
+  EXPECT_EQ(backup_contents().size(), 1u);  // the mail was acted on
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "res/string_table.h"
 #include "support/dns_server.h"
 #include "support/smtp_server.h"
+#include "support/test_ca.h"
 
 namespace pw::test {
 namespace {
@@ -133,6 +134,55 @@ TEST_F(ForwardActionTest, accountServerDownFallsBackToTheExchangers) {
   EXPECT_EQ(mails[0].mail_from, "me@home.test");
   ASSERT_EQ(log_records().size(), 1u);
   EXPECT_TRUE(log_records()[0].success);
+}
+
+// The exchangers get the mail only when the account's server cannot be
+// reached and the account does not require TLS. After a certificate that does
+// not verify, or a refusal, the mail stays unsent and the log says why.
+TEST_F(ForwardActionTest, directDeliveryOnlyWhenTheServerCannotBeReachedWithoutTls) {
+  TestCa ca;
+  ASSERT_TRUE(ca.ok()) << ca.error();
+  const TestCa::Issued cert = ca.issue("smtp.example.test");  // the CA is not trusted
+  DnsServer dns({{"example.test", "mx1.example.test", 10}},
+                {{"mx1.example.test", "127.0.0.2"}, {"smtp.example.test", "127.0.0.11"}});
+  ASSERT_TRUE(dns.running()) << dns.log();
+  SmtpServer mx(exchanger("127.0.0.2"));
+  SmtpServer untrusted(SmtpServerOptions().on("127.0.0.11", 587).with_tls(cert.cert, cert.key, false));
+  SmtpServer refusing(SmtpServerOptions().refusing("carol@example.test"));
+  for (const SmtpServer* server : {&mx, &untrusted, &refusing}) ASSERT_TRUE(server->running()) << server->log();
+  const std::string not_taken = res::text(63103).substr(0, res::text(63103).find("%1"));
+  struct Case {
+    const char* what;
+    std::string server;
+    bool require_tls;
+    bool direct;
+    std::string note;  // what the failure's log record says
+  } cases[] = {
+      {"connection refused", "127.0.0.1:1", false, true, ""},
+      {"name not found", "smtp.nowhere.invalid", false, true, ""},
+      {"connection refused, TLS required", "127.0.0.1:1", true, false, res::text(63102)},
+      {"certificate not trusted", "smtp.example.test:587", false, false,
+       not_taken + res::text(62200) + "smtp.example.test"},
+      {"recipient refused", refusing.field(), false, false, not_taken + "550"},
+  };
+  size_t delivered = 0;
+  for (const Case& c : cases) {
+    const size_t logged = log_records().size();
+    MailboxRecord r = account.record();
+    r.smtp_server = c.server;
+    r.require_tls = c.require_tls;
+    account.set_record(r);
+    EXPECT_EQ(run(forward_rule("carol@example.test;")), c.direct) << c.what;
+    if (c.direct) ASSERT_TRUE(mx.wait_for_mails(++delivered)) << c.what;
+    const std::vector<LogRecord> records = log_records();
+    ASSERT_EQ(records.size(), logged + 1) << c.what;
+    EXPECT_EQ(records.back().success, c.direct) << c.what;
+    if (!c.note.empty())
+      EXPECT_NE(records.back().operation.find(c.note), std::string::npos) << c.what << ": " << records.back().operation;
+  }
+  EXPECT_EQ(mx.mails().size(), delivered);
+  EXPECT_TRUE(untrusted.mails().empty());
+  EXPECT_TRUE(refusing.mails().empty());
 }
 
 // Every entry must be reached: one entry that no route reaches fails the rule.

@@ -178,6 +178,25 @@ TEST_F(ReplyActionTest, directDeliveryWhenTheAccountCannotSend) {
   }
 }
 
+// An account that requires TLS never replies through an exchanger, which
+// cannot prove its name: the notice and the log say so.
+TEST_F(ReplyActionTest, noDirectDeliveryWhenTheAccountRequiresTls) {
+  DnsServer dns({{"example.test", "mx1.example.test", 10}}, {{"mx1.example.test", "127.0.0.2"}});
+  ASSERT_TRUE(dns.running()) << dns.log();
+  SmtpServer mx(exchanger("127.0.0.2"));
+  ASSERT_TRUE(mx.running()) << mx.log();
+  MailboxRecord r = account.record();
+  r.smtp_server = "127.0.0.1:1";
+  r.require_tls = true;
+  account.set_record(r);
+  EXPECT_FALSE(run(reply_rule()));
+  ASSERT_EQ(host.notices.size(), 2u);  // the sending's, then the failed action's
+  EXPECT_EQ(host.notices[0].message, res::text(63101) + "\r\n" + res::text(63102));
+  expect_logged(false);
+  EXPECT_NE(log_records()[0].operation.find(res::text(63102)), std::string::npos);
+  EXPECT_TRUE(mx.mails().empty());
+}
+
 TEST_F(ReplyActionTest, extraReplyIsUsedAsTyped) {
   ASSERT_TRUE(server.running()) << server.log();
   auto p = processor();

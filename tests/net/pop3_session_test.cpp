@@ -277,6 +277,42 @@ TEST_F(Pop3Script, mailWithoutTerminatorIsBounded) {
   EXPECT_LT(receives, 20);
 }
 
+// The listed size only reserves room. A mail longer than listed arrives
+// whole; one far shorter does not keep the room once it is complete.
+TEST_F(Pop3Script, listedSizeReservesRoomThatTheCompleteMailDoesNotKeep) {
+  struct Case {
+    const char* what;
+    size_t listed;
+    size_t sent;
+  };
+  const Case cases[] = {
+      {"as listed", 300000, 300000},
+      {"listed 60 MB, 2 KB sent", size_t{60} << 20, 2000},
+      {"listed 100 bytes, 3 MB sent", 100, size_t{3} << 20},
+  };
+  logged_in();
+  peer.client("UIDL\r\n").server("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+  ASSERT_EQ(pop.uidl_all(), 1);
+  std::string listing = "+OK\r\n";
+  for (size_t k = 0; k < std::size(cases); ++k)
+    listing += std::to_string(k + 1) + " " + std::to_string(cases[k].listed) + "\r\n";
+  peer.client("LIST\r\n").server(listing + ".\r\n");
+  ASSERT_EQ(pop.list_all(), 1);
+  pop.set_chunk_size(65536);
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const Case& c = cases[k];
+    std::string mail;
+    while (mail.size() < c.sent) mail += "a line of the mail that is some seventy bytes long, give or take\r\n";
+    peer.client("RETR " + std::to_string(k + 1) + "\r\n").server("+OK\r\n" + mail + ".\r\n", 65536);
+    int r = pop.retr(static_cast<int>(k + 1));
+    while (r == Pop3Session::kMore) r = pop.receive_more();
+    ASSERT_EQ(r, Pop3Session::kComplete) << c.what;
+    EXPECT_EQ(pop.data_text(), mail) << c.what;
+    EXPECT_LE(pop.data_text().capacity(), mail.size() + mail.size() / 8 + Pop3Session::kReserveMargin) << c.what;
+  }
+  EXPECT_TRUE(peer.done());
+}
+
 TEST_F(Pop3Script, listingWithoutTerminatorIsBounded) {
   Pop3Session::Limits limits;
   limits.max_listing = 50000;

@@ -90,7 +90,11 @@ TEST(SmtpDelivery, wrongPasswordFailsWithANoticeAndDeliversNothing) {
   EXPECT_FALSE(send_through_account_with_notice(options, account, "you@example.test", kMessage));
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].first, res::text(61215));
-  EXPECT_EQ(gb_to_utf8(notices[0].second), "通过你的smtp服务器发送邮件失败\r\n尝试使用特快专递发送");
+  // The server refused: the mail does not go directly either, and the
+  // notice says so with the server's reason.
+  EXPECT_TRUE(gb_to_utf8(notices[0].second).starts_with("通过你的smtp服务器发送邮件失败\r\n（SMTP服务器没有接收邮件，没有改用直接投递：535"))
+      << gb_to_utf8(notices[0].second);
+  EXPECT_FALSE(may_deliver_directly(account));
   EXPECT_TRUE(server.mails().empty());
   EXPECT_EQ(account.password, "wrong");  // nothing corrected, nothing lost
 }
@@ -119,9 +123,15 @@ TEST(SmtpDelivery, unreachableOrMissingServerFails) {
   SmtpAccount none{"me@example.test", "", false, "", ""};
   EXPECT_FALSE(send_through_account_with_notice(options, none, "you@example.test", kMessage));
   EXPECT_EQ(notices, 0);
+  EXPECT_TRUE(may_deliver_directly(none));
   SmtpAccount closed{"me@example.test", "127.0.0.1:1", false, "", ""};
   EXPECT_FALSE(send_through_account_with_notice(options, closed, "you@example.test", kMessage));
   EXPECT_EQ(notices, 1);
+  EXPECT_TRUE(may_deliver_directly(closed));
+  closed.require_tls = true;
+  EXPECT_FALSE(send_through_account_with_notice(options, closed, "you@example.test", kMessage));
+  EXPECT_FALSE(may_deliver_directly(closed));
+  EXPECT_EQ(no_direct_delivery_text(closed), res::text(63102));
 }
 
 TEST(SmtpDelivery, listDeliversToTheAcceptedRecipientsInOneTransaction) {

@@ -83,6 +83,7 @@ TEST_F(TlsPeers, pop3LogsInOverVerifiedTls) {
     Pop3Session pop(socket);
     traced(pop);
     ASSERT_EQ(pop.log_in("pop.example.test:" + std::to_string(port), "alice", "secret"), 1) << pop.error_text();
+    EXPECT_TRUE(pop.secured());
     ASSERT_EQ(pop.uidl_all(), 1) << pop.error_text();
     ASSERT_EQ(pop.message_count(), 1);
     int r = pop.retr(1);
@@ -143,20 +144,35 @@ TEST_F(TlsPeers, pop3RefusesWhatDoesNotVerify) {
   }
 }
 
-TEST_F(TlsPeers, pop3WithTlsRequiredRefusesAServerWithoutStls) {
+// A server without STLS is refused when TLS is required, and as a downgrade
+// when it completed TLS before; neither gets a user name.
+TEST_F(TlsPeers, pop3RefusesAServerWithoutStlsWhenRequiredOrSeenBefore) {
   test::DovecotServer plain;
   ASSERT_TRUE(plain.start({{"alice", "secret"}})) << plain.error();
-  Pop3Session pop(socket);
-  traced(pop);
-  pop.set_tls({.required = true});
-  EXPECT_EQ(pop.log_in(plain.server_field(), "alice", "secret"), 0);
-  EXPECT_EQ(pop.error_text(), res::text(62202) + "127.0.0.1");
-  EXPECT_TRUE(has_line(trace, "C: CAPA"));
-  EXPECT_FALSE(has_line(trace, "C: USER"));
+  struct Case {
+    const char* what;
+    TlsPolicy policy;
+    int text;
+  } cases[] = {
+      {"required", {.required = true}, 62202},
+      {"seen before", {.seen = true}, 63100},
+      {"required and seen before", {.required = true, .seen = true}, 63100},
+  };
+  for (const Case& c : cases) {
+    trace.clear();
+    Pop3Session pop(socket);
+    traced(pop);
+    pop.set_tls(c.policy);
+    EXPECT_EQ(pop.log_in(plain.server_field(), "alice", "secret"), 0) << c.what;
+    EXPECT_EQ(pop.error_text(), res::text(c.text) + "127.0.0.1") << c.what;
+    EXPECT_TRUE(has_line(trace, "C: CAPA")) << c.what;
+    EXPECT_FALSE(has_line(trace, "C: USER")) << c.what;
+  }
 
-  // Without the requirement the same server is used in plaintext, as before.
+  // Otherwise the same server is used in plaintext, as before.
   Pop3Session open_pop(socket);
   EXPECT_EQ(open_pop.log_in(plain.server_field(), "alice", "secret"), 1) << open_pop.error_text();
+  EXPECT_FALSE(open_pop.secured());
 }
 
 // SMTP through the account's server: STARTTLS on 587 and implicit TLS on 465,

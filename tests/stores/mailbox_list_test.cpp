@@ -209,6 +209,47 @@ TEST_F(MailboxListTest, saveLoginsChangesOnlyTheLogInOfTheFileAsItIsNow) {
   EXPECT_TRUE(list.save_logins({}).ok);
 }
 
+// A headless check keeps a server's first TLS handshake by setting that one
+// bit in the file as it is now: the window's edits stay byte for byte, and an
+// entry whose POP server the window changed gets no mark.
+TEST_F(MailboxListTest, saveTlsSeenSetsOnlyThatBitOfTheFileAsItIsNow) {
+  auto a = list.create(record_for("a@b.cn"), false);
+  auto b = list.create(record_for("c@d.cn"), false);
+  ASSERT_TRUE(list.save().ok);
+  MailboxList window(ProgramDir(dir.path()));
+  window.load(nullptr);
+  MailboxRecord edited = window.at(0)->record();
+  edited.password = "typed in the window";
+  edited.require_tls = true;
+  window.at(0)->set_record(edited);
+  edited = window.at(1)->record();
+  edited.pop_server = "pop.moved.cn";
+  window.at(1)->set_record(edited);
+  ASSERT_TRUE(window.save().ok);
+  const std::string before = dir.read("Mailbox");
+
+  for (const auto& account : {a, b}) EXPECT_TRUE(account->mark_tls_seen(account->record().pop_server));
+  EXPECT_FALSE(a->mark_tls_seen(a->record().pop_server)) << "marked already";
+  ASSERT_TRUE(list.save_tls_seen({a, b}).ok);
+
+  std::string expected = before;
+  expected[581] = static_cast<char>(expected[581] | 0x02);
+  EXPECT_EQ(dir.read("Mailbox"), expected);
+  MailboxList reread(ProgramDir(dir.path()));
+  reread.load(nullptr);
+  EXPECT_TRUE(reread.at(0)->record().tls_seen);
+  EXPECT_EQ(reread.at(0)->record().password, "typed in the window");
+  EXPECT_FALSE(reread.at(1)->record().tls_seen);
+
+  // A record whose POP server changed in memory is not marked for the old one.
+  MailboxRecord moved = b->record();
+  moved.tls_seen = false;
+  moved.pop_server = "pop.new.cn";
+  b->set_record(moved);
+  EXPECT_FALSE(b->mark_tls_seen("pop.old.cn"));
+  EXPECT_FALSE(b->record().tls_seen);
+}
+
 TEST_F(MailboxListTest, passwordFilesAreTheOwnersAloneAndAnOldOneIsTightened) {
   list.create(record_for("a@b.cn"));
   dir.write("Mailbox", "");

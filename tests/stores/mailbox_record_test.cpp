@@ -87,8 +87,18 @@ TEST(MailboxRecord, encodesEveryFieldAtItsOffsetWithScrambledPasswords) {
   expected[581] = 1;
   EXPECT_EQ(secure.encode(false), expected);
   EXPECT_TRUE(MailboxRecord::decode(expected.data()).require_tls);
-  expected[581] = 0x72;  // bits outside 0 and 2-3 carry nothing
+  // A server once seen over TLS sets bit 1 beside it; an old record reads
+  // as not yet seen.
+  MailboxRecord seen = secure;
+  seen.tls_seen = true;
+  expected[581] = 3;
+  EXPECT_EQ(seen.encode(false), expected);
+  EXPECT_EQ(MailboxRecord::decode(expected.data()), seen);
+  expected[581] = 1;
+  EXPECT_FALSE(MailboxRecord::decode(expected.data()).tls_seen);
+  expected[581] = 0x70;  // bits outside 0-3 carry nothing
   EXPECT_FALSE(MailboxRecord::decode(expected.data()).require_tls);
+  EXPECT_FALSE(MailboxRecord::decode(expected.data()).tls_seen);
   EXPECT_EQ(MailboxRecord::decode(expected.data()).sign_in, MailboxRecord::SignIn::password);
   // The sign-in method sits in bits 2-3 beside it; an old record reads as
   // signing in with the password.

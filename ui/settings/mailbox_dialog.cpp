@@ -158,7 +158,11 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
     record_ = account->record();
     fill(record_);
     address_->setEnabled(false);
+  } else {
+    // A new account uses TLS unless the user says otherwise.
+    require_tls_->setChecked(true);
   }
+  tls_shown_ = require_tls_->isChecked();
   update_enabling();
   connect(smtp_server_, &QLineEdit::textChanged, this, &CMailboxDialog::update_enabling);
   connect(smtp_auth_, &QCheckBox::toggled, this, &CMailboxDialog::update_enabling);
@@ -264,7 +268,9 @@ void CMailboxDialog::fill(const MailboxRecord& r) {
   pop_server_->setText(from_gb(r.pop_server));
   smtp_server_->setText(from_gb(r.smtp_server));
   smtp_auth_->setChecked(r.smtp_auth != 0);
-  require_tls_->setChecked(r.require_tls);
+  // A server once seen over TLS is held to it: the box shows that, and
+  // clearing it is how the user accepts a server that has given TLS up.
+  require_tls_->setChecked(r.require_tls || r.tls_seen);
   sign_in_->setCurrentIndex(static_cast<int>(r.sign_in));
   if (const OAuthMailbox* m = oauth_.load().mailbox(r.address)) {
     authorize_url_->setText(QString::fromStdString(m->custom.authorize_url));
@@ -338,10 +344,21 @@ void CMailboxDialog::store() {
   }
   record_.login_name = to_gb(login_name_->text());
   record_.password = to_gb(password_->text());
-  record_.pop_server = to_gb(pop_server_->text());
+  const std::string pop_server = to_gb(pop_server_->text());
+  // The mark belongs to the server that completed the handshake.
+  if (pop_server != record_.pop_server) record_.tls_seen = false;
+  record_.pop_server = pop_server;
   record_.smtp_server = to_gb(smtp_server_->text());
   record_.smtp_auth = smtp_auth_->isChecked() ? 1 : 0;
-  record_.require_tls = require_tls_->isChecked();
+  // Left as shown, the stored choice stays (an old account seen over TLS
+  // does not start requiring it of its SMTP server); changed, it is the
+  // user's word.
+  if (require_tls_->isChecked() != tls_shown_) {
+    record_.require_tls = require_tls_->isChecked();
+    if (!record_.require_tls) record_.tls_seen = false;
+  } else if (new_account_) {
+    record_.require_tls = tls_shown_;
+  }
   record_.sign_in = method();
   if (own_credentials_->isChecked()) {
     record_.smtp_login_name = to_gb(smtp_login_name_->text());

@@ -76,6 +76,7 @@ class CMailboxDialog : public QDialog {
   QLineEdit* smtp_server_;
   QCheckBox* smtp_auth_;
   QCheckBox* require_tls_;  // both servers only over TLS
+  bool tls_shown_ = false;  // how the box was shown when the dialog opened
   QRadioButton* same_as_pop_;
   QRadioButton* own_credentials_;
   QLineEdit* smtp_login_name_;

@@ -162,16 +162,54 @@ class MailboxDialogTest : public QObject {
     QVERIFY(again.findChild<QCheckBox*>("smtpAuth")->isChecked());
     QVERIFY(again.findChild<QRadioButton*>("sameAsPop")->isChecked());
     QVERIFY(!enabled(again, "smtpLoginName"));
-    QVERIFY(!r.require_tls);
-    QVERIFY(!again.findChild<QCheckBox*>("requireTls")->isChecked());
+    // A new account requires TLS unless the user says otherwise.
+    QVERIFY(r.require_tls);
+    QVERIFY(again.findChild<QCheckBox*>("requireTls")->isChecked());
 
-    // Requiring TLS reaches the record and shows again.
-    again.findChild<QCheckBox*>("requireTls")->setChecked(true);
+    // Not requiring it reaches the record and shows again.
+    again.findChild<QCheckBox*>("requireTls")->setChecked(false);
     again.findChild<QPushButton*>("ok")->click();
-    QVERIFY(again.record().require_tls);
+    QVERIFY(!again.record().require_tls);
     account->set_record(again.record());
     CMailboxDialog third(s.mailboxes, s.boxes, account.get());
-    QVERIFY(third.findChild<QCheckBox*>("requireTls")->isChecked());
+    QVERIFY(!third.findChild<QCheckBox*>("requireTls")->isChecked());
+  }
+
+  // A POP server once seen over TLS shows the box ticked. Left alone, the
+  // stored choice and the mark stay; cleared, both go; a new POP server loses
+  // the mark of the old one.
+  void tlsSeenMarkShowsAndFollowsTheServer() {
+    struct Case {
+      const char* what;
+      bool require, seen;        // stored
+      bool untick;               // the user clears the box
+      const char* server;        // typed POP server; null: unchanged
+      bool shown, require_after, seen_after;
+    } cases[] = {
+        {"left alone", false, true, false, nullptr, true, false, true},
+        {"left alone, required", true, true, false, nullptr, true, true, true},
+        {"cleared", false, true, true, nullptr, true, false, false},
+        {"cleared, required", true, true, true, nullptr, true, false, false},
+        {"new server", false, true, false, "pop.other.com", true, false, false},
+        {"never seen", false, false, false, nullptr, false, false, false},
+    };
+    for (const Case& c : cases) {
+      Stores s;
+      auto account = s.add_account("old@example.com");
+      MailboxRecord r = account->record();
+      r.require_tls = c.require;
+      r.tls_seen = c.seen;
+      account->set_record(r);
+      CMailboxDialog dialog(s.mailboxes, s.boxes, account.get());
+      auto* box = dialog.findChild<QCheckBox*>("requireTls");
+      QVERIFY2(box->isChecked() == c.shown, c.what);
+      if (c.untick) box->setChecked(false);
+      if (c.server) dialog.findChild<QLineEdit*>("popServer")->setText(c.server);
+      dialog.findChild<QPushButton*>("ok")->click();
+      QVERIFY2(s.boxes.shown.empty(), c.what);
+      QVERIFY2(dialog.record().require_tls == c.require_after, c.what);
+      QVERIFY2(dialog.record().tls_seen == c.seen_after, c.what);
+    }
   }
 
   void ownCredentialsAreKeptAndShownAgain() {
