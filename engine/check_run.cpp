@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 
 #include "base/code_page.h"
@@ -685,12 +686,25 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   size_t acted = 0;
   bool unsynced = false;
   std::vector<std::string> untouched;
+  // A run of mails acted on here alone (backups, key information,
+  // attachments) writes its log and local-mail records under one lock of
+  // each file, not one per record. A mail that may wait for the network or
+  // the user lets go of them first.
+  std::optional<OperationLog::Batch> log_batch;
+  std::optional<LocalMailIndex::Batch> local_batch;
   for (size_t k = 0; k < state.mails.size() && !state.store_failed; ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
     if (waiting[k] || unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
+    if (reaches_outside(*mail) || !mail->summary().full_text) {
+      local_batch.reset();
+      log_batch.reset();
+    } else if (!log_batch) {
+      log_batch.emplace(services_.log);
+      local_batch.emplace(services_.local_mail);
+    }
     // One mail's actions at a time in the whole run, until it is recorded as
     // seen: with mailboxes checked side by side, a crash still repeats at
     // most the one mail in flight.
@@ -730,6 +744,8 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // Done with: its memory goes now, not after the last mail.
     mail.reset();
   }
+  local_batch.reset();
+  log_batch.reset();
   {
     std::lock_guard lock(seen_mutex_);
     // Mails no rule took are only looked at again should these fail; the
