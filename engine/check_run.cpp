@@ -463,8 +463,24 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
   EngineHost& host = *host_;
 
+  // One LIST for all sizes instead of one per new mail. A server that
+  // pipelines gets UIDL, and LIST with it, together with the password; for a
+  // mailbox that held many mails last time, where a listing of sizes nobody
+  // may need is not free, LIST goes out only once the first new mail shows
+  // up in the listing.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  constexpr size_t kListAlwaysBelow = 10000;
+  size_t known = 0;
+  {
+    std::lock_guard seen_lock(seen_mutex_);
+    known = account.seen().size();
+  }
+  Pop3Options options = pop3_options();
+  options.uidl_with_sign_in = true;
+  options.list_with_sign_in = sized && known < kListAlwaysBelow;
+
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
-  Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
+  Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), options);
   if (!pop.ok()) {
     keep_login_correction(*pop, account);
     reason = pop.error_text();
@@ -476,21 +492,9 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // is still on its way. The seen list is held for one lookup at a time, never
   // across a receive: the window may want it meanwhile.
   size_t expected = 0;  // the seen entry after the last one found
-  // One LIST for all sizes instead of one per new mail. A server that
-  // pipelines gets it together with UIDL; for a mailbox that held many mails
-  // last time, where a listing of sizes nobody may need is not free, it goes
-  // out only once the first new mail shows up in the listing.
-  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
-  constexpr size_t kListAlwaysBelow = 10000;
-  bool list_sent = false;
-  if (sized && pop->pipelining()) {
-    size_t known = 0;
-    {
-      std::lock_guard seen_lock(seen_mutex_);
-      known = account.seen().size();
-    }
-    if (known < kListAlwaysBelow) list_sent = pop->send_uidl_ahead() && pop->send_list_ahead();
-  }
+  // A LIST that went out with the password but was dropped with a refused
+  // one is sent by list_all() below.
+  bool list_sent = options.list_with_sign_in && pop->pipelining();
   bool ok = pop->uidl_all([&](int i, std::string_view uid) {
     {
       std::lock_guard seen_lock(seen_mutex_);
