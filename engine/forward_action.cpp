@@ -6,7 +6,7 @@
 #include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "mail/header_field.h"
-#include "res/string_table.h"
+#include "res/language.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/ascii_case.h"
@@ -117,7 +117,7 @@ bool ForwardAction::forward_checked(std::string_view list, bool change_headers, 
   // again: that entry is left out, and the log says so.
   const std::string kept = without_own_address(list, mail_.account().address());
   if (split_stored_list(kept).size() != split_stored_list(list).size()) {
-    note = res::text(kNotToOwnAddress);
+    note = res::record_text(kNotToOwnAddress);
     if (kept.empty()) return true;
   }
   return whole_mail() && forward(kept, change_headers, from, to, subject);
@@ -131,14 +131,14 @@ void ForwardAction::run_step(std::vector<uint8_t>& success) {
     const bool ok = forward_checked(rule.forward_to, rule.forward_change_headers, rule.forward_shown_from,
                                     rule.forward_shown_to, rule.forward_shown_subject, note);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::forward).text + note, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::forward) + note, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kForward)) {
     std::string note;
     const bool ok = forward_checked(extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to,
                                     extra.shown_subject, note);
-    mail_.log_operation(services_, res::text(61406) + extra.forward_to + note, ok);
+    mail_.log_operation(services_, res::record_text(61406) + extra.forward_to + note, ok);
   }
 }
 

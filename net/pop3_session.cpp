@@ -4,11 +4,10 @@
 #include <cctype>
 #include <cstring>
 
-#include "base/code_page.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
 #include "net/tls_policy.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -20,13 +19,13 @@ constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连�
 constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
-constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
-constexpr const char* kMailTooLarge = "邮件超过长度上限";
-constexpr const char* kListingTooLarge = "邮件标识列表超过长度上限";
-constexpr const char* kBadArgument = "登录名或密码中含有非法字符";
-constexpr const char* kNoTransfer = "没有正在接收的邮件";
+constexpr int kLineTooLong = 63002;      // "服务器的回应行超过长度上限"
+constexpr int kMailTooLarge = 63003;     // "邮件超过长度上限"
+constexpr int kListingTooLarge = 63004;  // "邮件标识列表超过长度上限"
+constexpr int kBadArgument = 63005;      // "登录名或密码中含有非法字符"
+constexpr int kNoTransfer = 63006;       // "没有正在接收的邮件"
 
-std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+std::string own_text(int id) { return res::record_text(id); }
 
 bool starts_with_ci(std::string_view s, std::string_view prefix) {
   if (s.size() < prefix.size()) return false;
@@ -102,13 +101,13 @@ void Pop3Session::lost(ReplyReader::Status status) {
       break_off(own_text(kLineTooLong));
       break;
     case ReplyReader::Status::TooSlow:
-      break_off(res::text(kTooSlow) + host_);
+      break_off(res::record_text(kTooSlow) + host_);
       break;
     case ReplyReader::Status::Timeout:
-      break_off(res::text(kTimedOut));
+      break_off(res::record_text(kTimedOut));
       break;
     default:
-      break_off(res::text(kInterrupted));
+      break_off(res::record_text(kInterrupted));
   }
 }
 
@@ -133,7 +132,7 @@ bool Pop3Session::send_command(const Pop3Command& c) {
   }
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   reader_.start_reply();
@@ -179,7 +178,7 @@ int Pop3Session::connect(std::string_view server) {
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    break_off(res::text(kCannotConnect));
+    break_off(res::record_text(kCannotConnect));
     return kFailure;
   }
   reader_.start_reply();  // the greeting; a handshake counts towards it
@@ -305,7 +304,7 @@ int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& 
     m = choose_bearer(offered);
   }
   if (!m) {
-    fail(res::text(kNoBearer));
+    fail(res::record_text(kNoBearer));
     return kFailure;
   }
   for (bool renew : {false, true}) {
@@ -490,7 +489,7 @@ bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) {
   if (broken_ || !c.valid || in_transfer_) return false;
   trace("C: ", c.trace);
   if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   ahead_.push_back({c.wire, listing});
@@ -536,7 +535,7 @@ bool Pop3Session::drop_replies_ahead() {
     for (;;) {
       const ReplyReader::Status s = reader_.read_line(line);
       if (s != ReplyReader::Status::Line) {
-        break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::text(kInterrupted));
+        break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::record_text(kInterrupted));
         break;
       }
       if (is_end_line(line)) break;

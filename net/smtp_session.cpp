@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
-#include "base/code_page.h"
 #include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -19,10 +18,10 @@ constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连�
 constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the bounds and for input the protocol cannot carry.
-constexpr const char* kReplyTooLong = "服务器的回应超过长度上限";
-constexpr const char* kBadArgument = "地址或登录数据过长或含有非法字符";
+constexpr int kReplyTooLong = 63007;  // "服务器的回应超过长度上限"
+constexpr int kBadArgument = 63008;   // "地址或登录数据过长或含有非法字符"
 
-std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+std::string own_text(int id) { return res::record_text(id); }
 
 bool starts_with_word_ci(std::string_view line, std::string_view word) {
   if (line.size() < word.size() || (line.size() > word.size() && line[word.size()] != ' ')) return false;
@@ -87,10 +86,10 @@ bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
         break_off(own_text(kReplyTooLong));
         return false;
       case ReplyReader::Status::TooSlow:
-        break_off(res::text(kTooSlow) + host_);
+        break_off(res::record_text(kTooSlow) + host_);
         return false;
       default:
-        break_off(res::text(kInterrupted));
+        break_off(res::record_text(kInterrupted));
         return false;
     }
     trace("S: ", without_line_end(line));
@@ -114,7 +113,7 @@ bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply, std::chrono
   }
   trace("C: ", command.trace);
   if (stream_.send(command.wire) != static_cast<int>(command.wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   if (wait.count() > 0) {
@@ -144,7 +143,7 @@ int SmtpSession::connect(std::string_view server) {
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    break_off(res::text(kCannotConnect));
+    break_off(res::record_text(kCannotConnect));
     return 0;
   }
   if (implicit_tls_port(address.port) && !secure()) return 0;
@@ -253,7 +252,7 @@ int SmtpSession::log_in_bearer(std::string_view name, const BearerSource& token)
     if (starts_with_word_ci(line, "AUTH")) append_words(line.substr(4), offered);
   std::optional<BearerMechanism> m = choose_bearer(offered);
   if (!m) {
-    error_ = res::text(kNoBearer);
+    error_ = res::record_text(kNoBearer);
     return 0;
   }
   user_ = name;
@@ -371,7 +370,7 @@ int SmtpSession::send_data(std::string_view bytes) {
   data_bytes_ += bytes.size();
   int sent = stream_.send(out);
   if (sent != static_cast<int>(out.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return sent < 0 ? sent : ByteStream::kError;
   }
   return sent;
