@@ -146,6 +146,21 @@ bool sync_existing_file(const std::filesystem::path& path) {
 
 namespace pw {
 
+FileLock::FileLock(const std::filesystem::path& path) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    struct stat st {};
+    if (::flock(fd_, LOCK_EX) != 0 || ::fstat(fd_, &st) != 0 || st.st_nlink > 0) return;
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 int AppendFile::open(const std::filesystem::path& path, struct stat& st, bool lock) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (fd_ < 0 || path != path_) {
@@ -164,23 +179,34 @@ int AppendFile::open(const std::filesystem::path& path, struct stat& st, bool lo
   return -1;
 }
 
-void AppendFile::unlock() const {
+void AppendFile::unlock() {
   if (fd_ >= 0) ::flock(fd_, LOCK_UN);
+  kept_ = false;
 }
 
 void AppendFile::close() {
   if (fd_ >= 0) ::close(fd_);  // closing lets go of a lock too
   fd_ = -1;
+  kept_ = false;
 }
 
 bool append_record(AppendFile& file, const std::filesystem::path& path, std::string_view record,
-                   size_t record_size) {
+                   size_t record_size, bool keep_lock) {
   // Other processes append to the same month file (a headless check beside
   // the window): the cut and the write are one step for all of them.
-  struct stat st {};
-  const int fd = file.open(path, st, true);
-  if (fd < 0) return false;
-  off_t end = st.st_size;
+  int fd = -1;
+  off_t end = 0;
+  if (file.keeps_lock(path)) {
+    // Nobody else has written since our last append: the file ends there.
+    fd = file.fd_;
+    end = static_cast<off_t>(file.end_);
+  } else {
+    file.kept_ = false;
+    struct stat st {};
+    fd = file.open(path, st, true);
+    if (fd < 0) return false;
+    end = st.st_size;
+  }
   bool ok = true;
   if (record_size > 0 && end % static_cast<off_t>(record_size) != 0) {
     end -= end % static_cast<off_t>(record_size);
@@ -188,7 +214,12 @@ bool append_record(AppendFile& file, const std::filesystem::path& path, std::str
   }
   ok = ok && write_all(fd, record);
   if (!ok) (void)::ftruncate(fd, end);
-  file.unlock();
+  if (ok && keep_lock) {
+    file.kept_ = true;
+    file.end_ = static_cast<long long>(end) + static_cast<long long>(record.size());
+  } else {
+    file.unlock();
+  }
   return ok;
 }
 

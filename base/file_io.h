@@ -52,6 +52,21 @@ inline constexpr unsigned kSharedFile = 0644;
 // Flushes what was written to `path` to disk; true when it is missing.
 [[nodiscard]] bool sync_existing_file(const std::filesystem::path& path);
 
+// The exclusive lock (flock) of an existing file, held while the object
+// lives; nothing is locked (or created) when the file is missing. Taken
+// again on the file now under the name when the one opened was replaced
+// meanwhile.
+class FileLock {
+ public:
+  explicit FileLock(const std::filesystem::path& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // A file a store appends to, kept open from one append to the next (a check
 // appends once per mail). The file held is given up for a new open by name
 // once it has lost its name: replaced by a rename or removed.
@@ -66,20 +81,34 @@ class AppendFile {
   // with its status in `st`, or -1. The status is taken after `lock` (an
   // exclusive flock) when asked for.
   [[nodiscard]] int open(const std::filesystem::path& path, struct stat& st, bool lock = false);
-  // Lets go of the lock taken by open().
-  void unlock() const;
+  // Lets go of the lock taken by open() or kept by append_record().
+  void unlock();
   void close();
 
+  // Whether append_record() kept the lock of `path` after its last append:
+  // until unlock(), nobody else can append to or replace the file, so its
+  // end is known without asking.
+  [[nodiscard]] bool keeps_lock(const std::filesystem::path& path) const { return kept_ && path == path_; }
+
  private:
+  friend bool append_record(AppendFile&, const std::filesystem::path&, std::string_view, size_t, bool);
+
   std::filesystem::path path_;
   int fd_ = -1;
+  bool kept_ = false;  // the lock is held between appends
+  long long end_ = 0;  // the file's length while kept_
 };
 
 // Appends one fixed-size record to a file of such records. A file whose
 // length is no multiple of `record_size` ends in the piece of a write cut
 // short (a full disk): that piece is cut off first, so every record stays
 // aligned. A write that fails is cut off again at once.
+//
+// With `keep_lock`, the file's lock stays taken after a successful append,
+// and the next append to the same file needs neither the lock nor a look at
+// the file's length (a batch of records costs one lock instead of one each);
+// the caller lets go with unlock() before anything that may take long.
 [[nodiscard]] bool append_record(AppendFile& file, const std::filesystem::path& path, std::string_view record,
-                                 size_t record_size);
+                                 size_t record_size, bool keep_lock = false);
 
 }  // namespace pw

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 
 #include "base/code_page.h"
@@ -473,8 +474,24 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   MailboxAccount& account = *state.account;
   EngineHost& host = *host_;
 
+  // One LIST for all sizes instead of one per new mail. A server that
+  // pipelines gets UIDL, and LIST with it, together with the password; for a
+  // mailbox that held many mails last time, where a listing of sizes nobody
+  // may need is not free, LIST goes out only once the first new mail shows
+  // up in the listing.
+  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
+  constexpr size_t kListAlwaysBelow = 10000;
+  size_t known = 0;
+  {
+    std::lock_guard seen_lock(seen_mutex_);
+    known = account.seen().size();
+  }
+  Pop3Options options = pop3_options();
+  options.uidl_with_sign_in = true;
+  options.list_with_sign_in = sized && known < kListAlwaysBelow;
+
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
-  Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), pop3_options());
+  Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), options);
   (void)keep_tls_seen(pop, account);
   if (!pop.ok()) {
     keep_login_correction(*pop, account);
@@ -487,21 +504,9 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // is still on its way. The seen list is held for one lookup at a time, never
   // across a receive: the window may want it meanwhile.
   size_t expected = 0;  // the seen entry after the last one found
-  // One LIST for all sizes instead of one per new mail. A server that
-  // pipelines gets it together with UIDL; for a mailbox that held many mails
-  // last time, where a listing of sizes nobody may need is not free, it goes
-  // out only once the first new mail shows up in the listing.
-  const bool sized = (need & (kFetchWhole | kFetchSize)) != 0;
-  constexpr size_t kListAlwaysBelow = 10000;
-  bool list_sent = false;
-  if (sized && pop->pipelining()) {
-    size_t known = 0;
-    {
-      std::lock_guard seen_lock(seen_mutex_);
-      known = account.seen().size();
-    }
-    if (known < kListAlwaysBelow) list_sent = pop->send_uidl_ahead() && pop->send_list_ahead();
-  }
+  // A LIST that went out with the password but was dropped with a refused
+  // one is sent by list_all() below.
+  bool list_sent = options.list_with_sign_in && pop->pipelining();
   bool ok = pop->uidl_all([&](int i, std::string_view uid) {
     {
       std::lock_guard seen_lock(seen_mutex_);
@@ -698,12 +703,25 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   size_t acted = 0;
   bool unsynced = false;
   std::vector<std::string> untouched;
+  // A run of mails acted on here alone (backups, key information,
+  // attachments) writes its log and local-mail records under one lock of
+  // each file, not one per record. A mail that may wait for the network or
+  // the user lets go of them first.
+  std::optional<OperationLog::Batch> log_batch;
+  std::optional<LocalMailIndex::Batch> local_batch;
   for (size_t k = 0; k < state.mails.size() && !state.store_failed; ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
     if (waiting[k] || unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
+    if (reaches_outside(*mail) || !mail->summary().full_text) {
+      local_batch.reset();
+      log_batch.reset();
+    } else if (!log_batch) {
+      log_batch.emplace(services_.log);
+      local_batch.emplace(services_.local_mail);
+    }
     // One mail's actions at a time in the whole run, until it is recorded as
     // seen: with mailboxes checked side by side, a crash still repeats at
     // most the one mail in flight.
@@ -743,6 +761,8 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // Done with: its memory goes now, not after the last mail.
     mail.reset();
   }
+  local_batch.reset();
+  log_batch.reset();
   {
     std::lock_guard lock(seen_mutex_);
     // Mails no rule took are only looked at again should these fail; the

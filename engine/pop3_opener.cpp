@@ -46,6 +46,7 @@ Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options)
   if (options.trace) pop->set_trace(options.trace);
   if (options.clock) pop->set_clock(options.clock);
   if (options.login_prompt) pop->set_login_prompt(options.login_prompt);
+  pop->set_listings_with_sign_in(options.uidl_with_sign_in, options.list_with_sign_in);
   const bool ok = pop->connect(account.server) == Pop3Session::kSuccess &&
                   sign_in(*pop, account, options.oauth.get()) == Pop3Session::kSuccess;
   return Pop3Connection(std::move(stream), std::move(pop), ok, account.server);

@@ -62,6 +62,10 @@ struct Pop3Options {
   // The access tokens of accounts signed in with OAuth 2.0; empty: such an
   // account cannot sign in.
   std::shared_ptr<const OAuthAccess> oauth = {};
+  // The listings a pipelining server gets together with the password (see
+  // Pop3Session::set_listings_with_sign_in).
+  bool uidl_with_sign_in = false;
+  bool list_with_sign_in = false;
 };
 
 // The password dialog of `host` as the prompt of a POP3 session.

@@ -52,23 +52,42 @@ std::string SaveFolder::clean_name(std::string_view name, std::string_view fallb
   return sanitise_file_name(without_characters(name, kForbidden), fallback);
 }
 
-// The data goes into a hidden temporary file first and is moved under its
-// name only once complete, so a crash mid-write never leaves a cut file that
-// looks like a backup.
-std::optional<std::filesystem::path> SaveFolder::write_part(std::string_view data) const {
-  static std::atomic<unsigned> serial{0};
-  const std::filesystem::path part =
-      path_ / (".pw-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".part");
-  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return std::nullopt;
+namespace {
+
+bool write_whole(int fd, std::string_view data) {
   size_t done = 0;
   while (done < data.size()) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0 || done != data.size()) {
+  return true;
+}
+
+}  // namespace
+
+// The data is complete before the file gets its name, so a crash mid-write
+// never leaves a cut file that looks like a backup. A file made without a
+// name leaves nothing behind at all; the hidden named file is for file
+// systems that cannot make one.
+std::optional<SaveFolder::Part> SaveFolder::write_part(std::string_view data) const {
+  Part part;
+  // Naming it later goes through /proc.
+  static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
+  if (can_name) part.fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (part.fd >= 0) {
+    if (write_whole(part.fd, data)) return part;
+    discard(part);
+    return std::nullopt;
+  }
+  static std::atomic<unsigned> serial{0};
+  static const pid_t pid = ::getpid();
+  part.path = path_ / (".pw-" + std::to_string(pid) + "-" + std::to_string(serial++) + ".part");
+  const int fd = ::open(part.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return std::nullopt;
+  const bool written = write_whole(fd, data);
+  if (::close(fd) != 0 || !written) {
     discard(part);
     return std::nullopt;
   }
@@ -85,7 +104,7 @@ std::optional<std::filesystem::path> SaveFolder::write_new(std::string_view name
                                             : fitted_file_name(utf8, {}, "(" + number + ")");
   };
   const std::string first = name_for(0);
-  const std::optional<std::filesystem::path> part = write_part(data);
+  std::optional<Part> part = write_part(data);
   if (!part) return std::nullopt;
   // A first name this process gave a suffix to was taken then; the names
   // carry the time to the second, so it is taken still.
@@ -103,20 +122,39 @@ std::optional<std::filesystem::path> SaveFolder::write_new(std::string_view name
   return std::nullopt;
 }
 
-int SaveFolder::place(const std::filesystem::path& part, const std::filesystem::path& path) {
-  if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 1;
+int SaveFolder::place(Part& part, const std::filesystem::path& path) {
+  if (part.fd >= 0) {
+    // linkat never replaces an existing name.
+    const std::string self = "/proc/self/fd/" + std::to_string(part.fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+      return errno == EEXIST ? 0 : -1;
+    if (::close(part.fd) != 0) {
+      // What a failed close says about the data is not to be trusted.
+      part.fd = -1;
+      ::unlink(path.c_str());
+      return -1;
+    }
+    part.fd = -1;
+    return 1;
+  }
+  if (::renameat2(AT_FDCWD, part.path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 1;
   if (errno == EEXIST) return 0;
   // Without the no-replace rename (some file systems), a hard link keeps
   // an existing file just as well.
   if (errno != EINVAL && errno != ENOSYS) return -1;
-  if (::link(part.c_str(), path.c_str()) != 0) return errno == EEXIST ? 0 : -1;
+  if (::link(part.path.c_str(), path.c_str()) != 0) return errno == EEXIST ? 0 : -1;
   discard(part);
   return 1;
 }
 
-void SaveFolder::discard(const std::filesystem::path& part) {
+void SaveFolder::discard(Part& part) {
+  if (part.fd >= 0) {
+    ::close(part.fd);
+    part.fd = -1;
+  }
+  if (part.path.empty()) return;
   std::error_code ec;
-  std::filesystem::remove(part, ec);
+  std::filesystem::remove(part.path, ec);
 }
 
 namespace {

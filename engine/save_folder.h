@@ -41,25 +41,33 @@ class SaveFolder {
   // the number. The path written, or nullopt when no file could be created
   // or written (a partly written file is removed).
   //
-  // The data is written once, to a hidden temporary file, which is then
-  // renamed under the first free name without replacing anything. Names
+  // The data is written once, to a file without a name in the folder (or,
+  // where the file system cannot make one, a hidden temporary file), which
+  // is then given the first free name without replacing anything. Names
   // this process already took for the same first name are skipped, so a
-  // burst of mails from one sender costs one rename each, not one per
-  // earlier mail.
+  // burst of mails from one sender costs one try each, not one per earlier
+  // mail.
   [[nodiscard]] std::optional<std::filesystem::path> write_new(std::string_view name, Numbering numbering,
                                                                std::string_view data) const;
 
  private:
+  // The written data: an open file without a name (fd), or a hidden file
+  // named `path` (fd -1).
+  struct Part {
+    int fd = -1;
+    std::filesystem::path path;
+  };
+
   static constexpr int kMaxTries = 100000;
 
   explicit SaveFolder(std::filesystem::path path) : path_(std::move(path)) {}
-  // The data in a new hidden file of this folder; nullopt when it could not
-  // be written whole.
-  [[nodiscard]] std::optional<std::filesystem::path> write_part(std::string_view data) const;
-  // Moves `part` to `path` unless `path` exists: 1 moved, 0 the name is
-  // taken, -1 failed.
-  static int place(const std::filesystem::path& part, const std::filesystem::path& path);
-  static void discard(const std::filesystem::path& part);
+  // The data in a new file of this folder; nullopt when it could not be
+  // written whole.
+  [[nodiscard]] std::optional<Part> write_part(std::string_view data) const;
+  // Gives `part` the name `path` unless `path` exists: 1 named (a part
+  // without a name is closed then), 0 the name is taken, -1 failed.
+  static int place(Part& part, const std::filesystem::path& path);
+  static void discard(Part& part);
   // The highest suffix this process used for `first` in this folder (0 when
   // none), and its update.
   [[nodiscard]] int last_used(const std::string& first) const;

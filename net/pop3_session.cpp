@@ -277,6 +277,9 @@ int Pop3Session::sign_in(std::string_view name, std::string_view password) {
     const Pop3Command u = Pop3Command::user(name);
     const Pop3Command p = Pop3Command::pass(password);
     if (u.valid && p.valid && !(send_ahead(u, false) && send_ahead(p, false))) return kFailure;
+    if (u.valid && p.valid && uidl_with_sign_in_ &&
+        !(send_uidl_ahead() && (!list_with_sign_in_ || send_list_ahead())))
+      return kFailure;
   }
   if (user(name) != kSuccess) return kFailure;
   return pass(password);

@@ -158,6 +158,14 @@ class Pop3Session {
   [[nodiscard]] bool send_list_ahead();
   [[nodiscard]] bool send_dele_ahead(int n);
   [[nodiscard]] bool send_quit_ahead();
+  // The listings sign_in() sends together with USER and PASS to a server
+  // that pipelines (the round trip of the first listing saved): UIDL, and
+  // LIST (all) with `list`. Their replies are read as those of any command
+  // sent ahead; after a refused sign-in they are read and dropped.
+  void set_listings_with_sign_in(bool uidl, bool list) {
+    uidl_with_sign_in_ = uidl;
+    list_with_sign_in_ = uidl && list;
+  }
   // Whether the capabilities are known for this connection and name
   // PIPELINING: only then may commands go out before earlier replies are in.
   [[nodiscard]] bool pipelining() const { return capa_asked_ && !broken_ && has_capability("PIPELINING"); }
@@ -273,6 +281,8 @@ class Pop3Session {
   std::deque<Ahead> ahead_;                            // commands sent ahead, oldest first
   std::vector<std::pair<int, std::uint32_t>> listed_;  // message number, size; by number
   bool capa_asked_ = false;
+  bool uidl_with_sign_in_ = false;
+  bool list_with_sign_in_ = false;
 
   // The last UIDL listing: the identifiers back to back (one allocation for a
   // mailbox of 100,000 mails, not one each), where each ends, and the message

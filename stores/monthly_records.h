@@ -5,11 +5,15 @@
 //
 // Appends come from worker threads while the UI thread changes the shown
 // month: one mutex serialises appends, month changes and removals, and the
-// listener hears of each record of the shown month in append order.
+// listener hears of each record of the shown month in append order. Other
+// processes on the same directory (a headless check beside the window) take
+// the month file's lock for each append and for each removal; during a
+// Batch, this process keeps that lock from one record to the next.
 //
 // Record needs: static constexpr size_t kSize; std::string encode() const
 // (kSize bytes); static Record decode(const char* image).
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -41,11 +45,34 @@ class MonthlyRecords {
   // Set it before appends start and clear it only when none can run.
   void set_listener(RecordAddedListener<Record>* listener) { listener_ = listener; }
 
+  // While a Batch lasts, the appends of the thread that made it keep the
+  // month file's lock from one record to the next (a check writes a record
+  // or two per mail), for at most kKeepLockFor at a time, so another process
+  // waits no longer than that. Any other append lets go after it, and so does
+  // the end of a batch: a thread that may take long (a network action, a
+  // question to the user) must not hold one.
+  static constexpr std::chrono::milliseconds kKeepLockFor{20};
+  class Batch {
+   public:
+    explicit Batch(MonthlyRecords& records) : records_(records) { ++batching_; }
+    ~Batch() {
+      --batching_;
+      records_.let_go();
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    MonthlyRecords& records_;
+  };
+
   // Appends the record to the file of (year, month), never truncating it, and
   // to memory when that month is shown. Gives whether it reached the file (a
   // failure is otherwise silent and the record then lives only in memory)
-  // and the record as stored (its fields cut to their sizes).
-  std::pair<bool, Record> append(const Record& record, int year, int month) {
+  // and the record as stored (its fields cut to their sizes). Without
+  // `may_keep_lock`, a lock kept by a batch is let go after it (a failure
+  // record, which the caller goes on to tell the user about).
+  std::pair<bool, Record> append(const Record& record, int year, int month, bool may_keep_lock = true) {
     std::string image = record.encode();
     Record stored = Record::decode(image.data());
     bool on_disk = false;
@@ -55,7 +82,16 @@ class MonthlyRecords {
     uint64_t ticket = 0;
     {
       std::lock_guard lock(mutex_);
-      on_disk = append_record(file_, month_file(year, month), image, Record::kSize);
+      const std::filesystem::path file = month_file(year, month);
+      const bool was_kept = file_.keeps_lock(file);
+      on_disk = append_record(file_, file, image, Record::kSize, batching_ > 0 && may_keep_lock);
+      if (file_.keeps_lock(file)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!was_kept)
+          kept_since_ = now;
+        else if (now - kept_since_ >= kKeepLockFor)
+          file_.unlock();
+      }
       if (year == year_ && month == month_) {
         entries_.push_back(Entry{stored, image});
         index = entries_.size() - 1;
@@ -126,6 +162,11 @@ class MonthlyRecords {
     if (index >= entries_.size()) return false;
     const std::string& image = entries_[index].image;
     std::filesystem::path file = month_file(year_, month_);
+    // The file is read and replaced under its lock: a record another
+    // process appended in between would go to the replaced file. Our own
+    // descriptor (and a lock a batch keeps on it) goes first.
+    file_.close();
+    const FileLock locked(file);
     std::optional<std::string> data = read_file(file);
     if (data) {
       for (size_t at = 0; at + Record::kSize <= data->size(); at += Record::kSize) {
@@ -149,6 +190,11 @@ class MonthlyRecords {
   }
 
  private:
+  void let_go() {
+    std::lock_guard lock(mutex_);
+    file_.unlock();
+  }
+
   struct Entry {
     Record record;
     std::string image;  // the bytes as stored, for removal by equality
@@ -157,6 +203,8 @@ class MonthlyRecords {
   const std::filesystem::path dir_;
   mutable std::mutex mutex_;
   AppendFile file_;  // the month file appended to last; under mutex_
+  static inline thread_local int batching_ = 0;  // the batches this thread is in
+  std::chrono::steady_clock::time_point kept_since_;  // under mutex_
   int year_ = 0;
   int month_ = 0;
   std::vector<Entry> entries_;

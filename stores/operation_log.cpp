@@ -18,7 +18,9 @@ LogRecord OperationLog::write(std::string_view account, std::string_view sender,
   record.subject = subject;
   record.operation = operation;
   record.success = success;
-  return append(record, now.year, now.month).second;
+  // A failure is followed by a notice the user may take a while to close:
+  // no lock is kept over it.
+  return append(record, now.year, now.month, success).second;
 }
 
 std::string OperationLog::failure_notice(const LogRecord& record) {

@@ -85,6 +85,32 @@ TEST(FileIo, heldRecordFileFollowsItsNameWhenReplacedOrRemoved) {
   EXPECT_EQ(dir.read("2004-12"), "EEEE");
 }
 
+// With the lock kept, the file's end is known without a look: a record
+// another writer appended without the lock meanwhile is not cut away from
+// under its own next record, nor any record of ours.
+TEST(FileIo, keptLockAppendsAtTheKnownEndUntilLetGo) {
+  test::TempDir dir;
+  AppendFile held;
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "AAAA", 4, true));
+  EXPECT_TRUE(held.keeps_lock(dir / "2004-11"));
+  EXPECT_FALSE(held.keeps_lock(dir / "2004-12"));
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "BBBB", 4, true));
+  held.unlock();
+  EXPECT_FALSE(held.keeps_lock(dir / "2004-11"));
+  ASSERT_TRUE(append_file(dir / "2004-11", "CC"));  // cut short by a full disk
+  ASSERT_TRUE(append_record(held, dir / "2004-11", "DDDD", 4, true));
+  ASSERT_TRUE(append_record(held, dir / "2004-12", "EEEE", 4, true));
+  EXPECT_FALSE(held.keeps_lock(dir / "2004-11"));
+  EXPECT_EQ(dir.read("2004-11"), "AAAABBBBDDDD");
+  EXPECT_EQ(dir.read("2004-12"), "EEEE");
+}
+
+TEST(FileIo, lockOfAMissingFileCreatesNothing) {
+  test::TempDir dir;
+  { const FileLock lock(dir / "2004-11"); }
+  EXPECT_FALSE(std::filesystem::exists(dir / "2004-11"));
+}
+
 TEST(FileIo, privateFilesAreTheOwnersAloneWhateverWasThereBefore) {
   test::TempDir dir;
   using std::filesystem::perms;

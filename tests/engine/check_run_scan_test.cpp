@@ -586,12 +586,21 @@ struct RealServerDeletion : CheckRunFixture {
     std::sort(records.begin(), records.end());
     return records;
   }
+  // The stored password is wrong; the password dialog gives `right`.
+  void store_wrong_password(const std::string& login, const std::string& right) {
+    MailboxRecord r = account->record();
+    r.password = "wrong";
+    account->set_record(r);
+    host.logins.push_back(LoginData{login, right});
+  }
+  size_t prompts() const { return host.login_requests.size(); }
+  std::string stored_password() const { return account->record().password; }
   TempDir backups;
 };
 
 // Backing every mail up and deleting it, with and without pipelining: the
 // same log and local-mail records, both mailboxes emptied; with pipelining
-// USER and PASS, UIDL and LIST, and every DELE with the QUIT go out before
+// USER, PASS, UIDL and LIST, and every DELE with the QUIT go out before
 // the first of their answers, and without it one at a time.
 TEST(CheckRunPipelining, pipelinedLogInListingAndDeletionGiveTheRecordsOfTheSequentialOnes) {
   DovecotServer pop;
@@ -606,7 +615,7 @@ TEST(CheckRunPipelining, pipelinedLogInListingAndDeletionGiveTheRecordsOfTheSequ
     records[pipelined] = RealServerDeletion().check(pop.server_field(), login, pipelined, trace);
     EXPECT_EQ(pop.message_count(login), 0u);
     // What follows each command that pipelining sends ahead.
-    for (const char* command : {"C: USER", "C: UIDL", "C: DELE 12"}) {
+    for (const char* command : {"C: USER", "C: PASS", "C: UIDL", "C: DELE 12"}) {
       const auto at =
           std::find_if(trace.begin(), trace.end(), [&](const std::string& l) { return l.starts_with(command); });
       ASSERT_TRUE(at != trace.end() && at + 1 != trace.end()) << command;
@@ -615,6 +624,25 @@ TEST(CheckRunPipelining, pipelinedLogInListingAndDeletionGiveTheRecordsOfTheSequ
   }
   EXPECT_EQ(records[true].size(), 24u + 12u);
   EXPECT_EQ(records[true], records[false]);
+}
+
+// The listings sent with a refused password are answered with refusals,
+// read and dropped; the corrected sign-in then lists and fetches as usual.
+TEST(CheckRunPipelining, listingsSentWithARefusedPasswordAreDroppedBeforeTheCorrection) {
+  DovecotServer pop;
+  for (int k = 0; k < 3; ++k) pop.deliver("p", small_mail(k));
+  ASSERT_TRUE(pop.start({{"p", "pop-secret"}})) << pop.error();
+  RealServerDeletion fixture;
+  fixture.store_wrong_password("p", "pop-secret");
+  std::vector<std::string> trace;
+  const std::vector<std::string> records = fixture.check(pop.server_field(), "p", true, trace);
+  const auto pass = std::find_if(trace.begin(), trace.end(), [](const std::string& l) { return l.starts_with("C: PASS"); });
+  ASSERT_TRUE(pass != trace.end() && pass + 1 != trace.end());
+  EXPECT_TRUE(pass[1].starts_with("C: UIDL")) << pass[1];
+  EXPECT_EQ(records.size(), 3u + 3u + 3u);
+  EXPECT_EQ(pop.message_count("p"), 0u);
+  EXPECT_EQ(fixture.prompts(), 1u);
+  EXPECT_EQ(fixture.stored_password(), "pop-secret");
 }
 
 }  // namespace

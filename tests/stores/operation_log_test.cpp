@@ -1,7 +1,10 @@
 // The operation log: its records, month files, purge and concurrent appends.
 #include "stores/operation_log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -134,6 +137,61 @@ TEST_F(OperationLogTest, unwritableMonthKeepsTheRecordInMemoryOnly) {
   log.write("a@b.cn", "", "", "", "kept", true);
   ASSERT_EQ(log.count(), 1u);
   EXPECT_EQ(log.at(0)->operation, "kept");
+}
+
+// Whether another process could take the month file's lock now.
+bool lockable(const std::filesystem::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
+
+// A batch keeps the lock from one record to the next, never over a failure
+// record (a notice follows it) or past its end; appends outside a batch let
+// go at once, as does a thread that is in none.
+TEST_F(OperationLogTest, batchKeepsTheMonthLockOnlyBetweenItsOwnSuccessfulRecords) {
+  const std::filesystem::path month = dir / "Log" / "2003-05";
+  log.write("a@b.cn", "", "", "", "alone", true);
+  EXPECT_TRUE(lockable(month));
+  {
+    OperationLog::Batch batch(log);
+    log.write("a@b.cn", "", "", "", "first", true);
+    EXPECT_FALSE(lockable(month));
+    log.write("a@b.cn", "", "", "", "second", true);
+    EXPECT_FALSE(lockable(month));
+    log.write("a@b.cn", "", "", "", "failed", false);
+    EXPECT_TRUE(lockable(month));
+    log.write("a@b.cn", "", "", "", "third", true);
+    EXPECT_FALSE(lockable(month));
+    std::thread([&] { log.write("a@b.cn", "", "", "", "other thread", true); }).join();
+    EXPECT_TRUE(lockable(month));
+    log.write("a@b.cn", "", "", "", "fourth", true);
+  }
+  EXPECT_TRUE(lockable(month));
+  log.load_current_month();
+  std::vector<std::string> operations;
+  for (const LogRecord& r : log.records()) operations.push_back(r.operation);
+  EXPECT_EQ(operations, (std::vector<std::string>{"alone", "first", "second", "failed", "third", "other thread",
+                                                  "fourth"}));
+  EXPECT_EQ(dir.read("Log/2003-05").size(), 7 * 2465u);
+}
+
+// A removal replaces the month file under its lock; the batch's next record
+// goes to the new file, not to the one replaced.
+TEST_F(OperationLogTest, removalDuringABatchLosesNoLaterRecord) {
+  log.load_current_month();
+  OperationLog::Batch batch(log);
+  log.write("a@b.cn", "", "", "", "doomed", true);
+  log.write("a@b.cn", "", "", "", "kept", true);
+  ASSERT_TRUE(log.remove_at(0));
+  log.write("a@b.cn", "", "", "", "after", true);
+  OperationLog reread{ProgramDir(dir.path()), clock};
+  reread.load_current_month();
+  ASSERT_EQ(reread.count(), 2u);
+  EXPECT_EQ(reread.at(0)->operation, "kept");
+  EXPECT_EQ(reread.at(1)->operation, "after");
 }
 
 TEST_F(OperationLogTest, clearReleasesTheMonthButNotTheFile) {
