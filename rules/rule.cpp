@@ -134,14 +134,18 @@ std::optional<Rule> Rule::decode_record(std::string_view bytes, uint32_t& attach
   return r;
 }
 
+bool matches_on_body(const Rule& rule) {
+  return rule.has(ConditionKind::body_words) || rule.has(ConditionKind::body_pattern) ||
+         rule.has(ConditionKind::has_attachment);
+}
+
 uint32_t compute_fetch_need(const Rule& rule) {
-  constexpr uint32_t whole_conditions = 0x0020 | 0x1000 | 0x4000;
   constexpr uint32_t whole_actions = 0x02 | 0x08 | 0x20;
   constexpr uint32_t header_conditions = 0x0001 | 0x0002 | 0x0004 | 0x0008 | 0x0010 | 0x0040 | 0x0100 | 0x0200 |
                                          0x0400 | 0x0800 | 0x2000;
   constexpr uint32_t header_actions = 0x01 | 0x04 | 0x10;
   uint32_t need = 0;
-  if ((rule.condition_mask & whole_conditions) || (rule.action_mask & whole_actions)) {
+  if (matches_on_body(rule) || (rule.action_mask & whole_actions)) {
     need = kFetchWhole;
   } else if ((rule.condition_mask & header_conditions) || (rule.action_mask & header_actions)) {
     need = kFetchHeader;

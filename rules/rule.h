@@ -20,6 +20,9 @@ namespace pw {
 inline constexpr uint32_t kFetchHeader = 1;
 inline constexpr uint32_t kFetchWhole = 2;
 inline constexpr uint32_t kFetchSize = 4;
+// All a check can fetch of a mail: once the rules need this, no more rule
+// adds anything (the header comes with the whole mail).
+inline constexpr uint32_t kFetchAll = kFetchWhole | kFetchSize;
 
 struct Rule {
   static constexpr size_t kRecordSize = 16328;
@@ -76,5 +79,8 @@ struct Rule {
 // How much of a mail `rule` needs: kFetchWhole, else kFetchHeader, else 0,
 // with kFetchSize added when the size is tested or the user is asked.
 [[nodiscard]] uint32_t compute_fetch_need(const Rule& rule);
+// Whether matching `rule` reads the mail's body (body words, the body
+// pattern, attachments); such a rule needs the whole mail.
+[[nodiscard]] bool matches_on_body(const Rule& rule);
 
 }  // namespace pw

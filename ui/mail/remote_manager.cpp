@@ -104,7 +104,7 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
       account_(std::move(account)),
       mode_(mode),
       s_(std::move(services)),
-      session_(*account_, {s_.host, s_.log, s_.local_mail, s_.clock, s_.smtp, s_.seen_mutex, s_.pop3}) {
+      session_(*account_, {s_.host, s_.log, s_.local_mail, s_.clock, s_.smtp, s_.pop3}) {
   setObjectName(QStringLiteral("RemoteManager"));
   setWindowTitle(text(kTitle));
   setSizeGripEnabled(true);
