@@ -86,8 +86,9 @@ ToggleStates toggle_states(const std::vector<const ExtraOperations*>& selected, 
     return e.has(E::kForward) == t.forward_on && (!t.forward_on || e.forward.to == first.forward.to);
   });
   t.reply_on = first.has(E::kReply);
-  t.reply_enabled =
-      all([&](const E& e) { return e.has(E::kReply) == t.reply_on && (!t.reply_on || same_reply(e.reply, first.reply)); });
+  t.reply_enabled = all([&](const E& e) {
+    return e.has(E::kReply) == t.reply_on && (!t.reply_on || same_reply(e.reply, first.reply));
+  });
   t.backup_on = first.has(E::kBackup);
   t.backup_enabled = all([&](const E& e) {
     return e.has(E::kBackup) == t.backup_on && (!t.backup_on || e.backup_dir == first.backup_dir);
