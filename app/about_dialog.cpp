@@ -12,18 +12,18 @@ namespace pw::app {
 
 CAboutDialog::CAboutDialog(const std::filesystem::path& data_dir, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutDialog"));
-  setWindowTitle(QStringLiteral("关于 Pelliwick"));
+  setWindowTitle(ui::text("关于 Pelliwick"));
   auto* icon = new QLabel(this);
   icon->setPixmap(program_icon().pixmap(32, 32));
   auto* version = new QLabel(version_line(), this);
   version->setObjectName(QStringLiteral("VersionLine"));
-  auto* maker = new QLabel(ui::text(61376) + QStringLiteral(" 出品"), this);
+  auto* maker = new QLabel(ui::text("%1 出品").arg(ui::text(61376)), this);
   maker->setObjectName(QStringLiteral("MakerLine"));
   auto* data = new QLabel(ui::text(62705).arg(QString::fromStdString(data_dir.string())), this);
   data->setObjectName(QStringLiteral("DataDirLine"));
   data->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   auto* layout = new QGridLayout(this);
   layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);

@@ -5,6 +5,7 @@
 #include <QVariantMap>
 
 #include "engine/check_run.h"
+#include "res/language.h"
 #include "ui/gb_qstring.h"
 #include "ui/ui_text.h"
 
@@ -35,7 +36,7 @@ std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
   // Each failed mailbox with its reason, so the notice alone says what to fix.
   for (const AccountCheck& check : outcome.checks)
     if (check.result == AccountCheck::Result::failed)
-      lines << QStringLiteral("%1：%2").arg(ui::from_gb(check.address), ui::from_gb(check.reason));
+      lines << ui::text("%1：%2").arg(ui::from_gb(check.address), ui::from_gb(res::displayed(check.reason)));
   if (outcome.deletions_failed > 0) lines << ui::text(kDeletionsFailed).arg(outcome.deletions_failed);
   if (lines.isEmpty()) return std::nullopt;
   const QString summary = outcome.ok() ? ui::text(kActedSummary).arg(acted) : ui::text(kFailedSummary);

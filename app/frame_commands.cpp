@@ -88,7 +88,7 @@ QStringList halves(int id) {
   if (id == cmd::kStopCheck) return ui::text(kStopCheckPrompt).split(QLatin1Char('\n'));
   if (res::has(id)) return ui::text(id).split(QLatin1Char('\n'));
   for (const Prompt& p : kPrompts)
-    if (p.id == id) return QString::fromUtf8(p.text).split(QLatin1Char('\n'));
+    if (p.id == id) return ui::text(p.text).split(QLatin1Char('\n'));
   return {};
 }
 

@@ -8,12 +8,14 @@
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
 
+#include "res/language.h"
+
 namespace pw::app {
 namespace {
 
 constexpr int kHelpNotOpened = 62760;
 constexpr int kHelpNotFound = 62761;
-constexpr char kIndex[] = "pelliwick/help/index.html";
+constexpr char kHelpDir[] = "pelliwick/help/";
 
 bool inside(const QString& path, const QString& dir) {
   const QString canonical = QFileInfo(dir).canonicalFilePath();
@@ -23,12 +25,15 @@ bool inside(const QString& path, const QString& dir) {
 }  // namespace
 
 QUrl help_index() {
+  // The English pages are in en/ beside the Chinese ones.
+  const QString index = res::language() == res::Language::english ? QStringLiteral("en/index.html")
+                                                                     : QStringLiteral("index.html");
   const QString program_dir = QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
-  QStringList pages{QDir(program_dir).filePath(QStringLiteral("../share/") + QLatin1String(kIndex)),
-                    QStringLiteral(PW_HELP_INSTALL_DIR "/index.html")};
-  pages << QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QLatin1String(kIndex));
+  QStringList pages{QDir(program_dir).filePath(QStringLiteral("../share/") + QLatin1String(kHelpDir) + index),
+                    QStringLiteral(PW_HELP_INSTALL_DIR "/") + index};
+  pages << QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QLatin1String(kHelpDir) + index);
   // The source tree only for a program that runs from its build tree.
-  if (inside(program_dir, QStringLiteral(PW_BUILD_DIR))) pages << QStringLiteral(PW_HELP_SOURCE_DIR "/index.html");
+  if (inside(program_dir, QStringLiteral(PW_BUILD_DIR))) pages << QStringLiteral(PW_HELP_SOURCE_DIR "/") + index;
   for (const QString& page : pages) {
     if (QFileInfo::exists(page)) return QUrl::fromLocalFile(QFileInfo(page).canonicalFilePath());
   }

@@ -7,20 +7,21 @@
 #include <QVBoxLayout>
 
 #include "ui/gb_qstring.h"
+#include "ui/ui_text.h"
 
 namespace pw::app {
 
 CLoginDialog::CLoginDialog(std::string password, QWidget* parent) : QDialog(parent), password_(std::move(password)) {
   setObjectName(QStringLiteral("LoginDialog"));
-  setWindowTitle(QStringLiteral("登录"));
+  setWindowTitle(ui::text("登录"));
   edit_ = new QLineEdit(this);
   edit_->setObjectName(QStringLiteral("LoginPassword"));
   edit_->setEchoMode(QLineEdit::Password);
-  auto* label = new QLabel(QStringLiteral("登录密码(&P)"), this);
+  auto* label = new QLabel(ui::text("登录密码(&P)"), this);
   label->setBuddy(edit_);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+  buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &CLoginDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CLoginDialog::reject);
   auto* layout = new QVBoxLayout(this);

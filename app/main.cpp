@@ -11,6 +11,7 @@
 #include "engine/check_once.h"
 #include "engine/check_run.h"
 #include "net/trace_file.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "stores/system_settings.h"
 
@@ -38,6 +39,9 @@ int check_once(int argc, char** argv, const pw::ProgramDir& dir, pw::TraceFile* 
 
 int main(int argc, char** argv) {
   using pw::app::CommandLine;
+  // The language of every text, --help's included: English unless the
+  // locale is Chinese. The stored records stay Chinese either way.
+  pw::res::set_language(pw::res::language_from_environment());
   const CommandLine line = CommandLine::parse(argc, argv);
   switch (line.mode) {
     case CommandLine::Mode::error:
@@ -69,7 +73,7 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("pelliwick"));
   // The window hides in the notification area; only the frame's close ends.
   QApplication::setQuitOnLastWindowClosed(false);
-  (void)pw::app::install_qt_translations(qt);
+  if (pw::res::language() == pw::res::Language::chinese) (void)pw::app::install_qt_translations(qt);
 
   pw::app::AppOptions options;
   options.dir = line.program_dir();

@@ -52,8 +52,7 @@ namespace {
 namespace cmd = ui::cmd;
 
 constexpr int kTitleText = 61204;
-constexpr int kCountdownText = 61329;
-constexpr int kSecondsText = 61237;
+constexpr int kCountdownText = 63001;  // "距离下次邮箱检查还剩%1秒"
 constexpr int kCheckingRefusal = 61384;
 constexpr int kStopAndExit = 62903;
 constexpr int kUnavailable = 62917;
@@ -196,7 +195,7 @@ void CMainFrame::build_actions() {
                  cmd::kAddressBook, cmd::kConfigureRules, cmd::kSettings, cmd::kViewToolbar, cmd::kViewStatusBar,
                  cmd::kHelp, cmd::kFeedback, cmd::kWebSite, cmd::kAbout, cmd::kShowMain}) {
     const FrameCommand* c = frame_command(id);
-    auto* a = new QAction(QString::fromUtf8(c->menu_text), this);
+    auto* a = new QAction(ui::text(c->menu_text), this);
     a->setData(id);
     a->setStatusTip(command_prompt(id));
     a->setToolTip(command_tool_tip(id));
@@ -233,20 +232,20 @@ void CMainFrame::build_menus() {
     }
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::update_commands);
   };
-  add_menu(QStringLiteral("系统(&S)"), {cmd::kResumeAll, cmd::kPauseAll, 0, cmd::kResumeMailbox, cmd::kPauseMailbox, 0,
-                                      cmd::kCheckAll, cmd::kCheckMailbox, cmd::kStopCheck, 0, cmd::kExit});
-  add_menu(QStringLiteral("远程管理(&D)"), {cmd::kRemoteNewMails, cmd::kRemoteAllMails});
-  add_menu(QStringLiteral("邮箱(&M)"), {cmd::kImportMailboxes, cmd::kExportMailboxes, 0, cmd::kAddMailbox,
-                                      cmd::kModifyMailbox, cmd::kDeleteMailbox});
-  add_menu(QStringLiteral("规则(&R)"),
+  add_menu(ui::text("系统(&S)"), {cmd::kResumeAll, cmd::kPauseAll, 0, cmd::kResumeMailbox, cmd::kPauseMailbox, 0,
+                                cmd::kCheckAll, cmd::kCheckMailbox, cmd::kStopCheck, 0, cmd::kExit});
+  add_menu(ui::text("远程管理(&D)"), {cmd::kRemoteNewMails, cmd::kRemoteAllMails});
+  add_menu(ui::text("邮箱(&M)"), {cmd::kImportMailboxes, cmd::kExportMailboxes, 0, cmd::kAddMailbox,
+                                cmd::kModifyMailbox, cmd::kDeleteMailbox});
+  add_menu(ui::text("规则(&R)"),
            {cmd::kImportRules, cmd::kExportRules, 0, cmd::kNewRule, cmd::kModifyRule, cmd::kDeleteRule});
-  add_menu(QStringLiteral("设置(&C)"), {cmd::kAddressBook, cmd::kConfigureRules, 0, cmd::kSettings});
-  add_menu(QStringLiteral("查看(&V)"), {cmd::kViewToolbar, cmd::kViewStatusBar});
-  add_menu(QStringLiteral("帮助(&H)"), {cmd::kHelp, cmd::kFeedback, cmd::kWebSite, 0, cmd::kAbout});
+  add_menu(ui::text("设置(&C)"), {cmd::kAddressBook, cmd::kConfigureRules, 0, cmd::kSettings});
+  add_menu(ui::text("查看(&V)"), {cmd::kViewToolbar, cmd::kViewStatusBar});
+  add_menu(ui::text("帮助(&H)"), {cmd::kHelp, cmd::kFeedback, cmd::kWebSite, 0, cmd::kAbout});
 }
 
 void CMainFrame::build_tool_bar() {
-  tool_bar_ = new CBigToolBar(QStringLiteral("工具栏"), this);
+  tool_bar_ = new CBigToolBar(ui::text("工具栏"), this);
   for (int id : {cmd::kResumeAll, cmd::kPauseAll, cmd::kCheckAll, 0, cmd::kAddMailbox, cmd::kNewRule, 0,
                  cmd::kConfigureRules, cmd::kSettings, 0, cmd::kFeedback, cmd::kHelp}) {
     if (id == 0)
@@ -398,8 +397,8 @@ void CMainFrame::update_commands() {
     const QString why = enabled ? QString() : unavailable_reason(id);
     if (id == cmd::kCheckAll || id == cmd::kCheckMailbox || id == cmd::kStopCheck) {
       a->setStatusTip(why.isEmpty() ? command_prompt(id) : why);
-      a->setToolTip(why.isEmpty() ? command_tool_tip(id) : command_tool_tip(id) + QStringLiteral("（") + why +
-                                                              QStringLiteral("）"));
+      a->setToolTip(why.isEmpty() ? command_tool_tip(id) : command_tool_tip(id) + ui::text("（") + why +
+                                                              ui::text("）"));
     }
   }
   action(cmd::kViewToolbar)->setChecked(tool_bar_ && !tool_bar_->isHidden());
@@ -492,7 +491,7 @@ unsigned CMainFrame::pace_checks() {
   }
   const unsigned d = interval_seconds();
   const unsigned left = d >= countdown_ ? d - countdown_ + 1 : 0;
-  status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText) + QString::number(left) + ui::text(kSecondsText));
+  status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText).arg(left));
   ++countdown_;
   if (countdown_ > d) countdown_ = 0;
   return left;

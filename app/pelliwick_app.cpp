@@ -17,6 +17,7 @@
 #include "base/file_io.h"
 #include "engine/oauth_access.h"
 #include "net/network_manager_dial_up.h"
+#include "res/language.h"
 #include "stores/run_at_startup.h"
 #include "net/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
@@ -85,9 +86,13 @@ CPelliwickApp::~CPelliwickApp() {
 }
 
 bool CPelliwickApp::start() {
-  const QString title = ui::text(kTitleText);
-  instance_ = std::make_unique<SingleInstance>(
-      options_.instance_name.isEmpty() ? SingleInstance::name_for(title) : options_.instance_name);
+  // The Chinese title names the socket in every language, so a start under
+  // another locale still finds the running program.
+  const std::string_view title = res::text_utf8(kTitleText, res::Language::chinese);
+  const QString name = options_.instance_name.isEmpty()
+                           ? SingleInstance::name_for(QString::fromUtf8(title.data(), title.size()))
+                           : options_.instance_name;
+  instance_ = std::make_unique<SingleInstance>(name);
   if (instance_->hand_over_to_running()) return false;
 
   (void)options_.dir.create_directories();  // a failure shows where files are used

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # pw_layer(NAME DEPS...): the static library pw_NAME from every .cpp in NAME/,
 # linking pw_DEP for each dependency. A layer without sources yet is an
 # interface library so the graph stays the same while it grows.

@@ -31,7 +31,7 @@ void AttachmentAction::run_step(std::vector<uint8_t>& success) {
     const std::string refusal = SaveFolder::path_refusal(rule.attachment_dir);
     const bool ok = refusal.empty() && save_all(rule.attachment_dir);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::attachments).text + refusal, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::attachments) + refusal, ok);
   }
 }
 

@@ -7,7 +7,7 @@
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
 #include "mail/address_list.h"
-#include "res/string_table.h"
+#include "res/language.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/local_mail_index.h"
@@ -51,13 +51,13 @@ void BackupAction::run_step(std::vector<uint8_t>& success) {
     const std::string refusal = SaveFolder::path_refusal(rule.backup_dir);
     const bool ok = refusal.empty() && whole_mail() && back_up(rule.backup_dir);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::backup).text + refusal, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::backup) + refusal, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kBackup)) {
     const std::string refusal = SaveFolder::path_refusal(extra.backup_dir);
     const bool ok = refusal.empty() && whole_mail() && back_up(extra.backup_dir);
-    mail_.log_operation(services_, res::text(61407) + extra.backup_dir + refusal, ok);
+    mail_.log_operation(services_, res::record_text(61407) + extra.backup_dir + refusal, ok);
   }
 }
 

@@ -19,6 +19,7 @@ namespace pw {
 namespace {
 
 constexpr int kSkippedText = 62704;
+constexpr int kNoDataDirectory = 63000;
 
 void say(std::FILE* out, const char* text) {
   if (out) std::fprintf(out, "%s\n", text);
@@ -28,7 +29,7 @@ void say(std::FILE* out, const char* text) {
 
 int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   if (!dir.create_directories()) {
-    say(options.out, "pelliwick: 无法建立数据目录");
+    say(options.out, std::string(res::text_utf8(kNoDataDirectory)).c_str());
     return 1;
   }
   DirectoryLock lock(dir.file(DirectoryLock::kCheckLockName));

@@ -15,6 +15,7 @@
 #include "engine/mail_sender.h"
 #include "engine/side_by_side.h"
 #include "net/pop3_session.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
@@ -153,7 +154,7 @@ std::vector<bool> leave_unanswered(std::vector<std::unique_ptr<MailProcessor>>& 
     if (!mail.needs_confirmation()) continue;
     waiting[k] = mail.waits_forever();
     (void)log.write(address, mail.sender(), mail.recipient(), mail.subject(),
-                    res::text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted), !waiting[k]);
+                    res::record_text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted), !waiting[k]);
   }
   return waiting;
 }
@@ -509,7 +510,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // numbers; the rest are still new at the next check.
   if (news.size() > services_.max_new_mails) {
     (void)services_.log.write(account.address(), "", "", "",
-                              res::text(kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails),
+                              res::record_text(kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails),
                               true);
     news.resize(services_.max_new_mails);
   }
@@ -545,7 +546,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
   // The scan deletes nothing, so the answer to its QUIT changes nothing: a
   // server that pipelines is not waited for, a round trip less.
-  if (!ok) reason = spool_full ? res::text(kSpoolFull) : pop->error_text();
+  if (!ok) reason = spool_full ? res::record_text(kSpoolFull) : pop->error_text();
   if (pop->pipelining())
     pop->quit_unanswered();
   else
@@ -601,7 +602,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
 
 bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
-  (void)services_.log.write(account.address(), "", "", "", res::text(kNotReceived) + " " + size + " " + mail.uid,
+  (void)services_.log.write(account.address(), "", "", "", res::record_text(kNotReceived) + " " + size + " " + mail.uid,
                             false);
   {
     std::lock_guard lock(account.seen_mutex());

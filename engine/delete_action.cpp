@@ -2,7 +2,7 @@
 
 #include "engine/mail_processor.h"
 #include "engine/pending_deletion.h"
-#include "res/string_table.h"
+#include "res/language.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 
@@ -13,9 +13,9 @@ void DeleteAction::run_step(const std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count() && description.empty(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::delete_on_server))) continue;
     const Rule& rule = mail_.rule(i);
-    if (rule.delete_always || success[i]) description = action_piece(rule, ActionKind::delete_on_server).text;
+    if (rule.delete_always || success[i]) description = record_action_text(rule, ActionKind::delete_on_server);
   }
-  if (description.empty() && mail_.extra().has(ExtraOperations::kDelete)) description = res::text(61409);
+  if (description.empty() && mail_.extra().has(ExtraOperations::kDelete)) description = res::record_text(61409);
   if (description.empty()) return;
   services_.deletions.push(
       {mail_.summary().uid, mail_.sender(), mail_.recipient(), mail_.subject(), std::move(description), false});

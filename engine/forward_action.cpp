@@ -6,7 +6,7 @@
 #include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "mail/header_field.h"
-#include "res/string_table.h"
+#include "res/language.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/ascii_case.h"
@@ -115,7 +115,7 @@ bool ForwardAction::forward_checked(ForwardSettings settings, std::string& note)
   // again: that entry is left out, and the log says so.
   std::string kept = without_own_address(settings.to, mail_.account().address());
   if (split_stored_list(kept).size() != split_stored_list(settings.to).size()) {
-    note = res::text(kNotToOwnAddress);
+    note = res::record_text(kNotToOwnAddress);
     if (kept.empty()) return true;
   }
   settings.to = std::move(kept);
@@ -129,13 +129,13 @@ void ForwardAction::run_step(std::vector<uint8_t>& success) {
     std::string note;
     const bool ok = forward_checked(rule.forward, note);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::forward).text + note, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::forward) + note, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kForward)) {
     std::string note;
     const bool ok = forward_checked(extra.forward, note);
-    mail_.log_operation(services_, res::text(61406) + extra.forward.to + note, ok);
+    mail_.log_operation(services_, res::record_text(61406) + extra.forward.to + note, ok);
   }
 }
 

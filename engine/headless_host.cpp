@@ -4,6 +4,7 @@
 
 #include "base/code_page.h"
 #include "engine/direct_download.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "stores/operation_log.h"
 
@@ -85,7 +86,7 @@ void HeadlessHost::notice(std::string_view title, std::string_view message) {
   // The account's SMTP server failed and direct delivery is tried next: an
   // error only if that fails too, which the log record then says.
   if (message != res::text(kTryingDirectDelivery)) ++errors_;
-  line(std::string(title) + ": " + std::string(message));
+  line(std::string(title) + ": " + res::displayed(message));
 }
 
 bool HeadlessHost::ask_yes_no(std::string_view message) {

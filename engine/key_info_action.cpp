@@ -38,7 +38,7 @@ void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
       ok = append_file(path_from_gb(rule.key_info_file), record(services_.clock.now(), text));
     }
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::key_info).text + refusal, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::key_info) + refusal, ok);
   }
 }
 

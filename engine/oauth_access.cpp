@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "base/code_page.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -17,7 +18,7 @@ constexpr int64_t kAssumedLifetime = 3600;  // when the endpoint does not say
 BearerToken failed(std::string error) { return BearerToken{false, {}, std::move(error)}; }
 
 std::string sign_in_again(std::string_view reason) {
-  return res::text(kSignInAgain) + utf8_to_gb("：") + std::string(reason);
+  return res::record_text(kSignInAgain) + utf8_to_gb("：") + std::string(reason);
 }
 
 }  // namespace
@@ -42,14 +43,14 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   OAuthStore::Lock lock = store_.lock();
   OAuthFile file = store_.load();
   auto it = file.mailboxes.find(OAuthFile::key(address));
-  if (it == file.mailboxes.end() || it->second.refresh_token.empty()) return failed(sign_in_again(res::text(kNotSignedIn)));
+  if (it == file.mailboxes.end() || it->second.refresh_token.empty()) return failed(sign_in_again(res::record_text(kNotSignedIn)));
   OAuthMailbox& m = it->second;
   if (!m.refused.empty()) return failed(sign_in_again(m.refused));
   const int64_t now = now_();
   if (!renew && !m.access_token.empty() && m.expires_at > now + kMargin) return BearerToken{true, m.access_token, {}};
 
   const OAuthClient client = oauth_client(method, file, address);
-  if (client.client_id.empty()) return failed(res::text(kNoClient));
+  if (client.client_id.empty()) return failed(res::record_text(kNoClient));
   TokenReply reply = refresh_grant(client, m.refresh_token, streams_);
   switch (reply.outcome) {
     case TokenReply::Outcome::unreachable:
@@ -69,7 +70,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   if (!reply.grant.refresh_token.empty()) m.refresh_token = reply.grant.refresh_token;
   // A rotated refresh token that did not reach the disk would be lost with
   // the old one already spent: the new access token is not used then.
-  if (!store_.save(file)) return failed(res::text(kCannotStore) + utf8_to_gb(store_.path().string()));
+  if (!store_.save(file)) return failed(res::record_text(kCannotStore) + utf8_to_gb(store_.path().string()));
   return BearerToken{true, m.access_token, {}};
 }
 

@@ -4,6 +4,7 @@
 #include "engine/oauth_access.h"
 #include "net/line_socket.h"
 #include "net/pop3_session.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_record.h"
@@ -46,7 +47,7 @@ Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options)
 
 int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oauth) {
   if (account.sign_in != MailboxRecord::SignIn::password) {
-    const BearerSource none = [](bool) { return BearerToken{false, {}, res::text(kSignInAgain)}; };
+    const BearerSource none = [](bool) { return BearerToken{false, {}, res::record_text(kSignInAgain)}; };
     return pop.authenticate_bearer(account.login, oauth ? oauth->source(account.address, account.sign_in) : none);
   }
   return pop.sign_in(account.login, account.password);

@@ -10,6 +10,7 @@
 #include "mail/address_list.h"
 #include "mail/header_field.h"
 #include "mail/message_composer.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
@@ -56,17 +57,17 @@ std::string ReplyAction::loop_refusal(std::string_view mail_text, std::string_vi
                                       std::string_view own_address) {
   const std::string_view block = mail_text.substr(0, header_block_end(mail_text));
   if (has_header(block, "auto-submitted:")) {
-    if (keyword(header_field(block, "auto-submitted:")) != "no") return res::text(kAutoSubmitted);
+    if (keyword(header_field(block, "auto-submitted:")) != "no") return res::record_text(kAutoSubmitted);
   }
   const std::string precedence = keyword(header_field(block, "precedence:"));
   if (precedence == "bulk" || precedence == "junk" || precedence == "list" || has_header(block, "list-id:"))
-    return res::text(kListMail);
+    return res::record_text(kListMail);
   if (has_header(block, "return-path:") && sender_address(header_field(block, "return-path:")).empty())
-    return res::text(kBounce);
+    return res::record_text(kBounce);
   const std::string from = sender_address(sender);
   const std::string local = from.substr(0, from.find('@'));
-  if (ascii_iequal(local, "mailer-daemon")) return res::text(kBounce);
-  if (ascii_iequal(from, own_address)) return res::text(kOwnMail);
+  if (ascii_iequal(local, "mailer-daemon")) return res::record_text(kBounce);
+  if (ascii_iequal(from, own_address)) return res::record_text(kOwnMail);
   return {};
 }
 
@@ -107,7 +108,7 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
     // such a mail gets none, and the log says why.
     const std::string refusal = loop_refusal(mail_.content(), mail_.sender(), mail_.account().address());
     if (!refusal.empty()) {
-      mail_.log_operation(services_, action_piece(rule, ActionKind::reply).text + refusal, true);
+      mail_.log_operation(services_, record_action_text(rule, ActionKind::reply) + refusal, true);
       continue;
     }
     ReplySettings r = rule.reply;
@@ -118,12 +119,12 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
     }
     const bool ok = reply(r);
     if (!ok) success[i] = 0;
-    mail_.log_operation(services_, action_piece(rule, ActionKind::reply).text, ok);
+    mail_.log_operation(services_, record_action_text(rule, ActionKind::reply), ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kReply)) {
     const bool ok = reply(extra.reply);
-    mail_.log_operation(services_, res::text(61408), ok);
+    mail_.log_operation(services_, res::record_text(61408), ok);
   }
 }
 

@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "base/safe_name.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 
@@ -29,7 +29,7 @@ bool ensure_directory(const std::filesystem::path& p) {
 }  // namespace
 
 std::string SaveFolder::path_refusal(std::string_view path) {
-  return path_from_gb(path).is_absolute() ? std::string() : res::text(kNotAbsolute);
+  return path_from_gb(path).is_absolute() ? std::string() : res::record_text(kNotAbsolute);
 }
 
 std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::string_view address,

@@ -6,6 +6,7 @@
 #include "base/code_page.h"
 #include "mail/base64.h"
 #include "net/json_object.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -75,7 +76,7 @@ std::string bearer_response(BearerMechanism m, std::string_view user, std::strin
 std::string_view bearer_abort(BearerMechanism m) { return m == BearerMechanism::oauthbearer ? "\x01" : ""; }
 
 std::string bearer_refusal_text(std::string_view challenge_base64, std::string_view final_reply) {
-  std::string text = res::text(kTokenRefused);
+  std::string text = res::record_text(kTokenRefused);
   std::vector<std::string> details;
   if (std::optional<JsonObject> status = parse_json_object(base64_decode(challenge_base64))) {
     for (const char* key : {"status", "error", "scope"})

@@ -5,6 +5,7 @@
 #include "base/code_page.h"
 #include "net/server_address.h"
 #include "net/tls_policy.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -161,7 +162,7 @@ std::optional<HttpResponse> http_post_form(ByteStream& stream, const HttpUrl& ur
                                            std::string& error) {
   const std::string where = url.host + ":" + std::to_string(url.port);
   if (!stream.connect(url.host, url.port)) {
-    error = res::text(kCannotConnect) + " " + where;
+    error = res::record_text(kCannotConnect) + " " + where;
     return std::nullopt;
   }
   if (url.https) {
@@ -179,7 +180,7 @@ std::optional<HttpResponse> http_post_form(ByteStream& stream, const HttpUrl& ur
                         std::to_string(body.size()) + "\r\n\r\n";
   request += body;
   if (stream.send(request) != static_cast<int>(request.size())) {
-    error = res::text(kInterrupted) + " " + where;
+    error = res::record_text(kInterrupted) + " " + where;
     return std::nullopt;
   }
   std::string raw;
@@ -190,12 +191,12 @@ std::optional<HttpResponse> http_post_form(ByteStream& stream, const HttpUrl& ur
     if (n <= 0 || raw.size() > kMaxResponse) {
       std::optional<HttpResponse> r = n == 0 ? complete(raw, true) : std::nullopt;
       if (r && r->status > 0) return r;
-      error = res::text(kInterrupted) + " " + where;
+      error = res::record_text(kInterrupted) + " " + where;
       return std::nullopt;
     }
     if (std::optional<HttpResponse> r = complete(raw, false)) {
       if (r->status > 0) return r;
-      error = res::text(kInterrupted) + " " + where;
+      error = res::record_text(kInterrupted) + " " + where;
       return std::nullopt;
     }
   }

@@ -5,6 +5,7 @@
 #include "net/http_post.h"
 #include "net/json_object.h"
 #include "net/line_socket.h"
+#include "res/language.h"
 #include "res/string_table.h"
 
 namespace pw {
@@ -25,15 +26,15 @@ TokenReply failure(TokenReply::Outcome outcome, std::string error) {
 TokenReply request(const OAuthClient& client, std::map<std::string, std::string> fields, const StreamFactory& streams) {
   using Outcome = TokenReply::Outcome;
   std::optional<HttpUrl> url = parse_http_url(client.token_url);
-  if (!url) return failure(Outcome::refused, res::text(kGarbled) + client.token_url);
+  if (!url) return failure(Outcome::refused, res::record_text(kGarbled) + client.token_url);
   // Tokens travel only encrypted, except to a server on this machine.
-  if (!url->https && !is_loopback_host(url->host)) return failure(Outcome::refused, res::text(kNeedsHttps) + client.token_url);
+  if (!url->https && !is_loopback_host(url->host)) return failure(Outcome::refused, res::record_text(kNeedsHttps) + client.token_url);
   fields["client_id"] = client.client_id;
   if (!client.client_secret.empty()) fields["client_secret"] = client.client_secret;
   std::unique_ptr<ByteStream> stream = streams ? streams() : std::make_unique<LineSocket>();
   std::string error;
   std::optional<HttpResponse> response = http_post_form(*stream, *url, form_body(fields), error);
-  if (!response) return failure(Outcome::unreachable, res::text(kUnreachable) + error);
+  if (!response) return failure(Outcome::unreachable, res::record_text(kUnreachable) + error);
   std::optional<JsonObject> json = parse_json_object(response->body);
   if (response->status == 200 && json && !json_member(*json, "access_token").empty()) {
     TokenReply r;
@@ -51,9 +52,9 @@ TokenReply request(const OAuthClient& client, std::map<std::string, std::string>
   if ((response->status == 400 || response->status == 401) && json && !json_member(*json, "error").empty()) {
     std::string why = json_member(*json, "error");
     if (std::string d = json_member(*json, "error_description"); !d.empty()) why += " " + d.substr(0, 300);
-    return failure(Outcome::refused, res::text(kRefused) + utf8_to_gb(why));
+    return failure(Outcome::refused, res::record_text(kRefused) + utf8_to_gb(why));
   }
-  return failure(Outcome::unreachable, res::text(kGarbled) + "HTTP " + std::to_string(response->status));
+  return failure(Outcome::unreachable, res::record_text(kGarbled) + "HTTP " + std::to_string(response->status));
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "base/code_page.h"
 #include "net/line_socket.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -13,13 +12,13 @@ constexpr int kTimedOut = 62900;  // "等待服务器回应超时"
 constexpr int kNoBearer = 62952;  // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
-constexpr const char* kLineTooLong = "服务器的回应行超过长度上限";
-constexpr const char* kMailTooLarge = "邮件超过长度上限";
-constexpr const char* kListingTooLarge = "邮件标识列表超过长度上限";
-constexpr const char* kBadArgument = "登录名或密码中含有非法字符";
-constexpr const char* kNoTransfer = "没有正在接收的邮件";
+constexpr int kLineTooLong = 63002;      // "服务器的回应行超过长度上限"
+constexpr int kMailTooLarge = 63003;     // "邮件超过长度上限"
+constexpr int kListingTooLarge = 63004;  // "邮件标识列表超过长度上限"
+constexpr int kBadArgument = 63005;      // "登录名或密码中含有非法字符"
+constexpr int kNoTransfer = 63006;       // "没有正在接收的邮件"
 
-std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+std::string own_text(int id) { return res::record_text(id); }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -208,7 +207,7 @@ int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& 
     m = choose_bearer(offered);
   }
   if (!m) {
-    fail(res::text(kNoBearer));
+    fail(res::record_text(kNoBearer));
     return kFailure;
   }
   for (bool renew : {false, true}) {

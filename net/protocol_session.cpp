@@ -2,10 +2,9 @@
 
 #include <cctype>
 
-#include "base/code_page.h"
 #include "net/line_socket.h"
 #include "net/server_address.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -42,23 +41,23 @@ void ProtocolSession::break_off(std::string text) {
 void ProtocolSession::lost(ReplyReader::Status status) {
   switch (status) {
     case ReplyReader::Status::TooLong:
-      break_off(utf8_to_gb(reasons_.too_long));
+      break_off(res::record_text(reasons_.too_long));
       break;
     case ReplyReader::Status::TooSlow:
-      break_off(res::text(kTooSlow) + host_);
+      break_off(res::record_text(kTooSlow) + host_);
       break;
     case ReplyReader::Status::Timeout:
-      break_off(res::text(reasons_.timed_out));
+      break_off(res::record_text(reasons_.timed_out));
       break;
     default:
-      break_off(res::text(kInterrupted));
+      break_off(res::record_text(kInterrupted));
   }
 }
 
 bool ProtocolSession::send_line(std::string_view wire, std::string_view trace_text) {
   trace("C: ", trace_text);
   if (stream_.send(wire) != static_cast<int>(wire.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return false;
   }
   return true;
@@ -72,7 +71,7 @@ int ProtocolSession::open(std::string_view server, int default_port) {
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    break_off(res::text(kCannotConnect));
+    break_off(res::record_text(kCannotConnect));
     return 0;
   }
   reader_.start_reply();  // the greeting; a handshake counts towards it

@@ -38,11 +38,11 @@ class ProtocolSession {
   [[nodiscard]] const std::string& password() const { return password_; }
 
  protected:
-  // The reasons given for a reply that could not be read besides the shared
-  // ones: `too_long` (our own UTF-8 text) for one over its bound, and the
-  // string-table id for a wait that ran out.
+  // The reasons (string-table ids) given for a reply that could not be read
+  // besides the shared ones: for one over its bound and for a wait that ran
+  // out.
   struct LostReasons {
-    const char* too_long;
+    int too_long;
     int timed_out;
   };
 

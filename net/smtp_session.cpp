@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "base/code_page.h"
 #include "base/text_lines.h"
 #include "mail/address_list.h"
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -14,10 +13,10 @@ constexpr int kInterrupted = 61250;  // "服务器意外中断连接"
 constexpr int kNoBearer = 62952;     // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the bounds and for input the protocol cannot carry.
-constexpr const char* kReplyTooLong = "服务器的回应超过长度上限";
-constexpr const char* kBadArgument = "地址或登录数据过长或含有非法字符";
+constexpr int kReplyTooLong = 63007;  // "服务器的回应超过长度上限"
+constexpr int kBadArgument = 63008;   // "地址或登录数据过长或含有非法字符"
 
-std::string own_text(const char* utf8) { return utf8_to_gb(utf8); }
+std::string own_text(int id) { return res::record_text(id); }
 
 bool starts_with_word_ci(std::string_view line, std::string_view word) {
   return starts_with_ci(line, word) && (line.size() == word.size() || line[word.size()] == ' ');
@@ -182,7 +181,7 @@ int SmtpSession::log_in_bearer(std::string_view name, const BearerSource& token)
     if (starts_with_word_ci(line, "AUTH")) append_words(line.substr(4), offered);
   std::optional<BearerMechanism> m = choose_bearer(offered);
   if (!m) {
-    error_ = res::text(kNoBearer);
+    error_ = res::record_text(kNoBearer);
     return 0;
   }
   user_ = name;
@@ -300,7 +299,7 @@ int SmtpSession::send_data(std::string_view bytes) {
   data_bytes_ += bytes.size();
   int sent = stream_.send(out);
   if (sent != static_cast<int>(out.size())) {
-    break_off(res::text(kInterrupted));
+    break_off(res::record_text(kInterrupted));
     return sent < 0 ? sent : ByteStream::kError;
   }
   return sent;

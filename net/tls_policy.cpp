@@ -1,6 +1,6 @@
 #include "net/tls_policy.h"
 
-#include "res/string_table.h"
+#include "res/language.h"
 
 namespace pw {
 namespace {
@@ -10,7 +10,7 @@ constexpr int kWrongHost = 62201;
 constexpr int kNotOffered = 62202;
 constexpr int kHandshakeFailed = 62203;
 
-std::string naming(int id, std::string_view host) { return res::text(id) + std::string(host); }
+std::string naming(int id, std::string_view host) { return res::record_text(id) + std::string(host); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/gb_text.h"
 #include "rules/word_list.h"
@@ -46,11 +47,17 @@ size_t find_in(const std::string& label, int id) {
   return p == std::string::npos ? label.size() : p;
 }
 
-// The value position of the date and size labels: four bytes (the word
-// "大于") before "指定".
+// The value position of the date and size labels: the word "大于" before
+// "指定".
 size_t before_given(const std::string& label) {
   size_t p = find_in(label, kGiven);
-  return p >= 4 ? p - 4 : 0;
+  return p >= word(kGreater).size() ? p - word(kGreater).size() : 0;
+}
+
+// A joiner between listed words: "和" as it is, an English word with spaces.
+std::string list_joiner(int id) {
+  const std::string& w = word(id);
+  return !w.empty() && static_cast<unsigned char>(w[0]) < 0x80 ? ' ' + w + ' ' : w;
 }
 
 DescriptionPiece linked(std::string text, size_t start, int sub_item = 0) {
@@ -71,7 +78,7 @@ std::string_view first_line_lf(std::string_view s, bool& more) {
 DescriptionPiece word_condition(const Rule& rule, ConditionKind kind) {
   const std::string& label = word(label_id(kind));
   size_t at = find_in(label, kContains);
-  std::string words = join_words(rule.word_list(kind), word(rule.all_words(kind) ? kAnd : kOr));
+  std::string words = join_words(rule.word_list(kind), list_joiner(rule.all_words(kind) ? kAnd : kOr));
   if (words.empty()) return linked(label, at);
   return linked(label.substr(0, at) + word(rule.sense(kind) ? kContains : kNotContains) + words, at);
 }
@@ -88,7 +95,7 @@ DescriptionPiece number_condition(const Rule& rule, ConditionKind kind, int32_t 
 DescriptionPiece attachment_condition(const Rule& rule) {
   const std::string& label = word(label_id(ConditionKind::has_attachment));
   size_t attachment = find_in(label, kAttachment);
-  size_t at = attachment >= 4 ? attachment - 4 : 0;
+  size_t at = attachment >= word(kHas).size() ? attachment - word(kHas).size() : 0;
   DescriptionPiece piece{label.substr(0, at) + word(rule.sense(ConditionKind::has_attachment) ? kHas : kHasNot), {}};
   // The link covers the has/has-not word only, not the "附件" after it.
   piece.links.push_back({0, at, piece.text.size()});
@@ -164,7 +171,7 @@ void append(RuleDescription& out, const DescriptionPiece& piece, LinkKind kind, 
 DescriptionPiece forward_piece(std::string_view forward_to) {
   const std::string& label = word(label_id(ActionKind::forward));
   size_t at = find_in(label, kGiven);
-  std::string addresses = join_words(forward_to, word(kAnd));
+  std::string addresses = join_words(forward_to, list_joiner(kAnd));
   if (addresses.empty()) return linked(label, at);
   return linked(label.substr(0, at) + addresses, at);
 }
@@ -211,6 +218,11 @@ DescriptionPiece action_piece(const Rule& rule, ActionKind kind) {
     case ActionKind::delete_on_server: return delete_action(rule);
   }
   return {};
+}
+
+std::string record_action_text(const Rule& rule, ActionKind kind) {
+  res::RecordTexts record;
+  return action_piece(rule, kind).text;
 }
 
 RuleDescription build_rule_description(const Rule& rule) {

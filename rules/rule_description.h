@@ -69,6 +69,9 @@ struct DescriptionPiece {
 [[nodiscard]] DescriptionPiece condition_piece(const Rule& rule, ConditionKind kind);
 [[nodiscard]] DescriptionPiece action_piece(const Rule& rule, ActionKind kind);
 
+// The action's text as the operation log records it: Chinese in every language.
+[[nodiscard]] std::string record_action_text(const Rule& rule, ActionKind kind);
+
 // The action texts that do not need a whole rule, for one-off operations.
 [[nodiscard]] DescriptionPiece forward_piece(std::string_view forward_to);
 [[nodiscard]] DescriptionPiece reply_piece(const ReplySettings& reply);

@@ -22,12 +22,12 @@ constexpr int kRuleColumn = 61243;
 CConfigureRulesDialog::CConfigureRulesDialog(MailboxList& mailboxes, const RuleStore& rules, QWidget* parent)
     : QDialog(parent), mailboxes_(mailboxes), accounts_(mailboxes.accounts()) {
   setObjectName(QStringLiteral("ConfigureRulesDialog"));
-  setWindowTitle(QStringLiteral("配置规则"));
+  setWindowTitle(ui::text("配置规则"));
 
   mailbox_ = new QComboBox(this);
   mailbox_->setObjectName(QStringLiteral("mailbox"));
   for (const auto& account : accounts_) mailbox_->addItem(from_gb(account->address()));
-  auto* label = new QLabel(QStringLiteral("邮箱名称(&N)"), this);
+  auto* label = new QLabel(ui::text("邮箱名称(&N)"), this);
   label->setBuddy(mailbox_);
 
   list_ = make_check_list(this, text(kRuleColumn), "rules");

@@ -26,10 +26,10 @@ CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, int caption_id, i
   setWindowTitle(text(caption_id));
   list_ = make_check_list(this, text(column_id), "choices");
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
-  buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
+  buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CListChooserDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CListChooserDialog::reject);
   auto* layout = new QVBoxLayout(this);

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "base/safe_name.h"
+#include "res/language.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_list.h"
 #include "ui/address_check.h"
@@ -72,18 +73,18 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
                                QWidget* parent)
     : QDialog(parent), list_(list), boxes_(boxes), new_account_(account == nullptr), oauth_(list.program_dir()) {
   setObjectName(QStringLiteral("MailboxDialog"));
-  setWindowTitle(QStringLiteral("邮箱信息"));
+  setWindowTitle(ui::text("邮箱信息"));
 
   address_ = line_edit(this, "address", kAddressLimit);
   login_name_ = line_edit(this, "loginName", kLoginLimit);
   password_ = line_edit(this, "password", kPasswordLimit, true);
   pop_server_ = line_edit(this, "popServer", kServerLimit);
   smtp_server_ = line_edit(this, "smtpServer", kServerLimit);
-  smtp_auth_ = new QCheckBox(QStringLiteral("SMTP服务器需要身份认证(&A)"), this);
+  smtp_auth_ = new QCheckBox(ui::text("SMTP服务器需要身份认证(&A)"), this);
   smtp_auth_->setObjectName(QStringLiteral("smtpAuth"));
-  same_as_pop_ = new QRadioButton(QStringLiteral("验证信息与POP服务器相同(&E)"), this);
+  same_as_pop_ = new QRadioButton(ui::text("验证信息与POP服务器相同(&E)"), this);
   same_as_pop_->setObjectName(QStringLiteral("sameAsPop"));
-  own_credentials_ = new QRadioButton(QStringLiteral("SMTP服务器验证信息(&D)"), this);
+  own_credentials_ = new QRadioButton(ui::text("SMTP服务器验证信息(&D)"), this);
   own_credentials_->setObjectName(QStringLiteral("ownCredentials"));
   auto* choice = new QButtonGroup(this);
   choice->addButton(same_as_pop_);
@@ -126,9 +127,9 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
     grid->addWidget(field, row, 1);
     ++row;
   };
-  add_row(QStringLiteral("邮箱地址(&M)"), address_);
-  add_row(QStringLiteral("登录名(&L)"), login_name_);
-  add_row(QStringLiteral("密码(&W)"), password_);
+  add_row(ui::text("邮箱地址(&M)"), address_);
+  add_row(ui::text("登录名(&L)"), login_name_);
+  add_row(ui::text("密码(&W)"), password_);
   add_row(ui::text(kSignInMethod), sign_in_);
   add_row(ui::text(kAuthorizeUrl), authorize_url_, 20);
   add_row(ui::text(kTokenUrl), token_url_, 20);
@@ -138,20 +139,20 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   grid->addWidget(sign_in_button_, row, 0);
   grid->addWidget(sign_in_state_, row++, 1);
   grid->addWidget(sign_in_address_, row++, 0, 1, 2);
-  add_row(QStringLiteral("POP服务器(&P)"), pop_server_);
-  add_row(QStringLiteral("SMTP服务器(&S)"), smtp_server_);
+  add_row(ui::text("POP服务器(&P)"), pop_server_);
+  add_row(ui::text("SMTP服务器(&S)"), smtp_server_);
   grid->addWidget(smtp_auth_, row++, 0, 1, 2);
   grid->addWidget(same_as_pop_, row++, 0, 1, 2);
   grid->addWidget(own_credentials_, row++, 0, 1, 2);
-  add_row(QStringLiteral("登录名(&N)"), smtp_login_name_, 20);
-  add_row(QStringLiteral("密码(&O)"), smtp_password_, 20);
+  add_row(ui::text("登录名(&N)"), smtp_login_name_, 20);
+  add_row(ui::text("密码(&O)"), smtp_password_, 20);
   grid->addWidget(require_tls_, row++, 0, 1, 2);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CMailboxDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CMailboxDialog::reject);
@@ -239,7 +240,8 @@ void CMailboxDialog::show_sign_in_state() {
   if (m && !m->refresh_token.empty() && m->refused.empty()) {
     sign_in_state_->setText(ui::text(kSignedInAs) + from_gb(m->signed_in_as));
   } else if (m && !m->refused.empty()) {
-    sign_in_state_->setText(ui::text(kNotSignedIn) + QStringLiteral(" (") + from_gb(m->refused) + QLatin1Char(')'));
+    sign_in_state_->setText(ui::text(kNotSignedIn) + QStringLiteral(" (") + from_gb(res::displayed(m->refused)) +
+                            QLatin1Char(')'));
   } else {
     sign_in_state_->setText(ui::text(kNotSignedIn));
   }

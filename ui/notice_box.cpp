@@ -1,4 +1,5 @@
 #include "ui/notice_box.h"
+#include "ui/ui_text.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -23,7 +24,7 @@ CNoticeBox::CNoticeBox(const QString& title, const QString& message, QWidget* pa
   message_->setPlainText(lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &CNoticeBox::accept);

@@ -10,6 +10,7 @@
 #include <QUrlQuery>
 #include <thread>
 
+#include "res/language.h"
 #include "ui/gb_qstring.h"
 #include "ui/ui_text.h"
 
@@ -139,7 +140,7 @@ void OAuthSignIn::redeem(const QString& code) {
     QMetaObject::invokeMethod(
         qApp, [self, alive, reply] {
           if (!self || !*alive) return;
-          if (reply.outcome != TokenReply::Outcome::granted) return self->fail(from_gb(reply.error));
+          if (reply.outcome != TokenReply::Outcome::granted) return self->fail(from_gb(res::displayed(reply.error)));
           emit self->succeeded(reply.grant, QString::fromStdString(id_token_address(reply.grant.id_token)));
         },
         Qt::QueuedConnection);

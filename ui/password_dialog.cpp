@@ -8,12 +8,13 @@
 #include <QVBoxLayout>
 
 #include "ui/gb_qstring.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 
 CPasswordDialog::CPasswordDialog(const LoginData& refused, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("PasswordDialog"));
-  setWindowTitle(QStringLiteral("密码错误"));
+  setWindowTitle(ui::text("密码错误"));
 
   user_ = new QLineEdit(this);
   user_->setObjectName(QStringLiteral("user"));
@@ -31,14 +32,14 @@ CPasswordDialog::CPasswordDialog(const LoginData& refused, QWidget* parent) : QD
     l->setBuddy(field);
     form->addRow(l, field);
   };
-  add_row(QStringLiteral("登录名(&N)"), user_);
-  add_row(QStringLiteral("密码(&P)"), password_);
+  add_row(ui::text("登录名(&N)"), user_);
+  add_row(ui::text("密码(&P)"), password_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
-  buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
+  buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CPasswordDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CPasswordDialog::reject);
 

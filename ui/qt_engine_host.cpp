@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "res/language.h"
 #include "ui/gb_qstring.h"
 #include "ui/host_dialogs.h"
 #include "ui/mail/download_dialog.h"
@@ -77,7 +78,7 @@ void QtEngineHost::report(const StatusReport& report) {
 }
 
 void QtEngineHost::notice(std::string_view title, std::string_view message) {
-  (void)on_ui_thread([&] { dialogs_.notice(window_, from_gb(title), from_gb(message)); });
+  (void)on_ui_thread([&] { dialogs_.notice(window_, from_gb(title), from_gb(res::displayed(message))); });
 }
 
 bool QtEngineHost::ask_yes_no(std::string_view message) {

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "engine/oauth_access.h"
+#include "res/language.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/mailbox_text.h"
@@ -67,7 +68,7 @@ QString check_tip(const std::optional<AccountCheck>& check) {
   const QString time = QDateTime::fromSecsSinceEpoch(check->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   switch (check->result) {
     case AccountCheck::Result::ok: return text(kCheckedTip).arg(time);
-    case AccountCheck::Result::failed: return text(kFailedTip).arg(time, from_gb(check->reason));
+    case AccountCheck::Result::failed: return text(kFailedTip).arg(time, from_gb(res::displayed(check->reason)));
     case AccountCheck::Result::stopped: return text(kStoppedTip).arg(time);
   }
   return {};
@@ -139,7 +140,7 @@ void CUserTreeView::update_item(AccountItem* item) {
   item->setData(0, kImageRole, image);
   item->setData(0, kCheckMarkRole, mark);
   QString tip = text(account.paused() ? kPausedTip : kWatchedTip);
-  if (account.bound_count() == 0) tip += QStringLiteral("（") + text(kNoRulesTip) + QStringLiteral("）");
+  if (account.bound_count() == 0) tip += text("（") + text(kNoRulesTip) + text("）");
   item->setToolTip(0, from_gb(account.address()) + QLatin1Char('\n') + tip + QLatin1Char('\n') +
                           check_tip(item->last_check));
 }
@@ -245,24 +246,24 @@ QMenu* CUserTreeView::context_menu(QTreeWidgetItem* hit) {
     action->setEnabled(command_enabled(id));
     connect(action, &QAction::triggered, this, [this, id] { run_command(id); });
   };
-  add(menu, QStringLiteral("导入邮箱"), cmd::kImportMailboxes);
-  add(menu, QStringLiteral("导出邮箱"), cmd::kExportMailboxes);
+  add(menu, ui::text("导入邮箱"), cmd::kImportMailboxes);
+  add(menu, ui::text("导出邮箱"), cmd::kExportMailboxes);
   menu->addSeparator();
-  add(menu, QStringLiteral("添加邮箱"), cmd::kAddMailbox);
+  add(menu, ui::text("添加邮箱"), cmd::kAddMailbox);
   if (!dynamic_cast<AccountItem*>(hit)) return menu;
   setCurrentItem(hit);
-  add(menu, QStringLiteral("修改邮箱"), cmd::kModifyMailbox);
-  add(menu, QStringLiteral("删除邮箱"), cmd::kDeleteMailbox);
+  add(menu, ui::text("修改邮箱"), cmd::kModifyMailbox);
+  add(menu, ui::text("删除邮箱"), cmd::kDeleteMailbox);
   menu->addSeparator();
-  add(menu, QStringLiteral("开启邮箱监管"), cmd::kResumeMailbox);
-  add(menu, QStringLiteral("关闭邮箱监管"), cmd::kPauseMailbox);
+  add(menu, ui::text("开启邮箱监管"), cmd::kResumeMailbox);
+  add(menu, ui::text("关闭邮箱监管"), cmd::kPauseMailbox);
   menu->addSeparator();
-  add(menu, QStringLiteral("立即检查邮箱"), cmd::kCheckMailbox);
+  add(menu, ui::text("立即检查邮箱"), cmd::kCheckMailbox);
   menu->addSeparator();
   QMenu* remote = menu->addMenu(text(kRemoteMenuText));
   remote->setObjectName(QStringLiteral("RemoteMenu"));
-  add(remote, QStringLiteral("显示新到邮件"), cmd::kRemoteNewMails);
-  add(remote, QStringLiteral("显示所有邮件"), cmd::kRemoteAllMails);
+  add(remote, ui::text("显示新到邮件"), cmd::kRemoteNewMails);
+  add(remote, ui::text("显示所有邮件"), cmd::kRemoteAllMails);
   return menu;
 }
 

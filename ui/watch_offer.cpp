@@ -24,7 +24,7 @@ bool offer_watching(QWidget* parent, MailboxList& mailboxes, MessageBoxes& boxes
     names << from_gb(account->address());
   }
   if (idle.empty()) return false;
-  if (!boxes.show(parent, MessageKind::question, text(kOfferWatch).arg(names.join(QStringLiteral("、"))))) return false;
+  if (!boxes.show(parent, MessageKind::question, text(kOfferWatch).arg(names.join(text("、"))))) return false;
   for (const auto& account : idle) mailboxes.resume(*account);
   return true;
 }

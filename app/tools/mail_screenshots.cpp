@@ -16,6 +16,7 @@
 
 #include "app/main_frame.h"
 #include "app/pelliwick_app.h"
+#include "app/tools/sample_text.h"
 #include "base/local_time.h"
 #include "engine/mail_processor.h"
 #include "support/dovecot_server.h"
@@ -33,7 +34,7 @@ namespace {
 
 using pw::ui::to_gb;
 
-std::string gb(const char* utf8) { return to_gb(QString::fromUtf8(utf8)); }
+std::string gb(const char* utf8) { return to_gb(QString::fromUtf8(pw::tools::sample(utf8))); }
 
 std::string text_mail() {
   return "From: " + gb("李娜") + " <li.na@example.com>\r\nTo: zhang.wei@example.com\r\nCc: wang.q@example.org\r\n"

@@ -22,10 +22,12 @@
 #include "app/pelliwick_app.h"
 #include "app/qt_translations.h"
 #include "app/system_tray.h"
+#include "app/tools/sample_text.h"
 #include "base/file_io.h"
 #include "engine/check_run.h"
 #include "engine/mail_processor.h"
 #include "net/dial_up.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
@@ -56,13 +58,14 @@ namespace {
 
 using pw::ui::to_gb;
 
+QString sample_q(const char* chinese) { return QString::fromUtf8(pw::tools::sample(chinese)); }
 constexpr int kFirstRunQuestion = 61438;
 
 // The connections a NetworkManager might offer.
 class SampleConnections final : public pw::DialUp {
  public:
   std::vector<std::string> list_entries() override {
-    return {to_gb(QStringLiteral("有线连接 1")), to_gb(QStringLiteral("宽带拨号")), to_gb(QStringLiteral("移动热点"))};
+    return {to_gb(sample_q("有线连接 1")), to_gb(sample_q("宽带拨号")), to_gb(sample_q("移动热点"))};
   }
   pw::DialResult dial(const pw::DialRequest&) override { return {}; }
   void hang_up() override {}
@@ -72,7 +75,7 @@ void fill(pw::app::CPelliwickApp& app) {
   pw::SystemSettings& settings = app.settings();
   for (const char* name : {"垃圾邮件直接删除", "订单邮件转发给财务", "备份客户来信"}) {
     pw::Rule rule;
-    rule.name = to_gb(QString::fromUtf8(name));
+    rule.name = to_gb(sample_q(name));
     rule.id = app.rules().take_next_id(settings.next_rule_id);
     app.rules().add(std::move(rule));
   }
@@ -102,7 +105,7 @@ void fill(pw::app::CPelliwickApp& app) {
       {"sales@example.cn", "陈静 <chen.j@example.net>", "询价：办公椅 200 把", "回复邮件", false},
   };
   for (const Row& r : rows)
-    app.log().write(r.account, to_gb(QString::fromUtf8(r.sender)), r.account, to_gb(QString::fromUtf8(r.subject)),
+    app.log().write(r.account, to_gb(sample_q(r.sender)), r.account, to_gb(sample_q(r.subject)),
                     to_gb(QString::fromUtf8(r.operation)), r.ok);
   pw::AddressBook& book = app.address_book();
   const char* people[][3] = {{"财务部", "caiwu@example.cn", "月底对账"},
@@ -111,25 +114,25 @@ void fill(pw::app::CPelliwickApp& app) {
                              {"周建", "zhou.j@example.com", ""}};
   std::vector<uint32_t> ids;
   for (const auto& p : people)
-    ids.push_back(book.add_contact({to_gb(QString::fromUtf8(p[0])), p[1], to_gb(QString::fromUtf8(p[2])), 0}));
-  pw::ContactGroup& team = book.add_group(to_gb(QStringLiteral("项目组")));
+    ids.push_back(book.add_contact({to_gb(sample_q(p[0])), p[1], to_gb(sample_q(p[2])), 0}));
+  pw::ContactGroup& team = book.add_group(to_gb(sample_q("项目组")));
   (void)book.add_member(team, ids[1]);
   (void)book.add_member(team, ids[3]);
-  (void)book.add_group(to_gb(QStringLiteral("客户")));
+  (void)book.add_group(to_gb(sample_q("客户")));
   // No check at start: the pictures must not start a check.
   settings.options = pw::SystemSettings::kAutoDial | pw::SystemSettings::kHangUp | pw::SystemSettings::kPurgeLogs;
-  settings.dial_entry = to_gb(QStringLiteral("宽带拨号"));
+  settings.dial_entry = to_gb(sample_q("宽带拨号"));
   settings.phone_number = "16300";
   settings.dial_user = "zhang.wei";
   settings.months_to_keep = 6;
   settings.shutdown_hour = 23;
   settings.shutdown_minute = 30;
-  app.local_mail().add(false, "zhang.wei@example.com", to_gb(QStringLiteral("李娜 <li.na@example.com>")),
-                       to_gb(QStringLiteral("本周例会纪要")), "2026/12/08 09:12:40", 18432,
-                       "/home/zhang/邮件备份/本周例会纪要.eml");
-  app.local_mail().add(true, "zhang.wei@example.com", to_gb(QStringLiteral("周建 <zhou.j@example.com>")),
-                       to_gb(QStringLiteral("合同草稿（附件）")), "2026/12/08 10:02:11", 245760,
-                       "/home/zhang/邮件备份/合同草稿.eml");
+  app.local_mail().add(false, "zhang.wei@example.com", to_gb(sample_q("李娜 <li.na@example.com>")),
+                       to_gb(sample_q("本周例会纪要")), "2026/12/08 09:12:40", 18432,
+                       pw::tools::sample("/home/zhang/邮件备份/本周例会纪要.eml"));
+  app.local_mail().add(true, "zhang.wei@example.com", to_gb(sample_q("周建 <zhou.j@example.com>")),
+                       to_gb(sample_q("合同草稿（附件）")), "2026/12/08 10:02:11", 245760,
+                       pw::tools::sample("/home/zhang/邮件备份/合同草稿.eml"));
 }
 
 }  // namespace
@@ -172,7 +175,7 @@ namespace {
 // An asking rule with a 30-second countdown that forwards and deletes.
 pw::Rule order_rule() {
   pw::Rule rule;
-  rule.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  rule.name = to_gb(sample_q("订单邮件转发给财务"));
   rule.action_mask = 0x01 | 0x02 | 0x40;
   rule.confirm_seconds = 30;
   rule.forward.to = "caiwu@example.cn;";
@@ -193,7 +196,7 @@ bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxe
     pw::MailSummary summary;
     summary.uid = "shot" + std::to_string(k);
     summary.mail_text = to_gb(QStringLiteral("From: %1\r\nTo: sales@example.cn\r\nSubject: %2\r\nDate: %3\r\n")
-                                  .arg(QString::fromUtf8(mails[k][0]), QString::fromUtf8(mails[k][1]),
+                                  .arg(sample_q(mails[k][0]), sample_q(mails[k][1]),
                                        QString::fromUtf8(mails[k][2])));
     summary.size = k == 0 ? 48213 : 1536;
     summary.full_text = k == 0;
@@ -228,10 +231,11 @@ bool confirm_with_viewer_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes&
   const pw::Rule rule = order_rule();
   pw::MailSummary summary;
   summary.uid = "viewer-shot";
-  summary.mail_text = to_gb(QStringLiteral(
-      "From: 王强 <wang.q@example.org>\r\nTo: sales@example.cn\r\nSubject: 订单 2026-1208-07\r\n"
-      "Date: Tue, 8 Dec 2026 09:30:12 +0800\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n"
-      "您好：\r\n\r\n附上本周订单，共 12 项，请安排发货。\r\n\r\n王强\r\n"));
+  summary.mail_text = to_gb(QStringLiteral("From: %1\r\nTo: sales@example.cn\r\nSubject: %2\r\n"
+                                           "Date: Tue, 8 Dec 2026 09:30:12 +0800\r\n"
+                                           "Content-Type: text/plain; charset=utf-8\r\n\r\n%3")
+                                .arg(sample_q("王强 <wang.q@example.org>"), sample_q("订单 2026-1208-07"),
+                                     sample_q("您好：\r\n\r\n附上本周订单，共 12 项，请安排发货。\r\n\r\n王强\r\n")));
   summary.size = 48213;
   summary.full_text = true;
   pw::MailProcessor mail(std::move(summary), *app.mailboxes().at(0));
@@ -265,9 +269,9 @@ bool confirm_with_viewer_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes&
 bool failed_mailbox_shot(pw::app::CMainFrame* frame, pw::app::CPelliwickApp& app, const QString& file) {
   const std::string address = app.mailboxes().at(0)->address();
   // The record the failed check leaves in the operation log.
-  (void)app.log().write(address, "", "", "", pw::res::text(62900), false);
+  (void)app.log().write(address, "", "", "", pw::res::record_text(62900), false);
   frame->info_view()->select_tab(pw::ui::CUserInfoView::kLogTab);
-  frame->tree()->show_checks({{address, pw::AccountCheck::Result::failed, pw::res::text(62900),
+  frame->tree()->show_checks({{address, pw::AccountCheck::Result::failed, pw::res::record_text(62900),
                                static_cast<std::time_t>(1796707800)},
                               {app.mailboxes().at(1)->address(), pw::AccountCheck::Result::ok, "",
                                static_cast<std::time_t>(1796707800)}});
@@ -284,27 +288,27 @@ bool failed_mailbox_shot(pw::app::CMainFrame* frame, pw::app::CPelliwickApp& app
 // A rule with every condition and most actions, each with its parameter.
 pw::Rule full_rule() {
   pw::Rule r;
-  r.name = to_gb(QStringLiteral("订单邮件转发给财务"));
+  r.name = to_gb(sample_q("订单邮件转发给财务"));
   for (pw::ConditionKind kind : pw::kConditionKinds) r.condition_mask |= pw::bit(kind);
   const char* words[] = {"sales@example.cn;订单中心;", "caiwu@example.cn;", "boss@example.cn;",
                          "caiwu@example.cn;", "订单;发票;",        "金额;"};
-  for (size_t i = 0; i < r.word_lists.size(); ++i) r.word_lists[i] = to_gb(QString::fromUtf8(words[i]));
+  for (size_t i = 0; i < r.word_lists.size(); ++i) r.word_lists[i] = to_gb(sample_q(words[i]));
   r.sense_mask &= ~pw::bit(pw::ConditionKind::copy_words);
   r.all_words_mask &= ~pw::bit(pw::ConditionKind::subject_words);
   r.age_hours = 48;
   r.size_kb = 500;
   r.sense_mask &= ~pw::bit(pw::ConditionKind::size);
-  r.body_pattern = to_gb(QStringLiteral("订单号：*<#1 min=6>\r\n金额：*<#2>"));
+  r.body_pattern = to_gb(sample_q("订单号：*<#1 min=6>\r\n金额：*<#2>"));
   r.action_mask = 0x01 | 0x02 | 0x04 | 0x10 | 0x40;
   r.confirm_seconds = 30;
   r.forward.to = "caiwu@example.cn;boss@example.cn;";
   r.forward.change_headers = true;
-  r.forward.shown_subject = to_gb(QStringLiteral("订单 #1#"));
-  r.reply.subject = to_gb(QStringLiteral("回复：#S#"));
-  r.reply.text = to_gb(QStringLiteral("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
-  r.reply.attachments = {to_gb(QStringLiteral("/home/zhang/文档/付款说明.pdf"))};
-  r.key_info_template = to_gb(QStringLiteral("#D# #F# 订单#1# 金额#2#"));
-  r.key_info_file = to_gb(QStringLiteral("/home/zhang/订单.txt"));
+  r.forward.shown_subject = to_gb(sample_q("订单 #1#"));
+  r.reply.subject = to_gb(sample_q("回复：#S#"));
+  r.reply.text = to_gb(sample_q("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
+  r.reply.attachments = {to_gb(sample_q("/home/zhang/文档/付款说明.pdf"))};
+  r.key_info_template = to_gb(sample_q("#D# #F# 订单#1# 金额#2#"));
+  r.key_info_file = to_gb(sample_q("/home/zhang/订单.txt"));
   return r;
 }
 
@@ -339,7 +343,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
     return 2;
   }
-  (void)pw::app::install_qt_translations(qt);
+  // The language of the pictures follows the locale, as the program's does.
+  pw::res::set_language(pw::res::language_from_environment());
+  if (pw::res::language() == pw::res::Language::chinese) (void)pw::app::install_qt_translations(qt);
   const QDir out(QString::fromLocal8Bit(argv[2]));
   pw::ui::QtMessageBoxes boxes;
   pw::ui::QtFileDialogs files;

@@ -5,6 +5,7 @@
 #include "action_fixture.h"
 #include "base/code_page.h"
 #include "net/pop3_session.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "support/dovecot_server.h"
 
@@ -121,6 +122,24 @@ TEST_F(BackupActionTest, extraBackupIsLoggedWithItsOwnText) {
   ASSERT_EQ(log_records().size(), 1u);
   EXPECT_EQ(log_records()[0].operation, res::text(61407) + target.path().string());
   EXPECT_TRUE(log_records()[0].success);
+}
+
+// The log is the same file in every language: under the English texts the
+// records still hold the Chinese operation and refusal.
+TEST_F(BackupActionTest, recordsStayChineseUnderTheEnglishTexts) {
+  res::set_language(res::Language::english);
+  EXPECT_TRUE(run(kPlainMail, target.path().string()));
+  EXPECT_FALSE(run(kPlainMail, "relative/dir"));
+  auto p = processor();
+  p->extra().operations = ExtraOperations::kBackup;
+  p->extra().backup_dir = target.path().string();
+  std::vector<uint8_t> none;
+  BackupAction(*p, services).run_step(none);
+  res::set_language(res::Language::chinese);
+  ASSERT_EQ(log_records().size(), 3u);
+  EXPECT_EQ(log_records()[0].operation, utf8_to_gb("把邮件备份到") + target.path().string());
+  EXPECT_EQ(log_records()[1].operation, utf8_to_gb("把邮件备份到relative/dir（不是绝对路径，没有写入任何文件）"));
+  EXPECT_EQ(log_records()[2].operation, utf8_to_gb("附加操作邮件备份到") + target.path().string());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "support/temp_dir.h"
 
@@ -322,6 +323,51 @@ TEST(DescriptionPieces, oneOffOperationsUseTheActionTexts) {
   EXPECT_EQ(reply.text, gb("自动回复邮件主题为\"Hi\""));
   EXPECT_EQ(reply.links[0].start, 8u);
   EXPECT_EQ(directory_piece(ActionKind::backup, "/d").text, gb("把邮件备份到/d"));
+}
+
+// Under the English texts the same rules read as English sentences, and each
+// link still covers the value the user sets.
+TEST(RuleDescription, englishSentencesWithTheirLinks) {
+  res::set_language(res::Language::english);
+  struct {
+    void (*set)(Rule&);
+    std::vector<std::string> lines;
+    std::vector<std::string> linked;
+  } cases[] = {
+      {[](Rule& r) { r = worked_example(); },
+       {"There is new mail on the server", "If the From line contains a and b",
+        "and If the Subject line contains words", "then", "Delete from the server (after the other actions succeeded)"},
+       {"contains a and b", "contains words", "(after the other actions succeeded)"}},
+      {[](Rule& r) {
+         r.condition_mask = 0x0040 | 0x0080 | 0x1000;
+         r.age_hours = 24;
+         r.size_kb = 10;
+         r.sense_mask = 0x0040;
+       },
+       {"There is new mail on the server", "If the mail's date is before its arrival by more than 24 hours",
+        "and If the mail's size is less than 10 KB", "and If the mail has no attachments"},
+       {"more than 24 hours", "less than 10 KB", "has no "}},
+      {[](Rule& r) {
+         r.action_mask = bit(ActionKind::forward) | bit(ActionKind::key_info) | bit(ActionKind::reply);
+         r.forward.to = "x@a.test;y@b.test;";
+         r.key_info_template = "#S#";
+         r.reply.subject = "Re";
+       },
+       {"There is new mail on the server", "then", "Forward to x@a.test and y@b.test",
+        "and Reply automatically with a mail with subject \"Re\"",
+        "and Extract \"#S#\" and save to given file"},
+       {"x@a.test and y@b.test", "mail with subject \"Re\"", "\"#S#\"", "given file"}},
+  };
+  for (const auto& c : cases) {
+    Rule r;
+    c.set(r);
+    const RuleDescription d = build_rule_description(r);
+    EXPECT_EQ(lines(d.text), c.lines);
+    std::vector<std::string> linked;
+    for (const DescriptionLink& l : d.links) linked.push_back(d.text.substr(l.start, l.end - l.start));
+    EXPECT_EQ(linked, c.linked);
+  }
+  res::set_language(res::Language::chinese);
 }
 
 }  // namespace

@@ -48,8 +48,13 @@ struct ProgramResult {
   QString err;
 };
 
+// The program under a Chinese locale, as the texts compared with are Chinese.
 ProgramResult run_program(const QStringList& args) {
   QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) env.remove(QString::fromLatin1(name));
+  env.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+  p.setProcessEnvironment(env);
   p.start(QStringLiteral(PW_PELLIWICK), args);
   p.waitForFinished(20000);
   return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};

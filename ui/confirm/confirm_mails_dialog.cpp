@@ -103,7 +103,7 @@ ConfirmMailsDialog::ConfirmMailsDialog(QWidget* parent, std::string_view address
   for (MailProcessor* mail : mails)
     if (mail->needs_confirmation()) mails_.push_back(mail);
   setObjectName(QStringLiteral("ConfirmMailsDialog"));
-  setWindowTitle(QStringLiteral("符合条件邮件") + QStringLiteral(" - ") + from_gb(address));
+  setWindowTitle(ui::text("符合条件邮件") + QStringLiteral(" - ") + from_gb(address));
   build();
   fill_list();
   // The user starts in the list, so that leaving it is the user's doing.
@@ -124,7 +124,7 @@ void ConfirmMailsDialog::build() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
 
-  auto* list_label = new QLabel(QStringLiteral("符合条件的邮件(&M)"), this);
+  auto* list_label = new QLabel(ui::text("符合条件的邮件(&M)"), this);
   view_button_ = new QToolButton(this);
   view_button_->setObjectName(QStringLiteral("viewMail"));
   view_button_->setText(QStringLiteral("C"));
@@ -159,7 +159,7 @@ void ConfirmMailsDialog::build() {
   list_label->setBuddy(mail_list_);
   layout->addWidget(mail_list_, 1);
 
-  auto* tree_label = new QLabel(QStringLiteral("邮件符合的规则及操作(&R)"), this);
+  auto* tree_label = new QLabel(ui::text("邮件符合的规则及操作(&R)"), this);
   layout->addWidget(tree_label);
   rule_tree_ = new QTreeWidget(this);
   rule_tree_->setObjectName(QStringLiteral("ruleTree"));
@@ -167,7 +167,7 @@ void ConfirmMailsDialog::build() {
   tree_label->setBuddy(rule_tree_);
   layout->addWidget(rule_tree_, 1);
 
-  auto* extra_label = new QLabel(QStringLiteral("邮件附加操作(&O)"), this);
+  auto* extra_label = new QLabel(ui::text("邮件附加操作(&O)"), this);
   layout->addWidget(extra_label);
   extra_list_ = make_check_list(this, QStringLiteral("operation"), "extraList");
   extra_list_->header()->setStretchLastSection(true);
@@ -177,7 +177,7 @@ void ConfirmMailsDialog::build() {
   extra_label->setBuddy(extra_list_);
   layout->addWidget(extra_list_);
 
-  auto* description_label = new QLabel(QStringLiteral("邮件附加操作描述(&D)"), this);
+  auto* description_label = new QLabel(ui::text("邮件附加操作描述(&D)"), this);
   layout->addWidget(description_label);
   description_view_ = new DescriptionBrowser(this);
   description_view_->setObjectName(QStringLiteral("extraDescription"));
@@ -195,7 +195,7 @@ void ConfirmMailsDialog::build() {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("countdownText"));
   status_->hide();
-  execute_ = new QPushButton(QStringLiteral("执行"), this);
+  execute_ = new QPushButton(ui::text("执行"), this);
   execute_->setObjectName(QStringLiteral("execute"));
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(status_);

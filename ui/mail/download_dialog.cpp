@@ -35,7 +35,7 @@ class CDownloadDialog::Watcher final : public DownloadWatcher {
 CDownloadDialog::CDownloadDialog(DownloadRequest request, Pop3Options pop3, QWidget* parent)
     : QDialog(parent), request_(std::move(request)), pop3_(std::move(pop3)) {
   setObjectName(QStringLiteral("DownloadDialog"));
-  setWindowTitle(QStringLiteral("正在接收邮件内容"));
+  setWindowTitle(ui::text("正在接收邮件内容"));
   setModal(true);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("statusLabel"));
@@ -45,7 +45,7 @@ CDownloadDialog::CDownloadDialog(DownloadRequest request, Pop3Options pop3, QWid
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setTextVisible(false);
-  auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+  auto* cancel = new QPushButton(ui::text("取消"), this);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   connect(cancel, &QPushButton::clicked, this, &CDownloadDialog::cancel);
   auto* layout = new QVBoxLayout(this);

@@ -70,7 +70,7 @@ std::filesystem::path write_into(const std::filesystem::path& dir, std::string_v
 CMailViewer::CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* parent)
     : QDialog(parent), mail_(mail), services_(std::move(services)) {
   setObjectName(QStringLiteral("MailViewer"));
-  setWindowTitle(QStringLiteral("显示邮件内容"));
+  setWindowTitle(ui::text("显示邮件内容"));
   setSizeGripEnabled(true);
   if (!services_.open_url) services_.open_url = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   if (!services_.boxes) {
@@ -85,10 +85,10 @@ CMailViewer::CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* 
   header_ = new QTextEdit(this);
   header_->setObjectName(QStringLiteral("headerBox"));
   header_->setReadOnly(true);
-  body_label_ = new QLabel(QStringLiteral("邮件内容(&C)"), this);
-  text_button_ = new QPushButton(QStringLiteral("文本格式"), this);
+  body_label_ = new QLabel(ui::text("邮件内容(&C)"), this);
+  text_button_ = new QPushButton(ui::text("文本格式"), this);
   text_button_->setObjectName(QStringLiteral("textButton"));
-  html_button_ = new QPushButton(QStringLiteral("超文本格式"), this);
+  html_button_ = new QPushButton(ui::text("超文本格式"), this);
   html_button_->setObjectName(QStringLiteral("htmlButton"));
   connect(text_button_, &QPushButton::clicked, this, &CMailViewer::show_plain_text);
   connect(html_button_, &QPushButton::clicked, this, &CMailViewer::show_html);
@@ -108,7 +108,7 @@ CMailViewer::CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* 
   html_ = new CHtmlCtrl(services_.mail_temp, this);
   html_->open_external = [this](const QUrl& url) { open(url); };
 
-  attachment_label_ = new QLabel(QStringLiteral("邮件附件(&A)"), this);
+  attachment_label_ = new QLabel(ui::text("邮件附件(&A)"), this);
   attachments_ = new QListWidget(this);
   attachments_->setObjectName(QStringLiteral("attachmentList"));
   attachments_->setViewMode(QListView::IconMode);

@@ -158,17 +158,17 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setCheckable(kToggles[k].letter != 'C');
     b->setAutoRaise(true);
-    b->setToolTip(QString::fromUtf8(kToggles[k].tip));
-    b->setStatusTip(QString::fromUtf8(kToggles[k].description));
+    b->setToolTip(text(kToggles[k].tip));
+    b->setStatusTip(text(kToggles[k].description));
     b->setEnabled(false);
     connect(b, &QToolButton::clicked, this, handlers[k]);
     toggles_[k] = b;
   }
-  operate_ = new QPushButton(QStringLiteral("操作"), this);
+  operate_ = new QPushButton(ui::text("操作"), this);
   operate_->setObjectName(QStringLiteral("operateButton"));
   operate_->setEnabled(false);
   connect(operate_, &QPushButton::clicked, this, &CRemoteManager::operate);
-  cancel_button_ = new QPushButton(QStringLiteral("取消"), this);
+  cancel_button_ = new QPushButton(ui::text("取消"), this);
   cancel_button_->setObjectName(QStringLiteral("cancelButton"));
   connect(cancel_button_, &QPushButton::clicked, this, &CRemoteManager::cancel);
 

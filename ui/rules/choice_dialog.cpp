@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "ui/rules/dialog_parts.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -21,16 +22,16 @@ struct ChoiceTexts {
 ChoiceTexts texts(ChoiceDialog::Use use) {
   switch (use) {
     case ChoiceDialog::Use::and_or:
-      return {"AndOrDialog", QStringLiteral("和/或"), QStringLiteral("执行规则的操作，当"),
-              QStringLiteral("邮件符合所有规则(&A)"), QStringLiteral("邮件符合任一规则(&O)")};
+      return {"AndOrDialog", ui::text("和/或"), ui::text("执行规则的操作，当"),
+              ui::text("邮件符合所有规则(&A)"), ui::text("邮件符合任一规则(&O)")};
     case ChoiceDialog::Use::attachment:
-      return {"AttachmentDialog", QStringLiteral("附件"), QStringLiteral("要求邮件"), QStringLiteral("带有附件(&H)"),
-              QStringLiteral("不带附件(&N)")};
+      return {"AttachmentDialog", ui::text("附件"), ui::text("要求邮件"), ui::text("带有附件(&H)"),
+              ui::text("不带附件(&N)")};
     case ChoiceDialog::Use::delete_mail:
       break;
   }
-  return {"DeleteDialog", QStringLiteral("删除邮件"), QStringLiteral("执行删除操作，当"),
-          QStringLiteral("其它操作成功后(&O)"), QStringLiteral("任何情况下(&A)")};
+  return {"DeleteDialog", ui::text("删除邮件"), ui::text("执行删除操作，当"),
+          ui::text("其它操作成功后(&O)"), ui::text("任何情况下(&A)")};
 }
 
 }  // namespace

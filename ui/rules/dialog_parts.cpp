@@ -21,10 +21,10 @@ constexpr int kPathTooLong = 62000;
 
 QPushButton* add_ok_cancel(QDialog* dialog, QLayout* layout) {
   auto* buttons = new QDialogButtonBox(dialog);
-  QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancel"));
   QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);

@@ -43,12 +43,12 @@ QLineEdit* shown_field(QWidget* parent, const char* name, const std::string& val
 ForwardDialog::ForwardDialog(ForwardSettings settings, MessageBoxes& boxes, RecipientPicker picker, QWidget* parent)
     : QDialog(parent), settings_(std::move(settings)), boxes_(boxes), picker_(std::move(picker)) {
   setObjectName(QStringLiteral("ForwardDialog"));
-  setWindowTitle(QStringLiteral("转发"));
+  setWindowTitle(ui::text("转发"));
 
-  recipients_ = new WordListPanel(QStringLiteral("键入要转发的用户，单击\"添加\"按钮添加(&N)"), settings_.to, true,
+  recipients_ = new WordListPanel(ui::text("键入要转发的用户，单击\"添加\"按钮添加(&N)"), settings_.to, true,
                                   boxes_, this);
   recipients_->set_heading(list_heading(), text(kAnd));
-  auto* book = new QPushButton(QStringLiteral("地址簿(&A)..."), this);
+  auto* book = new QPushButton(ui::text("地址簿(&A)..."), this);
   book->setObjectName(QStringLiteral("addressBook"));
   book->setAutoDefault(false);
   recipients_->button_column()->addWidget(book);
@@ -58,8 +58,8 @@ ForwardDialog::ForwardDialog(ForwardSettings settings, MessageBoxes& boxes, Reci
     if (!picked.empty()) recipients_->append(picked);
   });
 
-  keep_headers_ = make_radio(this, QStringLiteral("保持原有的邮件头(&O)"), "keepHeaders");
-  change_headers_ = make_radio(this, QStringLiteral("转发时改变邮件头(&C)"), "changeHeaders");
+  keep_headers_ = make_radio(this, ui::text("保持原有的邮件头(&O)"), "keepHeaders");
+  change_headers_ = make_radio(this, ui::text("转发时改变邮件头(&C)"), "changeHeaders");
   group_radios(this, keep_headers_, change_headers_, settings_.change_headers ? 1 : 0);
   shown_from_ = shown_field(this, "shownFrom", settings_.shown_from);
   shown_to_ = shown_field(this, "shownTo", settings_.shown_to);
@@ -70,9 +70,9 @@ ForwardDialog::ForwardDialog(ForwardSettings settings, MessageBoxes& boxes, Reci
   layout->addWidget(keep_headers_);
   layout->addWidget(change_headers_);
   auto* shown = new QFormLayout;
-  shown->addRow(make_label(this, QStringLiteral("显示发件人(&F)"), shown_from_), shown_from_);
-  shown->addRow(make_label(this, QStringLiteral("显示收件人(&T)"), shown_to_), shown_to_);
-  shown->addRow(make_label(this, QStringLiteral("显示主题(&S)"), shown_subject_), shown_subject_);
+  shown->addRow(make_label(this, ui::text("显示发件人(&F)"), shown_from_), shown_from_);
+  shown->addRow(make_label(this, ui::text("显示收件人(&T)"), shown_to_), shown_to_);
+  shown->addRow(make_label(this, ui::text("显示主题(&S)"), shown_subject_), shown_subject_);
   layout->addLayout(shown);
   recipients_->set_ok_button(add_ok_cancel(this, layout));
 

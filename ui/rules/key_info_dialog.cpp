@@ -11,6 +11,7 @@
 #include "ui/rules/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -23,7 +24,7 @@ KeyInfoDialog::KeyInfoDialog(const std::string& key_template, std::string body_p
                              QWidget* parent)
     : QDialog(parent), boxes_(boxes), template_(key_template) {
   setObjectName(QStringLiteral("KeyInfoDialog"));
-  setWindowTitle(QStringLiteral("保存邮件关键信息"));
+  setWindowTitle(ui::text("保存邮件关键信息"));
   pattern_ = new PatternField(std::move(body_pattern), boxes_, this);
   edit_ = new QPlainTextEdit(from_gb_lines(key_template), this);
   edit_->setObjectName(QStringLiteral("template"));
@@ -35,7 +36,7 @@ KeyInfoDialog::KeyInfoDialog(const std::string& key_template, std::string body_p
 
   auto* layout = new QVBoxLayout(this);
   auto* grid = new QGridLayout;
-  grid->addWidget(make_label(this, QStringLiteral("请输入要保存的邮件信息(&I)"), edit_), 0, 0);
+  grid->addWidget(make_label(this, ui::text("请输入要保存的邮件信息(&I)"), edit_), 0, 0);
   grid->addWidget(edit_, 1, 0);
   grid->addWidget(star, 1, 1, Qt::AlignTop);
   layout->addLayout(grid);

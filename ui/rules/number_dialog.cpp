@@ -50,8 +50,8 @@ NumberDialog::NumberDialog(Use use, int32_t value, bool greater, MessageBoxes& b
   const NumberTexts t = texts(use);
   setObjectName(QStringLiteral("NumberDialog"));
   setWindowTitle(text(t.caption));
-  greater_ = make_radio(this, QStringLiteral("大于(&A)"), "greater");
-  auto* less = make_radio(this, QStringLiteral("小于(&L)"), "less");
+  greater_ = make_radio(this, ui::text("大于(&A)"), "greater");
+  auto* less = make_radio(this, ui::text("小于(&L)"), "less");
   group_radios(this, greater_, less, greater ? 0 : 1);
   if (use == Use::seconds) {
     greater_->hide();

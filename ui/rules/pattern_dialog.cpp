@@ -9,6 +9,7 @@
 #include "ui/rules/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -20,12 +21,12 @@ constexpr int kBadPattern = 61333;
 PatternDialog::PatternDialog(const std::string& pattern, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), boxes_(boxes), pattern_(pattern) {
   setObjectName(QStringLiteral("PatternDialog"));
-  setWindowTitle(QStringLiteral("邮件格式"));
+  setWindowTitle(ui::text("邮件格式"));
   edit_ = new QPlainTextEdit(from_gb_lines(pattern), this);
   edit_->setObjectName(QStringLiteral("pattern"));
   limit_gb_lines(edit_, kPatternLimit);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(make_label(this, QStringLiteral("请输入要邮件的格式(&I)"), edit_));
+  layout->addWidget(make_label(this, ui::text("请输入要邮件的格式(&I)"), edit_));
   layout->addWidget(edit_);
   add_ok_cancel(this, layout);
   resize(420, 260);

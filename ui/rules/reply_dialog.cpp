@@ -20,6 +20,7 @@
 #include "ui/rules/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -41,11 +42,11 @@ ReplyDialog::ReplyDialog(ReplySettings settings, std::optional<std::string> body
                          FileDialogs& files, QWidget* parent)
     : QDialog(parent), settings_(std::move(settings)), boxes_(boxes), files_(files) {
   setObjectName(QStringLiteral("ReplyDialog"));
-  setWindowTitle(QStringLiteral("回复邮件"));
+  setWindowTitle(ui::text("回复邮件"));
   pattern_ = new PatternField(body_pattern.value_or(std::string()), boxes_, this);
 
-  from_file_ = make_radio(this, QStringLiteral("回复邮件从文件读取(&F)"), "fromFile");
-  typed_ = make_radio(this, QStringLiteral("输入回复邮件内容(&W)"), "typed");
+  from_file_ = make_radio(this, ui::text("回复邮件从文件读取(&F)"), "fromFile");
+  typed_ = make_radio(this, ui::text("输入回复邮件内容(&W)"), "typed");
   group_radios(this, from_file_, typed_, settings_.from_file ? 0 : 1);
   file_ = new QLineEdit(from_gb(settings_.file), this);
   file_->setObjectName(QStringLiteral("replyFile"));
@@ -81,13 +82,13 @@ ReplyDialog::ReplyDialog(ReplySettings settings, std::optional<std::string> body
   layout->addWidget(typed_);
   auto* grid = new QGridLayout;
   grid->setColumnMinimumWidth(0, 20);
-  grid->addWidget(make_label(this, QStringLiteral("邮件主题(&S)"), subject_), 0, 1);
+  grid->addWidget(make_label(this, ui::text("邮件主题(&S)"), subject_), 0, 1);
   grid->addWidget(subject_, 1, 1);
-  grid->addWidget(make_label(this, QStringLiteral("请输入要回复的邮件内容(&C)"), text_), 2, 1);
+  grid->addWidget(make_label(this, ui::text("请输入要回复的邮件内容(&C)"), text_), 2, 1);
   grid->addWidget(text_, 3, 1);
   grid->addWidget(pattern_button_, 3, 2, Qt::AlignTop);
   auto* attachment_row = new QHBoxLayout;
-  attachment_row->addWidget(make_label(this, QStringLiteral("邮件附件(&A)"), attachments_));
+  attachment_row->addWidget(make_label(this, ui::text("邮件附件(&A)"), attachments_));
   attachment_row->addStretch();
   attachment_row->addWidget(add_);
   attachment_row->addWidget(remove_);

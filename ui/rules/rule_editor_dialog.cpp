@@ -84,7 +84,7 @@ RuleEditorDialog::RuleEditorDialog(Rule rule, const Rule* editing, const RuleSto
       files_(files),
       picker_(std::move(picker)) {
   setObjectName(QStringLiteral("RuleEditorDialog"));
-  setWindowTitle(QStringLiteral("规则"));
+  setWindowTitle(ui::text("规则"));
 
   name_ = new QLineEdit(from_gb(rule_.name), this);
   name_->setObjectName(QStringLiteral("name"));
@@ -99,13 +99,13 @@ RuleEditorDialog::RuleEditorDialog(Rule rule, const Rule* editing, const RuleSto
   browser_->setMinimumHeight(120);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(make_label(this, QStringLiteral("1. 规则名称(&N):"), name_));
+  layout->addWidget(make_label(this, ui::text("1. 规则名称(&N):"), name_));
   layout->addWidget(name_);
-  layout->addWidget(make_label(this, QStringLiteral("2. 选择规则条件(&C):"), conditions_));
+  layout->addWidget(make_label(this, ui::text("2. 选择规则条件(&C):"), conditions_));
   layout->addWidget(conditions_);
-  layout->addWidget(make_label(this, QStringLiteral("3. 选择规则操作(&A):"), actions_));
+  layout->addWidget(make_label(this, ui::text("3. 选择规则操作(&A):"), actions_));
   layout->addWidget(actions_);
-  layout->addWidget(make_label(this, QStringLiteral("4. 规则描述（单击带下划线的值可以进行编辑）(&D):"), browser_));
+  layout->addWidget(make_label(this, ui::text("4. 规则描述（单击带下划线的值可以进行编辑）(&D):"), browser_));
   layout->addWidget(browser_, 1);
   add_ok_cancel(this, layout);
 

@@ -23,18 +23,18 @@ WordListDialog::WordListDialog(ConditionKind kind, std::string list, bool contai
                                MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), kind_(kind) {
   setObjectName(QStringLiteral("WordListDialog"));
-  setWindowTitle(QStringLiteral("键入信息"));
-  contains_ = make_radio(this, QStringLiteral("当前项含有以下文字(&C)"), "contains");
-  auto* not_contains = make_radio(this, QStringLiteral("当前项不含有以下文字(&N)"), "notContains");
+  setWindowTitle(ui::text("键入信息"));
+  contains_ = make_radio(this, ui::text("当前项含有以下文字(&C)"), "contains");
+  auto* not_contains = make_radio(this, ui::text("当前项不含有以下文字(&N)"), "notContains");
   group_radios(this, contains_, not_contains, contains ? 0 : 1);
-  all_ = make_radio(this, QStringLiteral("当前项符合以下所有文字(&A)"), "allWords");
-  auto* any = make_radio(this, QStringLiteral("当前项符合以下任一文字(&O)"), "anyWord");
+  all_ = make_radio(this, ui::text("当前项符合以下所有文字(&A)"), "allWords");
+  auto* any = make_radio(this, ui::text("当前项符合以下任一文字(&O)"), "anyWord");
   group_radios(this, all_, any, all_words ? 0 : 1);
-  words_ = new WordListPanel(QStringLiteral("键入添加的内容，单击\"添加\"按钮添加(&T)"), std::move(list), false,
+  words_ = new WordListPanel(ui::text("键入添加的内容，单击\"添加\"按钮添加(&T)"), std::move(list), false,
                              boxes, this);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("执行规则的操作，当"), this));
+  layout->addWidget(new QLabel(ui::text("执行规则的操作，当"), this));
   layout->addWidget(contains_);
   layout->addWidget(not_contains);
   layout->addWidget(all_);

@@ -67,13 +67,13 @@ WordListPanel::WordListPanel(const QString& prompt, std::string list, bool needs
   input_->setObjectName(QStringLiteral("input"));
   limit_gb_bytes(input_, kWordListLimit - 1);
   input_->installEventFilter(this);
-  add_ = new QPushButton(QStringLiteral("添加(&A)"), this);
+  add_ = new QPushButton(ui::text("添加(&A)"), this);
   add_->setObjectName(QStringLiteral("add"));
   add_->setAutoDefault(false);
   lines_ = new QListWidget(this);
   lines_->setObjectName(QStringLiteral("description"));
   lines_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  auto* remove_button = new QPushButton(QStringLiteral("删除(&R)"), this);
+  auto* remove_button = new QPushButton(ui::text("删除(&R)"), this);
   remove_button->setObjectName(QStringLiteral("remove"));
   remove_button->setAutoDefault(false);
 
@@ -86,7 +86,7 @@ WordListPanel::WordListPanel(const QString& prompt, std::string list, bool needs
   buttons_ = new QVBoxLayout;
   buttons_->addWidget(add_);
   grid->addLayout(buttons_, 1, 1, 2, 1, Qt::AlignTop);
-  auto* list_label = new QLabel(QStringLiteral("描述(&D)"), this);
+  auto* list_label = new QLabel(ui::text("描述(&D)"), this);
   list_label->setBuddy(lines_);
   grid->addWidget(list_label, 2, 0);
   grid->addWidget(lines_, 3, 0);

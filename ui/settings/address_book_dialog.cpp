@@ -81,7 +81,7 @@ QTreeWidgetItem* add_contact_row(QTreeWidget* list, const Contact& contact) {
 CAddressBookDialog::CAddressBookDialog(AddressBook& book, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), book_(book), boxes_(boxes) {
   setObjectName(QStringLiteral("AddressBookDialog"));
-  setWindowTitle(QStringLiteral("转发地址簿"));
+  setWindowTitle(ui::text("转发地址簿"));
 
   contacts_ = make_contact_list(this, "allContacts");
   members_ = make_contact_list(this, "members");
@@ -98,7 +98,7 @@ CAddressBookDialog::CAddressBookDialog(AddressBook& book, MessageBoxes& boxes, Q
   QPushButton* delete_group_button = button(this, QStringLiteral("-"), "deleteGroup");
   add_to_group_ = button(this, QStringLiteral(">>"), "addToGroup");
   remove_from_group_ = button(this, QStringLiteral("<<"), "removeFromGroup");
-  QPushButton* close = button(this, QStringLiteral("关闭"), "close");
+  QPushButton* close = button(this, ui::text("关闭"), "close");
 
   auto* arrows = new QVBoxLayout;
   arrows->addStretch();
@@ -106,10 +106,10 @@ CAddressBookDialog::CAddressBookDialog(AddressBook& book, MessageBoxes& boxes, Q
   arrows->addWidget(remove_from_group_);
   arrows->addStretch();
   auto* right = new QVBoxLayout;
-  right->addLayout(labelled(this, QStringLiteral("所有分组(&G)"), groups_, add_group_button, delete_group_button), 1);
-  right->addLayout(labelled(this, QStringLiteral("组中成员(&M)"), members_, nullptr, nullptr), 2);
+  right->addLayout(labelled(this, ui::text("所有分组(&G)"), groups_, add_group_button, delete_group_button), 1);
+  right->addLayout(labelled(this, ui::text("组中成员(&M)"), members_, nullptr, nullptr), 2);
   auto* lists = new QHBoxLayout;
-  lists->addLayout(labelled(this, QStringLiteral("所有人(&A)"), contacts_, add_contact_button, delete_contact_button), 1);
+  lists->addLayout(labelled(this, ui::text("所有人(&A)"), contacts_, add_contact_button, delete_contact_button), 1);
   lists->addLayout(arrows);
   lists->addLayout(right, 1);
   auto* bottom = new QHBoxLayout;

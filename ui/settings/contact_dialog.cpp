@@ -10,6 +10,7 @@
 #include "ui/gb_qstring.h"
 #include "ui/rules/dialog_parts.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -24,7 +25,7 @@ constexpr size_t kDescriptionLimit = 2047;
 CContactDialog::CContactDialog(MessageBoxes& boxes, const Contact* contact, QWidget* parent)
     : QDialog(parent), boxes_(boxes), contact_(contact ? *contact : Contact{}) {
   setObjectName(QStringLiteral("ContactDialog"));
-  setWindowTitle(QStringLiteral("联系人"));
+  setWindowTitle(ui::text("联系人"));
   name_ = new QLineEdit(from_gb(contact_.name), this);
   name_->setObjectName(QStringLiteral("name"));
   limit_gb_bytes(name_, kNameLimit);
@@ -35,9 +36,9 @@ CContactDialog::CContactDialog(MessageBoxes& boxes, const Contact* contact, QWid
   description_->setObjectName(QStringLiteral("description"));
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("称呼(&N)"), name_);
-  form->addRow(QStringLiteral("邮件地址(&E)"), address_);
-  form->addRow(QStringLiteral("附带信息(&I)"), description_);
+  form->addRow(ui::text("称呼(&N)"), name_);
+  form->addRow(ui::text("邮件地址(&E)"), address_);
+  form->addRow(ui::text("附带信息(&I)"), description_);
 
 
   auto* layout = new QVBoxLayout(this);

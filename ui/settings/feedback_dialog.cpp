@@ -13,6 +13,7 @@
 #include "stores/mailbox_list.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -27,7 +28,7 @@ CFeedbackDialog::CFeedbackDialog(const MailboxList& accounts, const Clock& clock
                                  FeedbackAddresses addresses, QWidget* parent)
     : QDialog(parent), accounts_(accounts), clock_(clock), boxes_(boxes), addresses_(std::move(addresses)) {
   setObjectName(QStringLiteral("FeedbackDialog"));
-  setWindowTitle(QStringLiteral("建议和意见"));
+  setWindowTitle(ui::text("建议和意见"));
   reply_ = new QLineEdit(this);
   reply_->setObjectName(QStringLiteral("replyAddress"));
   message_ = new QPlainTextEdit(this);
@@ -36,15 +37,15 @@ CFeedbackDialog::CFeedbackDialog(const MailboxList& accounts, const Clock& clock
   progress_->setObjectName(QStringLiteral("progress"));
   progress_->setTextVisible(false);
   progress_->hide();
-  send_ = new QPushButton(QStringLiteral("发送"), this);
+  send_ = new QPushButton(ui::text("发送"), this);
   send_->setObjectName(QStringLiteral("send"));
   send_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("取消"), this);
+  cancel_ = new QPushButton(ui::text("取消"), this);
   cancel_->setObjectName(QStringLiteral("cancel"));
 
-  auto* reply_label = new QLabel(QStringLiteral("如果您想我们给您回信的话，请留下你的Email(&E)"), this);
+  auto* reply_label = new QLabel(ui::text("如果您想我们给您回信的话，请留下你的Email(&E)"), this);
   reply_label->setBuddy(reply_);
-  auto* message_label = new QLabel(QStringLiteral("内容(&C)"), this);
+  auto* message_label = new QLabel(ui::text("内容(&C)"), this);
   message_label->setBuddy(message_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(progress_, 1);

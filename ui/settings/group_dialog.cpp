@@ -9,6 +9,7 @@
 #include "ui/gb_qstring.h"
 #include "ui/rules/dialog_parts.h"
 #include "ui/message_boxes.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
@@ -21,13 +22,13 @@ constexpr size_t kNameLimit = 63;
 CGroupDialog::CGroupDialog(const AddressBook& book, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), book_(book), boxes_(boxes) {
   setObjectName(QStringLiteral("GroupDialog"));
-  setWindowTitle(QStringLiteral("分组"));
+  setWindowTitle(ui::text("分组"));
   name_ = new QLineEdit(this);
   name_->setObjectName(QStringLiteral("name"));
   limit_gb_bytes(name_, kNameLimit);
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("分组名称(&N)"), name_);
+  form->addRow(ui::text("分组名称(&N)"), name_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

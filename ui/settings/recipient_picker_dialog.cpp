@@ -43,7 +43,7 @@ void add_address_once(std::string& result, std::string_view address) {
 CRecipientPickerDialog::CRecipientPickerDialog(const AddressBook& book, QWidget* parent)
     : QDialog(parent), book_(book) {
   setObjectName(QStringLiteral("RecipientPickerDialog"));
-  setWindowTitle(QStringLiteral("添加转发"));
+  setWindowTitle(ui::text("添加转发"));
   groups_ = make_check_list(this, {{text(kGroupColumn), 200}}, "groups");
   contacts_ = make_check_list(
       this, {{text(kNameColumn), 100}, {text(kAddressColumn), 100}, {text(kDescriptionColumn), 100}}, "contacts");
@@ -53,8 +53,8 @@ CRecipientPickerDialog::CRecipientPickerDialog(const AddressBook& book, QWidget*
 
 
   auto* lists = new QHBoxLayout;
-  lists->addLayout(labelled(this, QStringLiteral("添加分组(&G)"), groups_), 2);
-  lists->addLayout(labelled(this, QStringLiteral("添加个人(&P)"), contacts_), 3);
+  lists->addLayout(labelled(this, ui::text("添加分组(&G)"), groups_), 2);
+  lists->addLayout(labelled(this, ui::text("添加个人(&P)"), contacts_), 3);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(lists);
   add_ok_cancel(this, layout);

@@ -67,27 +67,27 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
                                  MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), settings_(settings), autostart_(autostart), boxes_(boxes) {
   setObjectName(QStringLiteral("SettingsDialog"));
-  setWindowTitle(QStringLiteral("系统设置"));
+  setWindowTitle(ui::text("系统设置"));
 
   interval_ = line_edit(this, "interval");
   unit_ = new QComboBox(this);
   unit_->setObjectName(QStringLiteral("intervalUnit"));
-  auto_dial_ = check_box(this, QStringLiteral("自动拨号(&D)"), "autoDial");
+  auto_dial_ = check_box(this, ui::text("自动拨号(&D)"), "autoDial");
   entry_ = new QComboBox(this);
   entry_->setObjectName(QStringLiteral("dialEntry"));
   phone_ = line_edit(this, "phoneNumber", kPhoneLimit);
   dial_user_ = line_edit(this, "dialUser", kUserLimit);
   dial_password_ = line_edit(this, "dialPassword", kPasswordLimit, true);
-  hang_up_ = check_box(this, QStringLiteral("每次查看后自动断线(&H)"), "hangUp");
-  run_at_startup_ = check_box(this, QStringLiteral("机器启动时运行程序(&S)"), "runAtStartup");
-  purge_logs_ = check_box(this, QStringLiteral("定时清除日志(&C)"), "purgeLogs");
+  hang_up_ = check_box(this, ui::text("每次查看后自动断线(&H)"), "hangUp");
+  run_at_startup_ = check_box(this, ui::text("机器启动时运行程序(&S)"), "runAtStartup");
+  purge_logs_ = check_box(this, ui::text("定时清除日志(&C)"), "purgeLogs");
   months_ = line_edit(this, "monthsToKeep");
-  auto_shutdown_ = check_box(this, QStringLiteral("自动关机(&U)"), "autoShutdown");
+  auto_shutdown_ = check_box(this, ui::text("自动关机(&U)"), "autoShutdown");
   time_ = line_edit(this, "shutdownTime");
-  login_password_ = check_box(this, QStringLiteral("需要登录密码(&N)"), "loginPassword");
+  login_password_ = check_box(this, ui::text("需要登录密码(&N)"), "loginPassword");
   password_ = line_edit(this, "password", kPasswordLimit, true);
   confirmation_ = line_edit(this, "confirmation", kPasswordLimit, true);
-  check_at_start_ = check_box(this, QStringLiteral("程序启动时检查邮箱(&M)"), "checkAtStart");
+  check_at_start_ = check_box(this, ui::text("程序启动时检查邮箱(&M)"), "checkAtStart");
   notifications_ = check_box(this, text(62716), "notifications");
   at_once_ = new QSpinBox(this);
   at_once_->setObjectName(QStringLiteral("mailboxesAtOnce"));
@@ -106,15 +106,15 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   auto* interval_row = new QHBoxLayout;
   interval_row->addWidget(interval_, 1);
   interval_row->addWidget(unit_);
-  auto* interval_label = new QLabel(QStringLiteral("监视间隔(&I)"), this);
+  auto* interval_label = new QLabel(ui::text("监视间隔(&I)"), this);
   interval_label->setBuddy(interval_);
   left->addWidget(interval_label, 0, 0);
   left->addLayout(interval_row, 0, 1);
   left->addWidget(auto_dial_, 1, 0, 1, 2);
-  labelled(left, 2, QStringLiteral("拨号连接(&E)"), entry_, 20);
-  labelled(left, 3, QStringLiteral("电话号码(&P)"), phone_, 20);
-  labelled(left, 4, QStringLiteral("用户名(&L)"), dial_user_, 20);
-  labelled(left, 5, QStringLiteral("密码(&W)"), dial_password_, 20);
+  labelled(left, 2, ui::text("拨号连接(&E)"), entry_, 20);
+  labelled(left, 3, ui::text("电话号码(&P)"), phone_, 20);
+  labelled(left, 4, ui::text("用户名(&L)"), dial_user_, 20);
+  labelled(left, 5, ui::text("密码(&W)"), dial_password_, 20);
   left->addWidget(hang_up_, 6, 0, 1, 2);
   left->setRowStretch(7, 1);
 
@@ -122,12 +122,12 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   auto* right = new QGridLayout;
   right->addWidget(run_at_startup_, 0, 0, 1, 2);
   right->addWidget(purge_logs_, 1, 0, 1, 2);
-  labelled(right, 2, QStringLiteral("保留(月)(&V)"), months_, 20);
+  labelled(right, 2, ui::text("保留(月)(&V)"), months_, 20);
   right->addWidget(auto_shutdown_, 3, 0, 1, 2);
-  labelled(right, 4, QStringLiteral("时间(&T)"), time_, 20);
+  labelled(right, 4, ui::text("时间(&T)"), time_, 20);
   right->addWidget(login_password_, 5, 0, 1, 2);
-  labelled(right, 6, QStringLiteral("密码(&A)"), password_, 20);
-  labelled(right, 7, QStringLiteral("确认(&R)"), confirmation_, 20);
+  labelled(right, 6, ui::text("密码(&A)"), password_, 20);
+  labelled(right, 7, ui::text("确认(&R)"), confirmation_, 20);
   right->addWidget(check_at_start_, 8, 0, 1, 2);
   right->addWidget(notifications_, 9, 0, 1, 2);
   labelled(right, 10, text(62721), at_once_);
