@@ -5,7 +5,7 @@
 #include <array>
 
 #include "res/string_table.h"
-#include "ui/command_ids.h"
+#include "ui/frame/command_ids.h"
 #include "ui/ui_text.h"
 
 namespace pw::app {

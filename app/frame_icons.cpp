@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "ui/command_ids.h"
+#include "ui/frame/command_ids.h"
 #include "ui/painted_icon.h"
 
 namespace pw::app {

@@ -22,17 +22,17 @@
 #include "net/smtp_sender_verifier.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
-#include "ui/command_ids.h"
-#include "ui/host_dialogs.h"
+#include "ui/frame/command_ids.h"
+#include "ui/host/host_dialogs.h"
 #include "ui/mail/mail_desk.h"
 #include "ui/message_boxes.h"
-#include "ui/qt_engine_host.h"
+#include "ui/host/qt_engine_host.h"
 #include "ui/settings/recipient_picker_dialog.h"
-#include "ui/status_bar_sink.h"
-#include "ui/store_saver.h"
+#include "ui/host/status_bar_sink.h"
+#include "ui/frame/store_saver.h"
 #include "ui/ui_text.h"
-#include "ui/user_info_view.h"
-#include "ui/user_tree_view.h"
+#include "ui/frame/user_info_view.h"
+#include "ui/frame/user_tree_view.h"
 
 namespace pw::app {
 namespace {
@@ -259,8 +259,12 @@ bool CPelliwickApp::start(std::shared_ptr<MailboxAccount> account) {
 }
 bool CPelliwickApp::check_running() const { return checks_ && checks_->check_running(); }
 bool CPelliwickApp::single_check() const { return checks_ && checks_->single_check(); }
+void CPelliwickApp::stop() {
+  if (checks_) checks_->stop();
+}
 void CPelliwickApp::run_ended() {
   if (checks_) checks_->run_ended();
 }
+RunOutcome CPelliwickApp::last_outcome() const { return checks_ ? checks_->last_outcome() : RunOutcome{}; }
 
 }  // namespace pw::app

@@ -116,7 +116,9 @@ class CPelliwickApp : public QObject, private CheckControl {
   bool start(std::shared_ptr<MailboxAccount> account) override;
   [[nodiscard]] bool check_running() const override;
   [[nodiscard]] bool single_check() const override;
+  void stop() override;
   void run_ended() override;
+  [[nodiscard]] RunOutcome last_outcome() const override;
 
   void ask_first_run();
   [[nodiscard]] bool ask_login();

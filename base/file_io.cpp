@@ -106,8 +106,8 @@ bool write_file_atomic(const std::filesystem::path& path, std::string_view data,
   return true;
 }
 
-bool append_file(const std::filesystem::path& path, std::string_view data, bool sync) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+bool append_file(const std::filesystem::path& path, std::string_view data, bool sync, unsigned mode) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, static_cast<mode_t>(mode));
   if (fd < 0) return false;
   bool ok = write_all(fd, data);
   if (ok && sync) ok = ::fsync(fd) == 0;

@@ -38,9 +38,10 @@ inline constexpr unsigned kSharedFile = 0644;
 // and interruptions.
 [[nodiscard]] bool write_all(int fd, std::string_view data);
 
-// Appends `data` to `path`, creating it when missing and never truncating it.
-// With `sync`, the data is flushed to disk before returning.
-[[nodiscard]] bool append_file(const std::filesystem::path& path, std::string_view data, bool sync = false);
+// Appends `data` to `path`, creating it with `mode` when missing and never
+// truncating it. With `sync`, the data is flushed to disk before returning.
+[[nodiscard]] bool append_file(const std::filesystem::path& path, std::string_view data, bool sync = false,
+                               unsigned mode = kSharedFile);
 
 // Why appending to `path` would fail now, as an errno value (EROFS, EACCES,
 // ENOSPC, EISDIR, ...), or 0 when it can be written and its file system has

@@ -93,4 +93,25 @@ std::string sanitise_file_name(std::string_view name, std::string_view fallback,
   return out;
 }
 
+std::string fitted_file_name(std::string_view name, std::string_view prefix, std::string_view infix,
+                             size_t max_bytes) {
+  const size_t dot = name.rfind('.');
+  const size_t split = dot != std::string_view::npos && dot > 0 && name.size() - dot <= 16 ? dot : name.size();
+  std::string_view stem = name.substr(0, split);
+  const std::string_view ext = name.substr(split);
+  const size_t fixed = prefix.size() + infix.size() + ext.size();
+  if (fixed + stem.size() > max_bytes) {
+    size_t keep = fixed < max_bytes ? max_bytes - fixed : 0;
+    // Back to the start of a character: never leave a UTF-8 lead byte without
+    // its continuation bytes.
+    if (keep < stem.size())
+      while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xc0) == 0x80) --keep;
+    stem = stem.substr(0, keep);
+  }
+  std::string out;
+  out.reserve(fixed + stem.size());
+  out.append(prefix).append(stem).append(infix).append(ext);
+  return out;
+}
+
 }  // namespace pw

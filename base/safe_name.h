@@ -23,4 +23,15 @@ namespace pw {
 [[nodiscard]] std::string sanitise_file_name(std::string_view name, std::string_view fallback,
                                              size_t max_bytes = 200);
 
+// The longest name a Linux file system takes: 255 bytes (of UTF-8 here).
+inline constexpr size_t kMaxFileNameBytes = 255;
+
+// The UTF-8 file name `name` with `prefix` put in front and `infix` before its
+// extension (the last '.' with at most 15 bytes after it, none when the dot
+// starts the name). When that is longer than `max_bytes`, the part before the
+// extension is cut, never inside a character, so that the extension and the
+// numbering survive: ("报告….doc", "2_", "") gives "2_报….doc".
+[[nodiscard]] std::string fitted_file_name(std::string_view name, std::string_view prefix = {},
+                                           std::string_view infix = {}, size_t max_bytes = kMaxFileNameBytes);
+
 }  // namespace pw

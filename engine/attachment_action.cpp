@@ -18,7 +18,7 @@ bool AttachmentAction::save_all(std::string_view dir) {
   for (int j = 0; j < count; ++j) {
     const std::optional<std::string> data = message.attachment_data(j);
     const std::string name = SaveFolder::clean_name(message.attachment_name(j), "Unknow");
-    if (!data || !folder->write_new([&](int n) { return n == 0 ? name : std::to_string(n) + "_" + name; }, *data))
+    if (!data || !folder->write_new(name, SaveFolder::Numbering::in_front, *data))
       ok = false;
   }
   return ok;

@@ -36,8 +36,8 @@ bool BackupAction::back_up(std::string_view dir) {
   const std::optional<SaveFolder> folder = SaveFolder::open(dir, account.address(), "BackupMail");
   if (!folder) return false;
   const std::string stem = file_stem(services_.clock.now(), sender_address(mail_.sender()));
-  const std::optional<std::filesystem::path> path = folder->write_new(
-      [&](int n) { return n == 0 ? stem + ".eml" : stem + "(" + std::to_string(n) + ").eml"; }, mail_.content());
+  const std::optional<std::filesystem::path> path =
+      folder->write_new(stem + ".eml", SaveFolder::Numbering::before_extension, mail_.content());
   if (!path) return false;
   services_.local_mail.add(mail_.has_attachment(), account.address(), mail_.sender(), mail_.subject(), mail_.date(),
                            mail_.mail_size(), gb_from_path(*path));

@@ -13,14 +13,23 @@ namespace {
 
 constexpr int kTryingDirectDelivery = 61437;
 
-// One line for the error stream: UTF-8, CR LF turned into a blank.
+// One line for the error stream: UTF-8, a line break or tab turned into a
+// blank and every other control character (C0, DEL, C1) dropped. Much of
+// what is printed is server text, and an escape sequence from a hostile
+// server must not reach the terminal.
 std::string printable(std::string_view gb_text) {
-  std::string text = gb_to_utf8(gb_text);
+  const std::string text = gb_to_utf8(gb_text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') continue;
-    out += text[i] == '\n' ? ' ' : text[i];
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\n' || c == '\t') {
+      out += ' ';
+    } else if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xa0) {
+      ++i;  // U+0080..U+009F (CSI among them)
+    } else if (c >= 0x20 && c != 0x7f) {
+      out += static_cast<char>(c);
+    }
   }
   return out;
 }

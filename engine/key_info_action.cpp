@@ -5,6 +5,7 @@
 #include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/local_time.h"
+#include "base/safe_name.h"
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
 #include "engine/template_expander.h"
@@ -26,6 +27,13 @@ std::string KeyInfoAction::record(std::time_t now, std::string_view text) {
   return out;
 }
 
+std::filesystem::path KeyInfoAction::file_path(std::string_view gb_path) {
+  std::filesystem::path path = path_from_gb(gb_path);
+  // A name longer than the file system takes would fail every time.
+  if (path.has_filename()) path.replace_filename(fitted_file_name(path.filename().native()));
+  return path;
+}
+
 void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
   for (size_t i = 0; i < mail_.rule_count(); ++i) {
     if (!mail_.runs(i, bit(ActionKind::key_info))) continue;
@@ -35,7 +43,7 @@ void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
     if (ok) {
       const std::string text = TemplateExpander(mail_, &rule).expand(rule.key_info_template);
       // One append per record, so records of concurrent writers never interleave.
-      ok = append_file(path_from_gb(rule.key_info_file), record(services_.clock.now(), text));
+      ok = append_file(file_path(rule.key_info_file), record(services_.clock.now(), text), false, kPrivateFile);
     }
     if (!ok) success[i] = 0;
     mail_.log_operation(services_, record_action_text(rule, ActionKind::key_info) + refusal, ok);

@@ -3,6 +3,7 @@
 // and a separator line to the rule's text file.
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ class KeyInfoAction {
   // One record: "hh:mm:ss MM/DD/YYYY", CR LF, the text, CR LF, fifty '=',
   // CR LF and a blank line.
   [[nodiscard]] static std::string record(std::time_t now, std::string_view text);
+
+  // The file of the GB18030 path `gb_path`, its name cut to fit the file
+  // system (fitted_file_name). A new file is the owner's alone.
+  [[nodiscard]] static std::filesystem::path file_path(std::string_view gb_path);
 
  private:
   MailProcessor& mail_;

@@ -75,6 +75,10 @@ std::optional<std::string> ReplyAction::build(const ReplySettings& reply) {
   if (reply.from_file) {
     std::optional<std::string> text = read_file(path_from_gb(reply.file), kMaxReplyFile);
     if (!text || text->empty()) return std::nullopt;
+    // A prepared reply is as automatic as a composed one, and says so
+    // (RFC 3834) unless its author wrote the field already.
+    if (!has_header(std::string_view(*text).substr(0, header_block_end(*text)), "auto-submitted:"))
+      text->insert(0, "Auto-Submitted: auto-replied\r\n");
     return text;
   }
   const std::string message_id = mail_.reader().message_id();

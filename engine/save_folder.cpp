@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <system_error>
 
+#include "base/code_page.h"
 #include "base/safe_name.h"
 #include "res/language.h"
 
@@ -36,7 +37,7 @@ std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::strin
                                            std::string_view sub) {
   const std::filesystem::path dir = path_from_gb(dir_text);
   if (!dir.is_absolute()) return std::nullopt;
-  const std::filesystem::path account = dir / path_from_gb(clean_name(address, "mailbox"));
+  const std::filesystem::path account = dir / fitted_file_name(gb_to_utf8(clean_name(address, "mailbox")));
   const std::filesystem::path folder = account / std::string(sub);
   // Every mail after the first finds the folder there: one look instead of
   // a look and a creation attempt per level.
@@ -58,7 +59,7 @@ std::optional<std::filesystem::path> SaveFolder::write_part(std::string_view dat
   static std::atomic<unsigned> serial{0};
   const std::filesystem::path part =
       path_ / (".pw-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".part");
-  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return std::nullopt;
   size_t done = 0;
   while (done < data.size()) {
@@ -72,6 +73,34 @@ std::optional<std::filesystem::path> SaveFolder::write_part(std::string_view dat
     return std::nullopt;
   }
   return part;
+}
+
+std::optional<std::filesystem::path> SaveFolder::write_new(std::string_view name, Numbering numbering,
+                                                           std::string_view data) const {
+  const std::string utf8 = gb_to_utf8(name);
+  auto name_for = [&](int n) {
+    if (n == 0) return fitted_file_name(utf8);
+    const std::string number = std::to_string(n);
+    return numbering == Numbering::in_front ? fitted_file_name(utf8, number + "_")
+                                            : fitted_file_name(utf8, {}, "(" + number + ")");
+  };
+  const std::string first = name_for(0);
+  const std::optional<std::filesystem::path> part = write_part(data);
+  if (!part) return std::nullopt;
+  // A first name this process gave a suffix to was taken then; the names
+  // carry the time to the second, so it is taken still.
+  const int last = last_used(first);
+  for (int n = last > 0 ? last + 1 : 0; n < kMaxTries; ++n) {
+    const std::filesystem::path p = path_ / (n == 0 ? first : name_for(n));
+    const int r = place(*part, p);
+    if (r == 1) {
+      remember(first, n);
+      return p;
+    }
+    if (r < 0) break;
+  }
+  discard(*part);
+  return std::nullopt;
 }
 
 int SaveFolder::place(const std::filesystem::path& part, const std::filesystem::path& path) {

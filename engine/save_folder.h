@@ -2,13 +2,10 @@
 // The folder below a chosen directory where backups and attachments of one
 // account go (DIR/ADDRESS/BackupMail, DIR/ADDRESS/Attachment), and the
 // creation of new files in it under names that come from mails.
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "base/code_page.h"
 
 namespace pw {
 
@@ -33,38 +30,24 @@ class SaveFolder {
   // path component (`fallback` when nothing usable is left).
   [[nodiscard]] static std::string clean_name(std::string_view name, std::string_view fallback);
 
-  // Creates a new file named by `name_for(0)`, then `name_for(1)`, ... (GB18030
-  // names) while the name is taken, and writes `data` into it. The path written, or
-  // nullopt when no file could be created or written (a partly written file
-  // is removed).
+  // How a taken name is varied: "NAME(1).EXT" (backups) or "1_NAME.EXT"
+  // (attachments), with 2, 3, ... after 1.
+  enum class Numbering { before_extension, in_front };
+
+  // Creates a new file under the GB18030 name `name`, numbered as
+  // `numbering` says while the name is taken, and writes `data` into it
+  // (only the owner may read it). Each name is cut to fit a file system's
+  // 255 bytes of UTF-8 as fitted_file_name does, keeping the extension and
+  // the number. The path written, or nullopt when no file could be created
+  // or written (a partly written file is removed).
   //
   // The data is written once, to a hidden temporary file, which is then
   // renamed under the first free name without replacing anything. Names
   // this process already took for the same first name are skipped, so a
   // burst of mails from one sender costs one rename each, not one per
   // earlier mail.
-  template <typename NameFor>
-  [[nodiscard]] std::optional<std::filesystem::path> write_new(NameFor name_for, std::string_view data) const {
-    const std::string first = name_for(0);
-    const std::optional<std::filesystem::path> part = write_part(data);
-    if (!part) return std::nullopt;
-    // A first name this process gave a suffix to was taken then; the names
-    // carry the time to the second, so it is taken still.
-    const int last = last_used(first);
-    int n = last > 0 ? last + 1 : 0;
-    while (n < kMaxTries) {
-      const std::filesystem::path p = path_ / path_from_gb(n == 0 ? first : name_for(n));
-      const int r = place(*part, p);
-      if (r == 1) {
-        remember(first, n);
-        return p;
-      }
-      if (r < 0) break;
-      ++n;
-    }
-    discard(*part);
-    return std::nullopt;
-  }
+  [[nodiscard]] std::optional<std::filesystem::path> write_new(std::string_view name, Numbering numbering,
+                                                               std::string_view data) const;
 
  private:
   static constexpr int kMaxTries = 100000;

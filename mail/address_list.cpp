@@ -1,8 +1,5 @@
 #include "mail/address_list.h"
 
-
-#include "res/string_table.h"
-
 namespace pw {
 namespace {
 
@@ -13,18 +10,6 @@ std::string without(std::string_view text, std::string_view drop) {
     if (drop.find(c) == std::string_view::npos) out.push_back(c);
   }
   return out;
-}
-
-// True when `entry` stands in `list` as a whole entry: starting at the
-// beginning or after a ';' and ending at the end or before a ';'.
-bool has_entry(std::string_view list, std::string_view entry) {
-  for (size_t at = list.find(entry); at != std::string_view::npos; at = list.find(entry, at + 1)) {
-    size_t end = at + entry.size();
-    bool starts = at == 0 || list[at - 1] == ';';
-    bool ends = end == list.size() || list[end] == ';';
-    if (starts && ends) return true;
-  }
-  return false;
 }
 
 // A sender value with its RFC 5322 comments taken out: parenthesised text
@@ -119,37 +104,20 @@ std::string sender_name(std::string_view sender) {
 }
 
 bool is_acceptable_address(std::string_view address) {
-  size_t at = address.find('@');
+  // The first '@' that is a character of its own: a GB18030 trail byte may
+  // equal '@'. No byte of another character equals '.'.
+  size_t at = std::string_view::npos;
+  for (size_t i = 0; i < address.size(); ++i) {
+    if (address[i] == '@') {
+      at = i;
+      break;
+    }
+    if (i + 1 < address.size() && static_cast<unsigned char>(address[i]) >= 0x81 &&
+        static_cast<unsigned char>(address[i + 1]) >= 0x40)
+      ++i;
+  }
   size_t dot = address.rfind('.');
   return at != std::string_view::npos && dot != std::string_view::npos && dot > at;
-}
-
-StoredListAdd add_to_stored_list(std::string& list, std::string_view entry) {
-  if (entry.empty()) return StoredListAdd::nothing_to_add;
-  if (entry.find(';') != std::string_view::npos) return StoredListAdd::has_separator;
-  if (!is_acceptable_address(entry)) return StoredListAdd::bad_address;
-  if (has_entry(list, entry)) return StoredListAdd::already_present;
-  if (list.size() + entry.size() + 1 > kStoredListLimit) return StoredListAdd::full;
-  list.append(entry);
-  list.push_back(';');
-  return StoredListAdd::added;
-}
-
-std::string stored_list_refusal_text(StoredListAdd result) {
-  switch (result) {
-    case StoredListAdd::has_separator:
-      return "';'" + res::text(61288);
-    case StoredListAdd::bad_address:
-      return res::text(61302);
-    case StoredListAdd::already_present:
-      return res::text(61289);
-    case StoredListAdd::full:
-      return res::text(61385);
-    case StoredListAdd::added:
-    case StoredListAdd::nothing_to_add:
-      break;
-  }
-  return {};
 }
 
 std::vector<std::string> split_stored_list(std::string_view list) {

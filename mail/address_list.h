@@ -1,15 +1,13 @@
 #pragma once
 // Address lists: the normal form of header values, the parts of a sender
 // value, the check of one typed address, and stored recipient lists (every
-// entry followed by ';', at most 1023 bytes, in a 1024-byte field).
+// entry followed by ';').
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pw {
-
-inline constexpr size_t kStoredListLimit = 1023;
 
 // Brings a header value to the normal form: leading ',', ' ' and ';' are
 // removed; every ',' or ';' becomes ';' and the blanks and tabs after it are
@@ -28,25 +26,9 @@ void normalise_address_list(std::string& value);
 // first '@'; with none of these, "".
 [[nodiscard]] std::string sender_name(std::string_view sender);
 
-// True when `address` has an '@' and its last '.' comes after the first '@'.
+// True when `address` (GB18030) has an '@' and its last '.' comes after the
+// first '@'.
 [[nodiscard]] bool is_acceptable_address(std::string_view address);
-
-enum class StoredListAdd {
-  added,
-  nothing_to_add,   // empty input
-  has_separator,    // the input holds ';'
-  bad_address,      // fails is_acceptable_address
-  already_present,  // the input is already a whole entry of the list
-  full,             // the list would pass kStoredListLimit
-};
-
-// Appends `entry` and a ';' to the stored list `list` when it is acceptable.
-// The list is changed only when the result is `added`.
-[[nodiscard]] StoredListAdd add_to_stored_list(std::string& list, std::string_view entry);
-
-// The text a dialog shows for a refused addition (GB18030); "" for `added`
-// and `nothing_to_add`.
-[[nodiscard]] std::string stored_list_refusal_text(StoredListAdd result);
 
 // The entries of a stored list in order; text after the last ';' is not an
 // entry.

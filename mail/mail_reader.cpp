@@ -9,11 +9,11 @@ namespace pw {
 MailReader::MailReader(MailSummary mail) : mail_(std::move(mail)) { mail_.cache_flags = 0; }
 
 template <typename Compute>
-const std::string& MailReader::cached(std::string& slot, std::uint32_t bit, Compute compute) {
+const std::string& MailReader::cached(std::string& slot, std::uint32_t bit, Compute compute, size_t limit) {
   if (!(mail_.cache_flags & bit)) {
     slot = compute();
     // Kept for the whole check: a hostile header must not make it large.
-    if (slot.size() > kMaxCachedValue) slot.resize(kMaxCachedValue);
+    if (slot.size() > limit) slot.resize(limit);
     mail_.cache_flags |= bit;
   }
   return slot;
@@ -51,11 +51,12 @@ std::string MailReader::message_id() { return header_field(text(), "message-id:"
 std::string MailReader::references() { return header_field(text(), "references:"); }
 
 const std::string& MailReader::text_body() {
-  return cached(mail_.text_body, kTextBodyCached, [&] { return message().text_body(); });
+  return cached(mail_.text_body, kTextBodyCached, [&] { return message().text_body(); }, std::string::npos);
 }
 
 const std::string& MailReader::html_body(const std::filesystem::path& resource_dir) {
-  return cached(mail_.html_body, kHtmlBodyCached, [&] { return message().html_body(resource_dir); });
+  return cached(
+      mail_.html_body, kHtmlBodyCached, [&] { return message().html_body(resource_dir); }, std::string::npos);
 }
 
 bool MailReader::has_attachment() {

@@ -26,6 +26,8 @@ class MailReader {
   [[nodiscard]] const MailSummary& summary() const { return mail_; }
 
   // The most bytes of a header value kept in the cache (a longer one is cut).
+  // The bodies are kept whole: rules match all of them and the viewer shows
+  // all of them; they go when the text is let go (release_text).
   static constexpr size_t kMaxCachedValue = 16384;
   // The from, to and cc values, decoded and in address-list normal form.
   [[nodiscard]] const std::string& sender();
@@ -74,9 +76,10 @@ class MailReader {
   [[nodiscard]] bool hold_text();
 
  private:
-  // The cached value behind `bit`, computed by `compute` when not yet filled.
+  // The cached value behind `bit`, computed by `compute` when not yet filled
+  // and cut to `limit` bytes.
   template <typename Compute>
-  const std::string& cached(std::string& slot, std::uint32_t bit, Compute compute);
+  const std::string& cached(std::string& slot, std::uint32_t bit, Compute compute, size_t limit = kMaxCachedValue);
   const std::string& address_field(std::string& slot, std::uint32_t bit, const char* key);
 
   MailSummary mail_;

@@ -540,7 +540,7 @@ bool remove_base_tag(std::string& html) {
 // Creates `path` (never replacing or following anything there) and writes
 // `data`; failures are silent, the HTML then shows a missing picture.
 void write_new_file(const std::filesystem::path& path, std::string_view data) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return;
   const char* p = data.data();
   size_t left = data.size();

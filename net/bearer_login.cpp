@@ -14,6 +14,16 @@ namespace {
 
 constexpr int kTokenRefused = 62951;  // "服务器拒绝了 OAuth 2.0 访问令牌"
 
+// What the status of an error challenge means for the user: XOAUTH2 gives
+// an HTTP code, OAUTHBEARER an RFC 6750 error code (RFC 7628 3.2.2); 0 for
+// one without words.
+int status_text(std::string_view status) {
+  if (status == "400" || status == "invalid_request") return 63150;
+  if (status == "401" || status == "invalid_token") return 63151;  // invalid, expired or not this login's
+  if (status == "403" || status == "insufficient_scope") return 63152;
+  return 0;
+}
+
 bool same_ci(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -78,10 +88,13 @@ std::string_view bearer_abort(BearerMechanism m) { return m == BearerMechanism::
 std::string bearer_refusal_text(std::string_view challenge_base64, std::string_view final_reply) {
   std::string text = res::record_text(kTokenRefused);
   std::vector<std::string> details;
+  int meaning = 0;
   if (std::optional<JsonObject> status = parse_json_object(base64_decode(challenge_base64))) {
+    meaning = status_text(json_member(*status, "status"));
     for (const char* key : {"status", "error", "scope"})
       if (std::string v = json_member(*status, key); !v.empty()) details.push_back(std::string(key) + " " + v);
   }
+  if (meaning) text += utf8_to_gb("：") + res::record_text(meaning);
   if (!details.empty()) {
     text += utf8_to_gb("（");
     for (size_t i = 0; i < details.size(); ++i) text += (i ? ", " : "") + utf8_to_gb(details[i]);

@@ -11,6 +11,29 @@
 
 namespace pw {
 
+bool is_host_name(std::string_view name) {
+  if (!name.empty() && name.back() == '.') name.remove_suffix(1);
+  if (name.empty() || name.size() > 253) return false;
+  bool all_digits = true;  // in the label read last
+  size_t label = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || name[i] == '.') {
+      if (label == 0 || label > 63 || name[i - 1] == '-') return false;
+      label = 0;
+      continue;
+    }
+    const char c = name[i];
+    const bool digit = c >= '0' && c <= '9';
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!digit && !letter && (c != '-' || label == 0)) return false;
+    if (label == 0) all_digits = true;
+    all_digits = all_digits && digit;
+    ++label;
+  }
+  // No top-level domain is all digits; such a name is an IPv4 literal.
+  return !all_digits;
+}
+
 MxLookup parse_mx_answer(const unsigned char* answer, size_t length) {
   MxLookup result;
   ns_msg message;
@@ -32,6 +55,7 @@ MxLookup parse_mx_answer(const unsigned char* answer, size_t length) {
     char name[NS_MAXDNAME];
     if (dn_expand(ns_msg_base(message), ns_msg_end(message), ns_rr_rdata(record) + 2, name, sizeof name) < 0) continue;
     if (name[0] == '\0') continue;  // null MX
+    if (!is_host_name(name)) continue;
     ranked.emplace_back(ns_get16(ns_rr_rdata(record)), name);
   }
   std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -104,6 +104,11 @@ bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAc
   return false;
 }
 
+std::optional<std::string> exchanger_server(std::string_view exchanger) {
+  if (!is_host_name(exchanger)) return std::nullopt;
+  return "[" + std::string(exchanger) + "]:" + std::to_string(kDirectPort);
+}
+
 bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& account, std::string_view recipient,
                      std::string_view message) {
   // The domain of the bare address, so blanks around a typed address do not
@@ -114,9 +119,8 @@ bool direct_delivery(const SmtpDeliveryOptions& options, const SmtpAccount& acco
   if (mx.exchangers.empty() && mx.resolver_error == MxLookup::kNoMx) mx.exchangers.push_back(*domain);
   const TlsPolicy opportunistic{.required = false, .verify = false};
   for (const std::string& exchanger : mx.exchangers) {
-    // Bracketed, so that nothing in an exchanger name can pick another port.
-    std::string server = "[" + exchanger + "]:" + std::to_string(kDirectPort);
-    if (send_one(options, server, account.address, recipient, message, opportunistic)) return true;
+    const std::optional<std::string> server = exchanger_server(exchanger);
+    if (server && send_one(options, *server, account.address, recipient, message, opportunistic)) return true;
   }
   return false;
 }

@@ -5,6 +5,7 @@
 // recipient's domain.
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,11 @@ struct SmtpDeliveryOptions {
 // which the caller tries direct_delivery. False at once without a server.
 [[nodiscard]] bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,
                                                     std::string_view recipient, std::string_view message);
+
+// The server field of the mail exchanger `exchanger`: its port 25, the name
+// bracketed so that nothing in it picks another port. nullopt when it is no
+// host name (is_host_name): an address literal, say, or a name with a port.
+[[nodiscard]] std::optional<std::string> exchanger_server(std::string_view exchanger);
 
 // Sends to the exchangers of the recipient's domain (port 25) in order of
 // preference until one takes the mail, from the account's address and

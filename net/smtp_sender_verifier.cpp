@@ -16,9 +16,11 @@ SmtpSenderVerifier::Probe SmtpSenderVerifier::probe(ByteStream& stream, const st
                                                     std::string_view local_host, std::string_view mailbox_address,
                                                     std::string_view sender_address,
                                                     const ProtocolTrace& trace) {
+  const std::optional<std::string> server = exchanger_server(exchanger);
+  if (!server) return Probe::unreachable;
   SmtpSession session(stream);
   if (trace) session.set_trace(trace);
-  if (!session.connect(exchanger)) return Probe::unreachable;
+  if (!session.connect(*server)) return Probe::unreachable;
   Probe result = Probe::unreachable;
   if (session.helo(local_host) && session.mail_from(mailbox_address)) {
     // No reply at all (closed, receive error, the wait ran out) counts as

@@ -279,6 +279,7 @@ int SmtpSession::rcpt_to(std::string_view address) {
 
 int SmtpSession::data() {
   data_tail_.clear();
+  after_cr_ = false;
   data_bytes_ = 0;
   return expect(SmtpCommand::data(), 354);
 }
@@ -290,13 +291,24 @@ int SmtpSession::send_data(std::string_view bytes) {
   out.reserve(bytes.size() + bytes.size() / 64 + 1);
   bool line_start = data_tail_.empty() || data_tail_.back() == '\n';
   for (char c : bytes) {
+    // A CR goes out as CR LF at once; the LF of a CR LF pair, perhaps at the
+    // start of the next piece, then adds nothing.
+    const bool lf_of_pair = c == '\n' && after_cr_;
+    after_cr_ = c == '\r';
+    if (lf_of_pair) continue;
+    if (c == '\r' || c == '\n') {
+      out += "\r\n";
+      line_start = true;
+      continue;
+    }
     if (line_start && c == '.') out += '.';
     out += c;
-    line_start = c == '\n';
+    line_start = false;
   }
   data_tail_ += std::string_view(out).substr(out.size() > 2 ? out.size() - 2 : 0);
   if (data_tail_.size() > 2) data_tail_.erase(0, data_tail_.size() - 2);
   data_bytes_ += bytes.size();
+  if (out.empty()) return 0;
   int sent = stream_.send(out);
   if (sent != static_cast<int>(out.size())) {
     break_off(res::record_text(kInterrupted));

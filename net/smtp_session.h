@@ -99,8 +99,10 @@ class SmtpSession : public ProtocolSession {
   // DATA; 354 expected.
   [[nodiscard]] int data();
   // Message bytes after data(), in as many calls as the caller likes; lines
-  // that begin with '.' go out with a second '.' (RFC 5321 4.5.2). Returns
-  // the count of bytes written or a negative stream result.
+  // that begin with '.' go out with a second '.' (RFC 5321 4.5.2), and a
+  // bare CR or LF goes out as CR LF, which is the only line end SMTP knows
+  // (2.3.8); all other bytes are sent as given. Returns the count of bytes
+  // written or a negative stream result.
   int send_data(std::string_view bytes);
   // "." on a line of its own, with CR LF before it only when the data did not
   // end with one, so the receiver gets the text byte for byte; 250 expected.
@@ -133,6 +135,7 @@ class SmtpSession : public ProtocolSession {
   bool plain_ = false;  // logging in with AUTH PLAIN
   std::chrono::milliseconds data_reply_wait_ = kDataReplyWait;
   std::string data_tail_;  // the last two data bytes sent since data()
+  bool after_cr_ = false;  // the last byte given was a CR, already sent as CR LF
   size_t data_bytes_ = 0;  // data bytes given since data(), for the trace
 };
 

@@ -1,17 +1,35 @@
 #include "net/trace_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 #include <string>
 
 namespace pw {
 
 TraceFile::TraceFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  file_ = ::fdopen(fd, "w");
+  // Not truncated before it is known to be a regular file; O_NONBLOCK keeps
+  // a FIFO without a reader from holding the start.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // ENXIO: a FIFO without a reader, no regular file either.
+    error_ = errno == ENXIO ? EINVAL : errno;
+    return;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error_ = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error_ = EINVAL;
+  } else if (::fchmod(fd, 0600) != 0 || ::ftruncate(fd, 0) != 0 ||
+             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    error_ = errno;
+  } else if ((file_ = ::fdopen(fd, "w")) == nullptr) {
+    error_ = errno;
+  }
   if (!file_) ::close(fd);
 }
 

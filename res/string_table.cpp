@@ -113,7 +113,7 @@ std::string displayed(std::string_view text) {
   // become one: long, distinct phrases, so a user's words are not taken for one.
   static constexpr int kReasons[] = {61249, 61250, 62200, 62201, 62202, 62203, 62204, 62900, 62950, 62951,
                                      62952, 62953, 62954, 62955, 62976, 62977, 62978, 62979, 63002, 63003,
-                                     63004, 63005, 63006, 63007, 63008};
+                                     63004, 63005, 63006, 63007, 63008, 63150, 63151, 63152};
   std::string out(text);
   if (current() == Language::chinese) return out;
   for (int id : kReasons) {

@@ -28,7 +28,7 @@ shoot() {  # SCALE SCREEN OUT_DIR LANG
     QT_QPA_PLATFORM=xcb "$0" "$1" "$2"
     status=$?
     kill $! 2>/dev/null || true
-    exit $status' "$build/app/pelliwick_screenshots" "$data/program" "$3"
+    exit $status' "$build/tools/pelliwick_screenshots" "$data/program" "$3"
 }
 shoot 1 1280x1024 "$here/docs/screenshots" zh_CN.UTF-8
 shoot 2 2560x2048 "$here/docs/screenshots/scale2" zh_CN.UTF-8

@@ -131,7 +131,8 @@ OAuthFile OAuthFile::decode(std::string_view text) {
   return f;
 }
 
-OAuthStore::OAuthStore(const ProgramDir& dir) : path_(dir.file(kFileName)), lock_path_(dir.file(".OAuth.lock")) {}
+OAuthStore::OAuthStore(const ProgramDir& dir)
+    : path_(dir.file(kFileName)), lock_path_(dir.file(".OAuth.lock")), refresh_lock_path_(dir.file(".OAuth.refresh")) {}
 
 OAuthFile OAuthStore::load() const {
   std::optional<std::string> text = read_file(path_, size_t{1} << 20);

@@ -9,7 +9,9 @@
 // The window and a `--check-once` run may share the data directory, and a
 // refresh may rotate the refresh token: every change is a read, change and
 // atomic write of the whole file under an exclusive lock, so neither
-// overwrites what the other just stored.
+// overwrites what the other just stored. Refreshes take a second lock for
+// the whole exchange with the token endpoint, so that two never spend the
+// same refresh token, while the file's lock is held only to read and write.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -78,6 +80,9 @@ class OAuthStore {
     int fd_;
   };
   [[nodiscard]] Lock lock() const { return Lock(lock_path_); }
+  // Held across a refresh at the token endpoint, by one thread or process
+  // at a time; the file's lock is not held meanwhile.
+  [[nodiscard]] Lock refresh_lock() const { return Lock(refresh_lock_path_); }
 
   // The file as it is now; empty when missing or unreadable.
   [[nodiscard]] OAuthFile load() const;
@@ -92,6 +97,7 @@ class OAuthStore {
  private:
   std::filesystem::path path_;
   std::filesystem::path lock_path_;
+  std::filesystem::path refresh_lock_path_;
 };
 
 // The endpoints, scopes and client of an account's sign-in method: the

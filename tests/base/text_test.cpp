@@ -60,6 +60,42 @@ TEST(SafeName, longNamesAreCutOnCharacterBoundaries) {
   EXPECT_EQ(with_ext.size() % 2, 0u);
 }
 
+std::string repeated(std::string_view piece, size_t n) {
+  std::string out;
+  for (size_t k = 0; k < n; ++k) out += piece;
+  return out;
+}
+
+// Names cut for the file system: at most 255 bytes of UTF-8, whole
+// characters, the extension and the number kept.
+TEST(SafeName, fittedNamesKeepExtensionAndNumberWithinTheLimit) {
+  const std::string word = "报";  // three bytes
+  struct Case {
+    const char* name;
+    std::string input, prefix, infix;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"short name as it is", "report.doc", "", "", "report.doc"},
+      {"short name numbered in front", "report.doc", "2_", "", "2_report.doc"},
+      {"short name numbered before the extension", "a.eml", "", "(1)", "a(1).eml"},
+      {"86 characters and an extension", repeated(word, 86) + ".pdf", "", "", repeated(word, 83) + ".pdf"},
+      {"85 characters fit as they are", repeated(word, 85), "", "", repeated(word, 85)},
+      {"numbered in front", repeated(word, 86) + ".pdf", "12_", "", "12_" + repeated(word, 82) + ".pdf"},
+      {"numbered before the extension", repeated(word, 90) + ".eml", "", "(3)", repeated(word, 82) + "(3).eml"},
+      {"four-byte characters", repeated("😀", 70) + ".txt", "", "", repeated("😀", 62) + ".txt"},
+      {"a long extension is no extension", repeated(word, 90) + ".abcdefghijklmnopq", "", "",
+       repeated(word, 85)},
+      {"a leading dot is no extension", "." + repeated(word, 90), "", "", "." + repeated(word, 84)},
+  };
+  for (const Case& c : cases) {
+    const std::string out = fitted_file_name(c.input, c.prefix, c.infix);
+    EXPECT_EQ(out, c.expected) << c.name;
+    EXPECT_LE(out.size(), kMaxFileNameBytes) << c.name;
+    EXPECT_TRUE(transcode(out, "UTF-8", "UTF-16LE").has_value()) << c.name << ": a character was split";
+  }
+}
+
 TEST(SafeName, isSafeRejectsSeparatorsDotsAndControls) {
   EXPECT_TRUE(is_safe_file_name("alice@example.com"));
   for (const char* bad : {"", ".", "..", "a/b", "a\\b", "a\nb"}) EXPECT_FALSE(is_safe_file_name(bad)) << bad;

@@ -19,6 +19,7 @@
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
+#include "support/data_builders.h"
 #include "support/scripted_action_host.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
@@ -48,6 +49,11 @@ inline std::vector<std::string> files_under(const std::filesystem::path& dir) {
   return out;
 }
 
+// The permission bits of `path`.
+inline unsigned file_mode(const std::filesystem::path& path) {
+  return static_cast<unsigned>(std::filesystem::status(path).permissions()) & 07777;
+}
+
 // A mail exchanger: no log-in, port 25 of `address`.
 inline SmtpServerOptions exchanger(std::string address) {
   SmtpServerOptions o;
@@ -64,14 +70,10 @@ class ActionFixture : public ::testing::Test {
     local_mail.load_current_month();
   }
 
-  static MailboxRecord account_record(std::string address = "me@home.test") {
-    MailboxRecord r;
-    r.address = std::move(address);
-    r.login_name = "me";
-    r.password = "pop-secret";
-    r.pop_server = "pop.home.test:11110";
-    r.smtp_server = "127.0.0.1:1";  // nothing listens: sending through the account fails at once
-    return r;
+  // Nothing listens on the SMTP server: sending through the account fails
+  // at once.
+  static MailboxRecord account_on(std::string address = "me@home.test") {
+    return account_record(std::move(address), "pop-secret", "pop.home.test:11110", "127.0.0.1:1");
   }
 
   std::unique_ptr<MailProcessor> processor(std::string_view mail = kPlainMail, bool whole = true,
@@ -101,7 +103,7 @@ class ActionFixture : public ::testing::Test {
   ScriptedActionHost host;
   MailSender sender{delivery_options()};
   ActionServices services{host, log, local_mail, sender, clock, deletions};
-  MailboxAccount account{account_record(), false, {}};
+  MailboxAccount account{account_on(), false, {}};
 };
 
 }  // namespace pw::test

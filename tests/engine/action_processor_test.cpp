@@ -13,7 +13,7 @@ using Outcome = DownloadResult::Outcome;
 
 class MailProcessorTest : public ActionFixture {};
 
-TEST_F(MailProcessorTest, downloadOutcomes) {
+TEST_F(MailProcessorTest, failedDownloadWarnsAndKeepsTheHeaders) {
   struct Case {
     Outcome outcome;
     bool held;

@@ -3,6 +3,8 @@
 #include "engine/attachment_action.h"
 
 #include "action_fixture.h"
+#include "base/file_io.h"
+#include "base/code_page.h"
 
 namespace pw::test {
 namespace {
@@ -45,6 +47,25 @@ TEST_F(AttachmentActionTest, takenNamesGetNumberPrefixes) {
   EXPECT_EQ(target.read(folder + "1_report.doc"), "two");
   EXPECT_EQ(target.read(folder + "2_report.doc"), "three");
   ASSERT_EQ(log_records().size(), 1u);  // one record for the rule
+  EXPECT_TRUE(log_records()[0].success);
+}
+
+// A name too long for the file system (86 Chinese characters and more) is
+// cut to fit, its extension and the number prefix kept; every file is the
+// owner's alone.
+TEST_F(AttachmentActionTest, longNamesAreCutToFitAndFilesArePrivate) {
+  std::string long_name;
+  for (int k = 0; k < 100; ++k) long_name += "报";
+  const std::string encoded = utf8_to_gb(long_name + ".pdf");  // as many Chinese mailers write it
+  ASSERT_TRUE(run(mail_with({{encoded, "b25l"}, {encoded, "dHdv"}, {"short.txt", "dGhyZWU="}}),
+                  target.path().string()));
+  const std::filesystem::path folder = target.path() / "me@home.test" / "Attachment";
+  std::string first;  // 255 bytes less ".pdf", and less "1_" too, leave 83 characters
+  for (int k = 0; k < 83; ++k) first += "报";
+  EXPECT_EQ(files_under(folder), (std::vector<std::string>{"1_" + first + ".pdf", "short.txt", first + ".pdf"}));
+  EXPECT_EQ(read_file(folder / (first + ".pdf")).value_or(""), "one");
+  EXPECT_EQ(read_file(folder / ("1_" + first + ".pdf")).value_or(""), "two");
+  for (const std::string& name : files_under(folder)) EXPECT_EQ(file_mode(folder / name), 0600u) << name;
   EXPECT_TRUE(log_records()[0].success);
 }
 

@@ -4,6 +4,7 @@
 
 #include "action_fixture.h"
 #include "base/code_page.h"
+#include "base/file_io.h"
 #include "net/pop3_session.h"
 #include "res/language.h"
 #include "res/string_table.h"
@@ -74,6 +75,32 @@ TEST_F(BackupActionTest, burstFromOneSenderTakesTheNextFreeNamesInOrder) {
   EXPECT_EQ(target.read(folder + name + "(6).eml"), kPlainMail);
 }
 
+// A sender whose name is too long for the file system in UTF-8: the name is
+// cut before "(1).eml", never inside a character, and the backups are the
+// owner's alone.
+TEST_F(BackupActionTest, longNamesAreCutBeforeTheNumberAndFilesArePrivate) {
+  std::string local;
+  for (int k = 0; k < 100; ++k) local += "报";
+  const std::string mail = utf8_to_gb("From: " + local + "@example.test\r\nSubject: x\r\n\r\nbody\r\n");
+  ASSERT_TRUE(run(mail, target.path().string()));
+  ASSERT_TRUE(run(mail, target.path().string()));
+  const std::filesystem::path folder = target.path() / "me@home.test" / "BackupMail";
+  const std::vector<std::string> names = files_under(folder);
+  ASSERT_EQ(names.size(), 2u);
+  const std::string& numbered = names[0].ends_with("(1).eml") ? names[0] : names[1];
+  const std::string& first = &numbered == &names[0] ? names[1] : names[0];
+  EXPECT_TRUE(first.starts_with(stem() + "报报") && first.ends_with("报.eml")) << first;
+  EXPECT_TRUE(numbered.starts_with(stem()) && numbered.ends_with("报(1).eml")) << numbered;
+  for (const std::string& name : names) {
+    EXPECT_LE(name.size(), 255u) << name;
+    EXPECT_GT(name.size(), 250u) << name;  // cut, not emptied
+    EXPECT_TRUE(transcode(name, "UTF-8", "UTF-16LE").has_value()) << name;
+    EXPECT_EQ(read_file(folder / name).value_or(""), mail);
+    EXPECT_EQ(file_mode(folder / name), 0600u) << name;
+  }
+  EXPECT_EQ(local_mail.count(), 2u);
+}
+
 // A mail as a real server hands it over (dot lines included) is saved as the
 // server stores it.
 TEST_F(BackupActionTest, mailRetrievedFromARealServerIsSavedAsStored) {
@@ -96,7 +123,7 @@ TEST_F(BackupActionTest, mailRetrievedFromARealServerIsSavedAsStored) {
 }
 
 TEST_F(BackupActionTest, namesFromMailsAndAccountsStayInsideTheDirectory) {
-  MailboxAccount odd(account_record("../../x\\y"), false, {});
+  MailboxAccount odd(account_on("../../x\\y"), false, {});
   current = &odd;
   ASSERT_TRUE(run("From: \"a:b\" <../..//etc/pass*wd?|;@x>\r\n\r\nbody\r\n", target.path().string()));
   const std::vector<std::string> files = files_under(target.path());

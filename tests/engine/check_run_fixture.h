@@ -22,6 +22,7 @@
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
+#include "support/data_builders.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
 
@@ -170,13 +171,7 @@ class CheckRunFixture : public ::testing::Test {
     EXPECT_TRUE(program.create_directories());
     log.load_current_month();
     local_mail.load_current_month();
-    MailboxRecord r;
-    r.address = "me@home.test";
-    r.login_name = "me";
-    r.password = "pop-secret";
-    r.pop_server = "pop.home.test";
-    r.smtp_server = "127.0.0.1:1";
-    account = mailboxes.create(r, false);
+    account = mailboxes.create(account_record("me@home.test", "pop-secret", "pop.home.test", "127.0.0.1:1"), false);
   }
 
   // A rule matching every mail, bound to the account.

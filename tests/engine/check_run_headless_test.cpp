@@ -52,6 +52,31 @@ TEST_F(HeadlessHostTest, aLogGetsTheAccountsAndTheNoticesInUtf8) {
   EXPECT_EQ(host.errors(), 1u);
 }
 
+// Server text reaches the error stream without a control character that a
+// terminal would act on; the text around it stays.
+TEST_F(HeadlessHostTest, serverTextLosesItsControlCharacters) {
+  struct Case {
+    const char* name;
+    std::string text;  // GB18030, as a server reply becomes
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"title change and bell", "-ERR \x1b]0;owned\x07" "busy", "-ERR ]0;ownedbusy"},
+      {"screen clear", "\x1b[2J\x1b[Hgone", "[2J[Hgone"},
+      {"backspaces and delete", "ok\b\b\x7fno", "okno"},
+      {"C1 control sequence introducer", "a" + utf8_to_gb("\xc2\x9b") + "31mb", "a31mb"},
+      {"tab and line breaks", "a\tb\r\nc\rd", "a b cd"},
+      {"Chinese kept", utf8_to_gb("服务器忙\x1b"), "服务器忙"},
+  };
+  for (const Case& c : cases) {
+    host.warning(c.text);
+    (void)host.correct_login(LoginService::pop3, {"me", "pw"}, c.text);
+  }
+  std::string expected;
+  for (const Case& c : cases) expected += c.shown + "\nPOP3 me: " + c.shown + "\n";
+  EXPECT_EQ(written(), expected);
+}
+
 TEST_F(HeadlessHostTest, nobodyAnswersSoCorrectionsAreRefusedAndQuestionsSayNo) {
   EXPECT_FALSE(host.correct_login(LoginService::pop3, {"me", "pw"}, "-ERR wrong\r\n").has_value());
   EXPECT_FALSE(host.ask_yes_no("continue?"));

@@ -14,7 +14,7 @@
 namespace pw::test {
 namespace {
 
-constexpr uint32_t kDelete = 0x40;
+constexpr uint32_t kDelete = bit(ActionKind::delete_on_server);
 
 class CheckRunPhases : public CheckRunFixture {
  protected:

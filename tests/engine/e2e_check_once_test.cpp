@@ -18,9 +18,9 @@
 namespace pw::test {
 namespace {
 
-constexpr uint32_t kForward = 0x02;
-constexpr uint32_t kBackup = 0x08;
-constexpr uint32_t kDelete = 0x40;
+constexpr uint32_t kForward = bit(ActionKind::forward);
+constexpr uint32_t kBackup = bit(ActionKind::backup);
+constexpr uint32_t kDelete = bit(ActionKind::delete_on_server);
 
 class CheckOnceEndToEnd : public EndToEndFixture {
  protected:
@@ -356,19 +356,7 @@ TEST(CheckOnceScripted, failedRetrOfThirdOfFiveLosesNoMailAcrossRuns) {
   r.action_mask = 0x08;
   r.backup_dir = backups.path().string();
   r.fetch_need = compute_fetch_need(r);
-  {
-    RuleStore rules;
-    rules.add(r);
-    ASSERT_TRUE(rules.save(program).ok);
-    MailboxList list(program);
-    MailboxRecord account;
-    account.address = "me@home.test";
-    account.login_name = "me";
-    account.password = "pop-secret";
-    account.pop_server = "pop.home.test";
-    ASSERT_TRUE(list.bind(*list.create(account, false), 1));
-    ASSERT_TRUE(list.save().ok);
-  }
+  ASSERT_TRUE(write_data_dir(program, {account_record("me@home.test", "pop-secret", "pop.home.test")}, {r}));
   const std::vector<std::string> uids = {"u1", "u2", "u3", "u4", "u5"};
   std::vector<std::unique_ptr<ScriptedPeer>> peers;
   std::vector<size_t> sizes;

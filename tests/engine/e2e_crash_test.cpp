@@ -14,10 +14,10 @@
 namespace pw::test {
 namespace {
 
-constexpr uint32_t kForward = 0x02;
-constexpr uint32_t kReply = 0x04;
-constexpr uint32_t kBackup = 0x08;
-constexpr uint32_t kDelete = 0x40;
+constexpr uint32_t kForward = bit(ActionKind::forward);
+constexpr uint32_t kReply = bit(ActionKind::reply);
+constexpr uint32_t kBackup = bit(ActionKind::backup);
+constexpr uint32_t kDelete = bit(ActionKind::delete_on_server);
 constexpr int kMails = 30;
 
 // One mailbox, or four checked side by side (the program's default), with

@@ -25,6 +25,7 @@
 #include "stores/mailbox_list.h"
 #include "stores/operation_log.h"
 #include "stores/system_settings.h"
+#include "support/data_builders.h"
 #include "support/dns_server.h"
 #include "support/dovecot_server.h"
 #include "support/smtp_server.h"
@@ -129,12 +130,7 @@ class EndToEndFixture : public ::testing::Test {
   // The account record of alice, sending through the SMTP server with AUTH
   // LOGIN.
   MailboxRecord alice() const {
-    MailboxRecord r;
-    r.address = "alice@home.test";
-    r.login_name = "alice";
-    r.password = "secret";
-    r.pop_server = pop.server_field();
-    r.smtp_server = smtp.field();
+    MailboxRecord r = account_record("alice@home.test", "secret", pop.server_field(), smtp.field());
     r.smtp_auth = 1;
     r.smtp_login_name = "me";
     r.smtp_password = "smtp-secret";
@@ -161,16 +157,7 @@ class EndToEndFixture : public ::testing::Test {
   }
   // The same with several accounts, each bound to every rule of `bound`.
   void write_data(const std::vector<MailboxRecord>& accounts, const std::vector<Rule>& bound) {
-    RuleStore rules;
-    for (const Rule& r : bound) rules.add(r);
-    ASSERT_TRUE(rules.save(program).ok);
-    MailboxList list(program);
-    for (const MailboxRecord& account : accounts) {
-      std::shared_ptr<MailboxAccount> a = list.create(account, false);
-      for (const Rule& r : bound) ASSERT_TRUE(list.bind(*a, static_cast<uint32_t>(r.id)));
-    }
-    ASSERT_TRUE(list.save().ok);
-    ASSERT_TRUE(SystemSettings{}.save(program).ok);
+    ASSERT_TRUE(write_data_dir(program, accounts, bound));
   }
 
   // `pelliwick --check-once --data-dir DIR`; the exit code.

@@ -14,8 +14,8 @@
 namespace pw::test {
 namespace {
 
-constexpr uint32_t kForward = 0x02;
-constexpr uint32_t kBackup = 0x08;
+constexpr uint32_t kForward = bit(ActionKind::forward);
+constexpr uint32_t kBackup = bit(ActionKind::backup);
 
 class SharedDataDirectory : public EndToEndFixture {
  protected:

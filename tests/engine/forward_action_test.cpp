@@ -87,6 +87,19 @@ TEST_F(ForwardActionTest, unchangedForwardIsByteIdentical) {
   EXPECT_TRUE(host.notices.empty());
 }
 
+// SMTP knows only CR LF as a line end: a mail's bare CR or LF reaches the
+// server as CR LF, dot-stuffing still applied, every other byte as it was.
+TEST_F(ForwardActionTest, bareLineEndsGoOutAsCrLf) {
+  SmtpServer server;
+  ASSERT_TRUE(server.running()) << server.log();
+  use_server(server);
+  const std::string mail = "From: alice@example.test\rSubject: mixed\n\r\nline one\rline two\n.dot\r.dot2\r\n\tend";
+  EXPECT_TRUE(run(forward_rule("carol@example.test;"), mail));
+  ASSERT_TRUE(server.wait_for_mails(1));
+  EXPECT_EQ(server.mails()[0].data,
+            "From: alice@example.test\r\nSubject: mixed\r\n\r\nline one\r\nline two\r\n.dot\r\n.dot2\r\n\tend\r\n");
+}
+
 TEST_F(ForwardActionTest, changedHeadersAndARefusedRecipient) {
   SmtpServerOptions refusing;
   refusing.refused = {"dave@example.test"};

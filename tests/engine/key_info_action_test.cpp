@@ -2,6 +2,7 @@
 #include "engine/key_info_action.h"
 
 #include "action_fixture.h"
+#include "base/code_page.h"
 #include "rules/match_phase.h"
 #include "rules/match_rule.h"
 #include "net/sender_verifier.h"
@@ -39,6 +40,27 @@ TEST_F(KeyInfoActionTest, eachRunAppendsOneRecord) {
   EXPECT_EQ(dir.read("keys.txt"), record + record);
   ASSERT_EQ(log_records().size(), 2u);
   EXPECT_TRUE(log_records()[1].success);
+}
+
+// A new file is the owner's alone, an existing one keeps its mode; a name
+// too long for the file system is cut to fit, keeping its extension, and
+// every record reaches the same file.
+TEST_F(KeyInfoActionTest, filesArePrivateAndLongNamesAreCut) {
+  std::string long_name;
+  for (int k = 0; k < 100; ++k) long_name += "报";
+  std::string fitted;
+  for (int k = 0; k < 83; ++k) fitted += "报";
+  ASSERT_TRUE(run(utf8_to_gb((dir / "keys.txt").string())));
+  ASSERT_TRUE(run(utf8_to_gb((dir / (long_name + ".txt")).string())));
+  ASSERT_TRUE(run(utf8_to_gb((dir / (long_name + ".txt")).string())));
+  EXPECT_EQ(file_mode(dir / "keys.txt"), 0600u);
+  EXPECT_EQ(file_mode(dir / (fitted + ".txt")), 0600u);
+  const std::string records = dir.read(fitted + ".txt");
+  EXPECT_EQ(std::count(records.begin(), records.end(), '='), 100);
+  dir.write("shared.txt", "");
+  std::filesystem::permissions(dir / "shared.txt", std::filesystem::perms(0644));
+  ASSERT_TRUE(run(utf8_to_gb((dir / "shared.txt").string())));
+  EXPECT_EQ(file_mode(dir / "shared.txt"), 0644u);
 }
 
 TEST_F(KeyInfoActionTest, fileThatCannotBeOpenedFailsTheRule) {

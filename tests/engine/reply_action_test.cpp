@@ -84,16 +84,31 @@ TEST_F(ReplyActionTest, composedReplyJoinsTheThreadAndSaysItIsAutomatic) {
   EXPECT_NE(data.find("\r\nMessage-ID: <"), std::string::npos) << data;
 }
 
-TEST_F(ReplyActionTest, replyFromFileIsSentAsItStands) {
+// A reply file goes out as it stands, with the automatic reply's header in
+// front unless the file has one of its own.
+TEST_F(ReplyActionTest, replyFromFileIsSentAsItStandsSayingItIsAutomatic) {
   ASSERT_TRUE(server.running()) << server.log();
-  const std::string file = "From: me@home.test\r\nSubject: away\r\n\r\n.I am away\r\n";
-  dir.write("away.eml", file);
-  Rule rule = reply_rule();
-  rule.reply.from_file = true;
-  rule.reply.file = (dir / "away.eml").string();
-  EXPECT_TRUE(run(rule));
-  ASSERT_TRUE(server.wait_for_mails(1));
-  EXPECT_EQ(server.mails()[0].data, file);
+  const struct {
+    const char* name;
+    std::string file;
+    std::string sent;
+  } cases[] = {
+      {"plain", "From: me@home.test\r\nSubject: away\r\n\r\n.I am away\r\n",
+       "Auto-Submitted: auto-replied\r\nFrom: me@home.test\r\nSubject: away\r\n\r\n.I am away\r\n"},
+      {"field in the body only", "Subject: away\r\n\r\nAuto-Submitted: no\r\n",
+       "Auto-Submitted: auto-replied\r\nSubject: away\r\n\r\nAuto-Submitted: no\r\n"},
+      {"own field", "Subject: away\r\nauto-submitted: auto-generated\r\n\r\nx\r\n",
+       "Subject: away\r\nauto-submitted: auto-generated\r\n\r\nx\r\n"},
+  };
+  for (const auto& c : cases) {
+    dir.write("away.eml", c.file);
+    Rule rule = reply_rule();
+    rule.reply.from_file = true;
+    rule.reply.file = (dir / "away.eml").string();
+    EXPECT_TRUE(run(rule)) << c.name;
+  }
+  ASSERT_TRUE(server.wait_for_mails(std::size(cases)));
+  for (size_t k = 0; k < std::size(cases); ++k) EXPECT_EQ(server.mails()[k].data, cases[k].sent) << cases[k].name;
 }
 
 TEST_F(ReplyActionTest, unreadableReplyFileFailsWithoutSending) {

@@ -104,12 +104,9 @@ struct SideBySideRun : CheckRunFixture {
   void TestBody() override {}
   explicit SideBySideRun(const DovecotServer& pop) {
     for (int k = 0; k < 5; ++k) {
-      MailboxRecord r;
-      r.address = "u" + std::to_string(k) + "@home.test";
-      r.login_name = k == 4 ? "u0" : "u" + std::to_string(k);
-      r.password = "pop-secret";
-      r.pop_server = pop.server_field();
-      r.smtp_server = "127.0.0.1:1";
+      MailboxRecord r = account_record("u" + std::to_string(k) + "@home.test", "pop-secret", pop.server_field(),
+                                       "127.0.0.1:1");
+      if (k == 4) r.login_name = "u0";  // a second account on the first inbox
       mailboxes.create(r, false);
     }
     Rule rule;

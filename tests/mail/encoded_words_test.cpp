@@ -22,7 +22,7 @@ struct WordCase {
 
 class EncodedWords : public ::testing::TestWithParam<WordCase> {};
 
-TEST_P(EncodedWords, decode) {
+TEST_P(EncodedWords, decodeToTheWrittenText) {
   EXPECT_EQ(decode_encoded_words(GetParam().input), GetParam().expected) << GetParam().name;
 }
 

@@ -151,6 +151,22 @@ TEST(MailReader, bodiesAndAttachmentFlagComeFromOneParse) {
   EXPECT_EQ(r.summary().cache_flags & 0xe0u, 0xe0u);
 }
 
+// A hostile header value is cut in the cache; the bodies are not: a rule
+// matches the end of a long body and the viewer shows all of it.
+TEST(MailReader, headerValuesAreCappedButBodiesAreWhole) {
+  test::TempDir dir;
+  const std::string long_text = std::string(40000, 'a') + " END";
+  const std::string long_html = "<p>" + std::string(40000, 'h') + " END</p>";
+  MailReader r = reader_for("Subject: " + std::string(20000, 's') +
+                                "\r\nContent-Type: multipart/alternative; boundary=\"b\"\r\n\r\n"
+                                "--b\r\nContent-Type: text/plain\r\n\r\n" + long_text +
+                                "\r\n--b\r\nContent-Type: text/html\r\n\r\n" + long_html + "\r\n--b--\r\n",
+                            true);
+  EXPECT_EQ(r.subject().size(), MailReader::kMaxCachedValue);
+  EXPECT_EQ(r.text_body(), long_text);
+  EXPECT_EQ(r.html_body(dir.path()), long_html);
+}
+
 // A spooled text goes with its parse and bodies, keeps its header fields
 // and size, and comes back whole on the next need; a spool that cannot give
 // it back leaves the reader without a text rather than with a wrong one.

@@ -423,7 +423,7 @@ TEST(MimeMessageResources, mixedMailWithRelatedAlternativeUsesTheRelatedPart) {
   EXPECT_EQ(m.attachment_name(0), "a.pdf");
 }
 
-TEST(MimeMessageStructure, boundaryForms) {
+TEST(MimeMessageStructure, boundaryIsFoundInEveryWayItIsWritten) {
   struct Case {
     const char* name;
     const char* content_type;
@@ -455,7 +455,7 @@ TEST(MimeMessageStructure, delimiterMustEndWhereTheBoundaryEnds) {
   EXPECT_EQ(shape(MimeMessage(crlf(mail))), "multipart/mixed(multipart/alternative(text/plain),text/plain)");
 }
 
-TEST(MimeMessageStructure, damagedMultiparts) {
+TEST(MimeMessageStructure, damagedMultipartKeepsWhatCanBeRead) {
   struct Case {
     const char* name;
     const char* mail;
@@ -489,7 +489,7 @@ TEST(MimeMessageStructure, damagedMultiparts) {
   }
 }
 
-TEST(MimeMessageStructure, singlePartFields) {
+TEST(MimeMessageStructure, singlePartSplitsItsHeadersFromItsBody) {
   MimeMessage m(crlf("Received: x\nContent-Type: image/png;\n\tname=\"a, b.png\",\n\tx=1\nX-A: 1\n"
                      "Content-Transfer-Encoding: base64\nContent-ID: <c>\n\nUE5H\n\n\n"));
   const MimeMessage::Part* p = m.root();

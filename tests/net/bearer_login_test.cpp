@@ -13,6 +13,7 @@
 #include "net/json_object.h"
 #include "net/pop3_session.h"
 #include "net/smtp_session.h"
+#include "res/language.h"
 #include "res/string_table.h"
 #include "support/scripted_peer.h"
 
@@ -98,8 +99,17 @@ TEST(BearerLoginPop3, refusedTokenIsRenewedOnceAndASecondRefusalIsExplained) {
   EXPECT_TRUE(peer.done());
   EXPECT_EQ(tokens.asked, (std::vector<bool>{false, true}));
   EXPECT_EQ(gb_to_utf8(pop.error_text()),
-            "服务器拒绝了 OAuth 2.0 访问令牌（status 401, scope https://mail.google.com/）：-ERR [AUTH] "
+            "服务器拒绝了 OAuth 2.0 访问令牌：访问令牌无效、已过期，或不属于这个登录名（status 401, scope "
+            "https://mail.google.com/）：-ERR [AUTH] "
             "Authentication failed.");
+  // Shown in English, the reason's words are English.
+  res::set_language(res::Language::english);
+  const std::string shown = gb_to_utf8(res::displayed(pop.error_text()));
+  res::set_language(res::Language::chinese);
+  EXPECT_EQ(shown,
+            "The server refused the OAuth 2.0 access token：the access token is invalid, has expired, or does not "
+            "belong to this login name（status 401, scope https://mail.google.com/）：-ERR [AUTH] Authentication "
+            "failed.");
 }
 
 TEST(BearerLoginPop3, serverWithoutABearerMechanismOrWithoutATokenGetsNoAuth) {

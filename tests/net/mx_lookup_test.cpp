@@ -97,6 +97,40 @@ TEST(MxAnswer, longNamesAreKeptWhole) {
   EXPECT_EQ(r.exchangers, (Names{name}));
 }
 
+// An exchanger is only ever a host name: an address literal, a port, an
+// option or a name with other characters is dropped from the answer.
+TEST(MxAnswer, exchangersThatAreNoHostNamesAreDropped) {
+  const struct {
+    std::string name;
+    bool host;
+  } cases[] = {
+      {"mx.example.test", true},
+      {"MX-1.Example.test", true},
+      {"localhost", true},
+      {"mx.example.test.", true},
+      {"1mail.123.example", true},
+      {"127.0.0.1", false},
+      {"127.0.0.1:2525", false},
+      {"mx.example.test:2525", false},
+      {"[127.0.0.1]", false},
+      {"::1", false},
+      {"-oProxyCommand=x", false},
+      {"mx.-x.test", false},
+      {"mx-.test", false},
+      {"mx..test", false},
+      {"mx example.test", false},
+      {"mx_1.example.test", false},
+      {std::string(64, 'a') + ".test", false},
+      {std::string(63, 'a') + ".test", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(is_host_name(c.name), c.host) << c.name;
+
+  Answer a("example.test");
+  a.mx(10, "127.0.0.1").mx(10, "127.0.0.1:2525").mx(10, "-oProxyCommand=x").mx(10, "mx example.test");
+  a.mx(20, "mx.example.test");
+  EXPECT_EQ(parse(a.bytes()).exchangers, (Names{"mx.example.test"}));
+}
+
 TEST(MxAnswer, damagedPacketsGiveNoExchanger) {
   Answer a("example.test");
   a.mx(10, "mx1.example.test").mx(20, "mx2.example.test");

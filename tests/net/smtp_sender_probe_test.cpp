@@ -133,6 +133,7 @@ class SmtpSenderProbeOnNetwork : public ::testing::Test {
             {"backup.test", "mx.accept.test", 20},
             {"dead.test", "dead.backup.test", 10},
             {"dead.test", "gone.dead.test", 20},
+            {"literal.test", "127.0.0.2", 10},
         },
         std::vector<test::DnsServer::Host>{
             {"mx.accept.test", "127.0.0.2"},
@@ -155,8 +156,9 @@ class SmtpSenderProbeOnNetwork : public ::testing::Test {
     ASSERT_TRUE(silent_->running()) << silent_->log();
   }
 
-  bool verify(std::string_view sender) {
+  bool verify(std::string_view sender, std::vector<std::string> exchangers = {}) {
     SmtpSenderVerifier::Options options;
+    if (!exchangers.empty()) options.lookup = [exchangers](std::string_view) { return exchangers; };
     options.local_host = "probe.home.test";
     // The silent exchanger would otherwise hold the test for the full 20 s.
     options.timeout = std::chrono::milliseconds(500);
@@ -215,6 +217,16 @@ TEST_F(SmtpSenderProbeOnNetwork, noReachableOrKnownExchangerIsNotVerified) {
   EXPECT_EQ(connects().size(), 2u);
   EXPECT_FALSE(verify("bob@nomx.test"));   // no such domain
   EXPECT_TRUE(sent().empty());
+}
+
+// An exchanger name is resolved as a host name and nothing else: an address
+// literal in the DNS answer, a port or an option is never connected to.
+TEST_F(SmtpSenderProbeOnNetwork, exchangerNamesThatAreNoHostNamesAreNeverConnected) {
+  EXPECT_FALSE(verify("bob@literal.test"));  // the accepting exchanger's address as MX
+  EXPECT_TRUE(connects().empty());
+  trace_.clear();
+  EXPECT_TRUE(verify("bob@accept.test", {"127.0.0.2", "127.0.0.2:25", "[127.0.0.2]", "-oX", "mx.accept.test"}));
+  EXPECT_EQ(connects(), (std::vector<std::string>{"mx.accept.test:25"}));
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST_F(MatchRuleTest, openOutcomeRunsProbeAndPattern) {
   EXPECT_EQ(captures.lookup(&rule, 1), "4711");
 }
 
-TEST_F(MatchRuleTest, ruleWithoutConditions) {
+TEST_F(MatchRuleTest, ruleWithoutConditionsMatchesOnlyWhenJoinedByAll) {
   MailReader mail = make_mail(kPlainMail);
   EXPECT_TRUE(match(mail, make_rule({}, true)));
   EXPECT_FALSE(match(mail, make_rule({}, false)));
@@ -191,7 +191,7 @@ TEST_F(MatchRuleTest, unreadableOrMissingDateFailsBothSenses) {
   EXPECT_FALSE(match_date_age("2004/12/07", make_rule({K::age_hours}), 0));  // no time part
 }
 
-TEST_F(MatchRuleTest, missingFieldConditions) {
+TEST_F(MatchRuleTest, missingFieldHoldsOnlyWithoutTheHeader) {
   struct Case {
     K kind;
     const char* text;

@@ -125,7 +125,7 @@ TEST(RuleDescription, wordConditionShowsSenseAndJoinerOfItsWords) {
   EXPECT_EQ(lines(build_rule_description(r).text)[1], "若“收件人”行中包含用户");
 }
 
-TEST(RuleDescription, countdownTexts) {
+TEST(RuleDescription, countdownNamesItsSecondsOrWaitsForever) {
   Rule r = with_action(ActionKind::confirm);
   r.confirm_seconds = 30;
   RuleDescription d = build_rule_description(r);

@@ -147,15 +147,6 @@ TEST(RuleRecord, nonZeroFlagBytesReadAsSet) {
   EXPECT_FALSE(r->reply.from_file);
 }
 
-TEST(ConditionKinds, labelsAndWordListsFollowTheBitOrder) {
-  EXPECT_EQ(label_id(ConditionKind::sender_words), 61252);
-  EXPECT_EQ(label_id(ConditionKind::body_pattern), 61266);
-  EXPECT_EQ(word_list_index(ConditionKind::recipient_or_copy_words), 3);
-  EXPECT_EQ(word_list_index(ConditionKind::age_hours), -1);
-  EXPECT_EQ(label_id(ActionKind::attachments), 61309);
-  EXPECT_EQ(label_id(ActionKind::delete_on_server), 61268);
-}
-
 struct FetchCase {
   uint32_t conditions;
   uint32_t actions;

@@ -162,7 +162,7 @@ TEST(SystemSettings, directoryInPlaceOfTheFileGivesDefaultsAndAFailedSave) {
   EXPECT_EQ(result.text_id, 61247);
 }
 
-TEST(RunAtStartup, setQueryRemove) {
+TEST(RunAtStartup, entryIsWrittenFoundAndRemoved) {
   test::TempDir dir;
   RunAtStartup entry(dir / "config", "/opt/pelliwick/pelliwick");
   EXPECT_FALSE(entry.query());

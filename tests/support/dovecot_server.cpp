@@ -202,7 +202,7 @@ bool DovecotServer::write_config(int port) {
       << "ssl_key = <" << tls_.key << "\n"
       << "disable_plaintext_auth = yes\n";
   }
-  c << "auth_mechanisms = plain login" << (oauth_introspection_.empty() ? "" : " xoauth2 oauthbearer") << "\n"
+  c << "auth_mechanisms = plain login" << (oauth_introspection_.empty() ? "" : " " + oauth_mechanisms_) << "\n"
     << "auth_failure_delay = 0\n"
     << "mail_location = maildir:~/Maildir\n"
     << "first_valid_uid = 1\n"
@@ -233,7 +233,7 @@ std::string DovecotServer::oauth_passdb() const {
   dir_.write("oauth2.conf.ext", "introspection_url = " + oauth_introspection_ +
                                     "\nintrospection_mode = post\nusername_attribute = username\n"
                                     "active_attribute = active\nactive_value = true\n");
-  return "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n  args = " +
+  return "passdb {\n  driver = oauth2\n  mechanisms = " + oauth_mechanisms_ + "\n  args = " +
          (dir_ / "oauth2.conf.ext").string() + "\n}\n";
 }
 

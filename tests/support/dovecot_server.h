@@ -50,9 +50,13 @@ class DovecotServer {
   DovecotServer();
   ~DovecotServer();
   void set_tls(Tls tls) { tls_ = std::move(tls); }
-  // Offers XOAUTH2 and OAUTHBEARER, validating tokens at this introspection
-  // endpoint (set before start).
-  void set_oauth(std::string introspection_url) { oauth_introspection_ = std::move(introspection_url); }
+  // Offers the bearer `mechanisms` (Dovecot's lower-case names), validating
+  // tokens at this introspection endpoint (set before start). Outlook.com
+  // offers only XOAUTH2.
+  void set_oauth(std::string introspection_url, std::string mechanisms = "xoauth2 oauthbearer") {
+    oauth_introspection_ = std::move(introspection_url);
+    oauth_mechanisms_ = std::move(mechanisms);
+  }
   // Log-in processes kept started and waiting (set before start), as a
   // production server has them: a connection is greeted without waiting for
   // a process to start. 0 (the default) starts one per connection.
@@ -100,6 +104,7 @@ class DovecotServer {
   TempDir dir_;
   Tls tls_;
   std::string oauth_introspection_;
+  std::string oauth_mechanisms_;
   std::vector<User> users_;
   uid_t mail_uid_ = 0;
   gid_t mail_gid_ = 0;

@@ -44,31 +44,37 @@ OAuthClient OAuthServer::client() const {
   return c;
 }
 
-bool OAuthServer::sign_in(const ProgramDir& dir, const std::string& address) const {
+std::optional<TokenGrant> OAuthServer::grant() const {
   // A fixed verifier and its S256 challenge.
   const std::string verifier = "dBjftJeZ4CVP-mJ92ZrM5sUCh2xCH5Lch0wYp2yl2gD", challenge = "1OzCVWRHSx7RLlDkfjQQLCUyq1r7e_A2rTnUKg5iNHk";
   const std::string redirect = "http://127.0.0.1:9/";
   LineSocket socket(std::chrono::seconds(5));
-  if (!socket.connect("127.0.0.1", port_)) return false;
+  if (!socket.connect("127.0.0.1", port_)) return std::nullopt;
   const std::string get = "GET /authorize?response_type=code&client_id=test-client&code_challenge_method=S256&code_challenge=" +
                           challenge + "&state=s&redirect_uri=" + form_encode(redirect) +
                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-  if (socket.send(get) != static_cast<int>(get.size())) return false;
+  if (socket.send(get) != static_cast<int>(get.size())) return std::nullopt;
   std::string answer;
   char buffer[4096];
   for (int n; (n = socket.receive(buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<size_t>(n));
   size_t at = answer.find("code=");
-  if (at == std::string::npos) return false;
+  if (at == std::string::npos) return std::nullopt;
   std::string code = answer.substr(at + 5, answer.find_first_of("&\r", at) - at - 5);
   TokenReply reply = code_grant(client(), code, verifier, redirect);
-  if (reply.outcome != TokenReply::Outcome::granted) return false;
+  if (reply.outcome != TokenReply::Outcome::granted) return std::nullopt;
+  return reply.grant;
+}
+
+bool OAuthServer::sign_in(const ProgramDir& dir, const std::string& address) const {
+  std::optional<TokenGrant> granted = grant();
+  if (!granted) return false;
   return OAuthStore(dir).update([&](OAuthFile& f) {
     OAuthMailbox& m = f.mailboxes[OAuthFile::key(address)];
     m = OAuthMailbox{};
     m.custom = client();
-    m.refresh_token = reply.grant.refresh_token;
-    m.access_token = reply.grant.access_token;
-    m.expires_at = static_cast<int64_t>(std::time(nullptr)) + reply.grant.expires_in;
+    m.refresh_token = granted->refresh_token;
+    m.access_token = granted->access_token;
+    m.expires_at = static_cast<int64_t>(std::time(nullptr)) + granted->expires_in;
   });
 }
 

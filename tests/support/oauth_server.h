@@ -2,9 +2,11 @@
 // The fake OAuth 2.0 authorization server (oauth_server.py) on 127.0.0.1:
 // authorize, token (PKCE checked; refresh, rotation, revocation) and the
 // introspection endpoint Dovecot and the SMTP server validate tokens with.
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/oauth_token.h"
 #include "stores/oauth_store.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -33,8 +35,10 @@ class OAuthServer {
   // A counter of /stats: "codes", "refreshes", "rotations"; -1 on failure.
   [[nodiscard]] int stat(const std::string& name) const;
   // Signs in as the browser and the program would, without a window: a code
-  // for a fixed verifier, redeemed at once, the grant stored in `dir`'s
-  // token file for `address` with this server as its custom provider.
+  // for a fixed verifier, redeemed at once.
+  [[nodiscard]] std::optional<TokenGrant> grant() const;
+  // The same, the grant stored in `dir`'s token file for `address` with this
+  // server as its custom provider.
   [[nodiscard]] bool sign_in(const ProgramDir& dir, const std::string& address) const;
   void stop() { process_.stop(); port_ = 0; }
 

@@ -31,6 +31,8 @@ SmtpServer::SmtpServer(SmtpServerOptions options) : options_(std::move(options))
   if (!options_.oauth_introspection.empty()) {
     argv.push_back("--oauth");
     argv.push_back(options_.oauth_introspection);
+    argv.push_back("--oauth-mechanisms");
+    argv.push_back(options_.oauth_mechanisms);
   }
   if (!process_.start(argv, dir_ / "server.log")) return;
   auto line = process_.read_line(std::chrono::seconds(10));

@@ -30,7 +30,8 @@ struct SmtpServerOptions {
   std::string tls_key;
   bool implicit_tls = false;
   bool plain_only = false;  // AUTH offers PLAIN and not LOGIN
-  std::string oauth_introspection;  // non-empty: XOAUTH2 and OAUTHBEARER checked there
+  std::string oauth_introspection;  // non-empty: bearer tokens checked there
+  std::string oauth_mechanisms = "XOAUTH2 OAUTHBEARER";  // the bearer mechanisms offered
 
   SmtpServerOptions& on(std::string a, int p) { return address = std::move(a), port = p, *this; }
   SmtpServerOptions& with_login(std::string u, std::string p) {
@@ -41,8 +42,8 @@ struct SmtpServerOptions {
   SmtpServerOptions& with_tls(std::string cert, std::string key, bool implicit) {
     return tls_cert = std::move(cert), tls_key = std::move(key), implicit_tls = implicit, *this;
   }
-  SmtpServerOptions& with_oauth(std::string introspection_url) {
-    return oauth_introspection = std::move(introspection_url), *this;
+  SmtpServerOptions& with_oauth(std::string introspection_url, std::string mechanisms = "XOAUTH2 OAUTHBEARER") {
+    return oauth_introspection = std::move(introspection_url), oauth_mechanisms = std::move(mechanisms), *this;
   }
   SmtpServerOptions& offering_plain_only() { return plain_only = true, *this; }
 };

@@ -12,9 +12,9 @@ answers RCPT TO for ADDR with 550 (repeatable); --silent-after-mail-from
 answers MAIL FROM and then never replies again; --starttls CERT:KEY offers
 STARTTLS and requires it before AUTH and MAIL, --implicit-tls CERT:KEY speaks
 TLS from the first byte; --plain-only offers AUTH PLAIN and not LOGIN;
---oauth URL offers XOAUTH2 and OAUTHBEARER and validates the bearer token at
-that introspection endpoint (refusals answer with the JSON error challenge,
-as the big providers do). Beside
+--oauth URL offers XOAUTH2 and OAUTHBEARER (or those of --oauth-mechanisms)
+and validates the bearer token at that introspection endpoint (refusals
+answer with the JSON error challenge, as the big providers do). Beside
 each message NNNN.meta holds "1" or "0" (over TLS or not), a blank and the
 user name it was sent with.
 """
@@ -71,8 +71,8 @@ class OAuthData:
         self.login = login
 
 
-def oauth_methods(handler, introspect):
-    """Adds auth_XOAUTH2 and auth_OAUTHBEARER to the handler's class."""
+def oauth_methods(handler, introspect, mechanisms):
+    """Adds auth_XOAUTH2 and auth_OAUTHBEARER, those of `mechanisms`, to the handler's class."""
 
     def check(token):
         body = urllib.parse.urlencode({"token": token}).encode()
@@ -114,8 +114,10 @@ def oauth_methods(handler, introspect):
     async def auth_OAUTHBEARER(self, server, args):
         return await bearer(server, args, oauthbearer)
 
-    type(handler).auth_XOAUTH2 = auth_XOAUTH2
-    type(handler).auth_OAUTHBEARER = auth_OAUTHBEARER
+    if "XOAUTH2" in mechanisms:
+        type(handler).auth_XOAUTH2 = auth_XOAUTH2
+    if "OAUTHBEARER" in mechanisms:
+        type(handler).auth_OAUTHBEARER = auth_OAUTHBEARER
 
 
 def main():
@@ -130,6 +132,7 @@ def main():
     p.add_argument("--implicit-tls")
     p.add_argument("--plain-only", action="store_true")
     p.add_argument("--oauth")
+    p.add_argument("--oauth-mechanisms", default="XOAUTH2 OAUTHBEARER")
     a = p.parse_args()
 
     kwargs = {}
@@ -161,7 +164,7 @@ def main():
     sock.listen(16)
     handler = Handler(a.spool, a.refuse, a.silent_after_mail_from)
     if a.oauth:
-        oauth_methods(handler, a.oauth)
+        oauth_methods(handler, a.oauth, a.oauth_mechanisms.split())
     server = loop.run_until_complete(loop.create_server(
         lambda: SMTP(handler, decode_data=False, hostname="fixture.test", **kwargs), sock=sock,
         ssl=context if a.implicit_tls else None))

@@ -1,8 +1,18 @@
 #include "support/test_ca.h"
 
+#include <arpa/inet.h>
+
 #include <cstdlib>
 
 namespace pw::test {
+namespace {
+
+bool numeric(const std::string& host) {
+  unsigned char address[16];
+  return ::inet_pton(AF_INET, host.c_str(), address) == 1 || ::inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+}  // namespace
 
 TestCa::TestCa() {
   const std::string d = dir_.path().string();
@@ -20,7 +30,7 @@ bool TestCa::run(const std::string& command) {
 TestCa::Issued TestCa::issue(const std::string& host) {
   const std::string base = (dir_ / ("server" + std::to_string(++issued_))).string();
   dir_.write("server" + std::to_string(issued_) + ".ext",
-             "subjectAltName=DNS:" + host +
+             "subjectAltName=" + std::string(numeric(host) ? "IP:" : "DNS:") + host +
                  "\nbasicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\n"
                  "extendedKeyUsage=serverAuth\nsubjectKeyIdentifier=hash\nauthorityKeyIdentifier=keyid,issuer\n");
   const std::string d = dir_.path().string();

@@ -26,7 +26,8 @@ class TestCa {
   [[nodiscard]] const std::string& error() const { return error_; }
   // The CA certificate (PEM file): what a client trusts.
   [[nodiscard]] std::string pem() const { return (dir_ / "ca.pem").string(); }
-  // A server certificate for `host` (its subjectAltName), signed by this CA.
+  // A server certificate for `host`, a name or an IP address (its
+  // subjectAltName), signed by this CA.
   [[nodiscard]] Issued issue(const std::string& host);
 
  private:

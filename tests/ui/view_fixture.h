@@ -21,7 +21,7 @@
 #include "support/temp_dir.h"
 #include "ui/file_dialogs.h"
 #include "ui/message_boxes.h"
-#include "ui/store_saver.h"
+#include "ui/frame/store_saver.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui::testing {

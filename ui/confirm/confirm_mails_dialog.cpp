@@ -29,7 +29,7 @@
 #include "rules/rule_description.h"
 #include "stores/mailbox_account.h"
 #include "ui/check_list.h"
-#include "ui/confirm/extra_editors.h"
+#include "ui/rules/extra_editors.h"
 #include "ui/gb_qstring.h"
 #include "ui/mail_size.h"
 #include "ui/message_boxes.h"

@@ -18,7 +18,7 @@
 #include "engine/action_host.h"
 #include "engine/extra_operations.h"
 #include "rules/rule_description.h"
-#include "ui/countdown_ticker.h"
+#include "ui/confirm/countdown_ticker.h"
 #include "ui/mail_size.h"  // mail_size_text, the size column
 
 class QLabel;

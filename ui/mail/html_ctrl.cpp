@@ -4,16 +4,19 @@
 #include <QCoreApplication>
 #include <QImageReader>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QThread>
 
 #include "base/file_io.h"
 #include "ui/gb_qstring.h"
+#include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
 
 constexpr size_t kMaxResource = size_t{64} << 20;
+constexpr int kPicturesLeftOut = 63131;
 // A data: address longer than this is not decoded: a mail's pictures come as
 // parts (files in the directory), an inline one is small.
 constexpr qsizetype kMaxDataUrl = qsizetype{1} << 20;
@@ -69,7 +72,45 @@ std::optional<QByteArray> data_url_payload(const QUrl& url) {
   return payload;
 }
 
+// The end of the tag that starts at `at` (one past its '>'); quoted
+// attribute values may hold a '>'.
+qsizetype tag_end(const QString& html, qsizetype at) {
+  QChar quote;
+  for (qsizetype k = at + 1; k < html.size(); ++k) {
+    const QChar c = html.at(k);
+    if (!quote.isNull()) {
+      if (c == quote) quote = QChar();
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if (c == u'>') {
+      return k + 1;
+    }
+  }
+  return html.size();
+}
+
 }  // namespace
+
+int limit_pictures(QString& html, int keep) {
+  QString out;
+  int count = 0;
+  qsizetype copied = 0;
+  for (qsizetype at = html.indexOf(QLatin1String("<img"), 0, Qt::CaseInsensitive); at >= 0;
+       at = html.indexOf(QLatin1String("<img"), at + 4, Qt::CaseInsensitive)) {
+    const QChar next = at + 4 < html.size() ? html.at(at + 4) : QChar(u'>');
+    if (!next.isSpace() && next != u'/' && next != u'>') continue;  // <imgx> is another tag
+    if (++count <= keep) continue;
+    if (out.isEmpty()) out.reserve(html.size());
+    out += QStringView(html).mid(copied, at - copied);
+    copied = tag_end(html, at);
+    at = copied - 4;
+  }
+  if (count > keep) {
+    out += QStringView(html).mid(copied);
+    html = std::move(out);
+  }
+  return count;
+}
 
 CHtmlCtrl::CHtmlCtrl(std::filesystem::path root, QWidget* parent)
     : QTextBrowser(parent), root_(std::move(root).lexically_normal()) {
@@ -85,7 +126,18 @@ void CHtmlCtrl::navigate(const QString& name) {
   std::optional<QByteArray> page = local_resource(url);
   // The page's own address resolves its pictures' relative names.
   document()->setBaseUrl(url);
-  setHtml(page ? decode_html(*page) : QString());
+  QString html = page ? decode_html(*page) : QString();
+  // Qt takes time in the square of the pictures on one line to build the
+  // page: past kMaxPictures they are left out, and the page says so first.
+  const int pictures = limit_pictures(html, kMaxPictures);
+  if (pictures > kMaxPictures) {
+    const QString note = QStringLiteral("<p style=\"background-color: #ffffe1\">%1</p>")
+                             .arg(text(kPicturesLeftOut).arg(pictures).arg(kMaxPictures).toHtmlEscaped());
+    const QRegularExpression body(QStringLiteral("<body[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = body.match(html);
+    html.insert(match.hasMatch() ? match.capturedEnd() : 0, note);
+  }
+  setHtml(html);
 }
 
 std::optional<QByteArray> CHtmlCtrl::local_resource(const QUrl& url) const {

@@ -16,10 +16,18 @@
 
 namespace pw::ui {
 
+// Leaves every <img> element of `html` after the first `keep` out; returns
+// how many there were in all.
+int limit_pictures(QString& html, int keep);
+
 class CHtmlCtrl : public QTextBrowser {
   Q_OBJECT
 
  public:
+  // The most pictures a page shows; the mail viewer writes as many of a
+  // mail's embedded pictures.
+  static constexpr int kMaxPictures = 256;
+
   explicit CHtmlCtrl(std::filesystem::path root, QWidget* parent = nullptr);
 
   // Shows the file `name` of the directory.

@@ -10,7 +10,7 @@
 #include "engine/reply_action.h"
 #include "stores/local_mail_record.h"
 #include "stores/mailbox_list.h"
-#include "ui/confirm/extra_editors.h"
+#include "ui/rules/extra_editors.h"
 #include "ui/message_boxes.h"
 #include "ui/rules/folder_chooser.h"
 #include "ui/settings/recipient_picker_dialog.h"

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/code_page.h"
 #include "base/file_io.h"
 #include "base/safe_name.h"
 #include "res/string_table.h"
@@ -48,8 +49,10 @@ QString escaped(std::string_view gb) {
 }  // namespace
 
 std::filesystem::path write_into(const std::filesystem::path& dir, std::string_view name, std::string_view data) {
-  const std::string safe = sanitise_file_name(name, "attachment");
-  const std::filesystem::path path = dir / to_path(from_gb(safe));
+  // Room for the scratch name's ".new.PID" within the file system's limit.
+  const std::string safe = fitted_file_name(gb_to_utf8(sanitise_file_name(name, "attachment")), {}, {},
+                                            kMaxFileNameBytes - 20);
+  const std::filesystem::path path = dir / safe;
   if (path.parent_path() != dir) return {};
   // A new file renamed over the name: an entry there, a link included, is
   // replaced rather than written through. Scratch files need no flush to
@@ -248,7 +251,7 @@ void CMailViewer::save_attachment(int index) {
   std::optional<std::string> data = message.attachment_data(index);
   if (!data) return;
   const QString chosen = services_.save_path(this, from_gb(message.attachment_name(index)));
-  if (!chosen.isEmpty()) (void)write_file_atomic(to_path(chosen), *data);
+  if (!chosen.isEmpty()) (void)write_file_atomic(to_path(chosen), *data, kPrivateFile);
 }
 
 void CMailViewer::resizeEvent(QResizeEvent* event) {

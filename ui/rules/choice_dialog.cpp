@@ -5,7 +5,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {

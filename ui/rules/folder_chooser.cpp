@@ -1,7 +1,7 @@
 #include "ui/rules/folder_chooser.h"
 
 #include "ui/file_dialogs.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {

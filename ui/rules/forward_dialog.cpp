@@ -11,7 +11,7 @@
 #include "rules/word_list.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/word_list_panel.h"
 #include "ui/ui_text.h"
 

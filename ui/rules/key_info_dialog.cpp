@@ -8,17 +8,13 @@
 
 #include "rules/rule.h"
 #include "ui/message_boxes.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
+#include "ui/rules/rule_check.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kBadTemplate = 61332;
-
-}  // namespace
 
 KeyInfoDialog::KeyInfoDialog(const std::string& key_template, std::string body_pattern, MessageBoxes& boxes,
                              QWidget* parent)
@@ -50,14 +46,14 @@ const std::string& KeyInfoDialog::body_pattern() const { return pattern_->patter
 void KeyInfoDialog::accept() {
   if (!pattern_->take_open_text() || !pattern_->check()) return;
   const std::string key_template = to_gb_lines(edit_->toPlainText());
-  TemplateLevel level = validate_template(key_template, pattern_->pattern());
-  if (level == TemplateLevel::invalid) {
-    boxes_.show(this, MessageKind::input_error, kBadTemplate);
+  const TemplateCheck<KeyInfoField> checked = check_key_info(key_template, pattern_->pattern());
+  if (checked.failure) {
+    boxes_.show(this, MessageKind::input_error, checked.failure->message_id);
     edit_->setFocus();
     return;
   }
   template_ = key_template;
-  level_ = level;
+  level_ = checked.level;
   pattern_->dismiss();
   QDialog::accept();
 }

@@ -11,7 +11,7 @@
 #include <limits>
 
 #include "ui/message_boxes.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {

@@ -6,7 +6,7 @@
 
 #include "rules/body_pattern.h"
 #include "ui/message_boxes.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
 #include "ui/ui_text.h"

@@ -11,22 +11,18 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 #include "rules/rule.h"
 #include "ui/file_dialogs.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/multiline_text.h"
 #include "ui/rules/pattern_popup.h"
+#include "ui/rules/rule_check.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
-
-constexpr int kBadSubject = 61330;
-constexpr int kBadText = 61331;
 
 QPushButton* small_button(QWidget* parent, const QString& text, const char* name) {
   auto* button = new QPushButton(text, parent);
@@ -137,19 +133,13 @@ void ReplyDialog::accept() {
   if (!pattern_->take_open_text() || !pattern_->check()) return;
   const std::string subject = to_gb(subject_->text());
   const std::string text = to_gb_lines(text_->toPlainText());
-  TemplateLevel subject_level = validate_template(subject, pattern_->pattern());
-  if (subject_level == TemplateLevel::invalid) {
-    boxes_.show(this, MessageKind::input_error, kBadSubject);
-    subject_->setFocus();
+  const TemplateCheck<ReplyField> checked = check_reply(subject, text, pattern_->pattern());
+  if (checked.failure) {
+    boxes_.show(this, MessageKind::input_error, checked.failure->message_id);
+    (checked.failure->field == ReplyField::subject ? static_cast<QWidget*>(subject_) : text_)->setFocus();
     return;
   }
-  TemplateLevel text_level = validate_template(text, pattern_->pattern());
-  if (text_level == TemplateLevel::invalid) {
-    boxes_.show(this, MessageKind::input_error, kBadText);
-    text_->setFocus();
-    return;
-  }
-  level_ = std::max(subject_level, text_level);
+  level_ = checked.level;
   settings_.from_file = from_file_->isChecked();
   settings_.file = to_gb(file_->text());
   settings_.subject = subject;

@@ -1,5 +1,7 @@
 #include "ui/rules/rule_check.h"
 
+#include <algorithm>
+
 #include "rules/rule_store.h"
 #include "rules/word_list.h"
 
@@ -9,6 +11,9 @@ namespace {
 constexpr int kNoName = 61227;
 constexpr int kNameTaken = 61228;
 constexpr int kNoAction = 61235;
+constexpr int kBadSubject = 61330;
+constexpr int kBadText = 61331;
+constexpr int kBadTemplate = 61332;
 
 int word_list_message(ConditionKind kind) {
   switch (kind) {
@@ -60,6 +65,21 @@ std::optional<RuleCheckFailure> check_rule(const Rule& rule, const RuleStore& ru
     if (rule.key_info_file.empty()) return open_action(61244, ActionKind::key_info, 1);
   }
   return std::nullopt;
+}
+
+TemplateCheck<ReplyField> check_reply(std::string_view subject, std::string_view text,
+                                      std::string_view body_pattern) {
+  const TemplateLevel subject_level = validate_template(subject, body_pattern);
+  if (subject_level == TemplateLevel::invalid) return {subject_level, {{ReplyField::subject, kBadSubject}}};
+  const TemplateLevel text_level = validate_template(text, body_pattern);
+  if (text_level == TemplateLevel::invalid) return {text_level, {{ReplyField::text, kBadText}}};
+  return {std::max(subject_level, text_level), std::nullopt};
+}
+
+TemplateCheck<KeyInfoField> check_key_info(std::string_view key_template, std::string_view body_pattern) {
+  const TemplateLevel level = validate_template(key_template, body_pattern);
+  if (level == TemplateLevel::invalid) return {level, {{KeyInfoField::key_template, kBadTemplate}}};
+  return {level, std::nullopt};
 }
 
 }  // namespace pw::ui

@@ -1,10 +1,14 @@
 #pragma once
 // What the rule editor checks before it keeps a rule, in its fixed order,
-// and which parameter dialog a failure opens.
+// and which parameter dialog a failure opens; the checks of the reply and
+// key-information dialogs.
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "rules/rule.h"
+#include "rules/rule_template.h"
+#include "ui/form_check.h"
 
 namespace pw {
 class RuleStore;
@@ -37,5 +41,25 @@ struct RuleCheckFailure {
 // rule.
 [[nodiscard]] std::optional<RuleCheckFailure> check_rule(const Rule& rule, const RuleStore& rules,
                                                          const Rule* editing);
+
+// The level of a dialog's templates checked against the body pattern, or
+// the first template that is invalid.
+template <class Field>
+struct TemplateCheck {
+  TemplateLevel level = TemplateLevel::plain;
+  std::optional<FormFailure<Field>> failure;
+};
+
+enum class ReplyField { subject, text };
+
+// The reply's subject, then its text (GB18030); the level is the higher of
+// the two.
+[[nodiscard]] TemplateCheck<ReplyField> check_reply(std::string_view subject, std::string_view text,
+                                                    std::string_view body_pattern);
+
+enum class KeyInfoField { key_template };
+
+[[nodiscard]] TemplateCheck<KeyInfoField> check_key_info(std::string_view key_template,
+                                                         std::string_view body_pattern);
 
 }  // namespace pw::ui

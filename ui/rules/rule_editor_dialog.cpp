@@ -12,7 +12,7 @@
 #include "ui/message_boxes.h"
 #include "ui/rules/choice_dialog.h"
 #include "ui/rules/description_browser.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/folder_chooser.h"
 #include "ui/rules/key_info_dialog.h"
 #include "ui/rules/number_dialog.h"

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "mail/address_list.h"
 #include "rules/word_list.h"
-#include "ui/address_check.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
 #include "ui/ui_text.h"
@@ -37,7 +37,7 @@ EntryAdd add_entry(std::string& list, const QString& input, bool needs_address) 
     case WordAdd::added:
       break;
   }
-  if (needs_address && !address_well_formed(input)) return {false, text(kBadAddress), true};
+  if (needs_address && !is_acceptable_address(to_gb(input))) return {false, text(kBadAddress), true};
   list = std::move(grown);
   return {true, {}, false};
 }

@@ -6,16 +6,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "mail/address_list.h"
 #include "ui/gb_qstring.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/message_boxes.h"
+#include "ui/settings/settings_check.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
 
-constexpr int kBadAddress = 61302;
 constexpr size_t kNameLimit = 63;
 constexpr size_t kAddressLimit = 63;
 constexpr size_t kDescriptionLimit = 2047;
@@ -47,10 +46,8 @@ CContactDialog::CContactDialog(MessageBoxes& boxes, const Contact* contact, QWid
 }
 
 void CContactDialog::accept() {
-  // Checked in UTF-8, where no byte of another character can read as '@'
-  // or '.'.
-  if (!is_acceptable_address(address_->text().toStdString())) {
-    boxes_.show(this, MessageKind::input_error, kBadAddress);
+  if (std::optional<int> message = check_contact(to_gb(address_->text()))) {
+    boxes_.show(this, MessageKind::input_error, *message);
     address_->selectAll();
     address_->setFocus();
     return;

@@ -5,16 +5,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "stores/address_book.h"
 #include "ui/gb_qstring.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/message_boxes.h"
+#include "ui/settings/settings_check.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
 namespace {
 
-constexpr int kNameExists = 61427;
 constexpr size_t kNameLimit = 63;
 
 }  // namespace
@@ -38,8 +37,8 @@ CGroupDialog::CGroupDialog(const AddressBook& book, MessageBoxes& boxes, QWidget
 std::string CGroupDialog::name() const { return to_gb(name_->text()); }
 
 void CGroupDialog::accept() {
-  if (book_.find_group(name())) {
-    boxes_.show(this, MessageKind::input_error, kNameExists);
+  if (std::optional<int> message = check_group(name(), book_)) {
+    boxes_.show(this, MessageKind::input_error, *message);
     name_->selectAll();
     name_->setFocus();
     return;

@@ -11,7 +11,7 @@
 #include "stores/address_book.h"
 #include "ui/check_list.h"
 #include "ui/gb_qstring.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {

@@ -18,9 +18,9 @@
 #include "stores/run_at_startup.h"
 #include "stores/system_settings.h"
 #include "ui/gb_qstring.h"
-#include "ui/rules/dialog_parts.h"
+#include "ui/dialog_parts.h"
 #include "ui/message_boxes.h"
-#include "ui/settings/settings_input.h"
+#include "ui/settings/settings_check.h"
 #include "ui/ui_text.h"
 
 namespace pw::ui {
@@ -29,16 +29,8 @@ namespace {
 constexpr int kSecondsText = 61237;
 constexpr int kMinutesText = 61238;
 constexpr int kHoursText = 61239;
-constexpr int kBadPhone = 61240;
-constexpr int kBadTime = 61241;
-constexpr int kBadLoginPassword = 61242;
-constexpr int kNoEntry = 61359;
 constexpr int kNotInRange = 61714;
-constexpr int kNotWholeNumber = 62001;
-constexpr int kIntervalTooSmall = 62601;
 
-constexpr int kMonthsMin = 1;
-constexpr int kMonthsMax = 120;
 constexpr int kDefaultMonths = 12;
 
 // Byte limits of the stored fields.
@@ -221,36 +213,35 @@ void CSettingsDialog::update_enabling() {
   confirmation_->setEnabled(login_password_->isChecked());
 }
 
-bool CSettingsDialog::fail(QWidget* field, const QString& message) {
-  boxes_.show(this, MessageKind::input_error, message);
-  // Wrong months while purging is off: the box that enables them takes the
-  // focus, as the disabled edit cannot.
-  if (field == months_ && !months_->isEnabled()) field = purge_logs_;
-  field->setFocus();
-  if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
-  return false;
+SettingsForm CSettingsDialog::form() const {
+  SettingsForm f;
+  f.interval = to_gb(interval_->text().trimmed());
+  f.months = to_gb(months_->text().trimmed());
+  f.auto_dial = auto_dial_->isChecked();
+  f.dial_entry = to_gb(entry_->currentText());
+  f.phone = to_gb(phone_->text());
+  f.auto_shutdown = auto_shutdown_->isChecked();
+  f.shutdown_time = to_gb(time_->text());
+  f.login_password = login_password_->isChecked();
+  f.password = to_gb(password_->text());
+  f.confirmation = to_gb(confirmation_->text());
+  return f;
 }
 
 bool CSettingsDialog::validate() {
-  // The whole numbers first, the months also while purging is off.
-  const std::optional<int> interval = read_whole_number(interval_->text());
-  if (!interval) return fail(interval_, text(kNotWholeNumber));
-  // A zero or negative interval would start one check after another.
-  if (*interval < 1) return fail(interval_, text(kIntervalTooSmall));
-  const std::optional<int> months = read_whole_number(months_->text());
-  if (!months) return fail(months_, text(kNotWholeNumber));
-  if (*months < kMonthsMin || *months > kMonthsMax)
-    return fail(months_, text(kNotInRange).arg(kMonthsMin).arg(kMonthsMax));
-
-  if (auto_dial_->isChecked()) {
-    if (entry_->currentText().isEmpty()) return fail(entry_, text(kNoEntry));
-    if (!phone_number_valid(phone_->text())) return fail(phone_, text(kBadPhone));
-  }
-  if (auto_shutdown_->isChecked() && !read_shutdown_time(time_->text())) return fail(time_, text(kBadTime));
-  if (login_password_->isChecked() &&
-      (password_->text().isEmpty() || password_->text() != confirmation_->text()))
-    return fail(password_, text(kBadLoginPassword));
-  return true;
+  const std::optional<FormFailure<SettingsField>> failure = check_settings(form());
+  if (!failure) return true;
+  QString message = text(failure->message_id);
+  if (failure->message_id == kNotInRange) message = message.arg(kMonthsMin).arg(kMonthsMax);
+  QWidget* const fields[] = {interval_, months_, entry_, phone_, time_, password_};
+  QWidget* field = fields[static_cast<int>(failure->field)];
+  // Wrong months while purging is off: the box that enables them takes the
+  // focus, as the disabled edit cannot.
+  if (field == months_ && !months_->isEnabled()) field = purge_logs_;
+  boxes_.show(this, MessageKind::input_error, message);
+  field->setFocus();
+  if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
+  return false;
 }
 
 void CSettingsDialog::store() {
@@ -285,15 +276,16 @@ void CSettingsDialog::store() {
   else
     (void)autostart_.remove();
 
-  s.check_interval = *read_whole_number(interval_->text());
+  const SettingsForm typed = form();
+  s.check_interval = *read_whole_number(typed.interval);
   s.interval_unit = unit_->currentIndex();
   s.dial_entry = to_gb(fit_gb(entry_->currentText(), kEntryLimit));
   s.phone_number = to_gb(phone_->text());
   s.dial_user = to_gb(dial_user_->text());
   s.dial_password = to_gb(dial_password_->text());
-  s.months_to_keep = *read_whole_number(months_->text());
+  s.months_to_keep = *read_whole_number(typed.months);
   // A time left unreadable while the shutdown is off keeps the stored one.
-  if (std::optional<ClockTime> t = read_shutdown_time(time_->text())) {
+  if (std::optional<ClockTime> t = read_shutdown_time(typed.shutdown_time)) {
     s.shutdown_hour = t->hour;
     s.shutdown_minute = t->minute;
   }

@@ -4,6 +4,8 @@
 // only the first failure is shown, with the focus on its field.
 #include <QDialog>
 
+#include "ui/settings/settings_check.h"
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -41,8 +43,8 @@ class CSettingsDialog : public QDialog {
  private:
   void fill();
   void update_enabling();
+  [[nodiscard]] SettingsForm form() const;
   [[nodiscard]] bool validate();
-  [[nodiscard]] bool fail(QWidget* field, const QString& message);
   void store();
 
   SystemSettings& settings_;

@@ -1,0 +1,34 @@
+#include "support/data_builders.h"
+
+#include "rules/rule_store.h"
+#include "stores/mailbox_list.h"
+#include "stores/system_settings.h"
+
+namespace pw::test {
+
+MailboxRecord account_record(std::string address, std::string password, std::string pop_server,
+                             std::string smtp_server) {
+  MailboxRecord r;
+  r.login_name = address.substr(0, address.find('@'));
+  r.address = std::move(address);
+  r.password = std::move(password);
+  r.pop_server = std::move(pop_server);
+  r.smtp_server = std::move(smtp_server);
+  return r;
+}
+
+bool write_data_dir(const ProgramDir& program, const std::vector<MailboxRecord>& accounts,
+                    const std::vector<Rule>& rules) {
+  RuleStore stored;
+  for (const Rule& r : rules) stored.add(r);
+  if (!stored.save(program).ok) return false;
+  MailboxList list(program);
+  for (const MailboxRecord& account : accounts) {
+    std::shared_ptr<MailboxAccount> a = list.create(account, false);
+    for (const Rule& r : rules)
+      if (!list.bind(*a, static_cast<uint32_t>(r.id))) return false;
+  }
+  return list.save().ok && SystemSettings{}.save(program).ok;
+}
+
+}  // namespace pw::test
