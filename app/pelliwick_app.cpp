@@ -180,7 +180,7 @@ bool CPelliwickApp::start() {
 
 void CPelliwickApp::wire_mail_screens(const SmtpDeliveryOptions& smtp) {
   desk_ = std::make_unique<ui::MailDesk>(ui::MailDesk{*host_, log_, local_mail_, mailboxes_, clock_, boxes_, files_,
-                                                      &address_book_, smtp, &checks_->run().seen_lists_mutex(),
+                                                      &address_book_, smtp,
                                                       ui::ViewerServices{options_.dir.file("MailTemp"),
                                                                          options_.open_url, {}, &boxes_},
                                                       Pop3Options{.trace = options_.pop3_trace, .oauth = oauth_}});

@@ -185,8 +185,8 @@ uint32_t combined_fetch_need(std::span<const Rule* const> rules) {
   uint32_t need = 0;
   for (const Rule* rule : rules) {
     need |= rule->fetch_need;
-    if (need >= 6) {
-      need = 6;
+    if (need >= kFetchAll) {
+      need = kFetchAll;
       break;
     }
   }
@@ -483,7 +483,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   constexpr size_t kListAlwaysBelow = 10000;
   size_t known = 0;
   {
-    std::lock_guard seen_lock(seen_mutex_);
+    std::lock_guard seen_lock(account.seen_mutex());
     known = account.seen().size();
   }
   Pop3Options options = pop3_options();
@@ -509,7 +509,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   bool list_sent = options.list_with_sign_in && pop->pipelining();
   bool ok = pop->uidl_all([&](int i, std::string_view uid) {
     {
-      std::lock_guard seen_lock(seen_mutex_);
+      std::lock_guard seen_lock(account.seen_mutex());
       if (std::optional<size_t> entry = account.seen().find(uid, expected)) {
         account.seen().mark_seen(*entry);
         expected = *entry + 1;
@@ -554,7 +554,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
       spool_full = true;
       break;
     }
-    std::lock_guard seen_lock(seen_mutex_);
+    std::lock_guard seen_lock(account.seen_mutex());
     state.collected.insert(processor->summary().uid);
     state.mails.push_back(std::move(processor));
   }
@@ -622,7 +622,7 @@ bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mai
   (void)services_.log.write(account.address(), "", "", "", res::record_text(kNotReceived) + " " + size + " " + mail.uid,
                             false);
   {
-    std::lock_guard lock(seen_mutex_);
+    std::lock_guard lock(account.seen_mutex());
     account.seen().add(mail.uid, true);
   }
   const bool kept = account.seen().append_seen(mail.uid);
@@ -645,52 +645,86 @@ void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) 
   services_.host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
 }
 
-void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete) {
-  MailboxAccount& account = *state.account;
-  EngineHost& host = *host_;
-
-  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
+// What matching found for the collected mails.
+struct CheckRun::Matched {
+  MatchPhaseResult result;
   // A mail whose spooled text cannot be read back is neither matched nor
   // acted on nor seen: the next check fetches it again.
-  std::vector<bool> unreadable(state.mails.size(), false);
+  std::vector<bool> unreadable;
+};
+
+// What the actions of the collected mails left to do.
+struct CheckRun::Acted {
+  size_t count = 0;  // mails a rule or a one-off operation acted on
+  std::vector<PendingDeletion> deletions;
+  std::vector<std::string> untouched;  // identifiers of mails no rule took
+  bool unsynced = false;               // seen entries written but not flushed
+};
+
+void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete) {
+  const Matched matched = match_collected(state, rules);
+  const std::vector<bool> waiting = ask_first(state, matched);
+  Acted acted = run_actions(state, matched, waiting);
+  record_seen(state, acted, complete);
+  if (acted.count > 0) outcome.acted.emplace_back(state.account->address(), acted.count);
+  settle_deletions(state, std::move(acted.deletions), outcome, complete);
+  state.mails.clear();
+  state.collected.clear();
+  state.spool->clear();
+  state.in_memory = 0;
+  state.cached = 0;
+  if (state.store_failed) stop_account(state, kStoreFailed, outcome);
+}
+
+CheckRun::Matched CheckRun::match_collected(AccountState& state, std::span<const Rule* const> rules) {
+  MailboxAccount& account = *state.account;
+  host_->report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
+  Matched matched;
+  matched.unreadable.assign(state.mails.size(), false);
   const MatchContext context{account.address(), services_.verifier, services_.clock};
   // Header conditions read fields the scan cached; only the body and the
   // attachments need a spooled text back.
-  const bool reads_body = std::any_of(rules.begin(), rules.end(), [](const Rule* r) {
-    return r->has(ConditionKind::body_words) || r->has(ConditionKind::body_pattern) ||
-           r->has(ConditionKind::has_attachment);
-  });
-  MatchPhaseResult matched;
+  const bool reads_body = std::any_of(rules.begin(), rules.end(), [](const Rule* r) { return matches_on_body(*r); });
   for (size_t k = 0; k < state.mails.size(); ++k) {
     MailReader& reader = state.mails[k]->reader();
     if (reads_body && !reader.hold_text()) {
-      unreadable[k] = true;
+      matched.unreadable[k] = true;
       continue;
     }
-    match_mail(state.mails[k]->match_item(), rules, context, matched);
+    match_mail(state.mails[k]->match_item(), rules, context, matched.result);
     reader.release_text();
   }
+  return matched;
+}
 
+std::vector<bool> CheckRun::ask_first(AccountState& state, const Matched& matched) {
+  MailboxAccount& account = *state.account;
+  EngineHost& host = *host_;
   std::vector<bool> waiting(state.mails.size(), false);
+  const bool wanted = matched.result.confirmation_wanted;
   if (state.turns) {
     // The windows of mailboxes checked side by side come in mailbox order.
-    if (matched.confirmation_wanted)
+    if (wanted)
       state.turns->wait_to_ask(state.turn);
     else
       state.turns->asked(state.turn);
   }
-  if (matched.confirmation_wanted) {
-    host.bring_to_front();
-    std::vector<MailProcessor*> list;
-    for (size_t k = 0; k < state.mails.size(); ++k)
-      if (!unreadable[k]) list.push_back(state.mails[k].get());
-    if (!host.confirm(account.address(), list, matched.countdown))
-      waiting = leave_unanswered(state.mails, services_.log, account.address());
-    // The window may have read texts back to show them.
-    for (auto& mail : state.mails) mail->reader().release_text();
-    if (state.turns) state.turns->asked(state.turn);
-  }
+  if (!wanted) return waiting;
+  host.bring_to_front();
+  std::vector<MailProcessor*> list;
+  for (size_t k = 0; k < state.mails.size(); ++k)
+    if (!matched.unreadable[k]) list.push_back(state.mails[k].get());
+  if (!host.confirm(account.address(), list, matched.result.countdown))
+    waiting = leave_unanswered(state.mails, services_.log, account.address());
+  // The window may have read texts back to show them.
+  for (auto& mail : state.mails) mail->reader().release_text();
+  if (state.turns) state.turns->asked(state.turn);
+  return waiting;
+}
 
+CheckRun::Acted CheckRun::run_actions(AccountState& state, const Matched& matched, const std::vector<bool>& waiting) {
+  MailboxAccount& account = *state.account;
+  EngineHost& host = *host_;
   host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
   SmtpDeliveryOptions smtp = services_.smtp;
   smtp.login_prompt = [&host](const LoginData& refused, std::string_view refusal) {
@@ -699,10 +733,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   MailSender sender(std::move(smtp));
   PendingDeletionQueue queued;
   const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
-  std::vector<PendingDeletion> deletions;
-  size_t acted = 0;
-  bool unsynced = false;
-  std::vector<std::string> untouched;
+  Acted acted;
   // A run of mails acted on here alone (backups, key information,
   // attachments) writes its log and local-mail records under one lock of
   // each file, not one per record. A mail that may wait for the network or
@@ -712,7 +743,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   for (size_t k = 0; k < state.mails.size() && !state.store_failed; ++k) {
     // A mail waiting for an answer is neither acted on nor seen: the next
     // check finds it again and asks.
-    if (waiting[k] || unreadable[k]) continue;
+    if (waiting[k] || matched.unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
     if (reaches_outside(*mail) || !mail->summary().full_text) {
@@ -727,12 +758,12 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     // most the one mail in flight.
     std::unique_lock acting(acting_mutex_);
     mail->run_actions(services);
-    if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted;
+    if (mail->rule_count() > 0 || mail->extra().operations != 0) ++acted.count;
     // Journal the deletion before the mail counts as seen: a crash in
     // between leaves the mail new again rather than its deletion lost.
     for (PendingDeletion& d : queued.take_all()) {
       if (!state.removed() && !state.journal.append(d)) state.store_failed = true;
-      deletions.push_back(std::move(d));
+      acted.deletions.push_back(std::move(d));
     }
     // An append that fails stops the account at once, so at most this mail
     // is acted on again. Its deletion, not journalled, still runs below; the
@@ -740,7 +771,7 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (state.store_failed) break;
     const std::string& uid = mail->summary().uid;
     {
-      std::lock_guard lock(seen_mutex_);
+      std::lock_guard lock(account.seen_mutex());
       account.seen().add(uid, true);
     }
     // A mail no rule took had nothing done to it: should a crash forget it,
@@ -753,9 +784,9 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
     if (mail->rule_count() > 0 || mail->extra().operations != 0) {
       const bool outside = reaches_outside(*mail);
       if (!account.seen().append_seen(uid, outside)) state.store_failed = !state.removed();
-      unsynced = unsynced || !outside;
+      acted.unsynced = acted.unsynced || !outside;
     } else {
-      untouched.push_back(uid);
+      acted.untouched.push_back(uid);
     }
     acting.unlock();
     // Done with: its memory goes now, not after the last mail.
@@ -763,37 +794,36 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   }
   local_batch.reset();
   log_batch.reset();
-  {
-    std::lock_guard lock(seen_mutex_);
-    // Mails no rule took are only looked at again should these fail; the
-    // account is reported all the same, as its next check would fail too.
-    bool written = account.seen().append_seen(untouched, false);
-    if (unsynced) written = account.seen().sync_file() && written;
-    if (!written && !state.removed()) state.store_failed = true;
-    // After a complete listing, the identifiers of mails gone from the
-    // server leave the file.
-    if (complete && account.seen().has_unseen()) (void)account.seen().save(true);
-  }
+  return acted;
+}
 
-  if (acted > 0) outcome.acted.emplace_back(account.address(), acted);
+void CheckRun::record_seen(AccountState& state, const Acted& acted, bool complete) {
+  MailboxAccount& account = *state.account;
+  std::lock_guard lock(account.seen_mutex());
+  // Mails no rule took are only looked at again should these fail; the
+  // account is reported all the same, as its next check would fail too.
+  bool written = account.seen().append_seen(acted.untouched, false);
+  if (acted.unsynced) written = account.seen().sync_file() && written;
+  if (!written && !state.removed()) state.store_failed = true;
+  // After a complete listing, the identifiers of mails gone from the
+  // server leave the file.
+  if (complete && account.seen().has_unseen()) (void)account.seen().save(true);
+}
+
+void CheckRun::settle_deletions(AccountState& state, std::vector<PendingDeletion> deletions, RunOutcome& outcome,
+                                bool complete) {
   const bool journalled = !deletions.empty();
   std::vector<PendingDeletion> kept =
-      complete ? delete_on_server(account, std::move(deletions), outcome, false) : std::move(deletions);
+      complete ? delete_on_server(*state.account, std::move(deletions), outcome, false) : std::move(deletions);
   kept.insert(kept.begin(), state.journal_left.begin(), state.journal_left.end());
   if (!state.removed() && (journalled || state.journal_unwritten))
     state.journal_unwritten = !state.journal.replace(kept);
   // What the journal could not take is kept here for the next check.
   state.journal_left = state.journal_unwritten ? std::move(kept) : std::vector<PendingDeletion>();
-  state.mails.clear();
-  state.collected.clear();
-  state.spool->clear();
-  state.in_memory = 0;
-  state.cached = 0;
-  if (state.store_failed) stop_account(state, kStoreFailed, outcome);
 }
 
 void CheckRun::start_from_file(AccountState& state) {
-  std::lock_guard lock(seen_mutex_);
+  std::lock_guard lock(state.account->seen_mutex());
   SeenUidList& seen = state.account->seen();
   seen.refresh();
   // A mail another process took meanwhile is that process's to act on.

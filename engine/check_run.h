@@ -15,8 +15,9 @@
 //    stores the editors change.
 //  - MailboxList and account records: guarded by their own mutexes.
 //  - each account's SeenUidList: touched by the worker only while holding
-//    seen_lists_mutex(); anyone else (remote management) takes it too. The
-//    exit-time save runs when no check does (exit is refused meanwhile).
+//    the account's seen_mutex(); anyone else (remote management) takes it
+//    too. The exit-time save runs when no check does (exit is refused
+//    meanwhile).
 //  - the new-mail lists and journals: the account's worker's alone.
 //  - operation log and local-mail index: serialised inside the stores.
 //
@@ -80,8 +81,8 @@ struct MailSummary;
 // The progress scale: the first of 1, 10, 100, ... with size / scale + 1 <=
 // 100, so the bar has at most 100 steps.
 [[nodiscard]] uint32_t progress_scale(uint32_t size);
-// OR of the rules' fetch needs in binding order (stopping at 6 or more);
-// whole mail wins over header.
+// OR of the rules' fetch needs in binding order (stopping at kFetchAll or
+// more); whole mail wins over header.
 [[nodiscard]] uint32_t combined_fetch_need(std::span<const Rule* const> rules);
 // Whether a TOP n 0 answer holds more than the header: an empty line with at
 // least 20 bytes from its start on, counting the final "." line the server
@@ -177,9 +178,6 @@ class CheckRun {
   // The outcome of the last run that ended.
   [[nodiscard]] RunOutcome last_outcome() const;
 
-  // Held by the worker around every use of a seen list (see above).
-  [[nodiscard]] std::mutex& seen_lists_mutex() { return seen_mutex_; }
-
   // The mails a failed scan of `account` collected, waiting for its next
   // successful scan. Only while no run is going on.
   [[nodiscard]] size_t waiting_mails(const MailboxAccount& account) const;
@@ -205,6 +203,18 @@ class CheckRun {
   // (`complete` false) the deletions wait in the journal for the next check
   // and the seen list keeps the identifiers the listing did not reach.
   void act(AccountState& state, std::span<const Rule* const> rules, RunOutcome& outcome, bool complete);
+  // The steps of act(), in order: match the collected mails, ask the user
+  // first where a rule wants it (the mails left unanswered wait), run the
+  // actions mail by mail, write the seen list, and see the deletions
+  // through (or keep them journalled for the next check).
+  struct Matched;
+  struct Acted;
+  Matched match_collected(AccountState& state, std::span<const Rule* const> rules);
+  std::vector<bool> ask_first(AccountState& state, const Matched& matched);
+  Acted run_actions(AccountState& state, const Matched& matched, const std::vector<bool>& waiting);
+  void record_seen(AccountState& state, const Acted& acted, bool complete);
+  void settle_deletions(AccountState& state, std::vector<PendingDeletion> deletions, RunOutcome& outcome,
+                        bool complete);
   // Deletes `requests` on the server and logs each; returns those to keep in
   // the journal (not seen through because the session failed). A `replay`
   // of the journal counts a mail no longer listed as deleted, and a failed
@@ -226,7 +236,6 @@ class CheckRun {
   std::atomic<bool> running_{false};
   std::atomic<bool> single_{false};
   StopSignal stop_;
-  std::mutex seen_mutex_;
   std::mutex acting_mutex_;  // held while one mail's actions run (see act())
 
   mutable std::mutex outcome_mutex_;

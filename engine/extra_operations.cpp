@@ -13,9 +13,8 @@ constexpr int kNoReply = 61307;
 
 DescriptionPiece piece_for(const ExtraOperations& extra, uint8_t op) {
   switch (op) {
-    case ExtraOperations::kForward: return forward_piece(extra.forward_to);
-    case ExtraOperations::kReply:
-      return reply_piece(extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text);
+    case ExtraOperations::kForward: return forward_piece(extra.forward.to);
+    case ExtraOperations::kReply: return reply_piece(extra.reply);
     case ExtraOperations::kBackup: return directory_piece(ActionKind::backup, extra.backup_dir);
     default: return {res::text(kDeleteOnServer), {}};
   }
@@ -42,10 +41,10 @@ RuleDescription describe_extra_operations(const ExtraOperations& extra) {
 }
 
 int extra_operations_problem(const ExtraOperations& extra) {
-  if (extra.has(ExtraOperations::kForward) && extra.forward_to.empty()) return kNoRecipients;
+  if (extra.has(ExtraOperations::kForward) && extra.forward.to.empty()) return kNoRecipients;
   if (extra.has(ExtraOperations::kReply)) {
-    const bool missing = extra.reply_from_file ? extra.reply_file.empty()
-                                               : extra.reply_text.empty() || extra.reply_subject.empty();
+    const bool missing = extra.reply.from_file ? extra.reply.file.empty()
+                                               : extra.reply.text.empty() || extra.reply.subject.empty();
     if (missing) return kNoReply;
   }
   if (extra.has(ExtraOperations::kBackup) && extra.backup_dir.empty()) return kNoBackupDir;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "rules/forward_settings.h"
+#include "rules/reply_settings.h"
 #include "rules/rule_description.h"
 
 namespace pw {
@@ -19,19 +21,9 @@ struct ExtraOperations {
 
   uint8_t operations = 0;
 
-  std::string forward_to;  // stored recipient list, ';' after every entry
-  bool change_headers = false;
-  std::string shown_from;
-  std::string shown_to;
-  std::string shown_subject;
-
+  ForwardSettings forward;
   std::string backup_dir;
-
-  bool reply_from_file = false;
-  std::string reply_file;
-  std::string reply_subject;
-  std::string reply_text;
-  std::vector<std::string> reply_attachments;
+  ReplySettings reply;
 
   [[nodiscard]] bool has(uint8_t op) const { return (operations & op) != 0; }
 };

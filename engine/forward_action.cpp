@@ -95,20 +95,19 @@ bool ForwardAction::whole_mail() {
   return *whole_;
 }
 
-bool ForwardAction::forward(std::string_view list, bool change_headers, std::string_view from, std::string_view to,
-                            std::string_view subject, std::string& note) {
-  const std::string message =
-      change_headers
-          ? changed_header_form(from, to, subject, format_mail_date(services_.clock.now()), mail_.content())
-          : mail_.content();
+bool ForwardAction::forward(const ForwardSettings& settings, std::string& note) {
+  const std::string message = settings.change_headers
+                                  ? changed_header_form(settings.shown_from, settings.shown_to, settings.shown_subject,
+                                                        format_mail_date(services_.clock.now()), mail_.content())
+                                  : mail_.content();
   MailboxAccount& account = mail_.account();
-  const AccountSend sent = services_.sender.send_to_list(account, list, message);
+  const AccountSend sent = services_.sender.send_to_list(account, settings.to, message);
   if (sent.sent) return true;
   if (!sent.may_go_direct) {
     note += sent.no_direct;
     return false;
   }
-  const std::vector<std::string> entries = split_stored_list(list);
+  const std::vector<std::string> entries = split_stored_list(settings.to);
   bool ok = !entries.empty();
   for (const std::string& entry : entries) {
     if (!services_.sender.direct_delivery(account, entry, message)) ok = false;
@@ -116,16 +115,16 @@ bool ForwardAction::forward(std::string_view list, bool change_headers, std::str
   return ok;
 }
 
-bool ForwardAction::forward_checked(std::string_view list, bool change_headers, std::string_view from,
-                                    std::string_view to, std::string_view subject, std::string& note) {
+bool ForwardAction::forward_checked(ForwardSettings settings, std::string& note) {
   // A mail forwarded to its own mailbox comes back as a new mail, again and
   // again: that entry is left out, and the log says so.
-  const std::string kept = without_own_address(list, mail_.account().address());
-  if (split_stored_list(kept).size() != split_stored_list(list).size()) {
+  std::string kept = without_own_address(settings.to, mail_.account().address());
+  if (split_stored_list(kept).size() != split_stored_list(settings.to).size()) {
     note = res::record_text(kNotToOwnAddress);
     if (kept.empty()) return true;
   }
-  return whole_mail() && forward(kept, change_headers, from, to, subject, note);
+  settings.to = std::move(kept);
+  return whole_mail() && forward(settings, note);
 }
 
 void ForwardAction::run_step(std::vector<uint8_t>& success) {
@@ -133,17 +132,15 @@ void ForwardAction::run_step(std::vector<uint8_t>& success) {
     if (!mail_.runs(i, bit(ActionKind::forward))) continue;
     const Rule& rule = mail_.rule(i);
     std::string note;
-    const bool ok = forward_checked(rule.forward_to, rule.forward_change_headers, rule.forward_shown_from,
-                                    rule.forward_shown_to, rule.forward_shown_subject, note);
+    const bool ok = forward_checked(rule.forward, note);
     if (!ok) success[i] = 0;
     mail_.log_operation(services_, record_action_text(rule, ActionKind::forward) + note, ok);
   }
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kForward)) {
     std::string note;
-    const bool ok = forward_checked(extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to,
-                                    extra.shown_subject, note);
-    mail_.log_operation(services_, res::record_text(61406) + extra.forward_to + note, ok);
+    const bool ok = forward_checked(extra.forward, note);
+    mail_.log_operation(services_, res::record_text(61406) + extra.forward.to + note, ok);
   }
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "rules/forward_settings.h"
+
 namespace pw {
 
 class MailProcessor;
@@ -21,13 +23,13 @@ class ForwardAction {
   // is downloaded at most once for the step.
   void run_step(std::vector<uint8_t>& success);
 
-  // Sends the mail to `list` in one transaction through the account; when
-  // the account's server cannot be reached (and TLS is not required),
-  // directly to each entry. True only when every entry was reached one way
-  // or the other (an empty list reaches nobody). `note` gets the log's remark
-  // on why the mail did not go directly after the server failed.
-  [[nodiscard]] bool forward(std::string_view list, bool change_headers, std::string_view from,
-                             std::string_view to, std::string_view subject, std::string& note);
+  // Sends the mail to the list `settings.to` in one transaction through the
+  // account; when the account's server cannot be reached (and TLS is not
+  // required), directly to each entry. True only when every entry was
+  // reached one way or the other (an empty list reaches nobody). `note` gets
+  // the log's remark on why the mail did not go directly after the server
+  // failed.
+  [[nodiscard]] bool forward(const ForwardSettings& settings, std::string& note);
 
   // The stored list `list` without the entries whose address is `own`.
   [[nodiscard]] static std::string without_own_address(std::string_view list, std::string_view own);
@@ -45,8 +47,7 @@ class ForwardAction {
   // forward() to the list without the account's own address; `note` gets
   // the log's remark when that address was left out (and nothing is sent,
   // successfully, when no other entry is left).
-  bool forward_checked(std::string_view list, bool change_headers, std::string_view from, std::string_view to,
-                       std::string_view subject, std::string& note);
+  bool forward_checked(ForwardSettings settings, std::string& note);
 
   MailProcessor& mail_;
   const ActionServices& services_;

@@ -24,10 +24,6 @@ constexpr uint32_t kWholeBlock = 20480;
 RemoteSession::RemoteSession(MailboxAccount& account, RemoteSessionServices services)
     : account_(account), s_(std::move(services)) {}
 
-std::unique_lock<std::mutex> RemoteSession::lock_seen() const {
-  return s_.seen_mutex ? std::unique_lock(*s_.seen_mutex) : std::unique_lock<std::mutex>();
-}
-
 Pop3Options RemoteSession::pop3_options() const {
   Pop3Options options = s_.pop3;
   options.login_prompt = pop3_login_prompt(s_.host);
@@ -44,7 +40,7 @@ void RemoteSession::list(Mode mode, const std::function<void(std::unique_ptr<Mai
   for (int i = 1; counted && i <= pop->message_count() && !stop.raised(); ++i) {
     const std::string_view uid = pop->unique_id(i);
     if (mode == Mode::new_mails) {
-      const auto lock = lock_seen();
+      const std::lock_guard lock(account_.seen_mutex());
       if (account_.seen().contains(uid)) {
         ++skipped;
         continue;
@@ -98,7 +94,7 @@ void RemoteSession::fetch_whole(const std::vector<MailProcessor*>& mails, const 
 
 void RemoteSession::carry_out(const Rows& rows, const StopSignal& stop) {
   {
-    const auto lock = lock_seen();
+    const std::lock_guard lock(account_.seen_mutex());
     for (const auto& row : rows) {
       if (!row->has_extra_operations()) continue;
       // The automatic check is not to act on this mail again, also after a crash.
@@ -132,12 +128,12 @@ void RemoteSession::carry_out(const Rows& rows, const StopSignal& stop) {
 }
 
 bool RemoteSession::processed(const std::string& uid) const {
-  const auto lock = lock_seen();
+  const std::lock_guard lock(account_.seen_mutex());
   return account_.seen().contains(uid);
 }
 
 void RemoteSession::set_processed(const std::vector<std::string>& uids, bool on) {
-  const auto lock = lock_seen();
+  const std::lock_guard lock(account_.seen_mutex());
   for (const std::string& uid : uids) {
     if (on)
       (void)account_.seen().add(uid);

@@ -10,7 +10,6 @@
 // once. The caller holds the account's remote-management claim.
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,7 +32,6 @@ struct RemoteSessionServices {
   LocalMailIndex& local_mail;
   const Clock& clock;
   SmtpDeliveryOptions smtp = {};
-  std::mutex* seen_mutex = nullptr;  // held around every use of the seen list
   // The connection and protocol log of the POP3 sessions (the password
   // prompt is the host's).
   Pop3Options pop3 = {};
@@ -64,7 +62,6 @@ class RemoteSession {
   void set_processed(const std::vector<std::string>& uids, bool on);
 
  private:
-  [[nodiscard]] std::unique_lock<std::mutex> lock_seen() const;
   [[nodiscard]] Pop3Options pop3_options() const;
   void fetch_whole(const std::vector<MailProcessor*>& mails, const StopSignal& stop);
 

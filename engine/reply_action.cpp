@@ -71,7 +71,7 @@ std::string ReplyAction::loop_refusal(std::string_view mail_text, std::string_vi
   return {};
 }
 
-std::optional<std::string> ReplyAction::build(const Reply& reply) {
+std::optional<std::string> ReplyAction::build(const ReplySettings& reply) {
   if (reply.from_file) {
     std::optional<std::string> text = read_file(path_from_gb(reply.file), kMaxReplyFile);
     if (!text || text->empty()) return std::nullopt;
@@ -94,7 +94,7 @@ std::optional<std::string> ReplyAction::build(const Reply& reply) {
   return composer.finish();
 }
 
-bool ReplyAction::reply(const Reply& reply, std::string& note) {
+bool ReplyAction::reply(const ReplySettings& reply, std::string& note) {
   const std::string recipient = sender_address(mail_.sender());
   if (recipient.empty()) return false;
   const std::optional<std::string> message = build(reply);
@@ -120,14 +120,11 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
       mail_.log_operation(services_, record_action_text(rule, ActionKind::reply) + refusal, true);
       continue;
     }
-    Reply r;
-    r.from_file = rule.reply_from_file;
-    r.file = rule.reply_file;
+    ReplySettings r = rule.reply;
     if (!r.from_file) {
       const TemplateExpander expander(mail_, &rule);
-      r.subject = expander.expand(rule.reply_subject);
-      r.text = expander.expand(rule.reply_text);
-      r.attachments = rule.reply_attachments;
+      r.subject = expander.expand(r.subject);
+      r.text = expander.expand(r.text);
     }
     std::string note;
     const bool ok = reply(r, note);
@@ -137,9 +134,7 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kReply)) {
     std::string note;
-    const bool ok = reply({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
-                           extra.reply_attachments},
-                          note);
+    const bool ok = reply(extra.reply, note);
     mail_.log_operation(services_, res::record_text(61408) + note, ok);
   }
 }

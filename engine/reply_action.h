@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "rules/reply_settings.h"
+
 namespace pw {
 
 class MailProcessor;
@@ -21,21 +23,13 @@ class ReplyAction {
   // templates), then the extra reply (used as typed). Nothing is downloaded.
   void run_step(std::vector<uint8_t>& success);
 
-  struct Reply {
-    bool from_file = false;
-    std::string file;
-    std::string subject;
-    std::string text;
-    std::vector<std::string> attachments;
-  };
-
   // Builds and sends one reply to the sender's bare address: through the
   // account, else directly when the account's server cannot be reached and
   // TLS is not required. False when the message cannot be built (an
   // unreadable or empty file, a refused continuation after a missing
   // attachment), when the mail names no sender, or when no route took it;
   // `note` then gets the log's remark on why it did not go directly.
-  [[nodiscard]] bool reply(const Reply& reply, std::string& note);
+  [[nodiscard]] bool reply(const ReplySettings& reply, std::string& note);
 
   // Why a rule must not answer this mail automatically (RFC 3834 section 2):
   // an Auto-Submitted other than "no", Precedence bulk, junk or list, a
@@ -46,7 +40,7 @@ class ReplyAction {
 
  private:
   // The message to send, or nullopt when the action fails before sending.
-  std::optional<std::string> build(const Reply& reply);
+  std::optional<std::string> build(const ReplySettings& reply);
 
   MailProcessor& mail_;
   const ActionServices& services_;

@@ -1,22 +1,15 @@
 #include "net/pop3_session.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 
 #include "net/line_socket.h"
-#include "net/server_address.h"
-#include "net/tls_policy.h"
 #include "res/language.h"
 
 namespace pw {
 namespace {
 
-constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
-constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
-constexpr int kTimedOut = 62900;        // "等待服务器回应超时"
-constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
-constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
+constexpr int kTimedOut = 62900;  // "等待服务器回应超时"
+constexpr int kNoBearer = 62952;  // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the limits and for input the protocol cannot carry.
 constexpr int kLineTooLong = 63002;      // "服务器的回应行超过长度上限"
@@ -26,20 +19,6 @@ constexpr int kBadArgument = 63005;      // "登录名或密码中含有非法�
 constexpr int kNoTransfer = 63006;       // "没有正在接收的邮件"
 
 std::string own_text(int id) { return res::record_text(id); }
-
-bool starts_with_ci(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-      return false;
-  return true;
-}
-
-std::string_view without_line_end(std::string_view line) {
-  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
-}
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -68,9 +47,11 @@ bool is_end_line(std::string_view line) { return line == ".\r\n" || line == ".\n
 
 }  // namespace
 
-Pop3Session::Pop3Session() : own_stream_(std::make_unique<LineSocket>()), stream_(*own_stream_), reader_(stream_) {}
+Pop3Session::Pop3Session()
+    : ProtocolSession(LineSocket::kDefaultTimeout, ReplyReader::kDefaultMaxLine, {kLineTooLong, kTimedOut}) {}
 
-Pop3Session::Pop3Session(ByteStream& stream) : stream_(stream), reader_(stream_) {}
+Pop3Session::Pop3Session(ByteStream& stream)
+    : ProtocolSession(stream, ReplyReader::kDefaultMaxLine, {kLineTooLong, kTimedOut}) {}
 
 Pop3Session::~Pop3Session() = default;
 
@@ -80,36 +61,7 @@ void Pop3Session::set_limits(const Limits& limits) {
   reader_.set_pace(limits.pace);
 }
 
-void Pop3Session::trace(std::string_view prefix, std::string_view text) const {
-  if (!trace_) return;
-  std::string line(prefix);
-  line += text;
-  trace_(line);
-}
-
 void Pop3Session::fail(std::string text) { error_ = std::move(text); }
-
-void Pop3Session::break_off(std::string text) {
-  error_ = std::move(text);
-  broken_ = true;
-  in_transfer_ = false;
-}
-
-void Pop3Session::lost(ReplyReader::Status status) {
-  switch (status) {
-    case ReplyReader::Status::TooLong:
-      break_off(own_text(kLineTooLong));
-      break;
-    case ReplyReader::Status::TooSlow:
-      break_off(res::record_text(kTooSlow) + host_);
-      break;
-    case ReplyReader::Status::Timeout:
-      break_off(res::record_text(kTimedOut));
-      break;
-    default:
-      break_off(res::record_text(kInterrupted));
-  }
-}
 
 bool Pop3Session::send_command(const Pop3Command& c) {
   if (broken_) return false;
@@ -130,11 +82,7 @@ bool Pop3Session::send_command(const Pop3Command& c) {
     }
     if (!drop_replies_ahead()) return false;
   }
-  trace("C: ", c.trace);
-  if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
-    break_off(res::record_text(kInterrupted));
-    return false;
-  }
+  if (!send_line(c.wire, c.trace)) return false;
   reader_.start_reply();
   return true;
 }
@@ -165,65 +113,23 @@ Pop3Session::Reply Pop3Session::command(const Pop3Command& c) {
 }
 
 int Pop3Session::connect(std::string_view server) {
-  ServerAddress address = parse_server_address(server, kDefaultPort);
-  reader_.clear();
-  broken_ = false;
   in_transfer_ = false;
-  secured_ = false;
   capa_asked_ = false;
   capabilities_.clear();
   ahead_.clear();
   listed_.clear();
   mail_too_large_ = false;
-  host_ = address.host;
-  trace("-- connect ", address.host + ":" + std::to_string(address.port));
-  if (!stream_.connect(address.host, address.port)) {
-    break_off(res::record_text(kCannotConnect));
-    return kFailure;
-  }
-  reader_.start_reply();  // the greeting; a handshake counts towards it
-  const bool implicit = implicit_tls_port(address.port);
-  if (implicit && !secure(address.host)) return kFailure;
-  if (read_status() != Reply::Accepted) return kFailure;
-  if (!implicit && (tls_.required || tls_.seen || stream_.supports_tls()) && !upgrade(address.host)) return kFailure;
+  const int port = open(server, kDefaultPort);
+  if (port == 0 || read_status() != Reply::Accepted) return kFailure;
+  if (!implicit_tls_port(port) && may_upgrade() && !upgrade()) return kFailure;
   return kSuccess;
 }
 
-bool Pop3Session::secure(const std::string& host) {
-  ByteStream::TlsResult r = stream_.start_tls(host, tls_.verify);
-  if (r == ByteStream::TlsResult::Ok) {
-    trace("-- TLS with ", host);
-    secured_ = true;
-    return true;
-  }
-  break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host) : tls_failure_text(r, host));
-  return false;
-}
-
-bool Pop3Session::upgrade(const std::string& host) {
+bool Pop3Session::upgrade() {
   if (capa() != kSuccess) return false;
-  if (!has_capability("STLS") || !stream_.supports_tls()) {
-    if (!tls_.required && !tls_.seen) return true;
-    break_off(tls_.seen ? tls_downgrade_text(host) : tls_missing_text(host));
-    return false;
-  }
-  switch (command(Pop3Command::stls())) {
-    case Reply::Failed:
-      return false;
-    case Reply::Refused:
-      // Offered, then refused: no plaintext log-in after that.
-      break_off(tls_failure_text(ByteStream::TlsResult::Failed, host));
-      return false;
-    case Reply::Accepted:
-      break;
-  }
-  // Bytes that came with the answer were sent before the handshake and could
-  // be anyone's (RFC 2595 4): never read them as the server's.
-  if (!reader_.buffered().empty()) {
-    break_off(tls_failure_text(ByteStream::TlsResult::Failed, host));
-    return false;
-  }
-  if (!secure(host)) return false;
+  if (!can_upgrade(has_capability("STLS"))) return stay_plain();
+  const Reply r = command(Pop3Command::stls());
+  if (r == Reply::Failed || !secure_after(r == Reply::Accepted)) return false;
   capa_asked_ = false;  // the list from before the upgrade is void
   capabilities_.clear();
   return true;
@@ -486,12 +392,7 @@ std::int64_t Pop3Session::size_of_message(int number) const {
 }
 
 bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) {
-  if (broken_ || !c.valid || in_transfer_) return false;
-  trace("C: ", c.trace);
-  if (stream_.send(c.wire) != static_cast<int>(c.wire.size())) {
-    break_off(res::record_text(kInterrupted));
-    return false;
-  }
+  if (broken_ || !c.valid || in_transfer_ || !send_line(c.wire, c.trace)) return false;
   ahead_.push_back({c.wire, listing});
   return true;
 }
@@ -535,7 +436,8 @@ bool Pop3Session::drop_replies_ahead() {
     for (;;) {
       const ReplyReader::Status s = reader_.read_line(line);
       if (s != ReplyReader::Status::Line) {
-        break_off(s == ReplyReader::Status::TooLong ? own_text(kLineTooLong) : res::record_text(kInterrupted));
+        // Any other reason counts as an interruption here.
+        lost(s == ReplyReader::Status::TooLong ? s : ReplyReader::Status::Closed);
         break;
       }
       if (is_end_line(line)) break;
@@ -580,6 +482,7 @@ int Pop3Session::receive_more() {
   }
   int r = reader_.fill(chunk_size_);
   if (r <= 0) {
+    in_transfer_ = false;
     lost(receive_status(r));
     return kFailure;
   }

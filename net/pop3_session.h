@@ -44,16 +44,12 @@
 #include <vector>
 
 #include "net/bearer_login.h"
-#include "net/byte_stream.h"
-#include "net/login_prompt.h"
 #include "net/pop3_command.h"
-#include "net/protocol_trace.h"
-#include "net/reply_reader.h"
-#include "net/tls_policy.h"
+#include "net/protocol_session.h"
 
 namespace pw {
 
-class Pop3Session {
+class Pop3Session : public ProtocolSession {
  public:
   static constexpr int kFailure = 0;
   static constexpr int kSuccess = 1;
@@ -87,17 +83,9 @@ class Pop3Session {
   // Talks over `stream`, which must outlive the session (tests, other waits).
   explicit Pop3Session(ByteStream& stream);
   ~Pop3Session();
-  Pop3Session(const Pop3Session&) = delete;
-  Pop3Session& operator=(const Pop3Session&) = delete;
 
-  // Asked when the server refuses the password; without one a refusal fails.
-  void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
-  void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
   void set_limits(const Limits& limits);
-  // Where the replies' pace is measured from (tests pass a clock of their own).
-  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   [[nodiscard]] const Limits& limits() const { return limits_; }
-  void set_tls(const TlsPolicy& policy) { tls_ = policy; }
   // Whether the connection completed a verified TLS handshake.
   [[nodiscard]] bool secured() const { return secured_ && tls_.verify; }
   // The most bytes one receive asks for during a transfer (at least 1).
@@ -206,14 +194,9 @@ class Pop3Session {
   [[nodiscard]] std::string take_data_text();
   [[nodiscard]] std::uint32_t data_length() const { return data_length_; }
 
-  [[nodiscard]] const std::string& error_text() const { return error_; }
   // True when the last TOP or RETR failed because the mail ran past
   // max_mail (the session is broken: the rest of the mail is on the wire).
   [[nodiscard]] bool mail_too_large() const { return mail_too_large_; }
-  // The user name and password last sent (corrections included); both empty
-  // after the user gave up a correction.
-  [[nodiscard]] const std::string& user_name() const { return user_; }
-  [[nodiscard]] const std::string& password() const { return password_; }
 
  private:
   enum class Reply { Accepted, Refused, Failed };
@@ -233,10 +216,8 @@ class Pop3Session {
   // Reads and drops the replies of the commands sent ahead; false when the
   // conversation broke meanwhile.
   bool drop_replies_ahead();
-  // TLS on the connection to `host`; false (session broken) on failure.
-  bool secure(const std::string& host);
   // CAPA and STLS when offered (or required) on a plaintext connection.
-  bool upgrade(const std::string& host);
+  bool upgrade();
   // One AUTH exchange with `token`: Accepted, Refused (reason set) or Failed.
   Reply auth_bearer(BearerMechanism m, std::string_view name, std::string_view token);
   int start_transfer(const Pop3Command& c);
@@ -245,26 +226,9 @@ class Pop3Session {
   // the new user name; false when the user gave up (both values cleared).
   bool correct_login();
   void fail(std::string text);
-  void break_off(std::string text);
-  // break_off with the reason for a reply that could not be read.
-  void lost(ReplyReader::Status status);
-  void trace(std::string_view prefix, std::string_view text) const;
 
-  std::unique_ptr<ByteStream> own_stream_;
-  ByteStream& stream_;
-  ReplyReader reader_;
   Limits limits_;
-  TlsPolicy tls_;
-  LoginPrompt prompt_;
-  ProtocolTrace trace_;
-
-  std::string user_;
-  std::string password_;
-  std::string error_;
   std::string status_;  // the last status line, line end included
-  std::string host_;    // the server connected to, for error texts
-  bool broken_ = false;
-  bool secured_ = false;  // TLS is on
   bool mail_too_large_ = false;
 
   std::string data_;

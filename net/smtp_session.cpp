@@ -1,21 +1,16 @@
 #include "net/smtp_session.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/text_lines.h"
 #include "mail/address_list.h"
-#include "net/line_socket.h"
-#include "net/server_address.h"
 #include "res/language.h"
 
 namespace pw {
 namespace {
 
-constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
-constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
-constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
-constexpr int kNoBearer = 62952;       // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
+constexpr int kInterrupted = 61250;  // "服务器意外中断连接"
+constexpr int kNoBearer = 62952;     // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
 
 // Reasons of our own for the bounds and for input the protocol cannot carry.
 constexpr int kReplyTooLong = 63007;  // "服务器的回应超过长度上限"
@@ -24,11 +19,7 @@ constexpr int kBadArgument = 63008;   // "地址或登录数据过长或含有�
 std::string own_text(int id) { return res::record_text(id); }
 
 bool starts_with_word_ci(std::string_view line, std::string_view word) {
-  if (line.size() < word.size() || (line.size() > word.size() && line[word.size()] != ' ')) return false;
-  for (size_t i = 0; i < word.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(line[i])) != std::tolower(static_cast<unsigned char>(word[i])))
-      return false;
-  return true;
+  return starts_with_ci(line, word) && (line.size() == word.size() || line[word.size()] == ' ');
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -44,32 +35,15 @@ int code_of(std::string_view line) {
   return has_code(line) ? (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0') : 0;
 }
 
-std::string_view without_line_end(std::string_view line) {
-  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
-}
-
 }  // namespace
 
+// A wait that ran out while a reply was due counts as an interruption.
 SmtpSession::SmtpSession(std::chrono::milliseconds timeout)
-    : own_stream_(std::make_unique<LineSocket>(timeout)), stream_(*own_stream_), reader_(stream_, kMaxReply) {}
+    : ProtocolSession(timeout, kMaxReply, {kReplyTooLong, kInterrupted}) {}
 
-SmtpSession::SmtpSession(ByteStream& stream) : stream_(stream), reader_(stream_, kMaxReply) {}
+SmtpSession::SmtpSession(ByteStream& stream) : ProtocolSession(stream, kMaxReply, {kReplyTooLong, kInterrupted}) {}
 
 SmtpSession::~SmtpSession() = default;
-
-void SmtpSession::trace(std::string_view prefix, std::string_view text) const {
-  if (!trace_) return;
-  std::string line(prefix);
-  line += text;
-  trace_(line);
-}
-
-void SmtpSession::break_off(std::string text) {
-  error_ = std::move(text);
-  broken_ = true;
-}
 
 bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
   reply = {};
@@ -79,18 +53,9 @@ bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
     ReplyReader::Status status = reader_.read_line(line);
     // A long wait is the stream's wait again and again.
     if (status == ReplyReader::Status::Timeout && std::chrono::steady_clock::now() - start < wait) continue;
-    switch (status) {
-      case ReplyReader::Status::Line:
-        break;
-      case ReplyReader::Status::TooLong:
-        break_off(own_text(kReplyTooLong));
-        return false;
-      case ReplyReader::Status::TooSlow:
-        break_off(res::record_text(kTooSlow) + host_);
-        return false;
-      default:
-        break_off(res::record_text(kInterrupted));
-        return false;
+    if (status != ReplyReader::Status::Line) {
+      lost(status);
+      return false;
     }
     trace("S: ", without_line_end(line));
     reply.text += line;
@@ -111,11 +76,7 @@ bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply, std::chrono
     error_ = own_text(kBadArgument);
     return false;
   }
-  trace("C: ", command.trace);
-  if (stream_.send(command.wire) != static_cast<int>(command.wire.size())) {
-    break_off(res::record_text(kInterrupted));
-    return false;
-  }
+  if (!send_line(command.wire, command.trace)) return false;
   if (wait.count() > 0) {
     reader_.start_reply(wait);
   } else {
@@ -135,20 +96,8 @@ int SmtpSession::expect(const SmtpCommand& command, int expected, std::chrono::m
 }
 
 int SmtpSession::connect(std::string_view server) {
-  ServerAddress address = parse_server_address(server, kDefaultPort);
-  reader_.clear();
-  broken_ = false;
-  encrypted_ = false;
-  unreachable_ = false;
   keywords_.clear();
-  host_ = address.host;
-  trace("-- connect ", address.host + ":" + std::to_string(address.port));
-  if (!stream_.connect(address.host, address.port)) {
-    break_off(res::record_text(kCannotConnect));
-    unreachable_ = true;
-    return 0;
-  }
-  if (implicit_tls_port(address.port) && !secure()) return 0;
+  if (open(server, kDefaultPort) == 0) return 0;
   Reply greeting;
   if (!read_reply(greeting)) return 0;
   if (greeting.code != 220) {
@@ -156,17 +105,6 @@ int SmtpSession::connect(std::string_view server) {
     return 0;
   }
   return 1;
-}
-
-bool SmtpSession::secure() {
-  ByteStream::TlsResult r = stream_.start_tls(host_, tls_.verify);
-  if (r == ByteStream::TlsResult::Ok) {
-    trace("-- TLS with ", host_);
-    encrypted_ = true;
-    return true;
-  }
-  break_off(r == ByteStream::TlsResult::Unsupported ? tls_missing_text(host_) : tls_failure_text(r, host_));
-  return false;
 }
 
 int SmtpSession::helo(std::string_view host) {
@@ -194,21 +132,10 @@ int SmtpSession::ehlo(std::string_view host) {
 
 int SmtpSession::hello(std::string_view host) {
   if (!ehlo(host)) return 0;
-  if (encrypted_ || (!tls_.required && !stream_.supports_tls())) return 1;
-  if (!has_keyword("STARTTLS") || !stream_.supports_tls()) {
-    if (!tls_.required) return 1;
-    break_off(tls_missing_text(host_));
-    return 0;
-  }
+  if (secured_ || !may_upgrade()) return 1;
+  if (!can_upgrade(has_keyword("STARTTLS"))) return stay_plain() ? 1 : 0;
   Reply reply;
-  if (!exchange(SmtpCommand::starttls(), reply)) return 0;
-  // Offered, then refused, or bytes sent ahead of the handshake (which could
-  // be anyone's): no plaintext conversation after that.
-  if (reply.code != 220 || !reader_.buffered().empty()) {
-    break_off(tls_failure_text(ByteStream::TlsResult::Failed, host_));
-    return 0;
-  }
-  if (!secure()) return 0;
+  if (!exchange(SmtpCommand::starttls(), reply) || !secure_after(reply.code == 220)) return 0;
   return ehlo(host);
 }
 

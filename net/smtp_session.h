@@ -32,17 +32,13 @@
 #include <vector>
 
 #include "net/bearer_login.h"
-#include "net/byte_stream.h"
 #include "net/line_socket.h"
-#include "net/login_prompt.h"
-#include "net/protocol_trace.h"
-#include "net/reply_reader.h"
+#include "net/protocol_session.h"
 #include "net/smtp_command.h"
-#include "net/tls_policy.h"
 
 namespace pw {
 
-class SmtpSession {
+class SmtpSession : public ProtocolSession {
  public:
   static constexpr int kDefaultPort = 25;
   // Result of rcpt_to when the server refused the recipient.
@@ -59,17 +55,9 @@ class SmtpSession {
   // Talks over `stream`, which must outlive the session.
   explicit SmtpSession(ByteStream& stream);
   ~SmtpSession();
-  SmtpSession(const SmtpSession&) = delete;
-  SmtpSession& operator=(const SmtpSession&) = delete;
 
-  // Asked when the server refuses the password; without one a refusal fails.
-  void set_login_prompt(LoginPrompt prompt) { prompt_ = std::move(prompt); }
-  void set_trace(ProtocolTrace trace) { trace_ = std::move(trace); }
-  void set_tls(const TlsPolicy& policy) { tls_ = policy; }
-  // How replies must keep moving (ReplyReader), and the clock that measures
-  // it, for tests.
+  // How replies must keep moving (ReplyReader), for tests.
   void set_pace(const ReplyReader::Pace& pace) { reader_.set_pace(pace); }
-  void set_clock(std::function<ReplyReader::Clock::time_point()> now) { reader_.set_clock(std::move(now)); }
   // The longest wait for the reply to the end of the data (tests shorten it).
   void set_data_reply_wait(std::chrono::milliseconds wait) { data_reply_wait_ = wait; }
 
@@ -122,15 +110,6 @@ class SmtpSession {
   // QUIT; 221 expected.
   [[nodiscard]] int quit();
 
-  [[nodiscard]] const std::string& error_text() const { return error_; }
-  // The last connect did not reach the server (its name did not resolve,
-  // the connection was refused or not answered): nothing was said to it.
-  [[nodiscard]] bool unreachable() const { return unreachable_; }
-  // The log-in data last sent (corrections included); both empty after the
-  // user gave up a correction.
-  [[nodiscard]] const std::string& user_name() const { return user_; }
-  [[nodiscard]] const std::string& password() const { return password_; }
-
  private:
   struct Reply {
     int code = 0;      // the number formed by the first three characters
@@ -143,7 +122,6 @@ class SmtpSession {
   bool exchange(const SmtpCommand& command, Reply& reply, std::chrono::milliseconds wait = {});
   bool read_reply(Reply& reply, std::chrono::milliseconds wait = {});
   int ehlo(std::string_view host);
-  bool secure();
   // AUTH PLAIN with the remembered log-in; the prompt on refusal.
   int send_plain();
   // exchange() and require `expected`; another code becomes the error text.
@@ -152,25 +130,10 @@ class SmtpSession {
   // One AUTH exchange with a bearer token: 1 accepted, 0 refused (reason
   // set), -1 the conversation failed.
   int auth_bearer(BearerMechanism m, std::string_view name, std::string_view token);
-  void break_off(std::string text);
-  void trace(std::string_view prefix, std::string_view text) const;
 
-  std::unique_ptr<ByteStream> own_stream_;
-  ByteStream& stream_;
-  ReplyReader reader_;
-  LoginPrompt prompt_;
-  ProtocolTrace trace_;
-  std::string error_;
-  std::string user_;
-  std::string password_;
-  std::string host_;  // the server connected to, for error texts
-  TlsPolicy tls_;
   std::vector<std::string> keywords_;
-  bool encrypted_ = false;
-  bool unreachable_ = false;
   bool plain_ = false;  // logging in with AUTH PLAIN
   std::chrono::milliseconds data_reply_wait_ = kDataReplyWait;
-  bool broken_ = false;
   std::string data_tail_;  // the last two data bytes sent since data()
   bool after_cr_ = false;  // the last byte given was a CR, already sent as CR LF
   size_t data_bytes_ = 0;  // data bytes given since data(), for the trace

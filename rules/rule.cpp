@@ -59,13 +59,13 @@ auto text_fields(R& r) {
       {kWordLists + 4 * Rule::kWordListWidth, Rule::kWordListWidth, &r.word_lists[4]},
       {kWordLists + 5 * Rule::kWordListWidth, Rule::kWordListWidth, &r.word_lists[5]},
       {kBodyPattern, Rule::kPatternWidth, &r.body_pattern},
-      {kForwardTo, Rule::kWordListWidth, &r.forward_to},
-      {kForwardShownFrom, 1024, &r.forward_shown_from},
-      {kForwardShownTo, 1024, &r.forward_shown_to},
-      {kForwardShownSubject, 1024, &r.forward_shown_subject},
-      {kReplyFile, Rule::kPathWidth, &r.reply_file},
-      {kReplySubject, Rule::kReplySubjectWidth, &r.reply_subject},
-      {kReplyText, Rule::kReplyTextWidth, &r.reply_text},
+      {kForwardTo, Rule::kWordListWidth, &r.forward.to},
+      {kForwardShownFrom, 1024, &r.forward.shown_from},
+      {kForwardShownTo, 1024, &r.forward.shown_to},
+      {kForwardShownSubject, 1024, &r.forward.shown_subject},
+      {kReplyFile, Rule::kPathWidth, &r.reply.file},
+      {kReplySubject, Rule::kReplySubjectWidth, &r.reply.subject},
+      {kReplyText, Rule::kReplyTextWidth, &r.reply.text},
       {kBackupDir, Rule::kPathWidth, &r.backup_dir},
       {kKeyInfoFile, Rule::kPathWidth, &r.key_info_file},
       {kKeyInfoTemplate, Rule::kKeyInfoTemplateWidth, &r.key_info_template},
@@ -82,7 +82,7 @@ const std::string& Rule::word_list(ConditionKind k) const {
 }
 
 std::string Rule::encode() const {
-  std::string out(kRecordSize + reply_attachments.size() * kAttachmentSlotSize, '\0');
+  std::string out(kRecordSize + reply.attachments.size() * kAttachmentSlotSize, '\0');
   char* p = out.data();
   write_le32(p + kId, static_cast<uint32_t>(id));
   write_le32(p + kConditionMask, condition_mask);
@@ -92,19 +92,19 @@ std::string Rule::encode() const {
   write_le32(p + kSizeKb, static_cast<uint32_t>(size_kb));
   p[kMatchAll] = match_all ? 1 : 0;
   write_le32(p + kActionMask, action_mask);
-  p[kForwardChangeHeaders] = forward_change_headers ? 1 : 0;
+  p[kForwardChangeHeaders] = forward.change_headers ? 1 : 0;
   p[kDeleteAlways] = delete_always ? 1 : 0;
-  p[kReplyFromFile] = reply_from_file ? 1 : 0;
+  p[kReplyFromFile] = reply.from_file ? 1 : 0;
   write_le32(p + kConfirmSeconds, static_cast<uint32_t>(confirm_seconds));
   write_le32(p + kFetchNeed, fetch_need);
   write_le32(p + kUseCount, static_cast<uint32_t>(use_count));
-  write_le32(p + kAttachmentCount, static_cast<uint32_t>(reply_attachments.size()));
+  write_le32(p + kAttachmentCount, static_cast<uint32_t>(reply.attachments.size()));
   // The link slot (the last four bytes) stays zero: its value means nothing.
   for (const auto& f : text_fields(*this)) {
     put_field(p + f.offset, f.width, *f.text);
   }
-  for (size_t i = 0; i < reply_attachments.size(); ++i) {
-    put_field(p + kRecordSize + i * kAttachmentSlotSize, kAttachmentSlotSize, reply_attachments[i]);
+  for (size_t i = 0; i < reply.attachments.size(); ++i) {
+    put_field(p + kRecordSize + i * kAttachmentSlotSize, kAttachmentSlotSize, reply.attachments[i]);
   }
   return out;
 }
@@ -121,9 +121,9 @@ std::optional<Rule> Rule::decode_record(std::string_view bytes, uint32_t& attach
   r.size_kb = static_cast<int32_t>(read_le32(p + kSizeKb));
   r.match_all = p[kMatchAll] != 0;
   r.action_mask = read_le32(p + kActionMask);
-  r.forward_change_headers = p[kForwardChangeHeaders] != 0;
+  r.forward.change_headers = p[kForwardChangeHeaders] != 0;
   r.delete_always = p[kDeleteAlways] != 0;
-  r.reply_from_file = p[kReplyFromFile] != 0;
+  r.reply.from_file = p[kReplyFromFile] != 0;
   r.confirm_seconds = static_cast<int32_t>(read_le32(p + kConfirmSeconds));
   r.fetch_need = read_le32(p + kFetchNeed);
   r.use_count = static_cast<int32_t>(read_le32(p + kUseCount));
@@ -134,14 +134,18 @@ std::optional<Rule> Rule::decode_record(std::string_view bytes, uint32_t& attach
   return r;
 }
 
+bool matches_on_body(const Rule& rule) {
+  return rule.has(ConditionKind::body_words) || rule.has(ConditionKind::body_pattern) ||
+         rule.has(ConditionKind::has_attachment);
+}
+
 uint32_t compute_fetch_need(const Rule& rule) {
-  constexpr uint32_t whole_conditions = 0x0020 | 0x1000 | 0x4000;
   constexpr uint32_t whole_actions = 0x02 | 0x08 | 0x20;
   constexpr uint32_t header_conditions = 0x0001 | 0x0002 | 0x0004 | 0x0008 | 0x0010 | 0x0040 | 0x0100 | 0x0200 |
                                          0x0400 | 0x0800 | 0x2000;
   constexpr uint32_t header_actions = 0x01 | 0x04 | 0x10;
   uint32_t need = 0;
-  if ((rule.condition_mask & whole_conditions) || (rule.action_mask & whole_actions)) {
+  if (matches_on_body(rule) || (rule.action_mask & whole_actions)) {
     need = kFetchWhole;
   } else if ((rule.condition_mask & header_conditions) || (rule.action_mask & header_actions)) {
     need = kFetchHeader;

@@ -11,6 +11,8 @@
 
 #include "rules/action_kind.h"
 #include "rules/condition_kind.h"
+#include "rules/forward_settings.h"
+#include "rules/reply_settings.h"
 
 namespace pw {
 
@@ -18,6 +20,9 @@ namespace pw {
 inline constexpr uint32_t kFetchHeader = 1;
 inline constexpr uint32_t kFetchWhole = 2;
 inline constexpr uint32_t kFetchSize = 4;
+// All a check can fetch of a mail: once the rules need this, no more rule
+// adds anything (the header comes with the whole mail).
+inline constexpr uint32_t kFetchAll = kFetchWhole | kFetchSize;
 
 struct Rule {
   static constexpr size_t kRecordSize = 16328;
@@ -41,16 +46,9 @@ struct Rule {
   std::string body_pattern;
   bool match_all = true;
   uint32_t action_mask = 0;
-  std::string forward_to;
-  bool forward_change_headers = false;
-  std::string forward_shown_from;
-  std::string forward_shown_to;
-  std::string forward_shown_subject;
+  ForwardSettings forward;
   bool delete_always = false;
-  bool reply_from_file = false;
-  std::string reply_file;
-  std::string reply_subject;
-  std::string reply_text;
+  ReplySettings reply;  // its attachments follow the record in files
   std::string backup_dir;
   std::string key_info_file;
   std::string key_info_template;
@@ -58,7 +56,6 @@ struct Rule {
   int32_t confirm_seconds = 0;  // 0 = wait for ever
   uint32_t fetch_need = 0;
   int32_t use_count = 0;        // mailboxes bound to the rule
-  std::vector<std::string> reply_attachments;
 
   friend bool operator==(const Rule&, const Rule&) = default;
 
@@ -82,5 +79,8 @@ struct Rule {
 // How much of a mail `rule` needs: kFetchWhole, else kFetchHeader, else 0,
 // with kFetchSize added when the size is tested or the user is asked.
 [[nodiscard]] uint32_t compute_fetch_need(const Rule& rule);
+// Whether matching `rule` reads the mail's body (body words, the body
+// pattern, attachments); such a rule needs the whole mail.
+[[nodiscard]] bool matches_on_body(const Rule& rule);
 
 }  // namespace pw

@@ -176,16 +176,15 @@ DescriptionPiece forward_piece(std::string_view forward_to) {
   return linked(label.substr(0, at) + addresses, at);
 }
 
-DescriptionPiece reply_piece(bool from_file, std::string_view file, std::string_view subject,
-                             std::string_view text) {
+DescriptionPiece reply_piece(const ReplySettings& reply) {
   const std::string& label = word(label_id(ActionKind::reply));
   size_t at = gb_rfind(label, word(kMail));
   if (at == std::string::npos) at = 0;
   std::string out = label;
-  if (from_file) {
-    out += file;
-  } else if (!subject.empty() || !text.empty()) {
-    out += word(kSubjectIs) + '"' + std::string(subject) + '"';
+  if (reply.from_file) {
+    out += reply.file;
+  } else if (!reply.subject.empty() || !reply.text.empty()) {
+    out += word(kSubjectIs) + '"' + reply.subject + '"';
   }
   return linked(std::move(out), at);
 }
@@ -211,9 +210,8 @@ DescriptionPiece condition_piece(const Rule& rule, ConditionKind kind) {
 DescriptionPiece action_piece(const Rule& rule, ActionKind kind) {
   switch (kind) {
     case ActionKind::confirm: return confirm_action(rule);
-    case ActionKind::forward: return forward_piece(rule.forward_to);
-    case ActionKind::reply:
-      return reply_piece(rule.reply_from_file, rule.reply_file, rule.reply_subject, rule.reply_text);
+    case ActionKind::forward: return forward_piece(rule.forward.to);
+    case ActionKind::reply: return reply_piece(rule.reply);
     case ActionKind::backup: return directory_piece(kind, rule.backup_dir);
     case ActionKind::key_info: return key_info_action(rule);
     case ActionKind::attachments: return directory_piece(kind, rule.attachment_dir);

@@ -74,8 +74,7 @@ struct DescriptionPiece {
 
 // The action texts that do not need a whole rule, for one-off operations.
 [[nodiscard]] DescriptionPiece forward_piece(std::string_view forward_to);
-[[nodiscard]] DescriptionPiece reply_piece(bool from_file, std::string_view file, std::string_view subject,
-                                           std::string_view text);
+[[nodiscard]] DescriptionPiece reply_piece(const ReplySettings& reply);
 // Backup or attachment action with its directory.
 [[nodiscard]] DescriptionPiece directory_piece(ActionKind kind, std::string_view directory);
 

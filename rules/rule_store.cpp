@@ -40,7 +40,7 @@ DecodedRules decode_rules(std::string_view data) {
       break;
     }
     for (uint32_t i = 0; i < attachments; ++i) {
-      rule->reply_attachments.push_back(get_field(data.data() + pos, Rule::kAttachmentSlotSize));
+      rule->reply.attachments.push_back(get_field(data.data() + pos, Rule::kAttachmentSlotSize));
       pos += Rule::kAttachmentSlotSize;
     }
     // The stored value is recomputed so that a file from elsewhere cannot

@@ -53,6 +53,9 @@ class MailboxAccount {
 
   [[nodiscard]] SeenUidList& seen() { return seen_; }
   [[nodiscard]] const SeenUidList& seen() const { return seen_; }
+  // Held around every use of the seen list while a check or remote
+  // management may work on the account from another thread.
+  [[nodiscard]] std::mutex& seen_mutex() const { return seen_mutex_; }
 
   // Set by the check once a scan went through the whole server listing;
   // never reset while the program runs.
@@ -89,6 +92,7 @@ class MailboxAccount {
   std::atomic<bool> uid_list_complete_{false};
   std::atomic<Worker> worker_{Worker::none};
   SeenUidList seen_;
+  mutable std::mutex seen_mutex_;
 };
 
 }  // namespace pw

@@ -147,11 +147,11 @@ int mail_screenshots(pw::app::CPelliwickApp& app, const QDir& out) {
   pw::ui::RemoteServices services{host, app.log(), app.local_mail(), clock, boxes};
   services.backup_dir = [](QWidget*) { return gb("/home/zhang/邮件备份"); };
   services.forward_dialog = [](QWidget*, pw::ExtraOperations& e) {
-    e.forward_to = "caiwu@example.cn;";
+    e.forward.to = "caiwu@example.cn;";
     return true;
   };
   services.reply_dialog = [](QWidget*, pw::ExtraOperations& e) {
-    e.reply_subject = gb("已收到询价");
+    e.reply.subject = gb("已收到询价");
     return true;
   };
   pw::ui::CRemoteManager dialog(account, pw::ui::CRemoteManager::Mode::all_mails, services, app.frame());

@@ -178,7 +178,7 @@ pw::Rule order_rule() {
   rule.name = to_gb(sample_q("订单邮件转发给财务"));
   rule.action_mask = 0x01 | 0x02 | 0x40;
   rule.confirm_seconds = 30;
-  rule.forward_to = "caiwu@example.cn;";
+  rule.forward.to = "caiwu@example.cn;";
   return rule;
 }
 
@@ -206,7 +206,7 @@ bool confirm_window_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes& boxe
   }
   pw::ExtraOperations& extra = held[0]->extra();
   extra.operations = pw::ExtraOperations::kForward | pw::ExtraOperations::kDelete;
-  extra.forward_to = "zhang.wei@example.com;li.na@example.com;";
+  extra.forward.to = "zhang.wei@example.com;li.na@example.com;";
   pw::ui::QtFileDialogs files;
   pw::ui::QtExtraEditors editors(boxes, files, {});
   pw::ui::ConfirmMailsDialog dialog(parent, app.mailboxes().at(0)->address(), list, 30, {boxes, editors});
@@ -301,12 +301,12 @@ pw::Rule full_rule() {
   r.body_pattern = to_gb(sample_q("订单号：*<#1 min=6>\r\n金额：*<#2>"));
   r.action_mask = 0x01 | 0x02 | 0x04 | 0x10 | 0x40;
   r.confirm_seconds = 30;
-  r.forward_to = "caiwu@example.cn;boss@example.cn;";
-  r.forward_change_headers = true;
-  r.forward_shown_subject = to_gb(sample_q("订单 #1#"));
-  r.reply_subject = to_gb(sample_q("回复：#S#"));
-  r.reply_text = to_gb(sample_q("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
-  r.reply_attachments = {to_gb(sample_q("/home/zhang/文档/付款说明.pdf"))};
+  r.forward.to = "caiwu@example.cn;boss@example.cn;";
+  r.forward.change_headers = true;
+  r.forward.shown_subject = to_gb(sample_q("订单 #1#"));
+  r.reply.subject = to_gb(sample_q("回复：#S#"));
+  r.reply.text = to_gb(sample_q("您好，订单 #1# 已收到，金额 #2#。\r\n财务部"));
+  r.reply.attachments = {to_gb(sample_q("/home/zhang/文档/付款说明.pdf"))};
   r.key_info_template = to_gb(sample_q("#D# #F# 订单#1# 金额#2#"));
   r.key_info_file = to_gb(sample_q("/home/zhang/订单.txt"));
   return r;
@@ -327,9 +327,9 @@ int rule_screenshots(QWidget* parent, pw::ui::MessageBoxes& boxes, pw::ui::FileD
   shot(&editor, "rule_editor.png");
   pw::ui::WordListDialog words(pw::ConditionKind::sender_words, rule.word_lists[0], true, true, boxes, &editor);
   shot(&words, "rule_word_list_dialog.png");
-  pw::ui::ForwardDialog forward({rule.forward_to, true, "", "", rule.forward_shown_subject}, boxes, nullptr, &editor);
+  pw::ui::ForwardDialog forward({rule.forward.to, true, "", "", rule.forward.shown_subject}, boxes, nullptr, &editor);
   shot(&forward, "rule_forward_dialog.png");
-  pw::ui::ReplyDialog reply({false, "", rule.reply_subject, rule.reply_text, rule.reply_attachments},
+  pw::ui::ReplyDialog reply({false, "", rule.reply.subject, rule.reply.text, rule.reply.attachments},
                             rule.body_pattern, boxes, files, &editor);
   shot(&reply, "rule_reply_dialog.png");
   return failures;

@@ -123,9 +123,9 @@ class OAuthWindowTest : public QObject {
     rule.id = 1;
     rule.name = "forward, reply and delete";
     rule.action_mask = bit(ActionKind::forward) | bit(ActionKind::reply) | bit(ActionKind::delete_on_server);
-    rule.forward_to = "friend@example.test;";
-    rule.reply_subject = "Re: your mail";
-    rule.reply_text = "Received, thank you.";
+    rule.forward.to = "friend@example.test;";
+    rule.reply.subject = "Re: your mail";
+    rule.reply.text = "Received, thank you.";
     rule.delete_always = true;
     rule.fetch_need = compute_fetch_need(rule);
     RuleStore rules;

@@ -64,7 +64,7 @@ TEST_F(MailProcessorTest, failedDownloadFailsTheStepAndTheNextStepTriesAgain) {
   TempDir backup_dir;
   Rule rule;
   rule.action_mask = bit(ActionKind::forward) | bit(ActionKind::backup);
-  rule.forward_to = "carol@example.test;";
+  rule.forward.to = "carol@example.test;";
   rule.backup_dir = backup_dir.path().string();
   host.downloads.push_back({Outcome::cancelled, {}});
   host.downloads.push_back({Outcome::cancelled, {}});
@@ -93,10 +93,10 @@ TEST_F(MailProcessorTest, everyActionOfARuleRunsAndIsLoggedInOrder) {
   TempDir target;
   Rule rule;
   rule.action_mask = 0x7e;
-  rule.forward_to = "carol@example.test;";
+  rule.forward.to = "carol@example.test;";
   rule.backup_dir = target.path().string();
-  rule.reply_subject = "Re: #S#";
-  rule.reply_text = "thanks";
+  rule.reply.subject = "Re: #S#";
+  rule.reply.text = "thanks";
   rule.key_info_file = (target / "keys.txt").string();
   rule.key_info_template = "#S#";
   rule.attachment_dir = target.path().string();

@@ -75,7 +75,7 @@ TEST_F(DeleteActionTest, policyAndMaskDecide) {
 TEST_F(DeleteActionTest, failedForwardKeepsTheMailUnlessDeletingInAnyCase) {
   for (bool always : {false, true}) {
     Rule rule = deleting(always, bit(ActionKind::forward));
-    rule.forward_to = "nobody;";  // no domain: direct delivery cannot reach it either
+    rule.forward.to = "nobody;";  // no domain: direct delivery cannot reach it either
     auto p = processor();
     p->add_rule(rule);
     p->run_actions(services);

@@ -45,8 +45,8 @@ class CheckCrash : public EndToEndFixture, public ::testing::WithParamInterface<
 
 TEST_P(CheckCrash, killedChecksRepeatAtMostTheMailInFlightAndLoseNothing) {
   Rule r = rule(kForward | kBackup | kReply | kDelete);
-  r.reply_subject = "Re: #S#";
-  r.reply_text = "Thank you, #N#.";
+  r.reply.subject = "Re: #S#";
+  r.reply.text = "Thank you, #N#.";
   std::vector<MailboxRecord> accounts;
   std::vector<std::filesystem::path> journals;
   for (const DovecotServer::User& user : pop_users) {

@@ -143,7 +143,7 @@ class EndToEndFixture : public ::testing::Test {
     r.id = next_id++;
     r.name = "rule " + std::to_string(r.id);
     r.action_mask = actions;
-    r.forward_to = kFriend + ";";
+    r.forward.to = kFriend + ";";
     r.backup_dir = backups.path().string();
     r.delete_always = delete_always;
     r.fetch_need = compute_fetch_need(r);

@@ -39,11 +39,11 @@ TEST(ExtraOperations, problemNamesTheFirstOperationMissingItsParameter) {
   for (const Case& c : cases) {
     ExtraOperations extra;
     extra.operations = c.operations;
-    extra.forward_to = c.forward_to;
-    extra.reply_from_file = c.from_file;
-    extra.reply_file = c.file;
-    extra.reply_subject = c.subject;
-    extra.reply_text = c.text;
+    extra.forward.to = c.forward_to;
+    extra.reply.from_file = c.from_file;
+    extra.reply.file = c.file;
+    extra.reply.subject = c.subject;
+    extra.reply.text = c.text;
     extra.backup_dir = c.backup_dir;
     EXPECT_EQ(extra_operations_problem(extra), c.problem) << c.name;
   }
@@ -52,7 +52,7 @@ TEST(ExtraOperations, problemNamesTheFirstOperationMissingItsParameter) {
 TEST(ExtraOperations, descriptionJoinsTheItemsAndLinksEachValueToItsLineEnd) {
   ExtraOperations extra;
   extra.operations = ExtraOperations::kForward | ExtraOperations::kBackup | ExtraOperations::kDelete;
-  extra.forward_to = "a@x;b@x;";
+  extra.forward.to = "a@x;b@x;";
   extra.backup_dir = "/bak";
   const RuleDescription d = describe_extra_operations(extra);
   const std::string forward = utf8_to_gb("转发给a@x和b@x\r\n");

@@ -66,7 +66,7 @@ class ForwardActionTest : public ActionFixture {
   static Rule forward_rule(std::string list) {
     Rule r;
     r.action_mask = bit(ActionKind::forward);
-    r.forward_to = std::move(list);
+    r.forward.to = std::move(list);
     return r;
   }
 };
@@ -108,10 +108,10 @@ TEST_F(ForwardActionTest, changedHeadersAndARefusedRecipient) {
   ASSERT_TRUE(server.running()) << server.log();
   use_server(server);
   Rule rule = forward_rule("carol@example.test;dave@example.test;");
-  rule.forward_change_headers = true;
-  rule.forward_shown_from = "boss@home.test";
-  rule.forward_shown_to = "team@home.test";
-  rule.forward_shown_subject = "FYI";
+  rule.forward.change_headers = true;
+  rule.forward.shown_from = "boss@home.test";
+  rule.forward.shown_to = "team@home.test";
+  rule.forward.shown_subject = "FYI";
   EXPECT_TRUE(run(rule));
   ASSERT_TRUE(server.wait_for_mails(1));
   const ReceivedMail m = server.mails()[0];
@@ -210,7 +210,7 @@ TEST_F(ForwardActionTest, extraForwardIsLoggedWithItsOwnText) {
   use_server(server);
   auto p = processor();
   p->extra().operations = ExtraOperations::kForward;
-  p->extra().forward_to = "carol@example.test;";
+  p->extra().forward.to = "carol@example.test;";
   std::vector<uint8_t> success;
   ForwardAction(*p, services).run_step(success);
   ASSERT_TRUE(server.wait_for_mails(1));

@@ -32,7 +32,7 @@ class RemoteSessionTest : public CheckRunFixture {
     (void)pop.quit();
   }
   RemoteSession session(Pop3Options pop3 = {}) {
-    return RemoteSession(*account, {host, log, local_mail, clock, {}, nullptr, std::move(pop3)});
+    return RemoteSession(*account, {host, log, local_mail, clock, {}, std::move(pop3)});
   }
   RemoteSession::Rows list(RemoteSession& s, RemoteSession::Mode mode) {
     RemoteSession::Rows rows;

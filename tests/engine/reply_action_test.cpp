@@ -32,8 +32,8 @@ class ReplyActionTest : public ActionFixture {
   static Rule reply_rule() {
     Rule r;
     r.action_mask = bit(ActionKind::reply);
-    r.reply_subject = "Re: #S#";
-    r.reply_text = "Dear #N#, your order #1# ships today.";
+    r.reply.subject = "Re: #S#";
+    r.reply.text = "Dear #N#, your order #1# ships today.";
     return r;
   }
   void expect_logged(bool success) {
@@ -103,8 +103,8 @@ TEST_F(ReplyActionTest, replyFromFileIsSentAsItStandsSayingItIsAutomatic) {
   for (const auto& c : cases) {
     dir.write("away.eml", c.file);
     Rule rule = reply_rule();
-    rule.reply_from_file = true;
-    rule.reply_file = (dir / "away.eml").string();
+    rule.reply.from_file = true;
+    rule.reply.file = (dir / "away.eml").string();
     EXPECT_TRUE(run(rule)) << c.name;
   }
   ASSERT_TRUE(server.wait_for_mails(std::size(cases)));
@@ -115,8 +115,8 @@ TEST_F(ReplyActionTest, unreadableReplyFileFailsWithoutSending) {
   ASSERT_TRUE(server.running()) << server.log();
   for (std::string path : {(dir / "missing.eml").string(), dir.path().string()}) {
     Rule rule = reply_rule();
-    rule.reply_from_file = true;
-    rule.reply_file = path;
+    rule.reply.from_file = true;
+    rule.reply.file = path;
     EXPECT_FALSE(run(rule)) << path;
   }
   EXPECT_TRUE(server.mails().empty());
@@ -129,7 +129,7 @@ TEST_F(ReplyActionTest, missingAttachmentAsksWhetherToGoOn) {
   dir.write("price list.txt", "prices");
   Rule rule = reply_rule();
   const std::string missing = (dir / "gone.pdf").string();
-  rule.reply_attachments = {missing, (dir / "price list.txt").string()};
+  rule.reply.attachments = {missing, (dir / "price list.txt").string()};
 
   host.answers = {false};
   EXPECT_FALSE(run(rule));
@@ -201,8 +201,8 @@ TEST_F(ReplyActionTest, extraReplyIsUsedAsTyped) {
   ASSERT_TRUE(server.running()) << server.log();
   auto p = processor();
   p->extra().operations = ExtraOperations::kReply;
-  p->extra().reply_subject = "About #S#";
-  p->extra().reply_text = "typed";
+  p->extra().reply.subject = "About #S#";
+  p->extra().reply.text = "typed";
   std::vector<uint8_t> none;
   ReplyAction(*p, services).run_step(none);
   ASSERT_TRUE(server.wait_for_mails(1));

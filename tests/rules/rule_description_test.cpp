@@ -239,12 +239,12 @@ TEST(RuleDescription, actionTextsWithAndWithoutTheirValues) {
     const char* line;
     size_t link_start;
   } cases[] = {
-      {ActionKind::forward, [](Rule& r) { r.forward_to = "a@b;c@d;"; }, "转发给a@b和c@d", 28},
+      {ActionKind::forward, [](Rule& r) { r.forward.to = "a@b;c@d;"; }, "转发给a@b和c@d", 28},
       {ActionKind::forward, [](Rule&) {}, "转发给指定的用户", 28},
-      {ActionKind::reply, [](Rule& r) { r.reply_from_file = true, r.reply_file = "/r.eml"; }, "自动回复邮件/r.eml", 30},
-      {ActionKind::reply, [](Rule& r) { r.reply_subject = "Re"; }, "自动回复邮件主题为\"Re\"", 30},
-      {ActionKind::reply, [](Rule& r) { r.reply_text = "body"; }, "自动回复邮件主题为\"\"", 30},
-      {ActionKind::reply, [](Rule& r) { r.reply_subject = "ignored", r.reply_from_file = true; }, "自动回复邮件", 30},
+      {ActionKind::reply, [](Rule& r) { r.reply.from_file = true, r.reply.file = "/r.eml"; }, "自动回复邮件/r.eml", 30},
+      {ActionKind::reply, [](Rule& r) { r.reply.subject = "Re"; }, "自动回复邮件主题为\"Re\"", 30},
+      {ActionKind::reply, [](Rule& r) { r.reply.text = "body"; }, "自动回复邮件主题为\"\"", 30},
+      {ActionKind::reply, [](Rule& r) { r.reply.subject = "ignored", r.reply.from_file = true; }, "自动回复邮件", 30},
       {ActionKind::reply, [](Rule&) {}, "自动回复邮件", 30},
       {ActionKind::backup, [](Rule& r) { r.backup_dir = "/bk"; }, "把邮件备份到/bk", 34},
       {ActionKind::backup, [](Rule&) {}, "把邮件备份到指定的目录", 34},
@@ -283,8 +283,8 @@ TEST(RuleDescription, everyLinkRunsToTheLineEndExceptTheTwoShortOnes) {
   r.age_hours = 1;
   r.size_kb = 2;
   r.body_pattern = "*<#1>\r\nmore";
-  r.forward_to = "a@b;";
-  r.reply_subject = "s";
+  r.forward.to = "a@b;";
+  r.reply.subject = "s";
   r.backup_dir = "/b";
   r.key_info_template = "#1#";
   r.key_info_file = "/k";
@@ -305,7 +305,7 @@ TEST(RuleDescription, everyLinkRunsToTheLineEndExceptTheTwoShortOnes) {
 
 TEST(RuleDescription, damagedWordListStillGivesAClickableLink) {
   Rule r = with_action(ActionKind::forward);
-  r.forward_to = ";";  // one empty word: nothing to show
+  r.forward.to = ";";  // one empty word: nothing to show
   RuleDescription d = build_rule_description(r);
   EXPECT_EQ(lines(d.text)[2], "转发给指定的用户");
   ASSERT_EQ(d.links.size(), 1u);
@@ -317,7 +317,9 @@ TEST(DescriptionPieces, oneOffOperationsUseTheActionTexts) {
   EXPECT_EQ(forward.text, gb("转发给x@y"));
   ASSERT_EQ(forward.links.size(), 1u);
   EXPECT_EQ(forward.links[0].start, 6u);
-  DescriptionPiece reply = reply_piece(false, "", "Hi", "");
+  ReplySettings typed;
+  typed.subject = "Hi";
+  DescriptionPiece reply = reply_piece(typed);
   EXPECT_EQ(reply.text, gb("自动回复邮件主题为\"Hi\""));
   EXPECT_EQ(reply.links[0].start, 8u);
   EXPECT_EQ(directory_piece(ActionKind::backup, "/d").text, gb("把邮件备份到/d"));
@@ -347,9 +349,9 @@ TEST(RuleDescription, englishSentencesWithTheirLinks) {
        {"more than 24 hours", "less than 10 KB", "has no "}},
       {[](Rule& r) {
          r.action_mask = bit(ActionKind::forward) | bit(ActionKind::key_info) | bit(ActionKind::reply);
-         r.forward_to = "x@a.test;y@b.test;";
+         r.forward.to = "x@a.test;y@b.test;";
          r.key_info_template = "#S#";
-         r.reply_subject = "Re";
+         r.reply.subject = "Re";
        },
        {"There is new mail on the server", "then", "Forward to x@a.test and y@b.test",
         "and Reply automatically with a mail with subject \"Re\"",

@@ -47,7 +47,7 @@ class RuleStoreTest : public ::testing::Test {
 
 TEST_F(RuleStoreTest, rulerFileIsRecordsEachFollowedByItsAttachmentSlots) {
   Rule a = named("a", 1);
-  a.reply_attachments = {"/x", "/y"};
+  a.reply.attachments = {"/x", "/y"};
   store.add(a);
   store.add(named("b", 2));
   ASSERT_TRUE(store.save(dir).ok);
@@ -67,9 +67,9 @@ TEST_F(RuleStoreTest, loadReadsRulesAndAttachmentsInFileOrder) {
   ASSERT_EQ(store.count(), 2u);
   EXPECT_EQ(store.at(0)->id, 7);
   EXPECT_EQ(store.at(0)->name, "first");
-  EXPECT_EQ(store.at(0)->reply_attachments, (std::vector<std::string>{"/one", "/two"}));
+  EXPECT_EQ(store.at(0)->reply.attachments, (std::vector<std::string>{"/one", "/two"}));
   EXPECT_EQ(store.at(1)->name, "second");
-  EXPECT_TRUE(store.at(1)->reply_attachments.empty());
+  EXPECT_TRUE(store.at(1)->reply.attachments.empty());
   EXPECT_EQ(store.at(2), nullptr);
 }
 
@@ -81,7 +81,7 @@ TEST_F(RuleStoreTest, saveThenLoadGivesTheSameRules) {
   a.action_mask = 0x11;
   a.key_info_template = "#1#\r\n";
   a.key_info_file = "/k.txt";
-  a.reply_attachments = {"/a.doc"};
+  a.reply.attachments = {"/a.doc"};
   a.fetch_need = compute_fetch_need(a);
   store.add(a);
   store.add(named("b", 4));
@@ -179,7 +179,7 @@ TEST_F(RuleStoreTest, damagedFileKeepsEveryRuleWithCompleteRecordAndSlotsBeforeT
     if (c.intact == 0) continue;
     EXPECT_EQ(s.at(0)->name, c.first_name) << c.what;
     if (s.at(0)->name == "good") {
-      EXPECT_EQ(s.at(0)->reply_attachments, std::vector<std::string>{"/g"}) << c.what;
+      EXPECT_EQ(s.at(0)->reply.attachments, std::vector<std::string>{"/g"}) << c.what;
     }
   }
 }
@@ -196,7 +196,7 @@ TEST_F(RuleStoreTest, attachmentSlotWithoutNulReadsWithinItsSlot) {
   tmp.write("Ruler", bytes);
   store.load(dir);
   ASSERT_EQ(store.count(), 1u);
-  EXPECT_EQ(store.at(0)->reply_attachments, (std::vector<std::string>{std::string(259, 'p'), "/q"}));
+  EXPECT_EQ(store.at(0)->reply.attachments, (std::vector<std::string>{std::string(259, 'p'), "/q"}));
 }
 
 TEST_F(RuleStoreTest, findsByIdAndByNameIgnoringLetterCase) {
@@ -236,12 +236,12 @@ TEST_F(RuleStoreTest, replaceKeepsIdAndUseCount) {
   edited.name = "renamed";
   edited.id = 99;
   edited.use_count = 0;
-  edited.reply_attachments = {"/z"};
+  edited.reply.attachments = {"/z"};
   RuleStore::replace(stored, edited);
   EXPECT_EQ(stored.name, "renamed");
   EXPECT_EQ(stored.id, 4);
   EXPECT_EQ(stored.use_count, 2);
-  EXPECT_EQ(stored.reply_attachments, std::vector<std::string>{"/z"});
+  EXPECT_EQ(stored.reply.attachments, std::vector<std::string>{"/z"});
 }
 
 TEST_F(RuleStoreTest, useCountFollowsBindingsAndNeverGoesNegative) {
@@ -284,7 +284,7 @@ TEST_F(RuleStoreTest, exportAppendsTheExtensionUnlessTheNameEndsInIt) {
 TEST_F(RuleStoreTest, exportWritesTheRulerFormatWithUseCounts) {
   Rule& a = store.add(named("a", 1));
   a.use_count = 2;
-  a.reply_attachments = {"/x"};
+  a.reply.attachments = {"/x"};
   ASSERT_TRUE(store.export_to(tmp / "out.rul").ok);
   std::string expected = record("01 00 00 00", "a", "01 00 00 00") + slot("/x");
   expected.replace(16316, 4, hex_bytes("02 00 00 00"));
@@ -316,7 +316,7 @@ TEST_F(RuleStoreTest, importAddsNewRulesWithNewIdsAndNoBindings) {
   EXPECT_EQ(next, 15u);
   for (const auto* added : {first.added[0], second.added[0]}) {
     EXPECT_EQ(added->use_count, 0);
-    EXPECT_EQ(added->reply_attachments, std::vector<std::string>{"/att"});
+    EXPECT_EQ(added->reply.attachments, std::vector<std::string>{"/att"});
   }
   EXPECT_EQ(second.added[0]->name, "imported001");
   EXPECT_EQ(store.at(4), second.added[1]);
@@ -377,8 +377,8 @@ TEST_F(RuleStoreTest, exportThenImportRoundTripsEveryRule) {
   a.condition_mask = 0x0003;
   a.word_lists[1] = "x;y;";
   a.action_mask = 0x44;
-  a.reply_text = "thanks";
-  a.reply_attachments = {"/1", "/2", "/3"};
+  a.reply.text = "thanks";
+  a.reply.attachments = {"/1", "/2", "/3"};
   a.fetch_need = compute_fetch_need(a);
   store.add(a);
   ASSERT_TRUE(store.export_to(tmp / "all").ok);

@@ -30,16 +30,16 @@ Rule every_field_set() {
   r.body_pattern = "*<#1>";
   r.match_all = true;
   r.action_mask = 0x7f;
-  r.forward_to = "x@y;";
-  r.forward_change_headers = true;
-  r.forward_shown_from = "F";
-  r.forward_shown_to = "T";
-  r.forward_shown_subject = "S";
+  r.forward.to = "x@y;";
+  r.forward.change_headers = true;
+  r.forward.shown_from = "F";
+  r.forward.shown_to = "T";
+  r.forward.shown_subject = "S";
   r.delete_always = true;
-  r.reply_from_file = true;
-  r.reply_file = "r.eml";
-  r.reply_subject = "Re";
-  r.reply_text = "hi";
+  r.reply.from_file = true;
+  r.reply.file = "r.eml";
+  r.reply.subject = "Re";
+  r.reply.text = "hi";
   r.backup_dir = "/b";
   r.key_info_file = "/k";
   r.key_info_template = "#S#";
@@ -47,7 +47,7 @@ Rule every_field_set() {
   r.confirm_seconds = 30;
   r.fetch_need = 7;
   r.use_count = 3;
-  r.reply_attachments = {"/p1", "/p2"};
+  r.reply.attachments = {"/p1", "/p2"};
   return r;
 }
 
@@ -96,7 +96,7 @@ TEST(RuleRecord, decodeReadsEveryFieldBack) {
   ASSERT_TRUE(decoded);
   EXPECT_EQ(attachments, 2u);
   Rule expected = every_field_set();
-  expected.reply_attachments.clear();  // the slots are read by the store
+  expected.reply.attachments.clear();  // the slots are read by the store
   EXPECT_EQ(*decoded, expected);
 }
 
@@ -142,9 +142,9 @@ TEST(RuleRecord, nonZeroFlagBytesReadAsSet) {
   auto r = Rule::decode_record(bytes, attachments);
   ASSERT_TRUE(r);
   EXPECT_FALSE(r->match_all);
-  EXPECT_TRUE(r->forward_change_headers);
+  EXPECT_TRUE(r->forward.change_headers);
   EXPECT_TRUE(r->delete_always);
-  EXPECT_FALSE(r->reply_from_file);
+  EXPECT_FALSE(r->reply.from_file);
 }
 
 struct FetchCase {

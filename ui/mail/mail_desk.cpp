@@ -35,8 +35,7 @@ bool ask_reply(const MailDesk& desk, QWidget* parent, ExtraOperations& extra) {
 }
 
 RemoteServices remote_services(const MailDesk& desk) {
-  RemoteServices s{desk.host, desk.log, desk.local_mail, desk.clock, desk.boxes, desk.smtp, desk.seen_mutex,
-                   desk.viewer};
+  RemoteServices s{desk.host, desk.log, desk.local_mail, desk.clock, desk.boxes, desk.smtp, desk.viewer};
   s.forward_dialog = [desk](QWidget* parent, ExtraOperations& extra) { return ask_forward(desk, parent, extra); };
   s.reply_dialog = [desk](QWidget* parent, ExtraOperations& extra) { return ask_reply(desk, parent, extra); };
   s.backup_dir = [desk](QWidget* parent) {

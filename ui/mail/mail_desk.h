@@ -8,7 +8,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -38,7 +37,6 @@ struct MailDesk {
   FileDialogs& files;
   const AddressBook* address_book = nullptr;
   SmtpDeliveryOptions smtp = {};
-  std::mutex* seen_mutex = nullptr;
   ViewerServices viewer = {};
   Pop3Options pop3 = {};  // how remote management opens its sessions
 };

@@ -59,10 +59,9 @@ constexpr Toggle kToggles[6] = {
     {'C', 0, "查看", "查看邮件非本地则下载"},
 };
 
-bool same_reply(const ExtraOperations& a, const ExtraOperations& b) {
-  if (a.reply_from_file != b.reply_from_file) return false;
-  return a.reply_from_file ? a.reply_file == b.reply_file
-                           : a.reply_subject == b.reply_subject && a.reply_text == b.reply_text;
+bool same_reply(const ReplySettings& a, const ReplySettings& b) {
+  if (a.from_file != b.from_file) return false;
+  return a.from_file ? a.file == b.file : a.subject == b.subject && a.text == b.text;
 }
 
 void set_icon(QTreeWidgetItem* item, int column, bool on, int image) {
@@ -84,11 +83,12 @@ ToggleStates toggle_states(const std::vector<const ExtraOperations*>& selected, 
   t.delete_enabled = all([&](const E& e) { return e.has(E::kDelete) == t.delete_on; });
   t.forward_on = first.has(E::kForward);
   t.forward_enabled = all([&](const E& e) {
-    return e.has(E::kForward) == t.forward_on && (!t.forward_on || e.forward_to == first.forward_to);
+    return e.has(E::kForward) == t.forward_on && (!t.forward_on || e.forward.to == first.forward.to);
   });
   t.reply_on = first.has(E::kReply);
-  t.reply_enabled =
-      all([&](const E& e) { return e.has(E::kReply) == t.reply_on && (!t.reply_on || same_reply(e, first)); });
+  t.reply_enabled = all([&](const E& e) {
+    return e.has(E::kReply) == t.reply_on && (!t.reply_on || same_reply(e.reply, first.reply));
+  });
   t.backup_on = first.has(E::kBackup);
   t.backup_enabled = all([&](const E& e) {
     return e.has(E::kBackup) == t.backup_on && (!t.backup_on || e.backup_dir == first.backup_dir);
@@ -105,7 +105,7 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
       account_(std::move(account)),
       mode_(mode),
       s_(std::move(services)),
-      session_(*account_, {s_.host, s_.log, s_.local_mail, s_.clock, s_.smtp, s_.seen_mutex, s_.pop3}) {
+      session_(*account_, {s_.host, s_.log, s_.local_mail, s_.clock, s_.smtp, s_.pop3}) {
   setObjectName(QStringLiteral("RemoteManager"));
   setWindowTitle(text(kTitle));
   setSizeGripEnabled(true);
@@ -286,9 +286,9 @@ void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   set_icon(item, kProcessed, processed(i), 2);
   set_icon(item, kDelete, e.has(E::kDelete), 3);
   set_icon(item, kForward, e.has(E::kForward), 4);
-  set_cell(item, kForward, e.has(E::kForward) ? from_gb(e.forward_to) : QString());
+  set_cell(item, kForward, e.has(E::kForward) ? from_gb(e.forward.to) : QString());
   set_icon(item, kReply, e.has(E::kReply), 5);
-  set_cell(item, kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply_subject + "\"")
+  set_cell(item, kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply.subject + "\"")
                                           : QString());
   set_icon(item, kBackup, e.has(E::kBackup), 6);
   set_cell(item, kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
@@ -356,11 +356,7 @@ void CRemoteManager::toggle_forward() {
       e.operations &= ~ExtraOperations::kForward;
     } else {
       e.operations |= ExtraOperations::kForward;
-      e.forward_to = chosen.forward_to;
-      e.change_headers = chosen.change_headers;
-      e.shown_from = chosen.shown_from;
-      e.shown_to = chosen.shown_to;
-      e.shown_subject = chosen.shown_subject;
+      e.forward = chosen.forward;
     }
     show_row(i);
   }
@@ -382,11 +378,7 @@ void CRemoteManager::toggle_reply() {
       e.operations &= ~ExtraOperations::kReply;
     } else {
       e.operations |= ExtraOperations::kReply;
-      e.reply_from_file = chosen.reply_from_file;
-      e.reply_file = chosen.reply_file;
-      e.reply_subject = chosen.reply_subject;
-      e.reply_text = chosen.reply_text;
-      e.reply_attachments = chosen.reply_attachments;
+      e.reply = chosen.reply;
     }
     show_row(i);
   }

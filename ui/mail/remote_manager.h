@@ -54,7 +54,6 @@ struct RemoteServices {
   const Clock& clock;
   MessageBoxes& boxes;
   SmtpDeliveryOptions smtp = {};
-  std::mutex* seen_mutex = nullptr;  // held around every use of the seen list
   ViewerServices viewer = {};
   // Fill the forward or reply fields of `extra` (given the first row's);
   // false on cancel. Null: the toggle stays disabled.

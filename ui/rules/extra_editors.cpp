@@ -16,30 +16,17 @@ constexpr int kBackupDirTitle = 61294;
 
 bool edit_extra_forward(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes,
                         const std::function<std::string(QWidget*)>& pick_recipients) {
-  ForwardDialog dialog({extra.forward_to, extra.change_headers, extra.shown_from, extra.shown_to, extra.shown_subject},
-                       boxes, pick_recipients, parent);
+  ForwardDialog dialog(extra.forward, boxes, pick_recipients, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
-  const ForwardSettings& s = dialog.settings();
-  extra.forward_to = s.to;
-  extra.change_headers = s.change_headers;
-  extra.shown_from = s.shown_from;
-  extra.shown_to = s.shown_to;
-  extra.shown_subject = s.shown_subject;
+  extra.forward = dialog.settings();
   return true;
 }
 
 bool edit_extra_reply(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes, FileDialogs& files) {
   // No body pattern: one-off texts are sent as typed.
-  ReplyDialog dialog({extra.reply_from_file, extra.reply_file, extra.reply_subject, extra.reply_text,
-                      extra.reply_attachments},
-                     std::nullopt, boxes, files, parent);
+  ReplyDialog dialog(extra.reply, std::nullopt, boxes, files, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
-  const ReplySettings& s = dialog.settings();
-  extra.reply_from_file = s.from_file;
-  extra.reply_file = s.file;
-  extra.reply_subject = s.subject;
-  extra.reply_text = s.text;
-  extra.reply_attachments = s.attachments;
+  extra.reply = dialog.settings();
   return true;
 }
 

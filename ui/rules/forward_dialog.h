@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "rules/forward_settings.h"
+
 class QLineEdit;
 class QRadioButton;
 
@@ -15,16 +17,6 @@ namespace pw::ui {
 
 class MessageBoxes;
 class WordListPanel;
-
-struct ForwardSettings {
-  std::string to;  // each address followed by ';'
-  bool change_headers = false;
-  std::string shown_from;
-  std::string shown_to;
-  std::string shown_subject;
-
-  friend bool operator==(const ForwardSettings&, const ForwardSettings&) = default;
-};
 
 // Asks the address book for recipients; the chosen addresses each end in
 // ';', empty when the user cancelled.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rules/reply_settings.h"
 #include "rules/rule_template.h"
 
 class QLineEdit;
@@ -23,16 +24,6 @@ namespace pw::ui {
 class FileDialogs;
 class MessageBoxes;
 class PatternField;
-
-struct ReplySettings {
-  bool from_file = false;
-  std::string file;
-  std::string subject;
-  std::string text;
-  std::vector<std::string> attachments;
-
-  friend bool operator==(const ReplySettings&, const ReplySettings&) = default;
-};
 
 class ReplyDialog : public QDialog {
   Q_OBJECT

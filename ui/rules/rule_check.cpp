@@ -53,11 +53,11 @@ std::optional<RuleCheckFailure> check_rule(const Rule& rule, const RuleStore& ru
     }
   }
   if (rule.action_mask == 0) return RuleCheckFailure{kNoAction, false, std::nullopt};
-  if (rule.has(ActionKind::forward) && split_words(rule.forward_to).empty()) {
+  if (rule.has(ActionKind::forward) && split_words(rule.forward.to).empty()) {
     return open_action(61234, ActionKind::forward);
   }
   if (rule.has(ActionKind::backup) && rule.backup_dir.empty()) return open_action(61306, ActionKind::backup);
-  if (rule.has(ActionKind::reply) && (rule.reply_from_file ? rule.reply_file.empty() : rule.reply_text.empty())) {
+  if (rule.has(ActionKind::reply) && (rule.reply.from_file ? rule.reply.file.empty() : rule.reply.text.empty())) {
     return open_action(61307, ActionKind::reply);
   }
   if (rule.has(ActionKind::key_info)) {

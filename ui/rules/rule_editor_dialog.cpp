@@ -197,29 +197,14 @@ bool RuleEditorDialog::edit_parameter(const RuleParameter& parameter) {
         break;
       }
       case ActionKind::forward: {
-        ForwardDialog dialog({r.forward_to, r.forward_change_headers, r.forward_shown_from, r.forward_shown_to,
-                              r.forward_shown_subject},
-                             boxes_, picker_, this);
-        if ((stored = dialog.exec() == QDialog::Accepted)) {
-          const ForwardSettings& s = dialog.settings();
-          r.forward_to = s.to;
-          r.forward_change_headers = s.change_headers;
-          r.forward_shown_from = s.shown_from;
-          r.forward_shown_to = s.shown_to;
-          r.forward_shown_subject = s.shown_subject;
-        }
+        ForwardDialog dialog(r.forward, boxes_, picker_, this);
+        if ((stored = dialog.exec() == QDialog::Accepted)) r.forward = dialog.settings();
         break;
       }
       case ActionKind::reply: {
-        ReplyDialog dialog({r.reply_from_file, r.reply_file, r.reply_subject, r.reply_text, r.reply_attachments},
-                           r.body_pattern, boxes_, files_, this);
+        ReplyDialog dialog(r.reply, r.body_pattern, boxes_, files_, this);
         if ((stored = dialog.exec() == QDialog::Accepted)) {
-          const ReplySettings& s = dialog.settings();
-          r.reply_from_file = s.from_file;
-          r.reply_file = s.file;
-          r.reply_subject = s.subject;
-          r.reply_text = s.text;
-          r.reply_attachments = s.attachments;
+          r.reply = dialog.settings();
           r.body_pattern = dialog.body_pattern();
           note_captures(dialog.level() == TemplateLevel::captures);
         }

@@ -89,7 +89,7 @@ class ConfirmCheckTest : public QObject {
     rule.action_mask = bit(ActionKind::confirm) | bit(ActionKind::forward) | bit(ActionKind::delete_on_server);
     rule.confirm_seconds = 0;  // waits for the answer
     rule.delete_always = true;
-    rule.forward_to = "friend@example.test;";
+    rule.forward.to = "friend@example.test;";
     rule.fetch_need = compute_fetch_need(rule);
     stores.rules.add(rule);
     QVERIFY(stores.mailboxes.bind(*account, 1));

@@ -55,7 +55,7 @@ class ScriptedEditors final : public ExtraEditors {
  public:
   bool edit(QWidget*, uint8_t operation, ExtraOperations& extra) override {
     opened.push_back(operation);
-    if (operation == ExtraOperations::kForward) extra.forward_to = "a@x.test;b@x.test;";
+    if (operation == ExtraOperations::kForward) extra.forward.to = "a@x.test;b@x.test;";
     return true;
   }
   std::vector<int> opened;
@@ -82,7 +82,7 @@ struct Rig {
     asking.name = utf8_to_gb("先问我");
     asking.action_mask = kConfirm | kForward | kDelete;
     asking.confirm_seconds = 5;
-    asking.forward_to = "friend@x.test;";
+    asking.forward.to = "friend@x.test;";
     quiet.name = "quiet";
     quiet.action_mask = kDelete;
     for (int k = 1; k <= 3; ++k) {
@@ -364,7 +364,7 @@ class ConfirmMailsDialogTest : public QObject {
     click_row(d.get(), 1);  // now allowed
     QCOMPARE(part<QTableWidget>(d.get(), "mailList")->currentRow(), 1);
     QVERIFY(view->toPlainText().isEmpty());
-    QCOMPARE(rig.mails[0]->extra().forward_to, std::string("a@x.test;b@x.test;"));
+    QCOMPARE(rig.mails[0]->extra().forward.to, std::string("a@x.test;b@x.test;"));
   }
 
   void viewDownloadsAHeaderOnlyMailOnce() {

@@ -86,10 +86,10 @@ class RuleEditorTest : public QObject {
         {"no action", [](Rule& r) { r.action_mask = 0; }, 61235, {}},
         {"forward before backup", [](Rule& r) { r.action_mask = kForward | kBackup; }, 61234, "ForwardDialog"},
         {"backup before reply", [](Rule& r) { r.action_mask = kBackup | kReply; }, 61306, "folder"},
-        {"typed reply without text", [](Rule& r) { r.action_mask = kReply; r.reply_subject = "s"; }, 61307,
+        {"typed reply without text", [](Rule& r) { r.action_mask = kReply; r.reply.subject = "s"; }, 61307,
          "ReplyDialog"},
         {"reply file missing",
-         [](Rule& r) { r.action_mask = kReply; r.reply_from_file = true; r.reply_text = "t"; }, 61307,
+         [](Rule& r) { r.action_mask = kReply; r.reply.from_file = true; r.reply.text = "t"; }, 61307,
          "ReplyDialog"},
         {"key template before file", [](Rule& r) { r.action_mask = kKeyInfo; }, 61245, "KeyInfoDialog"},
         {"key file", [](Rule& r) { r.action_mask = kKeyInfo; r.key_info_template = "#S#"; }, 61244, "save"},
@@ -423,9 +423,9 @@ class RuleEditorTest : public QObject {
     expected.body_pattern = to_gb(QStringLiteral("订单号*<#1 min=3>\r\n金额"));
     expected.action_mask = kConfirm | kForward | kBackup | kDelete;
     expected.confirm_seconds = 30;
-    expected.forward_to = "caiwu@example.cn;";
-    expected.forward_change_headers = true;
-    expected.forward_shown_subject = to_gb(QStringLiteral("转发：订单"));
+    expected.forward.to = "caiwu@example.cn;";
+    expected.forward.change_headers = true;
+    expected.forward.shown_subject = to_gb(QStringLiteral("转发：订单"));
     expected.backup_dir = to_gb(QStringLiteral("/home/用户/备份"));
     expected.fetch_need = compute_fetch_need(expected);
 
