@@ -136,8 +136,8 @@ void OAuthSignIn::redeem(const QString& code) {
   QPointer<OAuthSignIn> self(this);
   std::shared_ptr<bool> alive = alive_;
   std::thread([self, alive, client = client_, code = code.toStdString(), verifier = verifier_.toStdString(),
-               redirect = redirect_.toStdString(), streams = streams_] {
-    TokenReply reply = code_grant(client, code, verifier, redirect, streams);
+               redirect = redirect_.toStdString()] {
+    TokenReply reply = code_grant(client, code, verifier, redirect);
     QMetaObject::invokeMethod(
         qApp, [self, alive, reply] {
           if (!self || !*alive) return;

@@ -31,8 +31,6 @@ class OAuthSignIn : public QObject {
   // Opens the browser at the address; false when nothing could (the caller
   // then shows the address to copy). QDesktopServices::openUrl by default.
   void set_browser(std::function<bool(const QUrl&)> open) { browser_ = std::move(open); }
-  // Test hook: the connections the code is redeemed over.
-  void set_streams(StreamFactory streams) { streams_ = std::move(streams); }
 
   // Listens on the loopback address, builds the authorization address and
   // asks the browser to open it. False (failed() emitted) when no port could
@@ -68,7 +66,6 @@ class OAuthSignIn : public QObject {
   QUrl url_;
   bool opened_ = false;
   std::function<bool(const QUrl&)> browser_;
-  StreamFactory streams_;
   std::shared_ptr<bool> alive_;  // cleared when the flow goes, for the worker
 };
 
