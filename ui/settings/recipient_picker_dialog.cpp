@@ -23,10 +23,8 @@ constexpr int kDescriptionColumn = 61425;
 constexpr int kGroupColumn = 61426;
 
 QVBoxLayout* labelled(QWidget* parent, const QString& text, QTreeWidget* list) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(list);
   auto* column = new QVBoxLayout;
-  column->addWidget(label);
+  column->addWidget(make_label(parent, text, list));
   column->addWidget(list);
   return column;
 }
