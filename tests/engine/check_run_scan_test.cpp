@@ -139,10 +139,7 @@ TEST_F(CheckRunScan, wholeMailNeedGetsListAndRetrInAboutTenReceivesWithAtMostHun
 TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {
   add_rule(0, bit(ActionKind::delete_on_server)).delete_always = false;
   rules.back().action_mask = 0;
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"a", "b"});
-  pop_quit(p);
+  scan_session({"a", "b"});
 
   EXPECT_TRUE(check().ok());
 
@@ -242,21 +239,13 @@ TEST_F(CheckRunScan, deletionOfAMailActedOnAfterAFailedScanWaitsForTheNextCheck)
   ASSERT_EQ(log_records().size(), 1u);  // the failed scan, with its reason
   EXPECT_FALSE(log_records()[0].success);
 
-  ScriptedPeer& replay = next_session();
-  pop_login(replay);
-  pop_uidl(replay, {"u1", "u2"});
-  replay.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(replay);
+  deletion_session({"u1", "u2"}, {1});
   ScriptedPeer& second = next_session();
   pop_login(second);
   pop_uidl(second, {"u2"});
   pop_list_all(second, {{1, 200}});
   pop_quit(second);
-  ScriptedPeer& deletion = next_session();
-  pop_login(deletion);
-  pop_uidl(deletion, {"u2"});
-  deletion.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(deletion);
+  deletion_session({"u2"}, {1});
 
   EXPECT_TRUE(check().ok());
 
@@ -271,10 +260,7 @@ TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) 
   add_rule(kFetchHeader);
   ASSERT_TRUE(write_file_atomic(account->seen().file(), "A\r\nB\r\n"));
   ASSERT_EQ(account->seen().load(), 2u);
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {});
-  pop_quit(p);
+  scan_session({});
 
   EXPECT_TRUE(check().ok());
   ASSERT_TRUE(mailboxes.save().ok);
@@ -443,10 +429,7 @@ TEST_F(CheckRunScan, eachCheckStartsFromWhatTheUidFileHoldsNow) {
   // A headless check beside us took "b" and appended it.
   SeenUidList other(account->seen().file());
   ASSERT_TRUE(other.append_seen("b"));
-  ScriptedPeer& second = next_session();
-  pop_login(second);
-  pop_uidl(second, {"a", "b"});
-  pop_quit(second);
+  scan_session({"a", "b"});
   EXPECT_TRUE(check().ok());
   expect_sessions_done();
 }
@@ -464,10 +447,7 @@ TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   pop_capa(p, {"PIPELINING"});
   pop_retr(p, 2, small_mail(2));  // the huge one is never asked for
   p.client("QUIT\r\n");
-  ScriptedPeer& again = next_session();
-  pop_login(again);
-  pop_uidl(again, {"huge", "small"});
-  pop_quit(again);
+  scan_session({"huge", "small"});
 
   RunOutcome outcome = check();
   EXPECT_TRUE(outcome.ok());
