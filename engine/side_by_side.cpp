@@ -27,7 +27,6 @@ std::optional<size_t> MailboxTurns::take() {
       if (held_.contains(keys_[k])) continue;
       taken_[k] = true;
       held_.insert(keys_[k]);
-      ++active_;
       return k;
     }
     if (!left) return std::nullopt;
@@ -39,7 +38,6 @@ void MailboxTurns::done(size_t k) {
   {
     std::lock_guard lock(mutex_);
     held_.erase(held_.find(keys_[k]));
-    --active_;
   }
   asked(k);
 }
@@ -56,11 +54,6 @@ void MailboxTurns::asked(size_t k) {
     while (next_to_ask_ < asked_.size() && asked_[next_to_ask_]) ++next_to_ask_;
   }
   changed_.notify_all();
-}
-
-size_t MailboxTurns::active() const {
-  std::lock_guard lock(mutex_);
-  return active_;
 }
 
 SideBySideHost::SideBySideHost(EngineHost& host) : host_(host) {}

@@ -87,12 +87,6 @@ bool OAuthSignIn::start(const OAuthClient& client, const QString& login_hint) {
   return true;
 }
 
-void OAuthSignIn::cancel() {
-  server_.close();
-  *alive_ = false;
-  alive_ = std::make_shared<bool>(true);
-}
-
 void OAuthSignIn::on_connection() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
     socket->setParent(this);

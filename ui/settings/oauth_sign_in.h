@@ -39,8 +39,6 @@ class OAuthSignIn : public QObject {
   // The address the browser is asked to open (valid after start()).
   [[nodiscard]] const QUrl& authorization_url() const { return url_; }
   [[nodiscard]] bool browser_opened() const { return opened_; }
-  // Stops listening; a redemption already on its way is ignored.
-  void cancel();
 
   // PKCE pieces, for tests: a verifier of 43 unreserved characters and its
   // S256 challenge.
