@@ -199,13 +199,15 @@ class CheckRunFixture : public ::testing::Test {
     peers.push_back(std::make_unique<ScriptedPeer>());
     return *peers.back();
   }
+  // A next session that logs in and lists `uids`; the test scripts the rest.
+  ScriptedPeer& listed_session(const std::vector<std::string>& uids) {
+    return pop_uidl(pop_login(next_session()), uids);
+  }
   // A next session that lists `uids` and fetches nothing (a scan without a
   // fetch need), or deletes the messages `deleted` (by number) of the listing.
   void scan_session(const std::vector<std::string>& uids) { deletion_session(uids, {}); }
   void deletion_session(const std::vector<std::string>& uids, const std::vector<int>& deleted) {
-    ScriptedPeer& p = next_session();
-    pop_login(p);
-    pop_uidl(p, uids);
+    ScriptedPeer& p = listed_session(uids);
     for (int n : deleted) p.client("DELE " + std::to_string(n) + "\r\n").server("+OK\r\n");
     pop_quit(p);
   }

@@ -72,9 +72,7 @@ TEST_F(CheckRunPhases, accountHeldByRemoteManagementIsSkippedAndSaysSo) {
 TEST_F(CheckRunPhases, deletionPhaseDeletesInASecondSessionAndLogsEachDeletion) {
   const Rule& rule = add_rule(0, kDelete);
   scan_session({"a", "b"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a", "b"});
+  ScriptedPeer& d = listed_session({"a", "b"});
   d.client("DELE 1\r\n").server("+OK\r\n").client("DELE 2\r\n").server("+OK\r\n");
   pop_quit(d);
 
@@ -141,9 +139,7 @@ TEST_F(CheckRunPhases, deletionMatchesIdentifiersExactlyAndLogsAMissingMailAsFai
 TEST_F(CheckRunPhases, deletionWithoutQuitConfirmationFailsAndIsRetriedFirstNextTime) {
   add_rule(0, kDelete);
   scan_session({"a"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a"});
+  ScriptedPeer& d = listed_session({"a"});
   d.client("DELE 1\r\n").server("+OK\r\n").client("QUIT\r\n").close();
 
   RunOutcome outcome = check();
@@ -170,9 +166,7 @@ TEST_F(CheckRunPhases, deletionWithoutQuitConfirmationFailsAndIsRetriedFirstNext
 TEST_F(CheckRunPhases, refusedDeleteIsLoggedAsFailedAndNotRetried) {
   add_rule(0, kDelete);
   scan_session({"a"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a"});
+  ScriptedPeer& d = listed_session({"a"});
   d.client("DELE 1\r\n").server("-ERR locked\r\n");
   pop_quit(d);
 
@@ -202,9 +196,7 @@ TEST_F(CheckRunPhases, journalLeftByACrashIsCarriedOutBeforeTheScan) {
   add_rule(kFetchHeader);
   ASSERT_TRUE(DeletionJournal(journal_file()).append({"x1", "s", "r", "subj", "crash left", false}));
   deletion_session({"x1", "x2"}, {1});
-  ScriptedPeer& s = next_session();
-  pop_login(s);
-  pop_uidl(s, {"x2"});
+  ScriptedPeer& s = listed_session({"x2"});
   pop_top(s, 1, "Subject: x2\r\n\r\n");
   pop_quit(s);
 
