@@ -1,11 +1,10 @@
 #include "app/login_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_parts.h"
 #include "ui/gb_qstring.h"
 #include "ui/ui_text.h"
 
@@ -17,19 +16,12 @@ CLoginDialog::CLoginDialog(std::string password, QWidget* parent) : QDialog(pare
   edit_ = new QLineEdit(this);
   edit_->setObjectName(QStringLiteral("LoginPassword"));
   edit_->setEchoMode(QLineEdit::Password);
-  auto* label = new QLabel(ui::text("登录密码(&P)"), this);
-  label->setBuddy(edit_);
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &CLoginDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CLoginDialog::reject);
   auto* layout = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
-  row->addWidget(label);
+  row->addWidget(ui::make_label(this, ui::text("登录密码(&P)"), edit_));
   row->addWidget(edit_, 1);
   layout->addLayout(row);
-  layout->addWidget(buttons);
+  ui::add_ok_cancel(this, layout);
   setMinimumWidth(300);
 }
 

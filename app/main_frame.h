@@ -107,7 +107,6 @@ class CMainFrame : public QMainWindow {
   [[nodiscard]] unsigned countdown() const { return countdown_; }
 
   // The pane that commands of the tree and the rule list route to.
-  [[nodiscard]] QWidget* active_view() const { return active_view_; }
   void set_active_view(QWidget* view);
 
   // Whether command `id` is enabled now; runs it when it is.

@@ -47,7 +47,6 @@ class CSystemTray : public QObject {
 
   [[nodiscard]] bool available() const;
   [[nodiscard]] QMenu* menu() const { return menu_; }
-  [[nodiscard]] QString tool_tip() const { return tip_; }
   void set_tool_tip(const QString& tip);
 
   // Whether an activation by `reason` shows the main window.

@@ -58,8 +58,6 @@ std::optional<std::string> transcode(std::string_view bytes, const char* from, c
   return c.run(bytes, false);
 }
 
-bool charset_known(const char* charset) { return Converter(charset, "GB18030").ok(); }
-
 namespace {
 
 // ASCII reads the same in GB18030 and UTF-8; most paths and many texts are

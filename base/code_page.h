@@ -12,9 +12,6 @@ namespace pw {
 // sequence that is invalid in `from`.
 [[nodiscard]] std::optional<std::string> transcode(std::string_view bytes, const char* from, const char* to);
 
-// True when iconv can convert from `charset` to GB18030.
-[[nodiscard]] bool charset_known(const char* charset);
-
 // Lenient forms for display and storage: invalid input bytes become '?'.
 [[nodiscard]] std::string gb_to_utf8(std::string_view gb18030);
 [[nodiscard]] std::string utf8_to_gb(std::string_view utf8);

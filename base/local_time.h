@@ -12,7 +12,6 @@ struct LocalTime {
   int hour = 0;
   int minute = 0;
   int second = 0;
-  int weekday = 0;  // 0 = Sunday
 };
 
 [[nodiscard]] LocalTime to_local(std::time_t t);

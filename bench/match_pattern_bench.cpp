@@ -6,7 +6,7 @@
 #include <string>
 
 #include "rules/capture_list.h"
-#include "rules/find_segment.h"
+#include "rules/segment_searcher.h"
 #include "rules/match_pattern.h"
 
 namespace {
@@ -94,7 +94,7 @@ void BM_QuestionMarksOnly(benchmark::State& state) {
 BENCHMARK(BM_QuestionMarksOnly)->Unit(benchmark::kMillisecond);
 
 // For scale: one near-miss segment of 100 bytes over the body, searched
-// position by position as the segment is defined, against find_segment.
+// position by position as the segment is defined, against SegmentSearcher.
 size_t naive_find(std::string_view text, std::string_view segment) {
   for (size_t i = 0; i + segment.size() <= text.size(); ++i) {
     size_t j = 0;
@@ -115,7 +115,7 @@ BENCHMARK(BM_OneSegmentNaive)->Unit(benchmark::kMillisecond);
 void BM_OneSegmentFindSegment(benchmark::State& state) {
   static const std::string body = std::string(kBody - 1, 'a') + "b";
   static const std::string segment = std::string(49, 'a') + "?" + std::string(49, 'a') + "b";
-  for (auto _ : state) benchmark::DoNotOptimize(pw::find_segment(body, segment));
+  for (auto _ : state) benchmark::DoNotOptimize(pw::SegmentSearcher(segment).find(body, 0));
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(body.size()));
 }
 BENCHMARK(BM_OneSegmentFindSegment)->Unit(benchmark::kMillisecond);

@@ -3,7 +3,6 @@
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
 #include "rules/rule.h"
-#include "rules/rule_description.h"
 #include "stores/mailbox_account.h"
 
 namespace pw {
@@ -25,14 +24,10 @@ bool AttachmentAction::save_all(std::string_view dir) {
 }
 
 void AttachmentAction::run_step(std::vector<uint8_t>& success) {
-  for (size_t i = 0; i < mail_.rule_count(); ++i) {
-    if (!mail_.runs(i, bit(ActionKind::attachments))) continue;
-    const Rule& rule = mail_.rule(i);
-    const std::string refusal = SaveFolder::path_refusal(rule.attachment_dir);
-    const bool ok = refusal.empty() && save_all(rule.attachment_dir);
-    if (!ok) success[i] = 0;
-    mail_.log_operation(services_, record_action_text(rule, ActionKind::attachments) + refusal, ok);
-  }
+  mail_.run_for_rules(services_, ActionKind::attachments, success, [&](const Rule& rule, std::string& note) {
+    note = SaveFolder::path_refusal(rule.attachment_dir);
+    return note.empty() && save_all(rule.attachment_dir);
+  });
 }
 
 }  // namespace pw

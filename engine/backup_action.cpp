@@ -10,7 +10,6 @@
 #include "res/language.h"
 #include "res/string_ids.h"
 #include "rules/rule.h"
-#include "rules/rule_description.h"
 #include "stores/local_mail_index.h"
 #include "stores/mailbox_account.h"
 
@@ -46,14 +45,10 @@ bool BackupAction::back_up(std::string_view dir) {
 }
 
 void BackupAction::run_step(std::vector<uint8_t>& success) {
-  for (size_t i = 0; i < mail_.rule_count(); ++i) {
-    if (!mail_.runs(i, bit(ActionKind::backup))) continue;
-    const Rule& rule = mail_.rule(i);
-    const std::string refusal = SaveFolder::path_refusal(rule.backup_dir);
-    const bool ok = refusal.empty() && whole_mail() && back_up(rule.backup_dir);
-    if (!ok) success[i] = 0;
-    mail_.log_operation(services_, record_action_text(rule, ActionKind::backup) + refusal, ok);
-  }
+  mail_.run_for_rules(services_, ActionKind::backup, success, [&](const Rule& rule, std::string& note) {
+    note = SaveFolder::path_refusal(rule.backup_dir);
+    return note.empty() && whole_mail() && back_up(rule.backup_dir);
+  });
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kBackup)) {
     const std::string refusal = SaveFolder::path_refusal(extra.backup_dir);

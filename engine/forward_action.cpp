@@ -9,7 +9,6 @@
 #include "res/language.h"
 #include "res/string_ids.h"
 #include "rules/rule.h"
-#include "rules/rule_description.h"
 #include "stores/ascii_case.h"
 #include "stores/mailbox_account.h"
 
@@ -127,14 +126,8 @@ bool ForwardAction::forward_checked(ForwardSettings settings, std::string& note)
 }
 
 void ForwardAction::run_step(std::vector<uint8_t>& success) {
-  for (size_t i = 0; i < mail_.rule_count(); ++i) {
-    if (!mail_.runs(i, bit(ActionKind::forward))) continue;
-    const Rule& rule = mail_.rule(i);
-    std::string note;
-    const bool ok = forward_checked(rule.forward, note);
-    if (!ok) success[i] = 0;
-    mail_.log_operation(services_, record_action_text(rule, ActionKind::forward) + note, ok);
-  }
+  mail_.run_for_rules(services_, ActionKind::forward, success,
+                      [&](const Rule& rule, std::string& note) { return forward_checked(rule.forward, note); });
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kForward)) {
     std::string note;

@@ -10,7 +10,6 @@
 #include "engine/save_folder.h"
 #include "engine/template_expander.h"
 #include "rules/rule.h"
-#include "rules/rule_description.h"
 
 namespace pw {
 
@@ -35,19 +34,13 @@ std::filesystem::path KeyInfoAction::file_path(std::string_view gb_path) {
 }
 
 void KeyInfoAction::run_step(std::vector<uint8_t>& success) {
-  for (size_t i = 0; i < mail_.rule_count(); ++i) {
-    if (!mail_.runs(i, bit(ActionKind::key_info))) continue;
-    const Rule& rule = mail_.rule(i);
-    const std::string refusal = SaveFolder::path_refusal(rule.key_info_file);
-    bool ok = refusal.empty();
-    if (ok) {
-      const std::string text = TemplateExpander(mail_, &rule).expand(rule.key_info_template);
-      // One append per record, so records of concurrent writers never interleave.
-      ok = append_file(file_path(rule.key_info_file), record(services_.clock.now(), text), false, kPrivateFile);
-    }
-    if (!ok) success[i] = 0;
-    mail_.log_operation(services_, record_action_text(rule, ActionKind::key_info) + refusal, ok);
-  }
+  mail_.run_for_rules(services_, ActionKind::key_info, success, [&](const Rule& rule, std::string& note) {
+    note = SaveFolder::path_refusal(rule.key_info_file);
+    if (!note.empty()) return false;
+    const std::string text = TemplateExpander(mail_, &rule).expand(rule.key_info_template);
+    // One append per record, so records of concurrent writers never interleave.
+    return append_file(file_path(rule.key_info_file), record(services_.clock.now(), text), false, kPrivateFile);
+  });
 }
 
 }  // namespace pw

@@ -10,6 +10,7 @@
 #include "engine/reply_action.h"
 #include "res/string_table.h"
 #include "rules/rule.h"
+#include "rules/rule_description.h"
 #include "stores/mailbox_account.h"
 #include "stores/operation_log.h"
 
@@ -81,6 +82,17 @@ void MailProcessor::log_operation(const ActionServices& services, std::string_vi
   const std::string& address = account_.address();
   const LogRecord record = services.log.write(address, sender(), recipient(), subject(), description, success);
   if (!success) services.host.notice(res::text(sid::kErrorTitle), OperationLog::failure_notice(record));
+}
+
+void MailProcessor::run_for_rules(const ActionServices& services, ActionKind kind, std::vector<uint8_t>& success,
+                                  const std::function<bool(const Rule& rule, std::string& note)>& act) {
+  for (size_t i = 0; i < rule_count(); ++i) {
+    if (!runs(i, bit(kind))) continue;
+    std::string note;
+    const bool ok = act(rule(i), note);
+    if (!ok) success[i] = 0;
+    log_operation(services, record_action_text(rule(i), kind) + note, ok);
+  }
 }
 
 }  // namespace pw

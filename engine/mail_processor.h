@@ -5,6 +5,7 @@
 // actions in their fixed order (forward, backup, reply, key information,
 // attachments, then the deletion request).
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -111,6 +112,11 @@ class MailProcessor {
   // Writes one operation-log record about this mail; a failure is also shown
   // in the notice box.
   void log_operation(const ActionServices& services, std::string_view description, bool success);
+  // Runs `act` for each matched rule that carries action `kind`. A failure
+  // clears the rule's entry in `success`; the log gets the action's text and
+  // the note `act` leaves (the reason it refused).
+  void run_for_rules(const ActionServices& services, ActionKind kind, std::vector<uint8_t>& success,
+                     const std::function<bool(const Rule& rule, std::string& note)>& act);
 
  private:
   MailboxAccount& account_;

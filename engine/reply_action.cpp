@@ -13,7 +13,6 @@
 #include "res/language.h"
 #include "res/string_table.h"
 #include "rules/rule.h"
-#include "rules/rule_description.h"
 #include "stores/ascii_case.h"
 #include "stores/mailbox_account.h"
 
@@ -105,27 +104,19 @@ bool ReplyAction::reply(const ReplySettings& reply, std::string& note) {
 }
 
 void ReplyAction::run_step(std::vector<uint8_t>& success) {
-  for (size_t i = 0; i < mail_.rule_count(); ++i) {
-    if (!mail_.runs(i, bit(ActionKind::reply))) continue;
-    const Rule& rule = mail_.rule(i);
+  mail_.run_for_rules(services_, ActionKind::reply, success, [&](const Rule& rule, std::string& note) {
     // Automatic replies to automatic mail would answer each other forever:
-    // such a mail gets none, and the log says why.
-    const std::string refusal = loop_refusal(mail_.content(), mail_.sender(), mail_.account().address());
-    if (!refusal.empty()) {
-      mail_.log_operation(services_, record_action_text(rule, ActionKind::reply) + refusal, true);
-      continue;
-    }
+    // such a mail gets none, and the log says why (as a success).
+    note = loop_refusal(mail_.content(), mail_.sender(), mail_.account().address());
+    if (!note.empty()) return true;
     ReplySettings r = rule.reply;
     if (!r.from_file) {
       const TemplateExpander expander(mail_, &rule);
       r.subject = expander.expand(r.subject);
       r.text = expander.expand(r.text);
     }
-    std::string note;
-    const bool ok = reply(r, note);
-    if (!ok) success[i] = 0;
-    mail_.log_operation(services_, record_action_text(rule, ActionKind::reply) + note, ok);
-  }
+    return reply(r, note);
+  });
   const ExtraOperations& extra = mail_.extra();
   if (extra.has(ExtraOperations::kReply)) {
     std::string note;

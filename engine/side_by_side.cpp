@@ -22,7 +22,6 @@ std::optional<size_t> MailboxTurns::take() {
       if (held_.contains(keys_[k])) continue;
       taken_[k] = true;
       held_.insert(keys_[k]);
-      ++active_;
       return k;
     }
     if (!left) return std::nullopt;
@@ -34,7 +33,6 @@ void MailboxTurns::done(size_t k) {
   {
     std::lock_guard lock(mutex_);
     held_.erase(held_.find(keys_[k]));
-    --active_;
   }
   asked(k);
 }
@@ -51,11 +49,6 @@ void MailboxTurns::asked(size_t k) {
     while (next_to_ask_ < asked_.size() && asked_[next_to_ask_]) ++next_to_ask_;
   }
   changed_.notify_all();
-}
-
-size_t MailboxTurns::active() const {
-  std::lock_guard lock(mutex_);
-  return active_;
 }
 
 SideBySideHost::SideBySideHost(EngineHost& host) : host_(host) {}

@@ -37,18 +37,14 @@ class MailboxTurns {
   // Mailbox `k` has asked (or will not ask): the next may.
   void asked(size_t k);
 
-  // How many mailboxes are being checked now.
-  [[nodiscard]] size_t active() const;
-
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> keys_;
   std::vector<bool> taken_;
   std::vector<bool> asked_;
   std::multiset<std::string> held_;
   size_t next_to_ask_ = 0;
-  size_t active_ = 0;
 };
 
 // The run's host while several mailboxes are checked: one report at a time,

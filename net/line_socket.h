@@ -31,7 +31,6 @@ class LineSocket final : public ByteStream {
   [[nodiscard]] TlsResult start_tls(const std::string& host, bool verify) override;
 
   void close();
-  [[nodiscard]] bool is_open() const { return fd_ >= 0; }
   // Whether the TLS connection resumed an earlier session with the server.
   [[nodiscard]] bool tls_resumed() const;
 

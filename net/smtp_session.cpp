@@ -314,7 +314,7 @@ int SmtpSession::send_data(std::string_view bytes) {
 
 int SmtpSession::end_data() {
   if (!broken_) trace("C: ", "[" + std::to_string(data_bytes_) + " bytes of message data]");
-  return expect(SmtpCommand::end_data(data_tail_.empty() || data_tail_ == "\r\n"), 250, data_reply_wait_);
+  return expect(SmtpCommand::end_data(data_tail_.empty() || data_tail_ == "\r\n"), 250, kDataReplyWait);
 }
 
 int SmtpSession::quit() { return expect(SmtpCommand::quit(), 221); }

@@ -58,8 +58,6 @@ class SmtpSession : public ProtocolSession {
 
   // How replies must keep moving (ReplyReader), for tests.
   void set_pace(const ReplyReader::Pace& pace) { reader_.set_pace(pace); }
-  // The longest wait for the reply to the end of the data (tests shorten it).
-  void set_data_reply_wait(std::chrono::milliseconds wait) { data_reply_wait_ = wait; }
 
   // Connects to a server field ("host" or "host:port", port 25 by default)
   // and reads the greeting; 220 expected.
@@ -133,7 +131,6 @@ class SmtpSession : public ProtocolSession {
 
   std::vector<std::string> keywords_;
   bool plain_ = false;  // logging in with AUTH PLAIN
-  std::chrono::milliseconds data_reply_wait_ = kDataReplyWait;
   std::string data_tail_;  // the last two data bytes sent since data()
   bool after_cr_ = false;  // the last byte given was a CR, already sent as CR LF
   size_t data_bytes_ = 0;  // data bytes given since data(), for the trace

@@ -4,7 +4,6 @@
 
 #include "base/file_io.h"
 #include "base/fixed_field.h"
-#include "res/string_table.h"
 #include "stores/ascii_case.h"
 
 namespace pw {
@@ -89,8 +88,6 @@ void AddressBook::clear() {
   groups_.clear();
   next_id_ = 0;
 }
-
-const std::string& AddressBook::all_people_name() { return res::text(sid::kEveryone); }
 
 const Contact* AddressBook::find_contact(uint32_t id) const {
   auto it = std::find_if(people_.begin(), people_.end(), [&](const Contact& c) { return c.id == id; });

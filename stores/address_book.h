@@ -43,9 +43,6 @@ class AddressBook {
   // Releases everything (exit).
   void clear();
 
-  // The name of the all-people list, "所有人" (sid::kEveryone).
-  [[nodiscard]] static const std::string& all_people_name();
-
   [[nodiscard]] const std::vector<Contact>& people() const { return people_; }
   [[nodiscard]] const Contact* find_contact(uint32_t id) const;
   [[nodiscard]] Contact* find_contact(uint32_t id);

@@ -223,16 +223,6 @@ bool MailboxList::bind(MailboxAccount& account, uint32_t rule_id) {
   return true;
 }
 
-bool MailboxList::unbind(MailboxAccount& account, uint32_t rule_id) {
-  {
-    std::lock_guard lock(mutex_);
-    if (!contains_locked(account) || !account.drop_rule(rule_id)) return false;
-    --bindings_;
-  }
-  notify_unbound({rule_id});
-  return true;
-}
-
 size_t MailboxList::unbind_all(MailboxAccount& account) {
   std::vector<uint32_t> unbound;
   {

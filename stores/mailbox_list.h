@@ -88,7 +88,6 @@ class MailboxList {
   // Bindings. bind() does nothing when the rule is bound already. All return
   // false when the account is not in this list or nothing changed.
   bool bind(MailboxAccount& account, uint32_t rule_id);
-  bool unbind(MailboxAccount& account, uint32_t rule_id);
   size_t unbind_all(MailboxAccount& account);
   // Unbinds a deleted rule from every account; afterwards every account
   // without a bound rule is paused. Returns how many accounts lost the rule.

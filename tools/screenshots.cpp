@@ -32,6 +32,7 @@
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/run_at_startup.h"
+#include "support/data_builders.h"
 #include "ui/confirm/confirm_mails_dialog.h"
 #include "ui/rules/extra_editors.h"
 #include "ui/mail/mail_viewer.h"
@@ -78,15 +79,11 @@ void fill(pw::app::CPelliwickApp& app) {
     rule.id = app.rules().take_next_id(settings.next_rule_id);
     app.rules().add(std::move(rule));
   }
-  const char* addresses[] = {"zhang.wei@example.com", "sales@example.cn"};
+  const pw::MailboxRecord records[] = {
+      pw::test::account_record("zhang.wei@example.com", "secret", "pop.example.com", "smtp.example.com"),
+      pw::test::account_record("sales@example.cn", "secret", "pop.example.cn:1110", "smtp.example.cn")};
   for (int i = 0; i < 2; ++i) {
-    pw::MailboxRecord record;
-    record.address = addresses[i];
-    record.login_name = i == 0 ? "zhang.wei" : "sales";
-    record.password = "secret";
-    record.pop_server = i == 0 ? "pop.example.com" : "pop.example.cn:1110";
-    record.smtp_server = i == 0 ? "smtp.example.com" : "smtp.example.cn";
-    auto account = app.mailboxes().create(record, false);
+    auto account = app.mailboxes().create(records[i], false);
     for (size_t r = 0; r < app.rules().count(); ++r)
       if (r != static_cast<size_t>(i)) app.mailboxes().bind(*account, static_cast<uint32_t>(app.rules().at(r)->id));
   }

@@ -30,7 +30,6 @@ class ColumnFitter : public QObject {
   // Sizes every column but the last to its content (at most kMaxWidth),
   // unless the user has sized one.
   void fit();
-  [[nodiscard]] bool user_sized() const { return user_sized_; }
   // A narrower bound for one column (its full texts stay in the tooltips).
   void set_max_width(int column, int width) { max_widths_[column] = width; }
 

@@ -26,8 +26,6 @@ TEST(CodePage, invalidInputIsMarkedNotDropped) {
   EXPECT_EQ(gb_to_utf8("a\xff" "b"), "a?b");
   EXPECT_FALSE(transcode("a\xff", "UTF-8", "GB18030"));
   EXPECT_FALSE(transcode("abc", "NO-SUCH-CHARSET", "GB18030"));
-  EXPECT_TRUE(charset_known("ISO-8859-1"));
-  EXPECT_FALSE(charset_known("NO-SUCH-CHARSET"));
 }
 
 struct NameCase {
@@ -131,7 +129,7 @@ TEST(CodePage, pathsFromInternalTextAreUtf8OnTheFileSystem) {
 }
 
 TEST(LocalTime, stampAndMonthFormats) {
-  LocalTime t{2003, 5, 7, 9, 4, 3, 3};
+  LocalTime t{2003, 5, 7, 9, 4, 3};
   EXPECT_EQ(format_stamp(t), "2003/05/07 09:04:03");
   EXPECT_EQ(format_month(2003, 5), "2003-05");
 }

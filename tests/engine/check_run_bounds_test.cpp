@@ -79,9 +79,7 @@ TEST_F(CheckRunBounds, aCheckTakesABoundedNumberOfNewMailsAndTheNextTheRest) {
   services.pop3.stream = [this] { return std::make_unique<PeerStream>(*peers[opened++], receive_sizes); };
   services.max_new_mails = 2;
   CheckRun bounded(services);
-  ScriptedPeer& first = next_session();
-  pop_login(first);
-  pop_uidl(first, {"u1", "u2", "u3"});
+  ScriptedPeer& first = listed_session({"u1", "u2", "u3"});
   pop_capa(first, {});
   pop_top(first, 1, "Subject: one\r\n\r\n");
   pop_top(first, 2, "Subject: two\r\n\r\n");
@@ -91,9 +89,7 @@ TEST_F(CheckRunBounds, aCheckTakesABoundedNumberOfNewMailsAndTheNextTheRest) {
   ASSERT_EQ(log_records().size(), 1u);
   EXPECT_EQ(log_records()[0].operation, res::text(sid::kNewMailsLeft) + "1");
 
-  ScriptedPeer& second = next_session();
-  pop_login(second);
-  pop_uidl(second, {"u1", "u2", "u3"});
+  ScriptedPeer& second = listed_session({"u1", "u2", "u3"});
   pop_top(second, 3, "Subject: three\r\n\r\n");
   pop_quit(second);
   EXPECT_TRUE(bounded.run(nullptr, settings()).ok());
@@ -119,9 +115,7 @@ TEST_F(CheckRunBounds, receiveRoomFollowsWhatArrivesNotWhatWasListed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string mail = mail_of_size(1, c.sent);
-    ScriptedPeer& p = next_session();
-    pop_login(p);
-    pop_uidl(p, {c.name});
+    ScriptedPeer& p = listed_session({c.name});
     pop_list_all(p, {{1, c.listed}});
     pop_retr(p, 1, mail, 16384);
     pop_quit(p);

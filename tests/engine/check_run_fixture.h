@@ -199,6 +199,18 @@ class CheckRunFixture : public ::testing::Test {
     peers.push_back(std::make_unique<ScriptedPeer>());
     return *peers.back();
   }
+  // A next session that logs in and lists `uids`; the test scripts the rest.
+  ScriptedPeer& listed_session(const std::vector<std::string>& uids) {
+    return pop_uidl(pop_login(next_session()), uids);
+  }
+  // A next session that lists `uids` and fetches nothing (a scan without a
+  // fetch need), or deletes the messages `deleted` (by number) of the listing.
+  void scan_session(const std::vector<std::string>& uids) { deletion_session(uids, {}); }
+  void deletion_session(const std::vector<std::string>& uids, const std::vector<int>& deleted) {
+    ScriptedPeer& p = listed_session(uids);
+    for (int n : deleted) p.client("DELE " + std::to_string(n) + "\r\n").server("+OK\r\n");
+    pop_quit(p);
+  }
 
   RunOutcome check() { return run.run(nullptr, settings()); }
 
@@ -208,7 +220,7 @@ class CheckRunFixture : public ::testing::Test {
   }
 
   std::vector<LogRecord> log_records() const { return log.records(); }
-  std::vector<std::string> seen_file_lines() const;
+  std::vector<std::string> seen_file_lines() const { return file_lines(account->seen().file()); }
   std::filesystem::path journal_file() const { return DeletionJournal::file_for(account->seen().file()); }
 
   TempDir dir;
@@ -242,15 +254,5 @@ class CheckRunFixture : public ::testing::Test {
                              },
                              .clock = [this] { return pop3_now; }}}};
 };
-
-inline std::vector<std::string> CheckRunFixture::seen_file_lines() const {
-  std::vector<std::string> out;
-  std::optional<std::string> text = read_file(account->seen().file());
-  if (!text) return out;
-  std::string_view rest(*text);
-  for (size_t end; (end = rest.find("\r\n")) != std::string_view::npos; rest.remove_prefix(end + 2))
-    out.emplace_back(rest.substr(0, end));
-  return out;
-}
 
 }  // namespace pw::test

@@ -18,13 +18,6 @@ constexpr uint32_t kDelete = bit(ActionKind::delete_on_server);
 
 class CheckRunPhases : public CheckRunFixture {
  protected:
-  // A scan session that finds the mails `uids` new (no fetch needed).
-  void scan_session(const std::vector<std::string>& uids) {
-    ScriptedPeer& p = next_session();
-    pop_login(p);
-    pop_uidl(p, uids);
-    pop_quit(p);
-  }
   std::string delete_text(const Rule& rule) const { return action_piece(rule, ActionKind::delete_on_server).text; }
 };
 
@@ -79,9 +72,7 @@ TEST_F(CheckRunPhases, accountHeldByRemoteManagementIsSkippedAndSaysSo) {
 TEST_F(CheckRunPhases, deletionPhaseDeletesInASecondSessionAndLogsEachDeletion) {
   const Rule& rule = add_rule(0, kDelete);
   scan_session({"a", "b"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a", "b"});
+  ScriptedPeer& d = listed_session({"a", "b"});
   d.client("DELE 1\r\n").server("+OK\r\n").client("DELE 2\r\n").server("+OK\r\n");
   pop_quit(d);
 
@@ -103,11 +94,7 @@ TEST_F(CheckRunPhases, twoMatchingRulesThatBothDeleteDeleteOnce) {
   const Rule& first = add_rule(0, kDelete);
   add_rule(0, kDelete);
   scan_session({"a"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a"});
-  d.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(d);
+  deletion_session({"a"}, {1});
 
   EXPECT_TRUE(check().ok());
 
@@ -152,9 +139,7 @@ TEST_F(CheckRunPhases, deletionMatchesIdentifiersExactlyAndLogsAMissingMailAsFai
 TEST_F(CheckRunPhases, deletionWithoutQuitConfirmationFailsAndIsRetriedFirstNextTime) {
   add_rule(0, kDelete);
   scan_session({"a"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a"});
+  ScriptedPeer& d = listed_session({"a"});
   d.client("DELE 1\r\n").server("+OK\r\n").client("QUIT\r\n").close();
 
   RunOutcome outcome = check();
@@ -167,11 +152,7 @@ TEST_F(CheckRunPhases, deletionWithoutQuitConfirmationFailsAndIsRetriedFirstNext
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"a"});
 
   // The next check deletes it before it scans.
-  ScriptedPeer& retry = next_session();
-  pop_login(retry);
-  pop_uidl(retry, {"a"});
-  retry.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(retry);
+  deletion_session({"a"}, {1});
   scan_session({});
 
   EXPECT_TRUE(check().ok());
@@ -185,9 +166,7 @@ TEST_F(CheckRunPhases, deletionWithoutQuitConfirmationFailsAndIsRetriedFirstNext
 TEST_F(CheckRunPhases, refusedDeleteIsLoggedAsFailedAndNotRetried) {
   add_rule(0, kDelete);
   scan_session({"a"});
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"a"});
+  ScriptedPeer& d = listed_session({"a"});
   d.client("DELE 1\r\n").server("-ERR locked\r\n");
   pop_quit(d);
 
@@ -216,14 +195,8 @@ TEST_F(CheckRunPhases, failedDeletionLogInKeepsEveryDeletionForTheNextCheck) {
 TEST_F(CheckRunPhases, journalLeftByACrashIsCarriedOutBeforeTheScan) {
   add_rule(kFetchHeader);
   ASSERT_TRUE(DeletionJournal(journal_file()).append({"x1", "s", "r", "subj", "crash left", false}));
-  ScriptedPeer& d = next_session();
-  pop_login(d);
-  pop_uidl(d, {"x1", "x2"});
-  d.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(d);
-  ScriptedPeer& s = next_session();
-  pop_login(s);
-  pop_uidl(s, {"x2"});
+  deletion_session({"x1", "x2"}, {1});
+  ScriptedPeer& s = listed_session({"x2"});
   pop_top(s, 1, "Subject: x2\r\n\r\n");
   pop_quit(s);
 

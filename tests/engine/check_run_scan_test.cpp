@@ -64,9 +64,7 @@ TEST_F(CheckRunScan, headerAndSizeNeedsGetOneListAndTopForEachNewMailOnly) {
   add_rule(kFetchHeader);
   add_rule(kFetchSize);
   account->seen().add("old");
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"old", "new1"});
+  ScriptedPeer& p = listed_session({"old", "new1"});
   pop_list_all(p, {{1, 99}, {2, 1234}});
   pop_top(p, 2, "Subject: hello\r\n\r\n");
   pop_quit(p);
@@ -105,9 +103,7 @@ TEST_F(CheckRunScan, wholeMailNeedGetsListAndRetrInAboutTenReceivesWithAtMostHun
   while (mail.size() < 250000) mail += std::string(98, 'x') + "\r\n";
   mail.resize(250000 - 2);
   mail += "\r\n";
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"big"});
+  ScriptedPeer& p = listed_session({"big"});
   pop_list_all(p, {{1, mail.size()}});
   pop_retr(p, 1, mail);
   pop_quit(p);
@@ -139,10 +135,7 @@ TEST_F(CheckRunScan, wholeMailNeedGetsListAndRetrInAboutTenReceivesWithAtMostHun
 TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {
   add_rule(0, bit(ActionKind::delete_on_server)).delete_always = false;
   rules.back().action_mask = 0;
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"a", "b"});
-  pop_quit(p);
+  scan_session({"a", "b"});
 
   EXPECT_TRUE(check().ok());
 
@@ -155,9 +148,7 @@ TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {
 TEST_F(CheckRunScan, failedRetrOfThirdOfFiveActsOnTheTwoBeforeAndTheThirdIsNewAgain) {
   add_rule(kFetchWhole);
   const std::vector<std::string> uids = {"u1", "u2", "u3", "u4", "u5"};
-  ScriptedPeer& first = next_session();
-  pop_login(first);
-  pop_uidl(first, uids);
+  ScriptedPeer& first = listed_session(uids);
   pop_list_all(first, {{1, 100}, {2, 200}, {3, 300}, {4, 400}, {5, 500}});
   pop_capa(first, {});  // no pipelining: one command after the other
   pop_retr(first, 1, small_mail(1));
@@ -185,9 +176,7 @@ TEST_F(CheckRunScan, failedRetrOfThirdOfFiveActsOnTheTwoBeforeAndTheThirdIsNewAg
   EXPECT_EQ(failed.checks[0].result, AccountCheck::Result::failed);
   EXPECT_EQ(failed.checks[0].reason, "-ERR no such message");
 
-  ScriptedPeer& second = next_session();
-  pop_login(second);
-  pop_uidl(second, uids);
+  ScriptedPeer& second = listed_session(uids);
   pop_list_all(second, {{1, 100}, {2, 200}, {3, 300}, {4, 400}, {5, 500}});
   pop_capa(second, {});
   pop_retr(second, 3, small_mail(3));  // 1 and 2 were seen
@@ -208,9 +197,7 @@ TEST_F(CheckRunScan, failedRetrOfThirdOfFiveActsOnTheTwoBeforeAndTheThirdIsNewAg
 // kept, the replies still due are read before QUIT.
 TEST_F(CheckRunScan, pipelinedScanSendsAheadAndARefusalInTheMiddleEndsItAsWithout) {
   add_rule(kFetchHeader);
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"u1", "u2", "u3", "u4"});
+  ScriptedPeer& p = listed_session({"u1", "u2", "u3", "u4"});
   pop_capa(p, {"TOP", "UIDL", "PIPELINING"});
   p.client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n")
       .server("+OK\r\nSubject: one\r\n\r\n.\r\n-ERR gone\r\n+OK\r\nSubject: three\r\n\r\n..dot\r\n.\r\n-ERR gone\r\n");
@@ -229,9 +216,7 @@ TEST_F(CheckRunScan, pipelinedScanSendsAheadAndARefusalInTheMiddleEndsItAsWithou
 // journal: the line just failed, so the next check carries it out first.
 TEST_F(CheckRunScan, deletionOfAMailActedOnAfterAFailedScanWaitsForTheNextCheck) {
   add_rule(kFetchSize, 0x40);
-  ScriptedPeer& first = next_session();
-  pop_login(first);
-  pop_uidl(first, {"u1", "u2"});
+  ScriptedPeer& first = listed_session({"u1", "u2"});
   pop_list_all(first, {{1, 100}});  // the second is missing from the listing
   first.client("LIST 2\r\n").server("-ERR busy\r\n");
   pop_quit(first);
@@ -242,21 +227,11 @@ TEST_F(CheckRunScan, deletionOfAMailActedOnAfterAFailedScanWaitsForTheNextCheck)
   ASSERT_EQ(log_records().size(), 1u);  // the failed scan, with its reason
   EXPECT_FALSE(log_records()[0].success);
 
-  ScriptedPeer& replay = next_session();
-  pop_login(replay);
-  pop_uidl(replay, {"u1", "u2"});
-  replay.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(replay);
-  ScriptedPeer& second = next_session();
-  pop_login(second);
-  pop_uidl(second, {"u2"});
+  deletion_session({"u1", "u2"}, {1});
+  ScriptedPeer& second = listed_session({"u2"});
   pop_list_all(second, {{1, 200}});
   pop_quit(second);
-  ScriptedPeer& deletion = next_session();
-  pop_login(deletion);
-  pop_uidl(deletion, {"u2"});
-  deletion.client("DELE 1\r\n").server("+OK\r\n");
-  pop_quit(deletion);
+  deletion_session({"u2"}, {1});
 
   EXPECT_TRUE(check().ok());
 
@@ -271,10 +246,7 @@ TEST_F(CheckRunScan, emptyListingCompletesTheListSoStoredIdentifiersAreDropped) 
   add_rule(kFetchHeader);
   ASSERT_TRUE(write_file_atomic(account->seen().file(), "A\r\nB\r\n"));
   ASSERT_EQ(account->seen().load(), 2u);
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {});
-  pop_quit(p);
+  scan_session({});
 
   EXPECT_TRUE(check().ok());
   ASSERT_TRUE(mailboxes.save().ok);
@@ -287,9 +259,7 @@ TEST_F(CheckRunScan, listingOfBAndCAgainstStoredAAndBKeepsBAndC) {
   add_rule(kFetchHeader);
   ASSERT_TRUE(write_file_atomic(account->seen().file(), "A\r\nB\r\n"));
   ASSERT_EQ(account->seen().load(), 2u);
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"B", "C"});
+  ScriptedPeer& p = listed_session({"B", "C"});
   pop_top(p, 2, "Subject: c\r\n\r\n");
   pop_quit(p);
 
@@ -358,9 +328,7 @@ TEST_F(CheckRunScan, cancelledCorrectionKeepsTheStoredLogIn) {
 
 TEST_F(CheckRunScan, brokenTransferFailsTheScanAndTheMailIsNewAgain) {
   add_rule(kFetchWhole);
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"a", "b"});
+  ScriptedPeer& p = listed_session({"a", "b"});
   pop_list_all(p, {{1, 40}, {2, 40}});
   pop_capa(p, {});
   pop_retr(p, 1, small_mail(1));
@@ -396,9 +364,7 @@ TEST_F(CheckRunScan, mailNoRuleTookReachesTheFileInOneWriteAfterTheActions) {
   Rule& r = add_rule(kFetchHeader);
   r.condition_mask = bit(ConditionKind::subject_words);
   r.word_lists[4] = "urgent;";
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"plain", "hot"});
+  ScriptedPeer& p = listed_session({"plain", "hot"});
   pop_capa(p, {});
   pop_top(p, 1, "Subject: hello\r\n\r\n");
   pop_top(p, 2, "Subject: urgent matter\r\n\r\n");
@@ -419,9 +385,7 @@ TEST_F(CheckRunScan, identifiersAreComparedExactlyAtTheirFullLength) {
   const std::string long_uid = std::string(69, 'L') + "z";
   ASSERT_TRUE(write_file_atomic(account->seen().file(), "Ab\r\n" + long_uid + "\r\n"));
   account->seen().load();
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"Ab", long_uid, "ab"});
+  ScriptedPeer& p = listed_session({"Ab", long_uid, "ab"});
   pop_top(p, 3, "Subject: the other mail\r\n\r\n");  // only the letter case differs: a mail of its own
   pop_quit(p);
 
@@ -433,9 +397,7 @@ TEST_F(CheckRunScan, identifiersAreComparedExactlyAtTheirFullLength) {
 
 TEST_F(CheckRunScan, eachCheckStartsFromWhatTheUidFileHoldsNow) {
   add_rule(kFetchHeader);
-  ScriptedPeer& first = next_session();
-  pop_login(first);
-  pop_uidl(first, {"a"});
+  ScriptedPeer& first = listed_session({"a"});
   pop_top(first, 1, "Subject: a\r\n\r\n");
   pop_quit(first);
   EXPECT_TRUE(check().ok());
@@ -443,10 +405,7 @@ TEST_F(CheckRunScan, eachCheckStartsFromWhatTheUidFileHoldsNow) {
   // A headless check beside us took "b" and appended it.
   SeenUidList other(account->seen().file());
   ASSERT_TRUE(other.append_seen("b"));
-  ScriptedPeer& second = next_session();
-  pop_login(second);
-  pop_uidl(second, {"a", "b"});
-  pop_quit(second);
+  scan_session({"a", "b"});
   EXPECT_TRUE(check().ok());
   expect_sessions_done();
 }
@@ -457,17 +416,12 @@ TEST_F(CheckRunScan, eachCheckStartsFromWhatTheUidFileHoldsNow) {
 TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   add_rule(kFetchWhole);
   const uint32_t huge = (uint32_t{64} << 20) + 1;
-  ScriptedPeer& p = next_session();
-  pop_login(p);
-  pop_uidl(p, {"huge", "small"});
+  ScriptedPeer& p = listed_session({"huge", "small"});
   pop_list_all(p, {{1, huge}, {2, small_mail(2).size()}});
   pop_capa(p, {"PIPELINING"});
   pop_retr(p, 2, small_mail(2));  // the huge one is never asked for
   p.client("QUIT\r\n");
-  ScriptedPeer& again = next_session();
-  pop_login(again);
-  pop_uidl(again, {"huge", "small"});
-  pop_quit(again);
+  scan_session({"huge", "small"});
 
   RunOutcome outcome = check();
   EXPECT_TRUE(outcome.ok());

@@ -45,19 +45,6 @@ class CheckRunStores : public CheckRunFixture {
     mounted_ = false;
   }
 
-  void scan_session(const std::vector<std::string>& uids) {
-    ScriptedPeer& p = next_session();
-    pop_login(p);
-    pop_uidl(p, uids);
-    pop_quit(p);
-  }
-  void deletion_session(const std::vector<std::string>& listed, const std::vector<int>& deleted) {
-    ScriptedPeer& d = next_session();
-    pop_login(d);
-    pop_uidl(d, listed);
-    for (int n : deleted) d.client("DELE " + std::to_string(n) + "\r\n").server("+OK\r\n");
-    pop_quit(d);
-  }
   bool noticed(int text) const {
     return std::any_of(host.notices.begin(), host.notices.end(),
                        [&](const std::string& n) { return n.find(res::text(text)) != std::string::npos; });

@@ -22,13 +22,7 @@ constexpr uint32_t kForward = bit(ActionKind::forward);
 constexpr uint32_t kBackup = bit(ActionKind::backup);
 constexpr uint32_t kDelete = bit(ActionKind::delete_on_server);
 
-class CheckOnceEndToEnd : public EndToEndFixture {
- protected:
-  void SetUp() override {
-    if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
-    EndToEndFixture::SetUp();
-  }
-};
+using CheckOnceEndToEnd = ProgramEndToEnd;
 
 TEST_F(CheckOnceEndToEnd, forwardsBacksUpAndDeletesEveryNewMail) {
   const Rule r = rule(kForward | kBackup | kDelete, false);

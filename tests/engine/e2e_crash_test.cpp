@@ -22,14 +22,10 @@ constexpr int kMails = 30;
 
 // One mailbox, or four checked side by side (the program's default), with
 // the same number of mails in all.
-class CheckCrash : public EndToEndFixture, public ::testing::WithParamInterface<int> {
+class CheckCrash : public ProgramEndToEnd, public ::testing::WithParamInterface<int> {
  protected:
   CheckCrash() {
     for (int b = 1; b < GetParam(); ++b) pop_users.push_back({"box" + std::to_string(b), "secret"});
-  }
-  void SetUp() override {
-    if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
-    EndToEndFixture::SetUp();
   }
 
   // Times each mail's sender got a reply, by the mail's number.

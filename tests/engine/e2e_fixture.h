@@ -168,15 +168,7 @@ class EndToEndFixture : public ::testing::Test {
   }
 
   std::filesystem::path uid_file() const { return program.file("MailUID") / "alice@home.test.uid"; }
-  std::vector<std::string> uid_lines() const {
-    std::vector<std::string> out;
-    std::optional<std::string> text = read_file(uid_file());
-    if (!text) return out;
-    std::string_view rest(*text);
-    for (size_t end; (end = rest.find("\r\n")) != std::string_view::npos; rest.remove_prefix(end + 2))
-      out.emplace_back(rest.substr(0, end));
-    return out;
-  }
+  std::vector<std::string> uid_lines() const { return file_lines(uid_file()); }
   std::vector<LogRecord> log_records() const {
     OperationLog log(program, clock);
     log.load_current_month();
@@ -218,6 +210,16 @@ class EndToEndFixture : public ::testing::Test {
   ProgramDir program{dir.path()};
   SystemClock clock;
   int32_t next_id = 1;
+};
+
+// The fixture of the tests that run the pelliwick program: skipped in a build
+// without it.
+class ProgramEndToEnd : public EndToEndFixture {
+ protected:
+  void SetUp() override {
+    if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
+    EndToEndFixture::SetUp();
+  }
 };
 
 }  // namespace pw::test

@@ -17,13 +17,7 @@ namespace {
 constexpr uint32_t kForward = bit(ActionKind::forward);
 constexpr uint32_t kBackup = bit(ActionKind::backup);
 
-class SharedDataDirectory : public EndToEndFixture {
- protected:
-  void SetUp() override {
-    if (pelliwick_program().empty()) GTEST_SKIP() << "this build has no pelliwick program";
-    EndToEndFixture::SetUp();
-  }
-};
+using SharedDataDirectory = ProgramEndToEnd;
 
 TEST_F(SharedDataDirectory, windowAndHeadlessChecksTakingTurnsActOnEachMailOnceAndKeepTheEdit) {
   const Rule forward = rule(kForward);

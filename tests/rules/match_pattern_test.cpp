@@ -7,9 +7,9 @@
 
 #include "rules/body_pattern.h"
 #include "rules/capture_list.h"
-#include "rules/find_segment.h"
 #include "rules/match_pattern.h"
 #include "rules/rule.h"
+#include "rules/segment_searcher.h"
 
 namespace pw {
 namespace {
@@ -136,7 +136,7 @@ bool reference_match(std::string_view pattern, std::string_view text, std::vecto
   std::optional<uint32_t> k;
   auto place = [&](std::string_view segment, size_t& m) {
     for (;;) {
-      m = find_segment(text, segment, t);
+      m = SegmentSearcher(segment).find(text, t);
       if (m == npos || (max && m - t > *max)) return false;
       if (m - t >= min) break;
       t = m + 1;

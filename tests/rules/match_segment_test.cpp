@@ -3,13 +3,16 @@
 #include <random>
 #include <string>
 
-#include "rules/find_segment.h"
 #include "rules/segment_searcher.h"
 
 namespace pw {
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
+
+size_t find_segment(std::string_view text, std::string_view segment, size_t from = 0) {
+  return SegmentSearcher(segment).find(text, from);
+}
 
 // The plain definition: every start position, byte by byte, '?' any byte.
 size_t reference_find(std::string_view text, std::string_view segment, size_t from) {

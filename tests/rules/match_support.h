@@ -42,14 +42,6 @@ inline void set_sense(Rule& rule, ConditionKind kind, bool on) {
   }
 }
 
-inline void set_all_words(Rule& rule, ConditionKind kind, bool on) {
-  if (on) {
-    rule.all_words_mask |= bit(kind);
-  } else {
-    rule.all_words_mask &= ~bit(kind);
-  }
-}
-
 // Answers with a fixed verdict and remembers what it was asked.
 class FixedVerifier final : public SenderVerifier {
  public:

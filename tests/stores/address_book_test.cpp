@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "record_bytes.h"
-#include "res/string_table.h"
 
 namespace pw {
 namespace {
@@ -230,10 +229,6 @@ TEST_F(AddressBookTest, unwritableFileIsSkippedAndTheOtherStillWritten) {
   EXPECT_EQ(dir.read("Group"), test::hex_bytes("01 00 00 00"));
   AddressBook loaded{ProgramDir(dir.path())};
   EXPECT_EQ(loaded.load().contacts, 0u) << "a directory reads as no file";
-}
-
-TEST_F(AddressBookTest, allPeopleListIsNamedByItsText) {
-  EXPECT_EQ(AddressBook::all_people_name(), res::text(sid::kEveryone));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/data_builders.h"
 
+#include "base/file_io.h"
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "stores/system_settings.h"
@@ -29,6 +30,15 @@ bool write_data_dir(const ProgramDir& program, const std::vector<MailboxRecord>&
       if (!list.bind(*a, static_cast<uint32_t>(r.id))) return false;
   }
   return list.save().ok && SystemSettings{}.save(program).ok;
+}
+
+std::vector<std::string> file_lines(const std::filesystem::path& file) {
+  std::vector<std::string> out;
+  const std::string text = read_file(file).value_or("");
+  std::string_view rest(text);
+  for (size_t end; (end = rest.find("\r\n")) != std::string_view::npos; rest.remove_prefix(end + 2))
+    out.emplace_back(rest.substr(0, end));
+  return out;
 }
 
 }  // namespace pw::test

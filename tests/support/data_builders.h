@@ -1,6 +1,7 @@
 #pragma once
 // Builders for what tests keep writing by hand: an account record and a
 // data directory as the program leaves it.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,9 @@ namespace pw::test {
 // whose directories exist. True when every file was written.
 [[nodiscard]] bool write_data_dir(const ProgramDir& program, const std::vector<MailboxRecord>& accounts,
                                   const std::vector<Rule>& rules);
+
+// The CR LF terminated lines of a file such as a .uid file (none when it
+// cannot be read).
+[[nodiscard]] std::vector<std::string> file_lines(const std::filesystem::path& file);
 
 }  // namespace pw::test

@@ -34,7 +34,6 @@ ScriptedPeer& ScriptedPeer::refuse_connect() {
 }
 
 bool ScriptedPeer::connect(const std::string& host, int port) {
-  ++connects_;
   host_ = host;
   port_ = port;
   return !refuse_;

@@ -41,7 +41,6 @@ class ScriptedPeer final : public ByteStream {
   [[nodiscard]] bool done() const { return steps_.empty(); }
   [[nodiscard]] const std::string& connected_host() const { return host_; }
   [[nodiscard]] int connected_port() const { return port_; }
-  [[nodiscard]] int connect_count() const { return connects_; }
 
  private:
   std::chrono::steady_clock::time_point* clock_ = nullptr;
@@ -55,7 +54,6 @@ class ScriptedPeer final : public ByteStream {
   std::string written_;
   std::string host_;
   int port_ = 0;
-  int connects_ = 0;
   bool refuse_ = false;
   bool closed_ = false;
   std::chrono::milliseconds delay_{0};

@@ -29,6 +29,7 @@
 #include "rules/rule_description.h"
 #include "stores/mailbox_account.h"
 #include "ui/check_list.h"
+#include "ui/dialog_parts.h"
 #include "ui/rules/extra_editors.h"
 #include "ui/gb_qstring.h"
 #include "ui/mail_size.h"
@@ -150,30 +151,24 @@ void ConfirmMailsDialog::build() {
   list_label->setBuddy(mail_list_);
   layout->addWidget(mail_list_, 1);
 
-  auto* tree_label = new QLabel(ui::text("邮件符合的规则及操作(&R)"), this);
-  layout->addWidget(tree_label);
   rule_tree_ = new QTreeWidget(this);
   rule_tree_->setObjectName(QStringLiteral("ruleTree"));
   rule_tree_->setHeaderHidden(true);
-  tree_label->setBuddy(rule_tree_);
+  layout->addWidget(make_label(this, ui::text("邮件符合的规则及操作(&R)"), rule_tree_));
   layout->addWidget(rule_tree_, 1);
 
-  auto* extra_label = new QLabel(ui::text("邮件附加操作(&O)"), this);
-  layout->addWidget(extra_label);
   extra_list_ = make_check_list(this, QStringLiteral("operation"), "extraList");
   extra_list_->header()->setStretchLastSection(true);
   for (const ExtraRow& row : kExtraRows) (void)add_check_row(extra_list_, text(row.label));
   const int row_height = extra_list_->sizeHintForRow(0) > 0 ? extra_list_->sizeHintForRow(0) : 18;
   extra_list_->setFixedHeight(extra_list_->header()->sizeHint().height() + row_height * 4 + 6);
-  extra_label->setBuddy(extra_list_);
+  layout->addWidget(make_label(this, ui::text("邮件附加操作(&O)"), extra_list_));
   layout->addWidget(extra_list_);
 
-  auto* description_label = new QLabel(ui::text("邮件附加操作描述(&D)"), this);
-  layout->addWidget(description_label);
   description_view_ = new DescriptionBrowser(this);
   description_view_->setObjectName(QStringLiteral("extraDescription"));
   description_view_->setFixedHeight(description_view_->fontMetrics().lineSpacing() * 4 + 8);
-  description_label->setBuddy(description_view_);
+  layout->addWidget(make_label(this, ui::text("邮件附加操作描述(&D)"), description_view_));
   layout->addWidget(description_view_);
 
   progress_ = new QProgressBar(this);

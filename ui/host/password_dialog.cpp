@@ -1,12 +1,11 @@
 #include "ui/host/password_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_parts.h"
 #include "ui/gb_qstring.h"
 #include "ui/ui_text.h"
 
@@ -27,25 +26,12 @@ CPasswordDialog::CPasswordDialog(const LoginData& refused, QWidget* parent) : QD
   password_->setText(from_gb(refused.password));
 
   auto* form = new QFormLayout;
-  auto add_row = [&](const QString& label, QLineEdit* field) {
-    auto* l = new QLabel(label, this);
-    l->setBuddy(field);
-    form->addRow(l, field);
-  };
-  add_row(ui::text("登录名(&N)"), user_);
-  add_row(ui::text("密码(&P)"), password_);
-
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CPasswordDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CPasswordDialog::reject);
+  form->addRow(make_label(this, ui::text("登录名(&N)"), user_), user_);
+  form->addRow(make_label(this, ui::text("密码(&P)"), password_), password_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
   // The password is what was most likely mistyped.
   password_->setFocus();
   password_->selectAll();

@@ -61,7 +61,6 @@ class CMailViewer : public QDialog {
   // The viewer for `mail`, modal.
   static void show_mail(MailProcessor& mail, const ViewerServices& services, QWidget* parent);
 
-  [[nodiscard]] CHtmlCtrl* html_view() const { return html_; }
 
  public slots:
   void show_plain_text();

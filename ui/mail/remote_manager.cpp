@@ -137,10 +137,10 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
   status_->setObjectName(QStringLiteral("statusLabel"));
   status_->setAlignment(Qt::AlignCenter);
 
-  using Slot = void (CRemoteManager::*)();
-  const Slot handlers[6] = {&CRemoteManager::toggle_backup, &CRemoteManager::toggle_reply,
-                         &CRemoteManager::toggle_forward, &CRemoteManager::toggle_delete,
-                         &CRemoteManager::toggle_seen, &CRemoteManager::view_selected};
+  const std::function<void()> handlers[6] = {
+      [this] { toggle_extra(ExtraOperations::kBackup); }, [this] { toggle_extra(ExtraOperations::kReply); },
+      [this] { toggle_extra(ExtraOperations::kForward); }, [this] { toggle_extra(ExtraOperations::kDelete); },
+      [this] { toggle_seen(); }, [this] { view_selected(); }};
   for (int k = 0; k < 6; ++k) {
     auto* b = new QToolButton(this);
     b->setObjectName(QStringLiteral("toggle%1").arg(QLatin1Char(kToggles[k].letter)));
@@ -320,81 +320,34 @@ void CRemoteManager::update_toggles() {
   set('C', t.view_enabled, false);
 }
 
-void CRemoteManager::toggle_delete() {
-  const std::vector<size_t> rows = selected_rows();
-  if (rows.empty()) return;
-  const bool on = !rows_[rows.front()]->extra().has(ExtraOperations::kDelete);
-  for (size_t i : rows) {
-    uint8_t& ops = rows_[i]->extra().operations;
-    ops = on ? (ops | ExtraOperations::kDelete) : (ops & ~ExtraOperations::kDelete);
-    show_row(i);
-  }
-  update_toggles();
-}
-
-void CRemoteManager::toggle_forward() {
+// Marks the selected rows for extra operation `op`, or takes the mark off when
+// the first of them has it. Marking first asks for the operation's settings,
+// starting from the first row's; nothing changes when the user cancels.
+void CRemoteManager::toggle_extra(uint8_t op) {
   const std::vector<size_t> rows = selected_rows();
   if (rows.empty()) return;
   ExtraOperations chosen = rows_[rows.front()]->extra();
-  const bool marked = chosen.has(ExtraOperations::kForward);
-  if (!marked && !(s_.forward_dialog && s_.forward_dialog(this, chosen))) {
+  const bool marked = chosen.has(op);
+  bool confirmed = true;
+  if (!marked && op == ExtraOperations::kForward) confirmed = s_.forward_dialog && s_.forward_dialog(this, chosen);
+  if (!marked && op == ExtraOperations::kReply) confirmed = s_.reply_dialog && s_.reply_dialog(this, chosen);
+  if (!marked && op == ExtraOperations::kBackup) {
+    chosen.backup_dir = s_.backup_dir(this);
+    confirmed = !chosen.backup_dir.empty();
+  }
+  if (!confirmed) {
     update_toggles();
     return;
   }
   for (size_t i : rows) {
     ExtraOperations& e = rows_[i]->extra();
     if (marked) {
-      e.operations &= ~ExtraOperations::kForward;
+      e.operations &= ~op;
     } else {
-      e.operations |= ExtraOperations::kForward;
-      e.forward = chosen.forward;
-    }
-    show_row(i);
-  }
-  update_toggles();
-}
-
-void CRemoteManager::toggle_reply() {
-  const std::vector<size_t> rows = selected_rows();
-  if (rows.empty()) return;
-  ExtraOperations chosen = rows_[rows.front()]->extra();
-  const bool marked = chosen.has(ExtraOperations::kReply);
-  if (!marked && !(s_.reply_dialog && s_.reply_dialog(this, chosen))) {
-    update_toggles();
-    return;
-  }
-  for (size_t i : rows) {
-    ExtraOperations& e = rows_[i]->extra();
-    if (marked) {
-      e.operations &= ~ExtraOperations::kReply;
-    } else {
-      e.operations |= ExtraOperations::kReply;
-      e.reply = chosen.reply;
-    }
-    show_row(i);
-  }
-  update_toggles();
-}
-
-void CRemoteManager::toggle_backup() {
-  const std::vector<size_t> rows = selected_rows();
-  if (rows.empty()) return;
-  const bool marked = rows_[rows.front()]->extra().has(ExtraOperations::kBackup);
-  std::string dir;
-  if (!marked) {
-    dir = s_.backup_dir(this);
-    if (dir.empty()) {
-      update_toggles();
-      return;
-    }
-  }
-  for (size_t i : rows) {
-    ExtraOperations& e = rows_[i]->extra();
-    if (marked) {
-      e.operations &= ~ExtraOperations::kBackup;
-    } else {
-      e.operations |= ExtraOperations::kBackup;
-      e.backup_dir = dir;
+      e.operations |= op;
+      if (op == ExtraOperations::kForward) e.forward = chosen.forward;
+      if (op == ExtraOperations::kReply) e.reply = chosen.reply;
+      if (op == ExtraOperations::kBackup) e.backup_dir = chosen.backup_dir;
     }
     show_row(i);
   }

@@ -106,10 +106,7 @@ class CRemoteManager : public QDialog {
   [[nodiscard]] QPushButton* operate_button() const { return operate_; }
 
  public slots:
-  void toggle_delete();
-  void toggle_forward();
-  void toggle_reply();
-  void toggle_backup();
+  void toggle_extra(uint8_t op);  // an ExtraOperations bit
   void toggle_seen();
   void view_selected();
   void operate();

@@ -1,12 +1,11 @@
 #include "ui/rules/list_chooser_dialog.h"
 
-#include <QDialogButtonBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "rules/rule_store.h"
 #include "stores/mailbox_list.h"
 #include "ui/check_list.h"
+#include "ui/dialog_parts.h"
 #include "ui/gb_qstring.h"
 #include "ui/ui_text.h"
 
@@ -17,16 +16,9 @@ CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, int caption_id, i
   setObjectName(QStringLiteral("ListChooserDialog"));
   setWindowTitle(text(caption_id));
   list_ = make_check_list(this, text(column_id), "choices");
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CListChooserDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CListChooserDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(list_);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
   resize(460, 300);
 }
 

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QFontMetrics>
@@ -17,6 +16,7 @@
 #include "res/language.h"
 #include "stores/mailbox_account.h"
 #include "stores/mailbox_list.h"
+#include "ui/dialog_parts.h"
 #include "ui/gb_qstring.h"
 #include "ui/message_boxes.h"
 #include "ui/settings/oauth_sign_in.h"
@@ -125,18 +125,9 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   add_row(ui::text("密码(&O)"), smtp_password_, 20);
   grid->addWidget(require_tls_, row++, 0, 1, 2);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(ui::text("确定"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(ui::text("取消"), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &CMailboxDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &CMailboxDialog::reject);
-
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
-  layout->addWidget(buttons);
+  add_ok_cancel(this, layout);
 
   if (account) {
     record_ = account->record();

@@ -47,7 +47,6 @@ class CMailboxDialog : public QDialog {
   // The browser sign-in ("登录..."): for tests, what opens the browser.
   void set_browser(std::function<bool(const QUrl&)> open) { browser_ = std::move(open); }
   // The sign-in in progress, for tests; null when none.
-  [[nodiscard]] OAuthSignIn* sign_in_flow() const { return flow_; }
 
  private:
   [[nodiscard]] MailboxRecord::SignIn method() const;

@@ -84,12 +84,6 @@ bool OAuthSignIn::start(const OAuthClient& client, const QString& login_hint) {
   return true;
 }
 
-void OAuthSignIn::cancel() {
-  server_.close();
-  *alive_ = false;
-  alive_ = std::make_shared<bool>(true);
-}
-
 void OAuthSignIn::on_connection() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
     socket->setParent(this);
@@ -133,8 +127,8 @@ void OAuthSignIn::redeem(const QString& code) {
   QPointer<OAuthSignIn> self(this);
   std::shared_ptr<bool> alive = alive_;
   std::thread([self, alive, client = client_, code = code.toStdString(), verifier = verifier_.toStdString(),
-               redirect = redirect_.toStdString(), streams = streams_] {
-    TokenReply reply = code_grant(client, code, verifier, redirect, streams);
+               redirect = redirect_.toStdString()] {
+    TokenReply reply = code_grant(client, code, verifier, redirect);
     QMetaObject::invokeMethod(
         qApp, [self, alive, reply] {
           if (!self || !*alive) return;

@@ -31,8 +31,6 @@ class OAuthSignIn : public QObject {
   // Opens the browser at the address; false when nothing could (the caller
   // then shows the address to copy). QDesktopServices::openUrl by default.
   void set_browser(std::function<bool(const QUrl&)> open) { browser_ = std::move(open); }
-  // Test hook: the connections the code is redeemed over.
-  void set_streams(StreamFactory streams) { streams_ = std::move(streams); }
 
   // Listens on the loopback address, builds the authorization address and
   // asks the browser to open it. False (failed() emitted) when no port could
@@ -41,8 +39,6 @@ class OAuthSignIn : public QObject {
   // The address the browser is asked to open (valid after start()).
   [[nodiscard]] const QUrl& authorization_url() const { return url_; }
   [[nodiscard]] bool browser_opened() const { return opened_; }
-  // Stops listening; a redemption already on its way is ignored.
-  void cancel();
 
   // PKCE pieces, for tests: a verifier of 43 unreserved characters and its
   // S256 challenge.
@@ -68,7 +64,6 @@ class OAuthSignIn : public QObject {
   QUrl url_;
   bool opened_ = false;
   std::function<bool(const QUrl&)> browser_;
-  StreamFactory streams_;
   std::shared_ptr<bool> alive_;  // cleared when the flow goes, for the worker
 };
 

@@ -18,10 +18,8 @@ namespace pw::ui {
 namespace {
 
 QVBoxLayout* labelled(QWidget* parent, const QString& text, QTreeWidget* list) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(list);
   auto* column = new QVBoxLayout;
-  column->addWidget(label);
+  column->addWidget(make_label(parent, text, list));
   column->addWidget(list);
   return column;
 }
