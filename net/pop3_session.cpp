@@ -459,19 +459,21 @@ int Pop3Session::start_transfer(const Pop3Command& c) {
   return absorb();
 }
 
-int Pop3Session::top(int n, int lines) { return start_transfer(Pop3Command::top(n, lines)); }
+int Pop3Session::top(int n, int lines) {
+  room_as_listed_ = false;
+  return start_transfer(Pop3Command::top(n, lines));
+}
 
 int Pop3Session::retr(int n) {
   // With the size listed, the text grows in place instead of being copied at
-  // each doubling: room for the size and a margin (servers that count bare
-  // LF line ends list a little less than they send), within the mail limit.
-  // Reserved pages are not touched until bytes arrive, so a hostile listing
-  // gains nothing; the room left unused goes when the mail is complete.
+  // each doubling: room for exactly the listed size, within the mail limit,
+  // so a mail as listed (the common case) keeps no spare room among the
+  // thousands a check holds. Reserved pages are not touched until bytes
+  // arrive, so a hostile listing gains nothing; the room left unused goes
+  // when the mail is complete.
   const std::int64_t listed = size_of_message(n);
-  if (listed > 0) {
-    const std::int64_t room = listed + listed / 16 + static_cast<std::int64_t>(kReserveMargin);
-    data_.reserve(static_cast<size_t>(std::min(room, static_cast<std::int64_t>(limits_.max_mail))));
-  }
+  if (listed > 0) data_.reserve(static_cast<size_t>(std::min(listed, static_cast<std::int64_t>(limits_.max_mail))));
+  room_as_listed_ = listed > 0;
   return start_transfer(Pop3Command::retr(n));
 }
 
@@ -526,10 +528,22 @@ int Pop3Session::absorb() {
       break_off(own_text(kMailTooLarge));
       return kFailure;
     }
-    // A long text that outgrows its room (a mail longer than listed) takes
-    // room up to the limit at once: copied once, not at every doubling, and
-    // the pages it does not fill are never touched.
-    if (want > data_.capacity() && want > kGrowToLimitAbove) data_.reserve(limits_.max_mail);
+    // A text that outgrows its room (a mail longer than listed: servers that
+    // count bare LF line ends list a little less than they send) is copied
+    // once, not at every doubling: into room for a sixteenth more and a
+    // margin, or, when long, up to the limit at once, whose pages it does
+    // not fill are never touched.
+    // Past that, the string's own doubling.
+    if (want > data_.capacity() && want > kGrowToLimitAbove) {
+      data_.reserve(limits_.max_mail);
+    } else if (want > data_.capacity() && room_as_listed_) {
+      // A fresh string: reserve() on this one would at least double it.
+      std::string grown;
+      grown.reserve(std::min(limits_.max_mail, want + want / 16 + kReserveMargin));
+      grown.append(data_);
+      data_.swap(grown);
+      room_as_listed_ = false;
+    }
     data_.append(in.data() + pos, end - pos);
     at_line_start_ = in[end - 1] == '\n';
     pos = end;

@@ -61,7 +61,8 @@ class Pop3Session : public ProtocolSession {
   static constexpr size_t kMaxUidLength = 70;
   // The most bytes of a CAPA reply taken as capabilities.
   static constexpr size_t kMaxCapa = 4096;
-  // Room a RETR reserves beyond the listed size, besides 1/16 of it.
+  // Room a mail text that outgrows its listed size takes beyond what came,
+  // besides 1/16 of it.
   static constexpr size_t kReserveMargin = 4096;
   // A mail text longer than this that outgrows its room grows to the mail
   // limit in one step.
@@ -236,6 +237,7 @@ class Pop3Session : public ProtocolSession {
   std::uint32_t chunk_size_ = kDefaultChunkSize;
   bool in_transfer_ = false;
   bool at_line_start_ = true;
+  bool room_as_listed_ = false;  // the text's room is the listed size
 
   std::vector<std::string> capabilities_;
   struct Ahead {
