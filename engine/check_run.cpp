@@ -171,8 +171,8 @@ uint32_t whole_mail_chunk_size(uint32_t size) {
 }
 
 uint32_t whole_mail_receive_size(uint32_t size, uint32_t arrived) {
-  constexpr uint32_t kFirstReceive = 65536;
-  return std::min(whole_mail_chunk_size(std::max(size, arrived)), std::max(kFirstReceive, arrived));
+  constexpr uint32_t kLeastReceive = 65536;
+  return std::max(kLeastReceive, std::min(whole_mail_chunk_size(std::max(size, arrived)), arrived));
 }
 
 uint32_t progress_scale(uint32_t size) {
