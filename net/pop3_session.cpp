@@ -391,15 +391,32 @@ std::int64_t Pop3Session::size_of_message(int number) const {
   return it != listed_.end() && it->first == number ? std::int64_t{it->second} : -1;
 }
 
-bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) {
-  if (broken_ || !c.valid || in_transfer_ || !send_line(c.wire, c.trace)) return false;
-  ahead_.push_back({c.wire, listing});
+bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) { return send_ahead(std::span(&c, 1), listing); }
+
+bool Pop3Session::send_ahead(std::span<const Pop3Command> commands, bool listing) {
+  if (broken_ || in_transfer_ || commands.empty()) return false;
+  std::string wire;
+  for (const Pop3Command& c : commands) {
+    if (!c.valid) return false;
+    wire += c.wire;
+  }
+  for (const Pop3Command& c : commands.first(commands.size() - 1)) trace("C: ", c.trace);
+  if (!send_line(wire, commands.back().trace)) return false;
+  for (const Pop3Command& c : commands) ahead_.push_back({c.wire, listing});
   return true;
 }
 
-bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines), true); }
+bool Pop3Session::send_tops_ahead(std::span<const int> numbers, int lines) {
+  std::vector<Pop3Command> commands;
+  for (int n : numbers) commands.push_back(Pop3Command::top(n, lines));
+  return send_ahead(commands, true);
+}
 
-bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n), true); }
+bool Pop3Session::send_retrs_ahead(std::span<const int> numbers) {
+  std::vector<Pop3Command> commands;
+  for (int n : numbers) commands.push_back(Pop3Command::retr(n));
+  return send_ahead(commands, true);
+}
 
 bool Pop3Session::send_uidl_ahead() { return send_ahead(Pop3Command::uidl(), true); }
 
