@@ -545,12 +545,11 @@ int Pop3Session::absorb() {
       break_off(own_text(kMailTooLarge));
       return kFailure;
     }
-    // A text that outgrows its room (a mail longer than listed: servers that
-    // count bare LF line ends list a little less than they send) is copied
-    // once, not at every doubling: into room for a sixteenth more and a
-    // margin, or, when long, up to the limit at once, whose pages it does
-    // not fill are never touched.
-    // Past that, the string's own doubling.
+    // A text that outgrows its room is copied once, not at every doubling:
+    // when long, into room up to the limit, whose pages it does not fill are
+    // never touched; when it outgrows its listed size (servers that count
+    // bare LF line ends list a little less than they send), into room for a
+    // sixteenth more and a margin. Past that, the string's own doubling.
     if (want > data_.capacity() && want > kGrowToLimitAbove) {
       data_.reserve(limits_.max_mail);
     } else if (want > data_.capacity() && room_as_listed_) {
