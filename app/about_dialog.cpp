@@ -17,9 +17,9 @@ CAboutDialog::CAboutDialog(const std::filesystem::path& data_dir, QWidget* paren
   icon->setPixmap(program_icon().pixmap(32, 32));
   auto* version = new QLabel(version_line(), this);
   version->setObjectName(QStringLiteral("VersionLine"));
-  auto* maker = new QLabel(ui::text("%1 出品").arg(ui::text(61376)), this);
+  auto* maker = new QLabel(ui::text("%1 出品").arg(ui::text(sid::kStudioName)), this);
   maker->setObjectName(QStringLiteral("MakerLine"));
-  auto* data = new QLabel(ui::text(62705).arg(QString::fromStdString(data_dir.string())), this);
+  auto* data = new QLabel(ui::text(sid::kDataDirLine).arg(QString::fromStdString(data_dir.string())), this);
   data->setObjectName(QStringLiteral("DataDirLine"));
   data->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* buttons = new QDialogButtonBox(this);
@@ -34,6 +34,8 @@ CAboutDialog::CAboutDialog(const std::filesystem::path& data_dir, QWidget* paren
   layout->setColumnStretch(1, 1);
 }
 
-QString CAboutDialog::version_line() { return ui::text(61204) + QStringLiteral(" v") + ui::text(61377); }
+QString CAboutDialog::version_line() {
+  return ui::text(sid::kProgramTitle) + QStringLiteral(" v") + ui::text(sid::kVersion);
+}
 
 }  // namespace pw::app

@@ -8,12 +8,6 @@
 namespace pw::app {
 namespace {
 
-constexpr int kHelpText = 62700;
-constexpr int kUnknownOption = 62701;
-constexpr int kMissingArgument = 62702;
-constexpr int kSeeHelp = 62703;
-constexpr int kDataDirLine = 62705;
-
 // Qt's own options; those with a value take the next argument too.
 constexpr std::array<std::string_view, 13> kQtOptionsWithValue = {
     "platform", "platformpluginpath", "platformtheme", "plugin",        "qmljsdebugger", "style",   "stylesheet",
@@ -50,7 +44,7 @@ CommandLine CommandLine::parse(int argc, char** argv) {
       line.hide = true;
       continue;
     }
-    if (arg.size() < 2 || arg[0] != '-') return fail(kUnknownOption, arg);
+    if (arg.size() < 2 || arg[0] != '-') return fail(sid::kUnknownOption, arg);
     const std::string_view body = arg.substr(arg[1] == '-' ? 2 : 1);
     const size_t equals = body.find('=');
     const std::string_view name = body.substr(0, equals);
@@ -69,7 +63,7 @@ CommandLine CommandLine::parse(int argc, char** argv) {
     };
     std::string v;
     if (long_form && (name == "data-dir" || name == "trace")) {
-      if (!value(v)) return fail(kMissingArgument, "--" + std::string(name));
+      if (!value(v)) return fail(sid::kMissingArgument, "--" + std::string(name));
       (name == "data-dir" ? line.data_dir : line.trace) = v;
     } else if (long_form && !has_inline && name == "check-once") {
       check_once = true;
@@ -78,9 +72,9 @@ CommandLine CommandLine::parse(int argc, char** argv) {
     } else if (long_form && !has_inline && name == "version") {
       version = true;
     } else if (contains(kQtOptionsWithValue, name)) {
-      if (!value(v)) return fail(kMissingArgument, arg);
+      if (!value(v)) return fail(sid::kMissingArgument, arg);
     } else if (!contains(kQtFlags, name) || has_inline) {
-      return fail(kUnknownOption, arg);
+      return fail(sid::kUnknownOption, arg);
     }
   }
   line.mode = help ? Mode::help : version ? Mode::version : check_once ? Mode::check_once : Mode::window;
@@ -88,14 +82,14 @@ CommandLine CommandLine::parse(int argc, char** argv) {
 }
 
 std::string help_text(const ProgramDir& dir) {
-  return std::string(res::text_utf8(kHelpText)) + "\n\n" +
-         replace_arg(res::text_utf8(kDataDirLine), dir.root().string()) + "\n";
+  return std::string(res::text_utf8(sid::kUsage)) + "\n\n" +
+         replace_arg(res::text_utf8(sid::kDataDirLine), dir.root().string()) + "\n";
 }
 
 std::string version_text() { return "pelliwick " PW_VERSION "\n"; }
 
 std::string usage_error_text(const std::string& error) {
-  return "pelliwick: " + error + "\n" + std::string(res::text_utf8(kSeeHelp)) + "\n";
+  return "pelliwick: " + error + "\n" + std::string(res::text_utf8(sid::kSeeHelp)) + "\n";
 }
 
 }  // namespace pw::app

@@ -10,16 +10,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::app {
-namespace {
-
-constexpr int kActedSummary = 62710;
-constexpr int kAccountLine = 62711;
-constexpr int kFailedSummary = 62712;
-constexpr int kScansFailed = 62713;
-constexpr int kDialFailed = 62714;
-constexpr int kDeletionsFailed = 62715;
-
-}  // namespace
 
 std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
   if (!outcome.ran) return std::nullopt;
@@ -27,19 +17,19 @@ std::optional<CheckNotification> check_notification(const RunOutcome& outcome) {
   size_t acted = 0;
   for (const auto& [address, mails] : outcome.acted) {
     acted += mails;
-    lines << ui::text(kAccountLine).arg(ui::from_gb(address)).arg(mails);
+    lines << ui::text(sid::kAccountLine).arg(ui::from_gb(address)).arg(mails);
   }
-  if (outcome.dial_failed) lines << ui::text(kDialFailed);
+  if (outcome.dial_failed) lines << ui::text(sid::kDialFailed);
   // An account stopped because its files could not be written failed its check as well.
   if (const size_t failed = outcome.scans_failed + outcome.stores_failed; failed > 0)
-    lines << ui::text(kScansFailed).arg(failed);
+    lines << ui::text(sid::kScansFailed).arg(failed);
   // Each failed mailbox with its reason, so the notice alone says what to fix.
   for (const AccountCheck& check : outcome.checks)
     if (check.result == AccountCheck::Result::failed)
       lines << ui::text("%1：%2").arg(ui::from_gb(check.address), ui::from_gb(res::displayed(check.reason)));
-  if (outcome.deletions_failed > 0) lines << ui::text(kDeletionsFailed).arg(outcome.deletions_failed);
+  if (outcome.deletions_failed > 0) lines << ui::text(sid::kDeletionsFailed).arg(outcome.deletions_failed);
   if (lines.isEmpty()) return std::nullopt;
-  const QString summary = outcome.ok() ? ui::text(kActedSummary).arg(acted) : ui::text(kFailedSummary);
+  const QString summary = outcome.ok() ? ui::text(sid::kActedSummary).arg(acted) : ui::text(sid::kFailedSummary);
   return CheckNotification{summary, lines.join(QLatin1Char('\n'))};
 }
 

@@ -82,10 +82,8 @@ const std::array kPrompts = {
     Prompt{cmd::kShowMain, "显示主窗体\n显示主窗体"},
 };
 
-constexpr int kStopCheckPrompt = 62902;
-
 QStringList halves(int id) {
-  if (id == cmd::kStopCheck) return ui::text(kStopCheckPrompt).split(QLatin1Char('\n'));
+  if (id == cmd::kStopCheck) return ui::text(sid::kStopCheckPrompt).split(QLatin1Char('\n'));
   if (res::has(id)) return ui::text(id).split(QLatin1Char('\n'));
   for (const Prompt& p : kPrompts)
     if (p.id == id) return ui::text(p.text).split(QLatin1Char('\n'));

@@ -13,8 +13,6 @@
 namespace pw::app {
 namespace {
 
-constexpr int kHelpNotOpened = 62760;
-constexpr int kHelpNotFound = 62761;
 constexpr char kHelpDir[] = "pelliwick/help/";
 
 bool inside(const QString& path, const QString& dir) {
@@ -44,11 +42,11 @@ void open_help(const std::function<bool(const QUrl&)>& open_url, ui::MessageBoxe
   const QUrl page = help_index();
   if (page.isEmpty()) {
     (void)boxes.show(parent, ui::MessageKind::notice,
-                     ui::text(kHelpNotFound).arg(QDir::toNativeSeparators(QStringLiteral(PW_HELP_INSTALL_DIR))));
+                     ui::text(sid::kHelpNotFound).arg(QDir::toNativeSeparators(QStringLiteral(PW_HELP_INSTALL_DIR))));
     return;
   }
   if (open_url(page)) return;
-  (void)boxes.show(parent, ui::MessageKind::notice, ui::text(kHelpNotOpened).arg(page.toLocalFile()));
+  (void)boxes.show(parent, ui::MessageKind::notice, ui::text(sid::kHelpNotOpened).arg(page.toLocalFile()));
 }
 
 }  // namespace pw::app

@@ -18,9 +18,6 @@
 
 namespace {
 
-constexpr int kTraceFailed = 62717;
-constexpr int kTraceNotPlainFile = 63130;
-
 int check_once(int argc, char** argv, const pw::ProgramDir& dir, pw::TraceFile* trace) {
   // No display is needed; the core application only carries the D-Bus call.
   QCoreApplication qt(argc, argv);
@@ -66,7 +63,8 @@ int main(int argc, char** argv) {
       // A symbolic link or a FIFO in the trace's place is somebody's trap,
       // not a typing error: say so.
       const int error = trace->error();
-      const std::string text(pw::res::text_utf8(error == ELOOP || error == EINVAL ? kTraceNotPlainFile : kTraceFailed));
+      const std::string text(
+          pw::res::text_utf8(error == ELOOP || error == EINVAL ? pw::sid::kTraceNotPlainFile : pw::sid::kTraceFailed));
       std::fprintf(stderr, "pelliwick: %s\n", QString::fromStdString(text).arg(line.trace.c_str()).toUtf8().constData());
       return 1;
     }

@@ -51,17 +51,6 @@ namespace {
 
 namespace cmd = ui::cmd;
 
-constexpr int kTitleText = 61204;
-constexpr int kCountdownText = 63001;  // "距离下次邮箱检查还剩%1秒"
-constexpr int kCheckingRefusal = 61384;
-constexpr int kStopAndExit = 62903;
-constexpr int kUnavailable = 62917;
-constexpr int kNoneWatched = 62912;
-constexpr int kCheckGoingOn = 62913;
-constexpr int kNoMailboxSelected = 62914;
-constexpr int kMailboxPaused = 62915;
-constexpr int kMailboxWithoutRules = 62916;
-constexpr int kNoCheckGoingOn = 62918;
 constexpr int kTreeRowHeight = 250;
 
 // The makers' site opened by 32798.
@@ -91,7 +80,7 @@ bool rule_list_command(int id) { return id == cmd::kModifyRule || id == cmd::kDe
 
 CMainFrame::CMainFrame(FrameServices services, QWidget* parent) : QMainWindow(parent), s_(std::move(services)) {
   setObjectName(QStringLiteral("MainFrame"));
-  setWindowTitle(ui::text(kTitleText));
+  setWindowTitle(ui::text(sid::kProgramTitle));
   setWindowIcon(program_icon());
   build_views();
   build_actions();
@@ -372,21 +361,19 @@ QString CMainFrame::unavailable_reason(int id) const {
   const bool running = s_.checks.check_running();
   int reason = 0;
   switch (id) {
-    case cmd::kCheckAll:
-      reason = running ? kCheckGoingOn : kNoneWatched;
-      break;
+    case cmd::kCheckAll: reason = running ? sid::kCheckGoingOn : sid::kNoneWatched; break;
     case cmd::kCheckMailbox: {
       const std::shared_ptr<MailboxAccount> account = tree_->selected_account();
-      reason = running            ? kCheckGoingOn
-               : !account          ? kNoMailboxSelected
-               : account->paused() ? kMailboxPaused
-                                   : kMailboxWithoutRules;
+      reason = running             ? sid::kCheckGoingOn
+               : !account          ? sid::kNoMailboxSelected
+               : account->paused() ? sid::kMailboxPaused
+                                   : sid::kMailboxWithoutRules;
       break;
     }
-    case cmd::kStopCheck: reason = kNoCheckGoingOn; break;
+    case cmd::kStopCheck: reason = sid::kNoCheckGoingOn; break;
     default: return {};
   }
-  return ui::text(kUnavailable) + ui::text(reason);
+  return ui::text(sid::kUnavailable) + ui::text(reason);
 }
 
 void CMainFrame::update_commands() {
@@ -494,7 +481,7 @@ unsigned CMainFrame::pace_checks() {
   }
   const unsigned d = interval_seconds();
   const unsigned left = d >= countdown_ ? d - countdown_ + 1 : 0;
-  status_->pane(StatusReport::kStepPane)->setText(ui::text(kCountdownText).arg(left));
+  status_->pane(StatusReport::kStepPane)->setText(ui::text(sid::kNextCheckCountdown).arg(left));
   ++countdown_;
   if (countdown_ > d) countdown_ = 0;
   return left;
@@ -524,8 +511,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // The user may stop the check and leave; the scheduled shutdown, with
     // nobody to answer, waits for the check to end.
     if (s_.shutdown_fired) {
-      s_.boxes.show(this, ui::MessageKind::notice, kCheckingRefusal);
-    } else if (s_.boxes.show(this, ui::MessageKind::question, kStopAndExit)) {
+      s_.boxes.show(this, ui::MessageKind::notice, sid::kNoQuitWhileChecking);
+    } else if (s_.boxes.show(this, ui::MessageKind::question, sid::kAskStopAndExit)) {
       close_after_run_ = true;
       s_.checks.stop();
       stop_poll_->start();

@@ -37,9 +37,6 @@
 namespace pw::app {
 namespace {
 
-constexpr int kTitleText = 61204;
-constexpr int kFirstRunQuestion = 61438;
-
 std::filesystem::path default_first_run_marker() {
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   return ui::to_path(dir) / "pelliwick" / "first-run-done";
@@ -88,7 +85,7 @@ CPelliwickApp::~CPelliwickApp() {
 bool CPelliwickApp::start() {
   // The Chinese title names the socket in every language, so a start under
   // another locale still finds the running program.
-  const std::string_view title = res::text_utf8(kTitleText, res::Language::chinese);
+  const std::string_view title = res::text_utf8(sid::kProgramTitle, res::Language::chinese);
   const QString name = options_.instance_name.isEmpty()
                            ? SingleInstance::name_for(QString::fromUtf8(title.data(), title.size()))
                            : options_.instance_name;
@@ -211,7 +208,7 @@ void end_event_loop_when_finished(CPelliwickApp& app) {
 void CPelliwickApp::ask_first_run() {
   std::error_code error;
   if (std::filesystem::exists(options_.first_run_marker, error)) return;
-  if (boxes_.show(nullptr, ui::MessageKind::question, kFirstRunQuestion)) open_help(options_.open_url, boxes_, nullptr);
+  if (boxes_.show(nullptr, ui::MessageKind::question, sid::kAskFirstRun)) open_help(options_.open_url, boxes_, nullptr);
   std::filesystem::create_directories(options_.first_run_marker.parent_path(), error);
   (void)write_file_atomic(options_.first_run_marker, "");
 }

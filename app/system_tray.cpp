@@ -10,11 +10,6 @@
 namespace pw::app {
 namespace {
 
-constexpr int kRunningText = 62706;
-constexpr int kNextCheckText = 62707;
-constexpr int kLastActedText = 62708;
-constexpr int kLastFailedText = 62709;
-
 QString duration(unsigned seconds) {
   const unsigned h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
   return h > 0 ? QString::asprintf("%u:%02u:%02u", h, m, s) : QString::asprintf("%u:%02u", m, s);
@@ -25,12 +20,12 @@ QString duration(unsigned seconds) {
 QString tray_tool_tip(const QString& title, const TrayState& state) {
   QStringList lines{title};
   if (state.running)
-    lines << (state.activity.isEmpty() ? ui::text(kRunningText) : state.activity);
+    lines << (state.activity.isEmpty() ? ui::text(sid::kTrayRunning) : state.activity);
   else if (state.seconds_left > 0)
-    lines << ui::text(kNextCheckText).arg(duration(state.seconds_left));
+    lines << ui::text(sid::kTrayNextCheck).arg(duration(state.seconds_left));
   if (state.checked)
-    lines << (state.last_ok ? ui::text(kLastActedText).arg(state.last_time).arg(state.last_acted)
-                            : ui::text(kLastFailedText).arg(state.last_time));
+    lines << (state.last_ok ? ui::text(sid::kTrayLastActed).arg(state.last_time).arg(state.last_acted)
+                            : ui::text(sid::kTrayLastFailed).arg(state.last_time));
   return lines.join(QLatin1Char('\n'));
 }
 

@@ -8,6 +8,7 @@
 #include "engine/save_folder.h"
 #include "mail/address_list.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/local_mail_index.h"
@@ -57,7 +58,7 @@ void BackupAction::run_step(std::vector<uint8_t>& success) {
   if (extra.has(ExtraOperations::kBackup)) {
     const std::string refusal = SaveFolder::path_refusal(extra.backup_dir);
     const bool ok = refusal.empty() && whole_mail() && back_up(extra.backup_dir);
-    mail_.log_operation(services_, res::record_text(61407) + extra.backup_dir + refusal, ok);
+    mail_.log_operation(services_, res::record_text(sid::kOneOffBackup) + extra.backup_dir + refusal, ok);
   }
 }
 

@@ -20,10 +20,6 @@
 namespace pw {
 namespace {
 
-constexpr int kSkippedText = 62704;
-constexpr int kNoDataDirectory = 63000;
-constexpr int kTlsSeenNotSaved = 63104;
-
 void say(std::FILE* out, const char* text) {
   if (out) std::fprintf(out, "%s\n", text);
 }
@@ -32,13 +28,13 @@ void say(std::FILE* out, const char* text) {
 
 int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
   if (!dir.create_directories()) {
-    say(options.out, std::string(res::text_utf8(kNoDataDirectory)).c_str());
+    say(options.out, std::string(res::text_utf8(sid::kNoDataDirectory)).c_str());
     return 1;
   }
   DirectoryLock lock(dir.file(DirectoryLock::kCheckLockName));
   if (!lock.locked()) {
     // Not a failure: the one holding the lock checks these accounts now.
-    say(options.out, std::string(res::text_utf8(kSkippedText)).c_str());
+    say(options.out, std::string(res::text_utf8(sid::kCheckSkipped)).c_str());
     return 0;
   }
 
@@ -94,11 +90,11 @@ int run_check_once(const ProgramDir& dir, const CheckOnceOptions& options) {
     if (now.tls_seen && !before[k].tls_seen) tls_seen.push_back(accounts[k]);
   }
   const bool saved = mailboxes.save_logins(corrected).ok;
-  if (!saved) say(options.out, std::string(res::text_utf8(MailboxList::kSaveFailedText)).c_str());
+  if (!saved) say(options.out, std::string(res::text_utf8(sid::kMailboxesFileFailed)).c_str());
   // Not a failure of the check: the next one that meets TLS marks it again.
   if (!mailboxes.save_tls_seen(tls_seen).ok) {
-    say(options.out, (std::string(res::text_utf8(kTlsSeenNotSaved)) + mailboxes.file().string()).c_str());
-    (void)log.write("", "", "", "", res::record_text(kTlsSeenNotSaved) + gb_from_path(mailboxes.file()), false);
+    say(options.out, (std::string(res::text_utf8(sid::kTlsSeenNotSaved)) + mailboxes.file().string()).c_str());
+    (void)log.write("", "", "", "", res::record_text(sid::kTlsSeenNotSaved) + gb_from_path(mailboxes.file()), false);
   }
   mailboxes.release();
   return outcome.ok() && host.errors() == 0 && saved ? 0 : 1;

@@ -30,37 +30,12 @@
 namespace pw {
 namespace {
 
-constexpr int kTitle = 57345;          // "Pelliwick邮箱管家 v1.20"
-constexpr int kCheckingAccount = 61337;
-constexpr int kConnecting = 61338;
-constexpr int kListing = 61339;
-constexpr int kDisconnecting = 61340;
-constexpr int kFetchingNumber = 61341;  // "正在获取第" i ...
-constexpr int kFetchingHeader = 61342;
-constexpr int kFetchingMail = 61343;
-constexpr int kFetchingSize = 61344;
-constexpr int kMatching = 61345;
-constexpr int kActing = 61346;
-constexpr int kDeleting = 61355;
-constexpr int kDialFailed = 61360;
-constexpr int kErrorTitle = 61215;
-constexpr int kScanError = 61431;
-constexpr int kDeletionsWaiting = 62106;  // "封待删除的邮件暂时无法..."
-constexpr int kSkippedInRemote = 62500;  // "正在远程管理，本次检查跳过邮箱："
-constexpr int kUnansweredExecuted = 62050;
-constexpr int kUnansweredWaits = 62051;
-constexpr int kMailTooLarge = 62205;     // "邮件超过长度上限，未接收。邮件大小（字节）：" + size
-constexpr int kNotReceived = 62206;      // "邮件超过长度上限，未接收"
-constexpr int kStoreBlocked = 62800;     // "...本次没有处理这个邮箱的任何邮件..."
-constexpr int kStoreFailed = 62801;      // "...这个邮箱其余的邮件留待下次检查..."
-constexpr int kNewMailsLeft = 62802;     // "新邮件太多，...留待下次检查的邮件数：" + count
-constexpr int kSpoolFull = 62803;        // "临时目录所在磁盘空间不足，..."
-
 // The room a check's appends to the seen list and the journal need at least.
 constexpr uint64_t kAppendRoom = 64 * 1024;
-constexpr int kStopped = 62901;          // "检查已停止"
 
-std::string fetching_text(int i, int what) { return res::text(kFetchingNumber) + std::to_string(i) + res::text(what); }
+std::string fetching_text(int i, int what) {
+  return res::text(sid::kFetchingMail) + std::to_string(i) + res::text(what);
+}
 
 // With a server that pipelines, the TOP or RETR commands of the next new
 // mails go out before the current one is read, a bounded window ahead, so
@@ -161,7 +136,7 @@ std::vector<bool> leave_unanswered(std::vector<std::unique_ptr<MailProcessor>>& 
     if (!mail.needs_confirmation()) continue;
     waiting[k] = mail.waits_forever();
     (void)log.write(address, mail.sender(), mail.recipient(), mail.subject(),
-                    res::record_text(waiting[k] ? kUnansweredWaits : kUnansweredExecuted), !waiting[k]);
+                    res::record_text(waiting[k] ? sid::kUnansweredWaits : sid::kUnansweredExecuted), !waiting[k]);
   }
   return waiting;
 }
@@ -315,7 +290,7 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
   if (settings.auto_dial) {
     DialResult dialled = services_.dial_up.dial(settings.dial);
     if (!dialled.ok()) {
-      host.dial_up_failed(res::text(kDialFailed) + dialled.reason);
+      host.dial_up_failed(res::text(sid::kDialUpError) + dialled.reason);
       outcome.dial_failed = true;
       online = false;
     }
@@ -339,7 +314,7 @@ RunOutcome CheckRun::perform(const std::shared_ptr<MailboxAccount>& account, con
           if (!stop_.raised()) check_account(*state, settings, outcome);
       }
     }
-    host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kTitle)));
+    host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(sid::kTitleWithVersion)));
     if (settings.hang_up) services_.dial_up.hang_up();
   }
   outcome.stopped = stop_.raised();
@@ -369,14 +344,16 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
   if (!account.claim(MailboxAccount::Worker::check)) {
     // Remote management has the account open: its marks and deletions stay
     // its own; the mails wait for the next check.
-    host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kSkippedInRemote) + account.address()));
+    host.report(
+        StatusReport::show_text(StatusReport::kMessagePane, res::text(sid::kSkippedInRemote) + account.address()));
     return;
   }
   struct Release {
     MailboxAccount& account;
     ~Release() { account.release(MailboxAccount::Worker::check); }
   } release{account};
-  host.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingAccount) + account.address()));
+  host.report(
+      StatusReport::show_text(StatusReport::kMessagePane, res::text(sid::kCheckingMailbox) + account.address()));
   const uint32_t need = combined_fetch_need(rules);
   start_from_file(state);
   // A mail acted on whose identifier cannot be kept would be acted on again
@@ -387,7 +364,7 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
     for (const std::filesystem::path& file : {account.seen().file(), state.journal.file()}) {
       if (const int error = append_blocker(file, kAppendRoom)) {
         state.store_error = gb_from_path(file) + ": " + std::strerror(error);
-        stop_account(state, kStoreBlocked, outcome);
+        stop_account(state, sid::kStoreBlocked, outcome);
         return;
       }
     }
@@ -405,12 +382,12 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
     ++outcome.accounts_checked;
     act(state, rules, outcome, true);
   } else if (state.store_failed) {
-    stop_account(state, kStoreFailed, outcome);
+    stop_account(state, sid::kStoreFailed, outcome);
     check.result = AccountCheck::Result::failed;
     check.reason = state.store_error;
   } else if (stop_.raised()) {
     check.result = AccountCheck::Result::stopped;
-    check.reason = res::text(kStopped);
+    check.reason = res::text(sid::kCheckStopped);
   } else {
     // The mails that came in whole before the failure are acted on now, so
     // that a check over a bad line still gets somewhere.
@@ -422,8 +399,8 @@ void CheckRun::check_account(AccountState& state, const RunSettings& settings, R
       check.reason.pop_back();
     // A mailbox that fails leaves its trace in the log, also when nobody saw the notice.
     (void)services_.log.write(account.address(), "", "", "", check.reason, false);
-    std::string message = account.address() + "\r\n" + res::text(kScanError) + "\r\n\"" + reason + "\"";
-    host.run_error(account.address(), res::text(kErrorTitle), message);
+    std::string message = account.address() + "\r\n" + res::text(sid::kScanError) + "\r\n\"" + reason + "\"";
+    host.run_error(account.address(), res::text(sid::kErrorTitle), message);
   }
   outcome.checks.push_back(std::move(check));
   host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
@@ -496,7 +473,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   options.uidl_with_sign_in = true;
   options.list_with_sign_in = sized && known < kListAlwaysBelow;
 
-  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kConnecting)));
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(sid::kConnecting)));
   Pop3Connection pop = open_pop3(Pop3Account::of(account.record()), options);
   (void)keep_tls_seen(pop, account);
   if (!pop.ok()) {
@@ -504,7 +481,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     reason = pop.error_text();
     return false;
   }
-  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kListing)));
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(sid::kLookingForNewMails)));
   std::vector<int> news;  // listing entries of the new mails
   // Each identifier is looked up as it arrives, while the rest of the listing
   // is still on its way. The seen list is held for one lookup at a time, never
@@ -531,9 +508,9 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
   // A first check of a large mailbox takes the oldest mails in bounded
   // numbers; the rest are still new at the next check.
   if (news.size() > services_.max_new_mails) {
-    (void)services_.log.write(account.address(), "", "", "",
-                              res::record_text(kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails),
-                              true);
+    (void)services_.log.write(
+        account.address(), "", "", "",
+        res::record_text(sid::kNewMailsLeft) + std::to_string(news.size() - services_.max_new_mails), true);
     news.resize(services_.max_new_mails);
   }
   bool spool_full = false;
@@ -565,10 +542,10 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
     state.mails.push_back(std::move(processor));
   }
   if (ok) account.set_uid_list_complete();
-  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDisconnecting)));
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(sid::kDisconnecting)));
   // The scan deletes nothing, so the answer to its QUIT changes nothing: a
   // server that pipelines is not waited for, a round trip less.
-  if (!ok) reason = spool_full ? res::record_text(kSpoolFull) : pop->error_text();
+  if (!ok) reason = spool_full ? res::record_text(sid::kSpoolFull) : pop->error_text();
   if (pop->pipelining())
     pop->quit_unanswered();
   else
@@ -580,7 +557,7 @@ bool CheckRun::scan(AccountState& state, uint32_t need, std::string& reason) {
 CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t need, MailSummary& mail) {
   EngineHost& host = *host_;
   if (need & (kFetchWhole | kFetchSize)) {
-    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingSize)));
+    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, sid::kFetchingSize)));
     const std::int64_t listed = pop.size_of_message(number);
     if (listed >= 0) {
       mail.size = static_cast<uint32_t>(listed);
@@ -591,7 +568,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
     if ((need & kFetchWhole) && mail.size > pop.limits().max_mail) return Fetch::too_large;
   }
   if (need & kFetchWhole) {
-    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingMail)));
+    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, sid::kFetchingMailEnd)));
     pop.set_chunk_size(whole_mail_receive_size(mail.size, 0));
     const uint32_t scale = progress_scale(mail.size);
     const int top = static_cast<int>(mail.size / scale + 1);
@@ -612,7 +589,7 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
     return pop.mail_too_large() ? Fetch::too_large : Fetch::failed;
   }
   if (need & kFetchHeader) {
-    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, kFetchingHeader)));
+    host.report(StatusReport::show_text(StatusReport::kStepPane, fetching_text(i, sid::kFetchingHeader)));
     pop.set_chunk_size(Pop3Session::kDefaultChunkSize);
     int r = pop.top(number, 0);
     while (r == Pop3Session::kMore) r = pop.receive_more();
@@ -625,14 +602,14 @@ CheckRun::Fetch CheckRun::fetch(Pop3Session& pop, int i, int number, uint32_t ne
 
 bool CheckRun::refuse_large_mail(MailboxAccount& account, const MailSummary& mail) {
   const std::string size = std::to_string(mail.size);
-  (void)services_.log.write(account.address(), "", "", "", res::record_text(kNotReceived) + " " + size + " " + mail.uid,
-                            false);
+  (void)services_.log.write(account.address(), "", "", "",
+                            res::record_text(sid::kMailNotReceived) + " " + size + " " + mail.uid, false);
   {
     std::lock_guard lock(account.seen_mutex());
     account.seen().add(mail.uid, true);
   }
   const bool kept = account.seen().append_seen(mail.uid);
-  host_->notice(res::text(kErrorTitle), account.address() + "\r\n" + res::text(kMailTooLarge) + size);
+  host_->notice(res::text(sid::kErrorTitle), account.address() + "\r\n" + res::text(sid::kMailTooLarge) + size);
   return kept;
 }
 
@@ -645,7 +622,7 @@ void CheckRun::stop_account(AccountState& state, int what, RunOutcome& outcome) 
     state.store_error = gb_from_path(file) + ": " + (error ? std::strerror(error) : std::strerror(EIO));
   }
   ++outcome.stores_failed;
-  services_.host.run_error(account.address(), res::text(kErrorTitle),
+  services_.host.run_error(account.address(), res::text(sid::kErrorTitle),
                            account.address() + "\r\n" + res::text(what) + "\r\n\"" + state.store_error + "\"");
   state.store_error.clear();
   services_.host.report(StatusReport::show_text(StatusReport::kStepPane, ""));
@@ -679,12 +656,12 @@ void CheckRun::act(AccountState& state, std::span<const Rule* const> rules, RunO
   state.spool->clear();
   state.in_memory = 0;
   state.cached = 0;
-  if (state.store_failed) stop_account(state, kStoreFailed, outcome);
+  if (state.store_failed) stop_account(state, sid::kStoreFailed, outcome);
 }
 
 CheckRun::Matched CheckRun::match_collected(AccountState& state, std::span<const Rule* const> rules) {
   MailboxAccount& account = *state.account;
-  host_->report(StatusReport::show_text(StatusReport::kStepPane, res::text(kMatching)));
+  host_->report(StatusReport::show_text(StatusReport::kStepPane, res::text(sid::kMatching)));
   Matched matched;
   matched.unreadable.assign(state.mails.size(), false);
   const MatchContext context{account.address(), services_.verifier, services_.clock};
@@ -731,7 +708,7 @@ std::vector<bool> CheckRun::ask_first(AccountState& state, const Matched& matche
 CheckRun::Acted CheckRun::run_actions(AccountState& state, const Matched& matched, const std::vector<bool>& waiting) {
   MailboxAccount& account = *state.account;
   EngineHost& host = *host_;
-  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kActing)));
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(sid::kActing)));
   SmtpDeliveryOptions smtp = services_.smtp;
   smtp.login_prompt = [&host](const LoginData& refused, std::string_view refusal) {
     return host.correct_login(LoginService::smtp, refused, refusal);
@@ -859,7 +836,7 @@ void CheckRun::replay_journal(AccountState& state, RunOutcome& outcome) {
 std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account, std::vector<PendingDeletion> requests,
                                                         RunOutcome& outcome, bool replay) {
   EngineHost& host = *host_;
-  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(kDeleting)));
+  host.report(StatusReport::show_text(StatusReport::kStepPane, res::text(sid::kDeleting)));
   if (requests.empty()) return {};
 
   const ServerDeletion server = commit_deletions(account, requests, pop3_options());
@@ -884,7 +861,7 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
                                                  success);
     if (!success) {
       ++outcome.deletions_failed;
-      host.notice(res::text(kErrorTitle), OperationLog::failure_notice(logged));
+      host.notice(res::text(sid::kErrorTitle), OperationLog::failure_notice(logged));
     }
     // A mail no longer listed is gone; a refusal in a sound session is the
     // server's last word. Anything else is tried again at the next check.
@@ -895,8 +872,8 @@ std::vector<PendingDeletion> CheckRun::delete_on_server(MailboxAccount& account,
   }
   if (replay && !confirmed) {
     const std::string message = account.address() + "\r\n" + std::to_string(kept.size()) +
-                                res::text(kDeletionsWaiting) + "\r\n\"" + server.error_text + "\"";
-    host.run_error(account.address(), res::text(kErrorTitle), message);
+                                res::text(sid::kDeletionsWaiting) + "\r\n\"" + server.error_text + "\"";
+    host.run_error(account.address(), res::text(sid::kErrorTitle), message);
   }
   return kept;
 }

@@ -3,6 +3,7 @@
 #include "engine/mail_processor.h"
 #include "engine/pending_deletion.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 
@@ -15,7 +16,8 @@ void DeleteAction::run_step(const std::vector<uint8_t>& success) {
     const Rule& rule = mail_.rule(i);
     if (rule.delete_always || success[i]) description = record_action_text(rule, ActionKind::delete_on_server);
   }
-  if (description.empty() && mail_.extra().has(ExtraOperations::kDelete)) description = res::record_text(61409);
+  if (description.empty() && mail_.extra().has(ExtraOperations::kDelete))
+    description = res::record_text(sid::kOneOffDelete);
   if (description.empty()) return;
   services_.deletions.push(
       {mail_.summary().uid, mail_.sender(), mail_.recipient(), mail_.subject(), std::move(description), false});

@@ -4,15 +4,10 @@
 
 #include "engine/check_run.h"
 #include "net/pop3_session.h"
+#include "res/string_ids.h"
 
 namespace pw {
 namespace {
-
-constexpr int kConnecting = 61338;
-constexpr int kFinding = 61393;
-constexpr int kDownloading = 61394;
-constexpr int kSizing = 61395;
-constexpr int kDisconnecting = 61340;
 
 // Steps run while `go` holds: no watcher, or one not cancelled.
 struct Steps {
@@ -32,7 +27,7 @@ DownloadResult download_directly(const DownloadRequest& request, const Pop3Optio
   DownloadResult result;
   const Steps steps{watcher};
   using Outcome = DownloadResult::Outcome;
-  if (!steps.begin(kConnecting)) {
+  if (!steps.begin(sid::kConnecting)) {
     result.outcome = Outcome::cancelled;
     return result;
   }
@@ -40,11 +35,11 @@ DownloadResult download_directly(const DownloadRequest& request, const Pop3Optio
   Pop3Session& pop = *connection;
   const bool session = connection.ok();
   int n = 0;
-  if (session && steps.begin(kFinding) && pop.uidl_all()) {
+  if (session && steps.begin(sid::kFindingMail) && pop.uidl_all()) {
     n = pop.find_message(request.uid);
     if (n == 0) result.outcome = Outcome::not_on_server;
   }
-  if (n != 0 && steps.begin(kSizing) && pop.list_one(n)) {
+  if (n != 0 && steps.begin(sid::kSizingMail) && pop.list_one(n)) {
     const uint32_t size = pop.size(0);
     const uint32_t block = whole_mail_chunk_size(size);
     const uint32_t scale = progress_scale(size);
@@ -53,7 +48,7 @@ DownloadResult download_directly(const DownloadRequest& request, const Pop3Optio
     // receive buffer 512 MiB before a byte arrived.
     pop.set_chunk_size(whole_mail_receive_size(size, 0));
     if (watcher) watcher->sized(block, scale, top);
-    if (steps.begin(kDownloading)) {
+    if (steps.begin(sid::kDownloadingMail)) {
       int r = pop.retr(n);
       while (r == Pop3Session::kMore && steps.go()) {
         if (watcher) watcher->progress(std::min(top, static_cast<int>(pop.data_length() / scale)));
@@ -68,7 +63,7 @@ DownloadResult download_directly(const DownloadRequest& request, const Pop3Optio
     }
   }
   // A cancelled transfer leaves the session mid-answer: no QUIT then.
-  if (session && steps.begin(kDisconnecting)) (void)pop.quit();
+  if (session && steps.begin(sid::kDisconnecting)) (void)pop.quit();
   if (!steps.go() && result.outcome != Outcome::downloaded) result.outcome = Outcome::cancelled;
   return result;
 }

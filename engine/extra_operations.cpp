@@ -5,18 +5,12 @@
 namespace pw {
 namespace {
 
-constexpr int kAnd = 61275;
-constexpr int kDeleteOnServer = 61387;
-constexpr int kNoRecipients = 61234;
-constexpr int kNoBackupDir = 61306;
-constexpr int kNoReply = 61307;
-
 DescriptionPiece piece_for(const ExtraOperations& extra, uint8_t op) {
   switch (op) {
     case ExtraOperations::kForward: return forward_piece(extra.forward.to);
     case ExtraOperations::kReply: return reply_piece(extra.reply);
     case ExtraOperations::kBackup: return directory_piece(ActionKind::backup, extra.backup_dir);
-    default: return {res::text(kDeleteOnServer), {}};
+    default: return {res::text(sid::kDeleteOnServer), {}};
   }
 }
 
@@ -28,7 +22,7 @@ RuleDescription describe_extra_operations(const ExtraOperations& extra) {
   for (uint8_t op : {ExtraOperations::kForward, ExtraOperations::kReply, ExtraOperations::kBackup,
                      ExtraOperations::kDelete}) {
     if (!extra.has(op)) continue;
-    if (!first) out.text += res::text(kAnd) + ' ';
+    if (!first) out.text += res::text(sid::kAnd) + ' ';
     first = false;
     const size_t base = out.text.size();
     DescriptionPiece piece = piece_for(extra, op);
@@ -41,13 +35,13 @@ RuleDescription describe_extra_operations(const ExtraOperations& extra) {
 }
 
 int extra_operations_problem(const ExtraOperations& extra) {
-  if (extra.has(ExtraOperations::kForward) && extra.forward.to.empty()) return kNoRecipients;
+  if (extra.has(ExtraOperations::kForward) && extra.forward.to.empty()) return sid::kNoForwardTo;
   if (extra.has(ExtraOperations::kReply)) {
     const bool missing = extra.reply.from_file ? extra.reply.file.empty()
                                                : extra.reply.text.empty() || extra.reply.subject.empty();
-    if (missing) return kNoReply;
+    if (missing) return sid::kNoReply;
   }
-  if (extra.has(ExtraOperations::kBackup) && extra.backup_dir.empty()) return kNoBackupDir;
+  if (extra.has(ExtraOperations::kBackup) && extra.backup_dir.empty()) return sid::kNoBackupFolder;
   return 0;
 }
 

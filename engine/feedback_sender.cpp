@@ -12,7 +12,6 @@
 namespace pw {
 namespace {
 
-constexpr int kSubjectText = 61204;
 constexpr char kHeloName[] = "Pelliwick";
 
 // Where a sending stands on the bar.
@@ -89,7 +88,7 @@ FeedbackHeaders feedback_headers(std::string_view reply_address, const MailboxLi
 
 std::string compose_feedback(const FeedbackHeaders& headers, std::string_view message, std::time_t now) {
   MessageComposer composer;
-  composer.begin(headers.from, headers.to, res::text(kSubjectText), now);
+  composer.begin(headers.from, headers.to, res::text(sid::kProgramTitle), now);
   composer.add_text(message);
   return composer.finish();
 }

@@ -7,6 +7,7 @@
 #include "mail/address_list.h"
 #include "mail/header_field.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 #include "rules/rule.h"
 #include "rules/rule_description.h"
 #include "stores/ascii_case.h"
@@ -37,8 +38,6 @@ size_t find_line(std::string_view header, std::string_view key, size_t start) {
   const std::ptrdiff_t at = find_header_key(header, key, static_cast<std::ptrdiff_t>(start));
   return at < 0 ? std::string_view::npos : static_cast<size_t>(at);
 }
-
-constexpr int kNotToOwnAddress = 62105;
 
 }  // namespace
 
@@ -120,7 +119,7 @@ bool ForwardAction::forward_checked(ForwardSettings settings, std::string& note)
   // again: that entry is left out, and the log says so.
   std::string kept = without_own_address(settings.to, mail_.account().address());
   if (split_stored_list(kept).size() != split_stored_list(settings.to).size()) {
-    note = res::record_text(kNotToOwnAddress);
+    note = res::record_text(sid::kNotToOwnAddress);
     if (kept.empty()) return true;
   }
   settings.to = std::move(kept);
@@ -140,7 +139,7 @@ void ForwardAction::run_step(std::vector<uint8_t>& success) {
   if (extra.has(ExtraOperations::kForward)) {
     std::string note;
     const bool ok = forward_checked(extra.forward, note);
-    mail_.log_operation(services_, res::record_text(61406) + extra.forward.to + note, ok);
+    mail_.log_operation(services_, res::record_text(sid::kOneOffForward) + extra.forward.to + note, ok);
   }
 }
 

@@ -11,8 +11,6 @@
 namespace pw {
 namespace {
 
-constexpr int kTryingDirectDelivery = 61437;
-
 // One line for the error stream: UTF-8, a line break or tab turned into a
 // blank and every other control character (C0, DEL, C1) dropped. Much of
 // what is printed is server text, and an escape sequence from a hostile
@@ -94,7 +92,7 @@ void HeadlessHost::report(const StatusReport& r) {
 void HeadlessHost::notice(std::string_view title, std::string_view message) {
   // The account's SMTP server failed and direct delivery is tried next: an
   // error only if that fails too, which the log record then says.
-  if (message != res::text(kTryingDirectDelivery)) ++errors_;
+  if (message != res::text(sid::kTryingDirectDelivery)) ++errors_;
   line(std::string(title) + ": " + res::displayed(message));
 }
 

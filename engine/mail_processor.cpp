@@ -49,12 +49,8 @@ bool MailProcessor::ensure_whole_mail(ActionHost& host) {
     case DownloadResult::Outcome::downloaded:
       set_whole_mail(std::move(result.text));
       return true;
-    case DownloadResult::Outcome::not_on_server:
-      host.warning(res::text(61397));
-      return false;
-    case DownloadResult::Outcome::error:
-      host.warning(res::text(61396));
-      return false;
+    case DownloadResult::Outcome::not_on_server: host.warning(res::text(sid::kNotOnServer)); return false;
+    case DownloadResult::Outcome::error: host.warning(res::text(sid::kDownloadError)); return false;
     case DownloadResult::Outcome::cancelled:
       return false;
   }
@@ -68,15 +64,15 @@ uint32_t MailProcessor::mail_size() const {
 
 void MailProcessor::run_actions(const ActionServices& services) {
   std::vector<uint8_t> success(matched_.size(), 1);
-  services.host.status_text(1, res::text(61401));
+  services.host.status_text(1, res::text(sid::kForwarding));
   ForwardAction(*this, services).run_step(success);
-  services.host.status_text(1, res::text(61403));
+  services.host.status_text(1, res::text(sid::kBackingUp));
   BackupAction(*this, services).run_step(success);
-  services.host.status_text(1, res::text(61402));
+  services.host.status_text(1, res::text(sid::kReplying));
   ReplyAction(*this, services).run_step(success);
-  services.host.status_text(1, res::text(61404));
+  services.host.status_text(1, res::text(sid::kSavingKeyInfo));
   KeyInfoAction(*this, services).run_step(success);
-  services.host.status_text(1, res::text(61405));
+  services.host.status_text(1, res::text(sid::kSavingAttachments));
   AttachmentAction(*this, services).run_step(success);
   DeleteAction(*this, services).run_step(success);
 }
@@ -84,7 +80,7 @@ void MailProcessor::run_actions(const ActionServices& services) {
 void MailProcessor::log_operation(const ActionServices& services, std::string_view description, bool success) {
   const std::string& address = account_.address();
   const LogRecord record = services.log.write(address, sender(), recipient(), subject(), description, success);
-  if (!success) services.host.notice(res::text(61215), OperationLog::failure_notice(record));
+  if (!success) services.host.notice(res::text(sid::kErrorTitle), OperationLog::failure_notice(record));
 }
 
 }  // namespace pw

@@ -5,9 +5,6 @@
 #include "stores/mailbox_account.h"
 
 namespace pw {
-namespace {
-constexpr int kSignInAgain = 62950;  // "请在窗口中重新登录"
-}
 
 SmtpAccount MailSender::smtp_account(const MailboxAccount& account) const {
   const MailboxRecord record = account.record();
@@ -18,7 +15,7 @@ SmtpAccount MailSender::smtp_account(const MailboxAccount& account) const {
     smtp.auth = true;
     smtp.require_tls = true;
     smtp.bearer = options_.bearer ? options_.bearer(record) : BearerSource([](bool) {
-      return BearerToken{false, {}, res::text(kSignInAgain)};
+      return BearerToken{false, {}, res::text(sid::kSignInAgain)};
     });
   }
   return smtp;

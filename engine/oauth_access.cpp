@@ -10,16 +10,12 @@
 namespace pw {
 namespace {
 
-constexpr int kSignInAgain = 62950;   // "请在窗口中重新登录"
-constexpr int kCannotStore = 62977;   // "无法写入令牌文件："
-constexpr int kNotSignedIn = 62978;   // "这个邮箱还没有登录"
-constexpr int kNoClient = 62976;      // "没有客户端ID：请在系统设置中填写"
 constexpr int64_t kAssumedLifetime = 3600;  // when the endpoint does not say
 
 BearerToken failed(std::string error) { return BearerToken{false, {}, std::move(error)}; }
 
 std::string sign_in_again(std::string_view reason) {
-  return res::record_text(kSignInAgain) + utf8_to_gb("：") + std::string(reason);
+  return res::record_text(sid::kSignInAgain) + utf8_to_gb("：") + std::string(reason);
 }
 
 }  // namespace
@@ -44,7 +40,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   // `refused_token` is the access token the server has just refused.
   auto stored = [&](const OAuthFile& file, std::string_view refused_token) -> std::optional<BearerToken> {
     const OAuthMailbox* m = file.mailbox(address);
-    if (!m || m->refresh_token.empty()) return failed(sign_in_again(res::record_text(kNotSignedIn)));
+    if (!m || m->refresh_token.empty()) return failed(sign_in_again(res::record_text(sid::kMailboxNotSignedIn)));
     if (!m->refused.empty()) return failed(sign_in_again(m->refused));
     if ((!renew || m->access_token != refused_token) && !m->access_token.empty() && m->expires_at > now + kMargin)
       return BearerToken{true, m->access_token, {}};
@@ -66,7 +62,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   if (std::optional<BearerToken> t = stored(file, refused_token)) return *t;
   const std::string used = file.mailbox(address)->refresh_token;
   const OAuthClient client = oauth_client(method, file, address);
-  if (client.client_id.empty()) return failed(res::record_text(kNoClient));
+  if (client.client_id.empty()) return failed(res::record_text(sid::kNoClientId));
   TokenReply reply = refresh_grant(client, used, streams_);
   if (reply.outcome == TokenReply::Outcome::unreachable) return failed(reply.error);
 
@@ -92,7 +88,7 @@ BearerToken OAuthAccess::token(std::string_view address, MailboxRecord::SignIn m
   if (!reply.grant.refresh_token.empty()) m->refresh_token = reply.grant.refresh_token;
   // A rotated refresh token that did not reach the disk would be lost with
   // the old one already spent: the new access token is not used then.
-  if (!store_.save(file)) return failed(res::record_text(kCannotStore) + utf8_to_gb(store_.path().string()));
+  if (!store_.save(file)) return failed(res::record_text(sid::kCannotStoreToken) + utf8_to_gb(store_.path().string()));
   return BearerToken{true, m->access_token, {}};
 }
 

@@ -10,9 +10,6 @@
 #include "stores/mailbox_record.h"
 
 namespace pw {
-namespace {
-constexpr int kSignInAgain = 62950;  // "请在窗口中重新登录"
-}
 
 Pop3Account Pop3Account::of(const MailboxRecord& record) {
   return {record.pop_server,
@@ -54,7 +51,7 @@ Pop3Connection open_pop3(const Pop3Account& account, const Pop3Options& options)
 
 int sign_in(Pop3Session& pop, const Pop3Account& account, const OAuthAccess* oauth) {
   if (account.sign_in != MailboxRecord::SignIn::password) {
-    const BearerSource none = [](bool) { return BearerToken{false, {}, res::record_text(kSignInAgain)}; };
+    const BearerSource none = [](bool) { return BearerToken{false, {}, res::record_text(sid::kSignInAgain)}; };
     return pop.authenticate_bearer(account.login, oauth ? oauth->source(account.address, account.sign_in) : none);
   }
   return pop.sign_in(account.login, account.password);

@@ -13,9 +13,6 @@
 namespace pw {
 namespace {
 
-constexpr int kErrorTitle = 61215;
-constexpr int kListingError = 61436;
-
 constexpr uint32_t kHeaderBlock = 2048;
 constexpr uint32_t kWholeBlock = 20480;
 
@@ -70,7 +67,7 @@ void RemoteSession::list(Mode mode, const std::function<void(std::unique_ptr<Mai
   keep_login_correction(*pop, account_);
   (void)keep_tls_seen(pop, account_);
   if (!stop.raised() && !(counted && made == pop->message_count() - skipped))
-    s_.host.notice(res::text(kErrorTitle), res::text(kListingError));
+    s_.host.notice(res::text(sid::kErrorTitle), res::text(sid::kListingError));
 }
 
 void RemoteSession::fetch_whole(const std::vector<MailProcessor*>& mails, const StopSignal& stop) {

@@ -24,11 +24,6 @@ namespace {
 // A reply file is a whole mail someone prepared; anything larger is not.
 constexpr size_t kMaxReplyFile = size_t(64) << 20;
 
-constexpr int kAutoSubmitted = 62101;
-constexpr int kListMail = 62102;
-constexpr int kBounce = 62103;
-constexpr int kOwnMail = 62104;
-
 bool has_header(std::string_view block, std::string_view key) {
   for (std::ptrdiff_t at = find_header_key(block, key, 0); at >= 0;
        at = find_header_key(block, key, at + static_cast<std::ptrdiff_t>(key.size()))) {
@@ -57,17 +52,17 @@ std::string ReplyAction::loop_refusal(std::string_view mail_text, std::string_vi
                                       std::string_view own_address) {
   const std::string_view block = mail_text.substr(0, header_block_end(mail_text));
   if (has_header(block, "auto-submitted:")) {
-    if (keyword(header_field(block, "auto-submitted:")) != "no") return res::record_text(kAutoSubmitted);
+    if (keyword(header_field(block, "auto-submitted:")) != "no") return res::record_text(sid::kAutoSubmitted);
   }
   const std::string precedence = keyword(header_field(block, "precedence:"));
   if (precedence == "bulk" || precedence == "junk" || precedence == "list" || has_header(block, "list-id:"))
-    return res::record_text(kListMail);
+    return res::record_text(sid::kListMail);
   if (has_header(block, "return-path:") && sender_address(header_field(block, "return-path:")).empty())
-    return res::record_text(kBounce);
+    return res::record_text(sid::kBounce);
   const std::string from = sender_address(sender);
   const std::string local = from.substr(0, from.find('@'));
-  if (ascii_iequal(local, "mailer-daemon")) return res::record_text(kBounce);
-  if (ascii_iequal(from, own_address)) return res::record_text(kOwnMail);
+  if (ascii_iequal(local, "mailer-daemon")) return res::record_text(sid::kBounce);
+  if (ascii_iequal(from, own_address)) return res::record_text(sid::kOwnMail);
   return {};
 }
 
@@ -89,7 +84,7 @@ std::optional<std::string> ReplyAction::build(const ReplySettings& reply) {
   composer.add_text(reply.text);
   for (const std::string& file : reply.attachments) {
     if (composer.add_attachment(path_from_gb(file))) continue;
-    if (!services_.host.ask_yes_no(file + "\r\n" + res::text(61434))) return std::nullopt;
+    if (!services_.host.ask_yes_no(file + "\r\n" + res::text(sid::kAskReplyWithoutAttachment))) return std::nullopt;
   }
   return composer.finish();
 }
@@ -135,7 +130,7 @@ void ReplyAction::run_step(std::vector<uint8_t>& success) {
   if (extra.has(ExtraOperations::kReply)) {
     std::string note;
     const bool ok = reply(extra.reply, note);
-    mail_.log_operation(services_, res::record_text(61408) + note, ok);
+    mail_.log_operation(services_, res::record_text(sid::kOneOffReply) + note, ok);
   }
 }
 

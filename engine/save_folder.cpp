@@ -13,12 +13,12 @@
 #include "base/code_page.h"
 #include "base/safe_name.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 
 namespace pw {
 
 namespace {
 
-constexpr int kNotAbsolute = 62100;
 constexpr std::string_view kForbidden = "\\/:*?\"<>|;";
 
 bool ensure_directory(const std::filesystem::path& p) {
@@ -30,7 +30,7 @@ bool ensure_directory(const std::filesystem::path& p) {
 }  // namespace
 
 std::string SaveFolder::path_refusal(std::string_view path) {
-  return path_from_gb(path).is_absolute() ? std::string() : res::record_text(kNotAbsolute);
+  return path_from_gb(path).is_absolute() ? std::string() : res::record_text(sid::kNotAbsolute);
 }
 
 std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::string_view address,

@@ -5,11 +5,6 @@
 namespace pw {
 namespace {
 
-constexpr int kCheckingAccount = 61337;  // "正在检查邮箱" + address
-constexpr int kCheckingMany = 62718;     // "正在同时检查" + n
-constexpr int kMailboxes = 62719;        // "个邮箱"
-constexpr int kAsking = 62720;           // "等待确认的邮箱：" + address
-
 thread_local std::optional<size_t> t_current;
 
 }  // namespace
@@ -69,9 +64,9 @@ void SideBySideHost::set_current(std::optional<size_t> k) { t_current = k; }
 
 void SideBySideHost::show_count() {
   if (checking_.size() < 2) return;
-  host_.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kCheckingMany) +
-                                                                       std::to_string(checking_.size()) +
-                                                                       res::text(kMailboxes)));
+  host_.report(StatusReport::show_text(
+      StatusReport::kMessagePane,
+      res::text(sid::kCheckingMany) + std::to_string(checking_.size()) + res::text(sid::kMailboxesWord)));
 }
 
 void SideBySideHost::started(size_t k) {
@@ -94,7 +89,7 @@ void SideBySideHost::report(const StatusReport& report) {
     // Each mailbox's "checking ..." gives way to the count; its steps and
     // progress show only while it is the first being checked.
     if (report.pane == StatusReport::kMessagePane && report.kind == StatusReport::Kind::text &&
-        report.text.starts_with(res::text(kCheckingAccount)))
+        report.text.starts_with(res::text(sid::kCheckingMailbox)))
       return;
     if (report.pane != StatusReport::kMessagePane && t_current != lead_) return;
   }
@@ -136,15 +131,16 @@ bool SideBySideHost::confirm(std::string_view address, std::span<MailProcessor* 
   std::lock_guard lock(boxes_);
   {
     std::lock_guard shown(reports_);
-    host_.report(StatusReport::show_text(StatusReport::kMessagePane, res::text(kAsking) + std::string(address)));
+    host_.report(
+        StatusReport::show_text(StatusReport::kMessagePane, res::text(sid::kMailboxAsking) + std::string(address)));
   }
   const bool answered = host_.confirm(address, mails, countdown_seconds);
   std::lock_guard shown(reports_);
   if (checking_.size() >= 2)
     show_count();
   else
-    host_.report(StatusReport::show_text(StatusReport::kMessagePane,
-                                         res::text(kCheckingAccount) + std::string(address)));
+    host_.report(
+        StatusReport::show_text(StatusReport::kMessagePane, res::text(sid::kCheckingMailbox) + std::string(address)));
   return answered;
 }
 

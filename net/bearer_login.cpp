@@ -12,15 +12,14 @@
 namespace pw {
 namespace {
 
-constexpr int kTokenRefused = 62951;  // "服务器拒绝了 OAuth 2.0 访问令牌"
-
 // What the status of an error challenge means for the user: XOAUTH2 gives
 // an HTTP code, OAUTHBEARER an RFC 6750 error code (RFC 7628 3.2.2); 0 for
 // one without words.
 int status_text(std::string_view status) {
-  if (status == "400" || status == "invalid_request") return 63150;
-  if (status == "401" || status == "invalid_token") return 63151;  // invalid, expired or not this login's
-  if (status == "403" || status == "insufficient_scope") return 63152;
+  if (status == "400" || status == "invalid_request") return sid::kBearerBadRequest;
+  if (status == "401" || status == "invalid_token")
+    return sid::kBearerBadToken;  // invalid, expired or not this login's
+  if (status == "403" || status == "insufficient_scope") return sid::kBearerNoScope;
   return 0;
 }
 
@@ -86,7 +85,7 @@ std::string bearer_response(BearerMechanism m, std::string_view user, std::strin
 std::string_view bearer_abort(BearerMechanism m) { return m == BearerMechanism::oauthbearer ? "\x01" : ""; }
 
 std::string bearer_refusal_text(std::string_view challenge_base64, std::string_view final_reply) {
-  std::string text = res::record_text(kTokenRefused);
+  std::string text = res::record_text(sid::kTokenRefused);
   std::vector<std::string> details;
   int meaning = 0;
   if (std::optional<JsonObject> status = parse_json_object(base64_decode(challenge_base64))) {

@@ -11,8 +11,6 @@
 namespace pw {
 namespace {
 
-constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
-constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
 constexpr size_t kMaxResponse = size_t{1} << 20;
 
 bool iequal(std::string_view a, std::string_view b) {
@@ -162,7 +160,7 @@ std::optional<HttpResponse> http_post_form(ByteStream& stream, const HttpUrl& ur
                                            std::string& error) {
   const std::string where = url.host + ":" + std::to_string(url.port);
   if (!stream.connect(url.host, url.port)) {
-    error = res::record_text(kCannotConnect) + " " + where;
+    error = res::record_text(sid::kCannotConnect) + " " + where;
     return std::nullopt;
   }
   if (url.https) {
@@ -180,7 +178,7 @@ std::optional<HttpResponse> http_post_form(ByteStream& stream, const HttpUrl& ur
                         std::to_string(body.size()) + "\r\n\r\n";
   request += body;
   if (stream.send(request) != static_cast<int>(request.size())) {
-    error = res::record_text(kInterrupted) + " " + where;
+    error = res::record_text(sid::kConnectionBroken) + " " + where;
     return std::nullopt;
   }
   std::string raw;
@@ -191,12 +189,12 @@ std::optional<HttpResponse> http_post_form(ByteStream& stream, const HttpUrl& ur
     if (n <= 0 || raw.size() > kMaxResponse) {
       std::optional<HttpResponse> r = n == 0 ? complete(raw, true) : std::nullopt;
       if (r && r->status > 0) return r;
-      error = res::record_text(kInterrupted) + " " + where;
+      error = res::record_text(sid::kConnectionBroken) + " " + where;
       return std::nullopt;
     }
     if (std::optional<HttpResponse> r = complete(raw, false)) {
       if (r->status > 0) return r;
-      error = res::record_text(kInterrupted) + " " + where;
+      error = res::record_text(sid::kConnectionBroken) + " " + where;
       return std::nullopt;
     }
   }

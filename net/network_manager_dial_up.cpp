@@ -23,12 +23,8 @@ constexpr char kSettings[] = "org.freedesktop.NetworkManager.Settings";
 constexpr char kConnection[] = "org.freedesktop.NetworkManager.Settings.Connection";
 constexpr char kActive[] = "org.freedesktop.NetworkManager.Connection.Active";
 
-constexpr int kNoBus = 62602;
-constexpr int kNoSuchEntry = 62603;
-constexpr int kActivationTimedOut = 62604;
 // NetworkManager's active-connection state reasons 0..14 have the texts
-// kFirstReason + reason.
-constexpr int kFirstReason = 62610;
+// sid::kUnknownReason + reason.
 constexpr uint32_t kLastReason = 14;
 
 // Results of dial when NetworkManager gave no reason code of its own.
@@ -197,7 +193,7 @@ std::vector<Profile> activatable_profiles(sd_bus* bus) {
 DialResult failure(int code, int text_id) { return {code, res::text(text_id)}; }
 
 std::string reason_text(uint32_t reason) {
-  return res::text(kFirstReason + static_cast<int>(reason <= kLastReason ? reason : 0));
+  return res::text(sid::kUnknownReason + static_cast<int>(reason <= kLastReason ? reason : 0));
 }
 
 // The state of one active connection as its StateChanged signals report it.
@@ -233,22 +229,22 @@ std::vector<std::string> NetworkManagerDialUp::list_entries() {
 
 DialResult NetworkManagerDialUp::dial(const DialRequest& request) {
   Bus bus = open_bus(bus_address_);
-  if (!bus) return failure(kBusFailed, kNoBus);
+  if (!bus) return failure(kBusFailed, sid::kNoBus);
   const std::optional<bool> up = online(bus.get());
-  if (!up) return failure(kBusFailed, kNoBus);
+  if (!up) return failure(kBusFailed, sid::kNoBus);
   if (*up) return {};
 
   const std::string wanted = gb_to_utf8(request.entry);
   std::string profile_path;
   for (const Profile& p : activatable_profiles(bus.get()))
     if (p.id == wanted) profile_path = p.path;
-  if (profile_path.empty()) return failure(kNotFound, kNoSuchEntry);
+  if (profile_path.empty()) return failure(kNotFound, sid::kNoSuchEntry);
 
   // Subscribed before the activation, so no state change can slip past.
   Watch watch;
   sd_bus_slot* slot = nullptr;
   if (sd_bus_match_signal(bus.get(), &slot, kService, nullptr, kActive, "StateChanged", on_state_changed, &watch) < 0)
-    return failure(kBusFailed, kNoBus);
+    return failure(kBusFailed, sid::kNoBus);
   std::unique_ptr<sd_bus_slot, sd_bus_slot* (*)(sd_bus_slot*)> slot_owner(slot, sd_bus_slot_unref);
 
   Error error;
@@ -258,7 +254,7 @@ DialResult NetworkManagerDialUp::dial(const DialRequest& request) {
     return {kBusFailed, error.text()};
   Message owned(reply);
   const char* active_path = nullptr;
-  if (sd_bus_message_read(reply, "o", &active_path) < 0) return failure(kBusFailed, kNoBus);
+  if (sd_bus_message_read(reply, "o", &active_path) < 0) return failure(kBusFailed, sid::kNoBus);
   watch.path = active_path;
   // From here on the connection is this program's: hang-up takes it down,
   // and so does a failure below, which would leave it activating.
@@ -282,12 +278,12 @@ DialResult NetworkManagerDialUp::dial(const DialRequest& request) {
   };
   while (watch.state != kActivated && watch.state != kDeactivated) {
     int processed = sd_bus_process(bus.get(), nullptr);
-    if (processed < 0) return give_up(kBusFailed, kNoBus);
+    if (processed < 0) return give_up(kBusFailed, sid::kNoBus);
     if (processed > 0) continue;
     const auto left = deadline - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) return give_up(kTimedOut, kActivationTimedOut);
+    if (left <= std::chrono::steady_clock::duration::zero()) return give_up(kTimedOut, sid::kActivationTimedOut);
     const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
-    if (sd_bus_wait(bus.get(), static_cast<uint64_t>(usec)) < 0) return give_up(kBusFailed, kNoBus);
+    if (sd_bus_wait(bus.get(), static_cast<uint64_t>(usec)) < 0) return give_up(kBusFailed, sid::kNoBus);
   }
   if (watch.state == kActivated) return {};
   forget(watch.path);

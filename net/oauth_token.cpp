@@ -11,11 +11,6 @@
 namespace pw {
 namespace {
 
-constexpr int kUnreachable = 62953;  // "无法连接令牌服务器："
-constexpr int kRefused = 62954;      // "令牌服务器拒绝了请求："
-constexpr int kGarbled = 62955;      // "令牌服务器的回应无法识别："
-constexpr int kNeedsHttps = 62979;   // "令牌服务器必须使用 https："
-
 TokenReply failure(TokenReply::Outcome outcome, std::string error) {
   TokenReply r;
   r.outcome = outcome;
@@ -26,15 +21,16 @@ TokenReply failure(TokenReply::Outcome outcome, std::string error) {
 TokenReply request(const OAuthClient& client, std::map<std::string, std::string> fields, const StreamFactory& streams) {
   using Outcome = TokenReply::Outcome;
   std::optional<HttpUrl> url = parse_http_url(client.token_url);
-  if (!url) return failure(Outcome::refused, res::record_text(kGarbled) + client.token_url);
+  if (!url) return failure(Outcome::refused, res::record_text(sid::kTokenReplyGarbled) + client.token_url);
   // Tokens travel only encrypted, except to a server on this machine.
-  if (!url->https && !is_loopback_host(url->host)) return failure(Outcome::refused, res::record_text(kNeedsHttps) + client.token_url);
+  if (!url->https && !is_loopback_host(url->host))
+    return failure(Outcome::refused, res::record_text(sid::kNeedsHttps) + client.token_url);
   fields["client_id"] = client.client_id;
   if (!client.client_secret.empty()) fields["client_secret"] = client.client_secret;
   std::unique_ptr<ByteStream> stream = streams ? streams() : std::make_unique<LineSocket>();
   std::string error;
   std::optional<HttpResponse> response = http_post_form(*stream, *url, form_body(fields), error);
-  if (!response) return failure(Outcome::unreachable, res::record_text(kUnreachable) + error);
+  if (!response) return failure(Outcome::unreachable, res::record_text(sid::kTokenServerUnreachable) + error);
   std::optional<JsonObject> json = parse_json_object(response->body);
   if (response->status == 200 && json && !json_member(*json, "access_token").empty()) {
     TokenReply r;
@@ -52,9 +48,10 @@ TokenReply request(const OAuthClient& client, std::map<std::string, std::string>
   if ((response->status == 400 || response->status == 401) && json && !json_member(*json, "error").empty()) {
     std::string why = json_member(*json, "error");
     if (std::string d = json_member(*json, "error_description"); !d.empty()) why += " " + d.substr(0, 300);
-    return failure(Outcome::refused, res::record_text(kRefused) + utf8_to_gb(why));
+    return failure(Outcome::refused, res::record_text(sid::kTokenRequestRefused) + utf8_to_gb(why));
   }
-  return failure(Outcome::unreachable, res::record_text(kGarbled) + "HTTP " + std::to_string(response->status));
+  return failure(Outcome::unreachable,
+                 res::record_text(sid::kTokenReplyGarbled) + "HTTP " + std::to_string(response->status));
 }
 
 }  // namespace

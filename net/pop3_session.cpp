@@ -4,19 +4,10 @@
 
 #include "net/line_socket.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 
 namespace pw {
 namespace {
-
-constexpr int kTimedOut = 62900;  // "等待服务器回应超时"
-constexpr int kNoBearer = 62952;  // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
-
-// Reasons of our own for the limits and for input the protocol cannot carry.
-constexpr int kLineTooLong = 63002;      // "服务器的回应行超过长度上限"
-constexpr int kMailTooLarge = 63003;     // "邮件超过长度上限"
-constexpr int kListingTooLarge = 63004;  // "邮件标识列表超过长度上限"
-constexpr int kBadArgument = 63005;      // "登录名或密码中含有非法字符"
-constexpr int kNoTransfer = 63006;       // "没有正在接收的邮件"
 
 std::string own_text(int id) { return res::record_text(id); }
 
@@ -48,10 +39,10 @@ bool is_end_line(std::string_view line) { return line == ".\r\n" || line == ".\n
 }  // namespace
 
 Pop3Session::Pop3Session()
-    : ProtocolSession(LineSocket::kDefaultTimeout, ReplyReader::kDefaultMaxLine, {kLineTooLong, kTimedOut}) {}
+    : ProtocolSession(LineSocket::kDefaultTimeout, ReplyReader::kDefaultMaxLine, {sid::kLineTooLong, sid::kTimedOut}) {}
 
 Pop3Session::Pop3Session(ByteStream& stream)
-    : ProtocolSession(stream, ReplyReader::kDefaultMaxLine, {kLineTooLong, kTimedOut}) {}
+    : ProtocolSession(stream, ReplyReader::kDefaultMaxLine, {sid::kLineTooLong, sid::kTimedOut}) {}
 
 Pop3Session::~Pop3Session() = default;
 
@@ -70,7 +61,7 @@ bool Pop3Session::send_command(const Pop3Command& c) {
   while (in_transfer_)
     if (receive_more() == kFailure) return false;
   if (!c.valid) {
-    fail(own_text(kBadArgument));
+    fail(own_text(sid::kBadLoginChars));
     return false;
   }
   if (!ahead_.empty()) {
@@ -210,7 +201,7 @@ int Pop3Session::authenticate_bearer(std::string_view name, const BearerSource& 
     m = choose_bearer(offered);
   }
   if (!m) {
-    fail(res::record_text(kNoBearer));
+    fail(res::record_text(sid::kNoBearer));
     return kFailure;
   }
   for (bool renew : {false, true}) {
@@ -280,7 +271,7 @@ bool Pop3Session::read_listing(const std::function<void(std::string_view)>& each
     if (is_end_line(line)) return true;
     total += line.size();
     if (total > limits_.max_listing) {
-      break_off(own_text(kListingTooLarge));
+      break_off(own_text(sid::kListingTooLarge));
       return false;
     }
     each(without_line_end(line));
@@ -311,7 +302,7 @@ int Pop3Session::uidl_all(const std::function<void(int, std::string_view)>& each
     numbers_.push_back(pos == blank && number > 0 && number <= INT32_MAX ? static_cast<int>(number) : i);
     if (each) each(i, unique_id(i));
   });
-  if (ok && too_many) break_off(own_text(kListingTooLarge));
+  if (ok && too_many) break_off(own_text(sid::kListingTooLarge));
   if (!ok || too_many) {
     clear_listing();
     return kFailure;
@@ -496,7 +487,7 @@ int Pop3Session::retr(int n) {
 
 int Pop3Session::receive_more() {
   if (!in_transfer_) {
-    fail(own_text(kNoTransfer));
+    fail(own_text(sid::kNoTransfer));
     return kFailure;
   }
   int r = reader_.fill(chunk_size_);
@@ -542,7 +533,7 @@ int Pop3Session::absorb() {
       data_.shrink_to_fit();
       data_length_ = 0;
       mail_too_large_ = true;
-      break_off(own_text(kMailTooLarge));
+      break_off(own_text(sid::kMailOverLimit));
       return kFailure;
     }
     // A text that outgrows its room is copied once, not at every doubling:

@@ -5,15 +5,9 @@
 #include "net/line_socket.h"
 #include "net/server_address.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 
 namespace pw {
-namespace {
-
-constexpr int kCannotConnect = 61249;  // "无法连接对方服务器"
-constexpr int kInterrupted = 61250;    // "服务器意外中断连接"
-constexpr int kTooSlow = 62204;        // "服务器回应过慢，已中止连接：" + server
-
-}  // namespace
 
 ProtocolSession::ProtocolSession(std::chrono::milliseconds timeout, size_t max_line, LostReasons reasons)
     : own_stream_(std::make_unique<LineSocket>(timeout)),
@@ -43,21 +37,18 @@ void ProtocolSession::lost(ReplyReader::Status status) {
     case ReplyReader::Status::TooLong:
       break_off(res::record_text(reasons_.too_long));
       break;
-    case ReplyReader::Status::TooSlow:
-      break_off(res::record_text(kTooSlow) + host_);
-      break;
+    case ReplyReader::Status::TooSlow: break_off(res::record_text(sid::kTooSlow) + host_); break;
     case ReplyReader::Status::Timeout:
       break_off(res::record_text(reasons_.timed_out));
       break;
-    default:
-      break_off(res::record_text(kInterrupted));
+    default: break_off(res::record_text(sid::kConnectionBroken));
   }
 }
 
 bool ProtocolSession::send_line(std::string_view wire, std::string_view trace_text) {
   trace("C: ", trace_text);
   if (stream_.send(wire) != static_cast<int>(wire.size())) {
-    break_off(res::record_text(kInterrupted));
+    break_off(res::record_text(sid::kConnectionBroken));
     return false;
   }
   return true;
@@ -72,7 +63,7 @@ int ProtocolSession::open(std::string_view server, int default_port) {
   host_ = address.host;
   trace("-- connect ", address.host + ":" + std::to_string(address.port));
   if (!stream_.connect(address.host, address.port)) {
-    break_off(res::record_text(kCannotConnect));
+    break_off(res::record_text(sid::kCannotConnect));
     unreachable_ = true;
     return 0;
   }

@@ -11,11 +11,6 @@
 namespace pw {
 namespace {
 
-constexpr int kTextErrorTitle = 61215;
-constexpr int kTextSendFailedTryDirect = 61437;
-constexpr int kTextSendFailed = 63101;             // "通过你的smtp服务器发送邮件失败"
-constexpr int kTextUnreachableButTlsRequired = 63102;
-constexpr int kTextNotTakenNoDirect = 63103;
 constexpr size_t kMaxLocalHost = 79;
 constexpr int kDirectPort = 25;
 
@@ -126,10 +121,10 @@ bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAc
                    account.auth ? &account : nullptr, &account))
     return true;
   if (options.notice)
-    options.notice(res::text(kTextErrorTitle),
+    options.notice(res::text(sid::kErrorTitle),
                    may_deliver_directly(account)
-                       ? res::text(kTextSendFailedTryDirect)
-                       : res::text(kTextSendFailed) + "\r\n" + no_direct_delivery_text(account, true));
+                       ? res::text(sid::kTryingDirectDelivery)
+                       : res::text(sid::kSendFailed) + "\r\n" + no_direct_delivery_text(account, true));
   return false;
 }
 
@@ -138,13 +133,13 @@ bool may_deliver_directly(const SmtpAccount& account) { return account.unreachab
 std::string no_direct_delivery_text(const SmtpAccount& account, bool shown) {
   if (may_deliver_directly(account)) return {};
   auto text = [shown](int id) { return shown ? res::text(id) : res::record_text(id); };
-  if (account.unreachable) return text(kTextUnreachableButTlsRequired);
+  if (account.unreachable) return text(sid::kUnreachableButTlsRequired);
   // The refusing reply on one line, without its final line end. Session
   // reasons are kept in the records' language.
   std::string reason = single_line(shown ? res::displayed(account.failure) : account.failure);
   while (!reason.empty() && reason.back() == ' ') reason.pop_back();
   // '%' is never part of a multi-byte character in GB18030.
-  std::string out = text(kTextNotTakenNoDirect);
+  std::string out = text(sid::kNotTakenNoDirect);
   if (const size_t at = out.find("%1"); at != std::string::npos) out.replace(at, 2, reason);
   return out;
 }

@@ -76,7 +76,7 @@ struct SmtpDeliveryOptions {
                                 std::string_view recipient_list, std::string_view message);
 
 // send_one through the account's server (logging in when the account says
-// so). On failure shows a notice titled 61215 and returns false: 61437 when
+// so). On failure shows a notice titled sid::kErrorTitle and returns false: sid::kTryingDirectDelivery when
 // the caller is to try direct_delivery next, else why it is not to. False at
 // once, without a notice, when the account has no server.
 [[nodiscard]] bool send_through_account_with_notice(const SmtpDeliveryOptions& options, SmtpAccount& account,

@@ -5,16 +5,10 @@
 #include "base/text_lines.h"
 #include "mail/address_list.h"
 #include "res/language.h"
+#include "res/string_ids.h"
 
 namespace pw {
 namespace {
-
-constexpr int kInterrupted = 61250;  // "服务器意外中断连接"
-constexpr int kNoBearer = 62952;     // "服务器不支持 OAuth 2.0 登录（XOAUTH2 或 OAUTHBEARER）"
-
-// Reasons of our own for the bounds and for input the protocol cannot carry.
-constexpr int kReplyTooLong = 63007;  // "服务器的回应超过长度上限"
-constexpr int kBadArgument = 63008;   // "地址或登录数据过长或含有非法字符"
 
 std::string own_text(int id) { return res::record_text(id); }
 
@@ -39,9 +33,10 @@ int code_of(std::string_view line) {
 
 // A wait that ran out while a reply was due counts as an interruption.
 SmtpSession::SmtpSession(std::chrono::milliseconds timeout)
-    : ProtocolSession(timeout, kMaxReply, {kReplyTooLong, kInterrupted}) {}
+    : ProtocolSession(timeout, kMaxReply, {sid::kReplyTooLong, sid::kConnectionBroken}) {}
 
-SmtpSession::SmtpSession(ByteStream& stream) : ProtocolSession(stream, kMaxReply, {kReplyTooLong, kInterrupted}) {}
+SmtpSession::SmtpSession(ByteStream& stream)
+    : ProtocolSession(stream, kMaxReply, {sid::kReplyTooLong, sid::kConnectionBroken}) {}
 
 SmtpSession::~SmtpSession() = default;
 
@@ -64,7 +59,7 @@ bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
       return true;
     }
     if (reply.text.size() > kMaxReply) {
-      break_off(own_text(kReplyTooLong));
+      break_off(own_text(sid::kReplyTooLong));
       return false;
     }
   }
@@ -73,7 +68,7 @@ bool SmtpSession::read_reply(Reply& reply, std::chrono::milliseconds wait) {
 bool SmtpSession::exchange(const SmtpCommand& command, Reply& reply, std::chrono::milliseconds wait) {
   if (broken_) return false;
   if (!command.valid) {
-    error_ = own_text(kBadArgument);
+    error_ = own_text(sid::kBadSmtpArgument);
     return false;
   }
   if (!send_line(command.wire, command.trace)) return false;
@@ -181,7 +176,7 @@ int SmtpSession::log_in_bearer(std::string_view name, const BearerSource& token)
     if (starts_with_word_ci(line, "AUTH")) append_words(line.substr(4), offered);
   std::optional<BearerMechanism> m = choose_bearer(offered);
   if (!m) {
-    error_ = res::record_text(kNoBearer);
+    error_ = res::record_text(sid::kNoBearer);
     return 0;
   }
   user_ = name;
@@ -311,7 +306,7 @@ int SmtpSession::send_data(std::string_view bytes) {
   if (out.empty()) return 0;
   int sent = stream_.send(out);
   if (sent != static_cast<int>(out.size())) {
-    break_off(res::record_text(kInterrupted));
+    break_off(res::record_text(sid::kConnectionBroken));
     return sent < 0 ? sent : ByteStream::kError;
   }
   return sent;

@@ -4,8 +4,8 @@
 // reads one whole reply. Multi-line replies ("250-..." up to "250 ...") are
 // gathered into one, and bytes that arrive after a reply are kept for the
 // next one. Results are 1 for success and 0 for a failure, whose reason is
-// then in error_text(): the refusing reply as received, 61249 when the
-// connection could not be made, 61250 when no reply came.
+// then in error_text(): the refusing reply as received, sid::kCannotConnect when the
+// connection could not be made, sid::kConnectionBroken when no reply came.
 //
 //   SmtpSession smtp;                     // its own LineSocket, 20 s waits
 //   if (smtp.connect("smtp.example.com") && smtp.helo(host) && smtp.mail_from(from) &&

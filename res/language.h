@@ -5,7 +5,6 @@
 // it is (RecordTexts). text() and text_utf8() of string_table.h follow it.
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pw::res {
 
@@ -52,8 +51,5 @@ template <class F>
 // The text in the given language, in UTF-8; the Chinese one when the
 // language has none.
 [[nodiscard]] std::string_view text_utf8(int id, Language language);
-
-// Every id of the English table, ascending.
-[[nodiscard]] std::vector<int> english_ids();
 
 }  // namespace pw::res

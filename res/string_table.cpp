@@ -17,12 +17,26 @@ struct Entry {
 };
 
 constexpr Entry kEntries[] = {
+#define PW_TEXT(id, name, text) {id, text},
 #include "res/string_entries.inc"
+#undef PW_TEXT
 };
 
 constexpr Entry kEnglishEntries[] = {
 #include "res/string_entries_en.inc"
 };
+
+// Both tables hold the same ids in strictly ascending order, so a text added
+// to one file only, twice or out of place fails the build.
+constexpr bool same_ascending_ids() {
+  if (std::size(kEntries) != std::size(kEnglishEntries)) return false;
+  for (size_t i = 0; i < std::size(kEntries); ++i) {
+    if (kEntries[i].id != kEnglishEntries[i].id) return false;
+    if (i > 0 && kEntries[i].id <= kEntries[i - 1].id) return false;
+  }
+  return true;
+}
+static_assert(same_ascending_ids());
 
 std::atomic<Language> g_language{Language::chinese};
 thread_local int t_record_depth = 0;
@@ -111,9 +125,15 @@ std::string record_text(int id) {
 std::string displayed(std::string_view text) {
   // The reasons a POP3 or SMTP session keeps, with the sign-in failures that
   // become one: long, distinct phrases, so a user's words are not taken for one.
-  static constexpr int kReasons[] = {61249, 61250, 62200, 62201, 62202, 62203, 62204, 62900, 62950, 62951,
-                                     62952, 62953, 62954, 62955, 62976, 62977, 62978, 62979, 63002, 63003,
-                                     63004, 63005, 63006, 63007, 63008, 63100, 63150, 63151, 63152};
+  static constexpr int kReasons[] = {
+      sid::kCannotConnect,       sid::kConnectionBroken,  sid::kUntrusted,        sid::kWrongHost,
+      sid::kTlsNotOffered,       sid::kHandshakeFailed,   sid::kTooSlow,          sid::kTimedOut,
+      sid::kSignInAgain,         sid::kTokenRefused,      sid::kNoBearer,         sid::kTokenServerUnreachable,
+      sid::kTokenRequestRefused, sid::kTokenReplyGarbled, sid::kNoClientId,       sid::kCannotStoreToken,
+      sid::kMailboxNotSignedIn,  sid::kNeedsHttps,        sid::kLineTooLong,      sid::kMailOverLimit,
+      sid::kListingTooLarge,     sid::kBadLoginChars,     sid::kNoTransfer,       sid::kReplyTooLong,
+      sid::kBadSmtpArgument,     sid::kDowngrade,         sid::kBearerBadRequest, sid::kBearerBadToken,
+      sid::kBearerNoScope};
   std::string out(text);
   if (current() == Language::chinese) return out;
   for (int id : kReasons) {
@@ -132,14 +152,6 @@ bool has(int id) { return find(kEntries, id) != nullptr; }
 std::vector<int> ids() {
   std::vector<int> out;
   for (const Entry& e : kEntries) out.push_back(e.id);
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-std::vector<int> english_ids() {
-  std::vector<int> out;
-  for (const Entry& e : kEnglishEntries) out.push_back(e.id);
-  std::sort(out.begin(), out.end());
   return out;
 }
 

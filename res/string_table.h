@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "res/string_ids.h"
+
 namespace pw::res {
 
 // The text of string `id` in GB18030; empty when the table has no such id.

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "res/string_ids.h"
+
 namespace pw {
 
 enum class ActionKind : uint32_t {
@@ -26,13 +28,13 @@ inline constexpr std::array<ActionKind, 7> kActionKinds = {
 // String-table id of the kind's label in the editor.
 [[nodiscard]] constexpr int label_id(ActionKind k) {
   switch (k) {
-    case ActionKind::confirm: return 61274;
-    case ActionKind::forward: return 61267;
-    case ActionKind::reply: return 61270;
-    case ActionKind::backup: return 61269;
-    case ActionKind::key_info: return 61271;
-    case ActionKind::attachments: return 61309;
-    case ActionKind::delete_on_server: return 61268;
+    case ActionKind::confirm: return sid::kConfirmAction;
+    case ActionKind::forward: return sid::kForwardAction;
+    case ActionKind::reply: return sid::kReplyAction;
+    case ActionKind::backup: return sid::kBackupAction;
+    case ActionKind::key_info: return sid::kKeyInfoAction;
+    case ActionKind::attachments: return sid::kAttachmentsAction;
+    case ActionKind::delete_on_server: return sid::kDeleteAction;
   }
   return 0;
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "res/string_ids.h"
+
 namespace pw {
 
 enum class ConditionKind : uint32_t {
@@ -41,8 +43,8 @@ inline constexpr std::array<ConditionKind, 15> kConditionKinds = {
   return i;
 }
 
-// String-table id of the kind's label in the editor (61252 upwards).
-[[nodiscard]] constexpr int label_id(ConditionKind k) { return 61252 + index_of(k); }
+// String-table id of the kind's label in the editor (sid::kIfSenderHas upwards).
+[[nodiscard]] constexpr int label_id(ConditionKind k) { return sid::kIfSenderHas + index_of(k); }
 
 // The six kinds that test a text against a word list.
 [[nodiscard]] constexpr bool is_word_condition(ConditionKind k) { return bit(k) <= bit(ConditionKind::body_words); }

@@ -34,7 +34,7 @@ struct MatchPhaseResult {
 // For each mail in order, for each rule in binding order: a rule the mail
 // meets is appended to its matched rules with every action selected; a
 // matched rule that asks first marks the mail to be confirmed and counts
-// toward the countdown. The caller shows the step text (61345) before.
+// toward the countdown. The caller shows the step text (sid::kMatching) before.
 // The same for one mail, adding to `result`: a check that holds one mail's
 // text at a time matches them one by one.
 void match_mail(const MatchItem& mail, std::span<const Rule* const> rules, const MatchContext& context,

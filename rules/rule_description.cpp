@@ -12,33 +12,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// String-table ids of the words the description is made of.
-enum Word : int {
-  kNewMail = 61273,
-  kAnd = 61275,
-  kOr = 61276,
-  kThen = 61277,
-  kContains = 61278,
-  kGiven = 61279,
-  kNotContains = 61280,
-  kHours = 61281,
-  kDeleteAlways = 61282,
-  kDeleteOnSuccess = 61283,
-  kKey = 61284,
-  kSaveTo = 61285,
-  kSubjectIs = 61286,
-  kMail = 61287,
-  kWait = 61295,
-  kForever = 61296,
-  kSeconds = 61297,
-  kGivenFile = 61301,
-  kGreater = 61379,
-  kLess = 61380,
-  kAttachment = 61381,
-  kHas = 61382,
-  kHasNot = 61383,
-};
-
 const std::string& word(int id) { return res::text(id); }
 
 // Position of `id`'s text in `label`, or the label's end when missing.
@@ -50,8 +23,8 @@ size_t find_in(const std::string& label, int id) {
 // The value position of the date and size labels: the word "大于" before
 // "指定".
 size_t before_given(const std::string& label) {
-  size_t p = find_in(label, kGiven);
-  return p >= word(kGreater).size() ? p - word(kGreater).size() : 0;
+  size_t p = find_in(label, sid::kGiven);
+  return p >= word(sid::kMoreThan).size() ? p - word(sid::kMoreThan).size() : 0;
 }
 
 // A joiner between listed words: "和" as it is, an English word with spaces.
@@ -77,35 +50,36 @@ std::string_view first_line_lf(std::string_view s, bool& more) {
 
 DescriptionPiece word_condition(const Rule& rule, ConditionKind kind) {
   const std::string& label = word(label_id(kind));
-  size_t at = find_in(label, kContains);
-  std::string words = join_words(rule.word_list(kind), list_joiner(rule.all_words(kind) ? kAnd : kOr));
+  size_t at = find_in(label, sid::kContains);
+  std::string words = join_words(rule.word_list(kind), list_joiner(rule.all_words(kind) ? sid::kAnd : sid::kOr));
   if (words.empty()) return linked(label, at);
-  return linked(label.substr(0, at) + word(rule.sense(kind) ? kContains : kNotContains) + words, at);
+  return linked(label.substr(0, at) + word(rule.sense(kind) ? sid::kContains : sid::kNotContains) + words, at);
 }
 
 DescriptionPiece number_condition(const Rule& rule, ConditionKind kind, int32_t value, std::string_view unit) {
   const std::string& label = word(label_id(kind));
   size_t at = before_given(label);
   if (value <= 0) return linked(label, at);
-  return linked(label.substr(0, at) + word(rule.sense(kind) ? kGreater : kLess) + std::to_string(value) +
+  return linked(label.substr(0, at) + word(rule.sense(kind) ? sid::kMoreThan : sid::kLessThan) + std::to_string(value) +
                     std::string(unit),
                 at);
 }
 
 DescriptionPiece attachment_condition(const Rule& rule) {
   const std::string& label = word(label_id(ConditionKind::has_attachment));
-  size_t attachment = find_in(label, kAttachment);
-  size_t at = attachment >= word(kHas).size() ? attachment - word(kHas).size() : 0;
-  DescriptionPiece piece{label.substr(0, at) + word(rule.sense(ConditionKind::has_attachment) ? kHas : kHasNot), {}};
+  size_t attachment = find_in(label, sid::kAttachmentsWord);
+  size_t at = attachment >= word(sid::kHas).size() ? attachment - word(sid::kHas).size() : 0;
+  DescriptionPiece piece{
+      label.substr(0, at) + word(rule.sense(ConditionKind::has_attachment) ? sid::kHas : sid::kHasNo), {}};
   // The link covers the has/has-not word only, not the "附件" after it.
   piece.links.push_back({0, at, piece.text.size()});
-  piece.text += word(kAttachment);
+  piece.text += word(sid::kAttachmentsWord);
   return piece;
 }
 
 DescriptionPiece pattern_condition(const Rule& rule) {
   const std::string& label = word(label_id(ConditionKind::body_pattern));
-  size_t at = find_in(label, kGiven);
+  size_t at = find_in(label, sid::kGiven);
   if (rule.body_pattern.empty()) return linked(label, at);
   bool more = false;
   std::string text = label.substr(0, at) + '"' + std::string(first_line_lf(rule.body_pattern, more));
@@ -116,16 +90,16 @@ DescriptionPiece pattern_condition(const Rule& rule) {
 
 DescriptionPiece confirm_action(const Rule& rule) {
   const std::string& label = word(label_id(ActionKind::confirm));
-  std::string value = rule.confirm_seconds != 0 ? std::to_string(rule.confirm_seconds) + word(kSeconds)
-                                                 : word(kForever) + word(kWait);
+  std::string value = rule.confirm_seconds != 0 ? std::to_string(rule.confirm_seconds) + word(sid::kSecondsWord)
+                                                : word(sid::kForeverWord) + word(sid::kWaitWord);
   return linked(label + value, label.size());
 }
 
 DescriptionPiece key_info_action(const Rule& rule) {
   const std::string& label = word(label_id(ActionKind::key_info));
-  size_t key = find_in(label, kKey);
-  size_t given = find_in(label, kGiven);
-  const std::string& save_to = word(kSaveTo);
+  size_t key = find_in(label, sid::kKeyInfoWord);
+  size_t given = find_in(label, sid::kGiven);
+  const std::string& save_to = word(sid::kAndSaveTo);
   DescriptionPiece piece;
   if (rule.key_info_template.empty() && rule.key_info_file.empty()) {
     piece.text = label;
@@ -148,14 +122,15 @@ DescriptionPiece key_info_action(const Rule& rule) {
     piece.links.push_back({0, key, save_at});
   }
   size_t second = piece.text.size();
-  piece.text += rule.key_info_file.empty() ? word(kGivenFile) : rule.key_info_file;
+  piece.text += rule.key_info_file.empty() ? word(sid::kGivenFile) : rule.key_info_file;
   piece.links.push_back({1, second, piece.text.size()});
   return piece;
 }
 
 DescriptionPiece delete_action(const Rule& rule) {
   const std::string& label = word(label_id(ActionKind::delete_on_server));
-  return linked(label + '(' + word(rule.delete_always ? kDeleteAlways : kDeleteOnSuccess) + ')', label.size());
+  return linked(label + '(' + word(rule.delete_always ? sid::kInAnyCase : sid::kAfterOthersSucceed) + ')',
+                label.size());
 }
 
 // Adds `piece` at the end of `out` with its links made absolute.
@@ -170,28 +145,28 @@ void append(RuleDescription& out, const DescriptionPiece& piece, LinkKind kind, 
 
 DescriptionPiece forward_piece(std::string_view forward_to) {
   const std::string& label = word(label_id(ActionKind::forward));
-  size_t at = find_in(label, kGiven);
-  std::string addresses = join_words(forward_to, list_joiner(kAnd));
+  size_t at = find_in(label, sid::kGiven);
+  std::string addresses = join_words(forward_to, list_joiner(sid::kAnd));
   if (addresses.empty()) return linked(label, at);
   return linked(label.substr(0, at) + addresses, at);
 }
 
 DescriptionPiece reply_piece(const ReplySettings& reply) {
   const std::string& label = word(label_id(ActionKind::reply));
-  size_t at = gb_rfind(label, word(kMail));
+  size_t at = gb_rfind(label, word(sid::kMailWord));
   if (at == std::string::npos) at = 0;
   std::string out = label;
   if (reply.from_file) {
     out += reply.file;
   } else if (!reply.subject.empty() || !reply.text.empty()) {
-    out += word(kSubjectIs) + '"' + reply.subject + '"';
+    out += word(sid::kWithSubject) + '"' + reply.subject + '"';
   }
   return linked(std::move(out), at);
 }
 
 DescriptionPiece directory_piece(ActionKind kind, std::string_view directory) {
   const std::string& label = word(label_id(kind));
-  size_t at = find_in(label, kGiven);
+  size_t at = find_in(label, sid::kGiven);
   if (directory.empty()) return linked(label, at);
   return linked(label.substr(0, at) + std::string(directory), at);
 }
@@ -199,7 +174,7 @@ DescriptionPiece directory_piece(ActionKind kind, std::string_view directory) {
 DescriptionPiece condition_piece(const Rule& rule, ConditionKind kind) {
   if (is_word_condition(kind)) return word_condition(rule, kind);
   switch (kind) {
-    case ConditionKind::age_hours: return number_condition(rule, kind, rule.age_hours, word(kHours));
+    case ConditionKind::age_hours: return number_condition(rule, kind, rule.age_hours, word(sid::kHoursWord));
     case ConditionKind::size: return number_condition(rule, kind, rule.size_kb, " KB");
     case ConditionKind::has_attachment: return attachment_condition(rule);
     case ConditionKind::body_pattern: return pattern_condition(rule);
@@ -227,8 +202,8 @@ std::string record_action_text(const Rule& rule, ActionKind kind) {
 
 RuleDescription build_rule_description(const Rule& rule) {
   RuleDescription out;
-  out.text = word(kNewMail) + std::string(kCrLf);
-  const std::string& joiner = word(rule.match_all ? kAnd : kOr);
+  out.text = word(sid::kNewMailOnServer) + std::string(kCrLf);
+  const std::string& joiner = word(rule.match_all ? sid::kAnd : sid::kOr);
   out.joiner_length = joiner.size();
   bool first = true;
   for (ConditionKind k : kConditionKinds) {
@@ -243,7 +218,7 @@ RuleDescription build_rule_description(const Rule& rule) {
   first = true;
   for (ActionKind k : kActionKinds) {
     if (!rule.has(k)) continue;
-    out.text += first ? word(kThen) + std::string(kCrLf) : word(kAnd) + ' ';
+    out.text += first ? word(sid::kThen) + std::string(kCrLf) : word(sid::kAnd) + ' ';
     first = false;
     append(out, action_piece(rule, k), LinkKind::action, bit(k));
   }

@@ -7,14 +7,11 @@
 
 #include "base/file_io.h"
 #include "base/fixed_field.h"
+#include "res/string_ids.h"
 #include "rules/gb_text.h"
 
 namespace pw {
 namespace {
-
-constexpr int kSaveFailed = 61246;
-constexpr int kExportFailed = 61198;
-constexpr int kExportDone = 61199;
 
 struct DecodedRules {
   std::vector<Rule> rules;
@@ -89,7 +86,7 @@ RuleLoadResult RuleStore::load(const ProgramDir& dir) {
 
 RuleSaveResult RuleStore::save(const ProgramDir& dir) const {
   if (write_file_atomic(dir.file(kFileName), encode_rules(rules_))) return {true, 0};
-  return {false, kSaveFailed};
+  return {false, sid::kRulesFileFailed};
 }
 
 Rule& RuleStore::add(Rule rule) {
@@ -155,7 +152,7 @@ RuleExportResult RuleStore::export_to(const std::filesystem::path& chosen) const
   result.path = chosen;
   if (!chosen.filename().string().ends_with(kExportExtension)) result.path += std::string(kExportExtension);
   result.ok = write_file_atomic(result.path, encode_rules(rules_));
-  result.message_id = result.ok ? kExportDone : kExportFailed;
+  result.message_id = result.ok ? sid::kExportDone : sid::kExportFailed;
   return result;
 }
 

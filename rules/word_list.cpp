@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "res/string_ids.h"
+
 namespace pw {
 
 std::vector<std::string_view> split_words(std::string_view list) {
@@ -32,9 +34,9 @@ std::string join_words(std::string_view list, std::string_view joiner) {
 
 int message_id(WordAdd result) {
   switch (result) {
-    case WordAdd::separator: return 61288;
-    case WordAdd::duplicate: return 61289;
-    case WordAdd::too_long: return 61385;
+    case WordAdd::separator: return sid::kReservedSeparator;
+    case WordAdd::duplicate: return sid::kWordExists;
+    case WordAdd::too_long: return sid::kListFull;
     case WordAdd::added:
     case WordAdd::empty: break;
   }

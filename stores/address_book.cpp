@@ -90,7 +90,7 @@ void AddressBook::clear() {
   next_id_ = 0;
 }
 
-const std::string& AddressBook::all_people_name() { return res::text(61422); }
+const std::string& AddressBook::all_people_name() { return res::text(sid::kEveryone); }
 
 const Contact* AddressBook::find_contact(uint32_t id) const {
   auto it = std::find_if(people_.begin(), people_.end(), [&](const Contact& c) { return c.id == id; });

@@ -43,7 +43,7 @@ class AddressBook {
   // Releases everything (exit).
   void clear();
 
-  // The name of the all-people list, "所有人" (text 61422).
+  // The name of the all-people list, "所有人" (sid::kEveryone).
   [[nodiscard]] static const std::string& all_people_name();
 
   [[nodiscard]] const std::vector<Contact>& people() const { return people_; }

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "base/fixed_field.h"
+#include "res/string_ids.h"
 #include "stores/ascii_case.h"
 
 namespace pw {
@@ -99,7 +100,7 @@ StoreResult MailboxList::save() const {
     }
   }
   // The .uid files are the checks' to write: they are current at all times.
-  if (!write_file_atomic(file(), data, kPrivateFile)) return {false, kSaveFailedText};
+  if (!write_file_atomic(file(), data, kPrivateFile)) return {false, sid::kMailboxesFileFailed};
   return {};
 }
 
@@ -120,8 +121,8 @@ StoreResult MailboxList::rewrite_entries(const std::vector<AccountPtr>& accounts
     out += ids;
   });
   // A damaged file is left to the program that reads it whole.
-  if (damaged) return {false, kSaveFailedText};
-  if (!write_file_atomic(file(), out, kPrivateFile)) return {false, kSaveFailedText};
+  if (damaged) return {false, sid::kMailboxesFileFailed};
+  if (!write_file_atomic(file(), out, kPrivateFile)) return {false, sid::kMailboxesFileFailed};
   return {};
 }
 

@@ -38,8 +38,6 @@ struct MailboxLoadReport {
 
 class MailboxList {
  public:
-  static constexpr int kSaveFailedText = 61248;
-
   explicit MailboxList(ProgramDir dir, RuleUseCounter* rules = nullptr);
   MailboxList(const MailboxList&) = delete;
   MailboxList& operator=(const MailboxList&) = delete;
@@ -51,7 +49,7 @@ class MailboxList {
   // for one mailbox would share one .uid file and handle each mail twice.
   MailboxLoadReport load(const std::function<bool(uint32_t)>& rule_exists);
 
-  // Writes "Mailbox" atomically (text 61248 when it cannot be written). The
+  // Writes "Mailbox" atomically (sid::kMailboxesFileFailed when it cannot be written). The
   // .uid files are not written here: each check keeps its account's file
   // current, and a save from memory could drop identifiers that a headless
   // check beside the window appended. The accounts stay in memory; callable

@@ -7,14 +7,10 @@
 #include "base/file_io.h"
 #include "base/text_lines.h"
 #include "base/fixed_field.h"
+#include "res/string_ids.h"
 
 namespace pw {
 namespace {
-
-constexpr int kExportDoneText = 61199;
-constexpr int kExportFailedText = 61198;
-constexpr int kImportDoneText = 61196;
-constexpr int kImportFailedText = 61195;
 
 void add_line(std::string& out, std::string_view line) {
   out += line;
@@ -78,7 +74,7 @@ MailboxExportResult export_mailboxes(const MailboxList& list, std::filesystem::p
   result.file = file;
   result.accounts = list.count();
   const bool written = write_file_atomic(file, mailbox_export_text(list), kPrivateFile);
-  result.text_id = written ? kExportDoneText : kExportFailedText;
+  result.text_id = written ? sid::kExportDone : sid::kExportFailed;
   return result;
 }
 
@@ -86,7 +82,7 @@ MailboxImportResult import_mailboxes(MailboxList& list, const std::filesystem::p
   MailboxImportResult result;
   std::optional<std::string> text = read_file(file);
   if (!text) {
-    result.text_id = kImportFailedText;
+    result.text_id = sid::kImportFailed;
     return result;
   }
   std::vector<std::string_view> block;
@@ -113,7 +109,7 @@ MailboxImportResult import_mailboxes(MailboxList& list, const std::filesystem::p
     }
   }
   finish_block();
-  result.text_id = kImportDoneText;
+  result.text_id = sid::kImportDone;
   return result;
 }
 

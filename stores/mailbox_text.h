@@ -13,17 +13,14 @@
 
 namespace pw {
 
-// Asked before an export: the passwords are written in plain text.
-inline constexpr int kMailboxExportQuestionText = 61197;
-
 struct MailboxExportResult {
-  int text_id = 0;              // 61199 done, 61198 the file could not be written
+  int text_id = 0;              // sid::kExportDone, or sid::kExportFailed: the file could not be written
   std::filesystem::path file;   // the chosen name, ".txt" appended when it lacked it
   size_t accounts = 0;
 };
 
 struct MailboxImportResult {
-  int text_id = 0;        // 61196 done (also when nothing was added), 61195 the file cannot be read
+  int text_id = 0;        // sid::kImportDone (also when nothing was added), or sid::kImportFailed
   size_t added = 0;
   size_t duplicates = 0;  // blocks whose address is already an account
   size_t unsafe = 0;      // blocks whose address cannot name the account's .uid file

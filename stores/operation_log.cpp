@@ -24,7 +24,7 @@ LogRecord OperationLog::write(std::string_view account, std::string_view sender,
 }
 
 std::string OperationLog::failure_notice(const LogRecord& record) {
-  return record.account + "\r\n" + res::text(61435) + "\r\n\"" + record.operation + "\"";
+  return record.account + "\r\n" + res::text(sid::kOperationFailed) + "\r\n\"" + record.operation + "\"";
 }
 
 void OperationLog::load_current_month() {

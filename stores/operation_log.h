@@ -26,7 +26,7 @@ class OperationLog : public MonthlyRecords<LogRecord> {
   LogRecord write(std::string_view account, std::string_view sender, std::string_view recipients,
                   std::string_view subject, std::string_view operation, bool success);
 
-  // The notice for a failed operation: the account, CR LF, text 61435, CR LF,
+  // The notice for a failed operation: the account, CR LF, sid::kOperationFailed, CR LF,
   // and the operation text in double quotes (GB18030).
   [[nodiscard]] static std::string failure_notice(const LogRecord& record);
 

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "base/fixed_field.h"
+#include "res/string_ids.h"
 #include "stores/scramble_field.h"
 
 namespace pw {
@@ -96,7 +97,7 @@ SystemSettings SystemSettings::load(const ProgramDir& dir) {
 }
 
 StoreResult SystemSettings::save(const ProgramDir& dir) const {
-  if (!write_file_atomic(dir.file("System"), encode(), kPrivateFile)) return {false, kSaveFailedText};
+  if (!write_file_atomic(dir.file("System"), encode(), kPrivateFile)) return {false, sid::kSettingsFileFailed};
   return {};
 }
 

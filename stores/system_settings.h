@@ -16,7 +16,6 @@ namespace pw {
 
 struct SystemSettings {
   static constexpr size_t kSize = 512;
-  static constexpr int kSaveFailedText = 61247;
 
   // Bits of `options`.
   static constexpr uint32_t kAutoDial = 0x01;      // dial before each check
@@ -86,7 +85,7 @@ struct SystemSettings {
   // The record of "System", or a new record when the file is missing or
   // unreadable (a directory, say).
   [[nodiscard]] static SystemSettings load(const ProgramDir& dir);
-  // Writes "System" atomically (text 61247 on failure; the old file stays).
+  // Writes "System" atomically (sid::kSettingsFileFailed on failure; the old file stays).
   [[nodiscard]] StoreResult save(const ProgramDir& dir) const;
 
   friend bool operator==(const SystemSettings&, const SystemSettings&) = default;

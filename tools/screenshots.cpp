@@ -59,7 +59,6 @@ namespace {
 using pw::ui::to_gb;
 
 QString sample_q(const char* chinese) { return QString::fromUtf8(pw::tools::sample(chinese)); }
-constexpr int kFirstRunQuestion = 61438;
 
 // The connections a NetworkManager might offer.
 class SampleConnections final : public pw::DialUp {
@@ -160,7 +159,7 @@ static bool first_run_shot(pw::ui::MessageBoxes& boxes, const QString& file) {
     ok = save(box, file);
     box->reject();
   });
-  (void)boxes.show(nullptr, pw::ui::MessageKind::question, kFirstRunQuestion);
+  (void)boxes.show(nullptr, pw::ui::MessageKind::question, pw::sid::kAskFirstRun);
   return ok;
 }
 
@@ -269,12 +268,12 @@ bool confirm_with_viewer_shot(pw::app::CPelliwickApp& app, pw::ui::MessageBoxes&
 bool failed_mailbox_shot(pw::app::CMainFrame* frame, pw::app::CPelliwickApp& app, const QString& file) {
   const std::string address = app.mailboxes().at(0)->address();
   // The record the failed check leaves in the operation log.
-  (void)app.log().write(address, "", "", "", pw::res::record_text(62900), false);
+  (void)app.log().write(address, "", "", "", pw::res::record_text(pw::sid::kTimedOut), false);
   frame->info_view()->select_tab(pw::ui::CUserInfoView::kLogTab);
-  frame->tree()->show_checks({{address, pw::AccountCheck::Result::failed, pw::res::record_text(62900),
-                               static_cast<std::time_t>(1796707800)},
-                              {app.mailboxes().at(1)->address(), pw::AccountCheck::Result::ok, "",
-                               static_cast<std::time_t>(1796707800)}});
+  frame->tree()->show_checks(
+      {{address, pw::AccountCheck::Result::failed, pw::res::record_text(pw::sid::kTimedOut),
+        static_cast<std::time_t>(1796707800)},
+       {app.mailboxes().at(1)->address(), pw::AccountCheck::Result::ok, "", static_cast<std::time_t>(1796707800)}});
   QTreeWidgetItem* item = frame->tree()->item_of(*app.mailboxes().at(0));
   const QRect rect = frame->tree()->visualItemRect(item);
   const QPoint at = frame->tree()->viewport()->mapToGlobal(rect.center());

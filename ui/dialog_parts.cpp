@@ -13,11 +13,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kPathTooLong = 62000;
-
-}  // namespace
 
 QPushButton* add_ok_cancel(QDialog* dialog, QLayout* layout) {
   auto* buttons = new QDialogButtonBox(dialog);
@@ -55,7 +50,7 @@ QLabel* make_label(QWidget* parent, const QString& text, QWidget* buddy) {
 std::optional<std::string> stored_path(const QString& chosen, MessageBoxes& boxes, QWidget* parent) {
   std::string path = to_gb(chosen);
   if (path.size() > kPathLimit) {
-    boxes.show(parent, MessageKind::input_error, kPathTooLong);
+    boxes.show(parent, MessageKind::input_error, sid::kPathTooLong);
     return std::nullopt;
   }
   return path;

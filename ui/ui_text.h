@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "res/string_ids.h"
+
 namespace pw::ui {
 
 [[nodiscard]] QString text(int id);

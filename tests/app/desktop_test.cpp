@@ -21,6 +21,7 @@
 #include "app/system_tray.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
+#include "res/string_ids.h"
 #include "ui/frame/command_ids.h"
 #include "app/frame_fixture.h"
 #include "ui/gb_qstring.h"
@@ -180,12 +181,12 @@ class DesktopTest : public QObject {
     ProgramResult help = run_program({"--help", "--data-dir", "/srv/pw"});
     QCOMPARE(help.code, 0);
     QVERIFY(help.out.contains("--check-once"));
-    QVERIFY(help.out.contains(ui::text(62705).arg("/srv/pw")));
+    QVERIFY(help.out.contains(ui::text(sid::kDataDirLine).arg("/srv/pw")));
 
     ProgramResult unknown = run_program({"--nonsense"});
     QCOMPARE(unknown.code, 2);
     QVERIFY(unknown.out.isEmpty());
-    QVERIFY(unknown.err.contains(ui::text(62701).arg("--nonsense")));
+    QVERIFY(unknown.err.contains(ui::text(sid::kUnknownOption).arg("--nonsense")));
     QVERIFY(unknown.err.contains("--help"));
 
     QCOMPARE(run_program({"--data-dir"}).code, 2);
@@ -193,7 +194,7 @@ class DesktopTest : public QObject {
     ProgramResult trace = run_program({"--check-once", "--data-dir", QString::fromStdString(dir.path().string()),
                                        "--trace", QString::fromStdString((dir / "no" / "such" / "t").string())});
     QCOMPARE(trace.code, 1);
-    QVERIFY(trace.err.contains(ui::text(62717).arg(QString::fromStdString((dir / "no/such/t").string()))));
+    QVERIFY(trace.err.contains(ui::text(sid::kTraceFailed).arg(QString::fromStdString((dir / "no/such/t").string()))));
     // A link planted in the trace's place is refused by name, its target untouched.
     dir.write("target", "keep");
     std::filesystem::create_symlink(dir / "target", dir / "planted");
@@ -201,7 +202,7 @@ class DesktopTest : public QObject {
     ProgramResult link = run_program({"--check-once", "--data-dir", QString::fromStdString(dir.path().string()),
                                       "--trace", planted});
     QCOMPARE(link.code, 1);
-    QVERIFY(link.err.contains(ui::text(63130).arg(planted)));
+    QVERIFY(link.err.contains(ui::text(sid::kTraceNotPlainFile).arg(planted)));
     QCOMPARE(pw::read_file(dir / "target").value_or(""), std::string("keep"));
   }
 

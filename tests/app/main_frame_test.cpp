@@ -21,6 +21,7 @@
 #include "app/system_tray.h"
 #include "base/code_page.h"
 #include "app/frame_fixture.h"
+#include "res/string_ids.h"
 #include "stores/system_settings.h"
 #include "ui/frame/command_ids.h"
 #include "ui/gb_qstring.h"
@@ -39,7 +40,7 @@ using namespace pw::ui::testing;
 
 namespace {
 
-QString countdown_text(unsigned seconds) { return text(61329) + QString::number(seconds) + text(61237); }
+QString countdown_text(unsigned seconds) { return text(sid::kNextCheckIn) + QString::number(seconds) + text(sid::kSecondsUnit); }
 
 }  // namespace
 
@@ -183,7 +184,7 @@ class MainFrameTest : public QObject {
     frame->tree()->setCurrentItem(frame->tree()->item_of(*account));
     QVERIFY(frame->run_command(cmd::kCheckMailbox));
     QVERIFY(!frame->close());
-    QVERIFY(s.boxes.only(shutdown ? MessageKind::notice : MessageKind::question, shutdown ? 61384 : 62903));
+    QVERIFY(s.boxes.only(shutdown ? MessageKind::notice : MessageKind::question, shutdown ? sid::kNoQuitWhileChecking : sid::kAskStopAndExit));
     QCOMPARE(closed, 0);
     QVERIFY(frame->isVisible());
     const bool stops = yes && !shutdown;
@@ -213,12 +214,12 @@ class MainFrameTest : public QObject {
     QTest::addColumn<int>("command");
     QTest::addColumn<int>("state");  // 0 nothing watched, 1 running, 2 none selected, 3 paused selected
     QTest::addColumn<int>("reason");
-    QTest::newRow("check all, nothing watched") << int(cmd::kCheckAll) << 0 << 62912;
-    QTest::newRow("check all during a check") << int(cmd::kCheckAll) << 1 << 62913;
-    QTest::newRow("check one, none selected") << int(cmd::kCheckMailbox) << 2 << 62914;
-    QTest::newRow("check one, paused") << int(cmd::kCheckMailbox) << 3 << 62915;
-    QTest::newRow("check one during a check") << int(cmd::kCheckMailbox) << 1 << 62913;
-    QTest::newRow("stop without a check") << int(cmd::kStopCheck) << 2 << 62918;
+    QTest::newRow("check all, nothing watched") << int(cmd::kCheckAll) << 0 << sid::kNoneWatched;
+    QTest::newRow("check all during a check") << int(cmd::kCheckAll) << 1 << sid::kCheckGoingOn;
+    QTest::newRow("check one, none selected") << int(cmd::kCheckMailbox) << 2 << sid::kNoMailboxSelected;
+    QTest::newRow("check one, paused") << int(cmd::kCheckMailbox) << 3 << sid::kMailboxPaused;
+    QTest::newRow("check one during a check") << int(cmd::kCheckMailbox) << 1 << sid::kCheckGoingOn;
+    QTest::newRow("stop without a check") << int(cmd::kStopCheck) << 2 << sid::kNoCheckGoingOn;
   }
   void disabledCheckCommandsSayWhy() {
     QFETCH(int, command);
@@ -233,7 +234,7 @@ class MainFrameTest : public QObject {
     frame->update_commands();
     QAction* a = frame->action(command);
     QVERIFY(!a->isEnabled());
-    QCOMPARE(a->statusTip(), text(62917) + text(reason));
+    QCOMPARE(a->statusTip(), text(sid::kUnavailable) + text(reason));
     QVERIFY(a->toolTip().contains(text(reason)));
     // Once it can run, the plain prompt comes back.
     s.checks.running = state != 1 && command == cmd::kStopCheck;
@@ -281,8 +282,8 @@ class MainFrameTest : public QObject {
     auto frame = s.frame();
     QTreeWidgetItem* item = frame->tree()->item_of(*account);
     QCOMPARE(item->data(0, kCheckMarkRole).toInt(), 0);
-    QVERIFY(item->toolTip(0).contains(text(62905)));  // watched
-    QVERIFY(item->toolTip(0).contains(text(62911)));  // not checked yet
+    QVERIFY(item->toolTip(0).contains(text(sid::kWatchedTip)));  // watched
+    QVERIFY(item->toolTip(0).contains(text(sid::kNotCheckedTip)));  // not checked yet
     QVERIFY(frame->run_command(cmd::kCheckAll));
     frame->tick_countdown();
     s.checks.outcome.ran = true;
@@ -292,7 +293,7 @@ class MainFrameTest : public QObject {
     frame->tick_countdown();
     QCOMPARE(item->data(0, kCheckMarkRole).toInt(), 2);
     const QString time = QDateTime::fromSecsSinceEpoch(s.clock.now()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    QVERIFY2(item->toolTip(0).contains(text(62909).arg(time, text(62900))), qPrintable(item->toolTip(0)));
+    QVERIFY2(item->toolTip(0).contains(text(sid::kFailedTip).arg(time, text(sid::kTimedOut))), qPrintable(item->toolTip(0)));
   }
 
   // What a check learned about the accounts (here a server first seen over
@@ -337,7 +338,7 @@ class MainFrameTest : public QObject {
     s.checks.running = true;
     frame->tick_shutdown();
     QVERIFY(s.shutdown_fired);
-    QTRY_VERIFY(s.boxes.only(MessageKind::notice, 61384));
+    QTRY_VERIFY(s.boxes.only(MessageKind::notice, sid::kNoQuitWhileChecking));
     QCOMPARE(closed, 0);
     s.checks.finish();
     frame->tick_shutdown();

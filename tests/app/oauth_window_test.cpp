@@ -256,12 +256,12 @@ class OAuthWindowTest : public QObject {
     outcome = check_all(frame);
     QVERIFY(!outcome.ok());
     QCOMPARE(outcome.checks.size(), size_t{1});
-    QVERIFY2(outcome.checks[0].reason.find(res::text(62950)) != std::string::npos, outcome.checks[0].reason.c_str());
+    QVERIFY2(outcome.checks[0].reason.find(res::text(sid::kSignInAgain)) != std::string::npos, outcome.checks[0].reason.c_str());
     QCOMPARE(pop_.message_count("alice"), size_t{1});
-    QCOMPARE(item->text(0), QString::fromStdString(kAddress) + text(62971));
+    QCOMPARE(item->text(0), QString::fromStdString(kAddress) + text(sid::kNeedsSignIn));
     // The error notice says so too, once.
     QCOMPARE(dialogs.notices.size(), 1);
-    QVERIFY(dialogs.notices[0].contains(text(62950)));
+    QVERIFY(dialogs.notices[0].contains(text(sid::kSignInAgain)));
     app.exit();
   }
 

@@ -27,6 +27,7 @@
 #include "engine/engine_host.h"
 #include "net/dial_up.h"
 #include "net/smtp_sender_verifier.h"
+#include "res/string_ids.h"
 #include "stores/system_settings.h"
 #include "ui/frame/command_ids.h"
 #include "ui/host/host_dialogs.h"
@@ -199,7 +200,7 @@ class PelliwickAppTest : public QObject {
     {
       CPelliwickApp app(s.options());
       QVERIFY(app.start());
-      QVERIFY(s.boxes.only(ui::MessageKind::question, 61438));
+      QVERIFY(s.boxes.only(ui::MessageKind::question, sid::kAskFirstRun));
       QCOMPARE(s.opened.size(), size_t{1});
       QVERIFY(s.opened[0].toLocalFile().endsWith(QStringLiteral("index.html")));
       app.exit();
@@ -218,7 +219,7 @@ class PelliwickAppTest : public QObject {
     CPelliwickApp app(s.options());
     QVERIFY(app.start());
     QCOMPARE(s.boxes.shown.size(), size_t{2});
-    QVERIFY(s.boxes.shown[0].text.contains(ui::text(61204)));
+    QVERIFY(s.boxes.shown[0].text.contains(ui::text(sid::kProgramTitle)));
     QCOMPARE(s.boxes.shown[1].kind, ui::MessageKind::notice);
     QVERIFY(s.boxes.shown[1].text.contains(s.opened.at(0).toLocalFile()));
     app.exit();

@@ -51,7 +51,7 @@ TEST_F(ActionPathsTest, relativePathFailsTheActionWithALoggedReasonAndWritesNoth
   ASSERT_EQ(records.size(), 9u);
   for (const LogRecord& r : records) {
     EXPECT_FALSE(r.success);
-    EXPECT_TRUE(r.operation.ends_with(res::text(62100))) << gb_to_utf8(r.operation);
+    EXPECT_TRUE(r.operation.ends_with(res::text(sid::kNotAbsolute))) << gb_to_utf8(r.operation);
   }
   EXPECT_TRUE(local_mail.records().empty());
 }

@@ -20,8 +20,8 @@ TEST_F(MailProcessorTest, failedDownloadWarnsAndKeepsTheHeaders) {
     int warning;  // 0: none
   } cases[] = {
       {Outcome::downloaded, true, 0},
-      {Outcome::not_on_server, false, 61397},
-      {Outcome::error, false, 61396},
+      {Outcome::not_on_server, false, sid::kNotOnServer},
+      {Outcome::error, false, sid::kDownloadError},
       {Outcome::cancelled, false, 0},  // a cancel is not the whole mail
   };
   for (const Case& c : cases) {
@@ -52,7 +52,7 @@ TEST_F(MailProcessorTest, dispatcherShowsEachStepInOrder) {
   auto mail = processor();
   mail->run_actions(services);
   std::vector<std::pair<int, std::string>> expected;
-  for (int id : {61401, 61403, 61402, 61404, 61405}) expected.emplace_back(1, res::text(id));
+  for (int id : {sid::kForwarding, sid::kBackingUp, sid::kReplying, sid::kSavingKeyInfo, sid::kSavingAttachments}) expected.emplace_back(1, res::text(id));
   EXPECT_EQ(host.statuses, expected);
   EXPECT_TRUE(log_records().empty());
   EXPECT_TRUE(deletions.empty());
@@ -135,8 +135,8 @@ TEST_F(MailProcessorTest, failedOperationIsLoggedAndShownInTheNotice) {
   EXPECT_FALSE(records[0].success);
   EXPECT_TRUE(records[1].success);
   ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_EQ(host.notices[0].title, res::text(61215));
-  EXPECT_EQ(host.notices[0].message, "me@home.test\r\n" + res::text(61435) + "\r\n\"转发给x\"");
+  EXPECT_EQ(host.notices[0].title, res::text(sid::kErrorTitle));
+  EXPECT_EQ(host.notices[0].message, "me@home.test\r\n" + res::text(sid::kOperationFailed) + "\r\n\"转发给x\"");
 }
 
 }  // namespace

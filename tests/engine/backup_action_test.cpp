@@ -181,7 +181,7 @@ TEST_F(BackupActionTest, extraBackupIsLoggedWithItsOwnText) {
   BackupAction(*p, services).run_step(none);
   EXPECT_EQ(files_under(target.path()).size(), 1u);
   ASSERT_EQ(log_records().size(), 1u);
-  EXPECT_EQ(log_records()[0].operation, res::text(61407) + target.path().string());
+  EXPECT_EQ(log_records()[0].operation, res::text(sid::kOneOffBackup) + target.path().string());
   EXPECT_TRUE(log_records()[0].success);
 }
 

@@ -58,7 +58,7 @@ TEST(CheckOnceDialUp, dialsAndHangsUpAsTheSettingsSay) {
     char text[4096] = {};
     (void)std::fread(text, 1, sizeof text - 1, out);
     std::fclose(out);
-    const bool reported = std::string(text).find(res::text_utf8(61360)) != std::string::npos;
+    const bool reported = std::string(text).find(res::text_utf8(sid::kDialUpError)) != std::string::npos;
     EXPECT_EQ(reported, c.exit_code != 0) << c.name << ": " << text;
   }
 }

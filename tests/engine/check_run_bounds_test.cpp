@@ -66,7 +66,7 @@ TEST_F(CheckRunBounds, slowLineFetchesEveryPipelinedMailAndOneThatStopsMovingFai
     EXPECT_EQ(outcome.ok(), c.trickling == 0);
     if (c.trickling) {
       ASSERT_EQ(host.notices.size(), 1u);
-      EXPECT_NE(host.notices[0].find(res::text(62204)), std::string::npos);
+      EXPECT_NE(host.notices[0].find(res::text(sid::kTooSlow)), std::string::npos);
       // About 12 s a mail before it, then at most 90 s for the one that stalls.
       EXPECT_LE(pop3_now - start, 12s * (c.trickling - 1) + 10s + 90s);
     }
@@ -89,7 +89,7 @@ TEST_F(CheckRunBounds, aCheckTakesABoundedNumberOfNewMailsAndTheNextTheRest) {
   EXPECT_TRUE(bounded.run(nullptr, settings()).ok());
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2"}));
   ASSERT_EQ(log_records().size(), 1u);
-  EXPECT_EQ(log_records()[0].operation, res::text(62802) + "1");
+  EXPECT_EQ(log_records()[0].operation, res::text(sid::kNewMailsLeft) + "1");
 
   ScriptedPeer& second = next_session();
   pop_login(second);

@@ -41,13 +41,13 @@ class HeadlessHostTest : public ::testing::Test {
 };
 
 TEST_F(HeadlessHostTest, aLogGetsTheAccountsAndTheNoticesInUtf8) {
-  host.report(StatusReport::show_text(0, res::text(61337) + "me@home.test"));
-  host.report(StatusReport::show_text(1, res::text(61338)));
+  host.report(StatusReport::show_text(0, res::text(sid::kCheckingMailbox) + "me@home.test"));
+  host.report(StatusReport::show_text(1, res::text(sid::kConnecting)));
   host.report(StatusReport::progress_range(0, 26));
   host.report(StatusReport::progress_position(13));
-  host.notice(res::text(61215), "line one\r\nline two");
+  host.notice(res::text(sid::kErrorTitle), "line one\r\nline two");
 
-  EXPECT_EQ(written(), std::string(res::text_utf8(61337)) + "me@home.test\n" + std::string(res::text_utf8(61215)) +
+  EXPECT_EQ(written(), std::string(res::text_utf8(sid::kCheckingMailbox)) + "me@home.test\n" + std::string(res::text_utf8(sid::kErrorTitle)) +
                            ": line one line two\n");
   EXPECT_EQ(host.errors(), 1u);
 }
@@ -86,9 +86,9 @@ TEST_F(HeadlessHostTest, nobodyAnswersSoCorrectionsAreRefusedAndQuestionsSayNo) 
 }
 
 TEST_F(HeadlessHostTest, directDeliveryNoticeIsNoErrorOfItsOwn) {
-  host.notice(res::text(61215), res::text(61437));
+  host.notice(res::text(sid::kErrorTitle), res::text(sid::kTryingDirectDelivery));
   EXPECT_EQ(host.errors(), 0u);
-  host.dial_up_failed(res::text(61360) + "busy");
+  host.dial_up_failed(res::text(sid::kDialUpError) + "busy");
   EXPECT_EQ(host.errors(), 1u);
 }
 

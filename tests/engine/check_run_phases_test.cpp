@@ -66,7 +66,7 @@ TEST_F(CheckRunPhases, accountHeldByRemoteManagementIsSkippedAndSaysSo) {
   ASSERT_TRUE(account->claim(MailboxAccount::Worker::remote_management));
   EXPECT_TRUE(check().ok());
   EXPECT_EQ(opened, 0u);
-  const std::string skipped = res::text(62500) + "me@home.test";
+  const std::string skipped = res::text(sid::kSkippedInRemote) + "me@home.test";
   EXPECT_TRUE(std::any_of(host.reports.begin(), host.reports.end(),
                           [&](const StatusReport& r) { return r.text == skipped; }));
   account->release(MailboxAccount::Worker::remote_management);
@@ -145,7 +145,7 @@ TEST_F(CheckRunPhases, deletionMatchesIdentifiersExactlyAndLogsAMissingMailAsFai
   ASSERT_EQ(log_records().size(), 1u);
   EXPECT_FALSE(log_records()[0].success);
   ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_EQ(host.notices[0], res::text(61215) + "|" + OperationLog::failure_notice(log_records()[0]));
+  EXPECT_EQ(host.notices[0], res::text(sid::kErrorTitle) + "|" + OperationLog::failure_notice(log_records()[0]));
   EXPECT_FALSE(std::filesystem::exists(journal_file()));  // gone from the server: nothing to retry
 }
 
@@ -266,9 +266,9 @@ TEST_F(CheckRunPhases, unreachableServerGivesOneJournalNoticePerAccountNotOneBox
 
   expect_sessions_done();
   ASSERT_EQ(host.notices.size(), 2u);
-  EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n3" + res::text(62106) + "\r\n\"" +
-                                 res::text(61249) + "\"");
-  EXPECT_TRUE(host.notices[1].find(res::text(61431)) != std::string::npos);  // the scan's own
+  EXPECT_EQ(host.notices[0], res::text(sid::kErrorTitle) + "|me@home.test\r\n3" + res::text(sid::kDeletionsWaiting) + "\r\n\"" +
+                                 res::text(sid::kCannotConnect) + "\"");
+  EXPECT_TRUE(host.notices[1].find(res::text(sid::kScanError)) != std::string::npos);  // the scan's own
   EXPECT_EQ(DeletionJournal(journal_file()).load().size(), 3u);
 }
 
@@ -285,7 +285,7 @@ TEST_F(CheckRunPhases, failedDialEndsTheRunAndTheNextStartDialsAgain) {
   EXPECT_TRUE(outcome.dial_failed);
   EXPECT_EQ(opened, 0u);
   EXPECT_EQ(dial_up.hang_ups, 0);
-  EXPECT_EQ(host.dial_messages, std::vector<std::string>{res::text(61360) + "busy"});
+  EXPECT_EQ(host.dial_messages, std::vector<std::string>{res::text(sid::kDialUpError) + "busy"});
   EXPECT_FALSE(run.check_running());
 
   dial_up.next = {};

@@ -79,22 +79,22 @@ TEST_F(CheckRunScan, headerAndSizeNeedsGetOneListAndTopForEachNewMailOnly) {
   EXPECT_TRUE(account->uid_list_complete());
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"new1"});
   std::vector<std::string> steps = host.texts(1);
-  const std::vector<std::string> expected = {res::text(61338),
-                                             res::text(61339),
-                                             res::text(61341) + "2" + res::text(61344),
-                                             res::text(61341) + "2" + res::text(61342),
-                                             res::text(61340),
-                                             res::text(61345),
-                                             res::text(61346),
-                                             res::text(61401),
-                                             res::text(61403),
-                                             res::text(61402),
-                                             res::text(61404),
-                                             res::text(61405),
-                                             res::text(61355),
+  const std::vector<std::string> expected = {res::text(sid::kConnecting),
+                                             res::text(sid::kLookingForNewMails),
+                                             res::text(sid::kFetchingMail) + "2" + res::text(sid::kFetchingSize),
+                                             res::text(sid::kFetchingMail) + "2" + res::text(sid::kFetchingHeader),
+                                             res::text(sid::kDisconnecting),
+                                             res::text(sid::kMatching),
+                                             res::text(sid::kActing),
+                                             res::text(sid::kForwarding),
+                                             res::text(sid::kBackingUp),
+                                             res::text(sid::kReplying),
+                                             res::text(sid::kSavingKeyInfo),
+                                             res::text(sid::kSavingAttachments),
+                                             res::text(sid::kDeleting),
                                              ""};
   EXPECT_EQ(steps, expected);
-  EXPECT_EQ(host.texts(0), (std::vector<std::string>{res::text(61337) + "me@home.test", res::text(57345)}));
+  EXPECT_EQ(host.texts(0), (std::vector<std::string>{res::text(sid::kCheckingMailbox) + "me@home.test", res::text(sid::kTitleWithVersion)}));
   EXPECT_TRUE(host.notices.empty());
 }
 
@@ -173,7 +173,7 @@ TEST_F(CheckRunScan, failedRetrOfThirdOfFiveActsOnTheTwoBeforeAndTheThirdIsNewAg
   EXPECT_EQ(run.waiting_mails(*account), 0u);
   EXPECT_FALSE(account->uid_list_complete());
   ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(61431) +
+  EXPECT_EQ(host.notices[0], res::text(sid::kErrorTitle) + "|me@home.test\r\n" + res::text(sid::kScanError) +
                                  "\r\n\"-ERR no such message\r\n\"");
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>({"u1", "u2"}));
   // The log keeps the failure with its reason, also when nobody saw the notice.
@@ -321,7 +321,7 @@ TEST_F(CheckRunScan, unreachableServerIsReportedWithTheConnectText) {
   EXPECT_FALSE(check().ok());
 
   ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_NE(host.notices[0].find("\"" + res::text(61249) + "\""), std::string::npos);
+  EXPECT_NE(host.notices[0].find("\"" + res::text(sid::kCannotConnect) + "\""), std::string::npos);
 }
 
 TEST_F(CheckRunScan, correctedPasswordIsCopiedIntoTheAccount) {
@@ -368,7 +368,7 @@ TEST_F(CheckRunScan, brokenTransferFailsTheScanAndTheMailIsNewAgain) {
 
   EXPECT_EQ(check().scans_failed, 1u);
   EXPECT_EQ(seen_file_lines(), std::vector<std::string>{"a"});
-  EXPECT_EQ(host.reports.back(), StatusReport::show_text(0, res::text(57345)));
+  EXPECT_EQ(host.reports.back(), StatusReport::show_text(0, res::text(sid::kTitleWithVersion)));
   EXPECT_NE(std::find(host.reports.begin(), host.reports.end(), StatusReport::hide_progress()), host.reports.end());
 }
 
@@ -383,7 +383,7 @@ TEST_F(CheckRunScan, pausedAccountAndAccountWithoutRulesAreSkippedSilently) {
   EXPECT_TRUE(check().ok());
 
   EXPECT_EQ(opened, 0u);
-  EXPECT_EQ(host.texts(0), std::vector<std::string>{res::text(57345)});
+  EXPECT_EQ(host.texts(0), std::vector<std::string>{res::text(sid::kTitleWithVersion)});
 }
 
 }  // namespace
@@ -477,9 +477,9 @@ TEST_F(CheckRunScan, mailOverTheLimitFailsAloneAndIsNotFetchedAgain) {
   const std::vector<LogRecord> logged = log_records();
   ASSERT_FALSE(logged.empty());
   EXPECT_FALSE(logged[0].success);
-  EXPECT_EQ(logged[0].operation, res::text(62206) + " " + std::to_string(huge) + " huge");
+  EXPECT_EQ(logged[0].operation, res::text(sid::kMailNotReceived) + " " + std::to_string(huge) + " huge");
   ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_EQ(host.notices[0], res::text(61215) + "|me@home.test\r\n" + res::text(62205) + std::to_string(huge));
+  EXPECT_EQ(host.notices[0], res::text(sid::kErrorTitle) + "|me@home.test\r\n" + res::text(sid::kMailTooLarge) + std::to_string(huge));
   EXPECT_TRUE(account->seen().find("huge").has_value());
   EXPECT_TRUE(account->seen().find("small").has_value());
 }

@@ -38,7 +38,7 @@ TEST_F(CheckRunStop, aStopEndsTheWaitForASilentServerAtOnce) {
   EXPECT_EQ(outcome.scans_failed, 0u);
   ASSERT_EQ(outcome.checks.size(), 1u);
   EXPECT_EQ(outcome.checks[0].result, AccountCheck::Result::stopped);
-  EXPECT_EQ(outcome.checks[0].reason, res::text(62901));
+  EXPECT_EQ(outcome.checks[0].reason, res::text(sid::kCheckStopped));
   EXPECT_TRUE(host.notices.empty());
   EXPECT_TRUE(log_records().empty());
 

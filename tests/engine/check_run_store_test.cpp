@@ -97,7 +97,7 @@ TEST_F(CheckRunStores, storeThatCannotTakeAppendsStopsTheAccountBeforeAnything) 
     EXPECT_EQ(blocked.stores_failed, 1u);
     EXPECT_EQ(opened, sessions) << "no session: nothing scanned, nothing deleted";
     ASSERT_EQ(host.notices.size(), 1u);
-    EXPECT_TRUE(noticed(62800)) << host.notices[0];
+    EXPECT_TRUE(noticed(sid::kStoreBlocked)) << host.notices[0];
     c.mend();
   }
   scan_session({"a"});
@@ -121,7 +121,7 @@ TEST_F(CheckRunStores, appendFailingAfterAnActionStopsTheAccountAtOnce) {
     const std::filesystem::path& broken = c.broken;
     host.notices.clear();
     host.on_report = [&](const StatusReport& r) {
-      if (r.text == res::text(61346)) std::filesystem::create_directory(broken);
+      if (r.text == res::text(sid::kActing)) std::filesystem::create_directory(broken);
     };
     const std::string a = std::string(c.name) + " a", b = std::string(c.name) + " b", d = std::string(c.name) + " c";
     scan_session({a, b, d});
@@ -130,7 +130,7 @@ TEST_F(CheckRunStores, appendFailingAfterAnActionStopsTheAccountAtOnce) {
     host.on_report = nullptr;
     EXPECT_FALSE(stopped.ok());
     EXPECT_EQ(stopped.stores_failed, 1u);
-    EXPECT_TRUE(noticed(62801));
+    EXPECT_TRUE(noticed(sid::kStoreFailed));
     std::filesystem::remove(broken);
 
     scan_session({b, d});

@@ -84,7 +84,7 @@ TEST_F(CheckOnceEndToEnd, skippedWhileTheDirectoryIsLocked) {
     ASSERT_TRUE(window.locked());
     EXPECT_EQ(check_once(), 0);
     // Said in the language the program takes from the locale it inherits.
-    const std::string_view skipped = res::text_utf8(62704, res::language_from_environment());
+    const std::string_view skipped = res::text_utf8(sid::kCheckSkipped, res::language_from_environment());
     EXPECT_NE(stderr_text().find(skipped), std::string::npos) << stderr_text();
     EXPECT_EQ(pop.message_count("alice"), 1u);
   }
@@ -203,7 +203,7 @@ TEST_F(CheckOnceEndToEnd, refusedSmtpLogInDoesNotFallBackToTheRecipientsExchange
   EXPECT_TRUE(mx.mails().empty());
   EXPECT_TRUE(smtp.mails().empty());
   EXPECT_EQ(pop.message_count("alice"), 1u);
-  const std::string not_taken = res::text(63103).substr(0, res::text(63103).find("%1"));
+  const std::string not_taken = res::text(sid::kNotTakenNoDirect).substr(0, res::text(sid::kNotTakenNoDirect).find("%1"));
   std::vector<LogRecord> records = log_records();
   ASSERT_FALSE(records.empty());
   EXPECT_FALSE(records[0].success);
@@ -244,7 +244,7 @@ TEST_F(CheckOnceEndToEnd, unansweredRuleWithoutCountdownLeavesItsMailUnseenAndUn
     EXPECT_TRUE(uid_lines().empty());
     const std::vector<LogRecord> records = log_records();
     ASSERT_EQ(records.size(), run);
-    EXPECT_EQ(records.back().operation, res::text(62051));
+    EXPECT_EQ(records.back().operation, res::text(sid::kUnansweredWaits));
     EXPECT_FALSE(records.back().success);
   }
   EXPECT_TRUE(smtp.mails().empty());
@@ -262,7 +262,7 @@ TEST_F(CheckOnceEndToEnd, unansweredRuleWithCountdownActsAndSaysSo) {
   EXPECT_EQ(pop.message_count("alice"), 0u);
   const std::vector<LogRecord> records = log_records();
   ASSERT_EQ(records.size(), 3u);  // the unanswered window, the forward, the deletion
-  EXPECT_EQ(records[0].operation, res::text(62050));
+  EXPECT_EQ(records[0].operation, res::text(sid::kUnansweredExecuted));
   EXPECT_TRUE(records[0].success);
 }
 

@@ -172,7 +172,7 @@ TEST_F(CheckOnceWithOAuth, tokenEndpointDownFailsOnlyThatMailbox) {
 
   EXPECT_NE(check_once(), 0);
   EXPECT_EQ(pop.message_count("alice"), 0u);  // deleted through the password mailbox
-  EXPECT_NE(failure_reason().find(res::text_utf8(62953)), std::string::npos) << failure_reason();
+  EXPECT_NE(failure_reason().find(res::text_utf8(sid::kTokenServerUnreachable)), std::string::npos) << failure_reason();
   EXPECT_FALSE(OAuthAccess::needs_sign_in(OAuthStore(program).load(), "alice@home.test"));
 }
 

@@ -73,7 +73,7 @@ TEST_F(CheckOnceOverTls, untrustedServerFailsTheCheckWithItsReason) {
   std::vector<LogRecord> records = log_records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_FALSE(records[0].success);
-  EXPECT_NE(records[0].operation.find(res::text(62200) + "pop.example.test"), std::string::npos)
+  EXPECT_NE(records[0].operation.find(res::text(sid::kUntrusted) + "pop.example.test"), std::string::npos)
       << records[0].operation;
   EXPECT_EQ(pop.log().find("Login:"), std::string::npos) << pop.log();
 }
@@ -131,7 +131,7 @@ TEST_F(CheckOnceTlsSeen, serverOnceSeenOverTlsIsRefusedWhenItStopsOfferingIt) {
   const std::vector<LogRecord> records = log_records();
   ASSERT_EQ(records.size(), logged + 1);
   EXPECT_FALSE(records.back().success);
-  EXPECT_NE(records.back().operation.find(res::text(63100) + "pop.example.test"), std::string::npos)
+  EXPECT_NE(records.back().operation.find(res::text(sid::kDowngrade) + "pop.example.test"), std::string::npos)
       << records.back().operation;
   EXPECT_EQ(mailbox_file(), expected);
 }
@@ -155,11 +155,11 @@ TEST_F(CheckOnceTlsSeen, markThatCannotBeWrittenIsReportedAndTheCheckStillSuccee
   std::string said(4096, '\0');
   said.resize(std::fread(said.data(), 1, said.size(), out));
   std::fclose(out);
-  EXPECT_NE(said.find(std::string(res::text_utf8(63104))), std::string::npos) << said;
+  EXPECT_NE(said.find(std::string(res::text_utf8(sid::kTlsSeenNotSaved))), std::string::npos) << said;
   const std::vector<LogRecord> records = log_records();
   ASSERT_FALSE(records.empty());
   EXPECT_FALSE(records.back().success);
-  EXPECT_TRUE(records.back().operation.starts_with(res::text(63104))) << records.back().operation;
+  EXPECT_TRUE(records.back().operation.starts_with(res::text(sid::kTlsSeenNotSaved))) << records.back().operation;
   EXPECT_EQ(mailbox_file(), damaged);
   EXPECT_EQ(backup_contents().size(), 1u);  // the mail was acted on
 }

@@ -25,16 +25,16 @@ TEST(ExtraOperations, problemNamesTheFirstOperationMissingItsParameter) {
   const Case cases[] = {
       {"nothing chosen", 0, "", false, "", "", "", "", 0},
       {"delete needs nothing", ExtraOperations::kDelete, "", false, "", "", "", "", 0},
-      {"forward without recipients", ExtraOperations::kForward, "", false, "", "", "", "", 61234},
+      {"forward without recipients", ExtraOperations::kForward, "", false, "", "", "", "", sid::kNoForwardTo},
       {"forward with recipients", ExtraOperations::kForward, "a@x;", false, "", "", "", "", 0},
-      {"typed reply without text", ExtraOperations::kReply, "", false, "", "s", "", "", 61307},
-      {"typed reply without subject", ExtraOperations::kReply, "", false, "", "", "t", "", 61307},
+      {"typed reply without text", ExtraOperations::kReply, "", false, "", "s", "", "", sid::kNoReply},
+      {"typed reply without subject", ExtraOperations::kReply, "", false, "", "", "t", "", sid::kNoReply},
       {"typed reply", ExtraOperations::kReply, "", false, "", "s", "t", "", 0},
-      {"reply from no file", ExtraOperations::kReply, "", true, "", "s", "t", "", 61307},
+      {"reply from no file", ExtraOperations::kReply, "", true, "", "s", "t", "", sid::kNoReply},
       {"reply from a file", ExtraOperations::kReply, "", true, "/r.eml", "", "", "", 0},
-      {"backup without directory", ExtraOperations::kBackup, "", false, "", "", "", "", 61306},
+      {"backup without directory", ExtraOperations::kBackup, "", false, "", "", "", "", sid::kNoBackupFolder},
       {"forward is checked first", ExtraOperations::kForward | ExtraOperations::kBackup, "", false, "", "", "", "",
-       61234},
+       sid::kNoForwardTo},
   };
   for (const Case& c : cases) {
     ExtraOperations extra;
@@ -57,7 +57,7 @@ TEST(ExtraOperations, descriptionJoinsTheItemsAndLinksEachValueToItsLineEnd) {
   const RuleDescription d = describe_extra_operations(extra);
   const std::string forward = utf8_to_gb("转发给a@x和b@x\r\n");
   const std::string backup = utf8_to_gb("和 把邮件备份到/bak\r\n");
-  EXPECT_EQ(d.text, forward + backup + res::text(61275) + " " + res::text(61387) + "\r\n");
+  EXPECT_EQ(d.text, forward + backup + res::text(sid::kAnd) + " " + res::text(sid::kDeleteOnServer) + "\r\n");
   ASSERT_EQ(d.links.size(), 2u);
   EXPECT_EQ(d.links[0].bit, ExtraOperations::kForward);
   EXPECT_EQ(d.links[0].start, 6u);  // after "转发给"

@@ -150,7 +150,7 @@ TEST_F(ForwardActionTest, directDeliveryOnlyWhenTheServerCannotBeReachedWithoutT
   SmtpServer untrusted(SmtpServerOptions().on("127.0.0.11", 587).with_tls(cert.cert, cert.key, false));
   SmtpServer refusing(SmtpServerOptions().refusing("carol@example.test"));
   for (const SmtpServer* server : {&mx, &untrusted, &refusing}) ASSERT_TRUE(server->running()) << server->log();
-  const std::string not_taken = res::text(63103).substr(0, res::text(63103).find("%1"));
+  const std::string not_taken = res::text(sid::kNotTakenNoDirect).substr(0, res::text(sid::kNotTakenNoDirect).find("%1"));
   struct Case {
     const char* what;
     std::string server;
@@ -160,9 +160,9 @@ TEST_F(ForwardActionTest, directDeliveryOnlyWhenTheServerCannotBeReachedWithoutT
   } cases[] = {
       {"connection refused", "127.0.0.1:1", false, true, ""},
       {"name not found", "smtp.nowhere.invalid", false, true, ""},
-      {"connection refused, TLS required", "127.0.0.1:1", true, false, res::text(63102)},
+      {"connection refused, TLS required", "127.0.0.1:1", true, false, res::text(sid::kUnreachableButTlsRequired)},
       {"certificate not trusted", "smtp.example.test:587", false, false,
-       not_taken + res::text(62200) + "smtp.example.test"},
+       not_taken + res::text(sid::kUntrusted) + "smtp.example.test"},
       {"recipient refused", refusing.field(), false, false, not_taken + "550"},
   };
   size_t delivered = 0;
@@ -215,7 +215,7 @@ TEST_F(ForwardActionTest, extraForwardIsLoggedWithItsOwnText) {
   ForwardAction(*p, services).run_step(success);
   ASSERT_TRUE(server.wait_for_mails(1));
   ASSERT_EQ(log_records().size(), 1u);
-  EXPECT_EQ(log_records()[0].operation, res::text(61406) + "carol@example.test;");
+  EXPECT_EQ(log_records()[0].operation, res::text(sid::kOneOffForward) + "carol@example.test;");
   EXPECT_TRUE(log_records()[0].success);
 }
 
@@ -238,7 +238,7 @@ TEST_F(ForwardActionTest, forwardNeverGoesToTheAccountsOwnAddress) {
   ASSERT_EQ(records.size(), 2u);
   for (const LogRecord& r : records) {
     EXPECT_TRUE(r.success);
-    EXPECT_TRUE(r.operation.ends_with(res::text(62105))) << gb_to_utf8(r.operation);
+    EXPECT_TRUE(r.operation.ends_with(res::text(sid::kNotToOwnAddress))) << gb_to_utf8(r.operation);
   }
 }
 

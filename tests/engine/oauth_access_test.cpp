@@ -52,7 +52,7 @@ TEST(OAuthAccess, aRefreshWaitingForItsEndpointHoldsUpNoOneElse) {
   ::close(connection);
   refresher.join();
   EXPECT_FALSE(slow.ok);
-  EXPECT_EQ(slow.error.find(res::text(62950)), std::string::npos) << slow.error;  // not "sign in again"
+  EXPECT_EQ(slow.error.find(res::text(sid::kSignInAgain)), std::string::npos) << slow.error;  // not "sign in again"
   const OAuthFile after = store.load();
   EXPECT_FALSE(OAuthAccess::needs_sign_in(after, "slow@example.test"));
   EXPECT_EQ(after.mailbox("good@example.test"), nullptr);

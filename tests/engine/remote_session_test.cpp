@@ -97,7 +97,7 @@ TEST_F(RemoteSessionTest, listingCutShortByTheServerIsReported) {
   EXPECT_EQ(rows[0]->subject(), "first");
   EXPECT_EQ(rows[0]->mail_size(), 120u);
   ASSERT_EQ(host.notices.size(), 1u);
-  EXPECT_EQ(host.notices[0], res::text(61215) + "|" + res::text(61436));
+  EXPECT_EQ(host.notices[0], res::text(sid::kErrorTitle) + "|" + res::text(sid::kListingError));
 }
 
 TEST_F(RemoteSessionTest, stopEndsTheWaitForAMuteServerAtOnceWithoutNotice) {

@@ -135,7 +135,7 @@ TEST_F(ReplyActionTest, missingAttachmentAsksWhetherToGoOn) {
   EXPECT_FALSE(run(rule));
   EXPECT_TRUE(server.mails().empty());
   ASSERT_EQ(host.questions.size(), 1u);
-  EXPECT_EQ(host.questions[0], missing + "\r\n" + res::text(61434));
+  EXPECT_EQ(host.questions[0], missing + "\r\n" + res::text(sid::kAskReplyWithoutAttachment));
 
   host.answers = {true};
   EXPECT_TRUE(run(rule));
@@ -171,7 +171,7 @@ TEST_F(ReplyActionTest, directDeliveryWhenTheAccountCannotSend) {
     EXPECT_EQ(mx.mails().back().recipients, std::vector<std::string>{"alice@example.test"});
     if (c.notice) {
       ASSERT_EQ(host.notices.size(), 1u);
-      EXPECT_EQ(host.notices[0].message, res::text(61437));
+      EXPECT_EQ(host.notices[0].message, res::text(sid::kTryingDirectDelivery));
     } else {
       EXPECT_TRUE(host.notices.empty());
     }
@@ -191,9 +191,9 @@ TEST_F(ReplyActionTest, noDirectDeliveryWhenTheAccountRequiresTls) {
   account.set_record(r);
   EXPECT_FALSE(run(reply_rule()));
   ASSERT_EQ(host.notices.size(), 2u);  // the sending's, then the failed action's
-  EXPECT_EQ(host.notices[0].message, res::text(63101) + "\r\n" + res::text(63102));
+  EXPECT_EQ(host.notices[0].message, res::text(sid::kSendFailed) + "\r\n" + res::text(sid::kUnreachableButTlsRequired));
   expect_logged(false);
-  EXPECT_NE(log_records()[0].operation.find(res::text(63102)), std::string::npos);
+  EXPECT_NE(log_records()[0].operation.find(res::text(sid::kUnreachableButTlsRequired)), std::string::npos);
   EXPECT_TRUE(mx.mails().empty());
 }
 
@@ -208,7 +208,7 @@ TEST_F(ReplyActionTest, extraReplyIsUsedAsTyped) {
   ASSERT_TRUE(server.wait_for_mails(1));
   EXPECT_NE(server.mails()[0].data.find("Subject: About #S#\r\n"), std::string::npos);
   expect_logged(true);
-  EXPECT_EQ(log_records()[0].operation, res::text(61408));
+  EXPECT_EQ(log_records()[0].operation, res::text(sid::kOneOffReply));
 }
 
 }  // namespace
@@ -226,18 +226,18 @@ TEST_F(ReplyActionTest, noAutomaticReplyToAutomaticListOrOwnMailAndTheLogSaysWhy
     int reason;  // 0: a reply goes
   };
   const Case cases[] = {
-      {"From: alice@example.test\r\nAuto-Submitted: auto-replied\r\n", 62101},
-      {"From: alice@example.test\r\nAUTO-SUBMITTED: Auto-Generated; x\r\n", 62101},
+      {"From: alice@example.test\r\nAuto-Submitted: auto-replied\r\n", sid::kAutoSubmitted},
+      {"From: alice@example.test\r\nAUTO-SUBMITTED: Auto-Generated; x\r\n", sid::kAutoSubmitted},
       {"From: alice@example.test\r\nAuto-Submitted: no\r\n", 0},
-      {"From: alice@example.test\r\nPrecedence: bulk\r\n", 62102},
-      {"From: alice@example.test\r\nPrecedence: junk\r\n", 62102},
-      {"From: alice@example.test\r\nPrecedence: List\r\n", 62102},
+      {"From: alice@example.test\r\nPrecedence: bulk\r\n", sid::kListMail},
+      {"From: alice@example.test\r\nPrecedence: junk\r\n", sid::kListMail},
+      {"From: alice@example.test\r\nPrecedence: List\r\n", sid::kListMail},
       {"From: alice@example.test\r\nPrecedence: first-class\r\n", 0},
-      {"From: alice@example.test\r\nList-Id: <news.example.test>\r\n", 62102},
-      {"Return-Path: <>\r\nFrom: alice@example.test\r\n", 62103},
+      {"From: alice@example.test\r\nList-Id: <news.example.test>\r\n", sid::kListMail},
+      {"Return-Path: <>\r\nFrom: alice@example.test\r\n", sid::kBounce},
       {"Return-Path: <alice@example.test>\r\nFrom: alice@example.test\r\n", 0},
-      {"From: Mail Delivery <MAILER-DAEMON@relay.example.test>\r\n", 62103},
-      {"From: Me <ME@home.test>\r\n", 62104},
+      {"From: Mail Delivery <MAILER-DAEMON@relay.example.test>\r\n", sid::kBounce},
+      {"From: Me <ME@home.test>\r\n", sid::kOwnMail},
   };
   Rule rule = reply_rule();
   size_t sent = 0;

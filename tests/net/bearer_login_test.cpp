@@ -119,7 +119,7 @@ TEST(BearerLoginPop3, serverWithoutABearerMechanismOrWithoutATokenGetsNoAuth) {
     Pop3Session pop(peer);
     Tokens tokens{kShort};
     EXPECT_EQ(pop.log_in_bearer("pop.example.test", "alice", tokens.source()), 0);
-    EXPECT_EQ(pop.error_text(), res::text(62952));
+    EXPECT_EQ(pop.error_text(), res::text(sid::kNoBearer));
     EXPECT_TRUE(tokens.asked.empty());
     EXPECT_EQ(peer.written(), "CAPA\r\n");
   }

@@ -44,7 +44,7 @@ struct Tokens {
 
 // "服务器拒绝了 OAuth 2.0 访问令牌：<what an invalid token means>（<status>）：<reply>"
 std::string refusal(const std::string& status, const std::string& reply) {
-  return std::string(res::text_utf8(62951)) + "：" + std::string(res::text_utf8(63151)) + "（" + status + "）：" +
+  return std::string(res::text_utf8(sid::kTokenRefused)) + "：" + std::string(res::text_utf8(sid::kBearerBadToken)) + "（" + status + "）：" +
          reply;
 }
 

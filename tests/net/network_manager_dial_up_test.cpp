@@ -63,11 +63,11 @@ TEST(NetworkManagerDialUp, failuresCarryNetworkManagersReason) {
     int text;
   };
   const Case cases[] = {
-      {"modem", 9, 62619},       // no secrets
-      {"dsl", 6, 62616},         // connect timeout
-      {"odd", 99, 62610},        // a reason beyond the known ones reads as unknown
-      {"missing", -2, 62603},    // no such profile: nothing is activated
-      {"slow", -3, 62604},       // still activating at the limit: taken down again
+      {"modem", 9, sid::kNoSecrets},       // no secrets
+      {"dsl", 6, sid::kConnectTimeout},         // connect timeout
+      {"odd", 99, sid::kUnknownReason},        // a reason beyond the known ones reads as unknown
+      {"missing", -2, sid::kNoSuchEntry},    // no such profile: nothing is activated
+      {"slow", -3, sid::kActivationTimedOut},       // still activating at the limit: taken down again
   };
   test::FakeNetworkManager nm({.profiles = {"modem", "dsl", "odd", "slow"},
                                .failing = {"modem=9", "dsl=6", "odd=99"},
@@ -89,7 +89,7 @@ TEST(NetworkManagerDialUp, withoutNetworkManagerTheDialFailsAndTheListIsEmpty) {
   EXPECT_TRUE(dial_up.list_entries().empty());
   DialResult r = dial_up.dial({"modem", "", "", ""});
   EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.reason, res::text(62602));
+  EXPECT_EQ(r.reason, res::text(sid::kNoBus));
   dial_up.hang_up();
 }
 

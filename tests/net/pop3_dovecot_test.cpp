@@ -150,7 +150,7 @@ TEST_F(Pop3Dovecot, stoppedServerCannotBeReached) {
   const std::string field = server.server_field();
   server.stop();
   EXPECT_EQ(pop.log_in(field, "alice", "secret"), 0);
-  EXPECT_EQ(pop.error_text(), res::text(61249));
+  EXPECT_EQ(pop.error_text(), res::text(sid::kCannotConnect));
 }
 
 // The fixture itself, which the engine tests build on.

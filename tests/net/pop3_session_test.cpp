@@ -16,7 +16,7 @@
 namespace pw {
 namespace {
 
-const std::string kInterrupted = res::text(61250);
+const std::string kInterrupted = res::text(sid::kConnectionBroken);
 
 class Pop3Script : public ::testing::Test {
  protected:
@@ -55,7 +55,7 @@ TEST_F(Pop3Script, serverFieldMayCarryThePort) {
 TEST_F(Pop3Script, failedConnectGivesCannotConnectAndSendsNothingLater) {
   peer.refuse_connect();
   EXPECT_EQ(pop.log_in("nowhere.example", "alice", "secret"), 0);
-  EXPECT_EQ(pop.error_text(), res::text(61249));
+  EXPECT_EQ(pop.error_text(), res::text(sid::kCannotConnect));
   EXPECT_EQ(peer.written(), "");
 }
 
@@ -207,11 +207,11 @@ TEST_F(Pop3Script, silentServerTimesOutAndTheSessionSendsNothingMore) {
   logged_in();
   peer.client("UIDL\r\n").silent();
   EXPECT_EQ(pop.uidl_all(), 0);
-  EXPECT_EQ(pop.error_text(), res::text(62900));  // it timed out, it did not break the connection
+  EXPECT_EQ(pop.error_text(), res::text(sid::kTimedOut));  // it timed out, it did not break the connection
   // A late reply would now be taken for the reply of the next command.
   EXPECT_EQ(pop.dele(1), 0);
   EXPECT_EQ(pop.quit(), 0);
-  EXPECT_EQ(pop.error_text(), res::text(62900));
+  EXPECT_EQ(pop.error_text(), res::text(sid::kTimedOut));
   EXPECT_EQ(written_after_login(), "UIDL\r\n");
 }
 
@@ -540,7 +540,7 @@ TEST_F(Pop3Script, tricklingMailFailsAsTooSlow) {
   int r = pop.retr(1);
   while (r == Pop3Session::kMore) r = pop.receive_more();
   EXPECT_EQ(r, 0);
-  EXPECT_EQ(pop.error_text(), res::text(62204) + "pop.example.com");
+  EXPECT_EQ(pop.error_text(), res::text(sid::kTooSlow) + "pop.example.com");
   EXPECT_EQ(pop.quit(), 0);
   EXPECT_EQ(written_after_login(), "RETR 1\r\n");
 }

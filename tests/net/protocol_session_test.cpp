@@ -44,17 +44,17 @@ Played play(Fault fault, const char* greeting, const char* asked, const char* an
 }
 
 TEST(ProtocolSession, sameFaultAtTheStartGivesTheSameReasonAndEndsTheConversation) {
-  const std::string interrupted = res::text(61250);
+  const std::string interrupted = res::text(sid::kConnectionBroken);
   const std::string missing = tls_missing_text("mail.example.com");
   const struct {
     const char* name;
     Fault fault;
     std::string pop3_reason, smtp_reason;
   } cases[] = {
-      {"connection refused", Fault::refused, res::text(61249), res::text(61249)},
+      {"connection refused", Fault::refused, res::text(sid::kCannotConnect), res::text(sid::kCannotConnect)},
       {"closed before the greeting", Fault::closed, interrupted, interrupted},
       // POP3 names the wait that ran out; SMTP counts it as an interruption.
-      {"silent before the greeting", Fault::silent, res::text(62900), interrupted},
+      {"silent before the greeting", Fault::silent, res::text(sid::kTimedOut), interrupted},
       {"TLS from the first byte over a plain stream", Fault::implicit_tls, missing, missing},
       {"TLS required, no upgrade offered", Fault::no_upgrade_offered, missing, missing},
   };

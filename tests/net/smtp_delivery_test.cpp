@@ -89,7 +89,7 @@ TEST(SmtpDelivery, wrongPasswordFailsWithANoticeAndDeliversNothing) {
   options.notice = [&](const std::string& title, const std::string& message) { notices.emplace_back(title, message); };
   EXPECT_FALSE(send_through_account_with_notice(options, account, "you@example.test", kMessage));
   ASSERT_EQ(notices.size(), 1u);
-  EXPECT_EQ(notices[0].first, res::text(61215));
+  EXPECT_EQ(notices[0].first, res::text(sid::kErrorTitle));
   // The server refused: the mail does not go directly either, and the
   // notice says so with the server's reason.
   EXPECT_TRUE(gb_to_utf8(notices[0].second).starts_with("通过你的smtp服务器发送邮件失败\r\n（SMTP服务器没有接收邮件，没有改用直接投递：535"))
@@ -131,7 +131,7 @@ TEST(SmtpDelivery, unreachableOrMissingServerFails) {
   closed.require_tls = true;
   EXPECT_FALSE(send_through_account_with_notice(options, closed, "you@example.test", kMessage));
   EXPECT_FALSE(may_deliver_directly(closed));
-  EXPECT_EQ(no_direct_delivery_text(closed), res::text(63102));
+  EXPECT_EQ(no_direct_delivery_text(closed), res::text(sid::kUnreachableButTlsRequired));
 }
 
 TEST(SmtpDelivery, listDeliversToTheAcceptedRecipientsInOneTransaction) {

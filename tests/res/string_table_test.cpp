@@ -8,8 +8,8 @@ namespace pw {
 namespace {
 
 TEST(StringTable, coreGetsSystemCodePageAndUnknownIdsAreEmpty) {
-  EXPECT_EQ(res::text(61215), utf8_to_gb("错误"));
-  EXPECT_EQ(res::text_utf8(61215), "错误");
+  EXPECT_EQ(res::text(sid::kErrorTitle), utf8_to_gb("错误"));
+  EXPECT_EQ(res::text_utf8(sid::kErrorTitle), "错误");
   EXPECT_TRUE(res::text(1).empty());
   EXPECT_FALSE(res::has(1));
 }

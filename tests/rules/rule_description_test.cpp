@@ -292,8 +292,8 @@ TEST(RuleDescription, everyLinkRunsToTheLineEndExceptTheTwoShortOnes) {
   RuleDescription d = build_rule_description(r);
   EXPECT_EQ(d.joiners.size(), 14u);
   EXPECT_EQ(d.links.size(), 10u + 7u + 1u);
-  const std::string& save_to = res::text(61285);
-  const std::string& attachment = res::text(61381);
+  const std::string& save_to = res::text(sid::kAndSaveTo);
+  const std::string& attachment = res::text(sid::kAttachmentsWord);
   for (const auto& l : d.links) {
     size_t expected_end = d.text.find("\r\n", l.start);
     if (l.kind == LinkKind::action && l.bit == 0x10 && l.sub_item == 0) expected_end = d.text.find(save_to, l.start);

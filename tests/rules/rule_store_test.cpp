@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/code_page.h"
+#include "res/string_ids.h"
 #include "support/temp_dir.h"
 
 namespace pw {
@@ -109,7 +110,7 @@ TEST_F(RuleStoreTest, saveThatCannotWriteSaysSoAndKeepsTheRules) {
   store.add(named("a", 1));
   RuleSaveResult saved = store.save(ProgramDir(tmp.path() / "missing"));
   EXPECT_FALSE(saved.ok);
-  EXPECT_EQ(saved.message_id, 61246);
+  EXPECT_EQ(saved.message_id, sid::kRulesFileFailed);
   EXPECT_EQ(store.count(), 1u);
 }
 
@@ -275,7 +276,7 @@ TEST_F(RuleStoreTest, exportAppendsTheExtensionUnlessTheNameEndsInIt) {
   for (const auto& c : cases) {
     RuleExportResult r = store.export_to(tmp / c.chosen);
     EXPECT_TRUE(r.ok) << c.chosen;
-    EXPECT_EQ(r.message_id, 61199) << c.chosen;
+    EXPECT_EQ(r.message_id, sid::kExportDone) << c.chosen;
     EXPECT_EQ(r.path, tmp / c.written) << c.chosen;
     EXPECT_TRUE(std::filesystem::exists(tmp / c.written)) << c.chosen;
   }
@@ -295,7 +296,7 @@ TEST_F(RuleStoreTest, exportThatCannotCreateTheFileFails) {
   store.add(named("a", 1));
   RuleExportResult r = store.export_to(tmp / "no" / "such" / "dir" / "x.rul");
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message_id, 61198);
+  EXPECT_EQ(r.message_id, sid::kExportFailed);
 }
 
 TEST_F(RuleStoreTest, importAddsNewRulesWithNewIdsAndNoBindings) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "res/string_ids.h"
+
 namespace pw {
 namespace {
 
@@ -43,9 +45,9 @@ TEST(WordList, additionIsCheckedInTheDialogsOrder) {
       {"a;", "b", WordAdd::added, "a;b;"},
       {"", "b", WordAdd::added, "b;"},
       {"a;", "", WordAdd::empty, "a;"},
-      {"a;", "a;b", WordAdd::separator, "a;", 61288},
-      {"a;", ";", WordAdd::separator, "a;", 61288},
-      {"a;", "a", WordAdd::duplicate, "a;", 61289},
+      {"a;", "a;b", WordAdd::separator, "a;", sid::kReservedSeparator},
+      {"a;", ";", WordAdd::separator, "a;", sid::kReservedSeparator},
+      {"a;", "a", WordAdd::duplicate, "a;", sid::kWordExists},
       {"ab;", "a", WordAdd::added, "ab;a;"},
       {"a;tail", "b", WordAdd::added, "a;b;"},  // the non-word tail does not run into b
   };
@@ -66,7 +68,7 @@ TEST(WordList, listMayGrowToExactlyItsLimit) {
   std::string over = list;
   EXPECT_EQ(add_word(over, std::string(22, 'y')), WordAdd::too_long);
   EXPECT_EQ(over, list);
-  EXPECT_EQ(message_id(WordAdd::too_long), 61385);
+  EXPECT_EQ(message_id(WordAdd::too_long), sid::kListFull);
 }
 
 TEST(WordList, removeTakesOutOneWordWithItsSeparator) {

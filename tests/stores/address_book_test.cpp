@@ -233,7 +233,7 @@ TEST_F(AddressBookTest, unwritableFileIsSkippedAndTheOtherStillWritten) {
 }
 
 TEST_F(AddressBookTest, allPeopleListIsNamedByItsText) {
-  EXPECT_EQ(AddressBook::all_people_name(), res::text(61422));
+  EXPECT_EQ(AddressBook::all_people_name(), res::text(sid::kEveryone));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "record_bytes.h"
+#include "res/string_ids.h"
 
 namespace pw {
 namespace {
@@ -266,7 +267,7 @@ TEST_F(MailboxListTest, failedSaveReportsItsText) {
   std::filesystem::create_directories(dir / "Mailbox" / "inner");
   StoreResult result = list.save();
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.text_id, 61248);
+  EXPECT_EQ(result.text_id, sid::kMailboxesFileFailed);
   EXPECT_FALSE(std::filesystem::exists(dir / "MailUID" / "a@b.cn.uid"));
   EXPECT_EQ(list.count(), 1u);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "res/string_ids.h"
 #include "support/temp_dir.h"
 
 namespace pw {
@@ -47,7 +48,7 @@ TEST_F(MailboxTextTest, exportWritesPlainLinesAndSmtpLoginOnlyWithAuthentication
   add("a@x.cn", true);
   add("b@x.cn", false);
   MailboxExportResult result = export_mailboxes(list, dir / "out.txt");
-  EXPECT_EQ(result.text_id, 61199);
+  EXPECT_EQ(result.text_id, sid::kExportDone);
   EXPECT_EQ(result.accounts, 2u);
   EXPECT_EQ(dir.read("out.txt"),
             "a@x.cn\r\nlogin\r\npemvu\r\npop.x.cn\r\nsmtp.x.cn\r\nslogin\r\nspass\r\n\r\n"
@@ -71,8 +72,8 @@ TEST_F(MailboxTextTest, exportAppendsTxtOnlyWhenTheNameLacksIt) {
 TEST_F(MailboxTextTest, exportThatCannotWriteReportsFailure) {
   add("a@x.cn", false);
   std::filesystem::create_directories(dir / "taken.txt" / "inner");
-  EXPECT_EQ(export_mailboxes(list, dir / "taken.txt").text_id, 61198);
-  EXPECT_EQ(export_mailboxes(list, dir / "no-such-dir" / "out.txt").text_id, 61198);
+  EXPECT_EQ(export_mailboxes(list, dir / "taken.txt").text_id, sid::kExportFailed);
+  EXPECT_EQ(export_mailboxes(list, dir / "no-such-dir" / "out.txt").text_id, sid::kExportFailed);
 }
 
 TEST_F(MailboxTextTest, exportThenImportIntoAnEmptyListRecreatesEveryAccountPaused) {
@@ -80,7 +81,7 @@ TEST_F(MailboxTextTest, exportThenImportIntoAnEmptyListRecreatesEveryAccountPaus
   add("b@x.cn", false);
   add_oauth("c@x.cn", MailboxRecord::SignIn::google);
   add_oauth("d@x.cn", MailboxRecord::SignIn::custom);
-  ASSERT_EQ(export_mailboxes(list, dir / "out.txt").text_id, 61199);
+  ASSERT_EQ(export_mailboxes(list, dir / "out.txt").text_id, sid::kExportDone);
   // The method travels, a placeholder stands for the absent passwords.
   EXPECT_NE(dir.read("out.txt").find("c@x.cn\r\nlogin\r\n*\r\npop.x.cn\r\nsmtp.x.cn\r\nlogin\r\n*\r\nOAUTH2 google\r\n\r\n"),
             std::string::npos);
@@ -88,7 +89,7 @@ TEST_F(MailboxTextTest, exportThenImportIntoAnEmptyListRecreatesEveryAccountPaus
   test::TempDir other;
   MailboxList fresh{ProgramDir(other.path())};
   MailboxImportResult result = import_mailboxes(fresh, dir / "out.txt");
-  EXPECT_EQ(result.text_id, 61196);
+  EXPECT_EQ(result.text_id, sid::kImportDone);
   EXPECT_EQ(result.added, 4u);
   ASSERT_EQ(fresh.count(), 4u);
   for (size_t i = 0; i < 4; ++i) {
@@ -106,7 +107,7 @@ TEST_F(MailboxTextTest, importOfExistingAddressesAddsNothingAndStillSucceeds) {
   add("a@x.cn", false);
   dir.write("in.txt", "A@X.CN\r\nl\r\np\r\npop\r\nsmtp\r\n\r\n");
   MailboxImportResult result = import_mailboxes(list, dir / "in.txt");
-  EXPECT_EQ(result.text_id, 61196);
+  EXPECT_EQ(result.text_id, sid::kImportDone);
   EXPECT_EQ(result.added, 0u);
   EXPECT_EQ(result.duplicates, 1u);
   EXPECT_EQ(list.count(), 1u);
@@ -161,7 +162,7 @@ TEST_F(MailboxTextTest, blocksWhoseAddressCannotNameAFileAreSkippedAndCounted) {
             "tab\there@x.cn\r\nl\r\n\r\n"
             "fine@x.cn\r\nl\r\n\r\n");
   MailboxImportResult result = import_mailboxes(list, dir / "in.txt");
-  EXPECT_EQ(result.text_id, 61196);
+  EXPECT_EQ(result.text_id, sid::kImportDone);
   EXPECT_EQ(result.unsafe, 4u);
   EXPECT_EQ(result.added, 1u);
   ASSERT_EQ(list.count(), 1u);
@@ -169,9 +170,9 @@ TEST_F(MailboxTextTest, blocksWhoseAddressCannotNameAFileAreSkippedAndCounted) {
 }
 
 TEST_F(MailboxTextTest, unreadableImportFileFails) {
-  EXPECT_EQ(import_mailboxes(list, dir / "missing.txt").text_id, 61195);
+  EXPECT_EQ(import_mailboxes(list, dir / "missing.txt").text_id, sid::kImportFailed);
   std::filesystem::create_directories(dir / "folder.txt");
-  EXPECT_EQ(import_mailboxes(list, dir / "folder.txt").text_id, 61195);
+  EXPECT_EQ(import_mailboxes(list, dir / "folder.txt").text_id, sid::kImportFailed);
   EXPECT_EQ(list.count(), 0u);
 }
 

@@ -102,7 +102,7 @@ TEST_F(OperationLogTest, listenerHearsRecordsOfTheShownMonth) {
 
 TEST_F(OperationLogTest, failedOperationNoticeNamesAccountAndOperation) {
   LogRecord r = log.write("a@b.cn", "", "", "", "forward to x@y.cn", false);
-  EXPECT_EQ(OperationLog::failure_notice(r), "a@b.cn\r\n" + res::text(61435) + "\r\n\"forward to x@y.cn\"");
+  EXPECT_EQ(OperationLog::failure_notice(r), "a@b.cn\r\n" + res::text(sid::kOperationFailed) + "\r\n\"forward to x@y.cn\"");
 }
 
 TEST_F(OperationLogTest, damagedLastRecordIsDroppedAndMissingMonthIsEmpty) {

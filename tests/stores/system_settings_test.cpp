@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "record_bytes.h"
+#include "res/string_ids.h"
 #include "stores/run_at_startup.h"
 
 namespace pw {
@@ -159,7 +160,7 @@ TEST(SystemSettings, directoryInPlaceOfTheFileGivesDefaultsAndAFailedSave) {
   EXPECT_EQ(s, SystemSettings{});
   StoreResult result = s.save(program);
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.text_id, 61247);
+  EXPECT_EQ(result.text_id, sid::kSettingsFileFailed);
 }
 
 TEST(RunAtStartup, entryIsWrittenFoundAndRemoved) {

@@ -42,16 +42,6 @@ namespace {
 
 constexpr int kMaxFittedColumn = 320;
 
-constexpr int kSenderColumn = 61311;
-constexpr int kRecipientColumn = 61312;
-constexpr int kSubjectColumn = 61313;
-constexpr int kSizeColumn = 61314;
-constexpr int kDateColumn = 61433;
-constexpr int kSecondsToExecute = 61334;
-constexpr int kCountdownStopped = 61335;
-constexpr int kDownloadError = 61396;
-constexpr int kNotOnServer = 61397;
-
 constexpr int kMargin = 11;
 constexpr int kBitRole = Qt::UserRole;        // rule node: matched-rule index; action node: its bit
 constexpr int kStateRole = Qt::UserRole + 2;  // a rule node's tick before the click
@@ -65,10 +55,10 @@ struct ExtraRow {
   uint8_t operation;
   int label;
 };
-constexpr std::array<ExtraRow, 4> kExtraRows = {{{ExtraOperations::kForward, 61267},
-                                                 {ExtraOperations::kReply, 61270},
-                                                 {ExtraOperations::kBackup, 61269},
-                                                 {ExtraOperations::kDelete, 61268}}};
+constexpr std::array<ExtraRow, 4> kExtraRows = {{{ExtraOperations::kForward, sid::kForwardAction},
+                                                 {ExtraOperations::kReply, sid::kReplyAction},
+                                                 {ExtraOperations::kBackup, sid::kBackupAction},
+                                                 {ExtraOperations::kDelete, sid::kDeleteAction}}};
 
 // The POP3 download on a thread of its own; the window's events go on.
 DownloadResult download_while_waiting(const DownloadRequest& request) {
@@ -85,7 +75,7 @@ DownloadResult download_while_waiting(const DownloadRequest& request) {
   return result;
 }
 
-QString countdown_text(int seconds) { return QString::number(seconds) + text(kSecondsToExecute); }
+QString countdown_text(int seconds) { return QString::number(seconds) + text(sid::kSecondsToAct); }
 
 QIcon mail_icon(bool whole) { return held_mail_icon(whole ? 1 : 0); }
 
@@ -137,8 +127,9 @@ void ConfirmMailsDialog::build() {
 
   mail_list_ = new QTableWidget(0, 6, this);
   mail_list_->setObjectName(QStringLiteral("mailList"));
-  mail_list_->setHorizontalHeaderLabels({QString(), text(kSenderColumn), text(kRecipientColumn),
-                                         text(kSubjectColumn), text(kDateColumn), text(kSizeColumn)});
+  mail_list_->setHorizontalHeaderLabels({QString(), text(sid::kFromColumn), text(sid::kToColumn),
+                                         text(sid::kSubjectColumn), text(sid::kDateColumn),
+                                         text(sid::kMailSizeColumn)});
   // The size column is as wide as its largest text needs.
   const int size_width = std::max(80, mail_list_->fontMetrics().horizontalAdvance(QStringLiteral("4096.00 MB")) + 16);
   int table_width = 2 * mail_list_->frameWidth() + mail_list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
@@ -370,8 +361,12 @@ void ConfirmMailsDialog::view_mail() {
         icon->setData(kImageRole, 1);
         break;
       }
-      case DownloadResult::Outcome::not_on_server: (void)services_.boxes.show(this, MessageKind::input_error, kNotOnServer); break;
-      case DownloadResult::Outcome::error: (void)services_.boxes.show(this, MessageKind::input_error, kDownloadError); break;
+      case DownloadResult::Outcome::not_on_server:
+        (void)services_.boxes.show(this, MessageKind::input_error, sid::kNotOnServer);
+        break;
+      case DownloadResult::Outcome::error:
+        (void)services_.boxes.show(this, MessageKind::input_error, sid::kDownloadError);
+        break;
       case DownloadResult::Outcome::cancelled: break;
     }
   }
@@ -409,7 +404,7 @@ void ConfirmMailsDialog::stop_countdown() {
   if (!ticker_->active() && !progress_->isVisible()) return;
   ticker_->stop();
   progress_->hide();
-  status_->setText(text(kCountdownStopped));
+  status_->setText(text(sid::kCountdownStopped));
   status_->show();
 }
 

@@ -24,14 +24,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kColumnText = 61210;
-constexpr int kDeleteQuestion = 61236;
-constexpr int kImportMenuText = 61193;
-constexpr int kExportMenuText = 61192;
-constexpr int kNewMenuText = 61224;
-constexpr int kModifyMenuText = 61225;
-constexpr int kDeleteMenuText = 61226;
-
 // Rows keep their rule's id: the pointer is looked up in the store, so a row
 // never reaches a released rule.
 constexpr int kRuleIdRole = Qt::UserRole;
@@ -49,7 +41,7 @@ CRulerListView::CRulerListView(RuleStore& rules, MailboxList& mailboxes, SystemS
       files_(files) {
   setObjectName(QStringLiteral("RulerListView"));
   setColumnCount(1);
-  setHeaderLabels({text(kColumnText)});
+  setHeaderLabels({text(sid::kAllRules)});
   header()->setStretchLastSection(true);  // the column follows the view's width
   setRootIsDecorated(false);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -129,13 +121,13 @@ QMenu* CRulerListView::context_menu(bool on_row) {
     action->setEnabled(command_enabled(id));
     connect(action, &QAction::triggered, this, [this, id] { run_command(id); });
   };
-  add(kImportMenuText, cmd::kImportRules);
-  add(kExportMenuText, cmd::kExportRules);
+  add(sid::kImportRulesMenu, cmd::kImportRules);
+  add(sid::kExportRulesMenu, cmd::kExportRules);
   menu->addSeparator();
-  add(kNewMenuText, cmd::kNewRule);
+  add(sid::kAddRuleMenu, cmd::kNewRule);
   if (on_row) {
-    add(kModifyMenuText, cmd::kModifyRule);
-    add(kDeleteMenuText, cmd::kDeleteRule);
+    add(sid::kModifyRuleMenu, cmd::kModifyRule);
+    add(sid::kDeleteRuleMenu, cmd::kDeleteRule);
   }
   return menu;
 }
@@ -196,7 +188,7 @@ void CRulerListView::modify_rule() {
 
 void CRulerListView::delete_rule() {
   Rule* rule = selected_rule();
-  if (!boxes_.show(this, MessageKind::question, kDeleteQuestion)) return;
+  if (!boxes_.show(this, MessageKind::question, sid::kAskDeleteRule)) return;
   QTreeWidgetItem* item = selectedItems().first();
   // Every mailbox left without a rule stops being watched.
   (void)mailboxes_.unbind_everywhere(static_cast<uint32_t>(rule->id));

@@ -2,7 +2,7 @@
 // Writes the stores when a dialog or command has changed them, so that an
 // edit survives a crash and not only an orderly exit. Each save replaces the
 // file atomically and keeps the objects in memory; a failure is shown with
-// the store's text (61248, 61246, 61247).
+// the store's text (sid::kMailboxesFileFailed, sid::kRulesFileFailed, sid::kSettingsFileFailed).
 //
 // While a check runs, the account save waits until the check has ended, so
 // that log-in data the check corrected is saved with the rest.

@@ -27,23 +27,21 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kLocalTabText = 61412;
-constexpr int kLogTabText = 61206;
-constexpr int kYesText = 61352;
-constexpr int kNoText = 61353;
-constexpr int kDeleteMailText = 61430;
-constexpr int kViewMailText = 61419;
-constexpr int kReplyMailText = 61428;
-constexpr int kForwardMailText = 61429;
-
 struct Column {
   int text_id;  // 0: no header
   int width;
 };
-constexpr Column kLocalColumns[] = {{0, 20},       {61413, 150}, {61414, 300}, {61415, 135},
-                                    {61416, 135}, {61417, 80},  {61418, 50}};
-constexpr Column kLogColumns[] = {{61321, 100}, {61322, 100}, {61323, 100}, {61324, 100},
-                                  {61325, 100}, {61326, 100}, {61327, 50}};
+constexpr Column kLocalColumns[] = {{0, 20},
+                                    {sid::kLocalFromColumn, 150},
+                                    {sid::kLocalSubjectColumn, 300},
+                                    {sid::kLocalDateColumn, 135},
+                                    {sid::kLocalReceivedColumn, 135},
+                                    {sid::kLocalSizeColumn, 80},
+                                    {sid::kLocalFileColumn, 50}};
+constexpr Column kLogColumns[] = {{sid::kLogMailboxColumn, 100}, {sid::kLogTimeColumn, 100},
+                                  {sid::kLogFromColumn, 100},    {sid::kLogToColumn, 100},
+                                  {sid::kLogSubjectColumn, 100}, {sid::kLogOperationColumn, 100},
+                                  {sid::kLogSuccessColumn, 50}};
 
 // Layout of the form, in pixels.
 constexpr int kMinLayoutWidth = 550;
@@ -114,8 +112,8 @@ CUserInfoView::CUserInfoView(OperationLog& log, LocalMailIndex& local_mail, QWid
 
   tabs_ = new QTabBar(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
-  tabs_->addTab(info_tab_icon(0), text(kLocalTabText));
-  tabs_->addTab(info_tab_icon(1), text(kLogTabText));
+  tabs_->addTab(info_tab_icon(0), text(sid::kLocalTab));
+  tabs_->addTab(info_tab_icon(1), text(sid::kLogTab));
 
   local_list_ = make_list(this, "localMailList", kLocalColumns);
   local_list_->setIconSize(QSize(20, 16));
@@ -292,21 +290,21 @@ void CUserInfoView::append_log(const LogRecord& r) {
   set_cell(item, 3, from_gb(r.recipients));
   set_cell(item, 4, from_gb(r.subject));
   set_cell(item, 5, from_gb(r.operation));
-  item->setText(6, text(r.success ? kYesText : kNoText));
+  item->setText(6, text(r.success ? sid::kYes : sid::kNo));
 }
 
 QMenu* CUserInfoView::local_mail_menu() {
   auto* menu = new QMenu(this);
   menu->setObjectName(QStringLiteral("LocalMailMenu"));
   if (saved_mail_ && local_list_->selectedItems().size() == 1) {
-    for (auto [id, text_id] : {std::pair{cmd::kViewMail, kViewMailText}, std::pair{cmd::kReplyMail, kReplyMailText},
-                               std::pair{cmd::kForwardMail, kForwardMailText}}) {
+    for (auto [id, text_id] : {std::pair{cmd::kViewMail, sid::kViewMail}, std::pair{cmd::kReplyMail, sid::kReplyMail},
+                               std::pair{cmd::kForwardMail, sid::kForwardMail}}) {
       QAction* action = menu->addAction(text(text_id));
       action->setData(id);
       connect(action, &QAction::triggered, this, [this, id = id] { run_saved_mail_command(id); });
     }
   }
-  QAction* remove = menu->addAction(text(kDeleteMailText));
+  QAction* remove = menu->addAction(text(sid::kDeleteMail));
   remove->setData(cmd::kDeleteMail);
   connect(remove, &QAction::triggered, this, &CUserInfoView::delete_selected_mails);
   return menu;

@@ -30,22 +30,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kRootText = 61205;
-constexpr int kEmptyTreeHint = 62763;
-constexpr int kDeleteQuestion = 61221;
-constexpr int kNoRulesNotice = 61439;
-constexpr int kRemoteMenuText = 61373;
-constexpr int kImportDone = 61196;
-constexpr int kExportDone = 61199;
-constexpr int kWatchedTip = 62905;
-constexpr int kPausedTip = 62906;
-constexpr int kNoRulesTip = 62907;
-constexpr int kCheckedTip = 62908;
-constexpr int kFailedTip = 62909;
-constexpr int kStoppedTip = 62910;
-constexpr int kNotCheckedTip = 62911;
-
-constexpr int kNeedsSignIn = 62971;  // "（需要登录）"
 constexpr int kNeedsSignInRole = Qt::UserRole + 2;
 constexpr int kRootImage = 0;
 constexpr int kWatchedImage = 1;
@@ -64,12 +48,12 @@ int mark_of(const AccountCheck& check) {
 }
 
 QString check_tip(const std::optional<AccountCheck>& check) {
-  if (!check) return text(kNotCheckedTip);
+  if (!check) return text(sid::kNotCheckedTip);
   const QString time = QDateTime::fromSecsSinceEpoch(check->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   switch (check->result) {
-    case AccountCheck::Result::ok: return text(kCheckedTip).arg(time);
-    case AccountCheck::Result::failed: return text(kFailedTip).arg(time, from_gb(res::displayed(check->reason)));
-    case AccountCheck::Result::stopped: return text(kStoppedTip).arg(time);
+    case AccountCheck::Result::ok: return text(sid::kCheckedTip).arg(time);
+    case AccountCheck::Result::failed: return text(sid::kFailedTip).arg(time, from_gb(res::displayed(check->reason)));
+    case AccountCheck::Result::stopped: return text(sid::kStoppedTip).arg(time);
   }
   return {};
 }
@@ -113,7 +97,7 @@ CUserTreeView::CUserTreeView(MailboxList& mailboxes, const RuleStore& rules, Sto
 void CUserTreeView::fill() {
   clear();
   root_ = new QTreeWidgetItem(this);
-  root_->setText(0, text(kRootText));
+  root_->setText(0, text(sid::kAllMailboxes));
   set_image(root_, kRootImage);
   for (const auto& account : mailboxes_.accounts()) add_item(account);
   root_->setExpanded(true);
@@ -139,8 +123,8 @@ void CUserTreeView::update_item(AccountItem* item) {
   item->setIcon(0, mailbox_icon(image, mark));
   item->setData(0, kImageRole, image);
   item->setData(0, kCheckMarkRole, mark);
-  QString tip = text(account.paused() ? kPausedTip : kWatchedTip);
-  if (account.bound_count() == 0) tip += text("（") + text(kNoRulesTip) + text("）");
+  QString tip = text(account.paused() ? sid::kPausedTip : sid::kWatchedTip);
+  if (account.bound_count() == 0) tip += text("（") + text(sid::kNoRulesTip) + text("）");
   item->setToolTip(0, from_gb(account.address()) + QLatin1Char('\n') + tip + QLatin1Char('\n') +
                           check_tip(item->last_check));
 }
@@ -188,7 +172,7 @@ void CUserTreeView::refresh_sign_in_marks() {
     auto* item = static_cast<AccountItem*>(root_->child(i));
     const MailboxAccount& account = *item->account();
     const bool needs = account.record().uses_oauth() && OAuthAccess::needs_sign_in(tokens, account.address());
-    item->setText(0, from_gb(account.address()) + (needs ? text(kNeedsSignIn) : QString()));
+    item->setText(0, from_gb(account.address()) + (needs ? text(sid::kNeedsSignIn) : QString()));
     item->setData(0, kNeedsSignInRole, needs);
   }
 }
@@ -260,7 +244,7 @@ QMenu* CUserTreeView::context_menu(QTreeWidgetItem* hit) {
   menu->addSeparator();
   add(menu, ui::text("立即检查邮箱"), cmd::kCheckMailbox);
   menu->addSeparator();
-  QMenu* remote = menu->addMenu(text(kRemoteMenuText));
+  QMenu* remote = menu->addMenu(text(sid::kRemoteManagement));
   remote->setObjectName(QStringLiteral("RemoteMenu"));
   add(remote, ui::text("显示新到邮件"), cmd::kRemoteNewMails);
   add(remote, ui::text("显示所有邮件"), cmd::kRemoteAllMails);
@@ -309,7 +293,7 @@ void CUserTreeView::modify_account() {
 
 void CUserTreeView::delete_account() {
   std::shared_ptr<MailboxAccount> account = selected_account();
-  if (!boxes_.show(this, MessageKind::question, kDeleteQuestion)) return;
+  if (!boxes_.show(this, MessageKind::question, sid::kAskDeleteMailbox)) return;
   QTreeWidgetItem* item = item_of(*account);
   const std::string address = account->address();
   (void)mailboxes_.remove(*account);
@@ -324,7 +308,7 @@ void CUserTreeView::delete_account() {
 void CUserTreeView::resume_account() {
   std::shared_ptr<MailboxAccount> account = selected_account();
   if (account->bound_count() == 0) {
-    boxes_.show(this, MessageKind::notice, kNoRulesNotice);
+    boxes_.show(this, MessageKind::notice, sid::kNoRulesNotice);
     return;
   }
   mailboxes_.resume(*account);
@@ -346,7 +330,7 @@ void CUserTreeView::import_accounts() {
   QString file = files_.open_file(this, QString::fromLatin1(kMailboxFileFilter));
   if (file.isEmpty()) return;
   MailboxImportResult result = import_mailboxes(mailboxes_, to_path(file));
-  if (result.text_id != kImportDone) {
+  if (result.text_id != sid::kImportDone) {
     boxes_.show(this, MessageKind::failure, result.text_id);
     return;
   }
@@ -360,15 +344,15 @@ void CUserTreeView::import_accounts() {
 }
 
 void CUserTreeView::export_accounts() {
-  if (!boxes_.show(this, MessageKind::question, kMailboxExportQuestionText)) return;
+  if (!boxes_.show(this, MessageKind::question, sid::kAskExportPasswords)) return;
   QString file = files_.save_file(this, QString::fromLatin1(kMailboxFileFilter));
   if (file.isEmpty()) return;
   MailboxExportResult result = export_mailboxes(mailboxes_, to_path(file));
-  bool done = result.text_id == kExportDone;
+  bool done = result.text_id == sid::kExportDone;
   boxes_.show(this, done ? MessageKind::notice : MessageKind::failure, result.text_id);
 }
 
-QString CUserTreeView::empty_hint() const { return mailboxes_.count() == 0 ? text(kEmptyTreeHint) : QString(); }
+QString CUserTreeView::empty_hint() const { return mailboxes_.count() == 0 ? text(sid::kEmptyTreeHint) : QString(); }
 
 void CUserTreeView::paintEvent(QPaintEvent* event) {
   QTreeWidget::paintEvent(event);

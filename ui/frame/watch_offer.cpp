@@ -8,11 +8,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kOfferWatch = 62904;
-
-}  // namespace
 
 bool offer_watching(QWidget* parent, MailboxList& mailboxes, MessageBoxes& boxes,
                     const std::vector<std::shared_ptr<MailboxAccount>>& accounts) {
@@ -24,7 +19,7 @@ bool offer_watching(QWidget* parent, MailboxList& mailboxes, MessageBoxes& boxes
     names << from_gb(account->address());
   }
   if (idle.empty()) return false;
-  if (!boxes.show(parent, MessageKind::question, text(kOfferWatch).arg(names.join(text("、"))))) return false;
+  if (!boxes.show(parent, MessageKind::question, text(sid::kOfferWatch).arg(names.join(text("、"))))) return false;
   for (const auto& account : idle) mailboxes.resume(*account);
   return true;
 }

@@ -11,10 +11,6 @@
 namespace pw::ui {
 namespace {
 
-// Texts whose width sets the width of panes 1 and 2.
-constexpr int kCountdownPaneWidth = 61336;
-constexpr int kProgressPaneWidth = 61328;
-
 QLabel* make_pane(QStatusBar* bar, int index) {
   auto* label = new QLabel(bar);
   label->setObjectName(QStringLiteral("pane%1").arg(index));
@@ -33,7 +29,7 @@ StatusBarSink::StatusBarSink(QStatusBar* bar) {
   for (int i = 0; i < kPanes; ++i) panes_[static_cast<size_t>(i)] = make_pane(bar, i);
   bar->addWidget(panes_[0], 1);
   const QFontMetrics metrics = bar->fontMetrics();
-  for (auto [index, width_text] : {std::pair{1, kCountdownPaneWidth}, std::pair{2, kProgressPaneWidth}}) {
+  for (auto [index, width_text] : {std::pair{1, sid::kCountdownPaneWidth}, std::pair{2, sid::kProgressPaneWidth}}) {
     QLabel* label = pane(index);
     label->setFixedWidth(metrics.horizontalAdvance(text(width_text)));
     label->setFrameShape(QFrame::NoFrame);

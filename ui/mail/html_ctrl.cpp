@@ -16,7 +16,6 @@ namespace pw::ui {
 namespace {
 
 constexpr size_t kMaxResource = size_t{64} << 20;
-constexpr int kPicturesLeftOut = 63131;
 // A data: address longer than this is not decoded: a mail's pictures come as
 // parts (files in the directory), an inline one is small.
 constexpr qsizetype kMaxDataUrl = qsizetype{1} << 20;
@@ -132,7 +131,7 @@ void CHtmlCtrl::navigate(const QString& name) {
   const int pictures = limit_pictures(html, kMaxPictures);
   if (pictures > kMaxPictures) {
     const QString note = QStringLiteral("<p style=\"background-color: #ffffe1\">%1</p>")
-                             .arg(text(kPicturesLeftOut).arg(pictures).arg(kMaxPictures).toHtmlEscaped());
+                             .arg(text(sid::kPicturesLeftOut).arg(pictures).arg(kMaxPictures).toHtmlEscaped());
     const QRegularExpression body(QStringLiteral("<body[^>]*>"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = body.match(html);
     html.insert(match.hasMatch() ? match.capturedEnd() : 0, note);

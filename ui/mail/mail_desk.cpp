@@ -8,6 +8,7 @@
 #include "engine/mail_sender.h"
 #include "engine/pending_deletion.h"
 #include "engine/reply_action.h"
+#include "res/string_ids.h"
 #include "stores/local_mail_record.h"
 #include "stores/mailbox_list.h"
 #include "ui/rules/extra_editors.h"
@@ -16,12 +17,6 @@
 #include "ui/settings/recipient_picker_dialog.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kBackupDirTitle = 61294;
-constexpr int kUnreadableMail = 61420;
-
-}  // namespace
 
 bool ask_forward(const MailDesk& desk, QWidget* parent, ExtraOperations& extra) {
   const AddressBook* book = desk.address_book;
@@ -39,7 +34,7 @@ RemoteServices remote_services(const MailDesk& desk) {
   s.forward_dialog = [desk](QWidget* parent, ExtraOperations& extra) { return ask_forward(desk, parent, extra); };
   s.reply_dialog = [desk](QWidget* parent, ExtraOperations& extra) { return ask_reply(desk, parent, extra); };
   s.backup_dir = [desk](QWidget* parent) {
-    return choose_folder(desk.files, desk.boxes, parent, kBackupDirTitle).value_or(std::string());
+    return choose_folder(desk.files, desk.boxes, parent, sid::kChooseBackupFolder).value_or(std::string());
   };
   s.pop3 = desk.pop3;
   return s;
@@ -73,7 +68,7 @@ std::unique_ptr<SavedMailCommands::Opened> SavedMailCommands::open(const LocalMa
 void SavedMailCommands::view(QWidget* parent, const LocalMailRecord& record) {
   std::unique_ptr<Opened> opened = open(record);
   if (!opened) {
-    (void)desk_.boxes.show(parent, MessageKind::input_error, kUnreadableMail);
+    (void)desk_.boxes.show(parent, MessageKind::input_error, sid::kUnreadableMail);
     return;
   }
   CMailViewer::show_mail(*opened->mail, desk_.viewer, parent);

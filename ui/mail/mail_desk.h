@@ -60,7 +60,7 @@ class SavedMailCommands {
   SavedMailCommands(const SavedMailCommands&) = delete;
   SavedMailCommands& operator=(const SavedMailCommands&) = delete;
 
-  // The viewer; an unreadable file is told (61420).
+  // The viewer; an unreadable file is told (sid::kUnreadableMail).
   void view(QWidget* parent, const LocalMailRecord& record);
   // The reply or forward dialog with empty fields, then the action on the
   // mail on a worker of its own (the command returns at once); an

@@ -26,14 +26,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kSenderLabel = 61388;
-constexpr int kRecipientLabel = 61389;
-constexpr int kCopyLabel = 61390;
-constexpr int kSubjectLabel = 61392;
-constexpr int kOpenAttachment = 61398;
-constexpr int kSaveAttachment = 61399;
-constexpr int kAttachmentsNotListed = 62850;
-constexpr int kAttachmentNotOpened = 62762;
 constexpr char kHtmlFile[] = "temp.htm";
 
 constexpr int kMargin = 11;
@@ -128,8 +120,8 @@ CMailViewer::CMailViewer(MailProcessor& mail, ViewerServices services, QWidget* 
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("AttachmentMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(text(kOpenAttachment), this, [this] { open_attachment(clicked_attachment_); });
-    menu->addAction(text(kSaveAttachment), this, [this] { save_attachment(clicked_attachment_); });
+    menu->addAction(text(sid::kOpenAttachment), this, [this] { open_attachment(clicked_attachment_); });
+    menu->addAction(text(sid::kSaveAttachment), this, [this] { save_attachment(clicked_attachment_); });
     menu->popup(attachments_->viewport()->mapToGlobal(pos));
   });
 
@@ -148,10 +140,10 @@ void CMailViewer::show_mail(MailProcessor& mail, const ViewerServices& services,
 }
 
 void CMailViewer::fill_header() {
-  std::string block = res::text(kSenderLabel) + mail_.sender() + "\r\n" + res::text(kRecipientLabel) +
-                      mail_.recipient() + "\r\n";
-  if (!mail_.copy().empty()) block += res::text(kCopyLabel) + mail_.copy() + "\r\n";
-  block += res::text(kSubjectLabel) + mail_.subject();
+  std::string block =
+      res::text(sid::kFromLabel) + mail_.sender() + "\r\n" + res::text(sid::kToLabel) + mail_.recipient() + "\r\n";
+  if (!mail_.copy().empty()) block += res::text(sid::kCcLabel) + mail_.copy() + "\r\n";
+  block += res::text(sid::kSubjectLabel) + mail_.subject();
   header_->setPlainText(from_gb(block));
 }
 
@@ -213,7 +205,8 @@ void CMailViewer::fill_attachments() {
     item->setToolTip(name);
   }
   if (listed_attachments_ < count) {
-    auto* note = new QListWidgetItem(text(kAttachmentsNotListed).arg(count).arg(listed_attachments_), attachments_);
+    auto* note =
+        new QListWidgetItem(text(sid::kAttachmentsNotListed).arg(count).arg(listed_attachments_), attachments_);
     note->setFlags(Qt::ItemIsEnabled);
     note->setToolTip(note->text());
   }
@@ -241,7 +234,7 @@ void CMailViewer::open_attachment(int index) {
   if (path.empty()) return;
   const QString file = QString::fromStdString(path.string());
   if (!open(QUrl::fromLocalFile(file)))
-    (void)services_.boxes->show(this, MessageKind::notice, text(kAttachmentNotOpened).arg(file));
+    (void)services_.boxes->show(this, MessageKind::notice, text(sid::kAttachmentNotOpened).arg(file));
 }
 
 void CMailViewer::save_attachment(int index) {

@@ -26,16 +26,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kTitle = 61373;
-constexpr int kListing = 61374;
-constexpr int kOperating = 61375;
-constexpr int kExiting = 61400;
-constexpr int kReplySubject = 61286;  // "主题为"
-constexpr int kBackupDirTitle = 61294;
-constexpr int kNoLongerOnServer = 61397;
-constexpr int kDownloadError = 61396;
-constexpr int kCheckHasAccount = 62501;
-
 constexpr int kMargin = 8;
 // The forward, reply and backup columns at most; their texts are whole in the tooltips.
 constexpr int kMarkTextWidth = 100;
@@ -107,11 +97,11 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
       s_(std::move(services)),
       session_(*account_, {s_.host, s_.log, s_.local_mail, s_.clock, s_.smtp, s_.pop3}) {
   setObjectName(QStringLiteral("RemoteManager"));
-  setWindowTitle(text(kTitle));
+  setWindowTitle(text(sid::kRemoteManagement));
   setSizeGripEnabled(true);
   if (!s_.backup_dir)
     s_.backup_dir = [](QWidget* parent) {
-      return to_gb(QFileDialog::getExistingDirectory(parent, text(kBackupDirTitle)));
+      return to_gb(QFileDialog::getExistingDirectory(parent, text(sid::kChooseBackupFolder)));
     };
   if (!s_.view)
     s_.view = [viewer = s_.viewer](QWidget* parent, MailProcessor& mail) {
@@ -129,8 +119,9 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
   list_->setStyleSheet(QStringLiteral(
       "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"
       "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
-  list_->setHeaderLabels({QString(), QString(), QString(), QString(), QString(), QString(), text(61311),
-                          text(61312), text(61313), text(61433), text(61314)});
+  list_->setHeaderLabels({QString(), QString(), QString(), QString(), QString(), QString(), text(sid::kFromColumn),
+                          text(sid::kToColumn), text(sid::kSubjectColumn), text(sid::kDateColumn),
+                          text(sid::kMailSizeColumn)});
   // The operation columns are as wide as their marks: empty, they leave
   // the room to the mail's own columns.
   columns_ = new ColumnFitter(list_);
@@ -142,7 +133,7 @@ CRemoteManager::CRemoteManager(std::shared_ptr<MailboxAccount> account, Mode mod
     view_selected();
   });
 
-  status_ = new QLabel(text(kListing), this);
+  status_ = new QLabel(text(sid::kFetchingMailInfo), this);
   status_->setObjectName(QStringLiteral("statusLabel"));
   status_->setAlignment(Qt::AlignCenter);
 
@@ -190,7 +181,7 @@ CRemoteManager::~CRemoteManager() {
 bool CRemoteManager::run(std::shared_ptr<MailboxAccount> account, Mode mode, const RemoteServices& services,
                          QWidget* parent) {
   if (!account->claim(MailboxAccount::Worker::remote_management)) {
-    (void)services.boxes.show(parent, MessageKind::input_error, kCheckHasAccount);
+    (void)services.boxes.show(parent, MessageKind::input_error, sid::kMailboxBeingChecked);
     return false;
   }
   {
@@ -288,8 +279,8 @@ void CRemoteManager::fill_row(QTreeWidgetItem* item, size_t i) {
   set_icon(item, kForward, e.has(E::kForward), 4);
   set_cell(item, kForward, e.has(E::kForward) ? from_gb(e.forward.to) : QString());
   set_icon(item, kReply, e.has(E::kReply), 5);
-  set_cell(item, kReply, e.has(E::kReply) ? from_gb(res::text(kReplySubject) + "\"" + e.reply.subject + "\"")
-                                          : QString());
+  set_cell(item, kReply,
+           e.has(E::kReply) ? from_gb(res::text(sid::kWithSubject) + "\"" + e.reply.subject + "\"") : QString());
   set_icon(item, kBackup, e.has(E::kBackup), 6);
   set_cell(item, kBackup, e.has(E::kBackup) ? from_gb(e.backup_dir) : QString());
   set_cell(item, kSender, from_gb(mail.sender()));
@@ -433,10 +424,10 @@ void CRemoteManager::view_selected() {
         show_row(rows.front());
         break;
       case DownloadResult::Outcome::not_on_server:
-        (void)s_.boxes.show(this, MessageKind::input_error, kNoLongerOnServer);
+        (void)s_.boxes.show(this, MessageKind::input_error, sid::kNotOnServer);
         break;
       case DownloadResult::Outcome::error:
-        (void)s_.boxes.show(this, MessageKind::input_error, kDownloadError);
+        (void)s_.boxes.show(this, MessageKind::input_error, sid::kDownloadError);
         break;
       case DownloadResult::Outcome::cancelled:
         break;
@@ -450,7 +441,7 @@ void CRemoteManager::operate() {
   phase_ = Phase::operating;
   update_toggles();
   operate_->setEnabled(false);
-  status_->setText(text(kOperating));
+  status_->setText(text(sid::kWorkingOnMails));
   status_->show();
   dots_ = 0;
   busy_ = true;
@@ -468,7 +459,8 @@ void CRemoteManager::tick() {
   if (busy_.load()) {
     if (phase_ == Phase::closing) return;
     dots_ = (dots_ + 1) % 4;
-    status_->setText(text(phase_ == Phase::listing ? kListing : kOperating) + QString(dots_, QLatin1Char('.')));
+    status_->setText(text(phase_ == Phase::listing ? sid::kFetchingMailInfo : sid::kWorkingOnMails) +
+                     QString(dots_, QLatin1Char('.')));
     return;
   }
   {
@@ -502,7 +494,7 @@ void CRemoteManager::cancel() {
   }
   cancel_.raise();
   phase_ = Phase::closing;
-  status_->setText(text(kExiting));
+  status_->setText(text(sid::kExiting));
   status_->show();
   update_toggles();
   timer_->start();

@@ -13,11 +13,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kRuleColumn = 61243;
-
-}  // namespace
 
 CConfigureRulesDialog::CConfigureRulesDialog(MailboxList& mailboxes, const RuleStore& rules, QWidget* parent)
     : QDialog(parent), mailboxes_(mailboxes), accounts_(mailboxes.accounts()) {
@@ -30,7 +25,7 @@ CConfigureRulesDialog::CConfigureRulesDialog(MailboxList& mailboxes, const RuleS
   auto* label = new QLabel(ui::text("邮箱名称(&N)"), this);
   label->setBuddy(mailbox_);
 
-  list_ = make_check_list(this, text(kRuleColumn), "rules");
+  list_ = make_check_list(this, text(sid::kRuleNameColumn), "rules");
   for (size_t i = 0; i < rules.count(); ++i) {
     rule_ids_.push_back(rules.at(i)->id);
     add_check_row(list_, from_gb(rules.at(i)->name));

@@ -10,8 +10,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kFontName = 61272;
-
 QString html_text(std::string_view bytes) {
   QString escaped = from_gb(bytes).toHtmlEscaped();
   escaped.replace(QStringLiteral("\r\n"), QStringLiteral("<br>"));
@@ -42,7 +40,7 @@ DescriptionBrowser::DescriptionBrowser(QWidget* parent) : QTextBrowser(parent) {
   setObjectName(QStringLiteral("description"));
   setOpenLinks(false);
   setOpenExternalLinks(false);
-  QFont font(text(kFontName), 9);
+  QFont font(text(sid::kFontName), 9);
   font.setBold(false);
   setFont(font);
   document()->setDefaultStyleSheet(QStringLiteral("a { text-decoration: underline; }"));

@@ -3,16 +3,12 @@
 #include <optional>
 
 #include "engine/extra_operations.h"
+#include "res/string_ids.h"
 #include "ui/rules/folder_chooser.h"
 #include "ui/rules/forward_dialog.h"
 #include "ui/rules/reply_dialog.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kBackupDirTitle = 61294;
-
-}  // namespace
 
 bool edit_extra_forward(QWidget* parent, ExtraOperations& extra, MessageBoxes& boxes,
                         const std::function<std::string(QWidget*)>& pick_recipients) {
@@ -37,7 +33,7 @@ bool QtExtraEditors::edit(QWidget* parent, uint8_t operation, ExtraOperations& e
     case ExtraOperations::kForward: return edit_extra_forward(parent, extra, boxes_, pick_recipients_);
     case ExtraOperations::kReply: return edit_extra_reply(parent, extra, boxes_, files_);
     case ExtraOperations::kBackup: {
-      std::optional<std::string> dir = choose_folder(files_, boxes_, parent, kBackupDirTitle);
+      std::optional<std::string> dir = choose_folder(files_, boxes_, parent, sid::kChooseBackupFolder);
       if (dir) extra.backup_dir = *dir;
       return dir.has_value();
     }

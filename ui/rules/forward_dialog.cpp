@@ -18,16 +18,12 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kForwardLabel = 61267;
-constexpr int kAnd = 61275;
-constexpr int kSpecified = 61279;
-constexpr int kNoRecipient = 61421;
 constexpr size_t kShownLimit = 1023;
 
 // The forward label up to "指定": "转发给".
 QString list_heading() {
-  const QString label = text(kForwardLabel);
-  return label.left(label.indexOf(text(kSpecified)));
+  const QString label = text(sid::kForwardAction);
+  return label.left(label.indexOf(text(sid::kGiven)));
 }
 
 QLineEdit* shown_field(QWidget* parent, const char* name, const std::string& value) {
@@ -47,7 +43,7 @@ ForwardDialog::ForwardDialog(ForwardSettings settings, MessageBoxes& boxes, Reci
 
   recipients_ = new WordListPanel(ui::text("键入要转发的用户，单击\"添加\"按钮添加(&N)"), settings_.to, true,
                                   boxes_, this);
-  recipients_->set_heading(list_heading(), text(kAnd));
+  recipients_->set_heading(list_heading(), text(sid::kAnd));
   auto* book = new QPushButton(ui::text("地址簿(&A)..."), this);
   book->setObjectName(QStringLiteral("addressBook"));
   book->setAutoDefault(false);
@@ -94,7 +90,7 @@ void ForwardDialog::accept() {
   settings_.shown_from = to_gb(shown_from_->text());
   settings_.shown_to = to_gb(shown_to_->text());
   settings_.shown_subject = to_gb(shown_subject_->text());
-  if (split_words(settings_.to).empty()) boxes_.show(this, MessageKind::input_error, kNoRecipient);
+  if (split_words(settings_.to).empty()) boxes_.show(this, MessageKind::input_error, sid::kNoRecipient);
   QDialog::accept();
 }
 

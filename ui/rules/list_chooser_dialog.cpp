@@ -11,14 +11,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kRulesForMailboxCaption = 61315;
-constexpr int kMailboxesForRuleCaption = 61316;
-constexpr int kMailboxColumn = 61317;
-constexpr int kRuleColumn = 61243;
-
-}  // namespace
 
 CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, int caption_id, int column_id, QWidget* parent)
     : QDialog(parent), mailboxes_(mailboxes) {
@@ -39,7 +31,7 @@ CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, int caption_id, i
 }
 
 CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, const Rule& rule, QWidget* parent)
-    : CListChooserDialog(mailboxes, kMailboxesForRuleCaption, kMailboxColumn, parent) {
+    : CListChooserDialog(mailboxes, sid::kChooseMailboxesTitle, sid::kMailboxColumn, parent) {
   accounts_ = mailboxes.accounts();
   for (const auto& account : accounts_) {
     rows_.emplace_back(account.get(), rule.id);
@@ -49,7 +41,7 @@ CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, const Rule& rule,
 
 CListChooserDialog::CListChooserDialog(MailboxList& mailboxes, const RuleStore& rules, MailboxAccount& account,
                                        QWidget* parent)
-    : CListChooserDialog(mailboxes, kRulesForMailboxCaption, kRuleColumn, parent) {
+    : CListChooserDialog(mailboxes, sid::kChooseRulesTitle, sid::kRuleNameColumn, parent) {
   for (size_t i = 0; i < rules.count(); ++i) {
     rows_.emplace_back(&account, rules.at(i)->id);
     add_check_row(list_, from_gb(rules.at(i)->name));

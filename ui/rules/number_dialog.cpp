@@ -17,8 +17,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kNotANumber = 62001;
-
 struct NumberTexts {
   int caption;
   int prompt;
@@ -27,11 +25,11 @@ struct NumberTexts {
 
 NumberTexts texts(NumberDialog::Use use) {
   switch (use) {
-    case NumberDialog::Use::hours: return {61290, 61292, text(61281)};
-    case NumberDialog::Use::size: return {61291, 61293, QStringLiteral("KB")};
+    case NumberDialog::Use::hours: return {sid::kSetHoursTitle, sid::kHoursPrompt, text(sid::kHoursWord)};
+    case NumberDialog::Use::size: return {sid::kSetSizeTitle, sid::kSizePrompt, QStringLiteral("KB")};
     case NumberDialog::Use::seconds: break;
   }
-  return {61298, 61299, text(61237)};
+  return {sid::kSetWaitTitle, sid::kWaitPrompt, text(sid::kSecondsUnit)};
 }
 
 QToolButton* arrow(QWidget* parent, Qt::ArrowType type, const char* name) {
@@ -98,7 +96,7 @@ void NumberDialog::accept() {
   bool ok = false;
   const int number = number_->text().toInt(&ok);
   if (!ok || number < 0) {
-    boxes_.show(this, MessageKind::input_error, kNotANumber);
+    boxes_.show(this, MessageKind::input_error, sid::kNotANumber);
     number_->setFocus();
     number_->selectAll();
     return;

@@ -12,11 +12,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kBadPattern = 61333;
-
-}  // namespace
 
 PatternDialog::PatternDialog(const std::string& pattern, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent), boxes_(boxes), pattern_(pattern) {
@@ -36,7 +31,7 @@ void PatternDialog::accept() {
   const std::string pattern = to_gb_lines(edit_->toPlainText());
   PatternCheck check = validate_pattern(pattern);
   if (!check.ok) {
-    boxes_.show(this, MessageKind::input_error, kBadPattern);
+    boxes_.show(this, MessageKind::input_error, sid::kBadPattern);
     edit_->setFocus();
     select_stored_bytes(edit_, pattern, check.begin, check.end);
     return;

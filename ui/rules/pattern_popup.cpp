@@ -10,18 +10,11 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kCaption = 61308;
-constexpr int kTooLong = 61386;
-constexpr int kBadPattern = 61333;
-
-}  // namespace
 
 PatternPopup::PatternPopup(const std::string& pattern, MessageBoxes& boxes, QWidget* dialog)
     : QWidget(dialog, Qt::Window), boxes_(boxes) {
   setObjectName(QStringLiteral("PatternPopup"));
-  setWindowTitle(text(kCaption));
+  setWindowTitle(text(sid::kPatternTitle));
   setAttribute(Qt::WA_DeleteOnClose);
   edit_ = new QPlainTextEdit(this);
   edit_->setObjectName(QStringLiteral("pattern"));
@@ -38,7 +31,7 @@ std::string PatternPopup::pattern() const { return to_gb_lines(edit_->toPlainTex
 
 bool PatternPopup::fits() {
   if (pattern().size() <= kPatternLimit) return true;
-  boxes_.show(this, MessageKind::input_error, kTooLong);
+  boxes_.show(this, MessageKind::input_error, sid::kPatternTooLong);
   edit_->setFocus();
   return false;
 }
@@ -82,7 +75,7 @@ void PatternField::dismiss() { delete popup_.data(); }
 bool PatternField::check() {
   PatternCheck result = validate_pattern(pattern_);
   if (result.ok) return true;
-  boxes_.show(dialog_, MessageKind::input_error, kBadPattern);
+  boxes_.show(dialog_, MessageKind::input_error, sid::kBadPattern);
   open();
   popup_->select_bytes(result.begin, result.end);
   return false;

@@ -24,9 +24,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kBackupFolderTitle = 61294;
-constexpr int kAttachmentFolderTitle = 61310;
-
 QTreeWidget* check_list(QWidget* parent, const QString& column, const char* name) {
   auto* list = new QTreeWidget(parent);
   list->setObjectName(QString::fromLatin1(name));
@@ -213,7 +210,8 @@ bool RuleEditorDialog::edit_parameter(const RuleParameter& parameter) {
       case ActionKind::backup:
       case ActionKind::attachments: {
         const bool backup = parameter.bit == bit(ActionKind::backup);
-        auto folder = choose_folder(files_, boxes_, this, backup ? kBackupFolderTitle : kAttachmentFolderTitle);
+        auto folder =
+            choose_folder(files_, boxes_, this, backup ? sid::kChooseBackupFolder : sid::kChooseAttachmentFolder);
         if ((stored = folder.has_value())) (backup ? r.backup_dir : r.attachment_dir) = *folder;
         break;
       }

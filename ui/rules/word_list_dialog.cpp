@@ -10,14 +10,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kAnd = 61275;
-constexpr int kOr = 61276;
-constexpr int kContains = 61278;
-constexpr int kNotContains = 61280;
-
-}  // namespace
 
 WordListDialog::WordListDialog(ConditionKind kind, std::string list, bool contains, bool all_words,
                                MessageBoxes& boxes, QWidget* parent)
@@ -54,8 +46,9 @@ bool WordListDialog::all_words() const { return all_->isChecked(); }
 
 void WordListDialog::rebuild() {
   const QString label = text(label_id(kind_));
-  const QString heading = label.left(label.indexOf(text(kContains))) + text(contains() ? kContains : kNotContains);
-  words_->set_heading(heading, text(all_words() ? kAnd : kOr));
+  const QString heading =
+      label.left(label.indexOf(text(sid::kContains))) + text(contains() ? sid::kContains : sid::kNotContains);
+  words_->set_heading(heading, text(all_words() ? sid::kAnd : sid::kOr));
 }
 
 }  // namespace pw::ui

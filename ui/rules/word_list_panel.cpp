@@ -15,12 +15,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kBadAddress = 61302;
-constexpr int kListFull = 61385;
-
-}  // namespace
 
 EntryAdd add_entry(std::string& list, const QString& input, bool needs_address) {
   std::string grown = list;
@@ -37,7 +31,7 @@ EntryAdd add_entry(std::string& list, const QString& input, bool needs_address) 
     case WordAdd::added:
       break;
   }
-  if (needs_address && !is_acceptable_address(to_gb(input))) return {false, text(kBadAddress), true};
+  if (needs_address && !is_acceptable_address(to_gb(input))) return {false, text(sid::kNotAnAddress), true};
   list = std::move(grown);
   return {true, {}, false};
 }
@@ -131,7 +125,7 @@ void WordListPanel::add() {
 }
 
 void WordListPanel::append(std::string_view picked) {
-  if (!append_picked(list_, picked)) boxes_.show(this, MessageKind::input_error, kListFull);
+  if (!append_picked(list_, picked)) boxes_.show(this, MessageKind::input_error, sid::kListFull);
   rebuild();
 }
 

@@ -17,10 +17,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kNameColumn = 61423;
-constexpr int kAddressColumn = 61424;
-constexpr int kDescriptionColumn = 61425;
-constexpr int kGroupColumn = 61426;
 constexpr int kIdRole = Qt::UserRole;
 
 uint32_t row_id(const QTreeWidgetItem* item) { return item->data(0, kIdRole).toUInt(); }
@@ -60,7 +56,7 @@ QVBoxLayout* labelled(QWidget* parent, const QString& text, QTreeWidget* list, Q
 QTreeWidget* make_contact_list(QWidget* parent, const char* object_name) {
   auto* list = new QTreeWidget(parent);
   list->setObjectName(QString::fromLatin1(object_name));
-  list->setHeaderLabels({text(kNameColumn), text(kAddressColumn), text(kDescriptionColumn)});
+  list->setHeaderLabels({text(sid::kNameColumn), text(sid::kAddressColumn), text(sid::kDescriptionColumn)});
   list->setRootIsDecorated(false);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -87,7 +83,7 @@ CAddressBookDialog::CAddressBookDialog(AddressBook& book, MessageBoxes& boxes, Q
   members_ = make_contact_list(this, "members");
   groups_ = new QTreeWidget(this);
   groups_->setObjectName(QStringLiteral("groups"));
-  groups_->setHeaderLabels({text(kGroupColumn)});
+  groups_->setHeaderLabels({text(sid::kGroupColumn)});
   groups_->setRootIsDecorated(false);
   groups_->setSelectionMode(QAbstractItemView::SingleSelection);
   groups_->setColumnWidth(0, 200);

@@ -16,13 +16,6 @@
 #include "ui/ui_text.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kNoMessage = 61370;
-constexpr int kSent = 61371;
-constexpr int kNotSent = 61372;
-
-}  // namespace
 
 CFeedbackDialog::CFeedbackDialog(const MailboxList& accounts, const Clock& clock, MessageBoxes& boxes,
                                  FeedbackAddresses addresses, QWidget* parent)
@@ -75,7 +68,7 @@ void CFeedbackDialog::reject() {
 void CFeedbackDialog::send() {
   if (sending_) return;
   if (message_->toPlainText().isEmpty()) {
-    boxes_.show(this, MessageKind::input_error, kNoMessage);
+    boxes_.show(this, MessageKind::input_error, sid::kNoFeedback);
     message_->setFocus();
     return;
   }
@@ -109,9 +102,9 @@ void CFeedbackDialog::finish(bool delivered) {
   sending_ = false;
   emit sent(delivered);
   if (delivered)
-    boxes_.show(this, MessageKind::notice, kSent);
+    boxes_.show(this, MessageKind::notice, sid::kFeedbackSent);
   else
-    boxes_.show(this, MessageKind::input_error, kNotSent);
+    boxes_.show(this, MessageKind::input_error, sid::kFeedbackNotSent);
   cancel_->setEnabled(true);
   done(delivered ? QDialog::Accepted : QDialog::Rejected);
 }

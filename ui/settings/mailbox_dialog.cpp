@@ -26,23 +26,7 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kBadAddress = 61214;
-constexpr int kRequireTls = 62207;  // "要求加密连接(TLS)(&T)"
-constexpr int kSignInButton = 62956;   // "登录..."
-constexpr int kSignInMethod = 62957;   // "登录方式(&Y)"
-constexpr int kMethodNames[] = {62958, 62959, 62960, 62961};  // password, Microsoft, Google, custom
-constexpr int kAuthorizeUrl = 62962;
-constexpr int kTokenUrl = 62963;
-constexpr int kScope = 62964;
-constexpr int kClientId = 62965;
-constexpr int kSignedInAs = 62966;     // "已登录："
-constexpr int kNotSignedIn = 62967;    // "尚未登录"
-constexpr int kCopyAddress = 62968;    // "请在浏览器中完成登录。如果浏览器没有打开，请把下面的地址复制到浏览器中："
-constexpr int kSignInFailed = 62969;   // "登录失败："
-constexpr int kNoClientId = 62976;     // "没有客户端ID：请在系统设置中填写"
-constexpr int kCannotStore = 62977;    // "无法写入令牌文件："
-constexpr int kClientSecret = 62980;
-constexpr int kWaiting = 62981;        // "正在等待浏览器中的登录..."
+constexpr int kMethodNames[] = {sid::kPasswordMethod, sid::kMicrosoftMethod, sid::kGoogleMethod, sid::kCustomMethod};
 
 // Byte limits of the stored fields: one less than each field's width.
 constexpr size_t kAddressLimit = 127;
@@ -85,7 +69,7 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   same_as_pop_->setChecked(true);
   smtp_login_name_ = line_edit(this, "smtpLoginName", kLoginLimit);
   smtp_password_ = line_edit(this, "smtpPassword", kPasswordLimit, true);
-  require_tls_ = new QCheckBox(ui::text(kRequireTls), this);
+  require_tls_ = new QCheckBox(ui::text(sid::kRequireTls), this);
   require_tls_->setObjectName(QStringLiteral("requireTls"));
   sign_in_ = new QComboBox(this);
   sign_in_->setObjectName(QStringLiteral("signIn"));
@@ -101,7 +85,7 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   client_id_ = plain_edit("clientId");
   client_secret_ = plain_edit("clientSecret");
   client_secret_->setEchoMode(QLineEdit::Password);
-  sign_in_button_ = new QPushButton(ui::text(kSignInButton), this);
+  sign_in_button_ = new QPushButton(ui::text(sid::kSignInButton), this);
   sign_in_button_->setObjectName(QStringLiteral("signInButton"));
   sign_in_state_ = new QLabel(this);
   sign_in_state_->setObjectName(QStringLiteral("signInState"));
@@ -123,12 +107,12 @@ CMailboxDialog::CMailboxDialog(const MailboxList& list, MessageBoxes& boxes, con
   add_row(ui::text("邮箱地址(&M)"), address_);
   add_row(ui::text("登录名(&L)"), login_name_);
   add_row(ui::text("密码(&W)"), password_);
-  add_row(ui::text(kSignInMethod), sign_in_);
-  add_row(ui::text(kAuthorizeUrl), authorize_url_, 20);
-  add_row(ui::text(kTokenUrl), token_url_, 20);
-  add_row(ui::text(kScope), scope_, 20);
-  add_row(ui::text(kClientId), client_id_, 20);
-  add_row(ui::text(kClientSecret), client_secret_, 20);
+  add_row(ui::text(sid::kSignInMethod), sign_in_);
+  add_row(ui::text(sid::kAuthorizeUrl), authorize_url_, 20);
+  add_row(ui::text(sid::kTokenUrl), token_url_, 20);
+  add_row(ui::text(sid::kScope), scope_, 20);
+  add_row(ui::text(sid::kClientId), client_id_, 20);
+  add_row(ui::text(sid::kClientSecret), client_secret_, 20);
   grid->addWidget(sign_in_button_, row, 0);
   grid->addWidget(sign_in_state_, row++, 1);
   grid->addWidget(sign_in_address_, row++, 0, 1, 2);
@@ -190,12 +174,12 @@ OAuthClient CMailboxDialog::client_entered() const {
 void CMailboxDialog::start_sign_in() {
   const QString address = address_->text();
   if (!is_acceptable_address(to_gb(address))) {
-    (void)fail(address_, kBadAddress);
+    (void)fail(address_, sid::kBadAddress);
     return;
   }
   const OAuthClient client = client_entered();
   if (client.client_id.empty()) {
-    boxes_.show(this, MessageKind::input_error, kNoClientId);
+    boxes_.show(this, MessageKind::input_error, sid::kNoClientId);
     return;
   }
   delete flow_;
@@ -203,17 +187,17 @@ void CMailboxDialog::start_sign_in() {
   if (browser_) flow_->set_browser(browser_);
   connect(flow_, &OAuthSignIn::succeeded, this, &CMailboxDialog::signed_in);
   connect(flow_, &OAuthSignIn::failed, this, [this](const QString& reason) {
-    sign_in_state_->setText(ui::text(kSignInFailed) + reason);
+    sign_in_state_->setText(ui::text(sid::kSignInFailed) + reason);
     sign_in_button_->setEnabled(true);
   });
   const QString hint = login_name_->text().contains(u'@') ? login_name_->text() : address;
   if (!flow_->start(client, hint)) return;
   sign_in_button_->setEnabled(false);
   if (flow_->browser_opened()) {
-    sign_in_state_->setText(ui::text(kWaiting));
+    sign_in_state_->setText(ui::text(sid::kWaitingForBrowser));
   } else {
     // Nothing could open a browser: the user copies the address into one.
-    sign_in_state_->setText(ui::text(kCopyAddress));
+    sign_in_state_->setText(ui::text(sid::kCopyAddress));
     sign_in_address_->setText(flow_->authorization_url().toString(QUrl::FullyEncoded));
     sign_in_address_->show();
   }
@@ -229,18 +213,18 @@ void CMailboxDialog::signed_in(const TokenGrant& grant, const QString& address) 
 
 void CMailboxDialog::show_sign_in_state() {
   if (grant_) {
-    sign_in_state_->setText(ui::text(kSignedInAs) + signed_in_as_);
+    sign_in_state_->setText(ui::text(sid::kSignedInAs) + signed_in_as_);
     return;
   }
   const OAuthFile file = oauth_.load();
   const OAuthMailbox* m = new_account_ ? nullptr : file.mailbox(record_.address);
   if (m && !m->refresh_token.empty() && m->refused.empty()) {
-    sign_in_state_->setText(ui::text(kSignedInAs) + from_gb(m->signed_in_as));
+    sign_in_state_->setText(ui::text(sid::kSignedInAs) + from_gb(m->signed_in_as));
   } else if (m && !m->refused.empty()) {
-    sign_in_state_->setText(ui::text(kNotSignedIn) + QStringLiteral(" (") + from_gb(res::displayed(m->refused)) +
+    sign_in_state_->setText(ui::text(sid::kNotSignedIn) + QStringLiteral(" (") + from_gb(res::displayed(m->refused)) +
                             QLatin1Char(')'));
   } else {
-    sign_in_state_->setText(ui::text(kNotSignedIn));
+    sign_in_state_->setText(ui::text(sid::kNotSignedIn));
   }
 }
 
@@ -377,7 +361,8 @@ void CMailboxDialog::store() {
 void CMailboxDialog::accept() {
   if (!validate()) return;
   if (!store_sign_in()) {
-    boxes_.show(this, MessageKind::failure, ui::text(kCannotStore) + QString::fromStdString(oauth_.path().string()));
+    boxes_.show(this, MessageKind::failure,
+                ui::text(sid::kCannotStoreToken) + QString::fromStdString(oauth_.path().string()));
     return;
   }
   store();

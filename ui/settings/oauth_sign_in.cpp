@@ -17,9 +17,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kSignInFailed = 62969;  // "登录失败："
-constexpr int kWrongState = 62970;    // "返回的 state 与请求不符，已拒绝这次登录"
-constexpr int kReceived = 63153;      // the browser's page once the code is in
 constexpr qsizetype kMaxRequest = 16 * 1024;
 
 QByteArray random_text(int bytes) {
@@ -114,7 +111,7 @@ void OAuthSignIn::on_request(QTcpSocket* socket) {
   if (!query.hasQueryItem(QStringLiteral("state"))) return answer(socket, 400, QString());  // a favicon, say
   const QString state = query.queryItemValue(QStringLiteral("state"), QUrl::FullyDecoded);
   if (state.toLatin1() != state_) {
-    const QString reason = ui::text(kWrongState);
+    const QString reason = ui::text(sid::kWrongState);
     answer(socket, 400, reason);
     server_.close();
     return fail(reason);
@@ -124,10 +121,10 @@ void OAuthSignIn::on_request(QTcpSocket* socket) {
     QString reason = query.queryItemValue(QStringLiteral("error"), QUrl::FullyDecoded);
     const QString more = query.queryItemValue(QStringLiteral("error_description"), QUrl::FullyDecoded);
     if (!more.isEmpty()) reason += QLatin1Char(' ') + more;
-    answer(socket, 400, ui::text(kSignInFailed) + reason);
+    answer(socket, 400, ui::text(sid::kSignInFailed) + reason);
     return fail(reason);
   }
-  answer(socket, 200, ui::text(kReceived));
+  answer(socket, 200, ui::text(sid::kAuthorizationReceived));
   redeem(query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded));
 }
 

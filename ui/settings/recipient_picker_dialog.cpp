@@ -17,11 +17,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kNameColumn = 61423;
-constexpr int kAddressColumn = 61424;
-constexpr int kDescriptionColumn = 61425;
-constexpr int kGroupColumn = 61426;
-
 QVBoxLayout* labelled(QWidget* parent, const QString& text, QTreeWidget* list) {
   auto* label = new QLabel(text, parent);
   label->setBuddy(list);
@@ -44,9 +39,10 @@ CRecipientPickerDialog::CRecipientPickerDialog(const AddressBook& book, QWidget*
     : QDialog(parent), book_(book) {
   setObjectName(QStringLiteral("RecipientPickerDialog"));
   setWindowTitle(ui::text("添加转发"));
-  groups_ = make_check_list(this, {{text(kGroupColumn), 200}}, "groups");
+  groups_ = make_check_list(this, {{text(sid::kGroupColumn), 200}}, "groups");
   contacts_ = make_check_list(
-      this, {{text(kNameColumn), 100}, {text(kAddressColumn), 100}, {text(kDescriptionColumn), 100}}, "contacts");
+      this, {{text(sid::kNameColumn), 100}, {text(sid::kAddressColumn), 100}, {text(sid::kDescriptionColumn), 100}},
+      "contacts");
   for (const ContactGroup& g : book_.groups()) add_check_row(groups_, from_gb(g.name));
   for (const Contact& c : book_.people())
     add_check_row(contacts_, {from_gb(c.name), from_gb(c.address), from_gb(c.description).simplified()});

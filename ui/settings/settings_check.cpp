@@ -5,33 +5,11 @@
 
 #include "base/safe_name.h"
 #include "mail/address_list.h"
+#include "res/string_ids.h"
 #include "stores/address_book.h"
 #include "stores/mailbox_list.h"
 
 namespace pw::ui {
-namespace {
-
-constexpr int kBadPhone = 61240;
-constexpr int kBadTime = 61241;
-constexpr int kBadLoginPassword = 61242;
-constexpr int kNoEntry = 61359;
-constexpr int kNotInRange = 61714;
-constexpr int kNotWholeNumber = 62001;
-constexpr int kIntervalTooSmall = 62601;
-
-constexpr int kBadMailbox = 61214;
-constexpr int kBadLoginName = 61216;
-constexpr int kBadPassword = 61217;
-constexpr int kBadPopServer = 61218;
-constexpr int kAddressExists = 61219;
-constexpr int kBadSmtpLoginName = 61222;
-constexpr int kBadSmtpPassword = 61223;
-constexpr int kBadSmtpServer = 61432;
-
-constexpr int kBadAddress = 61302;
-constexpr int kGroupExists = 61427;
-
-}  // namespace
 
 std::optional<int> read_whole_number(std::string_view text) {
   if (text.starts_with('+')) {
@@ -63,50 +41,51 @@ bool phone_number_valid(std::string_view text) {
 std::optional<FormFailure<SettingsField>> check_settings(const SettingsForm& form) {
   using F = SettingsField;
   const std::optional<int> interval = read_whole_number(form.interval);
-  if (!interval) return FormFailure<F>{F::interval, kNotWholeNumber};
+  if (!interval) return FormFailure<F>{F::interval, sid::kNotANumber};
   // A zero or negative interval would start one check after another.
-  if (*interval < 1) return FormFailure<F>{F::interval, kIntervalTooSmall};
+  if (*interval < 1) return FormFailure<F>{F::interval, sid::kIntervalTooSmall};
   const std::optional<int> months = read_whole_number(form.months);
-  if (!months) return FormFailure<F>{F::months, kNotWholeNumber};
-  if (*months < kMonthsMin || *months > kMonthsMax) return FormFailure<F>{F::months, kNotInRange};
+  if (!months) return FormFailure<F>{F::months, sid::kNotANumber};
+  if (*months < kMonthsMin || *months > kMonthsMax) return FormFailure<F>{F::months, sid::kNotInRange};
   if (form.auto_dial) {
-    if (form.dial_entry.empty()) return FormFailure<F>{F::dial_entry, kNoEntry};
-    if (!phone_number_valid(form.phone)) return FormFailure<F>{F::phone, kBadPhone};
+    if (form.dial_entry.empty()) return FormFailure<F>{F::dial_entry, sid::kNoDialUpEntry};
+    if (!phone_number_valid(form.phone)) return FormFailure<F>{F::phone, sid::kBadPhone};
   }
-  if (form.auto_shutdown && !read_shutdown_time(form.shutdown_time)) return FormFailure<F>{F::shutdown_time, kBadTime};
+  if (form.auto_shutdown && !read_shutdown_time(form.shutdown_time))
+    return FormFailure<F>{F::shutdown_time, sid::kBadShutdownTime};
   if (form.login_password && (form.password.empty() || form.password != form.confirmation))
-    return FormFailure<F>{F::password, kBadLoginPassword};
+    return FormFailure<F>{F::password, sid::kBadLoginPassword};
   return std::nullopt;
 }
 
 std::optional<FormFailure<MailboxField>> check_mailbox(const MailboxForm& form, const MailboxList& accounts) {
   using F = MailboxField;
-  if (!is_acceptable_address(form.address)) return FormFailure<F>{F::address, kBadMailbox};
+  if (!is_acceptable_address(form.address)) return FormFailure<F>{F::address, sid::kBadAddress};
   if (form.new_account) {
     // The address names the account's seen-mail file: one that cannot be a
     // file name would leave the account without one, and every mail would
     // be new again after a restart.
-    if (!is_safe_file_name(form.address + ".uid")) return FormFailure<F>{F::address, kBadMailbox};
-    if (accounts.find(form.address)) return FormFailure<F>{F::address, kAddressExists};
+    if (!is_safe_file_name(form.address + ".uid")) return FormFailure<F>{F::address, sid::kBadAddress};
+    if (accounts.find(form.address)) return FormFailure<F>{F::address, sid::kMailboxExists};
   }
-  if (form.login_name.empty()) return FormFailure<F>{F::login_name, kBadLoginName};
-  if (!form.oauth && form.password.empty()) return FormFailure<F>{F::password, kBadPassword};
-  if (form.pop_server.find('.') == std::string::npos) return FormFailure<F>{F::pop_server, kBadPopServer};
-  if (form.smtp_server.find('.') == std::string::npos) return FormFailure<F>{F::smtp_server, kBadSmtpServer};
+  if (form.login_name.empty()) return FormFailure<F>{F::login_name, sid::kBadLoginName};
+  if (!form.oauth && form.password.empty()) return FormFailure<F>{F::password, sid::kBadPassword};
+  if (form.pop_server.find('.') == std::string::npos) return FormFailure<F>{F::pop_server, sid::kBadPopServer};
+  if (form.smtp_server.find('.') == std::string::npos) return FormFailure<F>{F::smtp_server, sid::kBadSmtpServer};
   if (form.own_smtp_credentials) {
-    if (form.smtp_login_name.empty()) return FormFailure<F>{F::smtp_login_name, kBadSmtpLoginName};
-    if (!form.oauth && form.smtp_password.empty()) return FormFailure<F>{F::smtp_password, kBadSmtpPassword};
+    if (form.smtp_login_name.empty()) return FormFailure<F>{F::smtp_login_name, sid::kBadSmtpLoginName};
+    if (!form.oauth && form.smtp_password.empty()) return FormFailure<F>{F::smtp_password, sid::kBadSmtpPassword};
   }
   return std::nullopt;
 }
 
 std::optional<int> check_contact(std::string_view address) {
-  if (!is_acceptable_address(address)) return kBadAddress;
+  if (!is_acceptable_address(address)) return sid::kNotAnAddress;
   return std::nullopt;
 }
 
 std::optional<int> check_group(std::string_view name, const AddressBook& book) {
-  if (book.find_group(name)) return kGroupExists;
+  if (book.find_group(name)) return sid::kGroupExists;
   return std::nullopt;
 }
 

@@ -50,7 +50,7 @@ struct SettingsForm {
 enum class SettingsField { interval, months, dial_entry, phone, shutdown_time, password };
 
 // The whole numbers come first, the months also while purging is off. The
-// range message (61714) takes kMonthsMin and kMonthsMax as its arguments.
+// range message (sid::kNotInRange) takes kMonthsMin and kMonthsMax as its arguments.
 [[nodiscard]] std::optional<FormFailure<SettingsField>> check_settings(const SettingsForm& form);
 
 struct MailboxForm {
@@ -72,10 +72,10 @@ enum class MailboxField { address, login_name, password, pop_server, smtp_server
 [[nodiscard]] std::optional<FormFailure<MailboxField>> check_mailbox(const MailboxForm& form,
                                                                      const MailboxList& accounts);
 
-// A contact needs an acceptable address (message 61302).
+// A contact needs an acceptable address (sid::kNotAnAddress).
 [[nodiscard]] std::optional<int> check_contact(std::string_view address);
 
-// A new group's name must not name an existing group (message 61427).
+// A new group's name must not name an existing group (sid::kGroupExists).
 [[nodiscard]] std::optional<int> check_group(std::string_view name, const AddressBook& book);
 
 }  // namespace pw::ui

@@ -26,11 +26,6 @@
 namespace pw::ui {
 namespace {
 
-constexpr int kSecondsText = 61237;
-constexpr int kMinutesText = 61238;
-constexpr int kHoursText = 61239;
-constexpr int kNotInRange = 61714;
-
 constexpr int kDefaultMonths = 12;
 
 // Byte limits of the stored fields.
@@ -80,7 +75,7 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   password_ = line_edit(this, "password", kPasswordLimit, true);
   confirmation_ = line_edit(this, "confirmation", kPasswordLimit, true);
   check_at_start_ = check_box(this, ui::text("程序启动时检查邮箱(&M)"), "checkAtStart");
-  notifications_ = check_box(this, text(62716), "notifications");
+  notifications_ = check_box(this, text(sid::kShowNotifications), "notifications");
   at_once_ = new QSpinBox(this);
   at_once_->setObjectName(QStringLiteral("mailboxesAtOnce"));
   at_once_->setRange(1, SystemSettings::kMostMailboxesAtOnce);
@@ -122,7 +117,7 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   labelled(right, 7, ui::text("确认(&R)"), confirmation_, 20);
   right->addWidget(check_at_start_, 8, 0, 1, 2);
   right->addWidget(notifications_, 9, 0, 1, 2);
-  labelled(right, 10, text(62721), at_once_);
+  labelled(right, 10, text(sid::kAtOnceLabel), at_once_);
   right->setRowStretch(11, 1);
 
   auto* columns = new QHBoxLayout;
@@ -141,10 +136,10 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   google_client_ = client_edit("googleClientId");
   google_secret_ = client_edit("googleClientSecret");
   google_secret_->setEchoMode(QLineEdit::Password);
-  labelled(clients, 0, text(62972), microsoft_client_, 0);
-  labelled(clients, 1, text(62973), google_client_, 0);
-  labelled(clients, 2, text(62974), google_secret_, 0);
-  auto* where = new QLabel(text(62975), this);
+  labelled(clients, 0, text(sid::kMicrosoftClientId), microsoft_client_, 0);
+  labelled(clients, 1, text(sid::kGoogleClientId), google_client_, 0);
+  labelled(clients, 2, text(sid::kGoogleClientSecret), google_secret_, 0);
+  auto* where = new QLabel(text(sid::kClientIdsHint), this);
   where->setWordWrap(true);
   clients->addWidget(where, 3, 0, 1, 2);
   auto* client_box = new QWidget(this);
@@ -159,7 +154,7 @@ CSettingsDialog::CSettingsDialog(SystemSettings& settings, DialUp& dial_up, cons
   add_ok_cancel(this, layout);
 
   // Opening: the units, the connections to dial, then the stored values.
-  unit_->addItems({text(kSecondsText), text(kMinutesText), text(kHoursText)});
+  unit_->addItems({text(sid::kSecondsUnit), text(sid::kMinutesUnit), text(sid::kHoursUnit)});
   unit_->setCurrentIndex(0);
   QStringList entries;
   for (const std::string& name : dial_up.list_entries()) entries << from_gb(name);
@@ -232,7 +227,7 @@ bool CSettingsDialog::validate() {
   const std::optional<FormFailure<SettingsField>> failure = check_settings(form());
   if (!failure) return true;
   QString message = text(failure->message_id);
-  if (failure->message_id == kNotInRange) message = message.arg(kMonthsMin).arg(kMonthsMax);
+  if (failure->message_id == sid::kNotInRange) message = message.arg(kMonthsMin).arg(kMonthsMax);
   QWidget* const fields[] = {interval_, months_, entry_, phone_, time_, password_};
   QWidget* field = fields[static_cast<int>(failure->field)];
   // Wrong months while purging is off: the box that enables them takes the

@@ -159,7 +159,7 @@ class ConfirmMailsDialogTest : public QObject {
     // Forward before delete; the confirm action has no node.
     QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
     QVERIFY(action_node(d.get(), 0, 0)->text(0).startsWith(QStringLiteral("转发给friend@x.test")));
-    QVERIFY(action_node(d.get(), 0, 1)->text(0).startsWith(text(61268)));
+    QVERIFY(action_node(d.get(), 0, 1)->text(0).startsWith(text(sid::kDeleteAction)));
   }
 
   void countdownExecutesAfterItsTicks() {
@@ -170,7 +170,7 @@ class ConfirmMailsDialogTest : public QObject {
     QCOMPARE(bar->maximum(), 2);
     rig.ticker.fire();
     QCOMPARE(d->remaining_seconds(), 1);
-    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), QStringLiteral("1") + text(61334));
+    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), QStringLiteral("1") + text(sid::kSecondsToAct));
     QCOMPARE(bar->value(), 1);
     rig.ticker.fire();
     QVERIFY(!d->isVisible());
@@ -255,7 +255,7 @@ class ConfirmMailsDialogTest : public QObject {
     }
     QVERIFY(!d->counting());
     QVERIFY(!part<QProgressBar>(d.get(), "countdownBar")->isVisible());
-    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(61335));
+    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(sid::kCountdownStopped));
     rig.ticker.fire(5);
     QVERIFY(d->isVisible());
   }
@@ -275,7 +275,7 @@ class ConfirmMailsDialogTest : public QObject {
     QVERIFY(open_while_reading);
     QVERIFY(d->isVisible());
     QCOMPARE(d->remaining_seconds(), 3);
-    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(61335));
+    QCOMPARE(part<QLabel>(d.get(), "countdownText")->text(), text(sid::kCountdownStopped));
     // Back at the confirmation window, in its list.
     QCOMPARE(d->focusWidget(), part<QTableWidget>(d.get(), "mailList"));
     QTRY_COMPARE(QApplication::activeWindow(), d.get());
@@ -325,7 +325,7 @@ class ConfirmMailsDialogTest : public QObject {
   void executeRefusesExtraOperationsWithoutTheirParameters_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("message");
-    QTest::newRow("forward without recipients") << 0 << 61234;
+    QTest::newRow("forward without recipients") << 0 << sid::kNoForwardTo;
     QTest::newRow("delete needs nothing") << 3 << 0;
   }
   void executeRefusesExtraOperationsWithoutTheirParameters() {
@@ -356,7 +356,7 @@ class ConfirmMailsDialogTest : public QObject {
     tick_extra(d.get(), 0, true);
     tick_extra(d.get(), 3, true);
     auto* view = part<QTextBrowser>(d.get(), "extraDescription");
-    QCOMPARE(view->toPlainText(), text(61267) + QStringLiteral("\n和 ") + text(61387) + QStringLiteral("\n"));
+    QCOMPARE(view->toPlainText(), text(sid::kForwardAction) + QStringLiteral("\n和 ") + text(sid::kDeleteOnServer) + QStringLiteral("\n"));
     QVERIFY(view->toHtml().contains(QStringLiteral("href=\"#6\"")));  // the link after "转发给"
     emit view->anchorClicked(QUrl(QStringLiteral("#6")));
     QCOMPARE(rig.editors.opened, std::vector<int>{ExtraOperations::kForward});
@@ -375,7 +375,7 @@ class ConfirmMailsDialogTest : public QObject {
     auto* view = part<QToolButton>(d.get(), "viewMail");
     QVERIFY(view->isEnabled());
     QTest::mouseClick(view, Qt::LeftButton);
-    QVERIFY(rig.stores.boxes.only(MessageKind::input_error, 61396));
+    QVERIFY(rig.stores.boxes.only(MessageKind::input_error, sid::kDownloadError));
     QVERIFY(!rig.mails[0]->summary().full_text);
     QTest::mouseClick(view, Qt::LeftButton);
     QVERIFY(rig.mails[0]->summary().full_text);

@@ -10,6 +10,7 @@
 
 #include "base/file_io.h"
 #include "base/fixed_field.h"
+#include "res/string_ids.h"
 #include "ui/frame/command_ids.h"
 #include "ui/rules/configure_rules_dialog.h"
 #include "ui/rules/list_chooser_dialog.h"
@@ -60,7 +61,7 @@ class RulerListViewTest : public QObject {
     s.add_rule("used");
     s.mailboxes.bind(*s.add_account("a@example.com"), 1);
     CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
-    QCOMPARE(list.headerItem()->text(0), text(61210));
+    QCOMPARE(list.headerItem()->text(0), text(sid::kAllRules));
     QCOMPARE(row_texts(list), (QStringList{"unused", "used"}));
     QCOMPARE(image(list.topLevelItem(0)), 0);
     QCOMPARE(image(list.topLevelItem(1)), 1);
@@ -129,7 +130,7 @@ class RulerListViewTest : public QObject {
 
     s.boxes.answer_yes = false;
     QVERIFY(list.run_command(cmd::kDeleteRule));
-    QVERIFY(s.boxes.only(MessageKind::question, 61236));
+    QVERIFY(s.boxes.only(MessageKind::question, sid::kAskDeleteRule));
     QCOMPARE(s.rules.count(), 2u);
     QVERIFY(!lone->paused());
 
@@ -156,7 +157,7 @@ class RulerListViewTest : public QObject {
     CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
     s.files.save_name = QString::fromStdString((s.temp / "export").string());
     QVERIFY(list.run_command(cmd::kExportRules));
-    QVERIFY(s.boxes.only(MessageKind::notice, 61199));
+    QVERIFY(s.boxes.only(MessageKind::notice, sid::kExportDone));
     QVERIFY(std::filesystem::exists(s.temp / "export.rul"));
     QCOMPARE(s.files.filters.last(), QString("Ruler Files (*.rul)"));
 
@@ -178,7 +179,7 @@ class RulerListViewTest : public QObject {
     CRulerListView list(s.rules, s.mailboxes, s.settings, s.saver, s.boxes, s.files);
     s.files.save_name = QString::fromStdString((s.temp / "no-such-dir" / "x.rul").string());
     QVERIFY(list.run_command(cmd::kExportRules));
-    QVERIFY(s.boxes.only(MessageKind::failure, 61198));
+    QVERIFY(s.boxes.only(MessageKind::failure, sid::kExportFailed));
   }
 
   void newRuleTakesTheNextIdAndAsksForMailboxesOnlyWhenThereAreSome() {
@@ -210,16 +211,16 @@ class RulerListViewTest : public QObject {
     OnModal<CListChooserDialog> chooser([&](CListChooserDialog* c) {
       caption = c->windowTitle();
       auto* rows = c->findChild<QTreeWidget*>("choices");
-      QCOMPARE(rows->headerItem()->text(1), text(61317));
+      QCOMPARE(rows->headerItem()->text(1), text(sid::kMailboxColumn));
       tick(rows, {1});
       c->findChild<QPushButton*>("ok")->click();
     });
     QVERIFY(list.run_command(cmd::kNewRule));
-    QCOMPARE(caption, text(61316));
+    QCOMPARE(caption, text(sid::kChooseMailboxesTitle));
     QVERIFY(!a->is_bound(8));
     QVERIFY(b->is_bound(8));
     // The mailbox given the rule is offered watching (answered Yes here).
-    QCOMPARE(s.boxes.shown.back().text, text(62904).arg(QStringLiteral("b@example.com")));
+    QCOMPARE(s.boxes.shown.back().text, text(sid::kOfferWatch).arg(QStringLiteral("b@example.com")));
     QVERIFY(a->paused());
     QVERIFY(!b->paused());
     QCOMPARE(image(list.topLevelItem(1)), 1);  // the row is added after the binding
@@ -279,7 +280,7 @@ class RulerListViewTest : public QObject {
       QCOMPARE(account->bound_count(), 0u);
     }
     CListChooserDialog chooser(s.mailboxes, s.rules, *account);
-    QCOMPARE(chooser.findChild<QTreeWidget*>("choices")->headerItem()->text(1), text(61243));
+    QCOMPARE(chooser.findChild<QTreeWidget*>("choices")->headerItem()->text(1), text(sid::kRuleNameColumn));
     tick(chooser.findChild<QTreeWidget*>("choices"), {2, 0});
     chooser.accept();
     QCOMPARE(account->bound_rules(), (std::vector<uint32_t>{0, 2}));

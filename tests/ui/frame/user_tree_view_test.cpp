@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "base/file_io.h"
+#include "res/string_ids.h"
 #include "stores/oauth_store.h"
 #include "ui/frame/command_ids.h"
 #include "ui/rules/list_chooser_dialog.h"
@@ -65,7 +66,7 @@ class UserTreeViewTest : public QObject {
     Stores s;
     {
       CUserTreeView empty(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
-      QCOMPARE(empty.empty_hint(), text(62763));  // the first step, named
+      QCOMPARE(empty.empty_hint(), text(sid::kEmptyTreeHint));  // the first step, named
     }
     s.add_rule("r");
     auto watched = s.add_account("watched@example.com");
@@ -75,7 +76,7 @@ class UserTreeViewTest : public QObject {
     CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
     QCOMPARE(tree.topLevelItemCount(), 1);
     QTreeWidgetItem* root = tree.root();
-    QCOMPARE(root->text(0), text(61205));
+    QCOMPARE(root->text(0), text(sid::kAllMailboxes));
     QVERIFY(root->isExpanded());
     QCOMPARE(image(root), 0);
     QCOMPARE(root->childCount(), 2);
@@ -106,7 +107,7 @@ class UserTreeViewTest : public QObject {
     CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
     QTreeWidgetItem* root = tree.root();
     QCOMPARE(root->child(0)->text(0), QString("live@example.com"));
-    QCOMPARE(root->child(1)->text(0), QString("refused@example.com") + text(62971));
+    QCOMPARE(root->child(1)->text(0), QString("refused@example.com") + text(sid::kNeedsSignIn));
     QCOMPARE(root->child(2)->text(0), QString("password@example.com"));
     QVERIFY(store.update([](OAuthFile& f) { f.mailboxes["refused@example.com"].refused.clear(); }));
     tree.set_check_running(true);
@@ -216,7 +217,7 @@ class UserTreeViewTest : public QObject {
     // Resuming an account without rules is refused with a notice.
     tree.setCurrentItem(tree.root()->child(0));
     QVERIFY(tree.run_command(cmd::kResumeMailbox));
-    QVERIFY(s.boxes.only(MessageKind::notice, 61439));
+    QVERIFY(s.boxes.only(MessageKind::notice, sid::kNoRulesNotice));
     QVERIFY(account->paused());
     QCOMPARE(image(tree.root()->child(0)), 2);
   }
@@ -241,7 +242,7 @@ class UserTreeViewTest : public QObject {
       c->findChild<QPushButton*>("ok")->click();
     });
     QVERIFY(tree.run_command(cmd::kAddMailbox));
-    QCOMPARE(caption, text(61315));
+    QCOMPARE(caption, text(sid::kChooseRulesTitle));
     QCOMPARE(initial, (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
     auto account = s.mailboxes.at(0);
     QCOMPARE(account->bound_rules(), (std::vector<uint32_t>{0, 2}));  // row order
@@ -250,7 +251,7 @@ class UserTreeViewTest : public QObject {
     QCOMPARE(bindings.count(), 1);
     // With rules bound, watching is offered; the answer here is Yes.
     QCOMPARE(s.boxes.shown.size(), size_t{1});
-    QCOMPARE(s.boxes.shown[0].text, text(62904).arg(QStringLiteral("new@example.com")));
+    QCOMPARE(s.boxes.shown[0].text, text(sid::kOfferWatch).arg(QStringLiteral("new@example.com")));
     QVERIFY(!account->paused());
     QCOMPARE(watching.count(), 1);
     QCOMPARE(mailbox_file_size(s), MailboxRecord::kSize + 4 + 16);
@@ -271,7 +272,7 @@ class UserTreeViewTest : public QObject {
 
     s.boxes.answer_yes = false;
     QVERIFY(tree.run_command(cmd::kDeleteMailbox));
-    QVERIFY(s.boxes.only(MessageKind::question, 61221));
+    QVERIFY(s.boxes.only(MessageKind::question, sid::kAskDeleteMailbox));
     QCOMPARE(s.mailboxes.count(), 2u);
 
     s.boxes.answer_yes = true;
@@ -340,21 +341,21 @@ class UserTreeViewTest : public QObject {
     s.files.save_name = QString::fromStdString((s.temp / "accounts").string());
     s.boxes.answer_yes = false;
     QVERIFY(tree.run_command(cmd::kExportMailboxes));
-    QVERIFY(s.boxes.only(MessageKind::question, 61197));
+    QVERIFY(s.boxes.only(MessageKind::question, sid::kAskExportPasswords));
     QVERIFY(!std::filesystem::exists(s.temp / "accounts.txt"));
 
     s.boxes.answer_yes = true;
     s.boxes.shown.clear();
     QVERIFY(tree.run_command(cmd::kExportMailboxes));
     QCOMPARE(s.boxes.shown.size(), 2u);
-    QCOMPARE(s.boxes.shown[1].text, text(61199));
+    QCOMPARE(s.boxes.shown[1].text, text(sid::kExportDone));
     QCOMPARE(s.files.filters.last(), QString("Text Files (*.txt)"));
 
     Stores other;
     CUserTreeView target(other.mailboxes, other.rules, other.saver, other.boxes, other.files);
     other.files.open_name = QString::fromStdString((s.temp / "accounts.txt").string());
     QVERIFY(target.run_command(cmd::kImportMailboxes));
-    QVERIFY(other.boxes.only(MessageKind::notice, 61196));
+    QVERIFY(other.boxes.only(MessageKind::notice, sid::kImportDone));
     QCOMPARE(other.mailboxes.count(), 2u);
     QCOMPARE(target.root()->childCount(), 2);
     QCOMPARE(image(target.root()->child(0)), 2);
@@ -365,7 +366,7 @@ class UserTreeViewTest : public QObject {
     // The same file again adds nothing and still says it worked.
     other.boxes.shown.clear();
     QVERIFY(target.run_command(cmd::kImportMailboxes));
-    QVERIFY(other.boxes.only(MessageKind::notice, 61196));
+    QVERIFY(other.boxes.only(MessageKind::notice, sid::kImportDone));
     QCOMPARE(target.root()->childCount(), 2);
   }
 
@@ -374,7 +375,7 @@ class UserTreeViewTest : public QObject {
     CUserTreeView tree(s.mailboxes, s.rules, s.saver, s.boxes, s.files);
     s.files.open_name = QString::fromStdString((s.temp / "missing.txt").string());
     QVERIFY(tree.run_command(cmd::kImportMailboxes));
-    QVERIFY(s.boxes.only(MessageKind::failure, 61195));
+    QVERIFY(s.boxes.only(MessageKind::failure, sid::kImportFailed));
   }
 
   void editingWritesTheRecordAndKeepsTheItem() {

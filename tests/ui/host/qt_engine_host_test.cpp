@@ -128,12 +128,12 @@ class QtEngineHostTest : public QObject {
     std::optional<LoginData> first, second;
     QVERIFY(on_worker([&] {
       rig.host.report(StatusReport::show_text(0, gb("正在检查")));
-      rig.host.notice(res::text(61215), gb("邮箱\r\n出错"));
+      rig.host.notice(res::text(sid::kErrorTitle), gb("邮箱\r\n出错"));
       yes = rig.host.ask_yes_no(gb("继续吗？"));
       first = rig.host.correct_login(LoginService::pop3, {"alice", "wrong"}, "-ERR no\r\n");
       rig.host.report(StatusReport::progress_range(0, 40));
       second = rig.host.correct_login(LoginService::smtp, {"me", "bad"}, "535 no\r\n");
-      rig.host.warning(res::text(61397));
+      rig.host.warning(res::text(sid::kNotOnServer));
       rig.host.dial_up_failed(gb("自动拨号错误：忙"));
       rig.host.report(StatusReport::hide_progress());
       // Waits for a tick that can only come from the running event loop.

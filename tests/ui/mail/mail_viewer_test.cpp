@@ -22,6 +22,7 @@
 
 #include "base/file_io.h"
 #include "engine/mail_processor.h"
+#include "res/string_ids.h"
 #include "ui/gb_qstring.h"
 #include "ui/mail/html_ctrl.h"
 #include "ui/mail/mail_links.h"
@@ -328,7 +329,7 @@ class MailViewerTest : public QObject {
     const std::map<std::string, QSize> shown = picture_sizes(*doc);
     QCOMPARE(int(shown.size()), CHtmlCtrl::kMaxPictures);
     for (const auto& [name, size] : shown) QCOMPARE(size, QSize(3, 2));
-    QVERIFY(doc->firstBlock().text().startsWith(text(63131).arg(count).arg(CHtmlCtrl::kMaxPictures)));
+    QVERIFY(doc->firstBlock().text().startsWith(text(sid::kPicturesLeftOut).arg(count).arg(CHtmlCtrl::kMaxPictures)));
     QVERIFY(doc->toPlainText().contains("last words"));
   }
 
@@ -364,7 +365,7 @@ class MailViewerTest : public QObject {
     QCOMPARE(list->item(CMailViewer::kMaxListedAttachments - 1)->text(),
              QStringLiteral("p%1.txt").arg(CMailViewer::kMaxListedAttachments - 1));
     QCOMPARE(list->item(CMailViewer::kMaxListedAttachments)->text(),
-             text(62850).arg(count).arg(CMailViewer::kMaxListedAttachments));
+             text(sid::kAttachmentsNotListed).arg(count).arg(CMailViewer::kMaxListedAttachments));
     viewer.open_attachment(CMailViewer::kMaxListedAttachments);  // the note opens nothing
     QVERIFY(opened.isEmpty());
     viewer.open_attachment(CMailViewer::kMaxListedAttachments - 1);

@@ -169,7 +169,7 @@ class RemoteManagerTest : public QObject {
     QVERIFY(!dialog.row(0).summary().full_text);  // never downloaded
     const std::vector<LogRecord> logged = rig.log.records();
     QCOMPARE(logged.size(), size_t{1});
-    QCOMPARE(logged[0].operation, res::text(61409));
+    QCOMPARE(logged[0].operation, res::text(sid::kOneOffDelete));
     QVERIFY(logged[0].success);
     QVERIFY(rig.dialogs.notices.isEmpty());
     // Both sessions, the listing's and the deletion's, reach the protocol log.
@@ -185,7 +185,7 @@ class RemoteManagerTest : public QObject {
     dialog.show();
     QVERIFY(dialog.busy());
     dialog.cancel();
-    QCOMPARE(dialog.findChild<QLabel*>("statusLabel")->text(), text(61400));
+    QCOMPARE(dialog.findChild<QLabel*>("statusLabel")->text(), text(sid::kExiting));
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 20000);
     QVERIFY(dialog.row_count() < 200);
     QVERIFY2(rig.dialogs.notices.isEmpty(), qPrintable(rig.dialogs.notices.join('\n')));
@@ -196,7 +196,7 @@ class RemoteManagerTest : public QObject {
     if (!rig.start(1)) QSKIP(qPrintable(QString::fromStdString(rig.server.error())));
     QVERIFY(rig.account->claim(MailboxAccount::Worker::check));
     QVERIFY(!CRemoteManager::run(rig.account, CRemoteManager::Mode::all_mails, rig.services(), nullptr));
-    QVERIFY(rig.stores.boxes.only(MessageKind::input_error, 62501));
+    QVERIFY(rig.stores.boxes.only(MessageKind::input_error, sid::kMailboxBeingChecked));
     rig.account->release(MailboxAccount::Worker::check);
     QVERIFY(rig.account->claim(MailboxAccount::Worker::remote_management));
     QVERIFY(!rig.account->claim(MailboxAccount::Worker::check));

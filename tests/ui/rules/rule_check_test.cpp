@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "res/string_ids.h"
+
 namespace pw::ui {
 namespace {
 
@@ -17,9 +19,9 @@ TEST(ReplyCheck, subjectBeforeTextAndTheHigherLevel) {
     TemplateLevel level;
   };
   const Case cases[] = {
-      {"subject before text", "*<#2>", "#x#", "#y#", {{ReplyField::subject, 61330}}, TemplateLevel::invalid},
-      {"text", "*<#2>", "#S#", "#3#", {{ReplyField::text, 61331}}, TemplateLevel::invalid},
-      {"capture without a pattern", "", "#1#", "", {{ReplyField::subject, 61330}}, TemplateLevel::invalid},
+      {"subject before text", "*<#2>", "#x#", "#y#", {{ReplyField::subject, sid::kBadReplySubject}}, TemplateLevel::invalid},
+      {"text", "*<#2>", "#S#", "#3#", {{ReplyField::text, sid::kBadReplyText}}, TemplateLevel::invalid},
+      {"capture without a pattern", "", "#1#", "", {{ReplyField::subject, sid::kBadReplySubject}}, TemplateLevel::invalid},
       {"plain", "", "Re: #S#", "thanks", std::nullopt, TemplateLevel::plain},
       {"capture in the text", "*<#2>", "#S#", "#2#", std::nullopt, TemplateLevel::captures},
       {"capture in the subject", "*<#2>", "#2#", "thanks", std::nullopt, TemplateLevel::captures},
@@ -32,7 +34,7 @@ TEST(ReplyCheck, subjectBeforeTextAndTheHigherLevel) {
 }
 
 TEST(KeyInfoCheck, refusesAnUnclosedMarkerAndKeepsTheLevel) {
-  EXPECT_EQ(check_key_info("#F# #S", "").failure, (FormFailure<KeyInfoField>{KeyInfoField::key_template, 61332}));
+  EXPECT_EQ(check_key_info("#F# #S", "").failure, (FormFailure<KeyInfoField>{KeyInfoField::key_template, sid::kBadKeyInfoTemplate}));
   EXPECT_EQ(check_key_info("#F#", "").level, TemplateLevel::plain);
   EXPECT_EQ(check_key_info("#F# #1#", "*<#1>").level, TemplateLevel::captures);
 }

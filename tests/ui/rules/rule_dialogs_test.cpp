@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "res/string_ids.h"
 #include "stores/address_book.h"
 #include "ui/gb_qstring.h"
 #include "ui/rules/forward_dialog.h"
@@ -64,12 +65,12 @@ class RuleDialogsTest : public QObject {
     const std::vector<Case> cases = {
         {"empty input", "", "", false, false, {}},
         {"separator", "", "a;b", false, false, QStringLiteral("';'为保留分割符不可以在添加的字符串中")},
-        {"duplicate", "a;b;", "b", false, false, text(61289)},
+        {"duplicate", "a;b;", "b", false, false, text(sid::kWordExists)},
         {"prefix of a word is new", "ab;", "a", false, true, {}},
         {"two-byte character fits", nearly_full, QStringLiteral("中"), false, true, {}},
-        {"four bytes and ';' do not", nearly_full, QStringLiteral("中文"), false, false, text(61385)},
-        {"address without dot", "", "a@b", true, false, text(61302)},
-        {"dot only before the at", "", "a.b@c", true, false, text(61302)},
+        {"four bytes and ';' do not", nearly_full, QStringLiteral("中文"), false, false, text(sid::kListFull)},
+        {"address without dot", "", "a@b", true, false, text(sid::kNotAnAddress)},
+        {"dot only before the at", "", "a.b@c", true, false, text(sid::kNotAnAddress)},
         {"address", "", "a.b@c.cn", true, true, {}},
     };
     for (const Case& c : cases) {
@@ -88,7 +89,7 @@ class RuleDialogsTest : public QObject {
     QCOMPARE(lines(d), (QStringList{QStringLiteral("若“主题”行中包含"), "\"a\""}));
     add(d, QStringLiteral("发票"));
     add(d, "a");
-    QVERIFY(boxes.only(MessageKind::input_error, 61289));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kWordExists));
     QCOMPARE(d.findChild<QLineEdit*>("input")->selectedText(), QString("a"));
     d.findChild<QRadioButton*>("notContains")->setChecked(true);
     d.findChild<QRadioButton*>("anyWord")->setChecked(true);
@@ -139,7 +140,7 @@ class RuleDialogsTest : public QObject {
       QCOMPARE(number->text(), QString("5"));
       number->clear();
       d.accept();
-      QVERIFY(boxes.only(MessageKind::input_error, 62001));
+      QVERIFY(boxes.only(MessageKind::input_error, sid::kNotANumber));
       boxes.shown.clear();
       QCOMPARE(d.findChild<QRadioButton*>("greater")->isHidden(), use == NumberDialog::Use::seconds);
     }
@@ -157,7 +158,7 @@ class RuleDialogsTest : public QObject {
     d.findChild<QRadioButton*>("changeHeaders")->setChecked(true);
     QVERIFY(d.findChild<QLineEdit*>("shownFrom")->isEnabled());
     add(d, "nobody");
-    QVERIFY(boxes.only(MessageKind::input_error, 61302));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kNotAnAddress));
     {
       OnModal<CRecipientPickerDialog> picker([](CRecipientPickerDialog* p) {
         auto* people = p->findChild<QTreeWidget*>("contacts");
@@ -180,7 +181,7 @@ class RuleDialogsTest : public QObject {
     RecordingBoxes boxes;
     ForwardDialog d({}, boxes, nullptr);
     d.accept();
-    QVERIFY(boxes.only(MessageKind::input_error, 61421));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kNoRecipient));
     QCOMPARE(d.result(), int(QDialog::Accepted));
   }
 
@@ -192,8 +193,8 @@ class RuleDialogsTest : public QObject {
       int level;
     };
     const std::vector<Case> cases = {
-        {"bad pattern first", "*<max=1 min=2>", "#x#", "#y#", 61333, 0},
-        {"text", "*<#2>", "#S#", "#3#", 61331, 0},
+        {"bad pattern first", "*<max=1 min=2>", "#x#", "#y#", sid::kBadPattern, 0},
+        {"text", "*<#2>", "#S#", "#3#", sid::kBadReplyText, 0},
         {"capture", "*<#2>", "#S#", "#2#", 0, 2},
     };
     for (const Case& c : cases) {
@@ -229,7 +230,7 @@ class RuleDialogsTest : public QObject {
     QCOMPARE(files.filters.back(), QString(kMailFileFilter));
     d.findChild<QLineEdit*>("subject")->setText("#1#");  // no pattern: a capture is refused
     d.accept();
-    QVERIFY(boxes.only(MessageKind::input_error, 61330));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kBadReplySubject));
     d.findChild<QLineEdit*>("subject")->clear();
     d.accept();
     QCOMPARE(d.settings(), (ReplySettings{true, "/reply.eml", "", "", {"/a.txt", to_gb(QStringLiteral("/附件.doc"))}}));
@@ -246,7 +247,7 @@ class RuleDialogsTest : public QObject {
     // 1023 Chinese characters and a line end: 2046 + 2 bytes as stored.
     popup->findChild<QPlainTextEdit*>("pattern")->setPlainText(QString(1023, QChar(0x4E2D)) + "\n");
     QVERIFY(!popup->close());
-    QVERIFY(boxes.only(MessageKind::input_error, 61386));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kPatternTooLong));
     d.findChild<QLineEdit*>("subject")->setText("s");
     d.findChild<QPlainTextEdit*>("text")->setPlainText("t");
     d.accept();
@@ -293,7 +294,7 @@ class RuleDialogsTest : public QObject {
     auto* edit = d.findChild<QPlainTextEdit*>("pattern");
     edit->setPlainText(QStringLiteral("中文\n*<min=2x>尾"));
     d.accept();
-    QVERIFY(boxes.only(MessageKind::input_error, 61333));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kBadPattern));
     QCOMPARE(edit->textCursor().selectedText(), QStringLiteral("*<min=2x>"));
     edit->setPlainText(QString(1024, QChar(0x4E2D)));
     QCOMPARE(edit->toPlainText().size(), 1023);

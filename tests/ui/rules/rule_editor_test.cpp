@@ -16,6 +16,7 @@
 
 #include "base/file_io.h"
 #include "app/frame_fixture.h"
+#include "res/string_ids.h"
 #include "rules/rule_description.h"
 #include "ui/frame/command_ids.h"
 #include "ui/gb_qstring.h"
@@ -74,25 +75,25 @@ class RuleEditorTest : public QObject {
   void checksRunInOrderAndOpenTheNamedDialog() {
     auto words = [](Rule& r, uint32_t kind) { r.condition_mask |= kind; };
     const std::vector<CheckCase> cases = {
-        {"no name", [](Rule& r) { r.name.clear(); r.condition_mask = kSender; }, 61227, {}},
-        {"name of another rule in other case", [](Rule& r) { r.name = "OTHER"; r.condition_mask = kSender; }, 61228, {}},
-        {"sender before age", [&](Rule& r) { words(r, kSender | kAge); }, 61229, "WordListDialog"},
-        {"recipient or copy", [&](Rule& r) { words(r, kRecipientOrCopy); }, 61300, "WordListDialog"},
-        {"age 0 before size", [](Rule& r) { r.condition_mask = kAge | kSize; }, 61303, "NumberDialog"},
-        {"negative size", [](Rule& r) { r.condition_mask = kSize; r.size_kb = -1; }, 61304, "NumberDialog"},
-        {"empty pattern", [](Rule& r) { r.condition_mask = kPattern; }, 61305, "PatternDialog"},
-        {"conditions before actions", [](Rule& r) { r.condition_mask = kPattern; r.action_mask = 0; }, 61305,
+        {"no name", [](Rule& r) { r.name.clear(); r.condition_mask = kSender; }, sid::kNoRuleName, {}},
+        {"name of another rule in other case", [](Rule& r) { r.name = "OTHER"; r.condition_mask = kSender; }, sid::kRuleNameTaken, {}},
+        {"sender before age", [&](Rule& r) { words(r, kSender | kAge); }, sid::kNoSenderWords, "WordListDialog"},
+        {"recipient or copy", [&](Rule& r) { words(r, kRecipientOrCopy); }, sid::kNoRecipientOrCopyWords, "WordListDialog"},
+        {"age 0 before size", [](Rule& r) { r.condition_mask = kAge | kSize; }, sid::kBadHours, "NumberDialog"},
+        {"negative size", [](Rule& r) { r.condition_mask = kSize; r.size_kb = -1; }, sid::kBadSize, "NumberDialog"},
+        {"empty pattern", [](Rule& r) { r.condition_mask = kPattern; }, sid::kNoBodyPattern, "PatternDialog"},
+        {"conditions before actions", [](Rule& r) { r.condition_mask = kPattern; r.action_mask = 0; }, sid::kNoBodyPattern,
          "PatternDialog"},
-        {"no action", [](Rule& r) { r.action_mask = 0; }, 61235, {}},
-        {"forward before backup", [](Rule& r) { r.action_mask = kForward | kBackup; }, 61234, "ForwardDialog"},
-        {"backup before reply", [](Rule& r) { r.action_mask = kBackup | kReply; }, 61306, "folder"},
-        {"typed reply without text", [](Rule& r) { r.action_mask = kReply; r.reply.subject = "s"; }, 61307,
+        {"no action", [](Rule& r) { r.action_mask = 0; }, sid::kNoAction, {}},
+        {"forward before backup", [](Rule& r) { r.action_mask = kForward | kBackup; }, sid::kNoForwardTo, "ForwardDialog"},
+        {"backup before reply", [](Rule& r) { r.action_mask = kBackup | kReply; }, sid::kNoBackupFolder, "folder"},
+        {"typed reply without text", [](Rule& r) { r.action_mask = kReply; r.reply.subject = "s"; }, sid::kNoReply,
          "ReplyDialog"},
         {"reply file missing",
-         [](Rule& r) { r.action_mask = kReply; r.reply.from_file = true; r.reply.text = "t"; }, 61307,
+         [](Rule& r) { r.action_mask = kReply; r.reply.from_file = true; r.reply.text = "t"; }, sid::kNoReply,
          "ReplyDialog"},
-        {"key template before file", [](Rule& r) { r.action_mask = kKeyInfo; }, 61245, "KeyInfoDialog"},
-        {"key file", [](Rule& r) { r.action_mask = kKeyInfo; r.key_info_template = "#S#"; }, 61244, "save"},
+        {"key template before file", [](Rule& r) { r.action_mask = kKeyInfo; }, sid::kNoKeyInfoTemplate, "KeyInfoDialog"},
+        {"key file", [](Rule& r) { r.action_mask = kKeyInfo; r.key_info_template = "#S#"; }, sid::kNoKeyInfoFile, "save"},
     };
     for (const CheckCase& c : cases) {
       Stores s;
@@ -144,8 +145,8 @@ class RuleEditorTest : public QObject {
     e->findChild<QPushButton*>("ok")->click();
     QCOMPARE(hours.seen(), 1);
     QCOMPARE(s.boxes.shown.size(), 2u);  // the hours, then the backup directory
-    QCOMPARE(s.boxes.shown[1].text, text(61306));
-    QCOMPARE(s.files.folder_titles, QStringList{text(61294)});
+    QCOMPARE(s.boxes.shown[1].text, text(sid::kNoBackupFolder));
+    QCOMPARE(s.files.folder_titles, QStringList{text(sid::kChooseBackupFolder)});
     QCOMPARE(e->result(), int(QDialog::Accepted));
     QCOMPARE(e->rule().age_hours, 12);
     QCOMPARE(e->rule().backup_dir, to_gb(QStringLiteral("/srv/备份")));
@@ -288,7 +289,7 @@ class RuleEditorTest : public QObject {
     });
     QVERIFY(e->edit_parameter({RuleParameter::Target::action, kKeyInfo, 0}));
     QCOMPARE(tries, 1);
-    QVERIFY(s.boxes.only(MessageKind::input_error, 61333));
+    QVERIFY(s.boxes.only(MessageKind::input_error, sid::kBadPattern));
     QCOMPARE(e->rule().body_pattern, std::string("ab*<#1>c"));
     QCOMPARE(e->rule().key_info_template, std::string("#S#-#1#"));
     QCOMPARE(e->rule().condition_mask, kPattern);
@@ -361,7 +362,7 @@ class RuleEditorTest : public QObject {
     list->setCurrentItem(list->topLevelItem(0));
     emit list->itemDoubleClicked(list->topLevelItem(0), 0);
     QCOMPARE(shown, QStringLiteral("第一条"));
-    QCOMPARE(s.boxes.shown.back().text, text(61228));
+    QCOMPARE(s.boxes.shown.back().text, text(sid::kRuleNameTaken));
     QCOMPARE(s.rules.at(0)->name, to_gb(QStringLiteral("第一条")));
   }
 

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 
 #include "base/local_time.h"
+#include "res/string_ids.h"
 #include "stores/address_book.h"
 #include "ui/gb_qstring.h"
 #include "ui/settings/address_book_dialog.h"
@@ -95,7 +96,7 @@ class AddressBookDialogTest : public QObject {
       d.findChild<QLineEdit*>("name")->setText(QString::fromLatin1(typed));
       click(d, "ok");
       QVERIFY(d.isVisible());
-      QVERIFY(b.boxes.only(MessageKind::input_error, 61427));
+      QVERIFY(b.boxes.only(MessageKind::input_error, sid::kGroupExists));
       QCOMPARE(d.findChild<QLineEdit*>("name")->selectedText(), QString::fromLatin1(typed));
       b.boxes.shown.clear();
     }
@@ -123,7 +124,7 @@ class AddressBookDialogTest : public QObject {
         QCOMPARE(d.contact().address, to_gb(QString::fromUtf8(address)));
         QCOMPARE(d.contact().description, to_gb(QStringLiteral("第一行\n第二行")));
       } else {
-        QVERIFY(b.boxes.only(MessageKind::input_error, 61302));
+        QVERIFY(b.boxes.only(MessageKind::input_error, sid::kNotAnAddress));
       }
     }
   }
@@ -225,7 +226,7 @@ class AddressBookDialogTest : public QObject {
     CFeedbackDialog d(accounts, clock, boxes);
     d.show();
     click(d, "send");
-    QVERIFY(boxes.only(MessageKind::input_error, 61370));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kNoFeedback));
     QVERIFY(!d.sending());
     QCOMPARE(d.focusWidget()->objectName(), QStringLiteral("message"));
   }
@@ -251,7 +252,7 @@ class AddressBookDialogTest : public QObject {
     QVERIFY(d.isVisible());
     QVERIFY(sent.wait(20000));
     QCOMPARE(sent.at(0).at(0).toBool(), false);
-    QVERIFY(boxes.only(MessageKind::input_error, 61372));
+    QVERIFY(boxes.only(MessageKind::input_error, sid::kFeedbackNotSent));
     QVERIFY(!d.isVisible());
     QCOMPARE(d.findChild<QProgressBar*>("progress")->value(), 27);
     // From the account, to the placeholder: one account only.

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "res/string_ids.h"
 #include "ui/gb_qstring.h"
 #include "ui/settings/mailbox_dialog.h"
 #include "ui/view_fixture.h"
@@ -56,15 +57,15 @@ class MailboxDialogTest : public QObject {
     // Each row breaks the fields from `step` on, so that every later check
     // would fail too: only the first failure may be reported. The form
     // check's own test holds the finer cases.
-    QTest::newRow("empty address") << 0 << 61214 << "address";
-    QTest::newRow("address cannot name a file") << 4 << 61214 << "address";
-    QTest::newRow("existing address in another case") << 5 << 61219 << "address";
-    QTest::newRow("empty login name") << 6 << 61216 << "loginName";
-    QTest::newRow("empty password") << 7 << 61217 << "password";
-    QTest::newRow("POP server without dot") << 8 << 61218 << "popServer";
-    QTest::newRow("empty SMTP server") << 9 << 61432 << "smtpServer";
-    QTest::newRow("own credentials, empty SMTP login") << 11 << 61222 << "smtpLoginName";
-    QTest::newRow("own credentials, empty SMTP password") << 12 << 61223 << "smtpPassword";
+    QTest::newRow("empty address") << 0 << sid::kBadAddress << "address";
+    QTest::newRow("address cannot name a file") << 4 << sid::kBadAddress << "address";
+    QTest::newRow("existing address in another case") << 5 << sid::kMailboxExists << "address";
+    QTest::newRow("empty login name") << 6 << sid::kBadLoginName << "loginName";
+    QTest::newRow("empty password") << 7 << sid::kBadPassword << "password";
+    QTest::newRow("POP server without dot") << 8 << sid::kBadPopServer << "popServer";
+    QTest::newRow("empty SMTP server") << 9 << sid::kBadSmtpServer << "smtpServer";
+    QTest::newRow("own credentials, empty SMTP login") << 11 << sid::kBadSmtpLoginName << "smtpLoginName";
+    QTest::newRow("own credentials, empty SMTP password") << 12 << sid::kBadSmtpPassword << "smtpPassword";
   }
   void eachFailureIsShownOnItsField() {
     QFETCH(int, step);

@@ -100,8 +100,8 @@ class OAuthSignInTest : public QObject {
       enter_oauth_account(dialog, auth);
       QVERIFY(!dialog.findChild<QLineEdit*>("password")->isEnabled());
       dialog.findChild<QPushButton*>("signInButton")->click();
-      QTRY_VERIFY2_WITH_TIMEOUT(state_text(dialog).startsWith(ui::text(62966)), qPrintable(state_text(dialog)), 10000);
-      QCOMPARE(state_text(dialog), ui::text(62966) + "alice@home.test");
+      QTRY_VERIFY2_WITH_TIMEOUT(state_text(dialog).startsWith(ui::text(sid::kSignedInAs)), qPrintable(state_text(dialog)), 10000);
+      QCOMPARE(state_text(dialog), ui::text(sid::kSignedInAs) + "alice@home.test");
       dialog.findChild<QPushButton*>("ok")->click();
       QCOMPARE(dialog.result(), int(QDialog::Accepted));
       const MailboxRecord r = dialog.record();
@@ -122,7 +122,7 @@ class OAuthSignInTest : public QObject {
     QCOMPARE(auth.stat("codes"), 1);
     // The browser's page tells the user to go back to the program.
     browser.join();
-    QVERIFY(browser.last_page.find(ui::text(63153).toHtmlEscaped().toStdString()) != std::string::npos);
+    QVERIFY(browser.last_page.find(ui::text(sid::kAuthorizationReceived).toHtmlEscaped().toStdString()) != std::string::npos);
     struct stat st {};
     QCOMPARE(::stat(store.path().c_str(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0600u);
@@ -138,8 +138,8 @@ class OAuthSignInTest : public QObject {
       dialog.set_browser([&](const QUrl& url) { return play_browser(url, browser); });
       enter_oauth_account(dialog, auth);
       dialog.findChild<QPushButton*>("signInButton")->click();
-      QTRY_VERIFY_WITH_TIMEOUT(state_text(dialog).startsWith(ui::text(62969)), 10000);
-      QVERIFY(state_text(dialog).contains(ui::text(62970)));
+      QTRY_VERIFY_WITH_TIMEOUT(state_text(dialog).startsWith(ui::text(sid::kSignInFailed)), 10000);
+      QVERIFY(state_text(dialog).contains(ui::text(sid::kWrongState)));
       dialog.findChild<QPushButton*>("ok")->click();
     }
     QCOMPARE(auth.stat("codes"), 0);  // the code was never redeemed
@@ -156,7 +156,7 @@ class OAuthSignInTest : public QObject {
     auto* address = dialog.findChild<QLineEdit*>("signInAddress");
     QVERIFY(!address->isHidden());
     QVERIFY(address->text().startsWith(QString::fromStdString(auth.url("/authorize?"))));
-    QCOMPARE(state_text(dialog), ui::text(62968));
+    QCOMPARE(state_text(dialog), ui::text(sid::kCopyAddress));
   }
 };
 

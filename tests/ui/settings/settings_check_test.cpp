@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "res/string_ids.h"
 #include "stores/address_book.h"
 #include "stores/mailbox_list.h"
 #include "support/temp_dir.h"
@@ -34,49 +35,49 @@ using S = SettingsField;
 TEST(SettingsCheck, reportsTheFirstFailureInOrder) {
   const SettingsCase cases[] = {
       {"defaults pass", [](SettingsForm&) {}, std::nullopt},
-      {"interval not a number", [](SettingsForm& f) { f.interval = "5x"; }, {{S::interval, 62001}}},
-      {"interval zero", [](SettingsForm& f) { f.interval = "0"; }, {{S::interval, 62601}}},
-      {"interval beyond int", [](SettingsForm& f) { f.interval = "2147483648"; }, {{S::interval, 62001}}},
+      {"interval not a number", [](SettingsForm& f) { f.interval = "5x"; }, {{S::interval, sid::kNotANumber}}},
+      {"interval zero", [](SettingsForm& f) { f.interval = "0"; }, {{S::interval, sid::kIntervalTooSmall}}},
+      {"interval beyond int", [](SettingsForm& f) { f.interval = "2147483648"; }, {{S::interval, sid::kNotANumber}}},
       {"interval before months",
        [](SettingsForm& f) {
          f.interval = "-1";
          f.months = "0";
        },
-       {{S::interval, 62601}}},
-      {"months 0", [](SettingsForm& f) { f.months = "0"; }, {{S::months, 61714}}},
-      {"months 121", [](SettingsForm& f) { f.months = "121"; }, {{S::months, 61714}}},
+       {{S::interval, sid::kIntervalTooSmall}}},
+      {"months 0", [](SettingsForm& f) { f.months = "0"; }, {{S::months, sid::kNotInRange}}},
+      {"months 121", [](SettingsForm& f) { f.months = "121"; }, {{S::months, sid::kNotInRange}}},
       {"months 120 with a sign", [](SettingsForm& f) { f.months = "+120"; }, std::nullopt},
-      {"months not a number", [](SettingsForm& f) { f.months = "twelve"; }, {{S::months, 62001}}},
+      {"months not a number", [](SettingsForm& f) { f.months = "twelve"; }, {{S::months, sid::kNotANumber}}},
       {"dial-up off ignores its fields", [](SettingsForm& f) { f.phone = "x"; }, std::nullopt},
-      {"no connection chosen", [](SettingsForm& f) { f.auto_dial = true; }, {{S::dial_entry, 61359}}},
+      {"no connection chosen", [](SettingsForm& f) { f.auto_dial = true; }, {{S::dial_entry, sid::kNoDialUpEntry}}},
       {"phone with a letter",
        [](SettingsForm& f) {
          f.auto_dial = true;
          f.dial_entry = "wired";
          f.phone = "0123x";
        },
-       {{S::phone, 61240}}},
+       {{S::phone, sid::kBadPhone}}},
       {"empty phone",
        [](SettingsForm& f) {
          f.auto_dial = true;
          f.dial_entry = "wired";
        },
-       {{S::phone, 61240}}},
+       {{S::phone, sid::kBadPhone}}},
       {"hour 24",
        [](SettingsForm& f) {
          f.auto_shutdown = true;
          f.shutdown_time = "24:00";
        },
-       {{S::shutdown_time, 61241}}},
+       {{S::shutdown_time, sid::kBadShutdownTime}}},
       {"shutdown off ignores its time", [](SettingsForm& f) { f.shutdown_time = "24:00"; }, std::nullopt},
-      {"login password empty", [](SettingsForm& f) { f.login_password = true; }, {{S::password, 61242}}},
+      {"login password empty", [](SettingsForm& f) { f.login_password = true; }, {{S::password, sid::kBadLoginPassword}}},
       {"login password mismatch",
        [](SettingsForm& f) {
          f.login_password = true;
          f.password = "abc";
          f.confirmation = "abd";
        },
-       {{S::password, 61242}}},
+       {{S::password, sid::kBadLoginPassword}}},
   };
   for (const SettingsCase& c : cases) {
     SettingsForm form = passing_settings();
@@ -122,13 +123,13 @@ TEST(MailboxCheck, reportsTheFirstFailureInOrder) {
   (void)accounts.create(taken);
   const MailboxCase cases[] = {
       {"complete form passes", [](MailboxForm&) {}, std::nullopt},
-      {"empty address", [](MailboxForm& f) { f.address.clear(); }, {{M::address, 61214}}},
-      {"no at sign", [](MailboxForm& f) { f.address = "userexample.com"; }, {{M::address, 61214}}},
-      {"only a dot before the at sign", [](MailboxForm& f) { f.address = "first.last@host"; }, {{M::address, 61214}}},
+      {"empty address", [](MailboxForm& f) { f.address.clear(); }, {{M::address, sid::kBadAddress}}},
+      {"no at sign", [](MailboxForm& f) { f.address = "userexample.com"; }, {{M::address, sid::kBadAddress}}},
+      {"only a dot before the at sign", [](MailboxForm& f) { f.address = "first.last@host"; }, {{M::address, sid::kBadAddress}}},
       {"chinese address", [](MailboxForm& f) { f.address = "\xd5\xc5@\xc0\xfd.cn"; }, std::nullopt},
-      {"address cannot name a file", [](MailboxForm& f) { f.address = "a/b@example.com"; }, {{M::address, 61214}}},
+      {"address cannot name a file", [](MailboxForm& f) { f.address = "a/b@example.com"; }, {{M::address, sid::kBadAddress}}},
       {"existing address in another case", [](MailboxForm& f) { f.address = "taken@example.COM"; },
-       {{M::address, 61219}}},
+       {{M::address, sid::kMailboxExists}}},
       {"an existing account keeps its address",
        [](MailboxForm& f) {
          f.new_account = false;
@@ -140,25 +141,25 @@ TEST(MailboxCheck, reportsTheFirstFailureInOrder) {
          f.address = "x";
          f.login_name.clear();
        },
-       {{M::address, 61214}}},
-      {"empty login name", [](MailboxForm& f) { f.login_name.clear(); }, {{M::login_name, 61216}}},
-      {"empty password", [](MailboxForm& f) { f.password.clear(); }, {{M::password, 61217}}},
+       {{M::address, sid::kBadAddress}}},
+      {"empty login name", [](MailboxForm& f) { f.login_name.clear(); }, {{M::login_name, sid::kBadLoginName}}},
+      {"empty password", [](MailboxForm& f) { f.password.clear(); }, {{M::password, sid::kBadPassword}}},
       {"no password signed in through a provider",
        [](MailboxForm& f) {
          f.oauth = true;
          f.password.clear();
        },
        std::nullopt},
-      {"POP server without dot", [](MailboxForm& f) { f.pop_server = "localhost"; }, {{M::pop_server, 61218}}},
-      {"empty SMTP server", [](MailboxForm& f) { f.smtp_server.clear(); }, {{M::smtp_server, 61432}}},
+      {"POP server without dot", [](MailboxForm& f) { f.pop_server = "localhost"; }, {{M::pop_server, sid::kBadPopServer}}},
+      {"empty SMTP server", [](MailboxForm& f) { f.smtp_server.clear(); }, {{M::smtp_server, sid::kBadSmtpServer}}},
       {"own credentials, empty SMTP login", [](MailboxForm& f) { f.own_smtp_credentials = true; },
-       {{M::smtp_login_name, 61222}}},
+       {{M::smtp_login_name, sid::kBadSmtpLoginName}}},
       {"own credentials, empty SMTP password",
        [](MailboxForm& f) {
          f.own_smtp_credentials = true;
          f.smtp_login_name = "smtp-user";
        },
-       {{M::smtp_password, 61223}}},
+       {{M::smtp_password, sid::kBadSmtpPassword}}},
       {"SMTP credentials unused", [](MailboxForm& f) { f.smtp_login_name.clear(); }, std::nullopt},
   };
   for (const MailboxCase& c : cases) {
@@ -170,11 +171,11 @@ TEST(MailboxCheck, reportsTheFirstFailureInOrder) {
 
 TEST(ContactAndGroupCheck, refuseABadAddressAndATakenName) {
   EXPECT_EQ(check_contact("zs@x.cn"), std::nullopt);
-  EXPECT_EQ(check_contact("zs@localhost"), 61302);
+  EXPECT_EQ(check_contact("zs@localhost"), sid::kNotAnAddress);
   test::TempDir temp;
   AddressBook book{ProgramDir(temp.path())};
   (void)book.add_group("Friends");
-  EXPECT_EQ(check_group("friends", book), 61427);
+  EXPECT_EQ(check_group("friends", book), sid::kGroupExists);
   EXPECT_EQ(check_group("Family", book), std::nullopt);
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "net/dial_up.h"
+#include "res/string_ids.h"
 #include "stores/run_at_startup.h"
 #include "ui/gb_qstring.h"
 #include "ui/settings/settings_dialog.h"
@@ -66,9 +67,9 @@ class SettingsDialogTest : public QObject {
       QString message;
       const char* focus;
     };
-    const QString range = text(61714).arg(1).arg(120);
+    const QString range = text(sid::kNotInRange).arg(1).arg(120);
     const Case cases[] = {
-        {"interval not a number", [](auto& d) { Rig::edit(d, "interval")->setText("5x"); }, text(62001), "interval"},
+        {"interval not a number", [](auto& d) { Rig::edit(d, "interval")->setText("5x"); }, text(sid::kNotANumber), "interval"},
         {"months 0 with purging off", [](auto& d) { Rig::edit(d, "monthsToKeep")->setText("0"); }, range,
          "purgeLogs"},
         {"months not a number",
@@ -76,8 +77,8 @@ class SettingsDialogTest : public QObject {
            Rig::box(d, "purgeLogs")->setChecked(true);
            Rig::edit(d, "monthsToKeep")->setText("twelve");
          },
-         text(62001), "monthsToKeep"},
-        {"no connection chosen", [](auto& d) { Rig::box(d, "autoDial")->setChecked(true); }, text(61359),
+         text(sid::kNotANumber), "monthsToKeep"},
+        {"no connection chosen", [](auto& d) { Rig::box(d, "autoDial")->setChecked(true); }, text(sid::kNoDialUpEntry),
          "dialEntry"},
         {"phone with a letter",
          [](auto& d) {
@@ -85,20 +86,20 @@ class SettingsDialogTest : public QObject {
            Rig::field<QComboBox>(d, "dialEntry")->setCurrentIndex(0);
            Rig::edit(d, "phoneNumber")->setText("0123x");
          },
-         text(61240), "phoneNumber"},
+         text(sid::kBadPhone), "phoneNumber"},
         {"hour 24",
          [](auto& d) {
            Rig::box(d, "autoShutdown")->setChecked(true);
            Rig::edit(d, "shutdownTime")->setText("24:00");
          },
-         text(61241), "shutdownTime"},
+         text(sid::kBadShutdownTime), "shutdownTime"},
         {"login password mismatch",
          [](auto& d) {
            Rig::box(d, "loginPassword")->setChecked(true);
            Rig::edit(d, "password")->setText("abc");
            Rig::edit(d, "confirmation")->setText("abd");
          },
-         text(61242), "password"},
+         text(sid::kBadLoginPassword), "password"},
     };
     for (const Case& c : cases) {
       Rig rig;
@@ -175,7 +176,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(entries->itemText(0), QStringLiteral("modem"));
     QCOMPARE(Rig::edit(dialog, "monthsToKeep")->text(), QStringLiteral("12"));
     QCOMPARE(Rig::edit(dialog, "interval")->text(), QStringLiteral("5"));
-    QCOMPARE(Rig::field<QComboBox>(dialog, "intervalUnit")->currentText(), text(61238));
+    QCOMPARE(Rig::field<QComboBox>(dialog, "intervalUnit")->currentText(), text(sid::kMinutesUnit));
     QCOMPARE(Rig::edit(dialog, "shutdownTime")->text(), QStringLiteral("00:00"));
     QVERIFY(Rig::box(dialog, "autoDial")->isEnabled());
     QVERIFY(!Rig::box(dialog, "autoDial")->isChecked());
