@@ -58,15 +58,21 @@ class MailPrefetch {
       on_ = false;
       return;
     }
+    // Topped up half a window at a time, in one write, not a command per mail.
+    if (sent_ > k + kWindow / 2) return;
+    std::vector<int> numbers;
+    const size_t first = pending_.size();
     for (sent_ = std::max(sent_, k); sent_ < news_.size() && sent_ < k + kWindow; ++sent_) {
       const int number = pop_.message_number(news_[sent_]);
       // A mail over the limit is passed by without being asked for.
       if (whole_ && pop_.size_of_message(number) > static_cast<std::int64_t>(pop_.limits().max_mail)) continue;
-      if (!(whole_ ? pop_.send_retr_ahead(number) : pop_.send_top_ahead(number, 0))) {
-        on_ = false;  // the fetch of mail k meets the failure
-        return;
-      }
+      numbers.push_back(number);
       pending_.push_back(sent_);
+    }
+    if (numbers.empty()) return;
+    if (!(whole_ ? pop_.send_retrs_ahead(numbers) : pop_.send_tops_ahead(numbers, 0))) {
+      on_ = false;  // the fetch of mail k meets the failure
+      pending_.resize(first);
     }
   }
 
@@ -146,8 +152,8 @@ uint32_t whole_mail_chunk_size(uint32_t size) {
 }
 
 uint32_t whole_mail_receive_size(uint32_t size, uint32_t arrived) {
-  constexpr uint32_t kFirstReceive = 65536;
-  return std::min(whole_mail_chunk_size(std::max(size, arrived)), std::max(kFirstReceive, arrived));
+  constexpr uint32_t kLeastReceive = 65536;
+  return std::max(kLeastReceive, std::min(whole_mail_chunk_size(std::max(size, arrived)), arrived));
 }
 
 uint32_t progress_scale(uint32_t size) {

@@ -74,9 +74,12 @@ struct MailSummary;
 [[nodiscard]] uint32_t whole_mail_chunk_size(uint32_t size);
 // The receive size while a whole mail listed as `size` bytes comes in, with
 // `arrived` bytes in so far: the chunk size of the larger of the two, but no
-// more than what arrived (at least 64 KiB). The listed size is the server's
-// word: a claimed 60 MB must not size the receive buffer before a byte came,
-// and a mail longer than claimed still comes in receives that grow with it.
+// more than what arrived, and at least 64 KiB. The listed size is the
+// server's word: a claimed 60 MB must not size the receive buffer before a
+// byte came, and a mail longer than claimed still comes in receives that grow
+// with it. The floor keeps the small mails of a pipelined transfer from
+// costing a system call per few KB: what one receive takes beyond the mail
+// waits in the session's buffer for the next one.
 [[nodiscard]] uint32_t whole_mail_receive_size(uint32_t size, uint32_t arrived);
 // The progress scale: the first of 1, 10, 100, ... with size / scale + 1 <=
 // 100, so the bar has at most 100 steps.

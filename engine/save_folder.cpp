@@ -37,15 +37,18 @@ std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::strin
                                            std::string_view sub) {
   const std::filesystem::path dir = path_from_gb(dir_text);
   if (!dir.is_absolute()) return std::nullopt;
-  const std::filesystem::path account = dir / fitted_file_name(gb_to_utf8(clean_name(address, "mailbox")));
-  const std::filesystem::path folder = account / std::string(sub);
-  // Every mail after the first finds the folder there: one look instead of
-  // a look and a creation attempt per level.
+  std::filesystem::path account = dir / fitted_file_name(gb_to_utf8(clean_name(address, "mailbox")));
+  std::filesystem::path folder = account / std::string(sub);
+  return SaveFolder(std::move(folder), dir, std::move(account));
+}
+
+// Every file after the first finds the folder there: it is looked at only
+// when a file cannot be made in it.
+bool SaveFolder::make_levels() const {
   std::error_code ec;
-  if (std::filesystem::is_directory(folder, ec)) return SaveFolder(folder);
-  if (!std::filesystem::is_directory(dir, ec)) return std::nullopt;
-  if (!ensure_directory(account) || !ensure_directory(folder)) return std::nullopt;
-  return SaveFolder(folder);
+  if (std::filesystem::is_directory(path_, ec)) return true;
+  if (!std::filesystem::is_directory(dir_, ec)) return false;
+  return ensure_directory(account_) && ensure_directory(path_);
 }
 
 std::string SaveFolder::clean_name(std::string_view name, std::string_view fallback) {
@@ -71,21 +74,32 @@ bool write_whole(int fd, std::string_view data) {
 // never leaves a cut file that looks like a backup. A file made without a
 // name leaves nothing behind at all; the hidden named file is for file
 // systems that cannot make one.
-std::optional<SaveFolder::Part> SaveFolder::write_part(std::string_view data) const {
-  Part part;
+int SaveFolder::open_part(Part& part) const {
+  part.path.clear();
   // Naming it later goes through /proc.
   static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
-  if (can_name) part.fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (part.fd >= 0) {
-    if (write_whole(part.fd, data)) return part;
-    discard(part);
-    return std::nullopt;
+  if (can_name) {
+    const int fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno == ENOENT || errno == ENOTDIR) return fd;
   }
   static std::atomic<unsigned> serial{0};
   static const pid_t pid = ::getpid();
   part.path = path_ / (".pw-" + std::to_string(pid) + "-" + std::to_string(serial++) + ".part");
-  const int fd = ::open(part.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  return ::open(part.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+}
+
+std::optional<SaveFolder::Part> SaveFolder::write_part(std::string_view data) const {
+  Part part;
+  int fd = open_part(part);
+  // A folder not made yet, or removed meanwhile, is made again once.
+  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) && make_levels()) fd = open_part(part);
   if (fd < 0) return std::nullopt;
+  if (part.path.empty()) {
+    part.fd = fd;
+    if (write_whole(part.fd, data)) return part;
+    discard(part);
+    return std::nullopt;
+  }
   const bool written = write_whole(fd, data);
   if (::close(fd) != 0 || !written) {
     discard(part);

@@ -12,11 +12,11 @@ namespace pw {
 class SaveFolder {
  public:
   // DIR/ADDRESS/SUB, each of the two levels below `dir` created when
-  // missing; `dir` itself must exist and be an absolute path (a rule from
-  // another system may hold "D:\\mail": nothing is ever written relative to
-  // the working directory). `dir` and the address are GB18030 text; the
-  // address is made a single safe path component first. nullopt when a
-  // level cannot be made.
+  // missing (by write_new, when it cannot make a file there); `dir` itself
+  // must exist and be an absolute path (a rule from another system may hold
+  // "D:\\mail": nothing is ever written relative to the working directory).
+  // `dir` and the address are GB18030 text; the address is made a single
+  // safe path component first. nullopt when `dir` is not absolute.
   [[nodiscard]] static std::optional<SaveFolder> open(std::string_view dir, std::string_view address,
                                                       std::string_view sub);
 
@@ -39,7 +39,7 @@ class SaveFolder {
   // (only the owner may read it). Each name is cut to fit a file system's
   // 255 bytes of UTF-8 as fitted_file_name does, keeping the extension and
   // the number. The path written, or nullopt when no file could be created
-  // or written (a partly written file is removed).
+  // or written (a partly written file is removed), `dir` included.
   //
   // The data is written once, to a file without a name in the folder (or,
   // where the file system cannot make one, a hidden temporary file), which
@@ -60,7 +60,15 @@ class SaveFolder {
 
   static constexpr int kMaxTries = 100000;
 
-  explicit SaveFolder(std::filesystem::path path) : path_(std::move(path)) {}
+  SaveFolder(std::filesystem::path path, std::filesystem::path dir, std::filesystem::path account)
+      : path_(std::move(path)), dir_(std::move(dir)), account_(std::move(account)) {}
+  // Makes the levels below dir_ that are missing; false when dir_ is not a
+  // directory or a level cannot be made.
+  [[nodiscard]] bool make_levels() const;
+  // A new file in this folder for the data: one without a name, or where
+  // none can be made a hidden named one (part.path). Its descriptor, or -1
+  // with errno set.
+  [[nodiscard]] int open_part(Part& part) const;
   // The data in a new file of this folder; nullopt when it could not be
   // written whole.
   [[nodiscard]] std::optional<Part> write_part(std::string_view data) const;
@@ -74,6 +82,8 @@ class SaveFolder {
   void remember(const std::string& first, int n) const;
 
   std::filesystem::path path_;
+  std::filesystem::path dir_;      // the chosen directory, never made here
+  std::filesystem::path account_;  // dir_/ADDRESS
 };
 
 }  // namespace pw

@@ -88,14 +88,15 @@ void MailReader::spool(std::function<std::optional<std::string>()> reload) {
 }
 
 void MailReader::release_text() {
-  if (!reload_ || released_) return;
-  released_size_ = mail_.mail_text.size();
-  released_ = true;
+  if (released_) return;
   message_.reset();
-  std::string().swap(mail_.mail_text);
   std::string().swap(mail_.text_body);
   std::string().swap(mail_.html_body);
   mail_.cache_flags &= ~(kTextBodyCached | kHtmlBodyCached);
+  if (!reload_) return;
+  released_size_ = mail_.mail_text.size();
+  released_ = true;
+  std::string().swap(mail_.mail_text);
 }
 
 bool MailReader::hold_text() {

@@ -71,6 +71,9 @@ class MailReader {
   // in a spool file meanwhile). The parsed message and the bodies worked out
   // from it go too. Afterwards release_text() lets it go again.
   void spool(std::function<std::optional<std::string>()> reload);
+  // Lets the spooled text go, and the parsed message and the bodies worked
+  // out from it; a text that is not spooled stays held (the check holds
+  // thousands, each its own size, not twice).
   void release_text();
   // Brings a text that was let go back; false when it cannot be read.
   [[nodiscard]] bool hold_text();

@@ -382,15 +382,32 @@ std::int64_t Pop3Session::size_of_message(int number) const {
   return it != listed_.end() && it->first == number ? std::int64_t{it->second} : -1;
 }
 
-bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) {
-  if (broken_ || !c.valid || in_transfer_ || !send_line(c.wire, c.trace)) return false;
-  ahead_.push_back({c.wire, listing});
+bool Pop3Session::send_ahead(const Pop3Command& c, bool listing) { return send_ahead(std::span(&c, 1), listing); }
+
+bool Pop3Session::send_ahead(std::span<const Pop3Command> commands, bool listing) {
+  if (broken_ || in_transfer_ || commands.empty()) return false;
+  std::string wire;
+  for (const Pop3Command& c : commands) {
+    if (!c.valid) return false;
+    wire += c.wire;
+  }
+  for (const Pop3Command& c : commands.first(commands.size() - 1)) trace("C: ", c.trace);
+  if (!send_line(wire, commands.back().trace)) return false;
+  for (const Pop3Command& c : commands) ahead_.push_back({c.wire, listing});
   return true;
 }
 
-bool Pop3Session::send_top_ahead(int n, int lines) { return send_ahead(Pop3Command::top(n, lines), true); }
+bool Pop3Session::send_tops_ahead(std::span<const int> numbers, int lines) {
+  std::vector<Pop3Command> commands;
+  for (int n : numbers) commands.push_back(Pop3Command::top(n, lines));
+  return send_ahead(commands, true);
+}
 
-bool Pop3Session::send_retr_ahead(int n) { return send_ahead(Pop3Command::retr(n), true); }
+bool Pop3Session::send_retrs_ahead(std::span<const int> numbers) {
+  std::vector<Pop3Command> commands;
+  for (int n : numbers) commands.push_back(Pop3Command::retr(n));
+  return send_ahead(commands, true);
+}
 
 bool Pop3Session::send_uidl_ahead() { return send_ahead(Pop3Command::uidl(), true); }
 
@@ -450,19 +467,21 @@ int Pop3Session::start_transfer(const Pop3Command& c) {
   return absorb();
 }
 
-int Pop3Session::top(int n, int lines) { return start_transfer(Pop3Command::top(n, lines)); }
+int Pop3Session::top(int n, int lines) {
+  room_as_listed_ = false;
+  return start_transfer(Pop3Command::top(n, lines));
+}
 
 int Pop3Session::retr(int n) {
   // With the size listed, the text grows in place instead of being copied at
-  // each doubling: room for the size and a margin (servers that count bare
-  // LF line ends list a little less than they send), within the mail limit.
-  // Reserved pages are not touched until bytes arrive, so a hostile listing
-  // gains nothing; the room left unused goes when the mail is complete.
+  // each doubling: room for exactly the listed size, within the mail limit,
+  // so a mail as listed (the common case) keeps no spare room among the
+  // thousands a check holds. Reserved pages are not touched until bytes
+  // arrive, so a hostile listing gains nothing; the room left unused goes
+  // when the mail is complete.
   const std::int64_t listed = size_of_message(n);
-  if (listed > 0) {
-    const std::int64_t room = listed + listed / 16 + static_cast<std::int64_t>(kReserveMargin);
-    data_.reserve(static_cast<size_t>(std::min(room, static_cast<std::int64_t>(limits_.max_mail))));
-  }
+  if (listed > 0) data_.reserve(static_cast<size_t>(std::min(listed, static_cast<std::int64_t>(limits_.max_mail))));
+  room_as_listed_ = listed > 0;
   return start_transfer(Pop3Command::retr(n));
 }
 
@@ -517,10 +536,21 @@ int Pop3Session::absorb() {
       break_off(own_text(sid::kMailOverLimit));
       return kFailure;
     }
-    // A long text that outgrows its room (a mail longer than listed) takes
-    // room up to the limit at once: copied once, not at every doubling, and
-    // the pages it does not fill are never touched.
-    if (want > data_.capacity() && want > kGrowToLimitAbove) data_.reserve(limits_.max_mail);
+    // A text that outgrows its room is copied once, not at every doubling:
+    // when long, into room up to the limit, whose pages it does not fill are
+    // never touched; when it outgrows its listed size (servers that count
+    // bare LF line ends list a little less than they send), into room for a
+    // sixteenth more and a margin. Past that, the string's own doubling.
+    if (want > data_.capacity() && want > kGrowToLimitAbove) {
+      data_.reserve(limits_.max_mail);
+    } else if (want > data_.capacity() && room_as_listed_) {
+      // A fresh string: reserve() on this one would at least double it.
+      std::string grown;
+      grown.reserve(std::min(limits_.max_mail, want + want / 16 + kReserveMargin));
+      grown.append(data_);
+      data_.swap(grown);
+      room_as_listed_ = false;
+    }
     data_.append(in.data() + pos, end - pos);
     at_line_start_ = in[end - 1] == '\n';
     pos = end;

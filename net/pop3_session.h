@@ -38,6 +38,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -61,7 +62,8 @@ class Pop3Session : public ProtocolSession {
   static constexpr size_t kMaxUidLength = 70;
   // The most bytes of a CAPA reply taken as capabilities.
   static constexpr size_t kMaxCapa = 4096;
-  // Room a RETR reserves beyond the listed size, besides 1/16 of it.
+  // Room a mail text that outgrows its listed size takes beyond what came,
+  // besides 1/16 of it.
   static constexpr size_t kReserveMargin = 4096;
   // A mail text longer than this that outgrows its room grows to the mail
   // limit in one step.
@@ -133,13 +135,14 @@ class Pop3Session : public ProtocolSession {
   [[nodiscard]] int dele(int n);
   [[nodiscard]] int quit();
 
-  // Pipelining (RFC 2449 PIPELINING): sends TOP n lines / RETR n now without
-  // reading its reply. A later top() or retr() with the same arguments, in
-  // the order sent, reads that reply instead of sending again; any other
-  // command first reads and drops the replies still due, so the conversation
-  // stays in step whatever the caller does next.
-  [[nodiscard]] bool send_top_ahead(int n, int lines);
-  [[nodiscard]] bool send_retr_ahead(int n);
+  // Pipelining (RFC 2449 PIPELINING): sends TOP n lines / RETR n for each n
+  // of `numbers`, in one write, now without reading their replies. A later
+  // top() or retr() with the same arguments, in the order sent, reads that
+  // reply instead of sending again; any other command first reads and drops
+  // the replies still due, so the conversation stays in step whatever the
+  // caller does next.
+  [[nodiscard]] bool send_tops_ahead(std::span<const int> numbers, int lines);
+  [[nodiscard]] bool send_retrs_ahead(std::span<const int> numbers);
   // The same for UIDL, LIST (all), DELE n and QUIT: uidl_all(), list_all(),
   // dele(n) and quit() then read the replies in the order sent.
   [[nodiscard]] bool send_uidl_ahead();
@@ -213,6 +216,7 @@ class Pop3Session : public ProtocolSession {
   bool read_listing(const std::function<void(std::string_view)>& each);
   void clear_listing();
   bool send_ahead(const Pop3Command& c, bool listing);
+  bool send_ahead(std::span<const Pop3Command> commands, bool listing);
   // Reads and drops the replies of the commands sent ahead; false when the
   // conversation broke meanwhile.
   bool drop_replies_ahead();
@@ -236,6 +240,7 @@ class Pop3Session : public ProtocolSession {
   std::uint32_t chunk_size_ = kDefaultChunkSize;
   bool in_transfer_ = false;
   bool at_line_start_ = true;
+  bool room_as_listed_ = false;  // the text's room is the listed size
 
   std::vector<std::string> capabilities_;
   struct Ahead {

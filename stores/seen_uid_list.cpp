@@ -292,17 +292,23 @@ bool SeenUidList::append_text(std::string_view text, bool sync) {
   }
   // After a write cut short the file ends inside a line; gluing the new
   // identifier to that piece would lose both.
+  // A file just as the last append left it ends with its line end.
+  const uint64_t before = static_cast<uint64_t>(st.st_size);
+  const bool as_left = own_end_.valid && own_end_.device == static_cast<uint64_t>(st.st_dev) &&
+                       own_end_.inode == static_cast<uint64_t>(st.st_ino) && own_end_.size == before;
   char last = '\n';
-  if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
+  if (!as_left && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
   std::string data = last != '\n' ? "\r\n" : "";
   data += text;
+  own_end_.valid = false;
   bool ok = write_all(fd, data);
   if (ok && sync) ok = ::fsync(fd) == 0;
   if (!ok) return false;
+  if (data.ends_with('\n'))
+    own_end_ = LineEnd{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), before + data.size(), true};
   // Our own lines need not be read back at the next refresh. Should another
   // process have appended in between, the hash no longer matches the file
   // and the next refresh reads it whole.
-  const uint64_t before = static_cast<uint64_t>(st.st_size);
   const bool in_step = stamp_.valid ? stamp_.device == static_cast<uint64_t>(st.st_dev) &&
                                           stamp_.inode == static_cast<uint64_t>(st.st_ino) && stamp_.size == before
                                     : before == 0;
@@ -352,6 +358,7 @@ bool SeenUidList::delete_file(std::initializer_list<std::string_view> companion_
   bool removed = std::filesystem::remove(file_, ec);
   file_.clear();
   stamp_ = {};
+  own_end_ = {};
   return removed;
 }
 

@@ -180,6 +180,15 @@ class SeenUidList {
   std::filesystem::path file_;
   AppendFile append_file_;   // under file_mutex_
   mutable FileStamp stamp_;  // under file_mutex_
+  // Where this list's last append left the file (device, inode, size): a
+  // line end, so the next append need not read the last byte back.
+  struct LineEnd {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    bool valid = false;
+  };
+  LineEnd own_end_;  // under file_mutex_
 };
 
 }  // namespace pw

@@ -2,6 +2,8 @@
 // index record, and names from mails that must stay inside the directory.
 #include "engine/backup_action.h"
 
+#include <functional>
+
 #include "action_fixture.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
@@ -134,9 +136,41 @@ TEST_F(BackupActionTest, namesFromMailsAndAccountsStayInsideTheDirectory) {
 TEST_F(BackupActionTest, missingDirectoryFailsAndIndexesNothing) {
   EXPECT_FALSE(run(kPlainMail, (target / "not-there").string()));
   EXPECT_FALSE(run(kPlainMail, ""));
+  EXPECT_TRUE(files_under(target.path()).empty());
   EXPECT_EQ(local_mail.count(), 0u);
   ASSERT_EQ(log_records().size(), 2u);
   EXPECT_FALSE(log_records()[0].success);
+}
+
+// The levels below the chosen directory are made when a backup cannot be
+// made in them: after the first mail, and again when they go meanwhile; a
+// level that is a file stops the backup.
+TEST_F(BackupActionTest, levelsGoneBetweenMailsAreMadeAgain) {
+  const std::filesystem::path account = target.path() / "me@home.test";
+  struct Case {
+    const char* what;
+    std::function<void()> between;
+    bool backed_up;
+  };
+  const Case cases[] = {
+      {"folder there", [] {}, true},
+      {"folder removed", [&] { std::filesystem::remove_all(account / "BackupMail"); }, true},
+      {"account level removed", [&] { std::filesystem::remove_all(account); }, true},
+      {"folder is a file", [&] {
+         std::filesystem::remove_all(account / "BackupMail");
+         target.write("me@home.test/BackupMail", "x");
+       }, false},
+  };
+  size_t indexed = 0;
+  for (const Case& c : cases) {
+    ASSERT_TRUE(run(kPlainMail, target.path().string())) << c.what;
+    ++indexed;
+    c.between();
+    EXPECT_EQ(run(kPlainMail, target.path().string()), c.backed_up) << c.what;
+    if (c.backed_up) ++indexed;
+    EXPECT_EQ(local_mail.count(), indexed) << c.what;
+    if (!c.backed_up) std::filesystem::remove(account / "BackupMail");
+  }
 }
 
 TEST_F(BackupActionTest, extraBackupIsLoggedWithItsOwnText) {

@@ -128,8 +128,8 @@ TEST_F(CheckRunScan, wholeMailNeedGetsListAndRetrInAboutTenReceivesWithAtMostHun
   EXPECT_EQ(progress[progress.size() - 2], StatusReport::progress_position(26));
   EXPECT_EQ(progress.back(), StatusReport::hide_progress());
   for (size_t k = 2; k + 1 < progress.size(); ++k) EXPECT_GE(progress[k].position, progress[k - 1].position);
-  EXPECT_EQ(*std::max_element(receive_sizes.begin(), receive_sizes.end()), 32768u);
-  EXPECT_LE(std::count(receive_sizes.begin(), receive_sizes.end(), 32768u), 10);
+  EXPECT_EQ(*std::max_element(receive_sizes.begin(), receive_sizes.end()), 65536u);
+  EXPECT_LE(std::count(receive_sizes.begin(), receive_sizes.end(), 65536u), 10);
 }
 
 TEST_F(CheckRunScan, noFetchNeedFetchesNothingButTheListing) {

@@ -194,9 +194,12 @@ TEST(MailReader, releasedTextComesBackOnNeedAndAFailedReloadSaysSo) {
   spool_readable = false;
   EXPECT_FALSE(r.hold_text());
   EXPECT_TRUE(r.text().empty());
-  r.set_whole_mail("Subject: new\r\n\r\n.\r\n");
+  r.set_whole_mail("Subject: new\r\n\r\nbody\r\n");
+  EXPECT_EQ(r.text_body(), "body");
   r.release_text();
-  EXPECT_EQ(r.text(), "Subject: new\r\n\r\n.\r\n") << "a downloaded text lives in memory only";
+  EXPECT_EQ(r.summary().cache_flags & 0x60u, 0u) << "a text in memory stays, its bodies go";
+  EXPECT_EQ(r.text(), "Subject: new\r\n\r\nbody\r\n") << "a downloaded text lives in memory only";
+  EXPECT_EQ(r.text_body(), "body");
 }
 
 TEST(MailReader, aMailWithoutHeadersOrBodyGivesEmptyAnswers) {

@@ -175,6 +175,14 @@ TEST_F(SeenUidListTest, appendAfterALineCutShortStartsOnANewLine) {
   SeenUidList list(file());
   ASSERT_TRUE(list.append_seen("77"));
   EXPECT_EQ(dir.read("a@b.cn.uid"), "1234\r\n12\r\n77\r\n");
+  // Between two appends of this list, another process leaves a piece; then
+  // the file is replaced by one of the same length ending inside a line.
+  ASSERT_TRUE(append_file(file(), "3"));
+  ASSERT_TRUE(list.append_seen("88"));
+  EXPECT_EQ(dir.read("a@b.cn.uid"), "1234\r\n12\r\n77\r\n3\r\n88\r\n");
+  ASSERT_TRUE(write_file_atomic(file(), std::string(18, 'x') + "\r\n9"));
+  ASSERT_TRUE(list.append_seen("99"));
+  EXPECT_EQ(dir.read("a@b.cn.uid"), std::string(18, 'x') + "\r\n9\r\n99\r\n");
 }
 
 TEST_F(SeenUidListTest, appendedIdentifiersAreSeenAfterACrash) {
