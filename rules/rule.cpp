@@ -140,17 +140,23 @@ bool matches_on_body(const Rule& rule) {
 }
 
 uint32_t compute_fetch_need(const Rule& rule) {
-  constexpr uint32_t whole_actions = 0x02 | 0x08 | 0x20;
-  constexpr uint32_t header_conditions = 0x0001 | 0x0002 | 0x0004 | 0x0008 | 0x0010 | 0x0040 | 0x0100 | 0x0200 |
-                                         0x0400 | 0x0800 | 0x2000;
-  constexpr uint32_t header_actions = 0x01 | 0x04 | 0x10;
+  using C = ConditionKind;
+  using A = ActionKind;
+  // Forwarding, backing up and saving attachments carry the whole mail away.
+  constexpr uint32_t whole_actions = bit(A::forward) | bit(A::backup) | bit(A::attachments);
+  // Every condition but size and the body's words, pattern and attachments reads the header.
+  constexpr uint32_t header_conditions = bit(C::sender_words) | bit(C::recipient_words) | bit(C::copy_words) |
+                                         bit(C::recipient_or_copy_words) | bit(C::subject_words) |
+                                         bit(C::age_hours) | bit(C::no_sender) | bit(C::no_recipient) |
+                                         bit(C::no_subject) | bit(C::no_date) | bit(C::unverified_sender);
+  constexpr uint32_t header_actions = bit(A::confirm) | bit(A::reply) | bit(A::key_info);
   uint32_t need = 0;
   if (matches_on_body(rule) || (rule.action_mask & whole_actions)) {
     need = kFetchWhole;
   } else if ((rule.condition_mask & header_conditions) || (rule.action_mask & header_actions)) {
     need = kFetchHeader;
   }
-  if (rule.has(ConditionKind::size) || rule.has(ActionKind::confirm)) need |= kFetchSize;
+  if (rule.has(C::size) || rule.has(A::confirm)) need |= kFetchSize;
   return need;
 }
 
