@@ -4,6 +4,7 @@
 
 #include "base/code_page.h"
 #include "base/local_time.h"
+#include "engine/backup_ahead.h"
 #include "engine/mail_processor.h"
 #include "engine/save_folder.h"
 #include "mail/address_list.h"
@@ -36,8 +37,15 @@ bool BackupAction::back_up(std::string_view dir) {
   const std::optional<SaveFolder> folder = SaveFolder::open(dir, account.address(), "BackupMail");
   if (!folder) return false;
   const std::string stem = file_stem(services_.clock.now(), sender_address(mail_.sender()));
-  const std::optional<std::filesystem::path> path =
-      folder->write_new(stem + ".eml", SaveFolder::Numbering::before_extension, mail_.content());
+  const std::string name = stem + ".eml";
+  constexpr SaveFolder::Numbering numbering = SaveFolder::Numbering::before_extension;
+  std::optional<SaveFolder::Unnamed> ready;
+  if (services_.backups_ahead) ready = services_.backups_ahead->take(folder->path(), mail_.content());
+  std::optional<std::filesystem::path> path;
+  if (ready) path = folder->write_new(name, numbering, std::move(*ready));
+  // Written ahead but not named (the folder gone meanwhile, say): once
+  // more from the start, as without.
+  if (!path) path = folder->write_new(name, numbering, mail_.content());
   if (!path) return false;
   services_.local_mail.add(mail_.has_attachment(), account.address(), mail_.sender(), mail_.subject(), mail_.date(),
                            mail_.mail_size(), gb_from_path(*path));

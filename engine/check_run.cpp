@@ -9,6 +9,7 @@
 
 #include "base/code_page.h"
 #include "base/file_io.h"
+#include "engine/backup_ahead.h"
 #include "engine/deletion_journal.h"
 #include "engine/deletion_phase.h"
 #include "engine/mail_processor.h"
@@ -715,7 +716,9 @@ CheckRun::Acted CheckRun::run_actions(AccountState& state, const Matched& matche
   };
   MailSender sender(std::move(smtp));
   PendingDeletionQueue queued;
-  const ActionServices services{host, services_.log, services_.local_mail, sender, services_.clock, queued};
+  std::optional<BackupsAhead> ahead = backups_ahead(state, matched, waiting);
+  const ActionServices services{host,   services_.log, services_.local_mail, sender, services_.clock,
+                                queued, ahead ? &*ahead : nullptr};
   Acted acted;
   // A run of mails acted on here alone (backups, key information,
   // attachments) writes its log and local-mail records under one lock of
@@ -729,6 +732,7 @@ CheckRun::Acted CheckRun::run_actions(AccountState& state, const Matched& matche
     if (waiting[k] || matched.unreadable[k]) continue;
     auto& mail = state.mails[k];
     if (!mail->reader().hold_text()) continue;
+    if (ahead) ahead->reach(k);
     if (reaches_outside(*mail) || !mail->summary().full_text) {
       local_batch.reset();
       log_batch.reset();
@@ -773,11 +777,45 @@ CheckRun::Acted CheckRun::run_actions(AccountState& state, const Matched& matche
     }
     acting.unlock();
     // Done with: its memory goes now, not after the last mail.
+    if (ahead) ahead->leave(k);
     mail.reset();
   }
   local_batch.reset();
   log_batch.reset();
   return acted;
+}
+
+// Mails acted on here alone whose text is in memory get their first backup
+// written ahead by a worker thread. Mails that reach outside or wait for a
+// download, and runs that asked first, keep their order and are not written
+// ahead.
+std::optional<BackupsAhead> CheckRun::backups_ahead(AccountState& state, const Matched& matched,
+                                                    const std::vector<bool>& waiting) {
+  constexpr size_t kAhead = 4;
+  if (matched.result.confirmation_wanted) return std::nullopt;
+  std::vector<SaveFolder> folders;
+  std::vector<BackupsAhead::Job> jobs;
+  for (size_t k = 0; k < state.mails.size(); ++k) {
+    MailProcessor& mail = *state.mails[k];
+    if (waiting[k] || matched.unreadable[k] || !mail.reader().text_held()) continue;
+    if (!mail.summary().full_text || reaches_outside(mail)) continue;
+    for (size_t i = 0; i < mail.rule_count(); ++i) {
+      if (!mail.runs(i, bit(ActionKind::backup))) continue;
+      const std::string& dir = mail.rule(i).backup_dir;
+      std::optional<SaveFolder> folder;
+      if (SaveFolder::path_refusal(dir).empty()) folder = SaveFolder::open(dir, mail.account().address(), "BackupMail");
+      if (!folder) break;
+      auto same = [&](const SaveFolder& f) { return f.path() == folder->path(); };
+      const auto it = std::find_if(folders.begin(), folders.end(), same);
+      const size_t f = static_cast<size_t>(it - folders.begin());
+      if (it == folders.end()) folders.push_back(std::move(*folder));
+      jobs.push_back({k, f, mail.content()});
+      break;
+    }
+  }
+  // A thread is worth it for a run of mails, not for one.
+  if (jobs.size() < 2) return std::nullopt;
+  return std::optional<BackupsAhead>(std::in_place, std::move(folders), std::move(jobs), kAhead);
 }
 
 void CheckRun::record_seen(AccountState& state, const Acted& acted, bool complete) {

@@ -40,6 +40,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -56,6 +57,7 @@
 
 namespace pw {
 
+class BackupsAhead;
 class Clock;
 class LocalMailIndex;
 class MailboxAccount;
@@ -215,6 +217,8 @@ class CheckRun {
   Matched match_collected(AccountState& state, std::span<const Rule* const> rules);
   std::vector<bool> ask_first(AccountState& state, const Matched& matched);
   Acted run_actions(AccountState& state, const Matched& matched, const std::vector<bool>& waiting);
+  std::optional<BackupsAhead> backups_ahead(AccountState& state, const Matched& matched,
+                                            const std::vector<bool>& waiting);
   void record_seen(AccountState& state, const Acted& acted, bool complete);
   void settle_deletions(AccountState& state, std::vector<PendingDeletion> deletions, RunOutcome& outcome,
                         bool complete);

@@ -19,6 +19,7 @@
 
 namespace pw {
 
+class BackupsAhead;
 class Clock;
 class LocalMailIndex;
 class MailboxAccount;
@@ -35,6 +36,8 @@ struct ActionServices {
   MailSender& sender;
   const Clock& clock;
   PendingDeletionQueue& deletions;
+  // Backups written ahead of their turn, when the run has them.
+  BackupsAhead* backups_ahead = nullptr;
 };
 
 class MailProcessor {

@@ -35,11 +35,21 @@ std::string SaveFolder::path_refusal(std::string_view path) {
 
 std::optional<SaveFolder> SaveFolder::open(std::string_view dir_text, std::string_view address,
                                            std::string_view sub) {
+  // A check opens the same folder for each mail it saves: the names are
+  // converted and cut once.
+  struct Last {
+    std::string dir, address, sub;
+    std::optional<SaveFolder> folder;
+  };
+  thread_local Last last;
+  if (last.folder && last.dir == dir_text && last.address == address && last.sub == sub) return last.folder;
   const std::filesystem::path dir = path_from_gb(dir_text);
   if (!dir.is_absolute()) return std::nullopt;
   std::filesystem::path account = dir / fitted_file_name(gb_to_utf8(clean_name(address, "mailbox")));
   std::filesystem::path folder = account / std::string(sub);
-  return SaveFolder(std::move(folder), dir, std::move(account));
+  last = Last{std::string(dir_text), std::string(address), std::string(sub),
+              SaveFolder(std::move(folder), dir, std::move(account))};
+  return last.folder;
 }
 
 // Every file after the first finds the folder there: it is looked at only
@@ -68,6 +78,12 @@ bool write_whole(int fd, std::string_view data) {
   return true;
 }
 
+// A file without a name is named later through /proc.
+bool can_name_later() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
 }  // namespace
 
 // The data is complete before the file gets its name, so a crash mid-write
@@ -76,9 +92,7 @@ bool write_whole(int fd, std::string_view data) {
 // systems that cannot make one.
 int SaveFolder::open_part(Part& part) const {
   part.path.clear();
-  // Naming it later goes through /proc.
-  static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
-  if (can_name) {
+  if (can_name_later()) {
     const int fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0 || errno == ENOENT || errno == ENOTDIR) return fd;
   }
@@ -110,6 +124,20 @@ std::optional<SaveFolder::Part> SaveFolder::write_part(std::string_view data) co
 
 std::optional<std::filesystem::path> SaveFolder::write_new(std::string_view name, Numbering numbering,
                                                            std::string_view data) const {
+  std::optional<Part> part = write_part(data);
+  if (!part) return std::nullopt;
+  return name_part(name, numbering, std::move(*part));
+}
+
+std::optional<std::filesystem::path> SaveFolder::write_new(std::string_view name, Numbering numbering,
+                                                           Unnamed ready) const {
+  Part part;
+  part.fd = std::exchange(ready.fd_, -1);
+  return name_part(name, numbering, std::move(part));
+}
+
+std::optional<std::filesystem::path> SaveFolder::name_part(std::string_view name, Numbering numbering,
+                                                           Part part) const {
   const std::string utf8 = gb_to_utf8(name);
   auto name_for = [&](int n) {
     if (n == 0) return fitted_file_name(utf8);
@@ -118,22 +146,41 @@ std::optional<std::filesystem::path> SaveFolder::write_new(std::string_view name
                                             : fitted_file_name(utf8, {}, "(" + number + ")");
   };
   const std::string first = name_for(0);
-  std::optional<Part> part = write_part(data);
-  if (!part) return std::nullopt;
   // A first name this process gave a suffix to was taken then; the names
   // carry the time to the second, so it is taken still.
   const int last = last_used(first);
   for (int n = last > 0 ? last + 1 : 0; n < kMaxTries; ++n) {
     const std::filesystem::path p = path_ / (n == 0 ? first : name_for(n));
-    const int r = place(*part, p);
+    const int r = place(part, p);
     if (r == 1) {
       remember(first, n);
       return p;
     }
     if (r < 0) break;
   }
-  discard(*part);
+  discard(part);
   return std::nullopt;
+}
+
+SaveFolder::Unnamed& SaveFolder::Unnamed::operator=(Unnamed&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+SaveFolder::Unnamed::~Unnamed() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<SaveFolder::Unnamed> SaveFolder::write_ahead(std::string_view data) const {
+  if (!can_name_later()) return std::nullopt;
+  const int fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return std::nullopt;
+  Unnamed file(fd);
+  if (!write_whole(fd, data)) return std::nullopt;
+  return file;
 }
 
 int SaveFolder::place(Part& part, const std::filesystem::path& path) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace pw {
 
@@ -50,6 +51,30 @@ class SaveFolder {
   [[nodiscard]] std::optional<std::filesystem::path> write_new(std::string_view name, Numbering numbering,
                                                                std::string_view data) const;
 
+  // `data` written ahead into a file without a name in this folder, for a
+  // later write_new to name (another thread may write it meanwhile). It
+  // leaves nothing behind: unused, it is closed and gone.
+  class Unnamed {
+   public:
+    Unnamed() = default;
+    Unnamed(Unnamed&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Unnamed& operator=(Unnamed&& other) noexcept;
+    ~Unnamed();
+
+   private:
+    friend class SaveFolder;
+    explicit Unnamed(int fd) : fd_(fd) {}
+    int fd_ = -1;
+  };
+  // The file written, or nullopt when it could not be made or written whole
+  // (a folder missing, a file system without unnamed files): then write_new
+  // does all the work as usual. Never makes a folder.
+  [[nodiscard]] std::optional<Unnamed> write_ahead(std::string_view data) const;
+  // As write_new above, naming `ready` (written by write_ahead with the
+  // same data in this folder) instead of writing the data again.
+  [[nodiscard]] std::optional<std::filesystem::path> write_new(std::string_view name, Numbering numbering,
+                                                               Unnamed ready) const;
+
  private:
   // The written data: an open file without a name (fd), or a hidden file
   // named `path` (fd -1).
@@ -72,6 +97,9 @@ class SaveFolder {
   // The data in a new file of this folder; nullopt when it could not be
   // written whole.
   [[nodiscard]] std::optional<Part> write_part(std::string_view data) const;
+  // Names `part` with the first free name; discards it when none is found.
+  [[nodiscard]] std::optional<std::filesystem::path> name_part(std::string_view name, Numbering numbering,
+                                                               Part part) const;
   // Gives `part` the name `path` unless `path` exists: 1 named (a part
   // without a name is closed then), 0 the name is taken, -1 failed.
   static int place(Part& part, const std::filesystem::path& path);

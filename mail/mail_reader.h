@@ -77,6 +77,8 @@ class MailReader {
   void release_text();
   // Brings a text that was let go back; false when it cannot be read.
   [[nodiscard]] bool hold_text();
+  // Whether the text is held now (text() then only reads).
+  [[nodiscard]] bool text_held() const { return !released_; }
 
  private:
   // The cached value behind `bit`, computed by `compute` when not yet filled

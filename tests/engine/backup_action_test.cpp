@@ -2,9 +2,13 @@
 // index record, and names from mails that must stay inside the directory.
 #include "engine/backup_action.h"
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "action_fixture.h"
+#include "engine/backup_ahead.h"
+#include "engine/save_folder.h"
 #include "base/code_page.h"
 #include "base/file_io.h"
 #include "net/pop3_session.h"
@@ -171,6 +175,90 @@ TEST_F(BackupActionTest, levelsGoneBetweenMailsAreMadeAgain) {
     EXPECT_EQ(local_mail.count(), indexed) << c.what;
     if (!c.backed_up) std::filesystem::remove(account / "BackupMail");
   }
+}
+
+// Open files of this process made without a name in `folder`.
+size_t unnamed_files_in(const std::filesystem::path& folder) {
+  size_t n = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    const std::string target = std::filesystem::read_symlink(e.path(), ec).string();
+    if (target.starts_with(folder.string() + "/#")) ++n;
+  }
+  return n;
+}
+
+// Backups written ahead by the worker are named in their own turn, in
+// order. One whose folder went meanwhile, or planned for other data, is
+// written again as without; a file written ahead and never taken leaves
+// nothing behind.
+TEST_F(BackupActionTest, backupsWrittenAheadAreNamedInTheirTurnOrWrittenAgain) {
+  const std::string folder = "me@home.test/BackupMail/";
+  const std::string name = stem() + "alice@example.test)";
+  std::filesystem::create_directories(target.path() / folder);
+  const std::string other = "Subject: other\r\n\r\nnot this mail\r\n";
+  struct Case {
+    const char* what;
+    std::function<void()> before_turn;
+    bool planned_for_other_data;
+  };
+  const Case cases[] = {
+      {"written ahead", [] {}, false},
+      {"folder removed meanwhile", [&] { std::filesystem::remove_all(target.path() / "me@home.test"); }, false},
+      {"planned for other data", [] {}, true},
+      {"written ahead again", [] {}, false},
+  };
+  std::vector<std::unique_ptr<MailProcessor>> mails;
+  std::vector<BackupsAhead::Job> jobs;
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    mails.push_back(processor(kPlainMail, true, current));
+    jobs.push_back({k, 0, cases[k].planned_for_other_data ? std::string_view(other) : mails[k]->content()});
+  }
+  const std::optional<SaveFolder> at = SaveFolder::open(target.path().string(), "me@home.test", "BackupMail");
+  ASSERT_TRUE(at);
+  {
+    BackupsAhead ahead({*at}, std::move(jobs), std::size(cases));
+    // Until the worker has written every one (open files without a name in
+    // the folder), so the turns below find them written.
+    for (int wait = 0; wait < 500 && unnamed_files_in(at->path()) < std::size(cases); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(unnamed_files_in(at->path()), std::size(cases));
+    services.backups_ahead = &ahead;
+    for (size_t k = 0; k < std::size(cases); ++k) {
+      cases[k].before_turn();
+      ahead.reach(k);
+      Rule rule;
+      rule.action_mask = bit(ActionKind::backup);
+      rule.backup_dir = target.path().string();
+      mails[k]->add_rule(rule);
+      std::vector<uint8_t> success(1, 1);
+      BackupAction(*mails[k], services).run_step(success);
+      EXPECT_EQ(success[0], 1) << cases[k].what;
+      ahead.leave(k);
+    }
+    services.backups_ahead = nullptr;
+  }
+  // The folder removed after the first: the second gets the first name again.
+  EXPECT_EQ(files_under(target.path()),
+            (std::vector<std::string>{folder + name + "(1).eml", folder + name + "(2).eml", folder + name + ".eml"}));
+  for (const std::string& f : files_under(target.path())) EXPECT_EQ(target.read(f), kPlainMail) << f;
+  EXPECT_EQ(local_mail.count(), std::size(cases));
+}
+
+// Files written ahead for turns never reached go with the run.
+TEST_F(BackupActionTest, backupsWrittenAheadButNeverTakenLeaveNothing) {
+  std::filesystem::create_directories(target.path() / "me@home.test/BackupMail");
+  const std::optional<SaveFolder> at = SaveFolder::open(target.path().string(), "me@home.test", "BackupMail");
+  ASSERT_TRUE(at);
+  const auto mail = processor(kPlainMail, true, current);
+  {
+    BackupsAhead ahead({*at}, {{0, 0, mail->content()}, {1, 0, mail->content()}, {5, 0, mail->content()}}, 8);
+    ahead.reach(1);
+    ahead.leave(0);
+    EXPECT_FALSE(ahead.take(at->path(), "other data"));
+  }
+  EXPECT_TRUE(files_under(target.path()).empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.path() / "me@home.test/BackupMail"), {}), 0);
 }
 
 TEST_F(BackupActionTest, extraBackupIsLoggedWithItsOwnText) {

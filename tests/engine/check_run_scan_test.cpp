@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <set>
 
 #include "check_run_fixture.h"
 #include "net/line_socket.h"
@@ -551,6 +553,58 @@ struct RealServerDeletion : CheckRunFixture {
   std::string stored_password() const { return account->record().password; }
   TempDir backups;
 };
+
+// A first check that only backs mails up: per mail its log record's sender,
+// its local-mail record's sender and its backup's bytes, in record order,
+// and the number of identifiers seen.
+struct RealServerBackups : CheckRunFixture {
+  void TestBody() override {}
+  std::vector<std::array<std::string, 3>> check(const std::string& server, size_t texts_in_memory, size_t& seen) {
+    MailboxRecord r = account->record();
+    r.pop_server = server;
+    account->set_record(r);
+    add_rule(kFetchWhole, bit(ActionKind::backup)).backup_dir = backups.path().string();
+    CheckRun real{CheckServices{mailboxes, log, local_mail, verifier, clock, dial_up, host, {}, {}, texts_in_memory}};
+    EXPECT_TRUE(real.run(nullptr, settings()).ok());
+    const std::vector<LogRecord> logged = log_records();
+    const std::vector<LocalMailRecord> saved = local_mail.records();
+    EXPECT_EQ(logged.size(), saved.size());
+    std::vector<std::array<std::string, 3>> out;
+    for (size_t i = 0; i < std::min(logged.size(), saved.size()); ++i) {
+      EXPECT_TRUE(logged[i].success) << i;
+      out.push_back({logged[i].sender, saved[i].sender, read_file(saved[i].path).value_or("?")});
+    }
+    seen = account->seen().size();
+    return out;
+  }
+  TempDir backups;
+};
+
+// Backups written ahead on a worker thread while the texts are held, and
+// written in their turn once they wait in the spool file: every mail backed
+// up once, byte for byte, and seen, its records in the same order.
+TEST(CheckRunBackups, backupsWrittenAheadKeepTheRecordsInMailOrder) {
+  DovecotServer pop;
+  std::set<std::string> sent;
+  for (int k = 0; k < 12; ++k) {
+    const std::string mail = small_mail(k) + std::string(size_t(k) * 500, 'x') + "\r\n";
+    pop.deliver("me", mail);
+    sent.insert(mail);
+  }
+  ASSERT_TRUE(pop.start({{"me", "pop-secret"}})) << pop.error();
+  for (size_t texts_in_memory : {size_t{64} << 20, size_t{8000}}) {
+    size_t seen = 0;
+    const auto records = RealServerBackups().check(pop.server_field(), texts_in_memory, seen);
+    ASSERT_EQ(records.size(), sent.size()) << texts_in_memory;
+    std::set<std::string> backed_up;
+    for (const auto& [logged_sender, saved_sender, bytes] : records) {
+      EXPECT_EQ(logged_sender, saved_sender);
+      backed_up.insert(bytes);
+    }
+    EXPECT_EQ(backed_up, sent) << texts_in_memory;
+    EXPECT_EQ(seen, sent.size()) << texts_in_memory;
+  }
+}
 
 // Backing every mail up and deleting it, with and without pipelining: the
 // same log and local-mail records, both mailboxes emptied; with pipelining
