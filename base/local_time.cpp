@@ -10,17 +10,47 @@ LocalTime to_local(std::time_t t) {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
+namespace {
+
+// `value` in `width` digits, zero-padded: what "%0Nd" prints for a value
+// that fits (a record is stamped once per action; snprintf costs more).
+void put_digits(std::string& out, int value, int width) {
+  if (value < 0 || (width == 2 && value > 99) || (width == 4 && value > 9999)) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%0*d", width, value);
+    out += b;
+    return;
+  }
+  char b[4];
+  for (int i = width - 1; i >= 0; --i, value /= 10) b[i] = static_cast<char>('0' + value % 10);
+  out.append(b, static_cast<size_t>(width));
+}
+
+}  // namespace
+
 std::string format_stamp(const LocalTime& t) {
-  char b[64];
-  std::snprintf(b, sizeof b, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
-  return b;
+  std::string out;
+  out.reserve(19);
+  put_digits(out, t.year, 4);
+  out += '/';
+  put_digits(out, t.month, 2);
+  out += '/';
+  put_digits(out, t.day, 2);
+  out += ' ';
+  put_digits(out, t.hour, 2);
+  out += ':';
+  put_digits(out, t.minute, 2);
+  out += ':';
+  put_digits(out, t.second, 2);
+  return out;
 }
 
 std::string format_month(int year, int month) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%04d-%02d", year, month);
-  return b;
+  std::string out;
+  put_digits(out, year, 4);
+  out += '-';
+  put_digits(out, month, 2);
+  return out;
 }
 
 std::string format_mail_date(std::time_t t) {

@@ -17,6 +17,15 @@
 namespace pw {
 
 std::string BackupAction::file_stem(std::time_t now, std::string_view sender_address) {
+  // Mails come in bursts from one sender: within one second they share the
+  // stem, which is worked out once.
+  struct Last {
+    std::time_t now = -1;
+    std::string sender;
+    std::string stem;
+  };
+  thread_local Last last;
+  if (last.now == now && last.sender == sender_address) return last.stem;
   const LocalTime t = to_local(now);
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "date(%04d-%02d-%02d) time(%02d.%02d.%02d) from(", t.year, t.month, t.day,
@@ -24,7 +33,8 @@ std::string BackupAction::file_stem(std::time_t now, std::string_view sender_add
   std::string name = stamp;
   name.append(sender_address);
   name += ')';
-  return SaveFolder::clean_name(name, "mail");
+  last = Last{now, std::string(sender_address), SaveFolder::clean_name(name, "mail")};
+  return last.stem;
 }
 
 bool BackupAction::whole_mail() {

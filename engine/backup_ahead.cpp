@@ -21,9 +21,15 @@ BackupsAhead::~BackupsAhead() {
 void BackupsAhead::work() {
   std::unique_lock lock(mutex_);
   for (size_t j = 0; j < jobs_.size(); ++j) {
-    worker_waits_ = true;
-    changed_.wait(lock, [&] { return stop_ || jobs_[j].turn <= reached_ + ahead_; });
-    worker_waits_ = false;
+    // Once it is `ahead_` turns ahead, the worker sleeps until the check is
+    // within half of that: one wake-up (a system call on each side) serves
+    // several mails, not each.
+    if (!stop_ && jobs_[j].turn > reached_ + ahead_) {
+      wake_at_ = jobs_[j].turn - ahead_ / 2;
+      worker_waits_ = true;
+      changed_.wait(lock, [&] { return stop_ || reached_ >= wake_at_; });
+      worker_waits_ = false;
+    }
     if (stop_) return;
     // A turn already reached is left to the mail's own turn.
     if (states_[j] != State::queued || jobs_[j].turn < reached_) continue;
@@ -54,7 +60,7 @@ void BackupsAhead::reach(size_t turn) {
   {
     std::lock_guard lock(mutex_);
     reached_ = std::max(reached_, turn);
-    wake = worker_waits_;
+    wake = worker_waits_ && reached_ >= wake_at_;
   }
   // A wake-up is a system call: only for a worker that waits for this turn.
   if (wake) changed_.notify_all();

@@ -62,6 +62,7 @@ class BackupsAhead {
   // Who waits on changed_ now: the worker for its turn, the check thread
   // for a file being written.
   bool worker_waits_ = false;
+  size_t wake_at_ = 0;  // the turn the waiting worker waits for
   bool check_waits_ = false;
   std::thread worker_;
 };

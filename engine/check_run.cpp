@@ -791,7 +791,7 @@ CheckRun::Acted CheckRun::run_actions(AccountState& state, const Matched& matche
 // ahead.
 std::optional<BackupsAhead> CheckRun::backups_ahead(AccountState& state, const Matched& matched,
                                                     const std::vector<bool>& waiting) {
-  constexpr size_t kAhead = 4;
+  constexpr size_t kAhead = 8;
   if (matched.result.confirmation_wanted) return std::nullopt;
   std::vector<SaveFolder> folders;
   std::vector<BackupsAhead::Job> jobs;

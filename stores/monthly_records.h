@@ -82,7 +82,13 @@ class MonthlyRecords {
     uint64_t ticket = 0;
     {
       std::lock_guard lock(mutex_);
-      const std::filesystem::path file = month_file(year, month);
+      // Thousands of appends in a check go to one month's file.
+      if (year != append_year_ || month != append_month_) {
+        append_path_ = month_file(year, month);
+        append_year_ = year;
+        append_month_ = month;
+      }
+      const std::filesystem::path& file = append_path_;
       const bool was_kept = file_.keeps_lock(file);
       on_disk = append_record(file_, file, image, Record::kSize, batching_ > 0 && may_keep_lock);
       if (file_.keeps_lock(file)) {
@@ -203,6 +209,10 @@ class MonthlyRecords {
   const std::filesystem::path dir_;
   mutable std::mutex mutex_;
   AppendFile file_;  // the month file appended to last; under mutex_
+  // Its path, and the month it is for; under mutex_.
+  std::filesystem::path append_path_;
+  int append_year_ = 0;
+  int append_month_ = 0;
   static inline thread_local int batching_ = 0;  // the batches this thread is in
   std::chrono::steady_clock::time_point kept_since_;  // under mutex_
   int year_ = 0;

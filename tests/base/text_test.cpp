@@ -129,9 +129,18 @@ TEST(CodePage, pathsFromInternalTextAreUtf8OnTheFileSystem) {
 }
 
 TEST(LocalTime, stampAndMonthFormats) {
-  LocalTime t{2003, 5, 7, 9, 4, 3};
-  EXPECT_EQ(format_stamp(t), "2003/05/07 09:04:03");
-  EXPECT_EQ(format_month(2003, 5), "2003-05");
+  struct Case {
+    LocalTime t;
+    const char* stamp;
+    const char* month;
+  };
+  for (const Case& c : {Case{{2003, 5, 7, 9, 4, 3}, "2003/05/07 09:04:03", "2003-05"},
+                        Case{{987, 12, 31, 23, 59, 60}, "0987/12/31 23:59:60", "0987-12"},
+                        Case{{12345, 1, 1, 0, 0, 0}, "12345/01/01 00:00:00", "12345-01"},
+                        Case{{2003, 100, -1, 0, 0, 0}, "2003/100/-1 00:00:00", "2003-100"}}) {
+    EXPECT_EQ(format_stamp(c.t), c.stamp);
+    EXPECT_EQ(format_month(c.t.year, c.t.month), c.month);
+  }
 }
 
 TEST(LocalTime, mailDateCarriesTheRealZoneOffset) {
