@@ -5,7 +5,11 @@
 namespace pw {
 
 BackupsAhead::BackupsAhead(std::vector<SaveFolder> folders, std::vector<Job> jobs, size_t ahead)
-    : folders_(std::move(folders)), jobs_(std::move(jobs)), states_(jobs_.size(), State::queued), files_(jobs_.size()), ahead_(ahead) {
+    : folders_(std::move(folders)),
+      jobs_(std::move(jobs)),
+      states_(jobs_.size(), State::queued),
+      files_(jobs_.size()),
+      ahead_(ahead) {
   worker_ = std::thread([this] { work(); });
 }
 
