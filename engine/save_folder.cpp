@@ -78,13 +78,17 @@ bool write_whole(int fd, std::string_view data) {
   return true;
 }
 
-// A file without a name is named later through /proc.
-bool can_name_later() {
-  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
-  return can;
-}
-
 }  // namespace
+
+int SaveFolder::open_unnamed() const {
+  // Naming it later goes through /proc.
+  static const bool can_name = ::access("/proc/self/fd", X_OK) == 0;
+  if (!can_name) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
 
 // The data is complete before the file gets its name, so a crash mid-write
 // never leaves a cut file that looks like a backup. A file made without a
@@ -92,10 +96,8 @@ bool can_name_later() {
 // systems that cannot make one.
 int SaveFolder::open_part(Part& part) const {
   part.path.clear();
-  if (can_name_later()) {
-    const int fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd >= 0 || errno == ENOENT || errno == ENOTDIR) return fd;
-  }
+  const int fd = open_unnamed();
+  if (fd >= 0 || errno == ENOENT || errno == ENOTDIR) return fd;
   static std::atomic<unsigned> serial{0};
   static const pid_t pid = ::getpid();
   part.path = path_ / (".pw-" + std::to_string(pid) + "-" + std::to_string(serial++) + ".part");
@@ -175,8 +177,7 @@ SaveFolder::Unnamed::~Unnamed() {
 }
 
 std::optional<SaveFolder::Unnamed> SaveFolder::write_ahead(std::string_view data) const {
-  if (!can_name_later()) return std::nullopt;
-  const int fd = ::open(path_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  const int fd = open_unnamed();
   if (fd < 0) return std::nullopt;
   Unnamed file(fd);
   if (!write_whole(fd, data)) return std::nullopt;

@@ -94,6 +94,8 @@ class SaveFolder {
   // none can be made a hidden named one (part.path). Its descriptor, or -1
   // with errno set.
   [[nodiscard]] int open_part(Part& part) const;
+  // A file without a name in this folder, or -1 with errno set.
+  [[nodiscard]] int open_unnamed() const;
   // The data in a new file of this folder; nullopt when it could not be
   // written whole.
   [[nodiscard]] std::optional<Part> write_part(std::string_view data) const;

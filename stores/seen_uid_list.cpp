@@ -33,6 +33,14 @@ uint64_t content_hash(uint64_t h, std::string_view bytes) {
 
 uint64_t uid_hash(std::string_view uid) { return std::hash<std::string_view>{}(uid) * 0x9e3779b97f4a7c15ull; }
 
+// Whether `mark`, a file's device, inode and size as noted earlier, is
+// still the file `st` at `size` bytes.
+template <typename Mark>
+bool marks(const Mark& mark, const struct stat& st, uint64_t size) {
+  return mark.valid && mark.device == static_cast<uint64_t>(st.st_dev) &&
+         mark.inode == static_cast<uint64_t>(st.st_ino) && mark.size == size;
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> SeenUidList::file_for(const std::filesystem::path& mail_uid_dir,
@@ -294,8 +302,7 @@ bool SeenUidList::append_text(std::string_view text, bool sync) {
   // identifier to that piece would lose both.
   // A file just as the last append left it ends with its line end.
   const uint64_t before = static_cast<uint64_t>(st.st_size);
-  const bool as_left = own_end_.valid && own_end_.device == static_cast<uint64_t>(st.st_dev) &&
-                       own_end_.inode == static_cast<uint64_t>(st.st_ino) && own_end_.size == before;
+  const bool as_left = marks(own_end_, st, before);
   char last = '\n';
   if (!as_left && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1) last = '\n';
   std::string data = last != '\n' ? "\r\n" : "";
@@ -309,9 +316,7 @@ bool SeenUidList::append_text(std::string_view text, bool sync) {
   // Our own lines need not be read back at the next refresh. Should another
   // process have appended in between, the hash no longer matches the file
   // and the next refresh reads it whole.
-  const bool in_step = stamp_.valid ? stamp_.device == static_cast<uint64_t>(st.st_dev) &&
-                                          stamp_.inode == static_cast<uint64_t>(st.st_ino) && stamp_.size == before
-                                    : before == 0;
+  const bool in_step = stamp_.valid ? marks(stamp_, st, before) : before == 0;
   if (in_step) {
     stamp_ = FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), before + data.size(),
                        content_hash(stamp_.valid ? stamp_.hash : kFnvStart, data), true};

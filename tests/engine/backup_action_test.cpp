@@ -3,6 +3,7 @@
 #include "engine/backup_action.h"
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <thread>
 
@@ -21,14 +22,16 @@ namespace {
 
 class BackupActionTest : public ActionFixture {
  protected:
-  bool run(std::string_view mail, std::string dir) {
-    auto p = processor(mail, true, current);
-    Rule rule;
+  bool run(std::string_view mail, std::string dir) { return back_up(*processor(mail, true, current), std::move(dir)); }
+  // The mail matched by a rule that backs it up to `dir`; whether the rule's
+  // backup succeeded.
+  bool back_up(MailProcessor& mail, std::string dir) {
+    Rule& rule = rules.emplace_back();
     rule.action_mask = bit(ActionKind::backup);
     rule.backup_dir = std::move(dir);
-    p->add_rule(rule);
+    mail.add_rule(rule);
     std::vector<uint8_t> success(1, 1);
-    BackupAction(*p, services).run_step(success);
+    BackupAction(mail, services).run_step(success);
     return success[0] == 1;
   }
   std::string stem() const {
@@ -41,6 +44,7 @@ class BackupActionTest : public ActionFixture {
 
   TempDir target;
   MailboxAccount* current = nullptr;
+  std::deque<Rule> rules;  // the matched rules, alive as long as their mails
 };
 
 TEST_F(BackupActionTest, backupsAreTheMailByteForByteAndIndexed) {
@@ -227,13 +231,7 @@ TEST_F(BackupActionTest, backupsWrittenAheadAreNamedInTheirTurnOrWrittenAgain) {
     for (size_t k = 0; k < std::size(cases); ++k) {
       cases[k].before_turn();
       ahead.reach(k);
-      Rule rule;
-      rule.action_mask = bit(ActionKind::backup);
-      rule.backup_dir = target.path().string();
-      mails[k]->add_rule(rule);
-      std::vector<uint8_t> success(1, 1);
-      BackupAction(*mails[k], services).run_step(success);
-      EXPECT_EQ(success[0], 1) << cases[k].what;
+      EXPECT_TRUE(back_up(*mails[k], target.path().string())) << cases[k].what;
       ahead.leave(k);
     }
     services.backups_ahead = nullptr;
